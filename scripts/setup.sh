@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs every Debian package Tonvera needs to build, test and run.
+# Idempotent: packages already present are not touched and apt-get update runs at most once.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build ccache pkg-config git python3
+  clang llvm libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins libgl-dev
+  libcurl4-openssl-dev ca-certificates
+  libplist-dev libplist-utils
+  libicu-dev
+  libavcodec-dev libavformat-dev libavutil-dev libswresample-dev ffmpeg lame
+  libpulse-dev
+  libtag1-dev
+  libcpp-httplib-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  nlohmann-json3-dev rapidjson-dev
+  wrk
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "setup: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,33 @@
+#include "app/folders.h"
+
+#include "platform/fileutil.h"
+
+namespace tonvera {
+namespace {
+
+// Forms "%@/%@/" from the two parts.
+std::string joinFolder(const std::string& parent, const std::string& name) { return parent + "/" + name + "/"; }
+
+}  // namespace
+
+std::optional<std::string> appSupportDir() {
+  const std::string dataHome = environment("XDG_DATA_HOME").value_or(homeDirectory() + "/.local/share");
+  std::string path = joinFolder(dataHome, kAppDisplayName);
+  if (!makeDirectories(path)) return std::nullopt;
+  return path;
+}
+
+std::optional<std::string> baseDir() {
+  auto app = appSupportDir();
+  if (!app) return std::nullopt;
+  std::string path = joinFolder(*app, KKAccount::sharedManager().accountId());
+  if (!makeDirectories(path)) return std::nullopt;
+  return path;
+}
+
+KKAccount& KKAccount::sharedManager() {
+  static KKAccount account;
+  return account;
+}
+
+}  // namespace tonvera
