@@ -62,25 +62,32 @@ std::u16string utf16FromUtf8(std::string_view utf8) {
       ++p;
       continue;
     }
+    // Well-formed sequences only (Unicode's table of well-formed UTF-8): the lead byte fixes the
+    // length and the range of the second byte, which rules out overlong forms, surrogates and values
+    // above U+10FFFF. A maximal ill-formed prefix becomes one U+FFFD and decoding resumes after it.
     int length = 0;
-    char32_t cp = 0;
-    char32_t minimum = 0;
+    unsigned char low = 0x80, high = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, cp = lead & 0x1F, minimum = 0x80;
+      length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, cp = lead & 0x0F, minimum = 0x800;
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, cp = lead & 0x07, minimum = 0x10000;
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
     }
-    // Take continuation bytes while they come; a short or invalid sequence becomes one U+FFFD and
-    // decoding resumes at the first byte that did not fit.
+    char32_t cp = lead & (0x7F >> length);
     int taken = 1;
-    while (length && taken < length && p + taken < end && (p[taken] & 0xC0) == 0x80) {
-      cp = (cp << 6) | (p[taken] & 0x3F);
+    while (taken < length && p + taken < end) {
+      const unsigned char next = p[taken];
+      const bool fits = taken == 1 ? (next >= low && next <= high) : (next & 0xC0) == 0x80;
+      if (!fits) break;
+      cp = (cp << 6) | (next & 0x3F);
       ++taken;
     }
-    if (!length || taken < length || cp < minimum || cp > 0x10FFFF ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
+    if (length == 0 || taken < length) {
       out.push_back(kReplacement);
       p += taken;
       continue;

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "radio/titlerules.h"
+
+namespace tonvera {
+namespace {
+
+// The 75 characters that the canonical form drops, written out independently of the code.
+const std::u16string kAsciiPunctuation = u"`~!@#$%^&*()-_=+[{]}\\|;:'\",<.>/?";
+const std::u16string kFullWidthPunctuation =
+    u"｀～！＠＃＄％＾＆＊（）－＿＝＋［｛］｝＼｜；：＇＂，＜．＞／？";
+const std::u16string kCjkPunctuation = u"。《》〖〗【】『』";
+const std::u16string kSpaces = u" \u3000";
+
+std::u16string allRemoved() {
+  return kAsciiPunctuation + kFullWidthPunctuation + kCjkPunctuation + kSpaces;
+}
+
+struct PureCase {
+  const char* name;
+  std::u16string input;
+  std::optional<std::u16string> expected;
+};
+
+class MakeVeryPureText : public testing::TestWithParam<PureCase> {};
+
+TEST_P(MakeVeryPureText, GivesTheCanonicalForm) {
+  const PureCase& c = GetParam();
+  EXPECT_EQ(makeVeryPureText(c.input), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MakeVeryPureText,
+    testing::Values(
+        PureCase{"AsciiPunctuationAndSpaces", u"Hello, World!", u"HELLOWORLD"},
+        PureCase{"EmptyHasNoForm", u"", std::nullopt},
+        PureCase{"OnlyRemovedGivesEmpty", allRemoved(), u""},
+        PureCase{"SingleSpaceGivesEmpty", u" ", u""},
+        PureCase{"CjkTitleWithFullWidthLive", u"晴天（live）", u"晴天LIVE"},
+        PureCase{"CjkTitleWithAsciiLive", u"晴天 (Live)", u"晴天LIVE"},
+        PureCase{"DigitsStay", u"Song 2 - 1997", u"SONG21997"},
+        PureCase{"NonAsciiLettersAreNotUpperCased", u"café ß ñ", u"CAFéßñ"},
+        PureCase{"FullWidthLettersStay", u"ａｂｃ１", u"ａｂｃ１"},
+        PureCase{"LensAndAngleBracketsGo", u"《青花瓷》【现场版】〖Demo〗『Mix』", u"青花瓷现场版DEMOMIX"},
+        PureCase{"PlainCornerBracketsAndCommaStay", u"「七里香」、", u"「七里香」、"},
+        PureCase{"IdeographicFullStopAndSpaceGo", u"你好。\u3000再见", u"你好再见"},
+        PureCase{"TabsAndNewlinesStay", u"a\tb\nc", u"A\tB\nC"},
+        PureCase{"SurrogatePairsStayWhole", u"\U0001F3B5 music \U00020000", u"\U0001F3B5MUSIC\U00020000"},
+        PureCase{"LoneSurrogateStays", std::u16string(1, char16_t(0xD800)) + u"x",
+                 std::u16string(1, char16_t(0xD800)) + u"X"},
+        PureCase{"AlreadyCanonical", u"MAYDAY", u"MAYDAY"}),
+    [](const testing::TestParamInfo<PureCase>& info) { return std::string(info.param.name); });
+
+// Every BMP code unit on its own: dropped exactly when it is one of the 75, upper-cased exactly when
+// it is an ASCII small letter, otherwise kept as it is.
+TEST(MakeVeryPureTextUnits, EveryUnitFollowsTheRule) {
+  const std::u16string removed = allRemoved();
+  ASSERT_EQ(removed.size(), 75u);
+  int dropped = 0;
+  for (char32_t u = 0; u <= 0xFFFF; ++u) {
+    const char16_t unit = static_cast<char16_t>(u);
+    const auto pure = makeVeryPureText(std::u16string(1, unit));
+    ASSERT_TRUE(pure.has_value()) << std::hex << static_cast<unsigned>(u);
+    if (removed.find(unit) != std::u16string::npos) {
+      EXPECT_EQ(*pure, u"") << std::hex << static_cast<unsigned>(u);
+      ++dropped;
+    } else if (unit >= u'a' && unit <= u'z') {
+      EXPECT_EQ(*pure, std::u16string(1, char16_t(unit - 32)));
+    } else {
+      EXPECT_EQ(*pure, std::u16string(1, unit)) << std::hex << static_cast<unsigned>(u);
+    }
+  }
+  EXPECT_EQ(dropped, 75);
+}
+
+struct EnglishCase {
+  const char* name;
+  std::u16string text;
+  bool english;
+  bool englishArtist;
+};
+
+class EnglishRules : public testing::TestWithParam<EnglishCase> {};
+
+TEST_P(EnglishRules, DecideByCodeUnitsAndExemptNames) {
+  const EnglishCase& c = GetParam();
+  EXPECT_EQ(isEnglish(c.text), c.english);
+  EXPECT_EQ(isEnglishArtis(c.text), c.englishArtist);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EnglishRules,
+    testing::Values(
+        EnglishCase{"PlainAscii", u"HELLOWORLD", true, true},
+        EnglishCase{"Empty", u"", true, true},
+        EnglishCase{"OneCjkCharacter", u"HELLO世", false, false},
+        EnglishCase{"DeleteIsAscii", u"A\x7F", true, true},
+        EnglishCase{"FirstUnitAboveAscii", u"A\u0080", false, false},
+        EnglishCase{"AccentedLetter", u"BEYONCé", false, false},
+        EnglishCase{"SurrogatePair", u"A\U0001F3B5", false, false},
+        EnglishCase{"FullWidthLetters", u"ＡＢＣ", false, false},
+        EnglishCase{"SixLetterNameAlone", u"MAYDAY", true, false},
+        EnglishCase{"SixLetterNameInsideLetters", u"XMAYDAYZ", true, false},
+        EnglishCase{"SixLetterNameOtherCase", u"Mayday", true, true},
+        EnglishCase{"ThreeLetterUpper", u"SHE", true, false},
+        EnglishCase{"ThreeLetterLower", u"she", true, false},
+        EnglishCase{"ThreeLetterDotted", u"S.H.E", true, false},
+        EnglishCase{"ThreeLetterDottedTrailingStop", u"S.H.E.", true, false},
+        EnglishCase{"ThreeLetterInsideAWord", u"ASHESTOASHES", true, false},
+        EnglishCase{"ThreeLetterMixedCase", u"She", true, true},
+        EnglishCase{"ThreeLetterSpaced", u"S H E", true, true},
+        EnglishCase{"EnglishBand", u"THEBEATLES", true, true}),
+    [](const testing::TestParamInfo<EnglishCase>& info) { return std::string(info.param.name); });
+
+// The exempt list has the shape the filter relies on: a three-letter name upper case, lower case and
+// dotted after its first two letters, and a six-letter name upper case.
+TEST(ExemptArtistForms, HaveTheConfiguredShape) {
+  ASSERT_EQ(kExemptArtistForms.size(), 4u);
+  const std::u16string_view upper = kExemptArtistForms[0];
+  ASSERT_EQ(upper.size(), 3u);
+  std::u16string lower, dotted;
+  for (char16_t c : upper) {
+    EXPECT_TRUE(c >= u'A' && c <= u'Z');
+    lower.push_back(char16_t(c + 32));
+  }
+  dotted = std::u16string{upper[0], u'.', upper[1], u'.', upper[2]};
+  EXPECT_EQ(kExemptArtistForms[1], lower);
+  EXPECT_EQ(kExemptArtistForms[2], dotted);
+  const std::u16string_view six = kExemptArtistForms[3];
+  ASSERT_EQ(six.size(), 6u);
+  for (char16_t c : six) EXPECT_TRUE(c >= u'A' && c <= u'Z');
+}
+
+// The radio's English filter: artists joined with spaces and the title, each made canonical first;
+// a text without a canonical form is not English.
+bool radioSkips(const std::u16string& artists, const std::u16string& title) {
+  const auto artist = makeVeryPureText(artists);
+  const auto name = makeVeryPureText(title);
+  const bool artistEnglish = artist && isEnglishArtis(*artist);
+  const bool titleEnglish = name && isEnglish(*name);
+  return artistEnglish || titleEnglish;
+}
+
+TEST(EnglishFilter, CanonicalFormsReachOnlyTheUndottedUpperCaseNames) {
+  struct Case {
+    std::u16string artists, title;
+    bool skipped;
+  } cases[] = {
+      {u"The Beatles", u"Let It Be", true},
+      {u"The Beatles", u"黄色潜水艇", true},  // an English artist is enough
+      {u"s.h.e", u"不想长大", false},         // canonical SHE is exempt
+      {u"S.H.E", u"Super Star", true},        // an English title still is English
+      {u"Mayday", u"温柔", false},            // upper-cased to MAYDAY
+      {u"Ma yday", u"倔强", false},           // the space goes before the test
+      {u"MAYDAY & Friends", u"干杯", false},
+      {u"Ashes", u"灰烬", false},              // SHE inside another name
+      {u"Maydays", u"温柔", false},
+      {u"周杰伦", u"Hello", true},            // English title alone is enough
+      {u"周杰伦", u"晴天（live）", false},
+      {u"", u"", false},                      // no canonical form: not English
+      {u"Adele", u"", true},
+      {u"\u3000", u"\u3000", true},           // empty canonical texts are English
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(radioSkips(c.artists, c.title), c.skipped)
+        << testing::PrintToString(c.artists) << " / " << testing::PrintToString(c.title);
+  }
+}
+
+TEST(Utf8Overloads, AgreeWithTheUtf16Rules) {
+  struct Case {
+    std::string utf8;
+    std::optional<std::string> pure;
+    bool english, englishArtist;
+  } cases[] = {
+      {"Hello, World!", "HELLOWORLD", true, true},
+      {"", std::nullopt, true, true},
+      {"晴天（live）", "晴天LIVE", false, false},
+      {"\xF0\x9F\x8E\xB5 la", "\xF0\x9F\x8E\xB5LA", false, false},
+      {"xMAYDAYx", "XMAYDAYX", true, false},
+      {"\xFF!", "\xEF\xBF\xBD", false, false},        // a malformed byte reads as U+FFFD
+      {"\xE6\x99", "\xEF\xBF\xBD", false, false},     // truncated sequence
+      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD", false, false},  // overlong solidus: two bad bytes
+      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", false, false},  // encoded surrogate
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.utf8);
+    EXPECT_EQ(makeVeryPureText(std::string_view(c.utf8)), c.pure);
+    EXPECT_EQ(isEnglish(std::string_view(c.utf8)), c.english);
+    EXPECT_EQ(isEnglishArtis(std::string_view(c.utf8)), c.englishArtist);
+  }
+}
+
+}  // namespace
+}  // namespace tonvera
