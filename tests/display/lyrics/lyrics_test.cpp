@@ -1,0 +1,327 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "display/lyricsmodel.h"
+
+namespace tonvera {
+namespace {
+
+using Dict = LineLrcModel::LrcDict;
+using Display = LineLrcModel::Display;
+
+// A tag's time as the lyrics are read: minutes and seconds in 32-bit floating point.
+float tagTime(int minutes, float seconds) { return float(minutes) * 60.0f + seconds; }
+
+std::string readFile(const std::string& name) {
+  std::ifstream in(std::string(LYRICS_DATA_DIR) + "/" + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+LineLrcModel parsed(std::optional<std::u16string> text) {
+  LineLrcModel model;
+  model.setLrc(std::move(text));
+  model.processLrc();
+  return model;
+}
+
+std::u16string lineAt(LineLrcModel& model, double seconds) {
+  model.setTimestamp(seconds);
+  const auto choice = model.chooseLine();
+  EXPECT_EQ(choice.display, Display::Line);
+  return choice.line;
+}
+
+struct TagCase {
+  const char* name;
+  std::u16string head;
+  std::vector<float> times;
+};
+
+class GenTimeStamps : public testing::TestWithParam<TagCase> {};
+
+TEST_P(GenTimeStamps, ReadsMinuteSecondTags) {
+  EXPECT_EQ(LineLrcModel::genTimeStamps(GetParam().head), GetParam().times);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GenTimeStamps,
+    testing::Values(
+        TagCase{"TwoTags", u"[00:10.00][01:10.00]", {10.0f, 70.0f}},
+        TagCase{"Hundredths", u"[01:23.45]", {tagTime(1, 23.45f)}},
+        TagCase{"Thousandths", u"[00:05.123]", {tagTime(0, 5.123f)}},
+        TagCase{"NoFraction", u"[1:2]", {62.0f}},
+        TagCase{"LongMinutes", u"[123:00]", {7380.0f}},
+        TagCase{"TitleTag", u"[ti:Title]", {}},
+        TagCase{"OffsetTag", u"[offset:+500]", {}},
+        TagCase{"LengthTag", u"[length: 03:05]", {}},
+        TagCase{"SignedMinutes", u"[-1:00]", {}},
+        TagCase{"EmptySeconds", u"[00:]", {}},
+        TagCase{"NoColon", u"[0010]", {}},
+        TagCase{"ClosingBracketInside", u"[00:01]a]", {1.0f}},
+        TagCase{"TextBetweenTags", u"[00:01] [x2] [00:03]", {1.0f, 3.0f}},
+        TagCase{"SecondsFieldWithColon", u"[00:12:34]", {12.0f}},
+        TagCase{"SecondsNotANumber", u"[02:ab]", {120.0f}},
+        TagCase{"SecondsLeadingBlank", u"[00: 5.5]", {5.5f}},
+        TagCase{"SecondsLeadingDot", u"[00:.5]", {0.5f}},
+        TagCase{"NegativeSeconds", u"[00:-1.5]", {-1.5f}},
+        TagCase{"NonAsciiDigitsReadAsZero", u"[０１:０２]", {0.0f}},
+        TagCase{"HugeMinutes", u"[" + std::u16string(50, u'9') + u":00]",
+                {std::numeric_limits<float>::infinity()}},
+        TagCase{"HugeMinusHugeIsLeftOut", u"[" + std::u16string(50, u'9') + u":-" + std::u16string(50, u'9') + u"]",
+                {}}),
+    [](const testing::TestParamInfo<TagCase>& info) { return std::string(info.param.name); });
+
+struct LineCase {
+  const char* name;
+  std::u16string line;
+  Dict entries;
+};
+
+class GenLineDict : public testing::TestWithParam<LineCase> {};
+
+TEST_P(GenLineDict, MapsEveryTagToTheTextAfterTheHead) {
+  EXPECT_EQ(LineLrcModel::genLineDict(GetParam().line), GetParam().entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GenLineDict,
+    testing::Values(
+        LineCase{"OneTag", u"[00:12.50]窗外的雨", {{12.5f, u"窗外的雨"}}},
+        LineCase{"SeveralTags", u"[00:10.00][01:10.00]la", {{10.0f, u"la"}, {70.0f, u"la"}}},
+        LineCase{"SameTagTwice", u"[00:10][00:10]la", {{10.0f, u"la"}}},
+        LineCase{"TitleTag", u"[ti:Title]", {}},
+        LineCase{"NoTag", u"just words", {}},
+        LineCase{"EmptyLine", u"", {}},
+        LineCase{"CarriageReturnDropped", u"[00:01]text\r", {{1.0f, u"text"}}},
+        LineCase{"LastClosingBracketEndsTheHead", u"[00:01]a]b", {{1.0f, u"b"}}},
+        LineCase{"BracketedWordInLyric", u"[01:10.00]Hey hey [x2]", {{70.0f, u""}}},
+        LineCase{"BlankTimedLine", u"[00:37.00]", {{37.0f, u""}}},
+        LineCase{"TextBeforeTheHead", u"\uFEFF[00:01]x", {{1.0f, u"x"}}},
+        LineCase{"SpacesKept", u"[00:01]  two  spaces ", {{1.0f, u"  two  spaces "}}},
+        LineCase{"CarriageReturnInsideLineMatchesNothing", u"[00:01]a\rb", {}},
+        LineCase{"SurrogatePairsInText", u"[00:02]\U0001F3B5 la", {{2.0f, u"\U0001F3B5 la"}}}),
+    [](const testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
+
+TEST(ProcessLrc, BuildsTheMapAndSortedTimes) {
+  struct Case {
+    const char* name;
+    std::u16string text;
+    Dict entries;
+  } cases[] = {
+      {"CrLf", u"[00:01]one\r\n[00:02]two\r\n", {{1.0f, u"one"}, {2.0f, u"two"}}},
+      {"LaterLineWins", u"[00:05]first\n[00:05]second\n[00:03]x", {{3.0f, u"x"}, {5.0f, u"second"}}},
+      {"TagsOutOfOrder", u"[00:30]c\n[00:10]a\n[00:20]b", {{10.0f, u"a"}, {20.0f, u"b"}, {30.0f, u"c"}}},
+      {"NoFinalNewline", u"[00:01]a\n[00:02]b", {{1.0f, u"a"}, {2.0f, u"b"}}},
+      {"OnlyTitleTags", u"[ti:Title]\n[ar:Artist]\n", {}},
+      // Only line feeds split lines: in a CR-only file the line pattern finds just the last line,
+      // the one before the final CR.
+      {"CarriageReturnsOnly", u"[00:01]a\r[00:02]b\r", {{2.0f, u"b"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LineLrcModel model = parsed(c.text);
+    EXPECT_EQ(model.lrcdict(), c.entries);
+    std::vector<float> keys;
+    for (const auto& entry : c.entries) keys.push_back(entry.first);
+    EXPECT_EQ(model.sortedTimes(), keys);
+  }
+}
+
+TEST(ProcessLrc, ReplacesTheWholeStateEachTime) {
+  LineLrcModel model = parsed(u"[00:01]a\n[00:09]b");
+  model.setTimestamp(100);
+  model.chooseLine();
+  EXPECT_EQ(model.index(), 1u);
+  model.setLrc(u"[00:02]c");
+  model.processLrc();
+  EXPECT_EQ(model.index(), 0u);
+  EXPECT_EQ(model.lrcdict(), (Dict{{2.0f, u"c"}}));
+  model.setLrc(std::nullopt);
+  model.processLrc();
+  EXPECT_TRUE(model.lrcdict().empty());
+  EXPECT_TRUE(model.sortedTimes().empty());
+}
+
+// What the view shows: the notice, the untimed text area, or a line.
+TEST(ChooseLine, NoTextUntimedAndTimed) {
+  struct Case {
+    const char* name;
+    std::optional<std::u16string> text;
+    Display display;
+    std::optional<std::u16string> untimed;
+  } cases[] = {
+      {"Absent", std::nullopt, Display::NoLyrics, std::nullopt},
+      {"Empty", u"", Display::NoLyrics, std::nullopt},
+      {"PlainText", u"no tags\nat all", Display::Untimed, u"no tags\nat all"},
+      {"TitleTagsOnly", u"[ti:Title]\r\n[ar:A]", Display::Untimed, u"[ti:Title]\r\n[ar:A]"},
+      {"OnlyNewlines", u"\n\n", Display::Untimed, u"\n\n"},
+      {"Timed", u"[ti:T]\n[00:01]x", Display::Line, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LineLrcModel model = parsed(c.text);
+    model.setTimestamp(5);
+    EXPECT_EQ(model.chooseLine().display, c.display);
+    const auto untimed = model.untimedText();
+    EXPECT_EQ(untimed.has_value(), c.untimed.has_value());
+    if (untimed && c.untimed) {
+      EXPECT_EQ(*untimed, *c.untimed);
+    }
+  }
+  EXPECT_EQ(LineLrcModel::kNoLyricsText, u"无歌词");
+}
+
+TEST(ChooseLine, TheLastTagNotAfterThePosition) {
+  LineLrcModel model = parsed(u"[00:10.00]a\n[00:20.10]b\n[00:30.55]c\n[01:00.00]d\n");
+  struct Case {
+    double position;
+    std::u16string line;
+    std::size_t index;
+  } cases[] = {
+      {0.0, u"a", 0},  // before the first tag the first line shows
+      {-3.0, u"a", 0},
+      {10.0, u"a", 0},
+      {20.09, u"a", 0},
+      {20.1, u"b", 1},  // exactly on a tag as written
+      {double(tagTime(0, 20.1f)), u"b", 1},
+      {30.54, u"b", 1},
+      {30.55, u"c", 2},
+      {59.9, u"c", 2},
+      {60.0, u"d", 3},
+      {3600.0, u"d", 3},
+      {1e300, u"d", 3},
+      {std::numeric_limits<double>::infinity(), u"d", 3},
+      {-std::numeric_limits<double>::infinity(), u"a", 0},
+      {std::nan(""), u"a", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.position);
+    EXPECT_EQ(lineAt(model, c.position), c.line);
+    EXPECT_EQ(model.index(), c.index);
+  }
+}
+
+TEST(LayoutLine, SplitsALineTooWideForOneRow) {
+  // Ten points per code unit; the view leaves 100 points.
+  const LineLrcModel::TextWidth width = [](const std::u16string& s) { return 10.0 * s.size(); };
+  struct Case {
+    const char* name;
+    std::u16string line;
+    std::u16string first;
+    std::optional<std::u16string> second;
+  } cases[] = {
+      {"Fits", u"short", u"short", std::nullopt},
+      {"ExactlyFits", u"0123456789", u"0123456789", std::nullopt},
+      {"OddLength", u"abcdefghijk", u"abcde", u"fghijk"},
+      {"EvenLength", u"我们一起走过的那些年啊", u"我们一起走", u"过的那些年啊"},
+      {"Empty", u"", u"", std::nullopt},
+      {"PairOnTheBoundaryStaysWhole", u"abcde\U0001F3B5fghij", u"abcde", u"\U0001F3B5fghij"},
+      {"PairBeforeTheBoundary", u"abcd\U0001F3B5fghijk", u"abcd\U0001F3B5", u"fghijk"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LineLrcModel model = parsed(u"[00:01]" + c.line);
+    model.setTimestamp(1);
+    const auto rows = model.layoutLine(width, 100.0);
+    EXPECT_EQ(rows.display, Display::Line);
+    EXPECT_EQ(rows.first, c.first);
+    EXPECT_EQ(rows.second, c.second);
+  }
+}
+
+TEST(LayoutLine, NothingToMeasureWithoutATimedLine) {
+  int calls = 0;
+  const LineLrcModel::TextWidth width = [&](const std::u16string&) { return ++calls, 1e9; };
+  LineLrcModel none = parsed(std::nullopt);
+  EXPECT_EQ(none.layoutLine(width, 100).display, Display::NoLyrics);
+  LineLrcModel untimed = parsed(u"plain");
+  EXPECT_EQ(untimed.layoutLine(width, 100).display, Display::Untimed);
+  EXPECT_EQ(calls, 0);
+}
+
+TEST(RealFiles, ChineseEnglishWithHeaderOffsetCrLfAndBom) {
+  LineLrcModel model;
+  model.setLrcUtf8(readFile("rainy_night.lrc"));
+  model.processLrc();
+  EXPECT_FALSE(model.untimedText());
+  // The offset tag is a header like the others; times are used as written.
+  const std::vector<float> times{0.0f,  12.5f, 18.2f,           tagTime(0, 24.05f), tagTime(0, 30.8f),
+                                 37.0f, 45.3f, 52.75f,          65.0f,              tagTime(1, 30.1f),
+                                 tagTime(1, 36.9f), tagTime(1, 43.6f)};
+  EXPECT_EQ(model.sortedTimes(), times);
+  struct {
+    double at;
+    std::u16string line;
+  } cases[] = {
+      {0.0, u"雨夜 Rainy Night - 林小雨"},
+      {12.6, u"窗外的雨 falling slowly"},
+      {25.0, u"Stay with me 今夜不要走"},
+      {91.0, u"Stay with me 今夜不要走"},
+      {31.0, u"让我们 dance in the rain"},
+      {40.0, u""},
+      {66.0, u"（间奏 Interlude）"},
+      {500.0, u"雨停了 the night is over"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.at);
+    EXPECT_EQ(lineAt(model, c.at), c.line);
+  }
+}
+
+TEST(RealFiles, EnglishWithCreditsRepeatsAndBracketedWords) {
+  LineLrcModel model;
+  model.setLrcUtf8(readFile("midnight_drive.lrc"));
+  model.processLrc();
+  const Dict expected{{tagTime(0, 5.123f), u"Headlights on the empty road"},
+                      {tagTime(0, 9.9f), u"Radio low, the city's gone"},
+                      {14.5f, u"Nothing here but you and me"},
+                      {40.0f, u"Midnight drive (oh oh)"},
+                      {70.0f, u""},
+                      {tagTime(2, 59.99f), u""}};
+  EXPECT_EQ(model.lrcdict(), expected);
+  EXPECT_EQ(lineAt(model, 2.0), u"Headlights on the empty road");
+  EXPECT_EQ(lineAt(model, 12.0), u"Radio low, the city's gone");
+  EXPECT_EQ(lineAt(model, 41.0), u"Midnight drive (oh oh)");
+  EXPECT_EQ(model.index(), 3u);
+}
+
+TEST(RealFiles, UntimedLyricsAreShownAsText) {
+  LineLrcModel model;
+  const std::string bytes = readFile("valley_untimed.lrc");
+  ASSERT_FALSE(bytes.empty());
+  model.setLrcUtf8(bytes);
+  model.processLrc();
+  EXPECT_TRUE(model.lrcdict().empty());
+  ASSERT_TRUE(model.untimedText());
+  EXPECT_EQ(*model.untimedText(), u"[ti:山谷]\r\n[ar:无名]\r\n山谷里的风\r\n吹过我的窗\r\n\r\nValley wind, blow through my window\r\n");
+  EXPECT_EQ(model.chooseLine().display, Display::Untimed);
+}
+
+TEST(Robustness, MalformedUtf8AndRunawayLinesStayBounded) {
+  LineLrcModel model;
+  model.setLrcUtf8(std::string("[00:01]a\xFF" "b\n"));
+  model.processLrc();
+  EXPECT_EQ(model.lrcdict(), (Dict{{1.0f, u"a\uFFFDb"}}));
+
+  // A line of '[' without any ']' cannot match; the matcher gives up on it after a bounded amount
+  // of work and the lines around it are still read.
+  std::u16string text = u"[00:01]before\n" + std::u16string(60000, u'[') + u"\n[00:02]after";
+  model.setLrc(text);
+  model.processLrc();
+  EXPECT_EQ(model.lrcdict(), (Dict{{1.0f, u"before"}, {2.0f, u"after"}}));
+
+  // A long but well-formed line is read whole.
+  const std::u16string longText(200000, u'啦');
+  model.setLrc(u"[00:03]" + longText);
+  model.processLrc();
+  EXPECT_EQ(model.lrcdict(), (Dict{{3.0f, longText}}));
+}
+
+}  // namespace
+}  // namespace tonvera
