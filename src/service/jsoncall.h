@@ -1,0 +1,50 @@
+#pragma once
+// Every request to the music service: synchronous HTTP over libcurl, no state of its own.
+//
+//   down(url, body, isForm)  raw reply bytes, or nothing
+//   call(url, body)          the reply decoded by JSONValue(), or nothing
+//
+// Threads: any thread may call both, concurrently (each call has its own libcurl handle), but they
+// block the caller for up to the 6 s time-out, so callers run them on their own serial background
+// queues, never on the main thread, and hand the result to the main thread.
+//
+// Behaviour:
+//   - The URL text is percent-escaped with UTF-8 first (percentEscape()): every byte that may not
+//     stand in a URL, "%" included, becomes %XX. A text that still is not a URL fails.
+//   - body == nullopt: GET with no body and no extra header. A body (even ""): POST of its bytes with
+//     "Content-Length: <bytes>", and "Content-Type: application/x-www-form-urlencoded" only when
+//     isForm is true (otherwise no Content-Type header at all).
+//   - Time-out: 6.0 s for the whole exchange. Redirects are followed.
+//   - Status 404 gives nothing; any other status gives the body as received ("" when empty).
+//     No reply (no connection, time-out, bad URL) gives nothing.
+//   - Only http and https URLs are fetched (also after redirects). HTTPS certificates and host names
+//     are verified. Reply bodies above kMaxReplyBytes fail as nothing rather than filling memory.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "service/jsonvalue.h"
+
+namespace tonvera {
+
+class JsonCall {
+ public:
+  static constexpr long kTimeoutMilliseconds = 6000;
+  static constexpr std::size_t kMaxReplyBytes = 64u * 1024u * 1024u;
+
+  // The reply body's bytes, or nothing.
+  static std::optional<std::string> down(const std::string& url, const std::optional<std::string>& body, bool isForm);
+
+  // down(url, body, false), then the bytes as UTF-8 text through JSONValue(). Nothing when no bytes
+  // came, the bytes are not UTF-8 (silently) or not JSON (JSONValue() logs its line).
+  static std::optional<JsonValue> call(const std::string& url, const std::optional<std::string>& body = std::nullopt);
+
+  // The URL text with every character that may not stand in a URL replaced by the %XX escapes of its
+  // UTF-8 bytes. Kept as they are: letters, digits, "-._~", and ":/?#[]@!$&'()*+,;=". Escaped: "%",
+  // space, control characters, '"', "<", ">", "\", "^", "`", "{", "|", "}", and every non-ASCII byte.
+  static std::string percentEscape(std::string_view url);
+};
+
+}  // namespace tonvera
