@@ -28,8 +28,7 @@ std::unique_ptr<icu::RegexPattern> compile(std::u16string_view pattern) {
   UErrorCode status = U_ZERO_ERROR;
   UParseError parseError;
   const icu::UnicodeString source(pattern.data(), static_cast<int32_t>(pattern.size()));
-  std::unique_ptr<icu::RegexPattern> compiled(
-      icu::RegexPattern::compile(source, 0, parseError, status));
+  std::unique_ptr<icu::RegexPattern> compiled(icu::RegexPattern::compile(source, 0, parseError, status));
   if (U_FAILURE(status)) {
     return nullptr;
   }
@@ -54,8 +53,7 @@ std::u16string toU16(const icu::UnicodeString& s) {
 // All matches of a pattern in a text (at most maxMatches), each as the list of its capture-group
 // strings. A match operation that fails or runs out of time ends the list.
 std::vector<std::vector<std::u16string>> allMatches(const icu::RegexPattern* pattern,
-                                                    std::u16string_view text,
-                                                    std::size_t maxMatches) {
+                                                    std::u16string_view text, std::size_t maxMatches) {
   std::vector<std::vector<std::u16string>> matches;
   if (!pattern || text.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
     return matches;
@@ -123,8 +121,7 @@ float leadingNumber(std::u16string_view text) {
   if (error == std::errc::result_out_of_range) {
     // Only overflow can happen here: a long run of digits. (Underflow needs an exponent.)
     const bool negative = ascii.front() == '-';
-    return negative ? -std::numeric_limits<float>::infinity()
-                    : std::numeric_limits<float>::infinity();
+    return negative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
   }
   return error == std::errc() ? value : 0.0f;
 }
@@ -167,9 +164,8 @@ void LineLrcModel::processLrc() {
   std::size_t start = 0;
   while (true) {
     const std::size_t newline = text.find(u'\n', start);
-    const std::u16string_view line =
-        text.substr(start, newline == std::u16string_view::npos ? std::u16string_view::npos
-                                                                : newline - start);
+    const std::u16string_view line = text.substr(
+        start, newline == std::u16string_view::npos ? std::u16string_view::npos : newline - start);
     for (auto& [time, lineText] : genLineDict(line)) {
       lrcdict_.insert_or_assign(time, std::move(lineText));
     }
@@ -202,14 +198,12 @@ LineLrcModel::Choice LineLrcModel::chooseLine() {
   // written reaches that tag's line.
   std::size_t count = 0;
   if (!std::isnan(timestamp_)) {
-    const double clamped =
-        std::clamp(timestamp_, -double(std::numeric_limits<float>::max()),
-                   double(std::numeric_limits<float>::max()));
+    const double clamped = std::clamp(timestamp_, -double(std::numeric_limits<float>::max()),
+                                      double(std::numeric_limits<float>::max()));
     const float position = static_cast<float>(clamped);
     // The times not after the position form a prefix of the sorted list.
-    count = static_cast<std::size_t>(
-        std::upper_bound(sortedTimes_.begin(), sortedTimes_.end(), position) -
-        sortedTimes_.begin());
+    count = static_cast<std::size_t>(std::upper_bound(sortedTimes_.begin(), sortedTimes_.end(), position) -
+                                     sortedTimes_.begin());
   }
   index_ = count == 0 ? 0 : count - 1;
   return {Display::Line, lrcdict_.find(sortedTimes_[index_])->second};

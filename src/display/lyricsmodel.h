@@ -40,7 +40,7 @@ class LineLrcModel {
 
   struct Rows {
     Display display = Display::NoLyrics;
-    std::u16string first;                 // the whole line, or its first half when split
+    std::u16string first;                  // the whole line, or its first half when split
     std::optional<std::u16string> second;  // the second half, only when the line was split
   };
 

@@ -175,9 +175,7 @@ bool isEnglish(std::u16string_view text) {
   return std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit <= 0x7F; });
 }
 
-bool isEnglish(std::string_view utf8) {
-  return isEnglish(std::u16string_view(utf16FromUtf8(utf8)));
-}
+bool isEnglish(std::string_view utf8) { return isEnglish(std::u16string_view(utf16FromUtf8(utf8))); }
 
 bool isEnglishArtis(std::u16string_view text) {
   for (std::u16string_view form : kExemptArtistForms) {

@@ -19,8 +19,7 @@ namespace tonvera {
 // though they are plain ASCII. A three-letter name upper case, lower case and with a full stop
 // after each of its first two letters, and a six-letter name upper case. Matched as substrings,
 // case-sensitively.
-inline constexpr std::array<std::u16string_view, 4> kExemptArtistForms{
-    u"SHE", u"she", u"S.H.E", u"MAYDAY"};
+inline constexpr std::array<std::u16string_view, 4> kExemptArtistForms{u"SHE", u"she", u"S.H.E", u"MAYDAY"};
 
 // The canonical form: drops ASCII punctuation, its full-width forms, nine CJK brackets and stops,
 // the space and the ideographic space; upper-cases ASCII letters (only those); keeps everything

@@ -51,30 +51,27 @@ TEST_P(GenTimeStamps, ReadsMinuteSecondTags) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, GenTimeStamps,
-    testing::Values(
-        TagCase{"TwoTags", u"[00:10.00][01:10.00]", {10.0f, 70.0f}},
-        TagCase{"Hundredths", u"[01:23.45]", {tagTime(1, 23.45f)}},
-        TagCase{"Thousandths", u"[00:05.123]", {tagTime(0, 5.123f)}},
-        TagCase{"NoFraction", u"[1:2]", {62.0f}},
-        TagCase{"LongMinutes", u"[123:00]", {7380.0f}},
-        TagCase{"TitleTag", u"[ti:Title]", {}},
-        TagCase{"OffsetTag", u"[offset:+500]", {}},
-        TagCase{"LengthTag", u"[length: 03:05]", {}},
-        TagCase{"SignedMinutes", u"[-1:00]", {}},
-        TagCase{"EmptySeconds", u"[00:]", {}},
-        TagCase{"NoColon", u"[0010]", {}},
-        TagCase{"ClosingBracketInside", u"[00:01]a]", {1.0f}},
-        TagCase{"TextBetweenTags", u"[00:01] [x2] [00:03]", {1.0f, 3.0f}},
-        TagCase{"SecondsFieldWithColon", u"[00:12:34]", {12.0f}},
-        TagCase{"SecondsNotANumber", u"[02:ab]", {120.0f}},
-        TagCase{"SecondsLeadingBlank", u"[00: 5.5]", {5.5f}},
-        TagCase{"SecondsLeadingDot", u"[00:.5]", {0.5f}},
-        TagCase{"NegativeSeconds", u"[00:-1.5]", {-1.5f}},
-        TagCase{"NonAsciiDigitsReadAsZero", u"[０１:０２]", {0.0f}},
-        TagCase{"HugeMinutes", u"[" + std::u16string(50, u'9') + u":00]",
-                {std::numeric_limits<float>::infinity()}},
-        TagCase{"HugeMinusHugeIsLeftOut", u"[" + std::u16string(50, u'9') + u":-" + std::u16string(50, u'9') + u"]",
-                {}}),
+    testing::Values(TagCase{"TwoTags", u"[00:10.00][01:10.00]", {10.0f, 70.0f}},
+                    TagCase{"Hundredths", u"[01:23.45]", {tagTime(1, 23.45f)}},
+                    TagCase{"Thousandths", u"[00:05.123]", {tagTime(0, 5.123f)}},
+                    TagCase{"NoFraction", u"[1:2]", {62.0f}}, TagCase{"LongMinutes", u"[123:00]", {7380.0f}},
+                    TagCase{"TitleTag", u"[ti:Title]", {}}, TagCase{"OffsetTag", u"[offset:+500]", {}},
+                    TagCase{"LengthTag", u"[length: 03:05]", {}}, TagCase{"SignedMinutes", u"[-1:00]", {}},
+                    TagCase{"EmptySeconds", u"[00:]", {}}, TagCase{"NoColon", u"[0010]", {}},
+                    TagCase{"ClosingBracketInside", u"[00:01]a]", {1.0f}},
+                    TagCase{"TextBetweenTags", u"[00:01] [x2] [00:03]", {1.0f, 3.0f}},
+                    TagCase{"SecondsFieldWithColon", u"[00:12:34]", {12.0f}},
+                    TagCase{"SecondsNotANumber", u"[02:ab]", {120.0f}},
+                    TagCase{"SecondsLeadingBlank", u"[00: 5.5]", {5.5f}},
+                    TagCase{"SecondsLeadingDot", u"[00:.5]", {0.5f}},
+                    TagCase{"NegativeSeconds", u"[00:-1.5]", {-1.5f}},
+                    TagCase{"NonAsciiDigitsReadAsZero", u"[０１:０２]", {0.0f}},
+                    TagCase{"HugeMinutes",
+                            u"[" + std::u16string(50, u'9') + u":00]",
+                            {std::numeric_limits<float>::infinity()}},
+                    TagCase{"HugeMinusHugeIsLeftOut",
+                            u"[" + std::u16string(50, u'9') + u":-" + std::u16string(50, u'9') + u"]",
+                            {}}),
     [](const testing::TestParamInfo<TagCase>& info) { return std::string(info.param.name); });
 
 struct LineCase {
@@ -91,21 +88,19 @@ TEST_P(GenLineDict, MapsEveryTagToTheTextAfterTheHead) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, GenLineDict,
-    testing::Values(
-        LineCase{"OneTag", u"[00:12.50]窗外的雨", {{12.5f, u"窗外的雨"}}},
-        LineCase{"SeveralTags", u"[00:10.00][01:10.00]la", {{10.0f, u"la"}, {70.0f, u"la"}}},
-        LineCase{"SameTagTwice", u"[00:10][00:10]la", {{10.0f, u"la"}}},
-        LineCase{"TitleTag", u"[ti:Title]", {}},
-        LineCase{"NoTag", u"just words", {}},
-        LineCase{"EmptyLine", u"", {}},
-        LineCase{"CarriageReturnDropped", u"[00:01]text\r", {{1.0f, u"text"}}},
-        LineCase{"LastClosingBracketEndsTheHead", u"[00:01]a]b", {{1.0f, u"b"}}},
-        LineCase{"BracketedWordInLyric", u"[01:10.00]Hey hey [x2]", {{70.0f, u""}}},
-        LineCase{"BlankTimedLine", u"[00:37.00]", {{37.0f, u""}}},
-        LineCase{"TextBeforeTheHead", u"\uFEFF[00:01]x", {{1.0f, u"x"}}},
-        LineCase{"SpacesKept", u"[00:01]  two  spaces ", {{1.0f, u"  two  spaces "}}},
-        LineCase{"CarriageReturnInsideLineMatchesNothing", u"[00:01]a\rb", {}},
-        LineCase{"SurrogatePairsInText", u"[00:02]\U0001F3B5 la", {{2.0f, u"\U0001F3B5 la"}}}),
+    testing::Values(LineCase{"OneTag", u"[00:12.50]窗外的雨", {{12.5f, u"窗外的雨"}}},
+                    LineCase{"SeveralTags", u"[00:10.00][01:10.00]la", {{10.0f, u"la"}, {70.0f, u"la"}}},
+                    LineCase{"SameTagTwice", u"[00:10][00:10]la", {{10.0f, u"la"}}},
+                    LineCase{"TitleTag", u"[ti:Title]", {}}, LineCase{"NoTag", u"just words", {}},
+                    LineCase{"EmptyLine", u"", {}},
+                    LineCase{"CarriageReturnDropped", u"[00:01]text\r", {{1.0f, u"text"}}},
+                    LineCase{"LastClosingBracketEndsTheHead", u"[00:01]a]b", {{1.0f, u"b"}}},
+                    LineCase{"BracketedWordInLyric", u"[01:10.00]Hey hey [x2]", {{70.0f, u""}}},
+                    LineCase{"BlankTimedLine", u"[00:37.00]", {{37.0f, u""}}},
+                    LineCase{"TextBeforeTheHead", u"\uFEFF[00:01]x", {{1.0f, u"x"}}},
+                    LineCase{"SpacesKept", u"[00:01]  two  spaces ", {{1.0f, u"  two  spaces "}}},
+                    LineCase{"CarriageReturnInsideLineMatchesNothing", u"[00:01]a\rb", {}},
+                    LineCase{"SurrogatePairsInText", u"[00:02]\U0001F3B5 la", {{2.0f, u"\U0001F3B5 la"}}}),
     [](const testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
 
 TEST(ProcessLrc, BuildsTheMapAndSortedTimes) {
@@ -251,22 +246,18 @@ TEST(RealFiles, ChineseEnglishWithHeaderOffsetCrLfAndBom) {
   model.processLrc();
   EXPECT_FALSE(model.untimedText());
   // The offset tag is a header like the others; times are used as written.
-  const std::vector<float> times{0.0f,  12.5f, 18.2f,           tagTime(0, 24.05f), tagTime(0, 30.8f),
-                                 37.0f, 45.3f, 52.75f,          65.0f,              tagTime(1, 30.1f),
-                                 tagTime(1, 36.9f), tagTime(1, 43.6f)};
+  const std::vector<float> times{
+      0.0f,  12.5f,  18.2f, tagTime(0, 24.05f), tagTime(0, 30.8f), 37.0f,
+      45.3f, 52.75f, 65.0f, tagTime(1, 30.1f),  tagTime(1, 36.9f), tagTime(1, 43.6f)};
   EXPECT_EQ(model.sortedTimes(), times);
   struct {
     double at;
     std::u16string line;
   } cases[] = {
-      {0.0, u"雨夜 Rainy Night - 林小雨"},
-      {12.6, u"窗外的雨 falling slowly"},
-      {25.0, u"Stay with me 今夜不要走"},
-      {91.0, u"Stay with me 今夜不要走"},
-      {31.0, u"让我们 dance in the rain"},
-      {40.0, u""},
-      {66.0, u"（间奏 Interlude）"},
-      {500.0, u"雨停了 the night is over"},
+      {0.0, u"雨夜 Rainy Night - 林小雨"}, {12.6, u"窗外的雨 falling slowly"},
+      {25.0, u"Stay with me 今夜不要走"},  {91.0, u"Stay with me 今夜不要走"},
+      {31.0, u"让我们 dance in the rain"}, {40.0, u""},
+      {66.0, u"（间奏 Interlude）"},       {500.0, u"雨停了 the night is over"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.at);
@@ -299,13 +290,17 @@ TEST(RealFiles, UntimedLyricsAreShownAsText) {
   model.processLrc();
   EXPECT_TRUE(model.lrcdict().empty());
   ASSERT_TRUE(model.untimedText());
-  EXPECT_EQ(*model.untimedText(), u"[ti:山谷]\r\n[ar:无名]\r\n山谷里的风\r\n吹过我的窗\r\n\r\nValley wind, blow through my window\r\n");
+  EXPECT_EQ(
+      *model.untimedText(),
+      u"[ti:山谷]\r\n[ar:无名]\r\n山谷里的风\r\n吹过我的窗\r\n\r\nValley wind, blow through my window\r\n");
   EXPECT_EQ(model.chooseLine().display, Display::Untimed);
 }
 
 TEST(Robustness, MalformedUtf8AndRunawayLinesStayBounded) {
   LineLrcModel model;
-  model.setLrcUtf8(std::string("[00:01]a\xFF" "b\n"));
+  model.setLrcUtf8(
+      std::string("[00:01]a\xFF"
+                  "b\n"));
   model.processLrc();
   EXPECT_EQ(model.lrcdict(), (Dict{{1.0f, u"a\uFFFDb"}}));
 

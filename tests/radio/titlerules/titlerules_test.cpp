@@ -1,9 +1,9 @@
+#include "radio/titlerules.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
-
-#include "radio/titlerules.h"
 
 namespace tonvera {
 namespace {
@@ -15,9 +15,7 @@ const std::u16string kFullWidthPunctuation =
 const std::u16string kCjkPunctuation = u"。《》〖〗【】『』";
 const std::u16string kSpaces = u" \u3000";
 
-std::u16string allRemoved() {
-  return kAsciiPunctuation + kFullWidthPunctuation + kCjkPunctuation + kSpaces;
-}
+std::u16string allRemoved() { return kAsciiPunctuation + kFullWidthPunctuation + kCjkPunctuation + kSpaces; }
 
 struct PureCase {
   const char* name;
@@ -36,8 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, MakeVeryPureText,
     testing::Values(
         PureCase{"AsciiPunctuationAndSpaces", u"Hello, World!", u"HELLOWORLD"},
-        PureCase{"EmptyHasNoForm", u"", std::nullopt},
-        PureCase{"OnlyRemovedGivesEmpty", allRemoved(), u""},
+        PureCase{"EmptyHasNoForm", u"", std::nullopt}, PureCase{"OnlyRemovedGivesEmpty", allRemoved(), u""},
         PureCase{"SingleSpaceGivesEmpty", u" ", u""},
         PureCase{"CjkTitleWithFullWidthLive", u"晴天（live）", u"晴天LIVE"},
         PureCase{"CjkTitleWithAsciiLive", u"晴天 (Live)", u"晴天LIVE"},
@@ -91,29 +88,29 @@ TEST_P(EnglishRules, DecideByCodeUnitsAndExemptNames) {
   EXPECT_EQ(isEnglishArtis(c.text), c.englishArtist);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, EnglishRules,
-    testing::Values(
-        EnglishCase{"PlainAscii", u"HELLOWORLD", true, true},
-        EnglishCase{"Empty", u"", true, true},
-        EnglishCase{"OneCjkCharacter", u"HELLO世", false, false},
-        EnglishCase{"DeleteIsAscii", u"A\x7F", true, true},
-        EnglishCase{"FirstUnitAboveAscii", u"A\u0080", false, false},
-        EnglishCase{"AccentedLetter", u"BEYONCé", false, false},
-        EnglishCase{"SurrogatePair", u"A\U0001F3B5", false, false},
-        EnglishCase{"FullWidthLetters", u"ＡＢＣ", false, false},
-        EnglishCase{"SixLetterNameAlone", u"MAYDAY", true, false},
-        EnglishCase{"SixLetterNameInsideLetters", u"XMAYDAYZ", true, false},
-        EnglishCase{"SixLetterNameOtherCase", u"Mayday", true, true},
-        EnglishCase{"ThreeLetterUpper", u"SHE", true, false},
-        EnglishCase{"ThreeLetterLower", u"she", true, false},
-        EnglishCase{"ThreeLetterDotted", u"S.H.E", true, false},
-        EnglishCase{"ThreeLetterDottedTrailingStop", u"S.H.E.", true, false},
-        EnglishCase{"ThreeLetterInsideAWord", u"ASHESTOASHES", true, false},
-        EnglishCase{"ThreeLetterMixedCase", u"She", true, true},
-        EnglishCase{"ThreeLetterSpaced", u"S H E", true, true},
-        EnglishCase{"EnglishBand", u"THEBEATLES", true, true}),
-    [](const testing::TestParamInfo<EnglishCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, EnglishRules,
+                         testing::Values(EnglishCase{"PlainAscii", u"HELLOWORLD", true, true},
+                                         EnglishCase{"Empty", u"", true, true},
+                                         EnglishCase{"OneCjkCharacter", u"HELLO世", false, false},
+                                         EnglishCase{"DeleteIsAscii", u"A\x7F", true, true},
+                                         EnglishCase{"FirstUnitAboveAscii", u"A\u0080", false, false},
+                                         EnglishCase{"AccentedLetter", u"BEYONCé", false, false},
+                                         EnglishCase{"SurrogatePair", u"A\U0001F3B5", false, false},
+                                         EnglishCase{"FullWidthLetters", u"ＡＢＣ", false, false},
+                                         EnglishCase{"SixLetterNameAlone", u"MAYDAY", true, false},
+                                         EnglishCase{"SixLetterNameInsideLetters", u"XMAYDAYZ", true, false},
+                                         EnglishCase{"SixLetterNameOtherCase", u"Mayday", true, true},
+                                         EnglishCase{"ThreeLetterUpper", u"SHE", true, false},
+                                         EnglishCase{"ThreeLetterLower", u"she", true, false},
+                                         EnglishCase{"ThreeLetterDotted", u"S.H.E", true, false},
+                                         EnglishCase{"ThreeLetterDottedTrailingStop", u"S.H.E.", true, false},
+                                         EnglishCase{"ThreeLetterInsideAWord", u"ASHESTOASHES", true, false},
+                                         EnglishCase{"ThreeLetterMixedCase", u"She", true, true},
+                                         EnglishCase{"ThreeLetterSpaced", u"S H E", true, true},
+                                         EnglishCase{"EnglishBand", u"THEBEATLES", true, true}),
+                         [](const testing::TestParamInfo<EnglishCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // The exempt list has the shape the filter relies on: a three-letter name upper case, lower case and
 // dotted after its first two letters, and a six-letter name upper case.
@@ -156,13 +153,13 @@ TEST(EnglishFilter, CanonicalFormsReachOnlyTheUndottedUpperCaseNames) {
       {u"Mayday", u"温柔", false},            // upper-cased to MAYDAY
       {u"Ma yday", u"倔强", false},           // the space goes before the test
       {u"MAYDAY & Friends", u"干杯", false},
-      {u"Ashes", u"灰烬", false},              // SHE inside another name
+      {u"Ashes", u"灰烬", false},  // SHE inside another name
       {u"Maydays", u"温柔", false},
-      {u"周杰伦", u"Hello", true},            // English title alone is enough
+      {u"周杰伦", u"Hello", true},  // English title alone is enough
       {u"周杰伦", u"晴天（live）", false},
-      {u"", u"", false},                      // no canonical form: not English
+      {u"", u"", false},  // no canonical form: not English
       {u"Adele", u"", true},
-      {u"\u3000", u"\u3000", true},           // empty canonical texts are English
+      {u"\u3000", u"\u3000", true},  // empty canonical texts are English
   };
   for (const Case& c : cases) {
     EXPECT_EQ(radioSkips(c.artists, c.title), c.skipped)
@@ -181,8 +178,8 @@ TEST(Utf8Overloads, AgreeWithTheUtf16Rules) {
       {"晴天（live）", "晴天LIVE", false, false},
       {"\xF0\x9F\x8E\xB5 la", "\xF0\x9F\x8E\xB5LA", false, false},
       {"xMAYDAYx", "XMAYDAYX", true, false},
-      {"\xFF!", "\xEF\xBF\xBD", false, false},        // a malformed byte reads as U+FFFD
-      {"\xE6\x99", "\xEF\xBF\xBD", false, false},     // truncated sequence
+      {"\xFF!", "\xEF\xBF\xBD", false, false},                 // a malformed byte reads as U+FFFD
+      {"\xE6\x99", "\xEF\xBF\xBD", false, false},              // truncated sequence
       {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD", false, false},  // overlong solidus: two bad bytes
       {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", false, false},  // encoded surrogate
   };
