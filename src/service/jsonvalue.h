@@ -30,7 +30,8 @@ namespace tonvera {
 // A decimal number: sign, significand and power-of-ten exponent, value = (-1)^negative × m × 10^e.
 // The narrow form keeps the significand in a 64-bit unsigned mantissa and the exponent in 16 bits,
 // as the tokeniser accumulates them. Numbers with 19 or more digits (or an exponent outside 16 bits)
-// are converted from the token's text into the wide form, which keeps every digit exactly.
+// are converted from the token's text into the wide form, which keeps every digit exactly (exponents
+// beyond ±10^9, far outside any double, are clamped there).
 class JsonDecimal {
  public:
   JsonDecimal() = default;
@@ -58,7 +59,9 @@ class JsonDecimal {
   // Plain positional notation without exponent, e.g. 1.5e2 -> "150", 0.25 -> "0.25".
   std::string toPlainString() const;
 
-  bool operator==(const JsonDecimal&) const = default;
+  // Same sign, same significand digits and same exponent (so 15e1 and 150e0 differ: they are
+  // different decimals of equal value). The narrow and the wide form compare by these parts.
+  bool operator==(const JsonDecimal& other) const;
 
  private:
   std::uint64_t mantissa_ = 0;
@@ -138,8 +141,16 @@ class JsonValue {
   const JsonValue* find(std::string_view key) const;
   const JsonValue& operator[](std::string_view key) const;
   const JsonValue& operator[](const char* key) const { return (*this)[std::string_view(key)]; }
-  // Array element or a shared null.
+  // Array element or a shared null (also for negative indexes and non-arrays).
   const JsonValue& operator[](std::size_t index) const;
+  template <std::integral T>
+    requires(!std::same_as<T, std::size_t>)
+  const JsonValue& operator[](T index) const {
+    if constexpr (std::is_signed_v<T>) {
+      if (index < 0) return (*this)[static_cast<std::size_t>(-1)];
+    }
+    return (*this)[static_cast<std::size_t>(index)];
+  }
 
   bool operator==(const JsonValue&) const = default;
 
@@ -188,8 +199,9 @@ class SBJsonParser {
 };
 
 // Parses `text` (UTF-8) with a fresh parser (depth limit 32). On failure logs
-// "-JSONValue failed. Error is: <error text>" and gives nothing. Any thread.
-std::optional<JsonValue> JSONValue(std::string_view text);
+// "-JSONValue failed. Error is: <error text>", gives nothing and, when `error` is given, stores the
+// error text there. Any thread.
+std::optional<JsonValue> JSONValue(std::string_view text, std::string* error = nullptr);
 
 // As JSONValue() but without the log line; `error` receives the error text on failure.
 std::optional<JsonValue> parseJson(std::string_view text, std::string* error = nullptr);

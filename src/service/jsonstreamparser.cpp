@@ -1,0 +1,201 @@
+#include "service/jsonstreamparser.h"
+
+#include <array>
+#include <cassert>
+#include <cstdio>
+
+namespace tonvera {
+
+namespace {
+
+using State = SBJsonStreamParserState;
+constexpr int kStates = 11;
+
+constexpr std::uint16_t bit(int token) { return static_cast<std::uint16_t>(1u << token); }
+constexpr std::uint16_t kValues = bit(SBJsonTokenNumber) | bit(SBJsonTokenString) | bit(SBJsonTokenTrue) |
+                                  bit(SBJsonTokenFalse) | bit(SBJsonTokenNull);
+constexpr std::uint16_t kOpeners = bit(SBJsonTokenArrayStart) | bit(SBJsonTokenObjectStart);
+
+struct StateRow {
+  const char* name;
+  std::uint16_t accepts;                  // bit per token kind
+  std::array<State, kSBJsonTokenKinds> next;  // state after an accepted token (a closed container
+                                              // counts as its end token); Error where none applies
+  bool keyState;                          // a string here is an object key
+};
+
+constexpr std::array<State, kSBJsonTokenKinds> transitions(std::uint16_t on, State to) {
+  std::array<State, kSBJsonTokenKinds> t{};
+  for (int k = 0; k < kSBJsonTokenKinds; ++k) t[k] = (on & bit(k)) ? to : State::Error;
+  return t;
+}
+constexpr std::array<State, kSBJsonTokenKinds> merge(std::array<State, kSBJsonTokenKinds> a,
+                                                     std::array<State, kSBJsonTokenKinds> b) {
+  for (int k = 0; k < kSBJsonTokenKinds; ++k)
+    if (a[k] == State::Error) a[k] = b[k];
+  return a;
+}
+
+// One row per state, in the order of SBJsonStreamParserState. A container that closes is counted as
+// one value of the state that was current when it opened: that state transitions on the end token.
+constexpr std::uint16_t kClosers = bit(SBJsonTokenArrayEnd) | bit(SBJsonTokenObjectEnd);
+const std::array<StateRow, kStates> kTable = {{
+    {"before outer-most array or object", kOpeners, transitions(kClosers, State::Complete), false},
+    {"after outer-most array or object", 0, transitions(0, State::Error), false},
+    {"in error", 0, transitions(0, State::Error), false},
+    {"at beginning of object", bit(SBJsonTokenObjectEnd) | bit(SBJsonTokenString),
+     transitions(bit(SBJsonTokenString), State::ObjectGotKey), true},
+    {"after object key", bit(SBJsonTokenKeyValueSeparator),
+     transitions(bit(SBJsonTokenKeyValueSeparator), State::ObjectSeparator), false},
+    {"as object value", kOpeners | kValues, transitions(kValues | kClosers, State::ObjectGotValue), false},
+    {"after object value", bit(SBJsonTokenObjectEnd) | bit(SBJsonTokenValueSeparator),
+     transitions(bit(SBJsonTokenValueSeparator), State::ObjectNeedKey), false},
+    {"in place of object key", bit(SBJsonTokenString), transitions(bit(SBJsonTokenString), State::ObjectGotKey),
+     true},
+    {"at array start", kOpeners | kValues | bit(SBJsonTokenArrayEnd),
+     transitions(kValues | kClosers, State::ArrayGotValue), false},
+    {"after array value", bit(SBJsonTokenArrayEnd) | bit(SBJsonTokenValueSeparator),
+     transitions(bit(SBJsonTokenValueSeparator), State::ArrayNeedValue), false},
+    {"as array value", kOpeners | kValues, transitions(kValues | kClosers, State::ArrayGotValue), false},
+}};
+static_assert(kTable.size() == kStates);
+
+const StateRow& row(State s) { return kTable[static_cast<std::size_t>(s)]; }
+
+}  // namespace
+
+const char* stateName(SBJsonStreamParserState state) {
+  const auto i = static_cast<std::size_t>(state);
+  return i < kTable.size() ? kTable[i].name : "<aaiie!>";
+}
+
+bool stateAccepts(SBJsonStreamParserState state, int token) {
+  if (token < 0 || token >= kSBJsonTokenKinds) return false;
+  return (row(state).accepts & bit(token)) != 0;
+}
+
+SBJsonStreamParserStatus SBJsonStreamParser::failWith(std::string message) {
+  error_ = std::move(message);
+  state_ = State::Error;
+  return SBJsonStreamParserStatus::Error;
+}
+
+SBJsonStreamParserStatus SBJsonStreamParser::parse(std::string_view data) {
+  tokeniser_.appendData(data);
+
+  for (;;) {
+    if (state_ == State::Error) return SBJsonStreamParserStatus::Error;
+    const int token = tokeniser_.getToken();
+
+    if (token == SBJsonTokenError) return failWith(tokeniser_.error());
+    if (token == SBJsonTokenEOF) {
+      return state_ == State::Complete ? SBJsonStreamParserStatus::Complete
+                                       : SBJsonStreamParserStatus::WaitingForData;
+    }
+    if (!stateAccepts(state_, token)) {
+      std::string message = "Token '";
+      message += tokenName(token);
+      message += "' not expected ";
+      message += stateName(state_);
+      return failWith(std::move(message));
+    }
+
+    switch (token) {
+      case SBJsonTokenArrayStart:
+      case SBJsonTokenObjectStart:
+        if (stateStack_.size() >= maxDepth_) {
+          char message[64];
+          std::snprintf(message, sizeof message, "Input depth exceeds max depth of %lu",
+                        static_cast<unsigned long>(maxDepth_));
+          return failWith(message);
+        }
+        if (token == SBJsonTokenArrayStart) {
+          delegate_->parserFoundArrayStart();
+        } else {
+          delegate_->parserFoundObjectStart();
+        }
+        stateStack_.push_back(state_);
+        state_ = token == SBJsonTokenArrayStart ? State::ArrayStart : State::ObjectStart;
+        break;
+
+      case SBJsonTokenArrayEnd:
+      case SBJsonTokenObjectEnd:
+        // Accepted only inside a container, so the stack holds its opener's state.
+        assert(!stateStack_.empty());
+        state_ = row(stateStack_.back()).next[token];
+        stateStack_.pop_back();
+        if (token == SBJsonTokenArrayEnd) {
+          delegate_->parserFoundArrayEnd();
+        } else {
+          delegate_->parserFoundObjectEnd();
+        }
+        break;
+
+      case SBJsonTokenValueSeparator:
+      case SBJsonTokenKeyValueSeparator:
+        state_ = row(state_).next[token];
+        break;
+
+      case SBJsonTokenString:
+        if (row(state_).keyState) {
+          delegate_->parserFoundObjectKey(std::move(tokeniser_.string()));
+        } else {
+          delegate_->parserFoundValue(JsonValue(std::move(tokeniser_.string())));
+        }
+        state_ = row(state_).next[token];
+        break;
+
+      case SBJsonTokenNumber:
+        delegate_->parserFoundValue(std::move(tokeniser_.number()));
+        state_ = row(state_).next[token];
+        break;
+
+      case SBJsonTokenTrue:
+      case SBJsonTokenFalse:
+        delegate_->parserFoundValue(JsonValue(token == SBJsonTokenTrue));
+        state_ = row(state_).next[token];
+        break;
+
+      case SBJsonTokenNull:
+        delegate_->parserFoundValue(JsonValue());
+        state_ = row(state_).next[token];
+        break;
+
+      default:
+        assert(false && "Should not get here");
+        return failWith("Should not get here");
+    }
+  }
+}
+
+// ---- tree builder ----
+
+void SBJsonStreamParserAdapter::parserFoundObjectStart() { containers_.emplace_back(JsonValue::Object{}); }
+void SBJsonStreamParserAdapter::parserFoundArrayStart() { containers_.emplace_back(JsonValue::Array{}); }
+void SBJsonStreamParserAdapter::parserFoundObjectKey(std::string&& key) { keys_.push_back(std::move(key)); }
+void SBJsonStreamParserAdapter::parserFoundObjectEnd() { closeContainer(); }
+void SBJsonStreamParserAdapter::parserFoundArrayEnd() { closeContainer(); }
+void SBJsonStreamParserAdapter::parserFoundValue(JsonValue&& value) { addValue(std::move(value)); }
+
+void SBJsonStreamParserAdapter::closeContainer() {
+  JsonValue done = std::move(containers_.back());
+  containers_.pop_back();
+  addValue(std::move(done));
+}
+
+void SBJsonStreamParserAdapter::addValue(JsonValue&& value) {
+  if (containers_.empty()) {
+    value_ = std::move(value);
+    return;
+  }
+  JsonValue& current = containers_.back();
+  if (auto* object = current.mutableObject()) {
+    // A later duplicate key replaces the earlier value.
+    object->insert_or_assign(std::move(keys_.back()), std::move(value));
+    keys_.pop_back();
+  } else if (auto* array = current.mutableArray()) {
+    array->push_back(std::move(value));
+  }
+}
+
+}  // namespace tonvera

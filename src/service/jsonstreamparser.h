@@ -1,0 +1,103 @@
+#pragma once
+// The JSON reader's upper layers: the table-driven stream parser and the tree builder it feeds.
+//
+// The parser reads tokens from its tokeniser, checks each against the current state's table, keeps a
+// stack of the states of the enclosing containers (at most maxDepth), and reports structure and
+// values to its delegate. The adapter builds the value tree from those reports and hands the finished
+// outer-most value to its accumulator.
+//
+// Threads: one thread at a time per object.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "service/jsontokeniser.h"
+#include "service/jsonvalue.h"
+
+namespace tonvera {
+
+// Receives the parser's findings in document order.
+class SBJsonStreamParserDelegate {
+ public:
+  virtual ~SBJsonStreamParserDelegate() = default;
+  virtual void parserFoundObjectStart() = 0;
+  virtual void parserFoundObjectKey(std::string&& key) = 0;
+  virtual void parserFoundObjectEnd() = 0;
+  virtual void parserFoundArrayStart() = 0;
+  virtual void parserFoundArrayEnd() = 0;
+  // A string, number, boolean or null.
+  virtual void parserFoundValue(JsonValue&& value) = 0;
+};
+
+// The parser's states; each is a row of the state table (accepted tokens, name, transitions).
+enum class SBJsonStreamParserState : std::uint8_t {
+  Start,
+  Complete,
+  Error,
+  ObjectStart,
+  ObjectGotKey,
+  ObjectSeparator,
+  ObjectGotValue,
+  ObjectNeedKey,
+  ArrayStart,
+  ArrayGotValue,
+  ArrayNeedValue,
+};
+
+// The state's name in error messages ("before outer-most array or object", ...).
+const char* stateName(SBJsonStreamParserState state);
+// Whether `state` accepts token kind `token`.
+bool stateAccepts(SBJsonStreamParserState state, int token);
+
+class SBJsonStreamParser {
+ public:
+  // `delegate` is not owned and must outlive the parser's use.
+  explicit SBJsonStreamParser(SBJsonStreamParserDelegate* delegate) : delegate_(delegate) {}
+
+  std::size_t maxDepth() const { return maxDepth_; }
+  void setMaxDepth(std::size_t depth) { maxDepth_ = depth; }
+  const std::string& error() const { return error_; }
+  SBJsonStreamParserState state() const { return state_; }
+
+  // Appends `data` and parses as far as it goes.
+  SBJsonStreamParserStatus parse(std::string_view data);
+
+ private:
+  SBJsonStreamParserStatus failWith(std::string message);
+
+  SBJsonStreamParserDelegate* delegate_;  // not owned
+  SBJsonTokeniser tokeniser_;
+  SBJsonStreamParserState state_ = SBJsonStreamParserState::Start;
+  std::vector<SBJsonStreamParserState> stateStack_;  // states of the enclosing containers
+  std::size_t maxDepth_ = SBJsonParser::kDefaultMaxDepth;
+  std::string error_;
+};
+
+// Builds the value tree from the parser's reports; the finished outer-most value goes to the
+// accumulator (here: kept in value()).
+class SBJsonStreamParserAdapter final : public SBJsonStreamParserDelegate {
+ public:
+  void parserFoundObjectStart() override;
+  void parserFoundObjectKey(std::string&& key) override;
+  void parserFoundObjectEnd() override;
+  void parserFoundArrayStart() override;
+  void parserFoundArrayEnd() override;
+  void parserFoundValue(JsonValue&& value) override;
+
+  // The accumulated outer-most value, once one has closed.
+  std::optional<JsonValue>& value() { return value_; }
+
+ private:
+  void addValue(JsonValue&& value);
+  void closeContainer();
+
+  std::vector<JsonValue> containers_;  // open containers, innermost last
+  std::vector<std::string> keys_;      // pending object keys, innermost last
+  std::optional<JsonValue> value_;     // the accumulator
+};
+
+}  // namespace tonvera

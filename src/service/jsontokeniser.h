@@ -1,0 +1,94 @@
+#pragma once
+// The JSON reader's lowest layer: a UTF-8 byte cursor over appended data, and the tokeniser that
+// cuts it into tokens (structural characters, strings, numbers, the three words).
+//
+// Threads: one thread at a time per object (owned by one stream parser).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "service/jsonvalue.h"
+
+namespace tonvera {
+
+// Token kinds, in the order the parser's tables use.
+enum SBJsonToken : int {
+  SBJsonTokenError = -1,
+  SBJsonTokenEOF = 0,
+  SBJsonTokenArrayStart = 1,
+  SBJsonTokenArrayEnd = 2,
+  SBJsonTokenObjectStart = 3,
+  SBJsonTokenObjectEnd = 4,
+  SBJsonTokenValueSeparator = 5,
+  SBJsonTokenKeyValueSeparator = 6,
+  SBJsonTokenNumber = 7,
+  SBJsonTokenString = 8,
+  SBJsonTokenTrue = 9,
+  SBJsonTokenFalse = 10,
+  SBJsonTokenNull = 11,
+};
+inline constexpr int kSBJsonTokenKinds = 12;
+
+// True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+bool isValidUtf8(std::string_view bytes);
+
+// The token's name in error messages ("start of array", ...); "<aaiiie!>" outside the table.
+const char* tokenName(int token);
+
+// A growable byte buffer with the index of the next byte. Every byte counts as a signed 8-bit value
+// widened to a 16-bit code unit, so bytes of 0x80 and above are never digits, whitespace or
+// structural characters; inside strings they pass through and are checked as UTF-8 as a whole.
+class SBJsonUTF8Stream {
+ public:
+  static constexpr std::size_t kInitialCapacity = 4096;
+  SBJsonUTF8Stream() { buffer_.reserve(kInitialCapacity); }
+
+  // Discards the bytes before the index, then appends `data`.
+  void appendData(std::string_view data);
+
+  const char* bytes() const { return buffer_.data(); }
+  std::size_t length() const { return buffer_.size(); }
+  std::size_t index() const { return index_; }
+  void setIndex(std::size_t i) { index_ = i; }
+  bool haveRemainingCharacters(std::size_t n) const { return length() - index_ >= n; }
+
+  // The byte at `i` as a 16-bit code unit (0xFF80 and above for bytes >= 0x80).
+  std::uint16_t unitAt(std::size_t i) const {
+    return static_cast<std::uint16_t>(static_cast<std::int16_t>(static_cast<std::int8_t>(buffer_[i])));
+  }
+
+ private:
+  std::string buffer_;
+  std::size_t index_ = 0;
+};
+
+// Cuts the cursor's bytes into tokens. After a string token, string() holds its decoded UTF-8 text
+// (ready to be moved out); after a number token, number() its value; after an error token, error()
+// the message. A token that runs past the data leaves the cursor at its start and reads as end of
+// input, so parsing can resume when more data is appended.
+class SBJsonTokeniser {
+ public:
+  SBJsonUTF8Stream& stream() { return stream_; }
+  void appendData(std::string_view data) { stream_.appendData(data); }
+
+  int getToken();
+
+  std::string& string() { return string_; }
+  JsonValue& number() { return number_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  int getStringToken(std::size_t tokenStart);
+  int getNumberToken(std::size_t tokenStart);
+  int matchWord(std::size_t tokenStart, std::string_view word, int token);
+  int fail(std::string message);
+
+  SBJsonUTF8Stream stream_;
+  std::string string_;
+  JsonValue number_;
+  std::string error_;
+};
+
+}  // namespace tonvera
