@@ -1,0 +1,491 @@
+// The usage reporter over whole runs of the program, against a real service on 127.0.0.1, in a
+// temporary home folder. One process plays several runs: resetForTesting() stands for the process
+// ending, so everything a later run knows comes from the two files.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <set>
+
+#include "platform/fileutil.h"
+#include "platform/mainqueue.h"
+#include "platform/plist.h"
+#include "report_service.h"
+#include "stats/datasender.h"
+#include "stats/machineinfo.h"
+#include "stats/tonverareport.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ReportService;
+
+constexpr const char* kOldCode = "1202231812";
+constexpr const char* kNewCode = "1203011005";
+
+// A report body taken apart: "api=<api>&param={<pairs>}", each pair's value kept raw (with quotes).
+struct Report {
+  std::string api;
+  std::vector<std::string> keys;
+  std::map<std::string, std::string> raw;
+};
+
+std::optional<Report> parseReport(const std::string& body) {
+  static const std::regex shape("^api=([A-Za-z.]+)&param=\\{(.*)\\}$");
+  std::smatch m;
+  if (!std::regex_match(body, m, shape)) return std::nullopt;
+  Report report;
+  report.api = m[1];
+  const std::string inner = m[2];
+  if (inner.empty()) return report;
+  static const std::regex pair("^\"([a-z_]+)\":(\"[^\"]*\"|[0-9]+)$");
+  std::size_t start = 0;
+  bool quoted = false;
+  for (std::size_t i = 0; i <= inner.size(); ++i) {
+    if (i < inner.size() && inner[i] == '"') quoted = !quoted;
+    if (i == inner.size() || (inner[i] == ',' && !quoted)) {
+      std::smatch p;
+      const std::string item = inner.substr(start, i - start);
+      if (!std::regex_match(item, p, pair)) return std::nullopt;
+      report.keys.push_back(p[1]);
+      report.raw[p[1]] = p[2];
+      start = i + 1;
+    }
+  }
+  return report;
+}
+
+std::string api(const std::string& body) {
+  const auto report = parseReport(body);
+  return report ? report->api : "unparsable: " + body;
+}
+
+std::vector<std::string> apis(const std::vector<std::string>& bodies) {
+  std::vector<std::string> names;
+  for (const auto& body : bodies) names.push_back(api(body));
+  return names;
+}
+
+class ReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TonveraReport::resetForTesting();
+    DataSender::setTimeout(2s);
+    std::filesystem::create_directories(home_.path() + "/tmp");
+    service_ = std::make_unique<ReportService>();
+    service_->useForReports();
+  }
+
+  void TearDown() override {
+    if (service_) service_->release();
+    TonveraReport::resetForTesting();
+    TonveraReport::setVersionCodeOverride(std::nullopt);
+    TonveraReport::setTimeOverride(std::nullopt);
+    DataSender::setTimeout(kReportSendTimeout);
+    ::unsetenv("TONVERA_SERVICE_URL");
+  }
+
+  // The start of a run of a build with version code `code`, as the application shell does it. Each
+  // run gets a clock of its own, a minute after the previous one, so no two runs build equal reports.
+  void launch(const std::string& code, bool realClock = false) {
+    runClock_ += 60;
+    TonveraReport::setTimeOverride(realClock ? std::nullopt : std::optional<long long>(runClock_));
+    TonveraReport::setVersionCodeOverride(code);
+    TonveraReport::setTonveraAppkey(kTonveraAppKey, kTonveraAppIdentifier, kTonveraReportChannel,
+                                    kTonveraVersionName);
+    TonveraReport::appLaunched();
+  }
+
+  // Every scheduled send has finished and its outcome has been applied.
+  static bool settle() {
+    return runMainLoopUntil([] { return TonveraReport::scheduledReportCount() == 0; }, 10s);
+  }
+
+  // The end of the run, then the end of the process.
+  static void terminate() {
+    TonveraReport::appTerminated();
+    TonveraReport::resetForTesting();
+  }
+
+  // One complete run: launch, all sends finished, exit.
+  void run(const std::string& code) {
+    launch(code);
+    ASSERT_TRUE(settle());
+    terminate();
+  }
+
+  std::vector<std::string> reportFile() const {
+    const PlistFileRead file = readPlistFile(home_.path() + "/tmp/report.plist");
+    std::vector<std::string> bodies;
+    for (const auto& item : file.value.array()) bodies.push_back(item.toString());
+    return bodies;
+  }
+
+  std::optional<std::string> versionFile() const { return readFile(home_.path() + "/tmp/update.plist"); }
+
+  // Waits until the service has received `n` bodies and every send has finished.
+  bool waitForService(std::size_t n) {
+    return runMainLoopUntil(
+        [&] { return service_->count() >= n && TonveraReport::scheduledReportCount() == 0; }, 10s);
+  }
+
+  test::TempHome home_;
+  std::unique_ptr<ReportService> service_;
+  long long runClock_ = 1700000000;
+};
+
+TEST_F(ReportTest, FirstRunEver) {
+  const auto before = std::time(nullptr);
+  launch(kOldCode, /*realClock=*/true);
+  ASSERT_TRUE(waitForService(1));
+  const auto after = std::time(nullptr);
+
+  ASSERT_EQ(apis(service_->bodies()), std::vector<std::string>{"Service.Start"});
+  EXPECT_EQ(service_->contentTypes()[0], "application/x-www-form-urlencoded");
+  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{});
+  EXPECT_FALSE(TonveraReport::isStopped());
+  EXPECT_EQ(versionFile(), kOldCode);
+
+  const auto start = parseReport(service_->bodies()[0]);
+  ASSERT_TRUE(start.has_value());
+  const long long localTime = std::stoll(start->raw.at("local_time"));
+  EXPECT_GE(localTime, before);
+  EXPECT_LE(localTime, after);
+  EXPECT_EQ(start->keys.front(), "local_time");
+  EXPECT_EQ(start->raw.at("application_key"), "\"5c0e8d2a9b7f4316e2a1d0c9b8f7e6a5\"");
+  EXPECT_EQ(start->raw.at("channel"), "\"offical\"");
+  EXPECT_EQ(start->raw.at("ver_name"), "\"laser\"");
+  EXPECT_EQ(start->raw.at("device_id"), "\"" + machineIdentifier() + "\"");
+  EXPECT_EQ(start->raw.at("mac"), "\"" + macAddressText() + "\"");
+  EXPECT_EQ(start->raw.at("model"), "\"" + productName() + "\"");
+  EXPECT_EQ(start->raw.at("os"), "\"Linux\"");
+  EXPECT_EQ(start->raw.at("operator_name"), "\"WIFI\"");
+  EXPECT_EQ(start->raw.at("operator"), "\"unknown\"");
+  EXPECT_EQ(start->raw.at("network"), "\"wifi\"");
+  EXPECT_EQ(start->raw.at("resolution"), "\"0*0\"");
+  EXPECT_EQ(start->raw.at("dpi"), "72");
+
+  terminate();
+  const auto file = reportFile();
+  ASSERT_EQ(file.size(), 1u);
+  EXPECT_EQ(api(file[0]), "Service.End");
+  EXPECT_EQ(service_->count(), 1u);
+}
+
+TEST_F(ReportTest, SecondRunOfTheSameBuildSendsTheStoredEndReportFirst) {
+  run(kOldCode);
+  const std::string storedEnd = reportFile().at(0);
+
+  launch(kOldCode);
+  ASSERT_TRUE(waitForService(3));
+  const auto bodies = service_->bodies();
+  ASSERT_EQ(apis(bodies), (std::vector<std::string>{"Service.Start", "Service.End", "Service.Start"}));
+  EXPECT_EQ(bodies[1], storedEnd);
+  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{});
+  terminate();
+  EXPECT_EQ(reportFile().size(), 1u);
+}
+
+TEST_F(ReportTest, FirstRunOfANewBuildSendsOneLiveUpdate) {
+  run(kOldCode);
+  run(kNewCode);
+  EXPECT_EQ(versionFile(), kNewCode);
+  run(kNewCode);
+
+  ASSERT_EQ(apis(service_->bodies()),
+            (std::vector<std::string>{"Service.Start", "Service.End", "Service.Start", "Service.Liveupdate",
+                                      "Service.End", "Service.Start"}));
+  const auto update = parseReport(service_->bodies()[3]);
+  ASSERT_TRUE(update.has_value());
+  EXPECT_EQ(update->raw.at("from"), kOldCode);
+  EXPECT_EQ(update->raw.at("to"), kNewCode);
+  EXPECT_EQ(update->raw.at("ver_code"), kNewCode);
+  EXPECT_EQ(update->keys.back(), "to");
+}
+
+TEST_F(ReportTest, VersionFileContents) {
+  struct Case {
+    const char* content;
+    const char* from;  // nullptr: no live-update report
+  };
+  const Case cases[] = {
+      {"1202231812", nullptr},     // same build
+      {"1202231812\n", nullptr},   // a line end does not make it another build
+      {"1101010000", "1101010000"},
+      {"", "0"},                   // unreadable: counts as changed
+      {"12022318\"12", "0"},       // not a version code: never pasted into a report
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.content);
+    test::writeTextFile(home_.path() + "/tmp/update.plist", c.content);
+    const std::size_t seen = service_->count();
+    run(kOldCode);
+    const auto bodies = service_->bodies();
+    std::vector<std::string> updates;
+    for (std::size_t i = seen; i < bodies.size(); ++i) {
+      if (api(bodies[i]) == "Service.Liveupdate") updates.push_back(bodies[i]);
+    }
+    if (!c.from) {
+      EXPECT_TRUE(updates.empty());
+    } else {
+      ASSERT_EQ(updates.size(), 1u);
+      EXPECT_EQ(parseReport(updates[0])->raw.at("from"), c.from);
+      EXPECT_EQ(parseReport(updates[0])->raw.at("to"), kOldCode);
+    }
+    EXPECT_EQ(trimmed(versionFile().value_or("")), kOldCode);
+  }
+}
+
+TEST_F(ReportTest, ServiceAnswering200KeepsTheReportForTheNextLaunch) {
+  service_->setStatus(200);
+  launch(kOldCode);
+  ASSERT_TRUE(waitForService(1));
+  EXPECT_TRUE(TonveraReport::isStopped());
+  const auto pending = TonveraReport::pendingReports();
+  ASSERT_TRUE(pending.has_value());
+  ASSERT_EQ(pending->size(), 1u);
+  const std::string start = pending->at(0);
+  EXPECT_EQ(api(start), "Service.Start");
+  terminate();
+  ASSERT_EQ(apis(reportFile()), (std::vector<std::string>{"Service.Start", "Service.End"}));
+  EXPECT_EQ(reportFile()[0], start);
+
+  service_->setStatus(202);
+  launch(kOldCode);
+  ASSERT_TRUE(waitForService(4));
+  const auto bodies = service_->bodies();
+  ASSERT_EQ(apis(bodies), (std::vector<std::string>{"Service.Start", "Service.Start", "Service.End", "Service.Start"}));
+  EXPECT_EQ(bodies[1], start);
+  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{});
+  EXPECT_FALSE(TonveraReport::isStopped());
+}
+
+TEST_F(ReportTest, NetworkDownForAWholeRunKeepsEverythingInOrder) {
+  run(kOldCode);
+  const std::string previousEnd = reportFile().at(0);
+
+  // Nothing listens at the address any more.
+  service_.reset();
+  launch(kOldCode);
+  ASSERT_TRUE(settle());
+  EXPECT_TRUE(TonveraReport::isStopped());
+  const std::string start = TonveraReport::pendingReports().value().at(1);
+  terminate();
+
+  const auto file = reportFile();
+  ASSERT_EQ(apis(file), (std::vector<std::string>{"Service.End", "Service.Start", "Service.End"}));
+  EXPECT_EQ(file[0], previousEnd);
+  EXPECT_EQ(file[1], start);
+}
+
+TEST_F(ReportTest, OnlyVerCodeIsUnquoted) {
+  run(kOldCode);
+  run(kNewCode);
+  const auto bodies = service_->bodies();
+  ASSERT_EQ(bodies.size(), 4u);
+  const std::set<std::string> quotedSettings = {"application_key", "app", "channel", "ver_name", "device_id"};
+  for (const auto& body : bodies) {
+    SCOPED_TRACE(body);
+    const auto report = parseReport(body);
+    ASSERT_TRUE(report.has_value());
+    std::set<std::string> keys(report->keys.begin(), report->keys.end());
+    EXPECT_EQ(keys.size(), report->keys.size()) << "a key appears twice";
+    for (const auto& key : quotedSettings) {
+      ASSERT_TRUE(report->raw.count(key)) << key;
+      EXPECT_EQ(report->raw.at(key).front(), '"') << key;
+    }
+    EXPECT_TRUE(std::regex_match(report->raw.at("ver_code"), std::regex("^[0-9]{10}$")));
+    EXPECT_TRUE(std::regex_match(report->raw.at("local_time"), std::regex("^[0-9]+$")));
+    EXPECT_EQ(report->raw.at("app"), std::string("\"") + kTonveraAppIdentifier + "\"");
+  }
+  EXPECT_EQ(parseReport(bodies[3])->raw.at("ver_code"), kNewCode);
+}
+
+TEST_F(ReportTest, BasicStringHasNoBraces) {
+  launch(kOldCode);
+  const std::string basic = TonveraReport::basicString();
+  EXPECT_EQ(basic.find_first_of("{}"), std::string::npos);
+  EXPECT_EQ(basic.rfind("\"local_time\":", 0), 0u);
+  EXPECT_NE(basic.find(",\"ver_code\":1202231812"), std::string::npos);
+  EXPECT_EQ(TonveraReport::endReport(), "api=Service.End&param={" + TonveraReport::basicString() + "}");
+}
+
+// A report still queued or in flight is not scheduled again by later reports: while the service
+// accepts, each body arrives exactly once.
+TEST_F(ReportTest, NoReportIsDeliveredTwiceWhileTheServiceAccepts) {
+  service_->hold("Service.Start");
+  launch(kOldCode);
+  ASSERT_TRUE(service_->waitForHeld(1, 5s));
+  std::vector<std::string> extra;
+  for (int i = 0; i < 5; ++i) {
+    extra.push_back("api=Service.Test&param={\"n\":" + std::to_string(i) + "}");
+    TonveraReport::sharedInstance().call(extra.back());
+  }
+  EXPECT_EQ(TonveraReport::scheduledReportCount(), 6u);
+  service_->release();
+  ASSERT_TRUE(waitForService(6));
+  EXPECT_EQ(service_->count(), 6u);
+  for (const auto& body : service_->bodies()) EXPECT_EQ(service_->received(body), 1u) << body;
+  for (const auto& body : extra) EXPECT_EQ(service_->received(body), 1u) << body;
+  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{});
+}
+
+// A report whose send was not accepted is scheduled again by the next report once sending resumes.
+TEST_F(ReportTest, RefusedReportIsScheduledAgainOnlyAfterItsSendFinished) {
+  run(kOldCode);  // the version file exists: no live update below
+  const std::string a = "api=Service.Test&param={\"n\":\"a\"}";
+  const std::string b = "api=Service.Test&param={\"n\":\"b\"}";
+  const std::string c = "api=Service.Test&param={\"n\":\"c\"}";
+  service_->rejectFirst("\"a\"");
+  launch(kOldCode);
+  ASSERT_TRUE(settle());
+  service_->hold("\"a\"");
+  auto& reporter = TonveraReport::sharedInstance();
+  reporter.call(a);
+  ASSERT_TRUE(service_->waitForHeld(1, 5s));
+  reporter.call(b);  // `a` is in flight: only `b` is scheduled
+  EXPECT_EQ(TonveraReport::scheduledReportCount(), 2u);
+  service_->release();  // `a` is refused, then `b` accepted
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{a});
+  EXPECT_FALSE(TonveraReport::isStopped());  // the accepted `b` resumed sending
+  EXPECT_EQ(service_->received(a), 1u);
+
+  reporter.call(c);  // schedules the refused `a` again, and `c`
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(service_->received(a), 2u);
+  EXPECT_EQ(service_->received(b), 1u);
+  EXPECT_EQ(service_->received(c), 1u);
+  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{});
+}
+
+TEST_F(ReportTest, AfterARefusalNewReportsOnlyCollect) {
+  run(kOldCode);
+  const std::size_t seen = service_->count();
+  service_->setStatus(500);
+  launch(kOldCode);
+  ASSERT_TRUE(settle());
+  ASSERT_TRUE(TonveraReport::isStopped());
+  const std::size_t refused = service_->count();
+  EXPECT_EQ(refused, seen + 2);  // the stored end report and the start report
+  service_->setStatus(202);
+  TonveraReport::sharedInstance().call("api=Service.Test&param={}");
+  EXPECT_EQ(TonveraReport::scheduledReportCount(), 0u);
+  EXPECT_EQ(TonveraReport::pendingReports()->size(), 3u);
+  terminate();
+  EXPECT_EQ(service_->count(), refused);
+  EXPECT_EQ(apis(reportFile()),
+            (std::vector<std::string>{"Service.End", "Service.Start", "Service.Test", "Service.End"}));
+}
+
+TEST_F(ReportTest, ATimedOutSendCountsAsRefused) {
+  DataSender::setTimeout(300ms);
+  service_->hold("Service.Start");
+  launch(kOldCode);
+  ASSERT_TRUE(settle());
+  EXPECT_TRUE(TonveraReport::isStopped());
+  EXPECT_EQ(apis(TonveraReport::pendingReports().value()), std::vector<std::string>{"Service.Start"});
+  service_->release();
+}
+
+// At exit the pending bodies go to the report file; none of them may also leave the process now.
+TEST_F(ReportTest, TerminationSendsNothingMore) {
+  DataSender::setTimeout(kReportSendTimeout);
+  service_->hold("Service.Start");
+  launch(kOldCode);
+  ASSERT_TRUE(service_->waitForHeld(1, 5s));
+  TonveraReport::sharedInstance().call("api=Service.Test&param={}");
+  TonveraReport::appTerminated();
+  const auto begin = std::chrono::steady_clock::now();
+  TonveraReport::resetForTesting();  // the in-flight send is aborted, the queued one skipped
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s);
+  service_->release();
+  EXPECT_EQ(apis(service_->bodies()), std::vector<std::string>{"Service.Start"});
+  EXPECT_EQ(apis(reportFile()), (std::vector<std::string>{"Service.Start", "Service.Test", "Service.End"}));
+}
+
+TEST_F(ReportTest, DamagedReportFileGivesAnEmptyList) {
+  struct Case {
+    const char* content;
+    std::vector<std::string> resent;
+  };
+  const Case cases[] = {
+      {"not a property list", {}},
+      {"<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>", {}},
+      {"<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>3</integer><string>api=Service.End&amp;param={}"
+       "</string></array></plist>",
+       {"api=Service.End&param={}"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.content);
+    test::writeTextFile(home_.path() + "/tmp/report.plist", c.content);
+    const std::size_t seen = service_->count();
+    launch(kOldCode);
+    ASSERT_TRUE(settle());
+    auto bodies = service_->bodies();
+    bodies.erase(bodies.begin(), bodies.begin() + static_cast<std::ptrdiff_t>(seen));
+    ASSERT_EQ(bodies.size(), c.resent.size() + 1);
+    for (std::size_t i = 0; i < c.resent.size(); ++i) EXPECT_EQ(bodies[i], c.resent[i]);
+    EXPECT_EQ(api(bodies.back()), "Service.Start");
+    terminate();
+    EXPECT_EQ(apis(reportFile()), std::vector<std::string>{"Service.End"});
+  }
+}
+
+TEST_F(ReportTest, WithoutTheTmpFolderNothingIsKeptAndNothingCreated) {
+  std::filesystem::remove_all(home_.path() + "/tmp");
+  service_->setStatus(200);
+  run(kOldCode);
+  EXPECT_FALSE(std::filesystem::exists(home_.path() + "/tmp"));
+  service_->setStatus(202);
+  run(kOldCode);
+  EXPECT_EQ(apis(service_->bodies()), (std::vector<std::string>{"Service.Start", "Service.Start"}));
+}
+
+TEST_F(ReportTest, NothingHappensOutsideALaunchedRun) {
+  TonveraReport::setTonveraAppkey(kTonveraAppKey, kTonveraAppIdentifier, kTonveraReportChannel, kTonveraVersionName);
+  TonveraReport::sharedInstance().call("api=Service.Test&param={}");
+  EXPECT_FALSE(TonveraReport::pendingReports().has_value());
+  TonveraReport::appTerminated();
+  EXPECT_FALSE(std::filesystem::exists(home_.path() + "/tmp/report.plist"));
+  EXPECT_EQ(service_->count(), 0u);
+}
+
+TEST_F(ReportTest, SettingsTableHasExactlySixEntries) {
+  launch(kOldCode);
+  const auto settings = TonveraReport::settings();
+  std::set<std::string> keys;
+  for (const auto& [key, value] : settings) keys.insert(key);
+  EXPECT_EQ(keys, (std::set<std::string>{"application_key", "app", "channel", "ver_name", "device_id", "ver_code"}));
+  EXPECT_EQ(settings.at("ver_code"), kOldCode);
+  EXPECT_EQ(settings.at("device_id"), machineIdentifier());
+}
+
+// Reports are appended on the main thread while sends complete and remove them on the worker.
+TEST_F(ReportTest, AppendingWhileSendsComplete) {
+  launch(kOldCode);
+  constexpr int kReports = 300;
+  std::vector<std::string> sent;
+  for (int i = 0; i < kReports; ++i) {
+    sent.push_back("api=Service.Test&param={\"n\":" + std::to_string(i) + "}");
+    TonveraReport::sharedInstance().call(sent.back());
+    if (i % 50 == 0) (void)TonveraReport::pendingReports();
+  }
+  ASSERT_TRUE(waitForService(kReports + 1));
+  EXPECT_EQ(service_->count(), static_cast<std::size_t>(kReports + 1));
+  for (const auto& body : sent) EXPECT_EQ(service_->received(body), 1u) << body;
+  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{});
+  EXPECT_FALSE(TonveraReport::isStopped());
+  terminate();
+  EXPECT_EQ(reportFile().size(), 1u);
+}
+
+}  // namespace
+}  // namespace tonvera

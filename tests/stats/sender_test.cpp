@@ -1,0 +1,129 @@
+// DataSender against a real service on 127.0.0.1: what counts as accepted, what goes on the wire,
+// time-outs and cancellation.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "report_service.h"
+#include "stats/datasender.h"
+
+namespace tonvera {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ReportService;
+
+class SenderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { DataSender::setTimeout(2s); }
+  void TearDown() override { DataSender::setTimeout(kReportSendTimeout); }
+};
+
+TEST_F(SenderTest, OnlyStatus202IsAccepted) {
+  struct Case {
+    int status;
+    bool error;
+  };
+  const Case cases[] = {{202, false}, {200, true}, {201, true}, {204, true}, {404, true}, {500, true}};
+  ReportService service;
+  for (const Case& c : cases) {
+    service.setStatus(c.status);
+    DataSender sender("api=Test&n=" + std::to_string(c.status), service.url() + "/stats");
+    sender.start();
+    EXPECT_TRUE(sender.isFinished());
+    EXPECT_EQ(sender.isError(), c.error) << "status " << c.status;
+  }
+  EXPECT_EQ(service.count(), std::size(cases));
+}
+
+TEST_F(SenderTest, NoServiceIsAnError) {
+  std::string url;
+  {
+    ReportService gone;
+    url = gone.url() + "/stats";
+  }
+  DataSender sender("api=Test", url);
+  sender.start();
+  EXPECT_TRUE(sender.isError());
+}
+
+TEST_F(SenderTest, BodyGoesOutAsRawUtf8FormText) {
+  // Characters that form encoding or JSON escaping would change must arrive untouched.
+  const std::string body = "api=Service.End&param={\"app\":\"a b&c=d%20+\",\"name\":\"私人电台\",\"q\":\"\\\"\"}";
+  ReportService service;
+  DataSender sender(body, service.url() + "/stats");
+  sender.start();
+  EXPECT_FALSE(sender.isError());
+  ASSERT_EQ(service.bodies().size(), 1u);
+  EXPECT_EQ(service.bodies()[0], body);
+  EXPECT_EQ(service.contentTypes()[0], "application/x-www-form-urlencoded");
+}
+
+TEST_F(SenderTest, UrlComesFromTheServiceBase) {
+  ::setenv("TONVERA_SERVICE_URL", "http://127.0.0.1:1", 1);
+  EXPECT_EQ(reportURL(), "http://127.0.0.1:1/stats");
+  EXPECT_EQ(DataSender("x").url(), "http://127.0.0.1:1/stats");
+  ::unsetenv("TONVERA_SERVICE_URL");
+  EXPECT_EQ(reportURL(), "http://127.0.0.1:7650/stats");
+}
+
+TEST_F(SenderTest, SlowAnswerPastTheTimeoutIsAnError) {
+  ReportService service;
+  service.hold("api=");
+  DataSender::setTimeout(300ms);
+  const auto begin = std::chrono::steady_clock::now();
+  DataSender sender("api=Test", service.url() + "/stats");
+  sender.start();
+  const auto took = std::chrono::steady_clock::now() - begin;
+  EXPECT_TRUE(sender.isError());
+  EXPECT_GE(took, 250ms);
+  EXPECT_LT(took, 3s);
+}
+
+// The one slow case: with the real time-out an answer after about a second is still accepted.
+TEST_F(SenderTest, RealTimeoutAllowsASlowService) {
+  EXPECT_EQ(kReportSendTimeout, 10s);
+  DataSender::setTimeout(kReportSendTimeout);
+  EXPECT_EQ(DataSender::timeout(), 10s);
+  ReportService service;
+  service.setDelay(1200ms);
+  DataSender sender("api=Test", service.url() + "/stats");
+  sender.start();
+  EXPECT_FALSE(sender.isError());
+}
+
+TEST_F(SenderTest, CancelledBeforeStartSendsNothingButFinishes) {
+  ReportService service;
+  DataSender sender("api=Test", service.url() + "/stats");
+  int notices = 0;
+  sender.setFinishedObserver([&](DataSender& finished) {
+    ++notices;
+    EXPECT_EQ(&finished, &sender);
+    EXPECT_TRUE(finished.isFinished());
+  });
+  sender.cancel();
+  sender.start();
+  EXPECT_EQ(notices, 1);
+  EXPECT_TRUE(sender.isError());
+  EXPECT_EQ(service.count(), 0u);
+}
+
+TEST_F(SenderTest, CancelAbortsASendInFlight) {
+  ReportService service;
+  service.hold("api=");
+  DataSender::setTimeout(kReportSendTimeout);
+  auto sender = std::make_shared<DataSender>("api=Test", service.url() + "/stats");
+  std::thread worker([&] { sender->start(); });
+  EXPECT_TRUE(service.waitForHeld(1, 5s));
+  const auto begin = std::chrono::steady_clock::now();
+  sender->cancel();
+  worker.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s);
+  EXPECT_TRUE(sender->isError());
+  service.release();
+}
+
+}  // namespace
+}  // namespace tonvera
