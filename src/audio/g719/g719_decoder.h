@@ -20,20 +20,20 @@
 
 namespace tonvera {
 
-inline constexpr int kG719FrameSamples = 960;     // output samples per frame (20 ms at 48 kHz)
-inline constexpr int kG719MaxFrameBits = 2560;    // largest frame: 128 kbit/s
+inline constexpr int kG719FrameSamples = 960;           // output samples per frame (20 ms at 48 kHz)
+inline constexpr int kG719MaxFrameBits = 2560;          // largest frame: 128 kbit/s
 inline constexpr std::uint16_t kG719SoftOne = 0x0081;   // soft bit 1; every other word reads as 0
 inline constexpr std::uint16_t kG719SoftZero = 0x007F;  // soft bit 0
 
 // The state of one channel, in this exact order and with these types (it is embedded in the
 // decoder state of a PURE stream, whose size is fixed).
 struct G719ChannelState {
-    float overlap[kG719FrameSamples];       // second half of the previous frame's windowed output
-    float prevSpectrum[kG719FrameSamples];  // previous frame's spectrum (erasure concealment)
-    std::int16_t bitsPerFrame;              // R x 20
-    std::int16_t stationaryBits;            // spectrum bits of stationary frames: bitsPerFrame - 3
-    std::int16_t transientBits;             // spectrum bits of transient frames: bitsPerFrame - 1
-    std::int16_t prevTransient;             // previous frame's transient flag, 0 or 1
+  float overlap[kG719FrameSamples];       // second half of the previous frame's windowed output
+  float prevSpectrum[kG719FrameSamples];  // previous frame's spectrum (erasure concealment)
+  std::int16_t bitsPerFrame;              // R x 20
+  std::int16_t stationaryBits;            // spectrum bits of stationary frames: bitsPerFrame - 3
+  std::int16_t transientBits;             // spectrum bits of transient frames: bitsPerFrame - 1
+  std::int16_t prevTransient;             // previous frame's transient flag, 0 or 1
 };
 static_assert(sizeof(G719ChannelState) == 2 * 960 * 4 + 4 * 2);
 
@@ -52,5 +52,11 @@ void g719ResetBitCounts(G719ChannelState& state, int bitsPerFrame);
 // previous transient flag. Writes 960 samples to out.
 void g719DecodeFrame(std::span<const std::uint16_t> softBits, bool erasure,
                      std::span<std::int16_t, kG719FrameSamples> out, G719ChannelState& state);
+
+// The same as g719DecodeFrame for a frame given as packed bytes, most significant bit first
+// (bit k of the frame is bit 7 - k % 8 of byte k / 8), without expanding it to soft bits first.
+// Bits beyond the bytes given or beyond state.bitsPerFrame read as 0.
+void g719DecodePackedFrame(std::span<const std::uint8_t> bytes, bool erasure,
+                           std::span<std::int16_t, kG719FrameSamples> out, G719ChannelState& state);
 
 }  // namespace tonvera

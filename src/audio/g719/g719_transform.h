@@ -23,11 +23,11 @@ void dct240(const float* in, float* out);
 
 // Synthesis of a stationary frame from its 960-coefficient spectrum: one long inverse transform,
 // window, overlap-add with overlap[], clamping and truncation into out[960]; overlap[] receives
-// the second half of the windowed frame. spectrum[] is used as scratch and destroyed.
-void synthesizeLong(float* spectrum, float* overlap, std::int16_t* out);
+// the second half of the windowed frame.
+void synthesizeLong(const float* spectrum, float* overlap, std::int16_t* out);
 
 // Synthesis of a transient frame from its four de-interleaved 240-coefficient short spectra
 // (spectrum[240 s + q]); same output and overlap handling as synthesizeLong.
-void synthesizeShort(float* spectrum, float* overlap, std::int16_t* out);
+void synthesizeShort(const float* spectrum, float* overlap, std::int16_t* out);
 
 }  // namespace tonvera::g719

@@ -1,0 +1,88 @@
+#include "audio/g719/pure_format.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tonvera {
+namespace {
+
+std::uint32_t le32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+}  // namespace
+
+std::optional<PURE_HEADER> parsePureHeader(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() < kPureHeaderBytes) {
+    return std::nullopt;
+  }
+  const std::uint8_t* p = bytes.data();
+  PURE_HEADER h;
+  h.m_dwID = le32(p);
+  h.m_ucVersion = p[4];
+  h.m_ucBPS = p[5];
+  h.m_dwBLOCKS = le32(p + 6);
+  h.m_dwPCMLENGTH = le32(p + 10);
+  h.m_wRESERVED = le16(p + 14);
+  if (h.m_dwID != kPureMagic || h.m_ucVersion != kPureVersion || h.m_ucBPS == 0 || h.m_ucBPS > kPureMaxRate) {
+    return std::nullopt;
+  }
+  return h;
+}
+
+void pureDescramble(std::span<std::uint8_t> frame, int rate) {
+  const int words = pureChannelBytes(rate);
+  if (words <= 0 || frame.size() < static_cast<std::size_t>(4 + 2 * words)) {
+    return;
+  }
+  std::uint8_t* p = frame.data();
+  unsigned key = le16(p + 1);
+  for (int i = 0; i < words; ++i) {
+    key = ((key >> 1) | (key << 15)) & 0xFFFFu;
+    p[4 + 2 * i] ^= static_cast<std::uint8_t>(key);
+    p[5 + 2 * i] ^= static_cast<std::uint8_t>(key >> 8);
+  }
+}
+
+std::span<const std::uint8_t> pureChannelPayload(std::span<const std::uint8_t> frame, int rate, int channel) {
+  const std::size_t offset = 4 + static_cast<std::size_t>(channel != 0 ? pureChannelBytes(rate) : 0);
+  const std::size_t length = static_cast<std::size_t>(pureChannelBits(rate) / 8);
+  if (rate <= 0 || frame.size() < offset + length) {
+    return {};
+  }
+  return frame.subspan(offset, length);
+}
+
+void pureExpandSoftBits(std::span<const std::uint8_t> payload, int rate, std::span<std::uint16_t> softBits) {
+  const std::size_t bits =
+      std::min<std::size_t>(softBits.size(), static_cast<std::size_t>(std::max(0, pureChannelBits(rate))));
+  for (std::size_t k = 0; k < bits; ++k) {
+    const std::size_t byte = k >> 3;
+    const bool one = byte < payload.size() && ((payload[byte] >> (7 - (k & 7))) & 1) != 0;
+    softBits[k] = one ? 0x0081 : 0x007F;
+  }
+}
+
+std::optional<PureFile> PureFile::open(std::span<const std::uint8_t> bytes) {
+  const auto header = parsePureHeader(bytes);
+  if (!header) {
+    return std::nullopt;
+  }
+  return PureFile(*header, bytes.subspan(kPureHeaderBytes));
+}
+
+std::span<std::uint8_t> PureFile::readFrame(std::size_t index, std::span<std::uint8_t> out) const {
+  const std::size_t size = static_cast<std::size_t>(frameBytes());
+  if (index >= frameCount() || out.size() < size) {
+    return {};
+  }
+  std::memcpy(out.data(), frames_.data() + index * size, size);
+  std::span<std::uint8_t> frame = out.first(size);
+  pureDescramble(frame, rate());
+  return frame;
+}
+
+}  // namespace tonvera
