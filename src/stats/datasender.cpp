@@ -5,19 +5,13 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/fileutil.h"
+#include "service/endpoints.h"
 
 namespace tonvera {
 
 namespace {
 
 std::atomic<long long> gTimeoutMs{kReportSendTimeout.count()};
-
-// The service base URL; the environment may point the program at another station.
-std::string serviceBase() {
-  if (auto url = environment("TONVERA_SERVICE_URL")) return *url;
-  return "http://127.0.0.1:7650";
-}
 
 void initCurlOnce() {
   static std::once_flag once;
@@ -39,7 +33,7 @@ int abortWhenCancelled(void* sender, curl_off_t, curl_off_t, curl_off_t, curl_of
 
 }  // namespace
 
-std::string reportURL() { return serviceBase() + "/stats"; }
+std::string reportURL() { return statsURL(); }
 
 DataSender::DataSender(std::string body) : DataSender(std::move(body), reportURL()) {}
 
