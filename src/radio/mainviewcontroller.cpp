@@ -1,0 +1,299 @@
+// The channel side of the now-playing controller: start, channel choices, the private channel,
+// queue replacement, advancing and going back, media keys.
+#include "radio/mainviewcontroller.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <charconv>
+
+#include "platform/log.h"
+#include "platform/mainqueue.h"
+#include "platform/serialqueue.h"
+#include "platform/userdefaults.h"
+#include "radio/defaultstation.h"
+#include "radio/mainpage.h"
+#include "service/endpoints.h"
+#include "service/jsoncall.h"
+#include "taste/tnmanager.h"
+
+namespace tonvera {
+
+namespace {
+
+const char* kQueueLabel = "getNextTrackInfo";
+
+// The "tracks" of a queue reply as id texts; nothing when the reply is not an object. An object
+// without "tracks" (or with a non-array) gives an empty queue.
+std::optional<PlayQueue::TrackIds> tracksOf(const std::optional<JsonValue>& reply) {
+  if (!reply || !reply->isObject()) return std::nullopt;
+  PlayQueue::TrackIds ids;
+  for (const auto& entry : (*reply)["tracks"].array()) ids.push_back(entry.toText());
+  return ids;
+}
+
+std::string nameOf(const PlistValue& station) {
+  const PlistValue* name = station.find("name");
+  return name ? name->toString() : std::string();
+}
+
+std::string idOf(const PlistValue& station) {
+  const PlistValue* id = station.find("id");
+  if (!id) return {};
+  if (id->isInteger()) return std::to_string(id->toInteger());
+  return id->toString();
+}
+
+// The action number of a "STATIONChanged" key: a decimal integer text. Anything else acts as an
+// unknown number (the current channel again).
+std::int64_t actionOf(const std::string& key) {
+  std::int64_t n = -1;
+  const char* end = key.data() + key.size();
+  auto [ptr, ec] = std::from_chars(key.data(), end, n);
+  if (ec != std::errc() || ptr != end) return -1;
+  return n;
+}
+
+}  // namespace
+
+MainViewController::MainViewController(MainPage& page) : MainViewController(page, Options{}) {}
+
+MainViewController::MainViewController(MainPage& page, Options options)
+    : page_(page),
+      options_(std::move(options)),
+      context_(std::make_unique<QObject>()),
+      retry_(options_.queueRetryInitial, options_.queueRetryMaximum),
+      alive_(std::make_shared<bool>(true)) {}
+
+MainViewController::~MainViewController() {
+  alive_.reset();
+  stationObserver_.reset();
+  playbackObserver_.reset();
+  destroyStreamer();
+  context_.reset();
+  q_.reset();  // lets the requests on their way finish; their answers are dropped
+}
+
+void MainViewController::setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
+
+MainViewController::Clock::time_point MainViewController::now() const {
+  return options_.now ? options_.now() : Clock::now();
+}
+
+UserDefaults& MainViewController::defaults() const {
+  return options_.defaults ? *options_.defaults : UserDefaults::standard();
+}
+
+std::function<void()> MainViewController::guarded(std::function<void()> task) const {
+  return [alive = std::weak_ptr<bool>(alive_), task = std::move(task)] {
+    if (alive.lock()) task();
+  };
+}
+
+std::string MainViewController::windowTitle(const std::string& channelName) {
+  return "Tonvera音乐播放器--" + channelName;
+}
+
+void MainViewController::awakeFromNib() {
+  queue_.setIndex(0);
+  startWork();
+}
+
+void MainViewController::startWork() {
+  if (!q_) q_ = std::make_unique<SerialQueue>(kQueueLabel);
+  auto& center = NotificationCenter::defaultCenter();
+  // Posters are views and the application delegate on the main thread; a post from elsewhere is
+  // carried over to the main thread rather than touching the controller there.
+  stationObserver_ = ScopedObserver(center, kStationChangedNotification, nullptr, [this](const Notification& n) {
+    auto handle = [this, info = n.userInfo] { getStationInfo(&info); };
+    if (isMainThread()) handle(); else runOnMain(guarded(handle));
+  });
+  playbackObserver_ = ScopedObserver(center, kPlayBackChangedNotification, nullptr, [this](const Notification& n) {
+    auto handle = [this, info = n.userInfo] { playbackChange(info); };
+    if (isMainThread()) handle(); else runOnMain(guarded(handle));
+  });
+  getStationInfo(nullptr);
+  QTimer::singleShot(options_.configControlDelay, context_.get(), [this] {
+    if (hooks_.configControl) hooks_.configControl();
+  });
+}
+
+void MainViewController::storeStation(const PlistValue& station) {
+  auto& store = defaults();
+  store.set(kSelectStationKey, station);
+  store.synchronize();
+}
+
+void MainViewController::applyWindowTitle() {
+  const std::string name = station_ ? nameOf(*station_) : std::string();
+  page_.setWindowTitle(windowTitle(name));
+  if (hooks_.channelChosen && station_) hooks_.channelChosen(*station_);
+}
+
+void MainViewController::getStationInfo(const PlistValue* userInfo) {
+  if (userInfo) {
+    const auto& entries = userInfo->dict();
+    std::int64_t action = -1;
+    PlistValue value;
+    if (!entries.empty()) {
+      action = actionOf(entries.begin()->first);
+      value = entries.begin()->second;
+    }
+    switch (action) {
+      case 0:
+        station_ = value;
+        storeStation(value);
+        applyWindowTitle();
+        break;
+      case 1: {
+        const PlistValue* id = value.find("id");
+        queue_.insert(id ? (id->isInteger() ? std::to_string(id->toInteger()) : id->toString()) : std::string());
+        nextTrack(Sender::reason(skipreason::kInsertTrack));
+        return;
+      }
+      case 4: {
+        PlayQueue::TrackIds ids;
+        for (const auto& entry : value.array()) {
+          ids.push_back(entry.isInteger() ? std::to_string(entry.toInteger()) : entry.toString());
+        }
+        refreshTracks(std::move(ids));
+        return;
+      }
+      case 6:
+        storeStation(PlistValue(PlistValue::Dict{{"name", PlistValue(kPrivateChannelName)}}));
+        playLoveSimilar();
+        return;
+      default:
+        break;
+    }
+  } else {
+    if (station_) {
+      storeStation(*station_);
+    } else {
+      if (auto stored = defaults().object(kSelectStationKey); stored && stored->isDict()) {
+        station_ = *stored;
+      } else {
+        station_ = defaultStation();
+        storeStation(*station_);
+      }
+    }
+    applyWindowTitle();
+  }
+
+  if (station_ && nameOf(*station_) == kPrivateChannelName) {
+    playLoveSimilar();
+    return;
+  }
+  if (!station_ || station_->dict().empty()) return;
+  requestChannelQueue();
+}
+
+void MainViewController::requestChannelQueue() {
+  const std::uint64_t generation = ++queueGeneration_;
+  const std::string url = channelPlayURL(idOf(*station_));
+  q_->async([this, url, generation] {
+    auto tracks = tracksOf(JsonCall::call(url));
+    runOnMain(guarded([this, generation, tracks = std::move(tracks)]() mutable {
+      queueArrived(generation, std::move(tracks));
+    }));
+  });
+}
+
+void MainViewController::playLoveSimilar() {
+  const std::uint64_t generation = ++queueGeneration_;
+  const std::vector<std::string> ids = TNManager::sharedManager().allLikeSongAndArtistId();
+  const std::string body = privateChannelBody(ids, {});
+  const std::string url = privateChannelURL();
+  q_->async([this, url, body, generation] {
+    std::optional<JsonValue> reply;
+    if (auto bytes = JsonCall::down(url, body, true)) reply = JSONValue(*bytes);
+    auto tracks = tracksOf(reply);
+    runOnMain(guarded([this, generation, tracks = std::move(tracks)]() mutable {
+      queueArrived(generation, std::move(tracks));
+    }));
+  });
+}
+
+void MainViewController::queueArrived(std::uint64_t generation, std::optional<PlayQueue::TrackIds> tracks) {
+  if (!tracks) {
+    // No reply, or not an object: ask again after a pause, unless the listener chose anew meanwhile.
+    scheduleQueueRetry(generation);
+    return;
+  }
+  refreshTracks(std::move(tracks));
+}
+
+void MainViewController::scheduleQueueRetry(std::uint64_t generation) {
+  if (retryPending_) return;
+  retryPending_ = true;
+  const Millis pause = retry_.next();
+  log("no tracks to play; asking for a queue again in %lld ms (retry %d)", static_cast<long long>(pause.count()),
+      retry_.retries());
+  QTimer::singleShot(pause, context_.get(), [this, generation] {
+    retryPending_ = false;
+    if (generation != queueGeneration_) return;
+    getStationInfo(nullptr);
+  });
+}
+
+void MainViewController::queueUsedUp() {
+  // A queue played to its end is followed by a fresh one at once; a queue that ended without a
+  // single track started (empty, or every track filtered or failed to look up) only after a pause.
+  if (playedSinceQueue_) {
+    getStationInfo(nullptr);
+  } else {
+    scheduleQueueRetry(queueGeneration_);
+  }
+}
+
+void MainViewController::refreshTracks(std::optional<PlayQueue::TrackIds> tracks) {
+  ++queueGeneration_;
+  playedSinceQueue_ = false;
+  queue_.replace(std::move(tracks));
+  nextTrack(Sender::none());
+}
+
+void MainViewController::nextTrack(const Sender& sender) {
+  log("%s", sender.describe().c_str());
+  if (hooks_.advanceRequested) hooks_.advanceRequested(sender);
+  // The skip guard is for repeated presses of a control. Reasons from the program (track ended,
+  // media keys, filters) always pass, and so does a queue replacement: a channel the listener just
+  // chose must start.
+  const auto t = now();
+  if (sender.kind == Sender::Kind::Control && lastClickDate_ && t - *lastClickDate_ < options_.skipGuard) return;
+  lastClickDate_ = t;
+
+  if (queue_.advance(sender.kind != Sender::Kind::None) == PlayQueue::Step::UsedUp) {
+    queueUsedUp();
+    return;
+  }
+  getNextTrackInfo();
+}
+
+void MainViewController::preTrack(const Sender& sender) {
+  queue_.back();
+  nextTrack(sender);
+}
+
+void MainViewController::onPause() {
+  if (streamer_) streamer_->pause();
+}
+
+void MainViewController::playbackChange(const PlistValue& userInfo) {
+  const PlistValue* state = userInfo.find("state");
+  switch (state ? state->toInteger() : 0) {
+    case 3:
+      nextTrack(Sender::reason(skipreason::kMediaKey));
+      break;
+    case 1:
+      preTrack(Sender::reason(skipreason::kMediaKey));
+      break;
+    case 2:
+      onPause();
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace tonvera

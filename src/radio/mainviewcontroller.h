@@ -1,0 +1,220 @@
+// The now-playing controller and the engine of the radio: it turns a channel into a queue of track
+// ids, looks each track up, leaves out the tracks the listener does not want, plays the track with
+// a stream player, moves on when a track ends or fails, and keeps its page (MainPage) in step with
+// playback: texts, progress readout and slider, lyrics, cover pictures, play button, window title.
+//
+// Inputs arrive by notification on the default centre:
+//   "STATIONChanged"  user info with one entry whose key, a decimal integer text, selects the action:
+//                     "0" a channel record (play this channel), "1" a track record (play it next),
+//                     "4" an array of track ids (replace the queue), "6" anything (the private
+//                     channel), any other key: play the current channel again from a fresh list.
+//   "PlayBackChanged" user info {"state": 1 previous, 2 play/pause, 3 next}.
+//   "ASStatusChangedNotification" of the current player only.
+// Settings: "kSelectStation" (the channel record last chosen, {"name": "私人电台"} for the private
+// channel) and "enplay" (true: do not play English songs) in the user-defaults store.
+//
+// Requests to the service run in order on the controller's own serial queue "getNextTrackInfo"; the
+// play queue (PlayQueue) is shared with it under its own lock. Pictures and lyrics come back on the
+// main thread and are shown only while they belong to the current track.
+//
+// Threads: main thread only, for every operation, notification and callback. The destructor stops
+// the player and drops every answer still on its way.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/notificationcenter.h"
+#include "platform/plist.h"
+#include "radio/playqueue.h"
+#include "radio/radioplayer.h"
+#include "radio/retrybackoff.h"
+
+class QImage;
+class QObject;
+class QTimer;
+
+namespace tonvera {
+
+class MainPage;
+class SerialQueue;
+class TNSong;
+class UserDefaults;
+
+// Notification names and settings keys the controller uses.
+inline constexpr const char* kStationChangedNotification = "STATIONChanged";
+inline constexpr const char* kPlayBackChangedNotification = "PlayBackChanged";
+inline constexpr const char* kSelectStationKey = "kSelectStation";
+inline constexpr const char* kEnplayKey = "enplay";
+// The name that marks the private channel in a channel record.
+inline constexpr const char* kPrivateChannelName = "私人电台";
+
+// The reasons an advance logs (the sender texts of nextTrack).
+namespace skipreason {
+inline constexpr const char* kPlaybackStateChanged = "playbackStateChanged";
+inline constexpr const char* kInsertTrack = "insert track";
+inline constexpr const char* kTrackInfoError = "track info error";
+inline constexpr const char* kFiltered = "老外的歌曲||song is hate";
+inline constexpr const char* kDisgustTrack = "disgustTrack:";
+inline constexpr const char* kMediaKey = "系统消息";
+inline constexpr const char* kWaitingTimeout = "streamer waiting timeout";
+}  // namespace skipreason
+
+// Who asked for an advance: nobody (a queue replacement), a control the listener pressed (a page
+// button, a terminal key; subject to the skip guard), or the program with a reason text.
+struct Sender {
+  enum class Kind { None, Control, Reason };
+  Kind kind = Kind::None;
+  std::string text;  // the reason, or the control's name
+
+  static Sender none() { return {}; }
+  static Sender control(std::string name = "button") { return {Kind::Control, std::move(name)}; }
+  static Sender reason(std::string text) { return {Kind::Reason, std::move(text)}; }
+  // The text of the advance's log line.
+  std::string describe() const { return kind == Kind::None ? "(null)" : text; }
+};
+
+class MainViewController {
+ public:
+  using Clock = std::chrono::steady_clock;
+  using Millis = std::chrono::milliseconds;
+
+  struct Options {
+    // Two control presses closer than this: the second is ignored.
+    Millis skipGuard{1000};
+    // Progress updates of the page while a player exists.
+    Millis progressInterval{100};
+    // A player that waits (connecting, buffering, finishing) longer than this in a row is given up.
+    Millis waitingGiveUp{45000};
+    // Pause before asking again for a queue that failed or had nothing to play; doubles each time.
+    Millis queueRetryInitial{2000};
+    Millis queueRetryMaximum{60000};
+    // When the page's controls are built after the start (configControl).
+    Millis configControlDelay{3000};
+    // The clock of the skip guard and the waiting watchdog.
+    std::function<Clock::time_point()> now;
+    // Makes the player of each track; makeRadioPlayer when empty.
+    RadioPlayerFactory makePlayer;
+    // The settings store; UserDefaults::standard() when null.
+    UserDefaults* defaults = nullptr;
+  };
+
+  // Hooks for a host that follows the flow (the terminal radio, tests). All on the main thread.
+  struct Hooks {
+    std::function<void(const PlistValue& station)> channelChosen;  // the window title was set
+    std::function<void(const std::shared_ptr<TNSong>& song)> trackShown;  // labels set, player starting
+    std::function<void(const Sender& sender)> advanceRequested;  // every nextTrack call
+    std::function<void(int state)> playerStateChanged;           // current player's notifications
+    std::function<void()> configControl;                         // the delayed control set-up
+  };
+
+  explicit MainViewController(MainPage& page);
+  MainViewController(MainPage& page, Options options);
+  ~MainViewController();
+  MainViewController(const MainViewController&) = delete;
+  MainViewController& operator=(const MainViewController&) = delete;
+
+  void setHooks(Hooks hooks);
+
+  // Page loaded: index 0, then startWork.
+  void awakeFromNib();
+  // Creates the request queue, observes "STATIONChanged" and "PlayBackChanged", starts the stored
+  // (or default) channel, and schedules configControl.
+  void startWork();
+
+  // Channel change; without user info (nullptr) it plays `station` again, or the stored channel.
+  void getStationInfo(const PlistValue* userInfo);
+  void playLoveSimilar();
+  void refreshTracks(std::optional<PlayQueue::TrackIds> tracks);
+  void nextTrack(const Sender& sender);
+  void preTrack(const Sender& sender);
+  void onPause();
+  // Play/pause that also restarts a finished track with a new player.
+  void buttonPressed();
+  void getNextTrackInfo();
+  void showSong(const std::shared_ptr<TNSong>& song);
+  void refreshUI();
+  void showLrc(const std::optional<std::string>& text, const std::shared_ptr<TNSong>& song);
+  void showAlbumeCover(const QImage& image, const std::shared_ptr<TNSong>& song);
+  void showArtistImage(const QImage& image, const std::shared_ptr<TNSong>& song);
+  void createStreamer();
+  void destroyStreamer();
+  void playbackStateChanged();
+  void updateProgress();
+  void sliderMoved();
+  void playbackChange(const PlistValue& userInfo);
+  // Gives up a player that is still waiting.
+  void checkStatus();
+
+  // Taste actions on the current track (the page's like and dislike buttons act on the track):
+  // like toggles the track in the liked songs and posts "likeSong"; dislike toggles it in the
+  // disliked songs, posts "hateSong" and skips it. False when there is no current track.
+  bool loveTrack();
+  bool disgustTrack();
+
+  // State, for the page and for tests.
+  const std::optional<PlistValue>& station() const { return station_; }
+  void setStation(std::optional<PlistValue> station) { station_ = std::move(station); }
+  const std::shared_ptr<TNSong>& curSong() const { return curSong_; }
+  RadioPlayer* streamer() const { return streamer_.get(); }
+  const std::string& dataUrl() const { return dataUrl_; }
+  double slideValue() const { return slideValue_; }
+  PlayQueue& queue() { return queue_; }
+  const PlayQueue& queue() const { return queue_; }
+  int queueRetries() const { return retry_.retries(); }
+
+  // The window title for a channel name: "Tonvera音乐播放器--<name>".
+  static std::string windowTitle(const std::string& channelName);
+
+ private:
+  Clock::time_point now() const;
+  UserDefaults& defaults() const;
+  void storeStation(const PlistValue& station);
+  void applyWindowTitle();
+  void requestChannelQueue();
+  void queueArrived(std::uint64_t generation, std::optional<PlayQueue::TrackIds> tracks);
+  void scheduleQueueRetry(std::uint64_t generation);
+  void queueUsedUp();
+  void skipCurrent(const char* reason);
+  void playSong(const std::shared_ptr<TNSong>& song);
+  std::function<void()> guarded(std::function<void()> task) const;
+
+  MainPage& page_;
+  Options options_;
+  Hooks hooks_;
+
+  // main thread only
+  std::optional<PlistValue> station_;
+  std::shared_ptr<TNSong> curSong_;
+  std::unique_ptr<RadioPlayer> streamer_;
+  std::string dataUrl_;
+  std::unique_ptr<QObject> context_;  // parent of the timers; queued calls die with it
+  QTimer* progressUpdateTimer_ = nullptr;  // child of context_ while a player exists
+  std::optional<Clock::time_point> lastClickDate_;
+  std::optional<Clock::time_point> waitingSince_;
+  double slideValue_ = 0;
+  ScopedObserver stationObserver_;
+  ScopedObserver playbackObserver_;
+  ScopedObserver streamerObserver_;
+  // Stamps every channel choice: queue answers and retries of an earlier choice are dropped.
+  std::uint64_t queueGeneration_ = 0;
+  // Whether a track of the current queue has started since it arrived; a queue used up without
+  // one is asked for again only after a pause.
+  bool playedSinceQueue_ = false;
+  bool retryPending_ = false;  // a queue request waits for its pause to pass
+  RetryBackoff retry_;
+  std::shared_ptr<bool> alive_;  // answers on their way hold a weak reference
+
+  // shared with q_ under its own lock
+  PlayQueue queue_;
+
+  // last member: destroyed first, letting its tasks finish while everything above still exists
+  std::unique_ptr<SerialQueue> q_;
+};
+
+}  // namespace tonvera

@@ -1,0 +1,133 @@
+// The player side of the now-playing controller: the player's lifecycle, its state changes, the
+// progress tick with the waiting watchdog, seeking, and play/pause.
+#include <QObject>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "platform/mainqueue.h"
+#include "platform/notificationcenter.h"
+#include "radio/mainpage.h"
+#include "radio/mainviewcontroller.h"
+#include "radio/progresstexts.h"
+
+namespace tonvera {
+
+void MainViewController::createStreamer() {
+  destroyStreamer();
+  streamer_ = options_.makePlayer ? options_.makePlayer(dataUrl_) : makeRadioPlayer(dataUrl_);
+  if (!streamer_) return;
+  waitingSince_.reset();
+  progressUpdateTimer_ = new QTimer(context_.get());  // owned by context_; deleted in destroyStreamer
+  progressUpdateTimer_->setInterval(options_.progressInterval);
+  QObject::connect(progressUpdateTimer_, &QTimer::timeout, context_.get(), [this] { updateProgress(); });
+  progressUpdateTimer_->start();
+  RadioPlayer* player = streamer_.get();
+  streamerObserver_ = ScopedObserver(
+      NotificationCenter::defaultCenter(), kASStatusChangedNotification, player->notificationSender(),
+      [this, player](const Notification&) {
+        auto handle = [this, player] {
+          if (streamer_.get() == player) playbackStateChanged();
+        };
+        if (isMainThread()) handle(); else runOnMain(guarded(handle));
+      });
+}
+
+void MainViewController::destroyStreamer() {
+  if (!streamer_) return;
+  streamerObserver_.reset();
+  delete progressUpdateTimer_;
+  progressUpdateTimer_ = nullptr;
+  waitingSince_.reset();
+  std::unique_ptr<RadioPlayer> player = std::move(streamer_);
+  player->stop();
+  // The player may be the one whose notification is being delivered right now: let it go on a
+  // later turn of the main loop instead of under its own feet. When the controller itself goes,
+  // it goes at once.
+  if (alive_) {
+    runOnMain([doomed = std::shared_ptr<RadioPlayer>(std::move(player))] {});
+  }
+}
+
+void MainViewController::playbackStateChanged() {
+  if (!streamer_) return;
+  if (hooks_.playerStateChanged) hooks_.playerStateChanged(streamer_->state());
+  if (streamer_->isWaiting()) return;
+  if (streamer_->isPlaying()) {
+    page_.playButtonSetOn(false);
+    slideValue_ = 0;
+  } else if (streamer_->isIdle()) {
+    destroyStreamer();
+    page_.playButtonSetOn(true);
+    nextTrack(Sender::reason(skipreason::kPlaybackStateChanged));
+  } else if (streamer_->isPaused()) {
+    page_.playButtonSetOn(true);
+  }
+}
+
+void MainViewController::checkStatus() {
+  if (streamer_ && streamer_->isWaiting()) {
+    destroyStreamer();
+    nextTrack(Sender::reason(skipreason::kWaitingTimeout));
+  }
+}
+
+void MainViewController::updateProgress() {
+  if (!streamer_) return;
+  // A player that keeps waiting (no data, endless buffering, a finish that never ends) is given
+  // up after a while; the player's own data-stall watchdog has had its chance by then.
+  if (streamer_->isWaiting()) {
+    const auto t = now();
+    if (!waitingSince_) {
+      waitingSince_ = t;
+    } else if (t - *waitingSince_ > options_.waitingGiveUp) {
+      checkStatus();
+      return;
+    }
+  } else {
+    waitingSince_.reset();
+  }
+
+  ProgressInput in;
+  in.bitRate = streamer_->bitRate();
+  in.progress = streamer_->progress();
+  in.duration = streamer_->duration();
+  in.sliderDown = page_.sliderIsDown();
+  in.sliderProgress = in.sliderDown ? page_.sliderGetProgress() : 0;
+  in.slideValue = slideValue_;
+  const ProgressOutput out = computeProgress(in);
+  if (out.lyricsTimestamp) {
+    page_.lrcSetTimestamp(*out.lyricsTimestamp);
+    page_.lrcDisplay();
+  }
+  if (out.readout) {
+    page_.readoutSetString(*out.readout);
+    page_.readoutDisplay();
+  }
+  if (out.positionText) page_.setPositionText(*out.positionText);
+  if (out.sliderPercent) page_.sliderSetProgress(*out.sliderPercent);
+}
+
+void MainViewController::sliderMoved() {
+  page_.readoutSetColor(readoutColorFor(page_.sliderIsDown(), page_.sliderIsEntered()));
+  if (!page_.sliderIsSeek()) return;
+  // Dragging past the bar's ends reports values outside 0..100; the seek stays inside the track.
+  const double percent = std::clamp(page_.sliderGetProgress(), 0.0, 100.0);
+  if (streamer_) {
+    const double duration = streamer_->duration();
+    if (duration > 0) streamer_->seekToTime(percent / 100.0 * duration);
+  }
+  slideValue_ = percent;
+}
+
+void MainViewController::buttonPressed() {
+  if (!streamer_ || streamer_->state() != RadioPlayer::Playing) {
+    if (dataUrl_.empty()) return;
+    createStreamer();
+    if (streamer_) streamer_->start();
+  } else {
+    streamer_->pause();
+  }
+}
+
+}  // namespace tonvera

@@ -1,0 +1,136 @@
+// The track side of the now-playing controller: looking the next track up, the two filters,
+// showing and playing it, its lyrics and pictures, and the taste actions on it.
+#include <QImage>
+
+#include "platform/mainqueue.h"
+#include "platform/notificationcenter.h"
+#include "platform/serialqueue.h"
+#include "platform/userdefaults.h"
+#include "radio/mainpage.h"
+#include "radio/mainviewcontroller.h"
+#include "radio/tnsong.h"
+#include "radio/trackfilter.h"
+#include "service/jsoncall.h"
+#include "taste/tnmanager.h"
+
+namespace tonvera {
+
+void MainViewController::getNextTrackInfo() {
+  if (streamer_) destroyStreamer();
+  auto song = TNSong::create();
+  q_->async([this, song] {
+    const auto id = queue_.takeNextId();
+    if (!id) {
+      runOnMain(guarded([this] { queueUsedUp(); }));
+      return;
+    }
+    const bool found = song->apcall(*id).has_value();
+    runOnMain(guarded([this, song, found] {
+      if (!found) {
+        nextTrack(Sender::reason(skipreason::kTrackInfoError));
+        return;
+      }
+      curSong_ = song;
+      showSong(song);
+    }));
+  });
+}
+
+void MainViewController::skipCurrent(const char* reason) {
+  nextTrack(Sender::reason(reason));
+}
+
+void MainViewController::showSong(const std::shared_ptr<TNSong>& song) {
+  const std::string artistText = song->Artist();
+  const std::string title = song->nameStr().value_or(std::string());
+  const bool noEnglish = defaults().boolForKey(kEnplayKey);
+  if (shouldSkipTrack(artistText, title, noEnglish, song->isHate())) {
+    // Removing the entry steps the position back, so the advance lands on the entry after it. An
+    // inserted track that stands outside the queue cannot be removed and is played after all.
+    if (queue_.removeCurrent()) {
+      skipCurrent(skipreason::kFiltered);
+      return;
+    }
+  }
+  page_.setArtistText(artistText);
+  page_.setAlbumText(song->album().value_or(std::string()));
+  page_.setTrackNameText(title);
+  playSong(song);
+}
+
+void MainViewController::playSong(const std::shared_ptr<TNSong>& song) {
+  const auto url = song->url();
+  if (!url || url->empty()) {
+    // Nothing to stream: moved on like a stream that failed.
+    if (streamer_) destroyStreamer();
+    skipCurrent(skipreason::kTrackInfoError);
+    return;
+  }
+  dataUrl_ = JsonCall::percentEscape(*url);
+  if (streamer_) destroyStreamer();
+  createStreamer();
+  playedSinceQueue_ = true;
+  retry_.reset();
+  if (hooks_.trackShown) hooks_.trackShown(song);
+  if (!streamer_) {
+    // No player can be made for this URL.
+    skipCurrent(skipreason::kTrackInfoError);
+    return;
+  }
+  streamer_->start();
+  refreshUI();
+}
+
+void MainViewController::refreshUI() {
+  if (!curSong_ || curSong_->refreshed()) return;
+  auto song = curSong_;
+  song->lrc(0, [this, alive = std::weak_ptr<bool>(alive_)](std::optional<std::string> text,
+                                                            std::shared_ptr<TNSong> owner) {
+    if (alive.lock()) showLrc(text, owner);
+  });
+  song->albumId([this, alive = std::weak_ptr<bool>(alive_)](std::optional<QImage> picture,
+                                                                      std::shared_ptr<TNSong> owner) {
+    if (alive.lock()) showAlbumeCover(picture.value_or(QImage()), owner);
+  });
+  song->artistId(0, [this, alive = std::weak_ptr<bool>(alive_)](std::optional<QImage> picture,
+                                                               std::shared_ptr<TNSong> owner) {
+    if (alive.lock()) showArtistImage(picture.value_or(QImage()), owner);
+  });
+  song->setRefreshed(true);
+}
+
+// Lyrics and pictures arrive whenever their requests finish; one that belongs to a track the
+// listener has moved away from is dropped rather than shown with the wrong track.
+void MainViewController::showLrc(const std::optional<std::string>& text, const std::shared_ptr<TNSong>& song) {
+  if (!song || song != curSong_) return;
+  page_.lrcSetLrc(text);
+  page_.lrcProcess();
+  page_.lrcDisplay();
+}
+
+void MainViewController::showAlbumeCover(const QImage& image, const std::shared_ptr<TNSong>& song) {
+  if (!song || song != curSong_) return;
+  page_.refreshImage(image, false);
+}
+
+void MainViewController::showArtistImage(const QImage& image, const std::shared_ptr<TNSong>& song) {
+  if (!song || song != curSong_) return;
+  page_.refreshImage(image, true);
+}
+
+bool MainViewController::loveTrack() {
+  if (!curSong_) return false;
+  TNManager::sharedManager().likeSong(curSong_, true);
+  NotificationCenter::defaultCenter().post("likeSong", this);
+  return true;
+}
+
+bool MainViewController::disgustTrack() {
+  if (!curSong_) return false;
+  TNManager::sharedManager().hateSong(curSong_, true);
+  NotificationCenter::defaultCenter().post("hateSong", this);
+  if (queue_.removeCurrent()) skipCurrent(skipreason::kDisgustTrack);
+  return true;
+}
+
+}  // namespace tonvera

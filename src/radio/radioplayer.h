@@ -1,0 +1,71 @@
+// The stream player as the now-playing controller drives it: one player per track, created for the
+// track's URL, started once, polled by the progress timer, stopped and dropped when the track
+// changes. The stream player (HTTP) and the local-file player both answer it.
+//
+// Every state change is announced by "ASStatusChangedNotification" on the main thread with
+// notificationSender() as the sender; after a start the player comes back to Idle when the track
+// has ended, failed or been stopped.
+//
+// Threads: main thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tonvera {
+
+// The notification a player posts on every state change.
+inline constexpr const char* kASStatusChangedNotification = "ASStatusChangedNotification";
+
+class RadioPlayer {
+ public:
+  // The player's states, numbered as the stream player numbers them.
+  enum State : int {
+    Idle = 0,
+    StartingThread = 1,
+    WaitingForData = 2,
+    FlushingAtEnd = 3,
+    WaitingForQueueStart = 4,
+    Playing = 5,
+    Buffering = 6,
+    Stopping = 7,
+    Stopped = 8,
+    Paused = 9,
+  };
+
+  virtual ~RadioPlayer() = default;
+
+  virtual void start() = 0;
+  virtual void stop() = 0;
+  // Toggles between playing and paused.
+  virtual void pause() = 0;
+  virtual void seekToTime(double seconds) = 0;
+
+  virtual int state() const = 0;
+  virtual bool isWaiting() const = 0;
+  virtual bool isPlaying() const = 0;
+  virtual bool isIdle() const = 0;
+  virtual bool isPaused() const = 0;
+
+  // Bit/s; 0 until the stream's format is known.
+  virtual std::uint32_t bitRate() const = 0;
+  // Seconds; -1 while not yet known.
+  virtual double progress() const = 0;
+  // Seconds; 0 or less while not yet known.
+  virtual double duration() const = 0;
+
+  // The sender of this player's "ASStatusChangedNotification".
+  virtual const void* notificationSender() const = 0;
+};
+
+// Makes the player for a track URL: the local-file player for "file:" URLs, the stream player
+// otherwise. Nothing when no player can be made for the URL (one line is logged).
+using RadioPlayerFactory = std::function<std::unique_ptr<RadioPlayer>(const std::string& url)>;
+std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url);
+
+// True for URLs of local files ("file:" scheme, any case).
+bool isFileUrl(const std::string& url);
+
+}  // namespace tonvera

@@ -1,0 +1,106 @@
+// Progress tick of the now-playing page: the exact readout and remaining-time texts, the slider
+// rule while a seek is pending, the readout colour.
+#include <gtest/gtest.h>
+
+#include "radio/progresstexts.h"
+
+namespace tonvera {
+namespace {
+
+TEST(ProgressTexts, ReadoutAndRemainingTime) {
+  struct Case {
+    double p, d;
+    const char* readout;
+    const char* remaining;
+  };
+  const Case cases[] = {
+      {61.9, 245.2, "1:01 / 4:05", "03:03"},
+      {0, 0.5, "0:00 / 0:00", "00:00"},
+      {59.99, 60.0, "0:59 / 1:00", "00:00"},
+      {3599.5, 7200.9, "59:59 / 120:00", "60:01"},
+      {9.0, 10.0, "0:09 / 0:10", "00:01"},
+      // A position reported a little past the end shows no negative clock.
+      {247.0, 245.2, "4:07 / 4:05", "00:00"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(readoutText(c.p, c.d), c.readout) << c.p << " of " << c.d;
+    EXPECT_EQ(remainingText(c.p, c.d), c.remaining) << c.p << " of " << c.d;
+  }
+}
+
+TEST(ProgressTexts, TickFor61Point9Of245Point2) {
+  ProgressInput in;
+  in.bitRate = 128000;
+  in.progress = 61.9;
+  in.duration = 245.2;
+  const auto out = computeProgress(in);
+  ASSERT_TRUE(out.readout && out.positionText && out.lyricsTimestamp && out.sliderPercent);
+  EXPECT_EQ(*out.readout, "1:01 / 4:05");
+  EXPECT_EQ(*out.positionText, "03:03");
+  EXPECT_DOUBLE_EQ(*out.lyricsTimestamp, 61.9);
+  EXPECT_NEAR(*out.sliderPercent, 61.9 * 100 / 245.2, 1e-9);
+}
+
+TEST(ProgressTexts, UnknownFormatOrPositionChangesOnlyWhatItShould) {
+  ProgressInput noFormat;
+  noFormat.bitRate = 0;
+  noFormat.progress = 30;
+  noFormat.duration = 100;
+  auto out = computeProgress(noFormat);
+  EXPECT_EQ(out.positionText, std::optional<std::string>("00:00"));
+  EXPECT_FALSE(out.readout || out.sliderPercent || out.lyricsTimestamp);
+
+  for (auto [p, d] : {std::pair{-1.0, 100.0}, std::pair{10.0, 0.0}, std::pair{10.0, -3.0}}) {
+    ProgressInput unknown;
+    unknown.bitRate = 128000;
+    unknown.progress = p;
+    unknown.duration = d;
+    out = computeProgress(unknown);
+    EXPECT_FALSE(out.positionText || out.readout || out.sliderPercent || out.lyricsTimestamp) << p << " " << d;
+  }
+}
+
+TEST(ProgressTexts, HeldSliderDrivesTheReadoutOnly) {
+  ProgressInput in;
+  in.bitRate = 128000;
+  in.progress = 61.9;
+  in.duration = 245.2;
+  in.sliderDown = true;
+  in.sliderProgress = 50;  // 122.6 s
+  const auto out = computeProgress(in);
+  EXPECT_EQ(*out.readout, "2:02 / 4:05");
+  EXPECT_EQ(*out.positionText, "03:03");  // the remaining time still follows the player
+  EXPECT_DOUBLE_EQ(*out.lyricsTimestamp, 61.9);
+}
+
+TEST(ProgressTexts, TwoPointSliderRuleWhileASeekIsPending) {
+  struct Case {
+    double reported, slideValue;
+    bool follows;
+  };
+  const Case cases[] = {
+      {10, 50, false},  // the player still reports the old position
+      {47.9, 50, false}, {48.0, 50, true}, {50, 50, true}, {52.0, 50, true}, {52.1, 50, false},
+      {10, 0, true},     // no seek pending
+      {99, -1, true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(sliderFollowsPlayer(c.reported, c.slideValue), c.follows) << c.reported << " vs " << c.slideValue;
+    ProgressInput in;
+    in.bitRate = 1;
+    in.duration = 100;
+    in.progress = c.reported;
+    in.slideValue = c.slideValue;
+    EXPECT_EQ(computeProgress(in).sliderPercent.has_value(), c.follows);
+  }
+}
+
+TEST(ProgressTexts, ReadoutColourFollowsTheSlider) {
+  EXPECT_EQ(readoutColorFor(true, true), 2);
+  EXPECT_EQ(readoutColorFor(true, false), 2);
+  EXPECT_EQ(readoutColorFor(false, true), 1);
+  EXPECT_EQ(readoutColorFor(false, false), 0);
+}
+
+}  // namespace
+}  // namespace tonvera
