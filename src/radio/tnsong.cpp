@@ -1,0 +1,170 @@
+#include "radio/tnsong.h"
+
+#include <QString>
+#include <QStringDecoder>
+
+#include "platform/mainqueue.h"
+#include "platform/serialqueue.h"
+#include "service/endpoints.h"
+#include "service/jsoncall.h"
+#include "service/plistconvert.h"
+#include "taste/picturecache.h"
+#include "taste/tnartist.h"
+#include "taste/tnmanager.h"
+
+namespace tonvera {
+namespace {
+
+// An album id this short names no album.
+constexpr qsizetype kMaxNoAlbumIdLength = 4;
+
+const PlistValue* member(const std::optional<Record>& info, const char* key) {
+  if (!info) return nullptr;
+  auto it = info->find(key);
+  return it == info->end() ? nullptr : &it->second;
+}
+
+bool listHolds(const TNManager::SongList& list, const std::optional<std::string>& id) {
+  if (!id) return false;
+  for (const auto& entry : list) {
+    if (entry && entry->trackId() == id) return true;
+  }
+  return false;
+}
+
+// The bytes as text when they are well-formed UTF-8.
+std::optional<std::string> utf8Text(std::optional<std::string> bytes) {
+  if (!bytes) return std::nullopt;
+  QStringDecoder decoder(QStringDecoder::Utf8);
+  QString text = decoder(QByteArrayView(bytes->data(), static_cast<qsizetype>(bytes->size())));
+  if (decoder.hasError()) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace
+
+std::shared_ptr<TNSong> TNSong::create(std::optional<Record> info) {
+  return std::make_shared<TNSong>(Key{}, std::move(info));
+}
+
+std::optional<Record> TNSong::apcall(const std::string& trackId) {
+  auto reply = JsonCall::call(trackPlayURL(trackId));
+  if (!reply || !reply->isObject()) return std::nullopt;
+  PlistValue record = toPlist(*reply);
+  info_ = record.dict();
+  return info_;
+}
+
+std::optional<std::string> TNSong::trackId() const { return info_ ? recordId(*info_) : std::nullopt; }
+
+std::optional<std::string> TNSong::nameStr() const { return info_ ? stringField(*info_, "name") : std::nullopt; }
+
+std::string TNSong::Artist() const {
+  std::string names;
+  const PlistValue* artists = member(info_, "artist");
+  if (!artists) return names;
+  for (const PlistValue& artist : artists->array()) {
+    const PlistValue* name = artist.find("name");
+    if (name && name->isString()) names += name->toString() + " ";
+  }
+  return names;
+}
+
+std::shared_ptr<TNArtist> TNSong::firstArtist() {
+  if (!artist_) artist_ = TNArtist::create();
+  const PlistValue* artists = member(info_, "artist");
+  if (artists && !artists->array().empty() && artists->array().front().isDict()) {
+    artist_->setInfo(artists->array().front().dict());
+  } else {
+    artist_->setInfo(std::nullopt);
+  }
+  return artist_;
+}
+
+std::optional<std::string> TNSong::url() const {
+  const PlistValue* urls = member(info_, "url");
+  if (!urls || urls->array().empty() || !urls->array().front().isString()) return std::nullopt;
+  return urls->array().front().toString();
+}
+
+std::optional<std::string> TNSong::album() const {
+  const PlistValue* album = member(info_, "album");
+  return album && album->isDict() ? stringField(album->dict(), "name") : std::nullopt;
+}
+
+std::optional<std::string> TNSong::albumId() const {
+  const PlistValue* album = member(info_, "album");
+  return album && album->isDict() ? recordId(album->dict()) : std::nullopt;
+}
+
+bool TNSong::isLove() const { return listHolds(TNManager::sharedManager().likeSongs(), trackId()); }
+
+bool TNSong::isHate() const { return listHolds(TNManager::sharedManager().hateSongs(), trackId()); }
+
+void TNSong::albumId(PictureCallback callback) {
+  auto self = shared_from_this();
+  auto id = albumId();
+  if (!id || QString::fromStdString(*id).size() <= kMaxNoAlbumIdLength) {
+    callback(std::nullopt, self);
+    return;
+  }
+  auto path = pictureCachePath(PictureKind::Album, *id);
+  if (path) {
+    if (auto cached = loadCachedPicture(*path)) {
+      callback(std::move(cached), self);
+      return;
+    }
+  }
+  downloadWithURL(albumImagesURL(*id), std::move(callback), std::move(path));
+}
+
+void TNSong::artistId(int index, PictureCallback callback) {
+  auto self = shared_from_this();
+  const PlistValue* artists = member(info_, "artist");
+  const PlistValue::Array* list = artists && artists->isArray() ? &artists->array() : nullptr;
+  std::optional<std::string> id;
+  if (list && index >= 0 && static_cast<size_t>(index) < list->size() && (*list)[index].isDict()) {
+    id = recordId((*list)[index].dict());
+  }
+  if (!id) {
+    callback(std::nullopt, self);
+    return;
+  }
+  auto path = pictureCachePath(PictureKind::Artist, *id);
+  if (path) {
+    if (auto cached = loadCachedPicture(*path)) {
+      callback(std::move(cached), self);
+      return;
+    }
+  }
+  downloadWithURL(artistImagesURL(*id), std::move(callback), std::move(path), true);
+}
+
+void TNSong::lrc(int which, TextCallback callback) {
+  auto self = shared_from_this();
+  const PlistValue* sources = member(info_, "lrc");
+  const size_t entry = which == 0 ? 0 : 1;
+  std::optional<std::string> lyricsURL;
+  if (sources && entry < sources->array().size()) {
+    const PlistValue::Array& fields = sources->array()[entry].array();
+    if (fields.size() > 2 && fields[2].isString()) lyricsURL = fields[2].toString();
+  }
+  if (!lyricsURL) {
+    callback(std::nullopt, self);
+    return;
+  }
+  SerialQueue::runDetached("lrc", [lyricsURL = std::move(*lyricsURL), callback = std::move(callback), self] {
+    auto text = utf8Text(JsonCall::down(lyricsURL, std::nullopt, false));
+    runOnMain([callback, text = std::move(text), self] { callback(text, self); });
+  });
+}
+
+void TNSong::downloadWithURL(const std::string& url, PictureCallback callback, std::optional<std::string> path,
+                             bool artistPicture) {
+  downloadPicture(url, artistPicture ? PictureKind::Artist : PictureKind::Album, std::move(path),
+                  [callback = std::move(callback), self = shared_from_this()](std::optional<QImage> picture) {
+                    callback(std::move(picture), self);
+                  });
+}
+
+}  // namespace tonvera

@@ -1,0 +1,404 @@
+// The track record: derived values, the record request, and the three lookups against a real
+// service on 127.0.0.1 (pictures made here, cached under a temporary HOME).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QImage>
+
+#include <chrono>
+#include <filesystem>
+
+#include "fake_service.h"
+#include "platform/fileutil.h"
+#include "platform/mainqueue.h"
+#include "radio/tnsong.h"
+#include "service/jsonvalue.h"
+#include "service/plistconvert.h"
+#include "taste/tnartist.h"
+#include "taste/tnmanager.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+Record record(std::string_view json) {
+  auto value = parseJson(json);
+  EXPECT_TRUE(value && value->isObject()) << json;
+  return value ? toPlist(*value).dict() : Record{};
+}
+
+// What one lookup delivered.
+template <typename Result>
+struct Delivery {
+  int calls = 0;
+  bool returned = false;      // the lookup call has returned
+  bool beforeReturn = false;  // delivered while the lookup call was still running
+  bool onMainThread = false;
+  Result result;
+  std::shared_ptr<TNSong> song;
+};
+using PictureDelivery = Delivery<std::optional<QImage>>;
+using TextDelivery = Delivery<std::optional<std::string>>;
+
+template <typename Result>
+auto recorder(const std::shared_ptr<Delivery<Result>>& d) {
+  return [d](Result result, std::shared_ptr<TNSong> song) {
+    ++d->calls;
+    d->beforeReturn = !d->returned;
+    d->onMainThread = isMainThread();
+    d->result = std::move(result);
+    d->song = std::move(song);
+  };
+}
+
+std::shared_ptr<PictureDelivery> albumLookup(const std::shared_ptr<TNSong>& song) {
+  auto d = std::make_shared<PictureDelivery>();
+  song->albumId(recorder(d));
+  d->returned = true;
+  return d;
+}
+
+std::shared_ptr<PictureDelivery> artistLookup(const std::shared_ptr<TNSong>& song, int index) {
+  auto d = std::make_shared<PictureDelivery>();
+  song->artistId(index, recorder(d));
+  d->returned = true;
+  return d;
+}
+
+std::shared_ptr<TextDelivery> lyricsLookup(const std::shared_ptr<TNSong>& song, int which) {
+  auto d = std::make_shared<TextDelivery>();
+  song->lrc(which, recorder(d));
+  d->returned = true;
+  return d;
+}
+
+// Waits for the first delivery, then lets everything already queued on the main thread run, so a
+// second delivery would have been counted.
+template <typename D>
+void settle(const D& d) {
+  ASSERT_TRUE(runMainLoopUntil([&] { return d->calls > 0; }, 10s));
+  bool flushed = false;
+  runOnMain([&] { flushed = true; });
+  ASSERT_TRUE(runMainLoopUntil([&] { return flushed; }, 10s));
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class SongLookups : public ::testing::Test {
+ protected:
+  std::string albumFolder() const { return home.dataHome() + "/Tonvera/album"; }
+  std::string artistFolder() const { return home.dataHome() + "/Tonvera/artist"; }
+
+  test::TempHome home;
+  test::FakeService service;
+};
+
+// --- derived values ---------------------------------------------------------------------------
+
+TEST(SongRecord, ArtistNamesSkipArtistsWithoutName) {
+  const struct {
+    const char* json;
+    const char* names;
+  } cases[] = {
+      {R"({"artist":[{"name":"A"},{"id":"7"}]})", "A "},
+      {R"({"artist":[{"name":"A","id":"1"},{"name":"B","id":"2"}]})", "A B "},
+      {R"({"artist":[]})", ""},
+      {R"({"artist":"A"})", ""},
+      {R"({"artist":[1,"x",{"name":"C"},{"name":null}]})", "C "},
+      {R"({})", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TNSong::create(record(c.json))->Artist(), c.names) << c.json;
+  }
+  EXPECT_EQ(TNSong::create()->Artist(), "");
+}
+
+TEST(SongRecord, FirstArtistIsOneObjectPointedAtTheFirstElement) {
+  auto song = TNSong::create(record(R"({"artist":[{"name":"A"},{"id":"7"}]})"));
+  auto first = song->firstArtist();
+  ASSERT_TRUE(first->info());
+  EXPECT_EQ(*first->info(), record(R"({"name":"A"})"));
+  EXPECT_EQ(first->name(), "A");
+  EXPECT_EQ(first->artistkId(), std::nullopt);
+
+  song->setInfo(record(R"({"artist":[{"name":"B","id":"9"}]})"));
+  EXPECT_EQ(song->firstArtist(), first);
+  EXPECT_EQ(first->artistkId(), "9");
+
+  song->setInfo(record(R"({"artist":[]})"));
+  EXPECT_EQ(song->firstArtist(), first);
+  EXPECT_FALSE(first->info());
+}
+
+TEST(SongRecord, DerivedValuesReadTheRecordAndGiveNothingForWrongTypes) {
+  const struct {
+    const char* json;
+    std::optional<std::string> id, name, url, album, albumId;
+  } cases[] = {
+      {R"({"id":"t1","name":"N","url":["u1","u2"],"album":{"name":"Al","id":"12345"}})", "t1", "N", "u1", "Al",
+       "12345"},
+      {R"({"url":"u1","album":"Al"})", {}, {}, {}, {}, {}},
+      {R"({"url":[],"album":{"id":987654}})", {}, {}, {}, {}, "987654"},
+      {R"({"id":42,"name":7,"url":[3]})", "42", {}, {}, {}, {}},
+      {R"({"id":null,"url":null,"album":null})", {}, {}, {}, {}, {}},
+  };
+  for (const auto& c : cases) {
+    auto song = TNSong::create(record(c.json));
+    EXPECT_EQ(song->trackId(), c.id) << c.json;
+    EXPECT_EQ(song->nameStr(), c.name) << c.json;
+    EXPECT_EQ(song->url(), c.url) << c.json;
+    EXPECT_EQ(song->album(), c.album) << c.json;
+    EXPECT_EQ(song->albumId(), c.albumId) << c.json;
+  }
+  auto empty = TNSong::create();
+  EXPECT_FALSE(empty->songInfo());
+  EXPECT_FALSE(empty->trackId() || empty->nameStr() || empty->url() || empty->album() || empty->albumId());
+  EXPECT_FALSE(empty->refreshed());
+  empty->setRefreshed(true);
+  EXPECT_TRUE(empty->refreshed());
+}
+
+// --- the record request -----------------------------------------------------------------------
+
+TEST_F(SongLookups, RecordRequestTakesObjectsOnlyAndDropsNulls) {
+  service.serve("/tracks/t1/play.json", R"({"id":"t1","name":"歌","lyric":null,"artist":[{"name":"A","id":null}]})");
+  service.serve("/tracks/t2/play.json", R"(["t2"])");
+  auto song = TNSong::create();
+
+  auto got = song->apcall("t1");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(*got, record(R"({"id":"t1","name":"歌","artist":[{"name":"A"}]})"));
+  EXPECT_EQ(song->songInfo(), got);
+  EXPECT_EQ(song->nameStr(), "歌");
+
+  EXPECT_FALSE(song->apcall("t2"));       // an array is no record
+  EXPECT_FALSE(song->apcall("missing"));  // 404
+  EXPECT_EQ(song->trackId(), "t1");       // left as it was
+  EXPECT_EQ(service.hits("/tracks/t2/play.json"), 1);
+}
+
+// --- album picture ----------------------------------------------------------------------------
+
+TEST_F(SongLookups, ShortOrMissingAlbumIdAnswersNothingAtOnceWithoutRequest) {
+  for (const char* json : {R"({"album":{"id":"1234"}})", R"({"album":{"id":"丁"}})", R"({"album":"12345"})", "{}"}) {
+    auto song = TNSong::create(record(json));
+    auto d = albumLookup(song);
+    EXPECT_EQ(d->calls, 1) << json;
+    EXPECT_TRUE(d->beforeReturn) << json;
+    EXPECT_FALSE(d->result) << json;
+    EXPECT_EQ(d->song, song);
+  }
+  EXPECT_EQ(service.totalHits(), 0);
+}
+
+TEST_F(SongLookups, AlbumPictureIsCachedAsTheBytesDownloadedThenAnsweredFromTheCache) {
+  const std::string jpeg = service.servePicture("/pic/a.jpg", test::coordinatePicture(64, 48), "JPG");
+  service.servePictureInfo("/albums/12345/images.json", "/pic/a.jpg");
+  auto song = TNSong::create(record(R"({"album":{"id":"12345","name":"Al"}})"));
+
+  auto first = albumLookup(song);
+  settle(first);
+  EXPECT_EQ(first->calls, 1);
+  EXPECT_FALSE(first->beforeReturn);
+  EXPECT_TRUE(first->onMainThread);
+  ASSERT_TRUE(first->result);
+  EXPECT_EQ(first->result->size(), QSize(64, 48));
+  EXPECT_EQ(first->song, song);
+  EXPECT_EQ(readFile(albumFolder() + "/12345"), jpeg);
+  EXPECT_EQ(filesIn(albumFolder()), std::vector<std::string>{"12345"});  // no temporary file left
+
+  const int before = service.totalHits();
+  auto second = albumLookup(song);
+  EXPECT_EQ(second->calls, 1);
+  EXPECT_TRUE(second->beforeReturn);
+  EXPECT_TRUE(second->onMainThread);
+  ASSERT_TRUE(second->result);
+  EXPECT_EQ(second->result->size(), QSize(64, 48));
+  EXPECT_EQ(service.totalHits(), before);
+}
+
+TEST_F(SongLookups, UndecodableCacheFileIsDownloadedAgainAndReplacedByRename) {
+  const std::string png = service.servePicture("/pic/a.png", test::coordinatePicture(20, 10));
+  service.servePictureInfo("/albums/55555/images.json", "/pic/a.png");
+  test::writeTextFile(albumFolder() + "/55555", "not a picture");
+  // A second name of the damaged file: a replacement by rename leaves it alone, an in-place
+  // rewrite would show through it.
+  ASSERT_EQ(::link((albumFolder() + "/55555").c_str(), (home.path() + "/old-link").c_str()), 0);
+
+  auto d = albumLookup(TNSong::create(record(R"({"album":{"id":"55555"}})")));
+  settle(d);
+  EXPECT_FALSE(d->beforeReturn);
+  ASSERT_TRUE(d->result);
+  EXPECT_EQ(readFile(albumFolder() + "/55555"), png);
+  EXPECT_EQ(readFile(home.path() + "/old-link"), "not a picture");
+  EXPECT_EQ(filesIn(albumFolder()), std::vector<std::string>{"55555"});
+  EXPECT_EQ(service.hits("/pic/a.png"), 1);
+}
+
+TEST_F(SongLookups, FailedAlbumDownloadAnswersNothingOnceOnTheMainThread) {
+  service.serve("/pic/text", "plain words, no picture", "text/plain");
+  service.serve("/albums/20001/images.json", R"({"x":1})");
+  service.serve("/albums/20002/images.json", R"(["h"])");
+  service.servePictureInfo("/albums/20003/images.json", "/pic/gone.png");
+  service.servePictureInfo("/albums/20004/images.json", "/pic/text");
+  service.serve("/albums/20005/images.json", R"({"h":17})");
+  for (const char* id : {"20000", "20001", "20002", "20003", "20004", "20005"}) {
+    SCOPED_TRACE(id);
+    auto d = albumLookup(TNSong::create(record(std::string(R"({"album":{"id":")") + id + "\"}}")));
+    settle(d);
+    EXPECT_EQ(d->calls, 1);
+    EXPECT_FALSE(d->beforeReturn);
+    EXPECT_TRUE(d->onMainThread);
+    EXPECT_FALSE(d->result);
+    EXPECT_FALSE(fs::exists(albumFolder() + "/" + id));
+  }
+}
+
+TEST_F(SongLookups, AlbumIdThatIsNoFileNameIsLookedUpButNotCached) {
+  service.servePicture("/pic/a.png", test::coordinatePicture(8, 8));
+  service.servePictureInfo("/albums/ab/cd/ef/images.json", "/pic/a.png");
+  auto d = albumLookup(TNSong::create(record(R"({"album":{"id":"ab/cd/ef"}})")));
+  settle(d);
+  ASSERT_TRUE(d->result);
+  EXPECT_TRUE(filesIn(albumFolder()).empty());
+}
+
+// --- artist picture ---------------------------------------------------------------------------
+
+TEST_F(SongLookups, ArtistPictureIsSquaredAndCachedAsTiff) {
+  service.servePicture("/pic/artist.png", test::coordinatePicture(300, 200));
+  service.servePictureInfo("/artists/a9/images", "/pic/artist.png");
+  auto song = TNSong::create(record(R"({"artist":[{"id":"a0"},{"id":"a9","name":"X"}]})"));
+
+  auto first = artistLookup(song, 1);
+  settle(first);
+  EXPECT_EQ(first->calls, 1);
+  EXPECT_FALSE(first->beforeReturn);
+  EXPECT_TRUE(first->onMainThread);
+  ASSERT_TRUE(first->result);
+  EXPECT_EQ(first->result->size(), QSize(300, 300));
+
+  auto cached = readFile(artistFolder() + "/a9");
+  ASSERT_TRUE(cached);
+  ASSERT_GE(cached->size(), 4u);
+  EXPECT_TRUE(cached->starts_with(std::string("II*\0", 4)) || cached->starts_with(std::string("MM\0*", 4)));
+  QImage fromDisk;
+  ASSERT_TRUE(fromDisk.loadFromData(QByteArray::fromStdString(*cached), "TIFF"));
+  EXPECT_EQ(fromDisk.size(), QSize(300, 300));
+  EXPECT_EQ(filesIn(artistFolder()), std::vector<std::string>{"a9"});
+
+  const int before = service.totalHits();
+  auto second = artistLookup(song, 1);
+  EXPECT_TRUE(second->beforeReturn);
+  ASSERT_TRUE(second->result);
+  EXPECT_EQ(second->result->size(), QSize(300, 300));
+  EXPECT_EQ(service.totalHits(), before);
+}
+
+TEST_F(SongLookups, ArtistPictureWithoutSuchArtistAnswersNothingAtOnce) {
+  const struct {
+    const char* json;
+    int index;
+  } cases[] = {
+      {R"({"artist":[{"id":"a1"}]})", 1}, {R"({"artist":[{"id":"a1"}]})", -1}, {R"({"artist":["a1"]})", 0},
+      {R"({"artist":[{"name":"A"}]})", 0}, {R"({"artist":{"id":"a1"}})", 0},  {R"({})", 0},
+  };
+  for (const auto& c : cases) {
+    auto d = artistLookup(TNSong::create(record(c.json)), c.index);
+    EXPECT_EQ(d->calls, 1) << c.json;
+    EXPECT_TRUE(d->beforeReturn) << c.json;
+    EXPECT_FALSE(d->result) << c.json;
+  }
+  EXPECT_EQ(service.totalHits(), 0);
+}
+
+// --- lyrics -----------------------------------------------------------------------------------
+
+TEST_F(SongLookups, LyricsComeFromTheChosenEntryOnTheMainThread) {
+  const std::string first = "[00:01.00]第一行\n";
+  const std::string second = "[00:02.00]second\n";
+  service.serve("/lrc/1.lrc", first, "text/plain");
+  service.serve("/lrc/2.lrc", second, "text/plain");
+  service.serve("/lrc/latin1.lrc", "caf\xe9\n", "text/plain");
+  const std::string both = R"({"lrc":[["a","b",")" + service.url("/lrc/1.lrc") + R"("],["a","b",")" +
+                           service.url("/lrc/2.lrc") + R"("]]})";
+  auto song = TNSong::create(record(both));
+
+  const struct {
+    int which;
+    std::optional<std::string> text;
+  } cases[] = {{0, first}, {1, second}, {7, second}, {-1, second}};
+  for (const auto& c : cases) {
+    auto d = lyricsLookup(song, c.which);
+    settle(d);
+    EXPECT_EQ(d->calls, 1);
+    EXPECT_FALSE(d->beforeReturn);
+    EXPECT_TRUE(d->onMainThread);
+    EXPECT_EQ(d->result, c.text) << c.which;
+    EXPECT_EQ(d->song, song);
+  }
+  EXPECT_EQ(service.hits("/lrc/1.lrc"), 1);  // not cached: one request per lookup
+  EXPECT_EQ(service.hits("/lrc/2.lrc"), 3);
+
+  for (const char* path : {"/lrc/latin1.lrc", "/lrc/missing.lrc"}) {
+    auto bad = TNSong::create(record(R"({"lrc":[["a","b",")" + service.url(path) + R"("]]})"));
+    auto d = lyricsLookup(bad, 0);
+    settle(d);
+    EXPECT_EQ(d->calls, 1) << path;
+    EXPECT_TRUE(d->onMainThread) << path;
+    EXPECT_FALSE(d->result) << path;
+  }
+}
+
+TEST_F(SongLookups, LyricsWithoutSuchEntryAnswerNothingAtOnce) {
+  const struct {
+    const char* json;
+    int which;
+  } cases[] = {
+      {R"({"lrc":[["a","b","http://127.0.0.1:1/x.lrc"]]})", 1},
+      {R"({"lrc":[["a","b"]]})", 0},
+      {R"({"lrc":[["a","b",5]]})", 0},
+      {R"({"lrc":"http://127.0.0.1:1/x.lrc"})", 0},
+      {R"({})", 0},
+  };
+  for (const auto& c : cases) {
+    auto d = lyricsLookup(TNSong::create(record(c.json)), c.which);
+    EXPECT_EQ(d->calls, 1) << c.json;
+    EXPECT_TRUE(d->beforeReturn) << c.json;
+    EXPECT_FALSE(d->result) << c.json;
+  }
+  EXPECT_EQ(service.totalHits(), 0);
+}
+
+// --- taste ------------------------------------------------------------------------------------
+
+TEST_F(SongLookups, LoveAndHateFollowTheStoreByTrackId) {
+  auto song = TNSong::create(record(R"({"id":"t1","name":"N"})"));
+  auto twin = TNSong::create(record(R"({"id":"t1"})"));
+  auto other = TNSong::create(record(R"({"id":"t10"})"));
+  auto nameless = TNSong::create();
+  EXPECT_FALSE(song->isLove() || song->isHate());
+
+  TNManager::sharedManager().likeSong(song, true);
+  EXPECT_TRUE(song->isLove());
+  EXPECT_TRUE(twin->isLove());
+  EXPECT_FALSE(other->isLove());
+  EXPECT_FALSE(nameless->isLove());
+  EXPECT_FALSE(twin->isHate());
+
+  TNManager::sharedManager().hateSong(twin, true);
+  EXPECT_TRUE(song->isHate());
+  EXPECT_TRUE(song->isLove());
+}
+
+}  // namespace
+}  // namespace tonvera
