@@ -1,0 +1,413 @@
+#include "platform/audiotoolbox/audioqueue.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+#include "platform/audiotoolbox/audiodecoder.h"
+#include "platform/audiotoolbox/audiosink.h"
+#include "platform/serialqueue.h"
+
+namespace tonvera {
+
+namespace {
+// PCM is handed to the sink in pieces of at most this many frames, so that a stop cuts in quickly.
+constexpr std::size_t kWriteFrames = 1024;
+}  // namespace
+
+struct AudioQueue::BufferSlot {
+  explicit BufferSlot(std::uint32_t capacity)
+      : storage(new std::uint8_t[capacity ? capacity : 1]()), buffer(capacity, storage.get()) {}
+  std::unique_ptr<std::uint8_t[]> storage;
+  AudioQueueBuffer buffer;
+  std::vector<AudioStreamPacketDescription> descriptions;
+  bool queued = false;
+};
+
+AudioStatus AudioQueue::newOutput(const AudioStreamBasicDescription& format, OutputCallback callback,
+                                  std::unique_ptr<AudioQueue>* out) {
+  if (!out) return kAudioErrInvalidParameter;
+  out->reset();
+  if (format.sampleRate <= 0 || format.channelsPerFrame == 0 || !AudioDecoder::canDecode(format)) {
+    return kAudioQueueErrInvalidFormat;
+  }
+  std::unique_ptr<AudioQueue> queue(new AudioQueue(format, std::move(callback)));
+  queue->levels_.resize(format.channelsPerFrame);
+  queue->thread_ = std::thread([q = queue.get()] { q->run(); });
+  *out = std::move(queue);
+  return kAudioNoErr;
+}
+
+AudioQueue::AudioQueue(const AudioStreamBasicDescription& format, OutputCallback callback)
+    : format_(format), callback_(std::move(callback)) {}
+
+AudioQueue::~AudioQueue() { dispose(); }
+
+AudioStatus AudioQueue::addPropertyListener(std::uint32_t propertyID, PropertyListener listener) {
+  if (propertyID != kAudioQueueProperty_IsRunning || !listener) return kAudioErrInvalidParameter;
+  std::lock_guard lock(mutex_);
+  if (disposed_) return kAudioQueueErrDisposed;
+  runningListeners_.push_back(std::move(listener));
+  return kAudioNoErr;
+}
+
+AudioStatus AudioQueue::allocateBuffer(std::uint32_t capacity, AudioQueueBuffer** out) {
+  if (!out) return kAudioErrInvalidParameter;
+  std::lock_guard lock(mutex_);
+  if (disposed_) return kAudioQueueErrDisposed;
+  auto slot = std::make_unique<BufferSlot>(capacity);
+  slot->descriptions.reserve(512);
+  *out = &slot->buffer;
+  slots_.push_back(std::move(slot));
+  return kAudioNoErr;
+}
+
+AudioQueue::BufferSlot* AudioQueue::slotFor(AudioQueueBuffer* buffer) {
+  for (auto& slot : slots_) {
+    if (&slot->buffer == buffer) return slot.get();
+  }
+  return nullptr;
+}
+
+AudioStatus AudioQueue::freeBuffer(AudioQueueBuffer* buffer) {
+  std::lock_guard lock(mutex_);
+  BufferSlot* slot = slotFor(buffer);
+  if (!slot || slot->queued) return kAudioQueueErrInvalidBuffer;
+  slots_.erase(std::find_if(slots_.begin(), slots_.end(), [slot](const auto& s) { return s.get() == slot; }));
+  return kAudioNoErr;
+}
+
+AudioStatus AudioQueue::enqueueBuffer(AudioQueueBuffer* buffer, std::uint32_t count,
+                                      const AudioStreamPacketDescription* descriptions) {
+  std::lock_guard lock(mutex_);
+  if (disposed_) return kAudioQueueErrDisposed;
+  BufferSlot* slot = slotFor(buffer);
+  if (!slot || slot->queued) return kAudioQueueErrInvalidBuffer;
+  if (buffer->audioDataByteSize > buffer->audioDataBytesCapacity) return kAudioQueueErrInvalidBuffer;
+  if (buffer->audioDataByteSize == 0) return kAudioQueueErrBufferEmpty;
+  if (count && !descriptions) return kAudioErrInvalidParameter;
+  slot->descriptions.assign(descriptions, descriptions + count);
+  slot->queued = true;
+  queued_.push_back(slot);
+  wake_.notify_all();
+  return kAudioNoErr;
+}
+
+AudioStatus AudioQueue::start() {
+  std::shared_ptr<AudioSink> sink;
+  {
+    std::lock_guard lock(mutex_);
+    if (disposed_) return kAudioQueueErrDisposed;
+    if (!running_) {
+      running_ = true;
+      framesWritten_ = 0;
+      ++pendingRunningEvents_;
+    }
+    paused_ = false;
+    sink = sink_;
+    wake_.notify_all();
+  }
+  if (sink) sink->setPaused(false);
+  return kAudioNoErr;
+}
+
+AudioStatus AudioQueue::pause() {
+  std::shared_ptr<AudioSink> sink;
+  {
+    std::lock_guard lock(mutex_);
+    if (disposed_) return kAudioQueueErrDisposed;
+    paused_ = true;
+    sink = sink_;
+  }
+  if (sink) sink->setPaused(true);
+  return kAudioNoErr;
+}
+
+AudioStatus AudioQueue::stop(bool immediate) {
+  std::deque<BufferSlot*> dropped;
+  {
+    std::unique_lock lock(mutex_);
+    if (disposed_) return kAudioQueueErrDisposed;
+    if (!immediate && running_) {
+      stopAfterQueued_ = true;
+      wake_.notify_all();
+      return kAudioNoErr;
+    }
+    // Immediate stop, or a stop after the queued audio of a queue that never ran: everything queued
+    // goes back now, and the running change is reported even when it was not running, so that a
+    // listener waiting for the stop hears of it.
+    ++generation_;
+    dropped.swap(queued_);
+    for (BufferSlot* slot : dropped) slot->queued = false;
+    running_ = false;
+    paused_ = false;
+    stopAfterQueued_ = false;
+    discardSink_ = true;
+    resetDecoder_ = true;
+    ++pendingRunningEvents_;
+    wake_.notify_all();
+    // The buffer being played comes back from the output thread, which cuts it short.
+    wake_.wait(lock, [this] { return inFlight_ == nullptr || std::this_thread::get_id() == thread_.get_id(); });
+  }
+  for (BufferSlot* slot : dropped) {
+    if (callback_) callback_(*this, &slot->buffer);
+  }
+  return kAudioNoErr;
+}
+
+AudioStatus AudioQueue::flush() {
+  std::lock_guard lock(mutex_);
+  return disposed_ ? kAudioQueueErrDisposed : kAudioNoErr;
+}
+
+AudioStatus AudioQueue::dispose() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!disposed_) {
+      disposed_ = true;
+      ++generation_;
+      wake_.notify_all();
+    }
+  }
+  if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id()) thread_.join();
+  return kAudioNoErr;
+}
+
+AudioStatus AudioQueue::getCurrentTime(double* sampleTime) {
+  if (!sampleTime) return kAudioErrInvalidParameter;
+  std::shared_ptr<AudioSink> sink;
+  {
+    std::lock_guard lock(mutex_);
+    if (disposed_) return kAudioQueueErrDisposed;
+    if (!running_) return kAudioQueueErrStopped;
+    sink = sink_;
+  }
+  const std::int64_t latency = sink ? sink->latencyFrames() : 0;
+  const std::int64_t heard = std::max<std::int64_t>(0, framesWritten_.load() - latency);
+  const int rate = sinkRate_.load();
+  *sampleTime = rate > 0 ? double(heard) * format_.sampleRate / rate : double(heard);
+  return kAudioNoErr;
+}
+
+AudioStatus AudioQueue::setParameter(std::uint32_t parameter, float value) {
+  if (parameter != kAudioQueueParam_Volume || std::isnan(value)) return kAudioErrInvalidParameter;
+  volume_ = std::clamp(value, 0.0f, 1.0f);
+  return kAudioNoErr;
+}
+
+AudioStatus AudioQueue::getParameter(std::uint32_t parameter, float* value) {
+  if (parameter != kAudioQueueParam_Volume || !value) return kAudioErrInvalidParameter;
+  *value = volume_;
+  return kAudioNoErr;
+}
+
+AudioStatus AudioQueue::setProperty(std::uint32_t propertyID, const void* data, std::uint32_t size) {
+  if (!data && size) return kAudioErrInvalidParameter;
+  std::lock_guard lock(mutex_);
+  if (disposed_) return kAudioQueueErrDisposed;
+  switch (propertyID) {
+    case kAudioQueueProperty_MagicCookie: {
+      const auto* p = static_cast<const std::uint8_t*>(data);
+      magicCookie_.assign(p, p + size);
+      return kAudioNoErr;
+    }
+    case kAudioQueueProperty_EnableLevelMetering: {
+      if (size < sizeof(std::uint32_t)) return kAudioErrBadPropertySize;
+      std::uint32_t on;
+      std::memcpy(&on, data, sizeof on);
+      metering_ = on != 0;
+      if (!on) std::fill(levels_.begin(), levels_.end(), AudioQueueLevelMeterState{});
+      return kAudioNoErr;
+    }
+    default:
+      return kAudioErrUnsupportedProperty;
+  }
+}
+
+AudioStatus AudioQueue::getProperty(std::uint32_t propertyID, void* data, std::uint32_t* ioSize) {
+  if (!data || !ioSize) return kAudioErrInvalidParameter;
+  std::lock_guard lock(mutex_);
+  if (disposed_) return kAudioQueueErrDisposed;
+  auto put = [&](const void* value, std::size_t size) -> AudioStatus {
+    if (*ioSize < size) return kAudioErrBadPropertySize;
+    std::memcpy(data, value, size);
+    *ioSize = static_cast<std::uint32_t>(size);
+    return kAudioNoErr;
+  };
+  switch (propertyID) {
+    case kAudioQueueProperty_IsRunning: {
+      const std::uint32_t v = running_ ? 1 : 0;
+      return put(&v, sizeof v);
+    }
+    case kAudioQueueProperty_EnableLevelMetering: {
+      const std::uint32_t v = metering_ ? 1 : 0;
+      return put(&v, sizeof v);
+    }
+    case kAudioQueueProperty_CurrentLevelMeter:
+      if (!metering_) return kAudioErrInvalidParameter;
+      return put(levels_.data(), levels_.size() * sizeof(AudioQueueLevelMeterState));
+    case kAudioQueueProperty_MagicCookie:
+      return put(magicCookie_.data(), magicCookie_.size());
+    default:
+      return kAudioErrUnsupportedProperty;
+  }
+}
+
+void AudioQueue::run() {
+  setCurrentThreadName("AudioQueue");
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    if (pendingRunningEvents_ > 0) {
+      --pendingRunningEvents_;
+      const auto listeners = runningListeners_;
+      lock.unlock();
+      for (const auto& listener : listeners) listener(*this, kAudioQueueProperty_IsRunning);
+      lock.lock();
+      continue;
+    }
+    if (disposed_) break;
+    if (discardSink_ || resetDecoder_) {
+      const bool discard = std::exchange(discardSink_, false);
+      const bool reset = std::exchange(resetDecoder_, false);
+      auto sink = sink_;
+      lock.unlock();
+      if (discard && sink) sink->discard();
+      if (reset && decoder_) decoder_->reset();
+      lock.lock();
+      continue;
+    }
+    if (running_ && !paused_ && !queued_.empty()) {
+      BufferSlot* slot = queued_.front();
+      queued_.pop_front();
+      inFlight_ = slot;
+      const std::uint64_t generation = generation_;
+      lock.unlock();
+      play(*slot, generation);
+      lock.lock();
+      slot->queued = false;
+      lock.unlock();
+      if (callback_) callback_(*this, &slot->buffer);
+      lock.lock();
+      inFlight_ = nullptr;
+      wake_.notify_all();
+      continue;
+    }
+    if (running_ && !paused_ && stopAfterQueued_) {
+      // End of the stream: what the decoder holds, then wait for the sink to play it all.
+      const std::uint64_t generation = generation_;
+      auto sink = sink_;
+      lock.unlock();
+      if (decoder_) {
+        pcm_.clear();
+        decoder_->drain(pcm_);
+        writePcm(generation);
+      }
+      if (sink) sink->drain();
+      lock.lock();
+      if (generation == generation_ && stopAfterQueued_ && queued_.empty()) {
+        running_ = false;
+        stopAfterQueued_ = false;
+        ++pendingRunningEvents_;
+      }
+      continue;
+    }
+    wake_.wait(lock);
+  }
+  lock.unlock();
+  decoder_.reset();
+  std::shared_ptr<AudioSink> sink;
+  {
+    std::lock_guard guard(mutex_);
+    sink.swap(sink_);
+  }
+  // The last owner closes the device (a WAV file gets its final header).
+}
+
+bool AudioQueue::play(BufferSlot& slot, std::uint64_t generation) {
+  if (!decoder_) {
+    std::vector<std::uint8_t> cookie;
+    {
+      std::lock_guard lock(mutex_);
+      cookie = magicCookie_;
+    }
+    decoder_ = AudioDecoder::create(format_, cookie);
+    if (!decoder_) return false;
+  }
+  const auto* data = static_cast<const std::uint8_t*>(slot.buffer.audioData);
+  const std::uint32_t size = slot.buffer.audioDataByteSize;
+  pcm_.clear();
+  if (slot.descriptions.empty()) {
+    decoder_->decode(data, size, pcm_);
+    return writePcm(generation);
+  }
+  for (const auto& d : slot.descriptions) {
+    if (generation_ != generation) return false;
+    if (d.startOffset < 0 || d.startOffset > std::int64_t(size) || d.dataByteSize > size - std::uint64_t(d.startOffset)) {
+      continue;  // a description pointing outside the buffer is skipped
+    }
+    decoder_->decode(data + d.startOffset, d.dataByteSize, pcm_);
+    // Write as the PCM comes, so levels and the clock follow the audio closely.
+    if (pcm_.size() >= kWriteFrames * 2 && !writePcm(generation)) return false;
+  }
+  return writePcm(generation);
+}
+
+bool AudioQueue::writePcm(std::uint64_t generation) {
+  if (pcm_.empty()) return true;
+  const int channels = decoder_->outputChannels();
+  const int rate = decoder_->outputRate();
+  if (channels <= 0 || rate <= 0) {
+    pcm_.clear();
+    return true;
+  }
+  std::shared_ptr<AudioSink> sink;
+  {
+    std::lock_guard lock(mutex_);
+    if (!sink_) {
+      sink_ = openAudioSink(rate, channels);
+      sinkRate_ = rate;
+      if (paused_) sink_->setPaused(true);
+    }
+    sink = sink_;
+  }
+  const float volume = volume_;
+  if (volume != 1.0f) {
+    for (auto& s : pcm_) {
+      const long v = std::lrint(float(s) * volume);
+      s = static_cast<std::int16_t>(std::clamp(v, -32768L, 32767L));
+    }
+  }
+  const std::size_t frames = pcm_.size() / static_cast<std::size_t>(channels);
+  if (metering_) measure(pcm_.data(), frames, channels);
+  for (std::size_t at = 0; at < frames;) {
+    if (generation_ != generation) {
+      pcm_.clear();
+      return false;
+    }
+    const std::size_t n = std::min(kWriteFrames, frames - at);
+    sink->write(pcm_.data() + at * static_cast<std::size_t>(channels), n);
+    framesWritten_ += static_cast<std::int64_t>(n);
+    at += n;
+  }
+  pcm_.clear();
+  return true;
+}
+
+void AudioQueue::measure(const std::int16_t* samples, std::size_t frames, int channels) {
+  std::lock_guard lock(mutex_);
+  const std::size_t n = std::min<std::size_t>(levels_.size(), static_cast<std::size_t>(channels));
+  for (std::size_t c = 0; c < n; ++c) {
+    double sum = 0;
+    int peak = 0;
+    for (std::size_t i = 0; i < frames; ++i) {
+      const int s = samples[i * static_cast<std::size_t>(channels) + c];
+      sum += double(s) * s;
+      peak = std::max(peak, s < 0 ? -s : s);
+    }
+    levels_[c].averagePower = frames ? float(std::sqrt(sum / double(frames)) / 32768.0) : 0.0f;
+    levels_[c].peakPower = float(peak / 32768.0);
+  }
+}
+
+}  // namespace tonvera

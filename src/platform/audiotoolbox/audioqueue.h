@@ -1,0 +1,145 @@
+#pragma once
+// Audio output queue: the filler enqueues buffers of packets (or linear PCM); an output thread of
+// the queue decodes them, applies the volume, measures levels, writes 16-bit PCM to the sink and
+// gives every buffer back through the output call-back.
+//
+// Contract (who calls what, and when):
+// - newOutput() for a stream format; allocateBuffer() the buffers once; setProperty() the magic
+//   cookie before the first enqueue when the format needs one.
+// - enqueueBuffer() hands a filled buffer over. It comes back through the output call-back, on the
+//   output thread, after its audio was written to the sink; or, on stop(true), on the thread that
+//   called stop() before stop() returns.
+// - start() runs (or resumes) the queue; pause() holds it (the buffers stay queued);
+//   stop(true) drops everything queued at once, stop(false) ends after the queued audio.
+//   Each change of the running state ('aqrn') is reported to the property listeners on the
+//   output thread, in order, with no lock of the queue held: listeners may take their owner's
+//   locks.
+// - dispose() (also done by the destructor) ends the output thread and frees the buffers. It waits
+//   for the output thread, so it must not be called while holding a lock that a listener takes.
+// - getCurrentTime(): sample frames heard since the last start (in the stream's sample rate),
+//   what is still in the sink's buffer not counted; kAudioQueueErrStopped while not running.
+//
+// Threads: every call but dispose() may come from any thread; call-backs run on the output thread
+// (except the give-back done by stop(true), see above).
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/audiotoolbox/audiotypes.h"
+
+namespace tonvera {
+
+class AudioDecoder;
+class AudioSink;
+
+// Queue properties and parameters.
+constexpr std::uint32_t kAudioQueueProperty_IsRunning = fourcc("aqrn");
+constexpr std::uint32_t kAudioQueueProperty_MagicCookie = fourcc("aqmc");
+constexpr std::uint32_t kAudioQueueProperty_EnableLevelMetering = fourcc("aqme");
+constexpr std::uint32_t kAudioQueueProperty_CurrentLevelMeter = fourcc("aqmv");
+constexpr std::uint32_t kAudioQueueParam_Volume = 1;
+
+// One channel's levels, linear (0.0 .. 1.0): mean power as RMS amplitude, and peak amplitude.
+struct AudioQueueLevelMeterState {
+  float averagePower = 0.0f;
+  float peakPower = 0.0f;
+};
+
+struct AudioQueueBuffer {
+  const std::uint32_t audioDataBytesCapacity;
+  void* const audioData;
+  std::uint32_t audioDataByteSize = 0;
+
+  AudioQueueBuffer(std::uint32_t capacity, void* data) : audioDataBytesCapacity(capacity), audioData(data) {}
+};
+
+class AudioQueue {
+ public:
+  using OutputCallback = std::function<void(AudioQueue&, AudioQueueBuffer*)>;
+  using PropertyListener = std::function<void(AudioQueue&, std::uint32_t propertyID)>;
+
+  // A queue for `format`; kAudioQueueErrInvalidFormat when it cannot be played.
+  static AudioStatus newOutput(const AudioStreamBasicDescription& format, OutputCallback callback,
+                               std::unique_ptr<AudioQueue>* out);
+  ~AudioQueue();
+  AudioQueue(const AudioQueue&) = delete;
+  AudioQueue& operator=(const AudioQueue&) = delete;
+
+  AudioStatus addPropertyListener(std::uint32_t propertyID, PropertyListener listener);
+
+  AudioStatus allocateBuffer(std::uint32_t capacity, AudioQueueBuffer** out);
+  // Fails with kAudioQueueErrInvalidBuffer for a buffer not of this queue or still queued.
+  AudioStatus freeBuffer(AudioQueueBuffer* buffer);
+  // `descriptions` (may be null when `count` is 0) are copied.
+  AudioStatus enqueueBuffer(AudioQueueBuffer* buffer, std::uint32_t count,
+                            const AudioStreamPacketDescription* descriptions);
+
+  AudioStatus start();
+  AudioStatus pause();
+  AudioStatus stop(bool immediate);
+  // Marks the queued audio as complete (end of the stream); playing goes on as before.
+  AudioStatus flush();
+  AudioStatus dispose();
+
+  AudioStatus getCurrentTime(double* sampleTime);
+  AudioStatus setParameter(std::uint32_t parameter, float value);
+  AudioStatus getParameter(std::uint32_t parameter, float* value);
+  AudioStatus setProperty(std::uint32_t propertyID, const void* data, std::uint32_t size);
+  // `*ioSize` in: room at `data`; out: bytes written.
+  AudioStatus getProperty(std::uint32_t propertyID, void* data, std::uint32_t* ioSize);
+
+  const AudioStreamBasicDescription& format() const { return format_; }
+
+ private:
+  struct BufferSlot;
+  AudioQueue(const AudioStreamBasicDescription& format, OutputCallback callback);
+  BufferSlot* slotFor(AudioQueueBuffer* buffer);
+  void run();
+  // Output thread: decodes and writes one buffer; false when a stop or dispose cut it short.
+  bool play(BufferSlot& slot, std::uint64_t generation);
+  bool writePcm(std::uint64_t generation);
+  void measure(const std::int16_t* samples, std::size_t frames, int channels);
+
+  const AudioStreamBasicDescription format_;
+  const OutputCallback callback_;
+
+  // guarded by mutex_
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::vector<std::unique_ptr<BufferSlot>> slots_;
+  std::deque<BufferSlot*> queued_;
+  BufferSlot* inFlight_ = nullptr;
+  std::vector<PropertyListener> runningListeners_;
+  int pendingRunningEvents_ = 0;  // running changes not yet reported
+  bool running_ = false;
+  bool paused_ = false;
+  bool stopAfterQueued_ = false;
+  bool discardSink_ = false;      // the sink must drop what it holds (set by stop(true))
+  bool resetDecoder_ = false;
+  bool disposed_ = false;
+  std::vector<std::uint8_t> magicCookie_;
+  std::vector<AudioQueueLevelMeterState> levels_;
+  std::shared_ptr<AudioSink> sink_;  // made by the output thread on the first PCM
+
+  // read by any thread
+  std::atomic<std::uint64_t> generation_{0};  // bumped (under mutex_) by stop(true) and dispose
+  std::atomic<float> volume_{1.0f};
+  std::atomic<bool> metering_{false};
+  std::atomic<std::int64_t> framesWritten_{0};  // since the last start, in the sink's rate
+  std::atomic<int> sinkRate_{0};
+
+  // output thread only
+  std::unique_ptr<AudioDecoder> decoder_;
+  std::vector<std::int16_t> pcm_;
+
+  std::thread thread_;  // immutable after construction
+};
+
+}  // namespace tonvera

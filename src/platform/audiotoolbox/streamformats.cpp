@@ -1,0 +1,26 @@
+// The table of container formats the stream parser understands.
+#include <iterator>
+
+#include "platform/audiotoolbox/streamformat.h"
+
+namespace tonvera {
+
+namespace {
+struct FormatEntry {
+  std::uint32_t fileType;
+  StreamFormatFactory factory;
+};
+
+constexpr FormatEntry kFormats[] = {
+    {kAudioFileMP3Type, makeMp3StreamParser},
+};
+}  // namespace
+
+StreamFormatFactory streamFormatFactory(std::uint32_t fileType) {
+  for (const auto& entry : kFormats) {
+    if (entry.fileType == fileType) return entry.factory;
+  }
+  return nullptr;
+}
+
+}  // namespace tonvera
