@@ -17,7 +17,7 @@
 // byte order, strings escaped as JSON requires (quote, backslash, and control characters: \b \f \n
 // \r \t, others as \u00xx, lower-case hex; "/" and non-ASCII kept as they are, UTF-8), integers in
 // decimal (a signed zero as "-0", so it reads back as the signed kind), decimals as
-// JsonDecimal::toString() ("15e1"). Reading the text back gives an equal value. With `withKinds`
+// JsonDecimal::toString() ("15e1"). Every value the reader makes reads back equal. With `withKinds`
 // every number carries its kind: "u:123", "i:-5", "d:15e1" (that text is no longer JSON).
 //
 // Threads: pure functions; any thread.

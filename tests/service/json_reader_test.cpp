@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "json_print.h"
 #include "service/jsonstreamparser.h"
 #include "service/jsonvalue.h"
 #include "service/plistconvert.h"

@@ -1,0 +1,111 @@
+// JSON values <-> property-list values, records through real property-list files, and the canonical
+// writer (escaping, key order, read-back).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/plist.h"
+#include "service/jsonvalue.h"
+#include "service/plistconvert.h"
+#include "json_print.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+JsonValue parsed(std::string_view text) {
+  auto v = parseJson(text);
+  EXPECT_TRUE(v) << text;
+  return v ? *v : JsonValue();
+}
+
+TEST(JsonConvert, CanonicalWriter) {
+  struct W {
+    JsonValue value;
+    const char* plain;
+    const char* kinds;
+  };
+  JsonValue::Object obj{{"b", 1}, {"a", JsonValue::Array{-5, JsonDecimal(15, 1, false)}}, {"A", nullptr}};
+  const W table[] = {
+      {JsonValue(), "null", "null"},
+      {true, "true", "true"},
+      {JsonValue(obj), R"({"A":null,"a":[-5,15e1],"b":1})", R"({"A":null,"a":[i:-5,d:15e1],"b":u:1})"},
+      {JsonValue::makeSigned(0), "-0", "i:-0"},
+      {JsonValue::makeUnsigned(999999999999999999u), "999999999999999999", "u:999999999999999999"},
+      {JsonValue(JsonDecimal(0, -1, true)), "-0e-1", "d:-0e-1"},
+      {"quote\" back\\ slash/ \b\f\n\r\t \x01\x1f", R"("quote\" back\\ slash/ \b\f\n\r\t \u0001\u001f")", nullptr},
+      {std::string("nul\0x", 5), R"("nul\u0000x")", nullptr},
+      {"\xE7\xA7\x81\xE4\xBA\xBA \xF0\x9F\x8E\xB5", "\"\xE7\xA7\x81\xE4\xBA\xBA \xF0\x9F\x8E\xB5\"", nullptr},
+      {JsonValue::Object{{"\xE4\xB8\xAD", 1}, {"z", 2}, {"Z", 3}}, "{\"Z\":3,\"z\":2,\"\xE4\xB8\xAD\":1}", nullptr},
+  };
+  for (const auto& w : table) {
+    EXPECT_EQ(toCanonicalJson(w.value), w.plain);
+    if (w.kinds) {
+      EXPECT_EQ(toCanonicalJson(w.value, true), w.kinds);
+    }
+    // The canonical text reads back as an equal value (wrapped: the reader wants a container).
+    auto back = parseJson("[" + toCanonicalJson(w.value) + "]");
+    ASSERT_TRUE(back) << w.plain;
+    EXPECT_EQ(back->array()[0], w.value) << w.plain;
+  }
+  // Integers the reader never makes (19 digits and more) are written exactly but read back as decimals.
+  EXPECT_EQ(toCanonicalJson(JsonValue::makeUnsigned(18446744073709551615u), true), "u:18446744073709551615");
+  EXPECT_EQ(toCanonicalJson(JsonValue::makeSigned(INT64_MIN), true), "i:-9223372036854775808");
+}
+
+TEST(JsonConvert, ToPropertyListDropsNullsAndKeepsKinds) {
+  const JsonValue record = parsed(
+      R"({"id":"1001","name":"私人电台","n":42,"neg":-7,"big":9223372036854775808,"real":0.5,)"
+      R"("on":true,"gone":null,"list":[1,null,"x"],"inner":{"k":null}})");
+  const PlistValue p = toPlist(record);
+  ASSERT_TRUE(p.isDict());
+  EXPECT_EQ(p.find("gone"), nullptr);
+  EXPECT_EQ(p.find("name")->toString(), "私人电台");
+  EXPECT_EQ(p.find("id")->toString(), "1001");
+  EXPECT_TRUE(p.find("n")->isInteger());
+  EXPECT_EQ(p.find("n")->toInteger(), 42);
+  EXPECT_EQ(p.find("neg")->toInteger(), -7);
+  // 19 digits: a decimal of the reader, a real of the property list.
+  EXPECT_TRUE(p.find("big")->isReal());
+  EXPECT_EQ(p.find("real")->toReal(), 0.5);
+  EXPECT_TRUE(p.find("on")->isBool());
+  ASSERT_EQ(p.find("list")->array().size(), 2u);
+  EXPECT_EQ(p.find("list")->array()[1].toString(), "x");
+  EXPECT_TRUE(p.find("inner")->dict().empty());
+  EXPECT_TRUE(toPlist(JsonValue()).isNone());
+
+  auto big = toPlist(JsonValue::makeUnsigned(18446744073709551615u));
+  EXPECT_TRUE(big.isBigUnsigned());
+  EXPECT_EQ(big.toUnsigned(), 18446744073709551615u);
+}
+
+TEST(JsonConvert, FromPropertyList) {
+  PlistValue::Dict d;
+  d["s"] = PlistValue("文字");
+  d["i"] = PlistValue(-3);
+  d["u"] = PlistValue(std::uint64_t{18446744073709551615u});
+  d["r"] = PlistValue(2.5);
+  d["b"] = PlistValue(false);
+  d["data"] = PlistValue(PlistValue::Data{'M', 'a', 'n', 'y', 0xFF});
+  d["arr"] = PlistValue(PlistValue::Array{PlistValue(1), PlistValue()});
+  const JsonValue j = fromPlist(PlistValue(d));
+  EXPECT_EQ(toCanonicalJson(j, true),
+            R"({"arr":[u:1,null],"b":false,"data":"TWFuef8=","i":i:-3,"r":d:25e-1,"s":"文字",)"
+            R"("u":u:18446744073709551615})");
+}
+
+TEST(JsonConvert, RecordWithNullsSurvivesAPropertyListFile) {
+  test::TempHome home;
+  const JsonValue record =
+      parsed(R"({"id":"7","name":"海阔天空","album":{"id":3,"name":null},"lrc":null,"url":["http://x/1.mp3"]})");
+  const std::string path = home.path() + "/record.plist";
+  ASSERT_TRUE(writePlistFile(path, toPlist(record)));
+  auto read = readPlistFile(path);
+  ASSERT_EQ(read.status, PlistFileRead::Status::Ok) << read.error;
+  EXPECT_EQ(toCanonicalJson(fromPlist(read.value)),
+            R"({"album":{"id":3},"id":"7","name":"海阔天空","url":["http://x/1.mp3"]})");
+  EXPECT_EQ(toCanonicalJson(read.value), toCanonicalJson(fromPlist(read.value)));
+}
+
+}  // namespace
+}  // namespace tonvera

@@ -1,0 +1,239 @@
+// Requests against a real HTTP server on 127.0.0.1: methods, headers, statuses, escaping, time-out.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "service/jsoncall.h"
+#include "service/plistconvert.h"
+#include "test_server.h"
+
+namespace tonvera {
+namespace {
+
+// What the server saw of the last request.
+struct Seen {
+  std::mutex mutex;
+  std::string method, target, path, body;
+  bool hasContentType = false, hasContentLength = false;
+  std::string contentType, contentLength;
+};
+
+class JsonCallTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    auto record = [this](const httplib::Request& req) {
+      std::lock_guard lock(seen_.mutex);
+      seen_.method = req.method;
+      seen_.target = req.target;
+      seen_.path = req.path;
+      seen_.body = req.body;
+      seen_.hasContentType = req.has_header("Content-Type");
+      seen_.contentType = req.get_header_value("Content-Type");
+      seen_.hasContentLength = req.has_header("Content-Length");
+      seen_.contentLength = req.get_header_value("Content-Length");
+    };
+    auto echo = [record](const httplib::Request& req, httplib::Response& res) {
+      record(req);
+      res.set_content(R"({"method":")" + req.method + R"(","body":")" + req.body + R"("})", "application/json");
+    };
+    auto& http = server_.http();
+    http.Get("/echo", echo);
+    http.Post("/echo", echo);
+    http.Get(R"(/radios/(.*)/play\.json)", echo);
+    http.Get(R"(/missing.*)", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content(R"({"error":"not here"})", "application/json");
+    });
+    http.Get("/fail", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 500;
+      res.set_content(R"({"err_code":1})", "application/json");
+    });
+    http.Get("/array", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(R"(["a",2])", "application/json");
+    });
+    http.Get("/empty", [](const httplib::Request&, httplib::Response& res) { res.status = 200; });
+    http.Get("/html", [](const httplib::Request&, httplib::Response& res) {
+      res.status = 502;
+      res.set_content("<html>bad gateway</html>", "text/html");
+    });
+    http.Get("/latin1", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content("[\"caf\xE9\"]", "application/json");
+    });
+    http.Get("/moved", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect(server_.url("/array"));
+    });
+    http.Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
+      res.set_redirect("file:///etc/hostname");
+    });
+    server_.start();
+  }
+
+  Seen seen_;
+  test::TestServer server_;
+};
+
+TEST_F(JsonCallTest, RequestShapes) {
+  struct R {
+    const char* what;
+    std::optional<std::string> body;
+    bool isForm;
+    const char* method;
+    const char* contentType;    // nullptr: header absent
+    const char* contentLength;  // nullptr: header absent
+  };
+  const R table[] = {
+      {"no body is a GET without extra headers", std::nullopt, false, "GET", nullptr, nullptr},
+      {"no body ignores isForm", std::nullopt, true, "GET", nullptr, nullptr},
+      {"empty body is a POST of nothing", std::string(), false, "POST", nullptr, "0"},
+      {"body without form has no content type", std::string("a=1"), false, "POST", nullptr, "3"},
+      {"form body", std::string("similar=1&id=1,2,"), true, "POST", "application/x-www-form-urlencoded", "17"},
+      {"Chinese body counts bytes", std::string("q=中文"), true, "POST", "application/x-www-form-urlencoded", "8"},
+      {"large body is sent at once", std::string(5000, 'x'), false, "POST", nullptr, "5000"},
+  };
+  for (const auto& r : table) {
+    auto reply = JsonCall::down(server_.url("/echo"), r.body, r.isForm);
+    ASSERT_TRUE(reply) << r.what;
+    std::lock_guard lock(seen_.mutex);
+    EXPECT_EQ(seen_.method, r.method) << r.what;
+    EXPECT_EQ(seen_.body, r.body.value_or("")) << r.what;
+    EXPECT_EQ(seen_.hasContentType, r.contentType != nullptr) << r.what << ": " << seen_.contentType;
+    if (r.contentType) {
+      EXPECT_EQ(seen_.contentType, r.contentType) << r.what;
+    }
+    EXPECT_EQ(seen_.hasContentLength, r.contentLength != nullptr) << r.what;
+    if (r.contentLength) {
+      EXPECT_EQ(seen_.contentLength, r.contentLength) << r.what;
+    }
+  }
+}
+
+TEST_F(JsonCallTest, StatusesAndReplies) {
+  // 404 gives nothing even with a body.
+  EXPECT_FALSE(JsonCall::down(server_.url("/missing"), std::nullopt, false));
+  EXPECT_FALSE(JsonCall::call(server_.url("/missing")));
+  // Other statuses return the body; a JSON error body decodes.
+  auto failed = JsonCall::call(server_.url("/fail"));
+  ASSERT_TRUE(failed);
+  EXPECT_EQ((*failed)["err_code"].toInteger(), 1);
+  EXPECT_EQ(JsonCall::down(server_.url("/html"), std::nullopt, false), "<html>bad gateway</html>");
+  // An array reply stays an array.
+  auto array = JsonCall::call(server_.url("/array"));
+  ASSERT_TRUE(array);
+  EXPECT_TRUE(array->isArray());
+  EXPECT_FALSE(array->isObject());
+  // An empty reply is bytes (none of them), not a failure; as JSON it is nothing.
+  EXPECT_EQ(JsonCall::down(server_.url("/empty"), std::nullopt, false), "");
+  // Redirects are followed, but not away from HTTP.
+  EXPECT_EQ(JsonCall::down(server_.url("/moved"), std::nullopt, false), R"(["a",2])");
+  EXPECT_FALSE(JsonCall::down(server_.url("/to-file"), std::nullopt, false));
+  EXPECT_FALSE(JsonCall::down("file:///etc/hostname", std::nullopt, false));
+  // A body through call() goes out as a POST without a content type.
+  auto posted = JsonCall::call(server_.url("/echo"), std::string("x=1"));
+  ASSERT_TRUE(posted);
+  EXPECT_EQ(toCanonicalJson(*posted), R"({"body":"x=1","method":"POST"})");
+  std::lock_guard lock(seen_.mutex);
+  EXPECT_FALSE(seen_.hasContentType);
+}
+
+TEST_F(JsonCallTest, UndecodableRepliesAreNothingAndInvalidJsonIsLogged) {
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(JsonCall::call(server_.url("/latin1")));  // not UTF-8: no text, no log line
+  EXPECT_FALSE(JsonCall::call(server_.url("/html")));
+  EXPECT_FALSE(JsonCall::call(server_.url("/empty")));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "-JSONValue failed. Error is: Illegal start of token [<]\n"
+            "-JSONValue failed. Error is: Unexpected end of input\n");
+}
+
+TEST_F(JsonCallTest, UrlTextIsEscapedWithUtf8) {
+  ASSERT_TRUE(JsonCall::down(server_.url("/echo?q=海 阔&x=100%"), std::nullopt, false));
+  {
+    std::lock_guard lock(seen_.mutex);
+    EXPECT_EQ(seen_.target, "/echo?q=%E6%B5%B7%20%E9%98%94&x=100%25");
+  }
+  // An id with a space and Chinese in the path; the server decodes it back.
+  ASSERT_TRUE(JsonCall::call(server_.url("/radios/私人 电台/play.json")));
+  std::lock_guard lock(seen_.mutex);
+  EXPECT_EQ(seen_.target, "/radios/%E7%A7%81%E4%BA%BA%20%E7%94%B5%E5%8F%B0/play.json");
+  EXPECT_EQ(seen_.path, "/radios/私人 电台/play.json");
+}
+
+TEST(JsonCallEscape, PercentEscapeTable) {
+  struct E {
+    const char* in;
+    const char* out;
+  };
+  const E table[] = {
+      {"http://h:1/a/b.json?x=1&y=2#f", "http://h:1/a/b.json?x=1&y=2#f"},
+      {"a b", "a%20b"},
+      {"%20", "%2520"},  // an escape already present is escaped again
+      {"中", "%E4%B8%AD"},
+      {"-._~!$&'()*+,;=:@/?[]", "-._~!$&'()*+,;=:@/?[]"},
+      {"\"<>\\^`{|}", "%22%3C%3E%5C%5E%60%7B%7C%7D"},
+      {"\t\n\x7F", "%09%0A%7F"},
+      {"\xFF", "%FF"},
+      {"", ""},
+  };
+  for (const auto& e : table) EXPECT_EQ(JsonCall::percentEscape(e.in), e.out) << e.in;
+}
+
+TEST(JsonCallFailures, NoServerGivesNothing) {
+  std::string url;
+  {
+    test::TestServer gone;
+    gone.start();
+    url = gone.url("/echo");
+  }  // stopped: the port refuses connections now
+  EXPECT_FALSE(JsonCall::down(url, std::nullopt, false));
+  EXPECT_FALSE(JsonCall::call(url, std::string("a")));
+  EXPECT_FALSE(JsonCall::down("", std::nullopt, false));
+  EXPECT_FALSE(JsonCall::down("http://", std::nullopt, false));
+}
+
+TEST_F(JsonCallTest, ConcurrentCallsFromSeveralThreads) {
+  std::vector<std::thread> threads;
+  std::vector<int> ok(8, 0);
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 5; ++i) {
+        auto v = JsonCall::call(server_.url("/array"));
+        if (v && v->isArray()) ++ok[t];
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  for (int t = 0; t < 8; ++t) EXPECT_EQ(ok[t], 5) << "thread " << t;
+}
+
+// A server that accepts the connection and never answers: the request gives up after 6 s.
+TEST(JsonCallSlow, ServerThatNeverAnswersTimesOutAfterSixSeconds) {
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);  // the kernel completes the handshake; nobody reads
+  socklen_t len = sizeof addr;
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/radios/selected.json";
+
+  const auto started = std::chrono::steady_clock::now();
+  auto reply = JsonCall::down(url, std::nullopt, false);
+  const auto elapsed = std::chrono::steady_clock::now() - started;
+  ::close(listener);
+
+  EXPECT_FALSE(reply);
+  EXPECT_GE(elapsed, std::chrono::milliseconds(5900));
+  EXPECT_LT(elapsed, std::chrono::milliseconds(9000));
+}
+
+}  // namespace
+}  // namespace tonvera
