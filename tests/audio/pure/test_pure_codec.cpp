@@ -1,0 +1,188 @@
+// The PURE layer on the public files: decoder state, frame decode against the references,
+// framing of streams cut into arbitrary chunks, refused headers, truncated streams, and the frame
+// arithmetic of seeking and the track length.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "audio/purecodec.h"
+#include "g719_test_util.h"
+#include "pure_test_util.h"
+
+namespace tonvera::test {
+namespace {
+
+PURE_HEADER headerWith(std::uint8_t version, std::uint8_t rate, std::uint32_t pcmLength = 0) {
+  return PURE_HEADER{kPureMagic, version, rate, 0, pcmLength, 0};
+}
+
+TEST(PureCodec, StateIsAllocatedForTheHeadersRate) {
+  EXPECT_EQ(sizeof(PURE_CODEC_HANDLE), 15380u);
+  for (const int rate : {1, 32, 64, 127, 128}) {
+    const PURE_HEADER header = headerWith(16, static_cast<std::uint8_t>(rate));
+    const auto codec = pureCodecCreate(&header);
+    ASSERT_TRUE(codec) << rate;
+    EXPECT_EQ(codec->rate, rate);
+    for (const G719ChannelState& state : codec->channel) {
+      EXPECT_EQ(state.bitsPerFrame, 20 * rate);
+      EXPECT_EQ(state.stationaryBits, 20 * rate - 3);
+      EXPECT_EQ(state.transientBits, 20 * rate - 1);
+      EXPECT_EQ(state.prevTransient, 0);
+      for (const float v : state.overlap) ASSERT_EQ(v, 0.0f);
+      for (const float v : state.prevSpectrum) ASSERT_EQ(v, 0.0f);
+    }
+  }
+  EXPECT_FALSE(pureCodecCreate(nullptr));
+  for (const int rate : {0, 129, 255}) {
+    const PURE_HEADER header = headerWith(16, static_cast<std::uint8_t>(rate));
+    EXPECT_FALSE(pureCodecCreate(&header)) << rate;
+  }
+}
+
+TEST(PureCodec, EveryPublicFileDecodesToItsReference) {
+  for (const auto& file : publicPureFiles()) {
+    SCOPED_TRACE(file.name);
+    const auto out = decodeWhole(readBytes(purePath(file.name)));
+    const auto ref = readPcm(pureRefPath(file.name));
+    ASSERT_EQ(out.size(), static_cast<std::size_t>(file.frames) * kPureFramePcmSamples);
+    EXPECT_EQ(strictStereoMismatch(ref, out), "");
+  }
+}
+
+// short3 carries the same bits in both channels: separate states must give identical channels.
+TEST(PureCodec, IdenticalChannelsDecodeIdentically) {
+  const auto out = decodeWhole(readBytes(purePath("short3_r64")));
+  ASSERT_EQ(out.size(), 3u * kPureFramePcmSamples);
+  for (std::size_t i = 0; i < out.size(); i += 2) ASSERT_EQ(out[i], out[i + 1]) << i;
+}
+
+// A network read returns whatever has arrived: frames cut anywhere, by any number of chunks,
+// must decode exactly as the unsplit stream.
+TEST(PureCodec, ChunkSplitsGiveTheUnsplitOutput) {
+  const struct {
+    const char* name;
+    std::size_t lo, hi;
+  } cases[] = {
+      {"en_chord_r64", 1, 2048},      {"en_sweep_r32", 1, 2048},  {"sweep_noisefull_r128", 1, 2048},
+      {"zh_castanets_r64", 1, 16},    {"en_chord_r64", 323, 325}, {"sweep_noisefull_r128", 1, 1},
+      {"en_enquiet_r64", 2000, 2048},
+  };
+  unsigned seed = 7;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " chunks " + std::to_string(c.lo) + ".." + std::to_string(c.hi));
+    const auto stream = readBytes(purePath(c.name));
+    const auto whole = decodeWhole(stream);
+    ASSERT_FALSE(whole.empty());
+    std::size_t held = 99;
+    EXPECT_EQ(decodeInChunks(stream, randomChunks(seed++, c.lo, c.hi), &held), whole);
+    EXPECT_EQ(held, 0u);
+  }
+}
+
+TEST(PureCodec, RefusedHeadersGiveNoAudio) {
+  EXPECT_FALSE(parsePureHeader(readBytes(purePath("badversion_r64"))));
+  EXPECT_TRUE(decodeWhole(readBytes(purePath("badversion_r64"))).empty());
+  auto stream = readBytes(purePath("en_chord_r64"));
+  for (const int rate : {0, 129, 200}) {
+    stream[5] = static_cast<std::uint8_t>(rate);
+    EXPECT_TRUE(decodeWhole(stream).empty()) << rate;
+  }
+}
+
+TEST(PureCodec, TruncatedStreamGivesItsWholeFrames) {
+  const auto full = readBytes(purePath("en_chord_r64"));
+  const auto reference = decodeWhole(full);
+  for (const std::size_t frames : {0u, 1u, 10u, 99u}) {
+    for (const std::size_t extra : {0u, 1u, 100u, 323u}) {
+      const std::vector<std::uint8_t> cut(full.begin(), full.begin() + 16 + 324 * frames + extra);
+      std::size_t held = 0;
+      const auto out =
+          decodeInChunks(cut, randomChunks(static_cast<unsigned>(frames + extra), 1, 700), &held);
+      EXPECT_EQ(held, extra);
+      ASSERT_EQ(out.size(), frames * kPureFramePcmSamples);
+      EXPECT_TRUE(std::equal(out.begin(), out.end(), reference.begin())) << frames << "+" << extra;
+    }
+  }
+}
+
+TEST(PureCodec, DecodeRefusesMissingInputs) {
+  const PURE_HEADER header = headerWith(16, 64);
+  const auto codec = pureCodecCreate(&header);
+  std::vector<std::uint8_t> frame(323, 0x5A);
+  std::int16_t out[kPureFramePcmSamples];
+  std::fill(std::begin(out), std::end(out), 1234);
+  EXPECT_FALSE(pureDecodeFrame(nullptr, frame, out));
+  EXPECT_FALSE(pureDecodeFrame(codec.get(), frame, out));
+  EXPECT_TRUE(std::all_of(std::begin(out), std::end(out), [](std::int16_t v) { return v == 1234; }));
+  EXPECT_TRUE(std::all_of(frame.begin(), frame.end(), [](std::uint8_t b) { return b == 0x5A; }));
+  frame.resize(324, 0x5A);
+  EXPECT_TRUE(pureDecodeFrame(codec.get(), frame, out));
+}
+
+TEST(PureFramer, DropForgetsThePartialFrameAndResetChangesTheSize) {
+  std::vector<std::uint8_t> bytes(1000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i);
+  PureFramer framer(324);
+  std::span<std::uint8_t> chunk(bytes.data(), 100);
+  EXPECT_TRUE(framer.next(chunk).empty());
+  EXPECT_EQ(framer.held(), 100u);
+  framer.drop();
+  chunk = std::span<std::uint8_t>(bytes.data() + 500, 400);
+  auto frame = framer.next(chunk);
+  ASSERT_EQ(frame.size(), 324u);
+  EXPECT_EQ(frame[0], static_cast<std::uint8_t>(500));
+  EXPECT_EQ(chunk.size(), 76u);
+
+  framer.reset(164);
+  chunk = std::span<std::uint8_t>(bytes.data(), 164);
+  EXPECT_EQ(framer.next(chunk).size(), 164u);
+
+  // Without a usable frame size nothing is framed, and the chunk is consumed (no endless loop).
+  for (const int size : {0, -1, kPureMaxFrameBytes + 1}) {
+    framer.reset(size);
+    chunk = std::span<std::uint8_t>(bytes);
+    EXPECT_TRUE(framer.next(chunk).empty());
+    EXPECT_TRUE(chunk.empty());
+    EXPECT_EQ(framer.held(), 0u);
+  }
+}
+
+TEST(PureArithmetic, SeekOffsetsLandOnFrameBoundaries) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    double seconds;
+    int frameBytes;
+    std::int64_t offset;
+  } cases[] = {
+      {12.7, 324, 194416},
+      {3.9, 324, 48616},
+      {0.0, 324, 16},
+      {0.99, 324, 16},
+      {-3.5, 324, 16},
+      {nan, 324, 16},
+      {1.0, 324, 16216},
+      {12.7, 164, 16 + 164 * 600},
+      {2.5, 644, 16 + 644 * 100},
+      {7200.0, 324, 16 + 324LL * 50 * 7200},
+  };
+  for (const auto& c : cases) {
+    const std::int64_t offset = pureSeekByteOffset(c.seconds, c.frameBytes);
+    EXPECT_EQ(offset, c.offset) << c.seconds << " s, " << c.frameBytes;
+    EXPECT_EQ((offset - 16) % c.frameBytes, 0);
+  }
+  EXPECT_EQ(pureSeekByteOffset(std::numeric_limits<double>::infinity(), 644), 16);
+  EXPECT_GT(pureSeekByteOffset(1e300, 644), 0);
+}
+
+TEST(PureArithmetic, DurationComesFromThePcmLength) {
+  const struct {
+    std::uint32_t pcmLength, ms;
+  } cases[] = {{192000, 1000}, {384000, 2000}, {191, 0}, {192 * 12345 + 191, 12345}, {0xFFFFFFFFu, 22369621}};
+  for (const auto& c : cases) EXPECT_EQ(pureDurationMs(headerWith(16, 64, c.pcmLength)), c.ms) << c.pcmLength;
+  EXPECT_EQ(kPureBitRate, 1536000u);
+}
+
+}  // namespace
+}  // namespace tonvera::test
