@@ -1,6 +1,8 @@
 #include "audio/g719/g719_bitalloc.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 
 #include "audio/g719/g719_tables.h"
 
@@ -8,7 +10,6 @@ namespace tonvera::g719 {
 namespace {
 
 constexpr int kGroups = 20;
-constexpr int kExhausted = -32768;  // weight of a rank whose band holds the maximum of 9 bits
 
 // Perceptual weight of every band (largest gets bits first).
 void computeWeights(const int* levels, bool transient, int* weight) {
@@ -81,16 +82,46 @@ void computeWeights(const int* levels, bool transient, int* weight) {
   }
 }
 
-// First position of the largest value among y[from..to] (inclusive).
-int firstLargest(const int* y, int from, int to) {
-  int best = from;
-  for (int i = from + 1; i <= to; ++i) {
-    if (y[i] > y[best]) {
-      best = i;
-    }
+// Ranks grouped by weight value: bit k of the group of value v is set while rank k holds weight
+// v. "The first rank with the largest weight" within a window of ranks is then the lowest bit,
+// inside the window, of the highest group that meets the window, and changing a rank's weight
+// moves one bit, instead of scanning all ranks for every bit handed out. Weights stay within
+// -21..37 for any input (levels -5..34 plus 0..3, lowered by 2 at most 8 times before a band is
+// exhausted), so 64 groups cover them.
+class RankSets {
+ public:
+  static constexpr int kValueOffset = 24;
+
+  void clear() {
+    std::fill(std::begin(sets_), std::end(sets_), 0ull);
+    present_ = 0;
   }
-  return best;
-}
+  void add(int value, int rank) {
+    sets_[value + kValueOffset] |= 1ull << rank;
+    present_ |= 1ull << (value + kValueOffset);
+  }
+  void remove(int value, int rank) {
+    std::uint64_t& set = sets_[value + kValueOffset];
+    set &= ~(1ull << rank);
+    if (set == 0) present_ &= ~(1ull << (value + kValueOffset));
+  }
+  // First rank with the largest weight among the ranks in window (a bit mask), or -1 when no
+  // rank of the window is in any group.
+  int firstLargest(std::uint64_t window) const {
+    std::uint64_t groups = present_;
+    while (groups != 0) {
+      const int top = 63 - __builtin_clzll(groups);
+      const std::uint64_t hit = sets_[top] & window;
+      if (hit != 0) return __builtin_ctzll(hit);
+      groups &= ~(1ull << top);
+    }
+    return -1;
+  }
+
+ private:
+  std::uint64_t sets_[64];
+  std::uint64_t present_;
+};
 
 }  // namespace
 
@@ -99,48 +130,56 @@ void allocateBits(const int* levels, bool transient, int codedBands, int budget,
   int weight[kBands];
   computeWeights(levels, transient, weight);
 
-  // Ranking: selection sort by exchange (not stable; the exact tie order matters).
+  // Ranking: selection sort by exchange (not stable; the exact tie order matters). Position i
+  // is exchanged with the first remaining position holding the largest weight; a placed
+  // position leaves the groups, so they only ever hold positions i..nb-1.
   int y[kBands];
   int o[kBands];
+  RankSets ranks;
+  ranks.clear();
   for (int i = 0; i < nb; ++i) {
     y[i] = weight[i];
     o[i] = i;
+    ranks.add(y[i], i);
   }
   for (int i = 0; i < nb - 1; ++i) {
-    const int j = firstLargest(y, i, nb - 1);
-    std::swap(y[i], y[j]);
-    std::swap(o[i], o[j]);
+    const int j = ranks.firstLargest(~0ull);
+    ranks.remove(y[j], j);
+    if (j != i) {
+      ranks.remove(y[i], i);
+      ranks.add(y[i], j);
+      std::swap(y[i], y[j]);
+      std::swap(o[i], o[j]);
+    }
   }
 
+  // Iterative distribution: one more bit per coefficient at a time to the first rank with the
+  // largest weight inside the search window 0..limit; exhausted ranks (9 bits) leave the groups.
+  ranks.clear();
+  for (int i = 0; i < nb; ++i) ranks.add(y[i], i);
+  std::uint64_t live = (1ull << nb) - 1;  // ranks not yet exhausted
   int bits[kBands] = {};
   int remaining = budget;
   int limit = 1;
   while (remaining >= 8) {
-    const int k = firstLargest(y, 0, limit);
-    if (k == limit) {
-      ++limit;
-    }
+    const int k = ranks.firstLargest((2ull << limit) - 1);
+    if (k < 0) break;  // every rank of the window is exhausted
+    if (k == limit) ++limit;
     const int b = o[k];
     const int width = kBandWidth[b];
-    if (remaining < width || bits[b] >= kMaxBitsPerCoefficient) {
-      break;
-    }
+    if (remaining < width) break;
     ++bits[b];
+    ranks.remove(y[k], k);
     y[k] -= 2;
     if (bits[b] == kMaxBitsPerCoefficient) {
-      y[k] = kExhausted;
+      live &= ~(1ull << k);
+    } else {
+      ranks.add(y[k], k);
     }
     remaining -= width;
-    if (k >= nb - 1) {
-      int first = 0;
-      while (first < nb && y[first] == kExhausted) {
-        ++first;
-      }
-      if (first < nb) {
-        limit = first + 1;
-      }
-    }
-    // The search window never reaches past the last coded rank.
+    // After the last rank was served the window restarts after the first live rank.
+    if (k >= nb - 1 && live != 0) limit = __builtin_ctzll(live) + 1;
+    // The window never reaches past the last coded rank.
     limit = std::min(limit, nb - 1);
   }
 

@@ -26,18 +26,25 @@ class BitReader {
  public:
   explicit BitReader(const PackedFrame& frame) : words_(frame.words), end_(frame.bits) {}
 
-  // The next n bits (1..32) as an unsigned number, without consuming them.
-  std::uint32_t peek(int n) const {
+  // The next n bits (1..64) as an unsigned number, without consuming them.
+  std::uint64_t peek64(int n) const {
     const int p = pos_ < end_ ? pos_ : end_;  // at end_ and beyond every bit is zero
     const int index = p >> 6;
     const int shift = p & 63;
     const std::uint64_t hi = words_[index] << shift;
     const std::uint64_t lo = (words_[index + 1] >> 1) >> (63 - shift);
-    return static_cast<std::uint32_t>((hi | lo) >> (64 - n));
+    return (hi | lo) >> (64 - n);
   }
+  // The next n bits (1..32).
+  std::uint32_t peek(int n) const { return static_cast<std::uint32_t>(peek64(n)); }
   void skip(int n) { pos_ += n; }
   std::uint32_t read(int n) {
     const std::uint32_t v = peek(n);
+    pos_ += n;
+    return v;
+  }
+  std::uint64_t read64(int n) {
+    const std::uint64_t v = peek64(n);
     pos_ += n;
     return v;
   }

@@ -5,6 +5,7 @@
 
 #include "audio/g719/g719_bitalloc.h"
 #include "audio/g719/g719_bitreader.h"
+#include "audio/g719/g719_coefficients.h"
 #include "audio/g719/g719_tables.h"
 #include "audio/g719/g719_transform.h"
 
@@ -13,242 +14,58 @@ namespace {
 
 using namespace g719;
 
-constexpr int kCodedLength = 800;  // coefficients 0..799 carry the coded bands
 constexpr int kReducedBands = 36;  // bands coded when the band-count flag is 0
 constexpr int kNormLevels = 40;
 constexpr int kNormBits = 5;
 constexpr int kNormOffset = 15;  // differential norm indices are sent offset by 15
-constexpr float kLatticeOffset = 1.0f / 64.0f;
+constexpr int kShortBlock = 240;
+constexpr int kShortCoded = 200;  // coded coefficients of each short block
 
-// Prefix-code lookup: the next maxLength bits index the entry of the codeword they start with.
-// Every table is a complete prefix code, so every entry is filled.
-template <int MaxLength>
-struct HuffmanLut {
-  std::uint8_t value[1 << MaxLength];
-  std::uint8_t length[1 << MaxLength];
+// Differential norm indices: a complete prefix code of 3 to 7 bits, looked up by the next 7 bits.
+struct NormLut {
+  std::uint8_t value[128];
+  std::uint8_t length[128];
 };
-
-template <int MaxLength, int Size>
-constexpr HuffmanLut<MaxLength> makeLut(const std::int16_t (&code)[Size][3]) {
-  HuffmanLut<MaxLength> lut{};
-  for (int i = 0; i < Size; ++i) {
-    const int len = code[i][1];
-    const int first = code[i][2] << (MaxLength - len);
-    for (int j = first; j < first + (1 << (MaxLength - len)); ++j) {
-      lut.value[j] = static_cast<std::uint8_t>(code[i][0]);
-      lut.length[j] = static_cast<std::uint8_t>(len);
+constexpr NormLut kNormLut = [] {
+  NormLut lut{};
+  for (const auto& code : kNormHuffman) {
+    const int first = code[2] << (7 - code[1]);
+    for (int j = first; j < first + (1 << (7 - code[1])); ++j) {
+      lut.value[j] = static_cast<std::uint8_t>(code[0]);
+      lut.length[j] = static_cast<std::uint8_t>(code[1]);
     }
+  }
+  for (std::uint8_t len : lut.length) {
+    if (len == 0) throw "incomplete norm code";
   }
   return lut;
-}
+}();
 
-template <int MaxLength>
-constexpr bool complete(const HuffmanLut<MaxLength>& lut) {
-  for (int j = 0; j < (1 << MaxLength); ++j) {
-    if (lut.length[j] == 0) {
-      return false;
-    }
-  }
-  return true;
-}
-
-constexpr auto kNormLut = makeLut<7>(kNormHuffman);
-constexpr auto kCoefLut2 = makeLut<3>(kCoefHuffman2);
-constexpr auto kCoefLut3 = makeLut<5>(kCoefHuffman3);
-constexpr auto kCoefLut4 = makeLut<6>(kCoefHuffman4);
-constexpr auto kCoefLut5 = makeLut<7>(kCoefHuffman5);
-static_assert(complete(kNormLut) && complete(kCoefLut2) && complete(kCoefLut3) && complete(kCoefLut4) &&
-              complete(kCoefLut5));
-
-// Normalised values of the 1-bit code: entry v + 2 is v / 1.1 + 1/64 for v = -2..2 (a true
-// division by the float nearest to 1.1, then the addition; both exact IEEE operations, so the
-// compile-time values equal the run-time ones).
-struct OneBitValues {
-  float v[5];
+// Transient frames interleave four short spectra. Every band of the interleaved spectrum lands
+// in one contiguous run of one short block; this is where its first coefficient goes.
+struct TransientBandTargets {
+  std::int16_t start[kBands];
 };
-constexpr OneBitValues kOneBit = [] {
-  OneBitValues t{};
-  for (int v = -2; v <= 2; ++v) {
-    t.v[v + 2] = static_cast<float>(v) / 1.1f + kLatticeOffset;
+constexpr TransientBandTargets kTransientTargets = [] {
+  std::int16_t target[kCodedLength] = {};
+  for (int s = 0; s < 4; ++s) {
+    for (int q = 0; q < kShortCoded; ++q)
+      target[kTransientDeinterleave[s][q]] = static_cast<std::int16_t>(kShortBlock * s + q);
+  }
+  TransientBandTargets t{};
+  for (int b = 0; b < kBands; ++b) {
+    t.start[b] = target[kBandStart[b]];
+    for (int i = 0; i < kBandWidth[b]; ++i) {
+      if (target[kBandStart[b] + i] != t.start[b] + i) throw "band not contiguous in its short block";
+    }
   }
   return t;
 }();
 
-// Reads one block of 8 coefficients of a band with 1 bit per coefficient. previous: the
-// previous block's index in the same band, or -1 for the band's first block.
-inline int readOneBitBlock(BitReader& in, int previous, float* x) {
-  const int index = static_cast<int>(in.read(8));
-  if (previous >= 0 && previous < 128 && index < 16) {
-    for (int i = 0; i < 8; ++i) {
-      x[i] = kLatticeOffset;
-    }
-  } else {
-    for (int i = 0; i < 8; ++i) {
-      x[i] = kOneBit.v[kLvq1Codebook[index][i] + 2];
-    }
-  }
-  return index;
-}
-
-inline void readOneBitBand(BitReader& in, int width, float* x) {
-  int previous = -1;
-  for (int blk = 0; blk < width; blk += 8) {
-    previous = readOneBitBlock(in, previous, x + blk);
-  }
-}
-
-// Lattice point of one block of 8 indices with R = 2..9 bits each, normalised.
-inline void decodeLattice(const int* k, int bits, float* x) {
-  const int q = 13 - bits;
-  const int sigma = q - bits;
-  const int half = 1 << (q - 1);
-  int a[8];
-  a[0] = 2 * k[0];
-  for (int i = 1; i < 8; ++i) {
-    a[0] += k[i];
-    a[i] = k[i];
-  }
-  int z[8];
-  int c[8];
-  int parity = 0;
-  for (int i = 0; i < 8; ++i) {
-    z[i] = sigma >= 0 ? a[i] << sigma : a[i] >> -sigma;
-    c[i] = z[i] >> q;
-    if (z[i] - (c[i] << q) > half) {
-      ++c[i];
-    }
-    parity += c[i];
-  }
-  if (parity & 1) {
-    // Move the coordinate with the largest rounding error one step toward z.
-    int j = 0;
-    int largest = -1;
-    int sign = 0;
-    for (int i = 0; i < 8; ++i) {
-      const int e = z[i] - (c[i] << q);
-      const int mag = e < 0 ? -e : e;
-      if (mag > largest) {
-        largest = mag;
-        j = i;
-        sign = e;
-      }
-    }
-    c[j] += sign >= 0 ? 1 : -1;
-  }
-  const float scale = 6.0f / static_cast<float>(1 << bits);
-  x[0] = static_cast<float>(a[0] - (c[0] << bits)) * scale + kLatticeOffset;
-  for (int i = 1; i < 8; ++i) {
-    x[i] = static_cast<float>(k[i] - (c[i] << bits)) * scale + kLatticeOffset;
-  }
-}
-
-template <int MaxLength>
-inline void readHuffmanBlock(BitReader& in, const HuffmanLut<MaxLength>& lut, int* k) {
-  for (int i = 0; i < 8; ++i) {
-    const std::uint32_t p = in.peek(MaxLength);
-    k[i] = lut.value[p];
-    in.skip(lut.length[p]);
-  }
-}
-
-inline void readBand(BitReader& in, int bits, bool huffman, int width, float* x) {
-  if (bits == 1) {
-    readOneBitBand(in, width, x);
-    return;
-  }
-  int k[8];
-  for (int blk = 0; blk < width; blk += 8) {
-    if (huffman && bits <= 5) {
-      switch (bits) {
-        case 2:
-          readHuffmanBlock(in, kCoefLut2, k);
-          break;
-        case 3:
-          readHuffmanBlock(in, kCoefLut3, k);
-          break;
-        case 4:
-          readHuffmanBlock(in, kCoefLut4, k);
-          break;
-        default:
-          readHuffmanBlock(in, kCoefLut5, k);
-          break;
-      }
-    } else {
-      for (int i = 0; i < 8; ++i) {
-        k[i] = static_cast<int>(in.read(bits));
-      }
-    }
-    decodeLattice(k, bits, x + blk);
-  }
-}
-
-// Fills the bands without bits from the coded values (normalised spectrum x[0..799]).
-void fillNoise(float* x, const std::int8_t* bits, bool transient, int noiseLevel) {
-  alignas(16) float codebook[kCodedLength];
-  int size = 0;
-  int last = -1;
-  for (int b = 0; b < kBands; ++b) {
-    if (bits[b] != 0) {
-      std::memcpy(codebook + size, x + kBandStart[b], sizeof(float) * kBandWidth[b]);
-      size += kBandWidth[b];
-      last = b;
-    }
-  }
-  if (size == 0) {
-    std::fill(x, x + kCodedLength, 0.0f);
-    return;
-  }
-  if (transient) {
-    last = kBands - 1;
-  }
-  int pos = 0;
-  for (int b = 0; b <= last; ++b) {
-    if (bits[b] != 0) {
-      continue;
-    }
-    float* dst = x + kBandStart[b];
-    for (int i = 0; i < kBandWidth[b]; ++i) {
-      dst[i] = codebook[pos];
-      if (++pos == size) {
-        pos = 0;
-      }
-    }
-  }
-  if (last < kBands - 1) {
-    // Mirror the spectrum below the last coded band's end upward: the source walks down
-    // to half that frequency and back up, repeating the turning points.
-    const int end = kBandStart[last] + kBandWidth[last];
-    const int low = end >> 1;
-    int src = end - 1;
-    bool down = true;
-    for (int pos2 = end; pos2 < kCodedLength; ++pos2) {
-      x[pos2] = x[src];
-      if (down) {
-        if (src == low) {
-          down = false;
-        } else {
-          --src;
-        }
-      } else if (src == end - 1) {
-        down = true;
-        src = end;
-      } else {
-        ++src;
-      }
-    }
-  }
-  // The noise level attenuates the filled bands up to the last coded one; the mirrored part
-  // above was copied before this and keeps its level.
-  if (noiseLevel != 0) {
-    const float divisor = static_cast<float>(1 << noiseLevel);
-    for (int b = 0; b <= last; ++b) {
-      if (bits[b] == 0) {
-        float* dst = x + kBandStart[b];
-        for (int i = 0; i < kBandWidth[b]; ++i) {
-          dst[i] = dst[i] / divisor;
-        }
-      }
-    }
+// dst[0..width-1] = x[0..width-1] * g, width a multiple of 8.
+inline void scaleBand(const float* __restrict x, float g, int width, float* __restrict dst) {
+  for (int i = 0; i < width; i += 8) {
+    for (int j = 0; j < 8; ++j) dst[i + j] = x[i + j] * g;
   }
 }
 
@@ -312,7 +129,7 @@ bool decodeSpectrum(const PackedFrame& frame, const G719ChannelState& state, flo
     const int b = alloc.order[i];
     if (alloc.bits[b] == 0 && leftover >= kBandWidth[b]) {
       alloc.bits[b] = 1;
-      readOneBitBand(in, kBandWidth[b], x + kBandStart[b]);
+      readBand(in, 1, false, kBandWidth[b], x + kBandStart[b]);
       leftover -= kBandWidth[b];
     }
   }
@@ -320,27 +137,14 @@ bool decodeSpectrum(const PackedFrame& frame, const G719ChannelState& state, flo
 
   fillNoise(x, alloc.bits, h.transient, noiseLevel);
 
-  // Scale by the norms.
-  float* scaled = spectrum;
-  alignas(16) float interleaved[kCodedLength];
-  if (h.transient) {
-    scaled = interleaved;
-  }
+  // Scale by the norms; transient bands go straight to their place in the short blocks.
   for (int b = 0; b < kBands; ++b) {
-    const float g = kNormDequant[norm[b]];
-    const int start = kBandStart[b];
-    for (int i = start; i < start + kBandWidth[b]; ++i) {
-      scaled[i] = x[i] * g;
-    }
+    const int target = h.transient ? kTransientTargets.start[b] : kBandStart[b];
+    scaleBand(x + kBandStart[b], kNormDequant[norm[b]], kBandWidth[b], spectrum + target);
   }
   if (h.transient) {
-    for (int s = 0; s < 4; ++s) {
-      float* block = spectrum + 240 * s;
-      for (int q = 0; q < 200; ++q) {
-        block[q] = interleaved[kTransientDeinterleave[s][q]];
-      }
-      std::fill(block + 200, block + 240, 0.0f);
-    }
+    for (int s = 0; s < 4; ++s)
+      std::fill_n(spectrum + kShortBlock * s + kShortCoded, kShortBlock - kShortCoded, 0.0f);
   } else {
     std::fill(spectrum + kCodedLength, spectrum + kG719FrameSamples, 0.0f);
   }

@@ -76,7 +76,9 @@ struct alignas(16) Work {
 };
 
 // Stage 1: gather through the input map and run the 8-point input additions per group.
+// Fully unrolled, so that the index map folds into constant load offsets.
 inline void fftInput(const float* __restrict inRe, const float* __restrict inIm, Work& w) {
+#pragma GCC unroll 15
   for (int g = 0; g < 15; ++g) {
     const std::int32_t* p = &kFft120PermIn[8 * g];
     float ur[8];
@@ -166,8 +168,12 @@ inline void fftMiddle(Work& w) {
 }
 
 // Stage 6: 8-point output additions per group and scatter through the output map. Output bin
-// o is written to out[stride * o] so that the 480-point transform can interleave directly.
-inline void fftOutput(const Work& w, float* __restrict outRe, float* __restrict outIm, int stride) {
+// o is written to out[Stride * o] so that the 480-point transform can interleave directly.
+// Fully unrolled like stage 1.
+template <int Stride>
+inline void fftOutput(const Work& w, float* __restrict outRe, float* __restrict outIm) {
+  constexpr int stride = Stride;
+#pragma GCC unroll 15
   for (int g = 0; g < 15; ++g) {
     const float* yr = &w.re[8 * g];
     const float* yi = &w.im[8 * g];
@@ -187,27 +193,40 @@ inline void fftOutput(const Work& w, float* __restrict outRe, float* __restrict 
   }
 }
 
-inline void fft120Strided(const float* inRe, const float* inIm, float* outRe, float* outIm, int stride) {
+template <int Stride>
+inline void fft120Strided(const float* inRe, const float* inIm, float* outRe, float* outIm) {
   Work w;
   fftInput(inRe, inIm, w);
   fftMiddle(w);
-  fftOutput(w, outRe, outIm, stride);
+  fftOutput<Stride>(w, outRe, outIm);
 }
 
-// Pre-twiddle of a DCT-IV: z[m] = (x[2m] + i x[N-1-2m]) * pre[m], m = 0..M-1.
+// Pre-twiddle of a DCT-IV of length N = 2M: z[m] = (x[2m] + i x[N-1-2m]) * pre[m].
 template <int M>
 inline void preTwiddle(const float* __restrict x, const SplitTable<M>& pre, float* __restrict zr,
                        float* __restrict zi) {
-  alignas(16) float even[M];
-  alignas(16) float odd[M];
-  for (int m = 0; m < M; ++m) {
-    even[m] = x[2 * m];
-    odd[m] = x[2 * M - 1 - 2 * m];
+  static_assert(M % 4 == 0);
+#if defined(__SSE2__)
+  for (int m = 0; m < M; m += 4) {
+    const __m128 lo = _mm_loadu_ps(x + 2 * m);
+    const __m128 hi = _mm_loadu_ps(x + 2 * m + 4);
+    const __m128 even = _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0));  // x[2m], x[2m+2], ...
+    const __m128 c = _mm_loadu_ps(x + 2 * M - 8 - 2 * m);
+    const __m128 d = _mm_loadu_ps(x + 2 * M - 4 - 2 * m);
+    const __m128 odd = _mm_shuffle_ps(d, c, _MM_SHUFFLE(1, 3, 1, 3));  // x[N-1-2m], x[N-3-2m], ...
+    const __m128 pr = _mm_load_ps(pre.re + m);
+    const __m128 pi = _mm_load_ps(pre.im + m);
+    _mm_store_ps(zr + m, _mm_sub_ps(_mm_mul_ps(even, pr), _mm_mul_ps(odd, pi)));
+    _mm_store_ps(zi + m, _mm_add_ps(_mm_mul_ps(even, pi), _mm_mul_ps(odd, pr)));
   }
+#else
   for (int m = 0; m < M; ++m) {
-    zr[m] = even[m] * pre.re[m] - odd[m] * pre.im[m];
-    zi[m] = even[m] * pre.im[m] + odd[m] * pre.re[m];
+    const float even = x[2 * m];
+    const float odd = x[2 * M - 1 - 2 * m];
+    zr[m] = even * pre.re[m] - odd * pre.im[m];
+    zi[m] = even * pre.im[m] + odd * pre.re[m];
   }
+#endif
 }
 
 // Post-twiddle and reordering: X[2k] = Re(Z[k] post[k]) * scale,
@@ -215,17 +234,31 @@ inline void preTwiddle(const float* __restrict x, const SplitTable<M>& pre, floa
 template <int M>
 inline void postTwiddle(const float* __restrict zr, const float* __restrict zi, const SplitTable<M>& post,
                         float scale, float* __restrict x) {
-  alignas(16) float even[M];
-  alignas(16) float odd[M];
+  static_assert(M % 4 == 0);
+#if defined(__SSE2__)
+  // Output block x[2k .. 2k+7] interleaves X[2k], X[2k+2], ... with X[2k+1] = odd value M-1-k,
+  // X[2k+3] = odd value M-2-k, ...: the odd values of the mirrored block, reversed.
+  const __m128 s = _mm_set1_ps(scale);
+  const __m128 ns = _mm_set1_ps(-scale);
+  for (int k = 0; k < M; k += 4) {
+    const int j = M - 4 - k;
+    const __m128 even = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(_mm_load_ps(zr + k), _mm_load_ps(post.re + k)),
+                                              _mm_mul_ps(_mm_load_ps(zi + k), _mm_load_ps(post.im + k))),
+                                   s);
+    const __m128 odd = _mm_mul_ps(_mm_add_ps(_mm_mul_ps(_mm_load_ps(zr + j), _mm_load_ps(post.im + j)),
+                                             _mm_mul_ps(_mm_load_ps(zi + j), _mm_load_ps(post.re + j))),
+                                  ns);
+    const __m128 reversed = _mm_shuffle_ps(odd, odd, _MM_SHUFFLE(0, 1, 2, 3));
+    _mm_storeu_ps(x + 2 * k, _mm_unpacklo_ps(even, reversed));
+    _mm_storeu_ps(x + 2 * k + 4, _mm_unpackhi_ps(even, reversed));
+  }
+#else
   const float negScale = -scale;
   for (int k = 0; k < M; ++k) {
-    even[k] = (zr[k] * post.re[k] - zi[k] * post.im[k]) * scale;
-    odd[k] = (zr[k] * post.im[k] + zi[k] * post.re[k]) * negScale;
+    x[2 * k] = (zr[k] * post.re[k] - zi[k] * post.im[k]) * scale;
+    x[2 * M - 1 - 2 * k] = (zr[k] * post.im[k] + zi[k] * post.re[k]) * negScale;
   }
-  for (int k = 0; k < M; ++k) {
-    x[2 * k] = even[k];
-    x[2 * M - 1 - 2 * k] = odd[k];
-  }
+#endif
 }
 
 // Clamp to the 16-bit range, then truncate toward zero.
@@ -274,7 +307,7 @@ inline void windowOverlapAdd(const float* __restrict a, float* __restrict overla
 }  // namespace
 
 void fft120(const float* inRe, const float* inIm, float* outRe, float* outIm) {
-  fft120Strided(inRe, inIm, outRe, outIm, 1);
+  fft120Strided<1>(inRe, inIm, outRe, outIm);
 }
 
 void dct960(const float* in, float* out) {
@@ -307,7 +340,7 @@ void dct960(const float* in, float* out) {
   }
   // Z[4k + m] = F120(v_m)[k]
   for (int m = 0; m < 4; ++m) {
-    fft120Strided(vr[m], vi[m], zr + m, zi + m, 4);
+    fft120Strided<4>(vr[m], vi[m], zr + m, zi + m);
   }
   postTwiddle<480>(zr, zi, kPost960, 0.25f, out);
 }
@@ -318,7 +351,7 @@ void dct240(const float* in, float* out) {
   alignas(16) float fr[120];
   alignas(16) float fi[120];
   preTwiddle<120>(in, kPre240, zr, zi);
-  fft120Strided(zr, zi, fr, fi, 1);
+  fft120Strided<1>(zr, zi, fr, fi);
   postTwiddle<120>(fr, fi, kPost240, 0.5f, out);
 }
 
