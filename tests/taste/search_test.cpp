@@ -1,0 +1,108 @@
+// Catalogue search URLs and delivery, and the similar-artists request, against a real service.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "fake_service.h"
+#include "platform/mainqueue.h"
+#include "service/endpoints.h"
+#include "service/jsonvalue.h"
+#include "service/plistconvert.h"
+#include "taste/similarartists.h"
+#include "taste/tnsearcher.h"
+
+namespace tonvera {
+namespace {
+
+using namespace std::chrono_literals;
+
+PlistValue plist(std::string_view json) {
+  auto value = parseJson(json);
+  EXPECT_TRUE(value) << json;
+  return value ? toPlist(*value) : PlistValue();
+}
+
+TEST(SearcherURL, KindsNumbersAndEncodingOfTheKey) {
+  ::setenv("TONVERA_SERVICE_URL", "http://127.0.0.1:9", 1);
+  const std::string base = "http://127.0.0.1:9";
+  const struct {
+    int type, start, offset;
+    const char* key;
+    std::string url;
+  } cases[] = {
+      {1, 0, 25, "abc", base + "/artists/search.json?q=abc&start=0&offset=25"},
+      {0, 5, 10, "a b", base + "/tracks/search.json?q=a%20b&start=5&offset=10"},
+      {2, 0, 25, "周杰伦", base + "/albums/search.json?q=%E5%91%A8%E6%9D%B0%E4%BC%A6&start=0&offset=25"},
+      {1, 0, 25, "a&b=c/d?e:f", base + "/artists/search.json?q=a&b=c/d?e:f&start=0&offset=25"},
+      {1, 0, 25, "100% \"x\"", base + "/artists/search.json?q=100%25%20%22x%22&start=0&offset=25"},
+      {1, -1, 0, "", base + "/artists/search.json?q=&start=-1&offset=0"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TNSearcher::genURL(c.type, c.start, c.offset, c.key), c.url) << c.key;
+  ::unsetenv("TONVERA_SERVICE_URL");
+}
+
+TEST(Searcher, SpaceInTheKeyReachesTheServiceEncodedTwice) {
+  test::FakeService service;
+  service.serve("/artists/search.json", R"({"err_code":0,"entries":[{"id":"a1","name":"A","x":null},{"id":"a2"}]})");
+  std::optional<PlistValue::Array> got;
+  bool onMain = false;
+  int calls = 0;
+  TNSearcher::searchWithURL(TNSearcher::genURL(1, 0, 25, "a b"), [&](PlistValue::Array entries) {
+    ++calls;
+    onMain = isMainThread();
+    got = std::move(entries);
+  });
+  ASSERT_TRUE(runMainLoopUntil([&] { return calls > 0; }, 10s));
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(onMain);
+  EXPECT_EQ(PlistValue(*got), plist(R"([{"id":"a1","name":"A"},{"id":"a2"}])"));
+  EXPECT_EQ(service.lastTarget("/artists/search.json"), "/artists/search.json?q=a%2520b&start=0&offset=25");
+}
+
+TEST(Searcher, FailedOrEmptySearchesDeliverNothing) {
+  test::FakeService service;
+  const char* replies[] = {
+      R"({"err_code":3,"entries":[{"id":"a1"}]})",
+      R"({"err_code":-1,"entries":[{"id":"a1"}]})",
+      R"({"err_code":0,"entries":[]})",
+      R"({"entries":null})",
+      R"({"entries":{"id":"a1"}})",
+      R"({"total":0})",
+      R"([{"id":"a1"}])",
+      "not json",
+  };
+  const int n = static_cast<int>(std::size(replies));
+  for (int i = 0; i < n; ++i) service.serve("/q" + std::to_string(i) + "/search.json", replies[i]);
+  std::atomic<int> calls = 0;
+  for (int i = 0; i <= n; ++i) {  // the last one has no reply at all (404)
+    TNSearcher::searchWithURL(service.url("/q" + std::to_string(i) + "/search.json"),
+                              [&](PlistValue::Array) { ++calls; });
+  }
+  ASSERT_TRUE(runMainLoopUntil([&] { return service.totalHits() == n + 1; }, 10s));
+  // Nothing is ever announced for these: give the searches a moment to finish and hand over.
+  EXPECT_FALSE(runMainLoopUntil([&] { return calls > 0; }, 300ms));
+  EXPECT_EQ(calls, 0);
+}
+
+TEST(SimilarArtists, EntriesOfAnObjectReplyOnly) {
+  test::FakeService service;
+  service.serve("/artists/a1/similar", R"({"entries":[{"id":"b1","name":"B","pic":null},{"id":"b2"}]})");
+  service.serve("/artists/a2/similar", R"({"count":0})");
+  service.serve("/artists/a3/similar", R"([{"id":"b1"}])");
+  service.serve("/artists/a4/similar", "{\"entries\":[{\"id\":\"\xff\"}]}");
+
+  auto got = requestSimilarArtists("a1");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(PlistValue(*got), plist(R"([{"id":"b1","name":"B"},{"id":"b2"}])"));
+  auto none = requestSimilarArtists("a2");
+  ASSERT_TRUE(none);
+  EXPECT_TRUE(none->empty());
+  EXPECT_FALSE(requestSimilarArtists("a3"));
+  EXPECT_FALSE(requestSimilarArtists("a4"));  // not UTF-8
+  EXPECT_FALSE(requestSimilarArtists("a5"));  // 404
+  EXPECT_EQ(service.hits("/artists/a1/similar"), 1);
+}
+
+}  // namespace
+}  // namespace tonvera

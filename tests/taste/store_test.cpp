@@ -1,0 +1,309 @@
+// The taste store: toggles in memory and on disk, the four files, restart, damaged files kept
+// aside, and the private-channel ids. Each test runs in its own process, so each meets a fresh store.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
+#include "fake_service.h"
+#include "platform/fileutil.h"
+#include "platform/plist.h"
+#include "radio/tnsong.h"
+#include "service/jsonvalue.h"
+#include "service/plistconvert.h"
+#include "taste/tnartist.h"
+#include "taste/tnmanager.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+namespace fs = std::filesystem;
+
+Record record(std::string_view json) {
+  auto value = parseJson(json);
+  EXPECT_TRUE(value && value->isObject()) << json;
+  return value ? toPlist(*value).dict() : Record{};
+}
+
+PlistValue plist(std::string_view json) {
+  auto value = parseJson(json);
+  EXPECT_TRUE(value) << json;
+  return value ? toPlist(*value) : PlistValue();
+}
+
+std::shared_ptr<TNSong> song(const std::string& id, const std::string& name = "song") {
+  return TNSong::create(record(R"({"id":")" + id + R"(","name":")" + name + R"(","url":["http://x/)" + id +
+                               R"(.mp3"],"artist":[{"id":"a","name":"A"}],"album":{"id":"12345"},"n":1.5,"ok":true})"));
+}
+
+std::shared_ptr<TNArtist> artist(const std::string& id) {
+  return TNArtist::create(record(R"({"id":")" + id + R"(","name":"artist )" + id + R"("})"));
+}
+
+template <typename List>
+std::vector<std::string> idsOf(const List& list) {
+  std::vector<std::string> ids;
+  for (const auto& entry : list) {
+    if constexpr (std::is_same_v<List, TNManager::SongList>) {
+      ids.push_back(entry->trackId().value_or("?"));
+    } else {
+      ids.push_back(entry->artistkId().value_or("?"));
+    }
+  }
+  return ids;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+class TasteStore : public ::testing::Test {
+ protected:
+  std::string folder() const { return home.dataHome() + "/Tonvera/000/"; }
+  std::string file(const char* name) const { return folder() + name; }
+
+  // The root dictionary of a taste file; fails the test when the file is not one.
+  PlistValue::Dict fileDict(const char* name) const {
+    const auto bytes = readFile(file(name));
+    EXPECT_TRUE(bytes) << name;
+    if (!bytes) return {};
+    EXPECT_TRUE(bytes->starts_with("<?xml")) << *bytes;
+    auto value = PlistValue::fromBytes(*bytes);
+    EXPECT_TRUE(value && value->isDict()) << *bytes;
+    return value && value->isDict() ? value->dict() : PlistValue::Dict{};
+  }
+
+  std::vector<std::string> fileKeys(const char* name) const {
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : fileDict(name)) keys.push_back(key);
+    return keys;
+  }
+
+  std::vector<std::string> asideFiles(const char* name) const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder())) {
+      const std::string n = entry.path().filename().string();
+      if (n.starts_with(std::string(name) + ".corrupt")) found.push_back(entry.path().string());
+    }
+    return found;
+  }
+
+  test::TempHome home;
+  TNManager& store = TNManager::sharedManager();
+};
+
+TEST_F(TasteStore, FirstLikeCreatesTheFileWithTheWholeRecord) {
+  auto s = song("t1");
+  store.likeSong(s, true);
+  ASSERT_EQ(store.likeSongs().size(), 1u);
+  EXPECT_EQ(store.likeSongs().front(), s);  // the object itself
+  const auto dict = fileDict(TNManager::kLoveFileName);
+  ASSERT_EQ(dict.size(), 1u);
+  EXPECT_EQ(dict.at("t1"), PlistValue(*s->songInfo()));
+}
+
+TEST_F(TasteStore, EachListTogglesItsOwnFile) {
+  const struct {
+    const char* fileName;
+    std::function<void(bool)> toggle;
+    std::function<std::vector<std::string>()> listIds;
+  } cases[] = {
+      {TNManager::kLoveFileName, [&, s = song("s1")](bool y) { store.likeSong(s, y); },
+       [&] { return idsOf(store.likeSongs()); }},
+      {TNManager::kDisLoveFileName, [&, s = song("s2")](bool y) { store.hateSong(s, y); },
+       [&] { return idsOf(store.hateSongs()); }},
+      {TNManager::kLoveArtistsFileName, [&, a = artist("r1")](bool y) { store.likeArtist(a, y); },
+       [&] { return idsOf(store.likeArtists()); }},
+      {TNManager::kDisLoveArtistsFileName, [&, a = artist("r2")](bool y) { store.hateArtist(a, y); },
+       [&] { return idsOf(store.hateArtists()); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fileName);
+    c.toggle(true);
+    ASSERT_EQ(c.listIds().size(), 1u);
+    EXPECT_EQ(fileKeys(c.fileName), c.listIds());
+    c.toggle(true);  // the like button is a toggle
+    EXPECT_TRUE(c.listIds().empty());
+    EXPECT_TRUE(fileKeys(c.fileName).empty());
+    c.toggle(true);
+    c.toggle(false);  // removal
+    EXPECT_TRUE(c.listIds().empty());
+    EXPECT_TRUE(fileKeys(c.fileName).empty());
+  }
+  // Nothing crossed over: every file ended empty, and no other file appeared.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder())) names.push_back(entry.path().filename().string());
+  EXPECT_EQ(sorted(names), sorted({"LoveFile.plst", "disLoveFile.plist", "LoveArtistsFileName.plst",
+                                   "disLoveArtistsFileName.plist"}));
+}
+
+TEST_F(TasteStore, AnotherObjectWithTheSameIdCountsAsTheSameEntry) {
+  auto stored = song("t1", "first");
+  auto twin = song("t1", "second");
+  store.likeSong(stored, true);
+  store.likeSong(song("t2"), true);
+  EXPECT_TRUE(twin->isLove());
+  store.likeSong(twin, true);
+  EXPECT_EQ(idsOf(store.likeSongs()), std::vector<std::string>{"t2"});
+  EXPECT_EQ(fileKeys(TNManager::kLoveFileName), std::vector<std::string>{"t2"});
+
+  auto a = artist("r1");
+  store.likeArtist(a, true);
+  store.likeArtist(artist("r1"), false);
+  EXPECT_TRUE(store.likeArtists().empty());
+  EXPECT_TRUE(fileKeys(TNManager::kLoveArtistsFileName).empty());
+}
+
+TEST_F(TasteStore, LikedAndDislikedListsAreIndependent) {
+  auto s = song("t1");
+  store.likeSong(s, true);
+  store.hateSong(s, true);
+  EXPECT_TRUE(s->isLove());
+  EXPECT_TRUE(s->isHate());
+  EXPECT_EQ(fileKeys(TNManager::kLoveFileName), std::vector<std::string>{"t1"});
+  EXPECT_EQ(fileKeys(TNManager::kDisLoveFileName), std::vector<std::string>{"t1"});
+  auto a = artist("t1");  // the same text as an artist id is another entry in another list
+  store.likeArtist(a, true);
+  store.hateArtist(a, true);
+  EXPECT_EQ(idsOf(store.likeSongs()), std::vector<std::string>{"t1"});
+  EXPECT_EQ(idsOf(store.likeArtists()), std::vector<std::string>{"t1"});
+}
+
+TEST_F(TasteStore, RemovingAnEntryTheListDoesNotHoldTogglesOnlyTheFile) {
+  store.likeSong(song("t1"), true);
+  store.likeSong(song("t9"), false);
+  EXPECT_EQ(idsOf(store.likeSongs()), std::vector<std::string>{"t1"});
+  EXPECT_EQ(fileKeys(TNManager::kLoveFileName), (std::vector<std::string>{"t1", "t9"}));
+}
+
+TEST_F(TasteStore, RecordWithoutIdChangesTheListOnly) {
+  auto nameless = TNSong::create(record(R"({"name":"no id"})"));
+  store.likeSong(nameless, true);
+  EXPECT_EQ(store.likeSongs().size(), 1u);
+  EXPECT_FALSE(fs::exists(file(TNManager::kLoveFileName)));
+  store.likeSong(nameless, false);
+  EXPECT_TRUE(store.likeSongs().empty());
+  store.writeInfo(std::nullopt, true);
+  EXPECT_FALSE(fs::exists(file(TNManager::kLoveFileName)));
+}
+
+TEST_F(TasteStore, RecordThatHeldJsonNullsIsStillWritten) {
+  test::FakeService service;
+  service.serve("/tracks/t7/play.json",
+                R"({"id":"t7","name":"N","lrc":null,"album":{"id":"12345","pic":null},"tags":[null,"x"]})");
+  auto s = TNSong::create();
+  ASSERT_TRUE(s->apcall("t7"));
+  store.likeSong(s, true);
+  const auto dict = fileDict(TNManager::kLoveFileName);
+  ASSERT_EQ(dict.count("t7"), 1u);
+  EXPECT_EQ(dict.at("t7"), plist(R"({"id":"t7","name":"N","album":{"id":"12345"},"tags":["x"]})"));
+
+  // A record given directly with an empty member is written without that member.
+  Record withNone = record(R"({"id":"t8"})");
+  withNone["empty"] = PlistValue();
+  store.writeInfo(withNone, true);
+  EXPECT_EQ(fileDict(TNManager::kLoveFileName).at("t8"), plist(R"({"id":"t8"})"));
+
+  const auto reread = store.genSongsLove(true);
+  EXPECT_EQ(sorted(idsOf(reread)), (std::vector<std::string>{"t7", "t8"}));
+}
+
+// Both damaged shapes: a property list whose root is an array, and bytes that are no property list.
+TEST_F(TasteStore, DamagedFileLoadsEmptyAndIsKeptAsideAtTheNextChange) {
+  const struct {
+    const char* fileName;
+    std::string bytes;
+  } cases[] = {
+      {TNManager::kLoveFileName, PlistValue(PlistValue::Array{PlistValue(record(R"({"id":"old"})"))}).toXml()},
+      {TNManager::kDisLoveArtistsFileName, "<?xml version=\"1.0\"?><plist><dict><key>x</key>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fileName);
+    test::writeTextFile(file(c.fileName), c.bytes);
+  }
+  EXPECT_TRUE(store.likeSongs().empty());
+  EXPECT_TRUE(store.hateArtists().empty());
+
+  testing::internal::CaptureStderr();
+  store.likeSong(song("t1"), true);
+  store.hateArtist(artist("r1"), true);
+  const std::string logged = testing::internal::GetCapturedStderr();
+
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fileName);
+    const auto aside = asideFiles(c.fileName);
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(readFile(aside.front()), c.bytes);  // nothing the listener had is lost
+    EXPECT_EQ(fileKeys(c.fileName).size(), 1u);   // the new file holds the one change
+    EXPECT_NE(logged.find(fs::path(aside.front()).filename().string()), std::string::npos) << logged;
+  }
+  EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 2) << logged;
+
+  // The new files are healthy: the next change goes in without setting anything aside.
+  store.likeSong(song("t2"), true);
+  EXPECT_EQ(asideFiles(TNManager::kLoveFileName).size(), 1u);
+  EXPECT_EQ(fileKeys(TNManager::kLoveFileName), (std::vector<std::string>{"t1", "t2"}));
+}
+
+TEST_F(TasteStore, PrivateChannelIdsAreSongsThenArtistsInListOrder) {
+  EXPECT_TRUE(store.allLikeSongAndArtistId().empty());
+  store.likeSong(song("t2"), true);
+  store.likeSong(song("t1"), true);
+  store.likeArtist(artist("t2"), true);
+  EXPECT_EQ(store.allLikeSongAndArtistId(), (std::vector<std::string>{"t2", "t1", "t2"}));
+  store.likeSongs().push_back(song("t1"));  // a page may hold duplicates; they are not merged
+  EXPECT_EQ(store.allLikeSongAndArtistId(), (std::vector<std::string>{"t2", "t1", "t1", "t2"}));
+}
+
+TEST_F(TasteStore, WithoutAnAccountFolderChangesLastForTheRunOnly) {
+  test::writeTextFile(home.dataHome() + "/Tonvera", "a file where the folder should be");
+  store.likeSong(song("t1"), true);
+  store.likeArtist(artist("r1"), true);
+  EXPECT_EQ(store.allLikeSongAndArtistId(), (std::vector<std::string>{"t1", "r1"}));
+  EXPECT_TRUE(store.genSongsLove(true).empty());
+}
+
+// A restart: another process of this program reads the same files into a fresh store.
+TEST_F(TasteStore, FreshStoreInAnotherProcessReadsTheSameEntries) {
+  for (const char* id : {"t1", "t2", "t3"}) store.likeSong(song(id), true);
+  store.likeSong(song("t2"), true);  // toggled off again
+  store.hateSong(song("h1"), true);
+  store.likeArtist(artist("r1"), true);
+  store.likeArtist(artist("r2"), true);
+  store.hateArtist(artist("x1"), true);
+
+  QProcess child;
+  child.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--gtest_filter=TasteStoreChild.DISABLED_PrintLists"),
+               QStringLiteral("--gtest_also_run_disabled_tests")});
+  ASSERT_TRUE(child.waitForFinished(30000));
+  ASSERT_EQ(child.exitCode(), 0);
+  std::vector<std::string> lines;
+  for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+    if (line.startsWith("ENTRY ")) lines.push_back(line.mid(6).toStdString());
+  }
+  EXPECT_EQ(sorted(lines), sorted({"likeSongs t1", "likeSongs t3", "hateSongs h1", "likeArtists r1",
+                                   "likeArtists r2", "hateArtists x1", "name t1 song"}));
+}
+
+// Run only by the test above, in a child process under its HOME.
+TEST(TasteStoreChild, DISABLED_PrintLists) {
+  TNManager& store = TNManager::sharedManager();
+  for (const auto& id : idsOf(store.likeSongs())) std::cout << "ENTRY likeSongs " << id << "\n";
+  for (const auto& id : idsOf(store.hateSongs())) std::cout << "ENTRY hateSongs " << id << "\n";
+  for (const auto& id : idsOf(store.likeArtists())) std::cout << "ENTRY likeArtists " << id << "\n";
+  for (const auto& id : idsOf(store.hateArtists())) std::cout << "ENTRY hateArtists " << id << "\n";
+  for (const auto& s : store.likeSongs()) {
+    if (s->trackId() == "t1") std::cout << "ENTRY name t1 " << s->nameStr().value_or("?") << "\n";
+  }
+  std::cout.flush();
+}
+
+}  // namespace
+}  // namespace tonvera
