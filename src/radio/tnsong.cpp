@@ -57,7 +57,9 @@ std::optional<Record> TNSong::apcall(const std::string& trackId) {
 
 std::optional<std::string> TNSong::trackId() const { return info_ ? recordId(*info_) : std::nullopt; }
 
-std::optional<std::string> TNSong::nameStr() const { return info_ ? stringField(*info_, "name") : std::nullopt; }
+std::optional<std::string> TNSong::nameStr() const {
+  return info_ ? stringField(*info_, "name") : std::nullopt;
+}
 
 std::string TNSong::Artist() const {
   std::string names;
@@ -153,14 +155,18 @@ void TNSong::lrc(int which, TextCallback callback) {
     callback(std::nullopt, self);
     return;
   }
-  SerialQueue::runDetached("lrc", [lyricsURL = std::move(*lyricsURL), callback = std::move(callback), self] {
+  SerialQueue::runDetached("lrc", [lyricsURL = std::move(*lyricsURL), callback = std::move(callback),
+                                   self = std::move(self)]() mutable {
     auto text = utf8Text(JsonCall::down(lyricsURL, std::nullopt, false));
-    runOnMain([callback, text = std::move(text), self] { callback(text, self); });
+    // The track and the callback move to the main thread, so they are released there.
+    runOnMain([callback = std::move(callback), text = std::move(text), self = std::move(self)] {
+      callback(text, self);
+    });
   });
 }
 
-void TNSong::downloadWithURL(const std::string& url, PictureCallback callback, std::optional<std::string> path,
-                             bool artistPicture) {
+void TNSong::downloadWithURL(const std::string& url, PictureCallback callback,
+                             std::optional<std::string> path, bool artistPicture) {
   downloadPicture(url, artistPicture ? PictureKind::Artist : PictureKind::Album, std::move(path),
                   [callback = std::move(callback), self = shared_from_this()](std::optional<QImage> picture) {
                     callback(std::move(picture), self);

@@ -12,7 +12,6 @@
 #pragma once
 
 #include <QImage>
-
 #include <functional>
 #include <memory>
 #include <optional>

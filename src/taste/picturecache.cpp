@@ -77,7 +77,9 @@ void downloadPicture(std::string infoURL, PictureKind kind, std::optional<std::s
   SerialQueue::runDetached("albumId", [infoURL = std::move(infoURL), kind, cachePath = std::move(cachePath),
                                        deliver = std::move(deliver)]() mutable {
     auto picture = fetchPicture(infoURL, kind, cachePath);
-    runOnMain([deliver = std::move(deliver), picture = std::move(picture)]() mutable { deliver(std::move(picture)); });
+    runOnMain([deliver = std::move(deliver), picture = std::move(picture)]() mutable {
+      deliver(std::move(picture));
+    });
   });
 }
 

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <QImage>
-
 #include <functional>
 #include <optional>
 #include <string>

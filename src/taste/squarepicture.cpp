@@ -4,7 +4,6 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QTransform>
-
 #include <algorithm>
 #include <cmath>
 

@@ -12,7 +12,9 @@ std::shared_ptr<TNArtist> TNArtist::create(std::optional<Record> info) {
 
 std::optional<std::string> TNArtist::artistkId() const { return info_ ? recordId(*info_) : std::nullopt; }
 
-std::optional<std::string> TNArtist::name() const { return info_ ? stringField(*info_, "name") : std::nullopt; }
+std::optional<std::string> TNArtist::name() const {
+  return info_ ? stringField(*info_, "name") : std::nullopt;
+}
 
 namespace {
 
@@ -48,7 +50,8 @@ void TNArtist::artistIdWithObject(PictureCallback callback) {
   downloadWithURL(url, std::move(callback), std::move(path));
 }
 
-void TNArtist::downloadWithURL(const std::string& url, PictureCallback callback, std::optional<std::string> path) {
+void TNArtist::downloadWithURL(const std::string& url, PictureCallback callback,
+                               std::optional<std::string> path) {
   downloadPicture(url, PictureKind::Artist, std::move(path),
                   [callback = std::move(callback), self = shared_from_this()](std::optional<QImage> picture) {
                     callback(std::move(picture), self);

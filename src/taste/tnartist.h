@@ -9,7 +9,6 @@
 #pragma once
 
 #include <QImage>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,7 +23,8 @@ class TNArtist : public std::enable_shared_from_this<TNArtist> {
 
  public:
   // Called with the picture (nothing when there is none) and the artist it belongs to.
-  using PictureCallback = std::function<void(std::optional<QImage> picture, std::shared_ptr<TNArtist> artist)>;
+  using PictureCallback =
+      std::function<void(std::optional<QImage> picture, std::shared_ptr<TNArtist> artist)>;
 
   static std::shared_ptr<TNArtist> create(std::optional<Record> info = std::nullopt);
   explicit TNArtist(Key, std::optional<Record> info) : info_(std::move(info)) {}

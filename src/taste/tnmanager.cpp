@@ -39,7 +39,8 @@ List loadList(const char* fileName, Make make) {
 bool setAside(const std::string& path, const std::string& reason) {
   auto moved = moveAside(path, ".corrupt-" + std::to_string(std::time(nullptr)));
   if (!moved) {
-    log("taste file %s cannot be read (%s) and cannot be moved aside; left unchanged", path.c_str(), reason.c_str());
+    log("taste file %s cannot be read (%s) and cannot be moved aside; left unchanged", path.c_str(),
+        reason.c_str());
     return false;
   }
   log("taste file %s cannot be read (%s); kept as %s", path.c_str(), reason.c_str(), moved->c_str());
@@ -83,7 +84,8 @@ void toggleRecord(const char* fileName, const std::optional<Record>& info) {
 template <typename List, typename Object, typename IdOf>
 void removeSame(List& list, const std::shared_ptr<Object>& object, IdOf idOf) {
   const std::optional<std::string> id = idOf(*object);
-  std::erase_if(list, [&](const auto& entry) { return entry == object || (entry && id && idOf(*entry) == id); });
+  std::erase_if(list,
+                [&](const auto& entry) { return entry == object || (entry && id && idOf(*entry) == id); });
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "fake_service.h"
 
 #include <QBuffer>
-
 #include <cstdlib>
 
 namespace tonvera::test {

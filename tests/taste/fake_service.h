@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QImage>
-
 #include <map>
 #include <mutex>
 #include <string>
@@ -41,10 +40,10 @@ class FakeService {
   };
   TestServer server_;
   mutable std::mutex mutex_;
-  std::map<std::string, Reply> replies_;     // guarded by mutex_
-  std::map<std::string, int> hits_;          // guarded by mutex_
+  std::map<std::string, Reply> replies_;        // guarded by mutex_
+  std::map<std::string, int> hits_;             // guarded by mutex_
   std::map<std::string, std::string> targets_;  // guarded by mutex_
-  int total_ = 0;                            // guarded by mutex_
+  int total_ = 0;                               // guarded by mutex_
 };
 
 // A picture whose every pixel encodes its row and column, so bands and mirrors can be checked:

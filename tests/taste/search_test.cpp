@@ -44,7 +44,8 @@ TEST(SearcherURL, KindsNumbersAndEncodingOfTheKey) {
 
 TEST(Searcher, SpaceInTheKeyReachesTheServiceEncodedTwice) {
   test::FakeService service;
-  service.serve("/artists/search.json", R"({"err_code":0,"entries":[{"id":"a1","name":"A","x":null},{"id":"a2"}]})");
+  service.serve("/artists/search.json",
+                R"({"err_code":0,"entries":[{"id":"a1","name":"A","x":null},{"id":"a2"}]})");
   std::optional<PlistValue::Array> got;
   bool onMain = false;
   int calls = 0;

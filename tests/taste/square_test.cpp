@@ -3,7 +3,6 @@
 
 #include <QColor>
 #include <QImage>
-
 #include <cstdlib>
 
 #include "fake_service.h"
@@ -26,9 +25,7 @@ bool allOpaque(const QImage& image) {
 }
 
 TEST(SquarePicture, WideAndSquarePicturesGetRowMirrorsAboveAndBelow) {
-  const struct {
-    int w, h;
-  } cases[] = {{300, 200}, {200, 200}, {64, 40}, {5, 3}};
+  const struct { int w, h; } cases[] = {{300, 200}, {200, 200}, {64, 40}, {5, 3}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
     const QImage squared = squarePicture(test::coordinatePicture(c.w, c.h));
@@ -73,9 +70,7 @@ TEST(SquarePicture, TallPicturesGetColumnMirrorsLeftAndRightUnderAFaintGradient)
 }
 
 TEST(SquarePicture, OddDifferencesKeepHalfRowBandsAndLeaveNoEmptyPixel) {
-  const struct {
-    int w, h;
-  } cases[] = {{301, 200}, {200, 301}, {1000, 100}, {100, 1000}, {1, 2}, {2, 1}};
+  const struct { int w, h; } cases[] = {{301, 200}, {200, 301}, {1000, 100}, {100, 1000}, {1, 2}, {2, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
     const QImage squared = squarePicture(test::coordinatePicture(c.w, c.h));

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QProcess>
-
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
@@ -37,8 +36,9 @@ PlistValue plist(std::string_view json) {
 }
 
 std::shared_ptr<TNSong> song(const std::string& id, const std::string& name = "song") {
-  return TNSong::create(record(R"({"id":")" + id + R"(","name":")" + name + R"(","url":["http://x/)" + id +
-                               R"(.mp3"],"artist":[{"id":"a","name":"A"}],"album":{"id":"12345"},"n":1.5,"ok":true})"));
+  return TNSong::create(
+      record(R"({"id":")" + id + R"(","name":")" + name + R"(","url":["http://x/)" + id +
+             R"(.mp3"],"artist":[{"id":"a","name":"A"}],"album":{"id":"12345"},"n":1.5,"ok":true})"));
 }
 
 std::shared_ptr<TNArtist> artist(const std::string& id) {
@@ -138,7 +138,8 @@ TEST_F(TasteStore, EachListTogglesItsOwnFile) {
   }
   // Nothing crossed over: every file ended empty, and no other file appeared.
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder())) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(folder()))
+    names.push_back(entry.path().filename().string());
   EXPECT_EQ(sorted(names), sorted({"LoveFile.plst", "disLoveFile.plist", "LoveArtistsFileName.plst",
                                    "disLoveArtistsFileName.plist"}));
 }
@@ -220,7 +221,8 @@ TEST_F(TasteStore, DamagedFileLoadsEmptyAndIsKeptAsideAtTheNextChange) {
     const char* fileName;
     std::string bytes;
   } cases[] = {
-      {TNManager::kLoveFileName, PlistValue(PlistValue::Array{PlistValue(record(R"({"id":"old"})"))}).toXml()},
+      {TNManager::kLoveFileName,
+       PlistValue(PlistValue::Array{PlistValue(record(R"({"id":"old"})"))}).toXml()},
       {TNManager::kDisLoveArtistsFileName, "<?xml version=\"1.0\"?><plist><dict><key>x</key>"},
   };
   for (const auto& c : cases) {

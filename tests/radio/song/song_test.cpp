@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QImage>
-
 #include <chrono>
 #include <filesystem>
 
@@ -88,7 +87,8 @@ void settle(const D& d) {
 std::vector<std::string> filesIn(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(folder, ec))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -144,8 +144,8 @@ TEST(SongRecord, DerivedValuesReadTheRecordAndGiveNothingForWrongTypes) {
     const char* json;
     std::optional<std::string> id, name, url, album, albumId;
   } cases[] = {
-      {R"({"id":"t1","name":"N","url":["u1","u2"],"album":{"name":"Al","id":"12345"}})", "t1", "N", "u1", "Al",
-       "12345"},
+      {R"({"id":"t1","name":"N","url":["u1","u2"],"album":{"name":"Al","id":"12345"}})", "t1", "N", "u1",
+       "Al", "12345"},
       {R"({"url":"u1","album":"Al"})", {}, {}, {}, {}, {}},
       {R"({"url":[],"album":{"id":987654}})", {}, {}, {}, {}, "987654"},
       {R"({"id":42,"name":7,"url":[3]})", "42", {}, {}, {}, {}},
@@ -170,7 +170,8 @@ TEST(SongRecord, DerivedValuesReadTheRecordAndGiveNothingForWrongTypes) {
 // --- the record request -----------------------------------------------------------------------
 
 TEST_F(SongLookups, RecordRequestTakesObjectsOnlyAndDropsNulls) {
-  service.serve("/tracks/t1/play.json", R"({"id":"t1","name":"歌","lyric":null,"artist":[{"name":"A","id":null}]})");
+  service.serve("/tracks/t1/play.json",
+                R"({"id":"t1","name":"歌","lyric":null,"artist":[{"name":"A","id":null}]})");
   service.serve("/tracks/t2/play.json", R"(["t2"])");
   auto song = TNSong::create();
 
@@ -189,7 +190,8 @@ TEST_F(SongLookups, RecordRequestTakesObjectsOnlyAndDropsNulls) {
 // --- album picture ----------------------------------------------------------------------------
 
 TEST_F(SongLookups, ShortOrMissingAlbumIdAnswersNothingAtOnceWithoutRequest) {
-  for (const char* json : {R"({"album":{"id":"1234"}})", R"({"album":{"id":"丁"}})", R"({"album":"12345"})", "{}"}) {
+  for (const char* json :
+       {R"({"album":{"id":"1234"}})", R"({"album":{"id":"丁"}})", R"({"album":"12345"})", "{}"}) {
     auto song = TNSong::create(record(json));
     auto d = albumLookup(song);
     EXPECT_EQ(d->calls, 1) << json;
@@ -309,8 +311,8 @@ TEST_F(SongLookups, ArtistPictureWithoutSuchArtistAnswersNothingAtOnce) {
     const char* json;
     int index;
   } cases[] = {
-      {R"({"artist":[{"id":"a1"}]})", 1}, {R"({"artist":[{"id":"a1"}]})", -1}, {R"({"artist":["a1"]})", 0},
-      {R"({"artist":[{"name":"A"}]})", 0}, {R"({"artist":{"id":"a1"}})", 0},  {R"({})", 0},
+      {R"({"artist":[{"id":"a1"}]})", 1},  {R"({"artist":[{"id":"a1"}]})", -1}, {R"({"artist":["a1"]})", 0},
+      {R"({"artist":[{"name":"A"}]})", 0}, {R"({"artist":{"id":"a1"}})", 0},    {R"({})", 0},
   };
   for (const auto& c : cases) {
     auto d = artistLookup(TNSong::create(record(c.json)), c.index);
