@@ -56,8 +56,8 @@ std::string TonveraReport::reportFilePath() { return homeDirectory() + "/tmp/rep
 
 std::string TonveraReport::versionFilePath() { return homeDirectory() + "/tmp/update.plist"; }
 
-void TonveraReport::setTonveraAppkey(const std::string& appKey, const std::string& app, const std::string& channel,
-                                     const std::string& verName) {
+void TonveraReport::setTonveraAppkey(const std::string& appKey, const std::string& app,
+                                     const std::string& channel, const std::string& verName) {
   TonveraReport& self = sharedInstance();
   std::map<std::string, std::string> table;
   table["application_key"] = appKey;
@@ -178,7 +178,8 @@ void TonveraReport::observeValueForKeyPath(DataSender& sender) {
   std::lock_guard lock(mutex_);
   if (!pending_) return;
   auto& list = *pending_;
-  const auto own = std::find_if(list.begin(), list.end(), [&](const Pending& e) { return e.sender.get() == &sender; });
+  const auto own =
+      std::find_if(list.begin(), list.end(), [&](const Pending& e) { return e.sender.get() == &sender; });
   // A sender no longer tracked: its body was accepted through an equal one, or it belongs to a list
   // already written at termination.
   if (own == list.end()) return;
@@ -208,8 +209,8 @@ std::size_t TonveraReport::scheduledReportCount() {
   const TonveraReport& self = sharedInstance();
   std::lock_guard lock(self.mutex_);
   if (!self.pending_) return 0;
-  return static_cast<std::size_t>(
-      std::count_if(self.pending_->begin(), self.pending_->end(), [](const Pending& e) { return e.sender != nullptr; }));
+  return static_cast<std::size_t>(std::count_if(self.pending_->begin(), self.pending_->end(),
+                                                [](const Pending& e) { return e.sender != nullptr; }));
 }
 
 bool TonveraReport::isStopped() {

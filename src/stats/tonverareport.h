@@ -59,7 +59,8 @@ class TonveraReport {
   static std::string basicString();
 
   // The three report texts.
-  static std::string startReport(const std::string& mac, const std::string& model, const std::string& resolution);
+  static std::string startReport(const std::string& mac, const std::string& model,
+                                 const std::string& resolution);
   static std::string endReport();
   static std::string liveUpdateReport(const std::string& from, const std::string& to);
 
@@ -89,8 +90,8 @@ class TonveraReport {
   static std::map<std::string, std::string> settings();
 
   // Test seams. A version code used by the next setTonveraAppkey() instead of the build's (nothing
-  // restores the build's until it is set back). resetForTesting() ends every send (skipping or aborting them), waits for
-  // the send queue and forgets all state, as a new process would start.
+  // restores the build's until it is set back). resetForTesting() ends every send (skipping or aborting
+  // them), waits for the send queue and forgets all state, as a new process would start.
   static void setVersionCodeOverride(std::optional<std::string> code);
   // A fixed "local_time" (seconds since 1970) for every report built while it is set.
   static void setTimeOverride(std::optional<long long> seconds);

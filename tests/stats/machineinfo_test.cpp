@@ -1,9 +1,10 @@
 // The machine facts the start report carries.
+#include "stats/machineinfo.h"
+
 #include <gtest/gtest.h>
 
 #include <regex>
 
-#include "stats/machineinfo.h"
 #include "temp_home.h"
 
 namespace tonvera {
@@ -58,11 +59,8 @@ TEST(MachineInfo, ReportedInterfaceIsFirstNonLoopbackEthernetByName) {
     const char* chosen;  // nullptr: none
   };
   const Case cases[] = {
-      {{}, nullptr},
-      {{lo, tun}, nullptr},
-      {{wlan, eth1, lo}, "eth1"},
-      {{eth1, eno1}, "eno1"},
-      {{loopEther, wlan}, "wlan0"},
+      {{}, nullptr},          {{lo, tun}, nullptr},         {{wlan, eth1, lo}, "eth1"},
+      {{eth1, eno1}, "eno1"}, {{loopEther, wlan}, "wlan0"},
   };
   for (const Case& c : cases) {
     const auto chosen = chooseReportedInterface(c.links);
@@ -76,7 +74,8 @@ TEST(MachineInfo, ReportedInterfaceIsFirstNonLoopbackEthernetByName) {
 }
 
 TEST(MachineInfo, LiveValuesHaveTheirShapes) {
-  EXPECT_TRUE(std::regex_match(macAddressText(), std::regex("^$|^[0-9A-F]{2}(:[0-9A-F]{2})*$"))) << macAddressText();
+  EXPECT_TRUE(std::regex_match(macAddressText(), std::regex("^$|^[0-9A-F]{2}(:[0-9A-F]{2})*$")))
+      << macAddressText();
   // The tests run a core application object: no screen.
   EXPECT_EQ(screenResolutionText(), "0*0");
   EXPECT_TRUE(std::regex_match(buildVersionCode(), std::regex("^[0-9]{10}$"))) << buildVersionCode();

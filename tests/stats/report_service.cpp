@@ -6,7 +6,8 @@
 namespace tonvera::test {
 
 ReportService::ReportService() {
-  server_.http().Post("/stats", [this](const httplib::Request& req, httplib::Response& res) { handle(req, res); });
+  server_.http().Post("/stats",
+                      [this](const httplib::Request& req, httplib::Response& res) { handle(req, res); });
   server_.start();
 }
 

@@ -216,11 +216,10 @@ TEST_F(ReportTest, VersionFileContents) {
     const char* from;  // nullptr: no live-update report
   };
   const Case cases[] = {
-      {"1202231812", nullptr},     // same build
-      {"1202231812\n", nullptr},   // a line end does not make it another build
-      {"1101010000", "1101010000"},
-      {"", "0"},                   // unreadable: counts as changed
-      {"12022318\"12", "0"},       // not a version code: never pasted into a report
+      {"1202231812", nullptr},                  // same build
+      {"1202231812\n", nullptr},                // a line end does not make it another build
+      {"1101010000", "1101010000"}, {"", "0"},  // unreadable: counts as changed
+      {"12022318\"12", "0"},                    // not a version code: never pasted into a report
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.content);
@@ -261,7 +260,8 @@ TEST_F(ReportTest, ServiceAnswering200KeepsTheReportForTheNextLaunch) {
   launch(kOldCode);
   ASSERT_TRUE(waitForService(4));
   const auto bodies = service_->bodies();
-  ASSERT_EQ(apis(bodies), (std::vector<std::string>{"Service.Start", "Service.Start", "Service.End", "Service.Start"}));
+  ASSERT_EQ(apis(bodies),
+            (std::vector<std::string>{"Service.Start", "Service.Start", "Service.End", "Service.Start"}));
   EXPECT_EQ(bodies[1], start);
   EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{});
   EXPECT_FALSE(TonveraReport::isStopped());
@@ -419,7 +419,8 @@ TEST_F(ReportTest, DamagedReportFileGivesAnEmptyList) {
   const Case cases[] = {
       {"not a property list", {}},
       {"<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>", {}},
-      {"<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>3</integer><string>api=Service.End&amp;param={}"
+      {"<?xml version=\"1.0\"?><plist "
+       "version=\"1.0\"><array><integer>3</integer><string>api=Service.End&amp;param={}"
        "</string></array></plist>",
        {"api=Service.End&param={}"}},
   };
@@ -450,7 +451,8 @@ TEST_F(ReportTest, WithoutTheTmpFolderNothingIsKeptAndNothingCreated) {
 }
 
 TEST_F(ReportTest, NothingHappensOutsideALaunchedRun) {
-  TonveraReport::setTonveraAppkey(kTonveraAppKey, kTonveraAppIdentifier, kTonveraReportChannel, kTonveraVersionName);
+  TonveraReport::setTonveraAppkey(kTonveraAppKey, kTonveraAppIdentifier, kTonveraReportChannel,
+                                  kTonveraVersionName);
   TonveraReport::sharedInstance().call("api=Service.Test&param={}");
   EXPECT_FALSE(TonveraReport::pendingReports().has_value());
   TonveraReport::appTerminated();
@@ -463,7 +465,8 @@ TEST_F(ReportTest, SettingsTableHasExactlySixEntries) {
   const auto settings = TonveraReport::settings();
   std::set<std::string> keys;
   for (const auto& [key, value] : settings) keys.insert(key);
-  EXPECT_EQ(keys, (std::set<std::string>{"application_key", "app", "channel", "ver_name", "device_id", "ver_code"}));
+  EXPECT_EQ(keys, (std::set<std::string>{"application_key", "app", "channel", "ver_name", "device_id",
+                                         "ver_code"}));
   EXPECT_EQ(settings.at("ver_code"), kOldCode);
   EXPECT_EQ(settings.at("device_id"), machineIdentifier());
 }

@@ -51,7 +51,8 @@ TEST_F(SenderTest, NoServiceIsAnError) {
 
 TEST_F(SenderTest, BodyGoesOutAsRawUtf8FormText) {
   // Characters that form encoding or JSON escaping would change must arrive untouched.
-  const std::string body = "api=Service.End&param={\"app\":\"a b&c=d%20+\",\"name\":\"私人电台\",\"q\":\"\\\"\"}";
+  const std::string body =
+      "api=Service.End&param={\"app\":\"a b&c=d%20+\",\"name\":\"私人电台\",\"q\":\"\\\"\"}";
   ReportService service;
   DataSender sender(body, service.url() + "/stats");
   sender.start();
