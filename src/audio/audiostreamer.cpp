@@ -1,0 +1,324 @@
+// AudioStreamer: construction, states and their announcement, the control operations, fades,
+// errors and the type hints.
+#include "audio/audiostreamer.h"
+
+#include <cstdlib>
+#include <thread>
+
+#include "platform/log.h"
+#include "platform/mainqueue.h"
+#include "platform/notificationcenter.h"
+
+namespace tonvera {
+
+namespace {
+
+// A broken contract of the callers: the text is logged, and debug builds stop there.
+void contractAssert(bool holds, const char* text) {
+  if (holds) return;
+  log("%s", text);
+#ifndef NDEBUG
+  std::abort();
+#endif
+}
+
+constexpr const char* kStateNames[] = {"Idle",    "StartingThread", "WaitingForData", "FlushingAtEnd", "WaitingForQueueStart",
+                                       "Playing", "Buffering",      "Stopping",       "Stopped",       "Paused"};
+
+bool isFileUrl(const std::string& url) { return url.rfind("file:", 0) == 0; }
+
+}  // namespace
+
+const char* streamerStateName(StreamerState state) {
+  const auto i = static_cast<std::size_t>(state);
+  return i < std::size(kStateNames) ? kStateNames[i] : "Unknown";
+}
+
+AudioStreamer::AudioStreamer(std::string url) : url_(std::move(url)), isfile_(isFileUrl(url_)) {}
+
+AudioStreamer::~AudioStreamer() {
+  // Late notifications of this player are dropped from here on.
+  alive_.reset();
+  shutdown();
+  // Normally gone with the clean-up; after a thread that ended early the queue may remain. Its
+  // listeners take lock_, so it is disposed of before anything else goes.
+  std::unique_ptr<AudioQueue> queue;
+  {
+    std::lock_guard guard(lock_);
+    queue = std::move(audioQueue_);
+  }
+  if (queue) queue->dispose();
+}
+
+void AudioStreamer::shutdown() {
+  stop();
+  if (internalThread_.joinable() && std::this_thread::get_id() != internalThread_.get_id()) {
+    internalThread_.join();
+  }
+}
+
+bool AudioStreamer::isInternalThread() const { return std::this_thread::get_id() == internalThreadId_.load(); }
+
+// ---- state ----
+
+StreamerState AudioStreamer::state() {
+  std::lock_guard guard(lock_);
+  return state_;
+}
+
+void AudioStreamer::setState(StreamerState state) {
+  std::lock_guard guard(lock_);
+  if (state_ == state) return;
+  state_ = state;
+  if (isMainThread()) {
+    mainThreadStateNotification();
+  } else {
+    std::weak_ptr<int> alive = alive_;
+    runOnMain([this, alive] {
+      if (alive.lock()) mainThreadStateNotification();
+    });
+  }
+}
+
+void AudioStreamer::mainThreadStateNotification() {
+  NotificationCenter::defaultCenter().post(kASStatusChangedNotification, this);
+}
+
+bool AudioStreamer::isFinishing() {
+  std::lock_guard guard(lock_);
+  const StreamerState s = state_;
+  if (errorCode_ != StreamerError::None) return s != StreamerState::Idle;
+  return (s == StreamerState::Stopping || s == StreamerState::Stopped) && stopReason_ != StopReason::Temporary;
+}
+
+bool AudioStreamer::isWaiting() {
+  std::lock_guard guard(lock_);
+  if (isFinishing()) return true;
+  const StreamerState s = state_;
+  return s == StreamerState::StartingThread || s == StreamerState::WaitingForData ||
+         s == StreamerState::WaitingForQueueStart || s == StreamerState::Buffering;
+}
+
+bool AudioStreamer::runLoopShouldExit() {
+  std::lock_guard guard(lock_);
+  if (reConnect_) return false;
+  if (errorCode_ != StreamerError::None) return true;
+  return state_ == StreamerState::Stopped && stopReason_ != StopReason::Temporary;
+}
+
+// ---- plain accessors ----
+
+StreamerError AudioStreamer::errorCode() { return errorCode_; }
+void AudioStreamer::setErrorCode(StreamerError code) { errorCode_ = code; }
+std::uint32_t AudioStreamer::bitRate() {
+  std::lock_guard guard(lock_);
+  return bitRate_;
+}
+void AudioStreamer::setBitRate(std::uint32_t bitRate) {
+  std::lock_guard guard(lock_);
+  bitRate_ = bitRate;
+}
+HttpHeaderFields AudioStreamer::httpHeaders() {
+  std::lock_guard guard(lock_);
+  return httpHeaders_;
+}
+StopReason AudioStreamer::stopReason() {
+  std::lock_guard guard(lock_);
+  return stopReason_;
+}
+bool AudioStreamer::vbr() {
+  std::lock_guard guard(lock_);
+  return vbr_;
+}
+std::uint32_t AudioStreamer::numberOfChannels() {
+  std::lock_guard guard(lock_);
+  return numberOfChannels_;
+}
+
+// ---- errors ----
+
+void AudioStreamer::failWithErrorCode(StreamerError code) {
+  std::lock_guard guard(lock_);
+  if (errorCode_ != StreamerError::None) return;
+  errorCode_ = code;
+  const StreamerState s = state_;
+  if (s == StreamerState::Playing && code == StreamerError::AudioDataNotFound) {
+    // The loop ends at the end of its pass and cleans up.
+    return;
+  }
+  if (s == StreamerState::Buffering || s == StreamerState::Paused) {
+    setState(StreamerState::Stopping);
+    stopReason_ = StopReason::Error;
+    if (audioQueue_) audioQueue_->stop(true);
+  }
+}
+
+std::string AudioStreamer::stringForErrorCode(std::int32_t code) {
+  switch (code) {
+    case 0: return "No error.";
+    case 1: return "Network connection failed";
+    case 2: return "File stream get property failed.";
+    case 3: return "File stream seek failed.";
+    case 4: return "Parse bytes failed.";
+    case 5: return "Open audio file stream failed.";
+    case 6: return "Close audio file stream failed.";
+    case 7: return "No audio data found.";
+    case 8: return "Audio queue creation failed.";
+    case 9: return "Audio buffer allocation failed.";
+    case 10: return "Queueing of audio buffer failed.";
+    case 11: return "Audio queue add listener failed.";
+    case 12: return "Audio queue remove listener failed.";
+    case 13: return "Audio queue start failed.";
+    case 14: return "Audio queue pause failed.";
+    case 15: return "Audio queue buffers don't match.";
+    case 16: return "Audio queue dispose failed.";
+    case 17: return "Audio queue stop failed.";
+    case 18: return "Audio queue flush failed.";
+    case 20: return "Audio queue get current time failed.";
+    case 21: return "Audio packets are larger than kAQDefaultBufSize.";
+    default: return "Audio playback failed";
+  }
+}
+
+// ---- type hints ----
+
+std::uint32_t AudioStreamer::hintForFileExtension(const std::string& extension) {
+  if (extension == "mp3") return kAudioFileMP3Type;
+  if (extension == "wav") return kAudioFileWAVEType;
+  if (extension == "aifc") return kAudioFileAIFCType;
+  if (extension == "aiff") return kAudioFileAIFFType;
+  if (extension == "m4a") return kAudioFileM4AType;
+  if (extension == "mp4") return kAudioFileMPEG4Type;
+  if (extension == "caf") return kAudioFileCAFType;
+  if (extension == "aac") return kAudioFileAAC_ADTSType;
+  if (extension == "pur") return kPureFileType;
+  return kAudioFileMP3Type;
+}
+
+std::uint32_t AudioStreamer::hintForMIMEType(const std::string& mimeType) {
+  if (mimeType == "audio/mpeg") return kAudioFileMP3Type;
+  if (mimeType == "audio/x-wav") return kAudioFileWAVEType;
+  if (mimeType == "audio/x-aiff") return kAudioFileAIFFType;
+  if (mimeType == "audio/x-m4a") return kAudioFileM4AType;
+  if (mimeType == "audio/mp4") return kAudioFileMPEG4Type;
+  if (mimeType == "audio/x-caf") return kAudioFileCAFType;
+  if (mimeType == "audio/aac") return kAudioFileAAC_ADTSType;
+  if (mimeType == "audio/aacp") return kAudioFileAAC_ADTSType;
+  if (mimeType == "audio/x-pur") return kPureFileType;
+  return kAudioFileMP3Type;
+}
+
+// ---- control ----
+
+void AudioStreamer::start() {
+  std::lock_guard guard(lock_);
+  const StreamerState s = state_;
+  if (s == StreamerState::Idle) {
+    contractAssert(isMainThread(), "Playback can only be started from the main thread.");
+    if (!isMainThread()) return;
+    // A thread of an earlier run has set Idle as its last act; let it end.
+    if (internalThread_.joinable()) internalThread_.join();
+    setState(StreamerState::StartingThread);
+    reConnect_ = false;
+    internalThread_ = std::thread([this] { startInternal(); });
+  } else if (s == StreamerState::Paused) {
+    pause();
+  }
+}
+
+void AudioStreamer::stop() {
+  std::lock_guard guard(lock_);
+  const StreamerState s = state_;
+  if (audioQueue_ && (s == StreamerState::StartingThread || s == StreamerState::WaitingForData ||
+                      s == StreamerState::WaitingForQueueStart || s == StreamerState::Playing ||
+                      s == StreamerState::Buffering || s == StreamerState::Paused)) {
+    togglePause();
+    setState(StreamerState::Stopping);
+    stopReason_ = StopReason::UserAction;
+    err_ = audioQueue_->stop(true);
+    if (err_) {
+      failWithErrorCode(StreamerError::AudioQueueStopFailed);
+      return;
+    }
+    setState(StreamerState::Stopped);
+  } else if (s != StreamerState::Idle) {
+    setState(StreamerState::Stopped);
+    stopReason_ = StopReason::UserAction;
+  }
+  seekWasRequested_ = false;
+  // The internal thread notices at once instead of at the end of its wait.
+  if (internalRunLoop_) internalRunLoop_->wakeUp();
+}
+
+void AudioStreamer::pause() {
+  std::lock_guard guard(lock_);
+  const StreamerState s = state_;
+  if (s == StreamerState::Paused) {
+    if (!audioQueue_) return;
+    err_ = audioQueue_->start();
+    queuePausedByCaller_ = false;
+    if (!stream_ || stream_->status() == ReadStreamStatus::Closed || stream_->status() == ReadStreamStatus::Error) {
+      reConnect_ = true;
+      resumeAfterReconnect_ = true;
+    }
+    if (err_) {
+      failWithErrorCode(StreamerError::AudioQueueStartFailed);
+    } else {
+      setState(StreamerState::Playing);
+      fadein();
+    }
+  } else if (s == StreamerState::Playing) {
+    togglePause();
+    if (!audioQueue_) return;
+    err_ = audioQueue_->pause();
+    if (err_) {
+      failWithErrorCode(StreamerError::AudioQueuePauseFailed);
+    } else {
+      queuePausedByCaller_ = true;
+      setState(StreamerState::Paused);
+    }
+  } else if (s == StreamerState::Stopping && stopReason_ == StopReason::EndOfStream && queuePausedByCaller_ &&
+             audioQueue_) {
+    // The stream ended while paused: resuming plays the rest, and the track ends after it.
+    queuePausedByCaller_ = false;
+    err_ = audioQueue_->start();
+    if (err_) failWithErrorCode(StreamerError::AudioQueueStartFailed);
+  }
+}
+
+void AudioStreamer::togglePause() { fadeout(); }
+
+void AudioStreamer::fadeout() {
+  std::lock_guard guard(lock_);
+  if (state_ != StreamerState::Playing) return;
+  float volume = 1.0f;
+  log("volume:%.2f", volume);
+  for (int i = 1; i <= 10; ++i) {
+    volume = float(10 - i) / 10.0f;  // steps of 0.1 without rounding drift
+    if (audioQueue_) audioQueue_->setParameter(kAudioQueueParam_Volume, volume);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  log("volume:%.2f", volume);
+}
+
+void AudioStreamer::fadein() {
+  std::lock_guard guard(lock_);
+  if (state_ != StreamerState::WaitingForQueueStart && state_ != StreamerState::Playing) return;
+  float volume = 0.0f;
+  log("volume:%.2f", volume);
+  for (int i = 1; i <= 10; ++i) {
+    volume = float(i) / 10.0f;
+    if (audioQueue_) audioQueue_->setParameter(kAudioQueueParam_Volume, volume);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  log("volume:%.2f", volume);
+}
+
+void AudioStreamer::seekToTime(double seconds) {
+  std::lock_guard guard(lock_);
+  seekWasRequested_ = true;
+  requestedSeekTime_ = seconds;
+  if (internalRunLoop_) internalRunLoop_->wakeUp();
+}
+
+}  // namespace tonvera

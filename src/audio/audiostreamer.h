@@ -1,0 +1,268 @@
+#pragma once
+// AudioStreamer plays one track from one URL: its own thread ("InternalThread") fetches the bytes
+// over HTTP, parses them into packets (or PURE frames) and fills a ring of 16 buffers that an
+// output queue plays. Every state change is announced once by "ASStatusChangedNotification"
+// (sender: the player, no user info) on the main thread; when the track ends, fails or is stopped
+// the player returns to Idle after cleaning up.
+//
+// Threads:
+// - main thread: construction, start(), stop(), pause(), togglePause(), seekToTime(), the is...
+//   tests, state(), progress(), duration() and the other read-outs, destruction.
+// - the internal thread: startInternal(), the read-stream, parser and packet call-backs,
+//   enqueueBuffer(), internalSeekToTime(), reconnection and clean-up.
+// - the output queue's thread: handleBufferCompleteForQueue(), handlePropertyChangeForQueue().
+// Locks: `lock_` (recursive) guards the player's state; nearly every operation takes it and they
+// call each other while holding it. `queueBuffersMutex_` with `queueBufferReadyCondition_` guards
+// `inuse_` and `buffersUsed_` only. The internal thread never waits for a free buffer while holding
+// `lock_`, and the queue's thread takes `lock_` only in its property listener, never while a
+// buffer is on its way back.
+//
+// Subclasses (the local-file player) override the four hooks openReadStream(),
+// handleReadFromStream(), handleAudioPackets() and internalSeekToTime(). Since the internal thread
+// calls them, a subclass must call shutdown() first thing in its destructor.
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "audio/g719/pure_format.h"
+#include "platform/audiotoolbox/audiofilestream.h"
+#include "platform/audiotoolbox/audioqueue.h"
+#include "platform/net/readstream.h"
+
+namespace tonvera {
+
+struct PURE_CODEC_HANDLE;
+// Frees the PURE decoder state (defined with the PURE path, in audiostreamer_pure.cpp).
+struct PureCodecDeleter {
+  void operator()(PURE_CODEC_HANDLE* codec) const;
+};
+
+// The numbers are part of the interface: callers compare with them.
+enum class StreamerState : std::int32_t {
+  Idle = 0,
+  StartingThread = 1,
+  WaitingForData = 2,
+  FlushingAtEnd = 3,
+  WaitingForQueueStart = 4,
+  Playing = 5,
+  Buffering = 6,
+  Stopping = 7,
+  Stopped = 8,
+  Paused = 9,
+};
+
+enum class StopReason : std::int32_t { None = 0, EndOfStream = 1, UserAction = 2, Error = 3, Temporary = 4 };
+
+enum class StreamerError : std::int32_t {
+  None = 0,
+  NetworkConnectionFailed = 1,
+  FileStreamGetPropertyFailed = 2,
+  FileStreamSeekFailed = 3,
+  FileStreamParseBytesFailed = 4,
+  FileStreamOpenFailed = 5,
+  FileStreamCloseFailed = 6,
+  AudioDataNotFound = 7,
+  AudioQueueCreationFailed = 8,
+  AudioQueueBufferAllocationFailed = 9,
+  AudioQueueEnqueueFailed = 10,
+  AudioQueueAddListenerFailed = 11,
+  AudioQueueRemoveListenerFailed = 12,
+  AudioQueueStartFailed = 13,
+  AudioQueuePauseFailed = 14,
+  AudioQueueBufferMismatch = 15,
+  AudioQueueDisposeFailed = 16,
+  AudioQueueStopFailed = 17,
+  AudioQueueFlushFailed = 18,
+  AudioStreamerFailed = 19,
+  GetAudioTimeFailed = 20,
+  AudioBufferTooSmall = 21,
+};
+
+// The state's name as printed by tools ("Idle", "Playing", ...).
+const char* streamerStateName(StreamerState state);
+
+// The notification posted on every state change.
+inline constexpr const char* kASStatusChangedNotification = "ASStatusChangedNotification";
+// The file-type code that marks a PURE stream.
+inline constexpr std::uint32_t kPureFileType = 1979;
+
+class AudioStreamer {
+ public:
+  static constexpr int kNumAQBufs = 16;           // output buffers
+  static constexpr int kAQMaxPacketDescs = 512;   // packet descriptions per buffer
+  static constexpr std::uint32_t kAQDefaultBufSize = 2048;
+  static constexpr std::uint32_t kPureBufSize = 3840;  // one decoded PURE frame
+  static constexpr int kBuffersToStart = 15;      // queued before a (re)start
+  static constexpr int kBitRateEstimationMaxPackets = 5000;
+  static constexpr int kBitRateEstimationMinPackets = 50;
+  static constexpr std::uint32_t kReadChunk = 2048;  // bytes per read
+  static constexpr int kOpenTries = 4;
+  static constexpr double kDataStallSeconds = 20.0;
+  static constexpr double kRunLoopSeconds = 0.25;
+
+  explicit AudioStreamer(std::string url);
+  virtual ~AudioStreamer();
+  AudioStreamer(const AudioStreamer&) = delete;
+  AudioStreamer& operator=(const AudioStreamer&) = delete;
+
+  void start();
+  void stop();
+  void pause();
+  void togglePause();
+  void fadein();
+  void fadeout();
+  void seekToTime(double seconds);
+
+  StreamerState state();
+  bool isPlaying() const { return state_.load() == StreamerState::Playing; }
+  bool isPaused() const { return state_.load() == StreamerState::Paused; }
+  bool isIdle() const { return state_.load() == StreamerState::Idle; }
+  bool isFinishing();
+  bool isWaiting();
+
+  StreamerError errorCode();
+  void setErrorCode(StreamerError code);
+  std::uint32_t bitRate();
+  void setBitRate(std::uint32_t bitRate);
+  HttpHeaderFields httpHeaders();
+  StopReason stopReason();
+  bool vbr();
+  std::uint32_t numberOfChannels();
+  const std::string& url() const { return url_; }
+
+  double progress();
+  double duration();
+  double calculatedBitRate();
+  double bufferFillPercentage();
+  bool isMeteringEnabled();
+  void setMeteringEnabled(bool enabled);
+  float peakPowerForChannel(std::uint32_t channel);
+  float averagePowerForChannel(std::uint32_t channel);
+
+  static std::string stringForErrorCode(std::int32_t code);
+  static std::uint32_t hintForFileExtension(const std::string& extension);
+  static std::uint32_t hintForMIMEType(const std::string& mimeType);
+
+  // Stops and waits for the internal thread to end (and so for the player to be Idle). Called by
+  // the destructor; a subclass calls it first in its own. Main thread.
+  void shutdown();
+
+ protected:
+  // Hooks of the internal thread (overridden by the local-file player).
+  virtual bool openReadStream();
+  virtual void handleReadFromStream(ReadStream& stream, ReadStreamEvent event);
+  virtual void handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
+                                  const AudioStreamPacketDescription* packetDescriptions);
+  virtual void internalSeekToTime(double seconds);
+
+  void setState(StreamerState state);
+  void failWithErrorCode(StreamerError code);
+  bool runLoopShouldExit();
+  void startInternal();
+  void mainThreadStateNotification();
+
+  // Output queue use.
+  void createQueue();
+  void enqueueBuffer();
+  void startQueue();
+  void handlePropertyChangeForFileStream(AudioFileStream& stream, std::uint32_t propertyID, std::uint32_t* ioFlags);
+  void handleBufferCompleteForQueue(AudioQueue& queue, AudioQueueBuffer* buffer);
+  void handlePropertyChangeForQueue(AudioQueue& queue, std::uint32_t propertyID);
+  void handleEndOfStream();
+  // The parsed-format part of handleAudioPackets() (the first step included).
+  void handleParsedPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
+                           const AudioStreamPacketDescription* packetDescriptions);
+  // The step shared by every format: marks that audio arrived and makes the queue. False when
+  // the player is finishing.
+  bool beginPackets(bool withDescriptions);
+
+  // PURE hooks (audiostreamer_pure.cpp).
+  bool loadHeader();
+  bool createPureCodec();
+  void handlePropertyChangeForPur();
+  void handlePurePackets(const std::uint8_t* data, std::uint32_t numberBytes);
+  void pureSeekOffset(double seconds);
+
+  // Internal-thread helpers.
+  void closeReadStream();
+  void reconnect();
+  void cleanUp();
+  bool isInternalThread() const;
+
+  // immutable after construction
+  const std::string url_;
+  const bool isfile_;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // dropped first by the destructor
+
+  // guarded by lock_
+  std::recursive_mutex lock_;
+  std::unique_ptr<AudioQueue> audioQueue_;
+  std::unique_ptr<AudioFileStream> audioFileStream_;
+  AudioStreamBasicDescription asbd_{};
+  std::thread internalThread_;
+  std::atomic<std::thread::id> internalThreadId_{};
+  RunLoop* internalRunLoop_ = nullptr;  // the internal thread's loop while it runs (for wake-ups)
+  std::array<AudioQueueBuffer*, kNumAQBufs> audioQueueBuffer_{};
+  std::array<AudioStreamPacketDescription, kAQMaxPacketDescs> packetDescs_{};
+  std::uint32_t fillBufferIndex_ = 0;
+  std::uint32_t packetBufferSize_ = 0;
+  std::uint64_t bytesFilled_ = 0;
+  std::uint64_t packetsFilled_ = 0;
+  HttpHeaderFields httpHeaders_;
+  std::atomic<StreamerState> state_{StreamerState::Idle};  // written under lock_, read anywhere
+  StopReason stopReason_ = StopReason::None;
+  std::atomic<StreamerError> errorCode_{StreamerError::None};
+  std::int32_t err_ = 0;
+  bool discontinuous_ = false;
+  std::unique_ptr<ReadStream> stream_;
+  std::uint32_t bitRate_ = 0;
+  std::int64_t dataOffset_ = 0;
+  std::int64_t fileLength_ = 0;
+  std::int64_t seekByteOffset_ = 0;  // where the next request starts; grows with every byte read
+  std::uint64_t audioDataByteCount_ = 0;
+  std::uint64_t processedPacketsCount_ = 0;
+  std::uint64_t processedPacketsSizeTotal_ = 0;
+  double seekTime_ = 0.0;
+  bool seekWasRequested_ = false;
+  double requestedSeekTime_ = 0.0;
+  double sampleRate_ = 0.0;
+  double packetDuration_ = 0.0;
+  double lastProgress_ = 0.0;
+  bool vbr_ = false;
+  std::uint32_t numberOfChannels_ = 0;
+  std::uint32_t fileTypeHint_ = 0;
+  bool reConnect_ = false;
+  int reconnectTimes_ = 0;
+  bool continuingStream_ = false;      // the request being made continues the bytes read so far
+  bool resumeAfterReconnect_ = false;  // the reconnection paused playback and resumes it
+  bool bytesSinceOpen_ = false;        // the current connection delivered bytes
+  std::chrono::steady_clock::time_point nextReconnectAt_{};
+  bool queuePausedByCaller_ = false;
+  std::optional<std::chrono::steady_clock::time_point> lastRecivedTime_;
+
+  // PURE (guarded by lock_)
+  std::unique_ptr<PURE_CODEC_HANDLE, PureCodecDeleter> pCODEC_;
+  PURE_HEADER pure_header_{};
+  std::int32_t frame_bytes_ = 0;
+  std::int32_t durationMS_ = 0;
+  std::array<std::uint8_t, kPureMaxFrameBytes> frame_buffer_{};
+
+  // guarded by queueBuffersMutex_
+  std::mutex queueBuffersMutex_;
+  std::condition_variable queueBufferReadyCondition_;
+  std::array<bool, kNumAQBufs> inuse_{};
+  std::atomic<std::int64_t> buffersUsed_{0};  // also read alone, as one atomic value
+  // A give-back of a buffer that is not ours, seen on the queue's thread; recorded by the
+  // internal thread (the queue's thread does not take lock_ there).
+  std::atomic<bool> bufferMismatch_{false};
+};
+
+}  // namespace tonvera

@@ -1,0 +1,427 @@
+// AudioStreamer's use of the output queue: the parser's properties, the queue and its 16
+// buffers, packet copying, the enqueue/give-back protocol with its start rule, the running
+// listener, the numbers the caller reads, and seeking.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "audio/audiostreamer.h"
+
+namespace tonvera {
+
+void AudioStreamer::handlePropertyChangeForFileStream(AudioFileStream& stream, std::uint32_t propertyID,
+                                                      std::uint32_t* /*ioFlags*/) {
+  std::lock_guard guard(lock_);
+  if (isFinishing()) return;
+  auto read = [&](void* out, std::uint32_t size) {
+    std::uint32_t ioSize = size;
+    err_ = stream.getProperty(propertyID, &ioSize, out);
+    if (err_) failWithErrorCode(StreamerError::FileStreamGetPropertyFailed);
+    return err_ == 0;
+  };
+  switch (propertyID) {
+    case kAudioFileStreamProperty_ReadyToProducePackets:
+      discontinuous_ = true;
+      break;
+    case kAudioFileStreamProperty_DataFormat:
+      if (asbd_.sampleRate == 0) read(&asbd_, sizeof asbd_);
+      break;
+    case kAudioFileStreamProperty_DataOffset: {
+      std::int64_t offset = 0;
+      if (!read(&offset, sizeof offset)) break;
+      dataOffset_ = offset;
+      if (audioDataByteCount_) fileLength_ = dataOffset_ + static_cast<std::int64_t>(audioDataByteCount_);
+      break;
+    }
+    case kAudioFileStreamProperty_AudioDataByteCount: {
+      std::uint64_t count = 0;
+      if (!read(&count, sizeof count)) break;
+      audioDataByteCount_ = count;
+      fileLength_ = dataOffset_ + static_cast<std::int64_t>(audioDataByteCount_);
+      break;
+    }
+    case kAudioFileStreamProperty_FormatList: {
+      std::vector<std::uint8_t> list;
+      if (!stream.getProperty(propertyID, &list)) {
+        failWithErrorCode(StreamerError::FileStreamGetPropertyFailed);
+        break;
+      }
+      // The first high-efficiency AAC entry (v2, then v1 order as listed) replaces the format.
+      for (std::size_t at = 0; at + sizeof(AudioFormatListItem) <= list.size(); at += sizeof(AudioFormatListItem)) {
+        AudioFormatListItem item;
+        std::memcpy(&item, list.data() + at, sizeof item);
+        if (item.asbd.formatID == kAudioFormatMPEG4AAC_HE_V2 || item.asbd.formatID == kAudioFormatMPEG4AAC_HE) {
+          asbd_ = item.asbd;
+          break;
+        }
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void AudioStreamer::createQueue() {
+  std::lock_guard guard(lock_);
+  const bool pure = fileTypeHint_ == kPureFileType;
+  sampleRate_ = asbd_.sampleRate;
+  packetDuration_ = pure ? durationMS_ / 1000.0 : (sampleRate_ > 0 ? asbd_.framesPerPacket / sampleRate_ : 0.0);
+  numberOfChannels_ = asbd_.channelsPerFrame;
+
+  err_ = AudioQueue::newOutput(
+      asbd_, [this](AudioQueue& q, AudioQueueBuffer* b) { handleBufferCompleteForQueue(q, b); }, &audioQueue_);
+  if (err_) {
+    failWithErrorCode(StreamerError::AudioQueueCreationFailed);
+    return;
+  }
+  err_ = audioQueue_->addPropertyListener(kAudioQueueProperty_IsRunning,
+                                          [this](AudioQueue& q, std::uint32_t id) { handlePropertyChangeForQueue(q, id); });
+  if (err_) {
+    failWithErrorCode(StreamerError::AudioQueueAddListenerFailed);
+    return;
+  }
+
+  if (pure) {
+    packetBufferSize_ = kPureBufSize;
+  } else if (vbr_) {
+    std::uint32_t upperBound = 0;
+    std::uint32_t size = sizeof upperBound;
+    if (!audioFileStream_ ||
+        audioFileStream_->getProperty(kAudioFileStreamProperty_PacketSizeUpperBound, &size, &upperBound) != kAudioNoErr ||
+        upperBound == 0) {
+      upperBound = kAQDefaultBufSize;
+    }
+    packetBufferSize_ = upperBound;
+  } else {
+    packetBufferSize_ = kAQDefaultBufSize;
+  }
+
+  for (auto& buffer : audioQueueBuffer_) {
+    err_ = audioQueue_->allocateBuffer(packetBufferSize_, &buffer);
+    if (err_) {
+      failWithErrorCode(StreamerError::AudioQueueBufferAllocationFailed);
+      return;
+    }
+  }
+
+  // The codec's configuration, when the format has one; silently skipped when it cannot be read.
+  std::vector<std::uint8_t> cookie;
+  if (!pure && audioFileStream_ && audioFileStream_->getProperty(kAudioFileStreamProperty_MagicCookieData, &cookie)) {
+    audioQueue_->setProperty(kAudioQueueProperty_MagicCookie, cookie.data(), static_cast<std::uint32_t>(cookie.size()));
+  }
+}
+
+bool AudioStreamer::beginPackets(bool withDescriptions) {
+  std::lock_guard guard(lock_);
+  if (isFinishing()) return false;
+  // All bits set: tells the caller that audio has arrived.
+  if (bitRate_ == 0) bitRate_ = 0xFFFFFFFFu;
+  discontinuous_ = false;
+  if (!audioQueue_) {
+    vbr_ = withDescriptions;
+    createQueue();
+  }
+  return !isFinishing() && audioQueue_;
+}
+
+void AudioStreamer::handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
+                                       const AudioStreamPacketDescription* packetDescriptions) {
+  if (fileTypeHint_ == kPureFileType) {
+    handlePurePackets(data, numberBytes);
+  } else {
+    handleParsedPackets(data, numberBytes, numberPackets, packetDescriptions);
+  }
+}
+
+void AudioStreamer::handleParsedPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
+                                        const AudioStreamPacketDescription* packetDescriptions) {
+  if (!beginPackets(packetDescriptions != nullptr)) return;
+
+  if (packetDescriptions) {
+    for (std::uint32_t i = 0; i < numberPackets; ++i) {
+      const std::int64_t offset = packetDescriptions[i].startOffset;
+      const std::uint32_t size = packetDescriptions[i].dataByteSize;
+      if (offset < 0 || offset > std::int64_t(numberBytes) || size > numberBytes - std::uint64_t(offset)) continue;
+      std::uint64_t spaceLeft = 0;
+      {
+        std::lock_guard guard(lock_);
+        if (processedPacketsCount_ < kBitRateEstimationMaxPackets) {
+          processedPacketsSizeTotal_ += size;
+          ++processedPacketsCount_;
+        }
+        if (isFinishing()) return;
+        if (size > packetBufferSize_) failWithErrorCode(StreamerError::AudioBufferTooSmall);
+        spaceLeft = packetBufferSize_ - bytesFilled_;
+      }
+      if (spaceLeft < size) enqueueBuffer();
+      {
+        std::lock_guard guard(lock_);
+        if (isFinishing()) return;
+        if (bytesFilled_ + size > packetBufferSize_) return;
+        AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
+        std::memcpy(static_cast<std::uint8_t*>(buffer->audioData) + bytesFilled_, data + offset, size);
+        AudioStreamPacketDescription& d = packetDescs_[packetsFilled_];
+        d = packetDescriptions[i];
+        d.startOffset = static_cast<std::int64_t>(bytesFilled_);
+        bytesFilled_ += size;
+        ++packetsFilled_;
+      }
+      std::uint64_t packets;
+      {
+        std::lock_guard guard(lock_);
+        packets = packetsFilled_;
+      }
+      if (packets >= kAQMaxPacketDescs) enqueueBuffer();
+    }
+    return;
+  }
+
+  // Constant bit rate, no descriptions: plain copies of at most kAQDefaultBufSize bytes.
+  std::uint32_t offset = 0;
+  std::uint32_t remaining = numberBytes;
+  while (remaining > 0) {
+    std::uint64_t spaceLeft;
+    {
+      std::lock_guard guard(lock_);
+      spaceLeft = kAQDefaultBufSize - std::min<std::uint64_t>(bytesFilled_, kAQDefaultBufSize);
+    }
+    if (spaceLeft < remaining) enqueueBuffer();
+    {
+      std::lock_guard guard(lock_);
+      if (isFinishing()) return;
+      if (bytesFilled_ >= packetBufferSize_) return;
+      spaceLeft = std::min<std::uint64_t>(kAQDefaultBufSize, packetBufferSize_) - bytesFilled_;
+      const std::uint32_t copy = static_cast<std::uint32_t>(std::min<std::uint64_t>(spaceLeft, remaining));
+      AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
+      std::memcpy(static_cast<std::uint8_t*>(buffer->audioData) + bytesFilled_, data + offset, copy);
+      bytesFilled_ += copy;
+      ++packetsFilled_;
+      remaining -= copy;
+      offset += copy;
+    }
+    enqueueBuffer();
+  }
+}
+
+void AudioStreamer::enqueueBuffer() {
+  {
+    std::lock_guard guard(lock_);
+    if (isFinishing() || !stream_ || !audioQueue_) return;
+    {
+      std::lock_guard buffers(queueBuffersMutex_);
+      inuse_[fillBufferIndex_] = true;
+      ++buffersUsed_;
+    }
+    AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
+    const bool pure = fileTypeHint_ == kPureFileType;
+    buffer->audioDataByteSize = pure ? kPureBufSize : static_cast<std::uint32_t>(bytesFilled_);
+    if (packetsFilled_ && !pure && vbr_) {
+      err_ = audioQueue_->enqueueBuffer(buffer, static_cast<std::uint32_t>(packetsFilled_), packetDescs_.data());
+    } else {
+      err_ = audioQueue_->enqueueBuffer(buffer, 0, nullptr);
+    }
+    if (err_) {
+      failWithErrorCode(StreamerError::AudioQueueEnqueueFailed);
+      return;
+    }
+
+    const StreamerState s = state_;
+    bool startNow = false;
+    if (s == StreamerState::FlushingAtEnd) {
+      startNow = true;
+    } else if (s == StreamerState::WaitingForData || s == StreamerState::Buffering ||
+               (s == StreamerState::Stopped && stopReason_ == StopReason::Temporary)) {
+      startNow = buffersUsed_ == kBuffersToStart;
+    }
+    if (startNow) startQueue();
+
+    if (++fillBufferIndex_ >= kNumAQBufs) fillBufferIndex_ = 0;
+    bytesFilled_ = 0;
+    packetsFilled_ = 0;
+  }
+  // Waits for the next buffer with the player's lock released, so that the queue's thread never
+  // waits for this one.
+  std::unique_lock buffers(queueBuffersMutex_);
+  const std::uint32_t next = fillBufferIndex_;
+  queueBufferReadyCondition_.wait(buffers, [&] { return !inuse_[next]; });
+}
+
+void AudioStreamer::startQueue() {
+  std::lock_guard guard(lock_);
+  if (!audioQueue_) return;
+  queuePausedByCaller_ = false;
+  if (state_ == StreamerState::Buffering) {
+    err_ = audioQueue_->start();
+    if (err_) {
+      failWithErrorCode(StreamerError::AudioQueueStartFailed);
+      return;
+    }
+    setState(StreamerState::Playing);
+  } else {
+    setState(StreamerState::WaitingForQueueStart);
+    err_ = audioQueue_->start();
+    fadein();
+    if (err_) failWithErrorCode(StreamerError::AudioQueueStartFailed);
+  }
+}
+
+void AudioStreamer::handleBufferCompleteForQueue(AudioQueue& /*queue*/, AudioQueueBuffer* buffer) {
+  int index = -1;
+  for (int i = 0; i < kNumAQBufs; ++i) {
+    if (audioQueueBuffer_[static_cast<std::size_t>(i)] == buffer) {
+      index = i;
+      break;
+    }
+  }
+  std::lock_guard buffers(queueBuffersMutex_);
+  if (index >= 0) {
+    inuse_[static_cast<std::size_t>(index)] = false;
+    --buffersUsed_;
+  } else {
+    bufferMismatch_ = true;
+  }
+  queueBufferReadyCondition_.notify_all();
+}
+
+void AudioStreamer::handlePropertyChangeForQueue(AudioQueue& /*queue*/, std::uint32_t propertyID) {
+  std::lock_guard guard(lock_);
+  if (propertyID != kAudioQueueProperty_IsRunning) return;
+  if (state_ == StreamerState::WaitingForQueueStart) {
+    setState(StreamerState::Playing);
+  } else if (state_ == StreamerState::Stopping || state_ == StreamerState::Stopped) {
+    setState(StreamerState::Stopped);
+  }
+}
+
+// ---- numbers ----
+
+double AudioStreamer::calculatedBitRate() {
+  std::lock_guard guard(lock_);
+  if (vbr_) {
+    if (packetDuration_ > 0 && processedPacketsCount_ > kBitRateEstimationMinPackets) {
+      const double averagePacketBytes = double(processedPacketsSizeTotal_ / processedPacketsCount_);
+      return averagePacketBytes * 8.0 / packetDuration_;
+    }
+    return double(bitRate_);
+  }
+  const double rate = 8.0 * asbd_.sampleRate * asbd_.bytesPerPacket * asbd_.framesPerPacket;
+  bitRate_ = rate >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(rate);
+  return rate;
+}
+
+double AudioStreamer::duration() {
+  std::lock_guard guard(lock_);
+  if (fileTypeHint_ == kPureFileType) return durationMS_ / 1000.0;
+  const double rate = calculatedBitRate();
+  if (rate == 0.0 || fileLength_ == 0) return 0.0;
+  return double(fileLength_ - dataOffset_) / (rate * 0.125);
+}
+
+double AudioStreamer::progress() {
+  std::lock_guard guard(lock_);
+  if (!(sampleRate_ > 0) || isFinishing()) return lastProgress_;
+  const StreamerState s = state_;
+  if (s == StreamerState::Playing || s == StreamerState::Buffering || s == StreamerState::Paused) {
+    if (!audioQueue_) return lastProgress_;
+    double sampleTime = 0;
+    err_ = audioQueue_->getCurrentTime(&sampleTime);
+    if (err_ == kAudioQueueErrStopped) return lastProgress_;
+    if (err_) {
+      failWithErrorCode(StreamerError::GetAudioTimeFailed);
+      return lastProgress_;
+    }
+    lastProgress_ = std::max(0.0, sampleTime / sampleRate_ + seekTime_);
+    return lastProgress_;
+  }
+  if (s == StreamerState::WaitingForData || s == StreamerState::WaitingForQueueStart) return -1.0;
+  return lastProgress_;
+}
+
+double AudioStreamer::bufferFillPercentage() { return double(buffersUsed_.load()) / double(kBuffersToStart); }
+
+bool AudioStreamer::isMeteringEnabled() {
+  std::lock_guard guard(lock_);
+  if (!audioQueue_) return false;
+  std::uint32_t on = 0;
+  std::uint32_t size = sizeof on;
+  return audioQueue_->getProperty(kAudioQueueProperty_EnableLevelMetering, &on, &size) == kAudioNoErr && on == 1;
+}
+
+void AudioStreamer::setMeteringEnabled(bool enabled) {
+  std::lock_guard guard(lock_);
+  if (!audioQueue_ || enabled == isMeteringEnabled()) return;
+  const std::uint32_t on = enabled ? 1 : 0;
+  audioQueue_->setProperty(kAudioQueueProperty_EnableLevelMetering, &on, sizeof on);
+}
+
+namespace {
+float levelOf(AudioQueue* queue, std::uint32_t channels, std::uint32_t channel, bool peak) {
+  std::vector<AudioQueueLevelMeterState> levels(channels);
+  std::uint32_t size = static_cast<std::uint32_t>(levels.size() * sizeof(AudioQueueLevelMeterState));
+  if (queue->getProperty(kAudioQueueProperty_CurrentLevelMeter, levels.data(), &size) != kAudioNoErr) return 0.0f;
+  if (size < (channel + 1) * sizeof(AudioQueueLevelMeterState)) return 0.0f;
+  return peak ? levels[channel].peakPower : levels[channel].averagePower;
+}
+}  // namespace
+
+float AudioStreamer::peakPowerForChannel(std::uint32_t channel) {
+  std::lock_guard guard(lock_);
+  if (!isMeteringEnabled() || channel >= numberOfChannels_) return 0.0f;
+  return levelOf(audioQueue_.get(), numberOfChannels_, channel, true);
+}
+
+float AudioStreamer::averagePowerForChannel(std::uint32_t channel) {
+  std::lock_guard guard(lock_);
+  if (!isMeteringEnabled() || channel >= numberOfChannels_) return 0.0f;
+  return levelOf(audioQueue_.get(), numberOfChannels_, channel, false);
+}
+
+// ---- seeking ----
+
+void AudioStreamer::internalSeekToTime(double seconds) {
+  std::lock_guard guard(lock_);
+  const double bitRate = calculatedBitRate();
+  if (bitRate == 0.0 || fileLength_ <= 0) return;  // no format yet, or no length: dropped
+  if (!(seconds >= 0)) seconds = 0;
+
+  if (fileTypeHint_ == kPureFileType) {
+    pureSeekOffset(seconds);
+  } else {
+    const double length = duration();
+    if (!(length > 0)) return;
+    std::int64_t offset = dataOffset_ + static_cast<std::int64_t>(seconds / length * double(fileLength_ - dataOffset_));
+    offset = std::min<std::int64_t>(offset, fileLength_ - 2 * static_cast<std::int64_t>(packetBufferSize_));
+    seekByteOffset_ = std::max<std::int64_t>(offset, 0);
+    seekTime_ = seconds;
+    if (packetDuration_ > 0 && bitRate > 0 && audioFileStream_) {
+      const auto packet = static_cast<std::int64_t>(std::floor(seconds / packetDuration_));
+      std::int64_t packetOffset = 0;
+      std::uint32_t flags = 0;
+      if (audioFileStream_->seek(packet, &packetOffset, &flags) == kAudioNoErr &&
+          !(flags & kAudioFileStreamSeekFlag_OffsetIsEstimated)) {
+        seekTime_ -= double(seekByteOffset_ - dataOffset_ - packetOffset) * 8.0 / bitRate;
+        seekByteOffset_ = packetOffset + dataOffset_;
+      }
+    }
+  }
+
+  // A seek opens the stream anew: a pending reconnection is answered by it.
+  reConnect_ = false;
+  reconnectTimes_ = 0;
+  closeReadStream();
+  togglePause();
+  setState(StreamerState::Stopping);
+  stopReason_ = StopReason::Temporary;
+  if (audioQueue_) {
+    err_ = audioQueue_->stop(true);
+    if (err_) {
+      failWithErrorCode(StreamerError::AudioQueueStopFailed);
+      return;
+    }
+  }
+  openReadStream();
+  fadein();
+}
+
+}  // namespace tonvera

@@ -1,0 +1,188 @@
+// AudioStreamer's internal thread: its loop, the data-stall watchdog, reconnection and clean-up.
+#include <thread>
+
+#include "audio/audiostreamer.h"
+#include "platform/serialqueue.h"
+
+namespace tonvera {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+// Pause before the n-th reopen in a row: n x this (the first comes at once).
+constexpr auto kReconnectBackoff = std::chrono::milliseconds(250);
+}  // namespace
+
+void AudioStreamer::startInternal() {
+  setCurrentThreadName("InternalThread");
+  internalThreadId_ = std::this_thread::get_id();
+  {
+    std::lock_guard guard(lock_);
+    if (state_ != StreamerState::StartingThread) {
+      // A stop came before the thread ran.
+      setState(StreamerState::Idle);
+      return;
+    }
+    internalRunLoop_ = &RunLoop::current();
+  }
+  {
+    std::lock_guard buffers(queueBuffersMutex_);
+    inuse_.fill(false);
+    buffersUsed_ = 0;
+  }
+
+  bool opened = false;
+  for (int attempt = 0; attempt < kOpenTries && !opened; ++attempt) opened = openReadStream();
+
+  while (opened) {
+    const bool ranAtAll = RunLoop::current().runInMode(kRunLoopSeconds) != RunLoop::Result::Finished;
+    if (state() == StreamerState::Stopped) break;
+
+    if (bufferMismatch_.exchange(false)) failWithErrorCode(StreamerError::AudioQueueBufferMismatch);
+
+    // Data-stall watchdog: nothing from the network for too long re-requests the stream from the
+    // position heard. Files are read without the network and never stall.
+    if (!isfile_) {
+      const auto now = Clock::now();
+      bool stalled = false;
+      {
+        std::lock_guard guard(lock_);
+        if (!lastRecivedTime_) {
+          lastRecivedTime_ = now;  // starts the clock
+        } else if (now - *lastRecivedTime_ > std::chrono::duration<double>(kDataStallSeconds)) {
+          stalled = true;
+          lastRecivedTime_ = now;
+        }
+      }
+      if (stalled) {
+        progress();  // brings lastProgress_ up to what was heard
+        std::lock_guard guard(lock_);
+        seekToTime(lastProgress_);
+      }
+    }
+
+    {
+      std::lock_guard guard(lock_);
+      if (seekWasRequested_) {
+        internalSeekToTime(requestedSeekTime_);
+        seekWasRequested_ = false;
+      }
+    }
+
+    // Underrun: the queue ran dry while playing; hold it until enough buffers are queued again.
+    {
+      std::lock_guard guard(lock_);
+      if (buffersUsed_ == 0 && state_ == StreamerState::Playing && audioQueue_) {
+        err_ = audioQueue_->pause();
+        if (err_) {
+          failWithErrorCode(StreamerError::AudioQueuePauseFailed);
+          internalRunLoop_ = nullptr;
+          return;
+        }
+        setState(StreamerState::Buffering);
+      }
+    }
+
+    {
+      std::lock_guard guard(lock_);
+      if (!reConnect_ || isfile_) {
+        // nothing to reopen
+      } else if (reconnectTimes_ >= kOpenTries) {
+        // The stream could not be had again: the track ends with the network's error.
+        reConnect_ = false;
+        failWithErrorCode(StreamerError::NetworkConnectionFailed);
+        break;
+      } else if (Clock::now() >= nextReconnectAt_) {
+        reconnect();
+      }
+    }
+
+    if (!ranAtAll || runLoopShouldExit()) break;
+  }
+  cleanUp();
+}
+
+void AudioStreamer::closeReadStream() {
+  std::lock_guard guard(lock_);
+  if (!stream_) return;
+  stream_->unscheduleFromRunLoop();
+  stream_->setClient(nullptr);
+  stream_->close();
+  stream_.reset();
+}
+
+// One reopen of the stream after it was lost, under lock_. The player stays in a waiting state
+// meanwhile (never Idle, which tells the caller that the track is over). With a known length the
+// new request continues at the first byte not yet read, and the parser goes on as if nothing had
+// happened; without one it starts from the beginning with a new parser.
+void AudioStreamer::reconnect() {
+  std::lock_guard guard(lock_);
+  if (reconnectTimes_ == 0 && state_ == StreamerState::Playing) {
+    pause();
+    resumeAfterReconnect_ = true;
+  }
+  closeReadStream();
+  const bool continuing = fileLength_ > 0 && seekByteOffset_ > 0;
+  if (!continuing) {
+    if (audioFileStream_ && audioFileStream_->close() != kAudioNoErr) {
+      failWithErrorCode(StreamerError::FileStreamCloseFailed);
+    }
+    audioFileStream_.reset();
+    httpHeaders_.clear();
+    seekByteOffset_ = 0;
+  }
+  const StreamerState before = state_;
+  continuingStream_ = true;
+  const bool opened = openReadStream();
+  continuingStream_ = false;
+  if (!opened) {
+    ++reconnectTimes_;
+    nextReconnectAt_ = Clock::now() + reconnectTimes_ * kReconnectBackoff;
+    return;
+  }
+  reConnect_ = false;
+  // openReadStream() announced WaitingForData; with audio already queued the player goes back to
+  // where it was: paused, or playing again when the loss interrupted playback.
+  if (audioQueue_ && before != StreamerState::WaitingForData) {
+    if (before == StreamerState::Buffering) {
+      setState(StreamerState::Buffering);
+    } else {
+      setState(StreamerState::Paused);
+      if (resumeAfterReconnect_) pause();
+    }
+  }
+  resumeAfterReconnect_ = false;
+}
+
+void AudioStreamer::cleanUp() {
+  std::unique_ptr<AudioQueue> queue;
+  {
+    std::lock_guard guard(lock_);
+    closeReadStream();
+    if (audioFileStream_) {
+      if (audioFileStream_->close() != kAudioNoErr) failWithErrorCode(StreamerError::FileStreamCloseFailed);
+      audioFileStream_.reset();
+    }
+    queue = std::move(audioQueue_);
+  }
+  // Disposing waits for the queue's thread, whose listener takes lock_: done without it. The
+  // buffers go with the queue.
+  if (queue && queue->dispose() != kAudioNoErr) failWithErrorCode(StreamerError::AudioQueueDisposeFailed);
+  queue.reset();
+  {
+    std::lock_guard buffers(queueBuffersMutex_);
+    inuse_.fill(false);
+    buffersUsed_ = 0;
+  }
+  std::lock_guard guard(lock_);
+  audioQueueBuffer_.fill(nullptr);
+  httpHeaders_.clear();
+  bytesFilled_ = 0;
+  packetsFilled_ = 0;
+  seekByteOffset_ = 0;
+  packetBufferSize_ = 0;
+  fillBufferIndex_ = 0;
+  internalRunLoop_ = nullptr;
+  setState(StreamerState::Idle);
+}
+
+}  // namespace tonvera

@@ -1,0 +1,87 @@
+// tonvera-cli play [--seek SECONDS] [--stop-after SECONDS] URL: plays one stream headless through
+// the sink named by TONVERA_AUDIO_SINK, printing "state NAME" for every state notification.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "audio/audiostreamer.h"
+#include "command.h"
+#include "platform/mainqueue.h"
+#include "platform/notificationcenter.h"
+
+namespace {
+
+std::optional<double> parseSeconds(const std::string& text) {
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !(v >= 0)) return std::nullopt;
+  return v;
+}
+
+int usage() {
+  std::fprintf(stderr, "usage: tonvera-cli play [--seek SECONDS] [--stop-after SECONDS] URL\n");
+  return 2;
+}
+
+int runPlay(const tonvera::cli::Args& args) {
+  std::optional<double> seek;
+  std::optional<double> stopAfter;
+  std::string url;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if ((a == "--seek" || a == "--stop-after") && i + 1 < args.size()) {
+      const auto v = parseSeconds(args[++i]);
+      if (!v) return usage();
+      (a == "--seek" ? seek : stopAfter) = v;
+    } else if (!a.empty() && a[0] == '-') {
+      return usage();
+    } else if (url.empty()) {
+      url = a;
+    } else {
+      return usage();
+    }
+  }
+  if (url.empty()) return usage();
+
+  tonvera::AudioStreamer player(url);
+  bool started = false;
+  bool finished = false;
+  tonvera::ScopedObserver observer(
+      tonvera::NotificationCenter::defaultCenter(), tonvera::kASStatusChangedNotification, &player,
+      [&](const tonvera::Notification&) {
+        const tonvera::StreamerState state = player.state();
+        std::printf("state %s\n", tonvera::streamerStateName(state));
+        std::fflush(stdout);
+        if (state == tonvera::StreamerState::Playing && seek) {
+          player.seekToTime(*seek);
+          seek.reset();
+        }
+        if (state == tonvera::StreamerState::Idle && started) finished = true;
+      });
+  started = true;
+  player.start();
+
+  const auto begin = std::chrono::steady_clock::now();
+  bool stopSent = false;
+  while (!finished) {
+    tonvera::runMainLoopUntil([&] { return finished; }, std::chrono::milliseconds(50));
+    if (stopAfter && !stopSent &&
+        std::chrono::steady_clock::now() - begin >= std::chrono::duration<double>(*stopAfter)) {
+      stopSent = true;
+      player.stop();
+    }
+  }
+  const auto code = static_cast<std::int32_t>(player.errorCode());
+  if (code != 0) {
+    std::printf("error %d %s\n", code, tonvera::AudioStreamer::stringForErrorCode(code).c_str());
+    return 1;
+  }
+  return 0;
+}
+
+const tonvera::cli::CliCommand kPlay{"play", "[--seek SECONDS] [--stop-after SECONDS] URL",
+                                     "play a stream through TONVERA_AUDIO_SINK, printing its states", runPlay};
+
+}  // namespace
