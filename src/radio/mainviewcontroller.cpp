@@ -63,7 +63,8 @@ MainViewController::MainViewController(MainPage& page, Options options)
       options_(std::move(options)),
       context_(std::make_unique<QObject>()),
       retry_(options_.queueRetryInitial, options_.queueRetryMaximum),
-      alive_(std::make_shared<bool>(true)) {}
+      alive_(std::make_shared<bool>(true)),
+      q_(std::make_unique<SerialQueue>(kQueueLabel)) {}
 
 MainViewController::~MainViewController() {
   alive_.reset();
@@ -100,7 +101,6 @@ void MainViewController::awakeFromNib() {
 }
 
 void MainViewController::startWork() {
-  if (!q_) q_ = std::make_unique<SerialQueue>(kQueueLabel);
   auto& center = NotificationCenter::defaultCenter();
   // Posters are views and the application delegate on the main thread; a post from elsewhere is
   // carried over to the main thread rather than touching the controller there.
@@ -255,13 +255,13 @@ void MainViewController::refreshTracks(std::optional<PlayQueue::TrackIds> tracks
 
 void MainViewController::nextTrack(const Sender& sender) {
   log("%s", sender.describe().c_str());
-  if (hooks_.advanceRequested) hooks_.advanceRequested(sender);
   // The skip guard is for repeated presses of a control. Reasons from the program (track ended,
   // media keys, filters) always pass, and so does a queue replacement: a channel the listener just
   // chose must start.
   const auto t = now();
   if (sender.kind == Sender::Kind::Control && lastClickDate_ && t - *lastClickDate_ < options_.skipGuard) return;
   lastClickDate_ = t;
+  if (hooks_.advanceRequested) hooks_.advanceRequested(sender);
 
   if (queue_.advance(sender.kind != Sender::Kind::None) == PlayQueue::Step::UsedUp) {
     queueUsedUp();

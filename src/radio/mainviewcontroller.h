@@ -108,7 +108,7 @@ class MainViewController {
   struct Hooks {
     std::function<void(const PlistValue& station)> channelChosen;  // the window title was set
     std::function<void(const std::shared_ptr<TNSong>& song)> trackShown;  // labels set, player starting
-    std::function<void(const Sender& sender)> advanceRequested;  // every nextTrack call
+    std::function<void(const Sender& sender)> advanceRequested;  // every advance the guard let through
     std::function<void(int state)> playerStateChanged;           // current player's notifications
     std::function<void()> configControl;                         // the delayed control set-up
   };
@@ -123,7 +123,7 @@ class MainViewController {
 
   // Page loaded: index 0, then startWork.
   void awakeFromNib();
-  // Creates the request queue, observes "STATIONChanged" and "PlayBackChanged", starts the stored
+  // Observes "STATIONChanged" and "PlayBackChanged", starts the stored
   // (or default) channel, and schedules configControl.
   void startWork();
 

@@ -24,7 +24,7 @@ void MainViewController::createStreamer() {
   progressUpdateTimer_->start();
   RadioPlayer* player = streamer_.get();
   streamerObserver_ = ScopedObserver(
-      NotificationCenter::defaultCenter(), kASStatusChangedNotification, player->notificationSender(),
+      NotificationCenter::defaultCenter(), kPlayerStatusChangedNotification, player->notificationSender(),
       [this, player](const Notification&) {
         auto handle = [this, player] {
           if (streamer_.get() == player) playbackStateChanged();

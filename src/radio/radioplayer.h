@@ -17,7 +17,7 @@
 namespace tonvera {
 
 // The notification a player posts on every state change.
-inline constexpr const char* kASStatusChangedNotification = "ASStatusChangedNotification";
+inline constexpr const char* kPlayerStatusChangedNotification = "ASStatusChangedNotification";
 
 class RadioPlayer {
  public:

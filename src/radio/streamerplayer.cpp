@@ -1,13 +1,48 @@
-// Until the stream player is available here, no track URL can be played: every track is moved on
-// like a stream that failed.
+// The radio's players: the stream player for HTTP URLs. File URLs need the local-file player.
+#include <memory>
+
+#include "audio/audiostreamer.h"
 #include "platform/log.h"
 #include "radio/radioplayer.h"
 
 namespace tonvera {
 
+namespace {
+
+class StreamerPlayer final : public RadioPlayer {
+ public:
+  explicit StreamerPlayer(std::unique_ptr<AudioStreamer> player) : player_(std::move(player)) {}
+
+  void start() override { player_->start(); }
+  void stop() override { player_->stop(); }
+  void pause() override { player_->pause(); }
+  void seekToTime(double seconds) override { player_->seekToTime(seconds); }
+
+  int state() const override { return static_cast<int>(player_->state()); }
+  bool isWaiting() const override { return player_->isWaiting(); }
+  bool isPlaying() const override { return player_->isPlaying(); }
+  bool isIdle() const override { return player_->isIdle(); }
+  bool isPaused() const override { return player_->isPaused(); }
+
+  std::uint32_t bitRate() const override { return player_->bitRate(); }
+  double progress() const override { return player_->progress(); }
+  double duration() const override { return player_->duration(); }
+
+  const void* notificationSender() const override { return player_.get(); }
+
+ private:
+  // The player's read-outs take its lock and are not const; the adapter's are.
+  std::unique_ptr<AudioStreamer> player_;
+};
+
+}  // namespace
+
 std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url) {
-  log("no player available for %s", url.c_str());
-  return nullptr;
+  if (isFileUrl(url)) {
+    log("no local-file player for %s", url.c_str());
+    return nullptr;
+  }
+  return std::make_unique<StreamerPlayer>(std::make_unique<AudioStreamer>(url));
 }
 
 }  // namespace tonvera

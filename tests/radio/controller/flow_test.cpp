@@ -1,0 +1,423 @@
+// The radio's flow end to end on loopback: a scripted service, the real stream player on the null
+// sink (paced in real time, so tracks stay playing), the real taste store and settings store in a
+// temporary HOME.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <cstdlib>
+
+#include "platform/notificationcenter.h"
+#include "platform/userdefaults.h"
+#include "radio/mainviewcontroller.h"
+#include "radio/progresstexts.h"
+#include "radio/tnsong.h"
+#include "recordingpage.h"
+#include "scripted_service.h"
+#include "taste/tnartist.h"
+#include "taste/tnmanager.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+using test::ScriptedTrack;
+using namespace std::chrono_literals;
+using Audio = ScriptedTrack::Audio;
+
+PlistValue channel(const std::string& id, const std::string& name) {
+  return PlistValue(PlistValue::Dict{{"id", PlistValue(id)}, {"name", PlistValue(name)}});
+}
+
+PlistValue userInfo(const std::string& key, PlistValue value) {
+  return PlistValue(PlistValue::Dict{{key, std::move(value)}});
+}
+
+class ControllerFlow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
+    service.start();
+  }
+
+  void TearDown() override { controller.reset(); }
+
+  // A controller with fast time-outs and the test's clock.
+  MainViewController& make(MainViewController::Options options = fastOptions()) {
+    if (!realClock) options.now = [this] { return clock; };
+    controller = std::make_unique<MainViewController>(page, std::move(options));
+    MainViewController::Hooks hooks;
+    hooks.advanceRequested = [this](const Sender& s) {
+      advances.push_back(s.describe());
+      indexAtAdvance.push_back(controller->queue().index());
+    };
+    hooks.playerStateChanged = [this](int state) { states.push_back(state); };
+    controller->setHooks(std::move(hooks));
+    return *controller;
+  }
+
+  static MainViewController::Options fastOptions() {
+    MainViewController::Options o;
+    o.waitingGiveUp = 400ms;
+    o.queueRetryInitial = 100ms;
+    o.queueRetryMaximum = 400ms;
+    return o;
+  }
+
+  void addTracks(std::initializer_list<ScriptedTrack> list) {
+    for (const auto& t : list) service.addTrack(t);
+  }
+
+  // Plays channel `id` with `tracks` (long tracks named after their ids unless added before).
+  void startChannel(const std::string& id, std::vector<std::string> tracks) {
+    service.setChannel(id, tracks);
+    UserDefaults::standard().set(kSelectStationKey, channel(id, "频道" + id));
+    if (!controller) make();
+    controller->awakeFromNib();
+  }
+
+  std::string currentId() const {
+    return controller->curSong() ? controller->curSong()->trackId().value_or("") : "";
+  }
+
+  // The track `id` is current and its player plays.
+  bool playing(const std::string& id) const {
+    return currentId() == id && controller->streamer() && controller->streamer()->isPlaying();
+  }
+  bool waitPlaying(const std::string& id) {
+    return test::waitFor([&] { return playing(id); });
+  }
+
+  static ScriptedTrack longTrack(const std::string& id, const std::string& name = "", const std::string& artist = "歌手") {
+    ScriptedTrack t;
+    t.id = id;
+    t.name = name.empty() ? "歌曲" + id : name;
+    t.artist = artist;
+    t.audio = Audio::Long;
+    return t;
+  }
+
+  test::TempHome home;
+  test::ScriptedService service;
+  test::RecordingPage page;
+  MainViewController::Clock::time_point clock = MainViewController::Clock::now();
+  bool realClock = false;  // the controller reads the steady clock instead of `clock`
+  std::unique_ptr<MainViewController> controller;
+  std::vector<std::string> advances;
+  std::vector<std::int64_t> indexAtAdvance;
+  std::vector<int> states;
+};
+
+TEST_F(ControllerFlow, FirstStartPlaysTheDefaultChannelAndStoresIt) {
+  service.setChannel("all", {"a"});
+  addTracks({longTrack("a", "晴天", "周杰伦")});
+  make().awakeFromNib();
+  ASSERT_TRUE(waitPlaying("a"));
+  EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--全部");
+  EXPECT_EQ(service.count("/radios/all/play.json"), 1);
+  const auto stored = UserDefaults::standard().dictionaryForKey(kSelectStationKey);
+  EXPECT_EQ(stored.at("id").toString(), "all");
+  EXPECT_EQ(stored.at("name").toString(), "全部");
+  EXPECT_EQ(page.trackName, "晴天");
+  EXPECT_EQ(page.artist, "周杰伦 ");
+  EXPECT_EQ(page.album, "专辑");
+  EXPECT_EQ(page.playButtonOn, false);
+  // The progress tick shows the position of a 20 s track.
+  ASSERT_TRUE(test::waitFor([&] {
+    const double d = controller->streamer()->duration();
+    return d > 19 && page.readout.size() > 6 && page.readout.substr(page.readout.size() - 7) == readoutText(0, d).substr(4);
+  }));
+  EXPECT_EQ(page.position.size(), 5u);
+  EXPECT_EQ(page.position.substr(0, 3), "00:");
+}
+
+TEST_F(ControllerFlow, SkipGuardHoldsBackRepeatedButtonPressesButNeverMediaKeys) {
+  for (const char* id : {"a", "b", "c", "d", "e", "f"}) service.addTrack(longTrack(id));
+  startChannel("c1", {"a", "b", "c", "d", "e", "f"});
+  ASSERT_TRUE(waitPlaying("a"));
+  auto& c = *controller;
+
+  clock += 5s;  // well after the advance that started the queue
+  c.nextTrack(Sender::control());
+  EXPECT_EQ(c.queue().index(), 1);
+  clock += 999ms;
+  c.nextTrack(Sender::control());  // within 1 s of the accepted press: ignored
+  EXPECT_EQ(c.queue().index(), 1);
+  clock += 2ms;
+  c.nextTrack(Sender::control());
+  EXPECT_EQ(c.queue().index(), 2);
+  ASSERT_TRUE(waitPlaying("c"));
+
+  // Media keys arrive as "PlayBackChanged" and pass the guard every time.
+  auto& center = NotificationCenter::defaultCenter();
+  center.post(kPlayBackChangedNotification, nullptr, userInfo("state", PlistValue(3)));
+  center.post(kPlayBackChangedNotification, nullptr, userInfo("state", PlistValue(3)));
+  EXPECT_EQ(c.queue().index(), 4);
+  ASSERT_TRUE(waitPlaying("e"));
+  EXPECT_EQ(advances.back(), "系统消息");
+  // Play/pause through the media key.
+  center.post(kPlayBackChangedNotification, nullptr, userInfo("state", PlistValue(2)));
+  ASSERT_TRUE(test::waitFor([&] { return c.streamer() && c.streamer()->isPaused(); }));
+  EXPECT_EQ(page.playButtonOn, true);
+  center.post(kPlayBackChangedNotification, nullptr, userInfo("state", PlistValue(2)));
+  ASSERT_TRUE(waitPlaying("e"));
+  // A media-key previous goes back one.
+  center.post(kPlayBackChangedNotification, nullptr, userInfo("state", PlistValue(1)));
+  ASSERT_TRUE(waitPlaying("d"));
+}
+
+TEST_F(ControllerFlow, NewQueueStartsEvenRightAfterAButtonPress) {
+  for (const char* id : {"a", "b", "x", "y"}) service.addTrack(longTrack(id));
+  startChannel("c1", {"a", "b"});
+  ASSERT_TRUE(waitPlaying("a"));
+  clock += 5s;
+  controller->nextTrack(Sender::control());  // accepted at `clock`
+  ASSERT_EQ(controller->queue().index(), 1);
+  PlistValue::Array ids{PlistValue("x"), PlistValue("y")};
+  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr, userInfo("4", PlistValue(ids)));
+  ASSERT_TRUE(waitPlaying("x"));
+  EXPECT_EQ(controller->queue().index(), 0);
+  EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"x", "y"}));
+}
+
+TEST_F(ControllerFlow, FilteredFirstTrackTakesTheIndexToMinusOneThenZero) {
+  UserDefaults::standard().set(kEnplayKey, true);
+  addTracks({longTrack("en", "Hello", "Adele"), longTrack("zh", "晴天", "周杰伦")});
+  startChannel("c1", {"en", "zh"});
+  ASSERT_TRUE(waitPlaying("zh"));
+  ASSERT_GE(advances.size(), 2u);
+  EXPECT_EQ(advances[0], "(null)");  // the queue replacement
+  EXPECT_EQ(advances[1], "老外的歌曲||song is hate");
+  EXPECT_EQ(indexAtAdvance[1], -1);
+  EXPECT_EQ(controller->queue().index(), 0);
+  EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"zh"}));
+  EXPECT_EQ(service.countPrefix("/audio/en"), 0);
+}
+
+TEST_F(ControllerFlow, EnglishFilterSparesExemptActsWhoseTitlesAreNotEnglish) {
+  UserDefaults::standard().set(kEnplayKey, true);
+  addTracks({longTrack("en", "Someone Like You", "Adele"), longTrack("she", "中国话", "S.H.E"),
+             longTrack("she2", "Super Star", "S.H.E"), longTrack("mix", "Love", "周杰伦"),
+             longTrack("zh", "温柔", "Mayday")});
+  startChannel("c1", {"en", "she", "she2", "mix", "zh"});
+  ASSERT_TRUE(waitPlaying("she"));
+  controller->nextTrack(Sender::reason(skipreason::kMediaKey));
+  ASSERT_TRUE(waitPlaying("zh"));
+  EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"she", "zh"}));
+
+  // With the setting off nothing is filtered.
+  UserDefaults::standard().set(kEnplayKey, false);
+  service.setChannel("c2", {"en"});
+  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr, userInfo("0", channel("c2", "二")));
+  ASSERT_TRUE(waitPlaying("en"));
+}
+
+TEST_F(ControllerFlow, DislikedTracksAreSkippedOnAnyChannel) {
+  addTracks({longTrack("x"), longTrack("y"), longTrack("z")});
+  make();
+  auto hated = TNSong::create();
+  hated->setInfo(Record{{"id", PlistValue("x")}, {"name", PlistValue("歌曲x")}});
+  TNManager::sharedManager().hateSong(hated, true);
+  startChannel("c1", {"x", "y"});
+  ASSERT_TRUE(waitPlaying("y"));
+  EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"y"}));
+
+  service.setPrivateTracks({"x", "z"});
+  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr, userInfo("6", PlistValue("")));
+  ASSERT_TRUE(waitPlaying("z"));
+  EXPECT_EQ(service.countPrefix("/audio/x"), 0);
+  EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey).at("name").toString(), "私人电台");
+  EXPECT_EQ(controller->station()->find("id")->toString(), "c1");  // the channel is left as it was
+}
+
+TEST_F(ControllerFlow, PreviousFromTheFirstTrackPlaysTheSecond) {
+  addTracks({longTrack("a"), longTrack("b"), longTrack("c")});
+  startChannel("c1", {"a", "b", "c"});
+  ASSERT_TRUE(waitPlaying("a"));
+  clock += 5s;
+  controller->preTrack(Sender::control());
+  ASSERT_TRUE(waitPlaying("b"));
+  EXPECT_EQ(controller->queue().index(), 1);
+}
+
+TEST_F(ControllerFlow, InsertedTrackPlaysNextAndTheEntryAfterItIsPassedOver) {
+  addTracks({longTrack("a"), longTrack("b"), longTrack("c"), longTrack("d"), longTrack("x")});
+  startChannel("c1", {"a", "b", "c", "d"});
+  ASSERT_TRUE(waitPlaying("a"));
+  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
+                                           userInfo("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}})));
+  ASSERT_TRUE(waitPlaying("x"));
+  EXPECT_EQ(controller->queue().index(), 1);
+  EXPECT_EQ(advances.back(), "insert track");
+  controller->nextTrack(Sender::reason(skipreason::kMediaKey));
+  ASSERT_TRUE(waitPlaying("c"));
+  EXPECT_EQ(service.countPrefix("/tracks/b/"), 0);
+}
+
+TEST_F(ControllerFlow, UnknownStationKeysPlayTheChannelAgainFromAFreshList) {
+  addTracks({longTrack("a"), longTrack("b")});
+  startChannel("c1", {"a", "b"});
+  ASSERT_TRUE(waitPlaying("a"));
+  int requests = 1;
+  for (const char* key : {"2", "3", "5"}) {
+    controller->nextTrack(Sender::reason(skipreason::kMediaKey));
+    ASSERT_TRUE(waitPlaying("b")) << key;
+    NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr, userInfo(key, PlistValue(1)));
+    ++requests;
+    ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") == requests; })) << key;
+    ASSERT_TRUE(waitPlaying("a")) << key;
+    EXPECT_EQ(controller->queue().index(), 0);
+  }
+}
+
+TEST_F(ControllerFlow, QueueWithoutTracksIsAskedForAgainAfterAGrowingPause) {
+  const std::string replies[] = {"{\"tracks\":[]}", "{}", "not json", "[\"a\"]"};
+  for (const auto& reply : replies) {
+    SCOPED_TRACE(reply);
+    service.setChannelRaw("c1", reply);
+    const int before = service.count("/radios/c1/play.json");
+    const int more = controller ? 2 : 4;
+    if (!controller) {
+      UserDefaults::standard().set(kSelectStationKey, channel("c1", "一"));
+      make().awakeFromNib();
+    }
+    ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= before + more; }, 10s));
+  }
+  // Pauses between the requests: 100, 200, 400, 400 ms (from the last start of a series on).
+  std::vector<std::chrono::steady_clock::time_point> times;
+  for (const auto& r : service.requests()) {
+    if (r.path == "/radios/c1/play.json") times.push_back(r.at);
+  }
+  ASSERT_GE(times.size(), 5u);
+  const auto gap = [&](std::size_t i) { return times[i + 1] - times[i]; };
+  EXPECT_GE(gap(0), 90ms);
+  EXPECT_GE(gap(1), 180ms);
+  EXPECT_GE(gap(2), 360ms);
+  for (std::size_t i = 3; i + 1 < times.size(); ++i) EXPECT_GE(gap(i), 360ms);
+  EXPECT_GT(controller->queueRetries(), 4);
+
+  // A queue with tracks plays, and the pause starts small again.
+  service.addTrack(longTrack("a"));
+  service.setChannel("c1", {"a"});
+  ASSERT_TRUE(waitPlaying("a"));
+  EXPECT_EQ(controller->queueRetries(), 0);
+}
+
+TEST_F(ControllerFlow, LateLyricsAndPicturesOfAnEarlierTrackAreDropped) {
+  auto a = longTrack("a");
+  a.lrc = "[00:00.00]第一首的歌词";
+  a.lrcDelayMs = 1200;  // long after the skip below
+  auto b = longTrack("b");
+  b.lrc = "[00:00.00]第二首的歌词";
+  b.lrcDelayMs = 1800;  // after the first track's lyrics came
+  addTracks({a, b});
+  startChannel("c1", {"a", "b"});
+  ASSERT_TRUE(waitPlaying("a"));
+  auto first = controller->curSong();
+  controller->nextTrack(Sender::reason(skipreason::kMediaKey));
+  ASSERT_TRUE(test::waitFor([&] { return !page.lyricsShown.empty(); }));
+  ASSERT_EQ(page.lyricsShown.size(), 1u);
+  EXPECT_EQ(page.lyricsShown[0], std::optional<std::string>("[00:00.00]第二首的歌词"));
+  EXPECT_EQ(service.countPrefix("/lrc/a"), 1);
+
+  // A picture for the earlier track changes nothing; one for the current track is shown.
+  const auto pictures = page.pictures.size();
+  QImage image(4, 4, QImage::Format_RGB32);
+  controller->showAlbumeCover(image, first);
+  controller->showArtistImage(image, first);
+  EXPECT_EQ(page.pictures.size(), pictures);
+  controller->showArtistImage(image, controller->curSong());
+  ASSERT_EQ(page.pictures.size(), pictures + 1);
+  EXPECT_TRUE(page.pictures.back().artistSlot);
+}
+
+TEST_F(ControllerFlow, TrackWithoutStreamUrlIsSkipped) {
+  auto broken = longTrack("nourl");
+  broken.audio = Audio::NoUrl;
+  addTracks({broken, longTrack("a")});
+  startChannel("c1", {"nourl", "a"});
+  ASSERT_TRUE(waitPlaying("a"));
+  EXPECT_NE(std::find(advances.begin(), advances.end(), "track info error"), advances.end());
+  EXPECT_EQ(controller->queue().index(), 1);
+}
+
+TEST_F(ControllerFlow, TrackLookupFailureMovesOn) {
+  addTracks({longTrack("a")});
+  startChannel("c1", {"gone", "a"});  // /tracks/gone/play.json answers 404
+  ASSERT_TRUE(waitPlaying("a"));
+  EXPECT_EQ(advances.at(1), "track info error");
+}
+
+TEST_F(ControllerFlow, StreamFailureMovesOnToTheNextTrack) {
+  auto missing = longTrack("missing");
+  missing.audio = Audio::Missing;
+  addTracks({missing, longTrack("a")});
+  startChannel("c1", {"missing", "a"});
+  ASSERT_TRUE(waitPlaying("a"));
+  EXPECT_EQ(service.countPrefix("/audio/missing"), 1);
+  EXPECT_NE(std::find(advances.begin(), advances.end(), "playbackStateChanged"), advances.end());
+}
+
+TEST_F(ControllerFlow, PlayerWaitingTooLongIsGivenUp) {
+  auto stalled = longTrack("stall");
+  stalled.audio = Audio::Stall;
+  addTracks({stalled, longTrack("a")});
+  realClock = true;
+  startChannel("c1", {"stall", "a"});
+  ASSERT_TRUE(waitPlaying("a"));
+  EXPECT_NE(std::find(advances.begin(), advances.end(), "streamer waiting timeout"), advances.end());
+}
+
+TEST_F(ControllerFlow, PrivateChannelAsksWithEveryLikedId) {
+  addTracks({longTrack("p1")});
+  make();
+  auto& store = TNManager::sharedManager();
+  for (const char* id : {"s1", "s2"}) {
+    auto song = TNSong::create();
+    song->setInfo(Record{{"id", PlistValue(id)}});
+    store.likeSong(song, true);
+  }
+  store.likeArtist(TNArtist::create(Record{{"id", PlistValue("ar1")}, {"name", PlistValue("歌手")}}), true);
+  service.setPrivateTracks({"p1"});
+  UserDefaults::standard().set(kSelectStationKey, PlistValue(PlistValue::Dict{{"name", PlistValue("私人电台")}}));
+  controller->awakeFromNib();
+  ASSERT_TRUE(waitPlaying("p1"));
+  EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--私人电台");
+  const auto reqs = service.requests();
+  const auto post = std::find_if(reqs.begin(), reqs.end(), [](const auto& r) { return r.method == "POST"; });
+  ASSERT_NE(post, reqs.end());
+  EXPECT_EQ(post->path, "/radios/play");
+  EXPECT_EQ(post->body, "similar=1&id=s1,s2,ar1,");
+  EXPECT_EQ(post->contentType, "application/x-www-form-urlencoded");
+}
+
+TEST_F(ControllerFlow, SeekFromTheSliderAndTheReadoutColour) {
+  addTracks({longTrack("a")});
+  startChannel("c1", {"a"});
+  ASSERT_TRUE(waitPlaying("a"));
+  page.sliderEntered = true;
+  controller->sliderMoved();
+  EXPECT_EQ(page.readoutColor, 1);
+  page.sliderDown = true;
+  page.slider = 50;
+  controller->sliderMoved();
+  EXPECT_EQ(page.readoutColor, 2);
+  // While held, the readout shows where the drag is.
+  ASSERT_TRUE(test::waitFor([&] {
+    const double d = controller->streamer()->duration();
+    return page.readout == readoutText(50 * d / 100, d);
+  }));
+
+  page.sliderDown = false;
+  page.sliderSeek = true;
+  controller->sliderMoved();
+  page.sliderSeek = false;
+  EXPECT_EQ(page.readoutColor, 1);
+  EXPECT_DOUBLE_EQ(controller->slideValue(), 50);
+  // Back in Playing after the seek, the slider follows the player again, from about the middle.
+  ASSERT_TRUE(test::waitFor([&] { return controller->slideValue() == 0 && controller->streamer()->isPlaying(); }));
+  ASSERT_TRUE(test::waitFor([&] { return page.slider >= 48 && page.slider < 60; }));
+}
+
+}  // namespace
+}  // namespace tonvera

@@ -1,0 +1,193 @@
+#include "scripted_service.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/mainqueue.h"
+
+namespace tonvera::test {
+
+namespace {
+
+std::string readAll(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::string quoted(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string tracksReply(const std::vector<std::string>& ids) {
+  std::string out = "{\"tracks\":[";
+  for (std::size_t i = 0; i < ids.size(); ++i) out += (i ? "," : "") + quoted(ids[i]);
+  return out + "]}";
+}
+
+}  // namespace
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  return runMainLoopUntil(condition, timeout);
+}
+
+ScriptedService::ScriptedService()
+    : shortMp3_(readAll(TONVERA_TEST_MP3_SHORT)), longMp3_(readAll(TONVERA_TEST_MP3_LONG)) {
+  auto& http = server_.http();
+  http.Get(R"(/radios/([^/]+)/play\.json)", [this](const httplib::Request& req, httplib::Response& res) {
+    record(req);
+    std::lock_guard lock(mutex_);
+    auto it = channels_.find(req.matches[1]);
+    if (it == channels_.end()) {
+      res.status = 404;
+      return;
+    }
+    res.set_content(it->second, "application/json");
+  });
+  http.Post("/radios/play", [this](const httplib::Request& req, httplib::Response& res) {
+    record(req);
+    std::lock_guard lock(mutex_);
+    res.set_content(privateReply_, "application/json");
+  });
+  http.Get(R"(/tracks/([^/]+)/play\.json)", [this](const httplib::Request& req, httplib::Response& res) {
+    record(req);
+    std::lock_guard lock(mutex_);
+    auto it = tracks_.find(req.matches[1]);
+    if (it == tracks_.end()) {
+      res.status = 404;
+      return;
+    }
+    res.set_content(trackRecord(it->second), "application/json");
+  });
+  http.Get(R"(/audio/([^/]+)\.mp3)", [this](const httplib::Request& req, httplib::Response& res) {
+    record(req);
+    ScriptedTrack::Audio audio;
+    {
+      std::lock_guard lock(mutex_);
+      auto it = tracks_.find(req.matches[1]);
+      audio = it == tracks_.end() ? ScriptedTrack::Audio::Missing : it->second.audio;
+    }
+    switch (audio) {
+      case ScriptedTrack::Audio::Short:
+        res.set_content(shortMp3_, "audio/mpeg");
+        break;
+      case ScriptedTrack::Audio::Long:
+        res.set_content(longMp3_, "audio/mpeg");
+        break;
+      case ScriptedTrack::Audio::Stall:
+        // Headers, then no byte at all until the server goes away.
+        res.set_content_provider(longMp3_.size(), "audio/mpeg", [this](size_t, size_t, httplib::DataSink&) {
+          std::unique_lock lock(mutex_);
+          stopped_.wait_for(lock, std::chrono::seconds(30), [this] { return stopping_; });
+          return false;
+        });
+        break;
+      default:
+        res.status = 404;
+        break;
+    }
+  });
+  http.Get(R"(/lrc/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
+    record(req);
+    std::optional<std::string> text;
+    int delay = 0;
+    {
+      std::lock_guard lock(mutex_);
+      auto it = tracks_.find(req.matches[1]);
+      if (it != tracks_.end()) {
+        text = it->second.lrc;
+        delay = it->second.lrcDelayMs;
+      }
+    }
+    if (delay > 0) {
+      std::unique_lock lock(mutex_);
+      stopped_.wait_for(lock, std::chrono::milliseconds(delay), [this] { return stopping_; });
+    }
+    if (!text) {
+      res.status = 404;
+      return;
+    }
+    res.set_content(*text, "text/plain; charset=utf-8");
+  });
+  // Pictures: none (the lookups deliver nothing).
+  http.Get(R"(/(albums|artists)/.*)", [this](const httplib::Request& req, httplib::Response& res) {
+    record(req);
+    res.status = 404;
+  });
+}
+
+ScriptedService::~ScriptedService() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  stopped_.notify_all();
+  server_.stop();
+}
+
+void ScriptedService::start() {
+  server_.start();
+  setenv("TONVERA_SERVICE_URL", server_.url().c_str(), 1);
+}
+
+void ScriptedService::record(const httplib::Request& req) {
+  std::lock_guard lock(mutex_);
+  log_.push_back({req.method, req.path, req.body, req.get_header_value("Content-Type"), std::chrono::steady_clock::now()});
+}
+
+std::string ScriptedService::trackRecord(const ScriptedTrack& t) const {
+  std::string out = "{\"id\":" + quoted(t.id) + ",\"name\":" + quoted(t.name);
+  out += ",\"artist\":[{\"id\":" + quoted("ar" + t.id) + ",\"name\":" + quoted(t.artist) + "}]";
+  out += ",\"album\":{\"id\":" + quoted("album" + t.id) + ",\"name\":" + quoted(t.album) + "}";
+  if (t.audio != ScriptedTrack::Audio::NoUrl) out += ",\"url\":[" + quoted(server_.url("/audio/" + t.id + ".mp3")) + "]";
+  out += ",\"lrc\":[[\"x\",\"y\"," + quoted(server_.url("/lrc/" + t.id)) + "]]}";
+  return out;
+}
+
+void ScriptedService::addTrack(ScriptedTrack track) {
+  std::lock_guard lock(mutex_);
+  tracks_[track.id] = std::move(track);
+}
+
+void ScriptedService::setChannel(const std::string& id, std::vector<std::string> tracks) {
+  setChannelRaw(id, tracksReply(tracks));
+}
+
+void ScriptedService::setChannelRaw(const std::string& id, std::string raw) {
+  std::lock_guard lock(mutex_);
+  channels_[id] = std::move(raw);
+}
+
+void ScriptedService::setPrivateTracks(std::vector<std::string> tracks) {
+  std::lock_guard lock(mutex_);
+  privateReply_ = tracksReply(tracks);
+}
+
+std::vector<LoggedRequest> ScriptedService::requests() const {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+int ScriptedService::count(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  int n = 0;
+  for (const auto& r : log_) n += r.path == path;
+  return n;
+}
+
+int ScriptedService::countPrefix(const std::string& prefix) const {
+  std::lock_guard lock(mutex_);
+  int n = 0;
+  for (const auto& r : log_) n += r.path.rfind(prefix, 0) == 0;
+  return n;
+}
+
+}  // namespace tonvera::test

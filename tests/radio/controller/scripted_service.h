@@ -1,0 +1,76 @@
+// A scripted music service on 127.0.0.1 for the controller's tests: channel queues, the private
+// channel, track records, MP3 streams (made at build time by ffmpeg), lyrics. Every request is
+// logged with its time. Replies can be changed while the server runs.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "test_server.h"
+
+namespace tonvera::test {
+
+struct ScriptedTrack {
+  std::string id;
+  std::string name;
+  std::string artist;
+  std::string album = "专辑";
+  enum class Audio { Short, Long, Missing, Stall, NoUrl } audio = Audio::Short;
+  std::optional<std::string> lrc;  // LRC text served at /lrc/<id>
+  int lrcDelayMs = 0;
+};
+
+struct LoggedRequest {
+  std::string method;
+  std::string path;
+  std::string body;
+  std::string contentType;
+  std::chrono::steady_clock::time_point at;
+};
+
+class ScriptedService {
+ public:
+  ScriptedService();
+  ~ScriptedService();
+
+  // Sets TONVERA_SERVICE_URL to this server.
+  void start();
+  std::string url(const std::string& path = "") const { return server_.url(path); }
+
+  void addTrack(ScriptedTrack track);
+  // A channel's queue; `raw` replaces the JSON reply text (for example "[]" or "not json").
+  void setChannel(const std::string& id, std::vector<std::string> tracks);
+  void setChannelRaw(const std::string& id, std::string raw);
+  void setPrivateTracks(std::vector<std::string> tracks);
+
+  std::vector<LoggedRequest> requests() const;
+  int count(const std::string& path) const;
+  // Requests whose path starts with `prefix`.
+  int countPrefix(const std::string& prefix) const;
+
+ private:
+  std::string trackRecord(const ScriptedTrack& t) const;
+  void record(const httplib::Request& req);
+
+  TestServer server_;
+  mutable std::mutex mutex_;
+  // guarded by mutex_
+  std::map<std::string, ScriptedTrack> tracks_;
+  std::map<std::string, std::string> channels_;  // id -> reply text
+  std::string privateReply_ = "{\"tracks\":[]}";
+  std::vector<LoggedRequest> log_;
+  bool stopping_ = false;
+  std::condition_variable stopped_;
+  // immutable after construction
+  std::string shortMp3_, longMp3_;
+};
+
+// Runs the main loop until `condition` holds; false after `timeout`.
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(15));
+
+}  // namespace tonvera::test
