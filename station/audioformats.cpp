@@ -1,0 +1,123 @@
+#include "station/audioformats.h"
+
+#include <array>
+#include <cctype>
+#include <fstream>
+
+namespace tonvera::station {
+
+namespace {
+
+struct FormatRow {
+  AudioFormat format;
+  const char* extension;
+  const char* contentType;
+};
+
+constexpr std::array<FormatRow, 7> kFormats{{
+    {AudioFormat::Mp3, "mp3", "audio/mpeg"},
+    {AudioFormat::Aac, "aac", "audio/aac"},
+    {AudioFormat::M4a, "m4a", "audio/mp4"},
+    {AudioFormat::Wav, "wav", "audio/wav"},
+    {AudioFormat::Aiff, "aiff", "audio/aiff"},
+    {AudioFormat::Caf, "caf", "audio/x-caf"},
+    {AudioFormat::Pure, "pur", "audio/x-pur"},
+}};
+
+const FormatRow& rowOf(AudioFormat format) {
+  for (const auto& row : kFormats)
+    if (row.format == format) return row;
+  return kFormats[0];
+}
+
+constexpr std::array<int, 13> kAdtsRates{96000, 88200, 64000, 48000, 44100, 32000, 24000,
+                                         22050, 16000, 12000, 11025, 8000,  7350};
+
+}  // namespace
+
+std::optional<AudioFormat> formatForFileName(std::string_view fileName) {
+  auto dot = fileName.rfind('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  std::string ext;
+  for (char c : fileName.substr(dot + 1)) ext += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == "aif" || ext == "aifc") ext = "aiff";
+  if (ext == "mp4") ext = "m4a";
+  for (const auto& row : kFormats)
+    if (ext == row.extension) return row.format;
+  return std::nullopt;
+}
+
+const char* contentTypeOf(AudioFormat format) { return rowOf(format).contentType; }
+const char* extensionOf(AudioFormat format) { return rowOf(format).extension; }
+
+std::optional<std::uint64_t> id3v2TagSize(std::string_view head) {
+  if (head.size() < 10 || head.substr(0, 3) != "ID3") return 0;
+  std::uint64_t size = 0;
+  for (int i = 6; i < 10; ++i) {
+    auto byte = static_cast<unsigned char>(head[i]);
+    if (byte & 0x80) return std::nullopt;  // sizes are sync-safe: 7 bits a byte
+    size = (size << 7) | byte;
+  }
+  bool footer = static_cast<unsigned char>(head[5]) & 0x10;
+  return 10 + size + (footer ? 10 : 0);
+}
+
+std::optional<AdtsInfo> readAdtsInfo(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  in.seekg(0, std::ios::end);
+  const auto fileSize = static_cast<std::uint64_t>(in.tellg());
+  AdtsInfo info;
+  // Skip any number of ID3v2 tags in front of the frames.
+  std::uint64_t pos = 0;
+  for (;;) {
+    char head[10];
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(pos));
+    if (!in.read(head, sizeof head)) break;
+    auto tag = id3v2TagSize(std::string_view(head, sizeof head));
+    if (!tag) return std::nullopt;
+    if (*tag == 0) break;
+    pos += *tag;
+  }
+  info.begin = pos;
+  while (pos + 7 <= fileSize) {
+    unsigned char h[7];
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(pos));
+    if (!in.read(reinterpret_cast<char*>(h), sizeof h)) break;
+    if (h[0] != 0xFF || (h[1] & 0xF6) != 0xF0) break;  // sync word, layer 0
+    const int rateIndex = (h[2] >> 2) & 0x0F;
+    if (rateIndex >= static_cast<int>(kAdtsRates.size())) break;
+    const std::uint64_t frameLength = ((h[3] & 0x03u) << 11) | (h[4] << 3) | (h[5] >> 5);
+    const int headerLength = (h[1] & 0x01) ? 7 : 9;
+    if (frameLength < static_cast<std::uint64_t>(headerLength) || pos + frameLength > fileSize) break;
+    if (info.sampleRate == 0) info.sampleRate = kAdtsRates[rateIndex];
+    info.frames += (h[6] & 0x03) + 1;  // raw data blocks in this frame
+    pos += frameLength;
+  }
+  if (info.frames == 0) return std::nullopt;
+  info.end = pos;
+  info.durationMs = static_cast<std::int64_t>(info.frames * 1024 * 1000 / static_cast<std::uint64_t>(info.sampleRate));
+  return info;
+}
+
+std::optional<PureHeader> parsePureHeader(std::string_view bytes) {
+  if (bytes.size() < kPureHeaderSize || bytes.substr(0, 4) != "PURE") return std::nullopt;
+  auto u8 = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])); };
+  if (u8(4) != 16) return std::nullopt;
+  PureHeader header;
+  header.rate = static_cast<int>(u8(5));
+  if (header.rate < 1 || header.rate > 128) return std::nullopt;
+  header.pcmLength = u8(10) | (u8(11) << 8) | (u8(12) << 16) | (u8(13) << 24);
+  return header;
+}
+
+std::optional<PureHeader> readPureHeader(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char bytes[kPureHeaderSize];
+  if (!in.read(bytes, sizeof bytes)) return std::nullopt;
+  return parsePureHeader(std::string_view(bytes, sizeof bytes));
+}
+
+}  // namespace tonvera::station

@@ -1,0 +1,137 @@
+// The generated demo library: what it holds, that it is the same every time, and that its lyrics
+// fit the music.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "platform/fileutil.h"
+#include "station/demo.h"
+#include "station/synth.h"
+#include "station_fixture.h"
+
+namespace tonvera::station {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> filesUnder(const std::string& root) {
+  std::vector<std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    if (e.is_regular_file()) files.push_back(fs::relative(e.path(), root).generic_string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TEST(StationDemo, TheFullLibraryIsBigEnough) {
+  EXPECT_GE(demoTrackCount(false), 24);
+  EXPECT_LE(demoTrackCount(true), 10);
+}
+
+TEST(StationDemo, GenerationIsDeterministic) {
+  const std::string again = test::scratchFolder() + "/demo-again";
+  DemoOptions options;
+  options.reduced = true;
+  options.threads = 1;  // a different number of workers than the first run
+  std::vector<std::string> lines;
+  options.progress = [&](const std::string& line) { lines.push_back(line); };
+  ASSERT_TRUE(generateDemoLibrary(again, options));
+  EXPECT_EQ(static_cast<int>(lines.size()), demoTrackCount(true));
+  EXPECT_EQ(lines.back().rfind("[" + std::to_string(demoTrackCount(true)) + "/", 0), 0u);
+  const auto first = filesUnder(test::demoFolder());
+  ASSERT_EQ(first, filesUnder(again));
+  for (const auto& rel : first)
+    EXPECT_EQ(readFile(test::demoFolder() + "/" + rel), readFile(again + "/" + rel)) << rel;
+}
+
+TEST(StationDemo, PicturesAndLyricsAreInPlace) {
+  const auto files = filesUnder(test::demoFolder());
+  int artistPictures = 0, folderCovers = 0, lyrics = 0;
+  for (const auto& rel : files) {
+    const std::string name = fs::path(rel).filename().string();
+    if (name == "artist.jpg") {
+      ++artistPictures;
+      QImage image(QString::fromStdString(test::demoFolder() + "/" + rel));
+      EXPECT_EQ(image.size(), QSize(480, 320));
+    }
+    if (name == "cover.jpg" || name == "folder.jpg") ++folderCovers;
+    if (name.size() > 4 && name.substr(name.size() - 4) == ".lrc") ++lyrics;
+  }
+  EXPECT_EQ(artistPictures, 5);
+  EXPECT_EQ(folderCovers, 3);
+  EXPECT_EQ(lyrics, demoTrackCount(true));
+}
+
+TEST(StationDemo, LyricsTimeTagsFallOnTheSungPhrases) {
+  // A full-length song: the time tags of its lyrics are the starts of its melody phrases, which
+  // follow a two-bar introduction at the song's tempo, and all lie within the song.
+  SongSpec spec;
+  spec.seed = 11;
+  spec.bpm = 100;
+  spec.seconds = 30;
+  const RenderedSong song = renderSong(spec);
+  ASSERT_EQ(song.left.size(), static_cast<std::size_t>(30 * kSynthSampleRate));
+  const double bar = 4 * 60.0 / spec.bpm;
+  ASSERT_GE(song.phraseStarts.size(), 4u);
+  for (std::size_t i = 0; i < song.phraseStarts.size(); ++i) {
+    EXPECT_DOUBLE_EQ(song.phraseStarts[i], bar * 2 * static_cast<double>(i + 1));
+    EXPECT_LT(song.phraseStarts[i] + bar, spec.seconds);
+  }
+  // A note sounds right after every phrase start.
+  for (double start : song.phraseStarts) {
+    const auto at = static_cast<std::size_t>((start + 0.1) * kSynthSampleRate);
+    float peak = 0;
+    for (std::size_t k = at; k < at + 2205; ++k) peak = std::max(peak, std::abs(song.left[k]));
+    EXPECT_GT(peak, 0.05f) << start;
+  }
+  float peak = 0;
+  for (float v : song.left) peak = std::max(peak, std::abs(v));
+  EXPECT_LE(peak, 0.9001f);
+
+  // The demo's LRC files: "[mm:ss.xx]" tags in order, inside the track.
+  const std::regex tag(R"(^\[(\d\d):(\d\d)\.(\d\d)\](.+)$)");
+  for (const auto& rel : filesUnder(test::demoFolder())) {
+    if (rel.size() < 4 || rel.substr(rel.size() - 4) != ".lrc") continue;
+    auto text = readFile(test::demoFolder() + "/" + rel);
+    ASSERT_TRUE(text);
+    double previous = -1;
+    int lines = 0;
+    std::istringstream in(*text);
+    for (std::string line; std::getline(in, line);) {
+      std::smatch m;
+      if (!std::regex_match(line, m, tag)) continue;
+      const double t = std::stoi(m[1]) * 60 + std::stoi(m[2]) + std::stoi(m[3]) / 100.0;
+      EXPECT_GT(t, previous) << rel;
+      EXPECT_LT(t, 2.5) << rel;
+      previous = t;
+      ++lines;
+    }
+    EXPECT_GE(lines, 1) << rel;
+  }
+}
+
+TEST(StationDemo, EnsureGeneratesOnceAndReusesTheLibrary) {
+  const std::string data = test::scratchFolder() + "/ensure";
+  DemoOptions options;
+  options.reduced = true;
+  int steps = 0;
+  options.progress = [&](const std::string&) { ++steps; };
+  auto folder = ensureDemoLibrary(data, options);
+  ASSERT_TRUE(folder);
+  EXPECT_EQ(*folder, data + "/demo");
+  EXPECT_GT(steps, 0);
+  EXPECT_FALSE(fs::exists(data + "/demo.partial"));
+  steps = 0;
+  ASSERT_EQ(ensureDemoLibrary(data, options), folder);
+  EXPECT_EQ(steps, 0);  // nothing generated again
+  // A library left incomplete (no marker) is made again.
+  fs::remove(data + "/demo/.tonvera-demo");
+  ASSERT_EQ(ensureDemoLibrary(data, options), folder);
+  EXPECT_GT(steps, 0);
+}
+
+}  // namespace
+}  // namespace tonvera::station

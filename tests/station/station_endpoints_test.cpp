@@ -1,0 +1,278 @@
+// Every endpoint over real HTTP, asked the way the player asks (JsonCall and the endpoint
+// catalogue), checking every key the player reads.
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <cstdlib>
+#include <fstream>
+#include <set>
+
+#include "platform/fileutil.h"
+#include "service/endpoints.h"
+#include "service/jsoncall.h"
+#include "station_fixture.h"
+
+namespace tonvera::station {
+namespace {
+
+using test::RunningStation;
+
+class StationEndpoints : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("TONVERA_SERVICE_URL", station.base().c_str(), 1); }
+  void TearDown() override { unsetenv("TONVERA_SERVICE_URL"); }
+
+  // A URL the station handed out: absolute, pointing back at it, and unchanged by the escaping the
+  // player applies before using it.
+  void expectOwnUrl(const std::string& url) {
+    EXPECT_EQ(url.rfind(station.base() + "/", 0), 0u) << url;
+    EXPECT_EQ(JsonCall::percentEscape(url), url);
+  }
+
+  std::string artistId(const std::string& name) {
+    for (const auto& a : station.server().library()->artists())
+      if (a.name == name) return a.id;
+    ADD_FAILURE() << "no artist " << name;
+    return {};
+  }
+
+  RunningStation station;
+};
+
+TEST_F(StationEndpoints, CatalogueListsAllThenGenres) {
+  auto reply = JsonCall::call(selectedChannelsURL());
+  ASSERT_TRUE(reply && reply->isObject());
+  const auto& entries = (*reply)["entries"].array();
+  ASSERT_GE(entries.size(), 5u);
+  ASSERT_LE(entries.size(), 19u);
+  EXPECT_EQ(entries[0]["id"].toString(), "all");
+  EXPECT_EQ(entries[0]["name"].toString(), "全部");
+  std::set<std::string> names;
+  for (const auto& e : entries) {
+    ASSERT_TRUE(e["id"].isString());
+    ASSERT_TRUE(e["name"].isString());
+    EXPECT_EQ(JsonCall::percentEscape(e["id"].toString()), e["id"].toString());
+    names.insert(e["name"].toString());
+  }
+  for (const char* genre : {"流行", "摇滚", "民谣", "爵士", "电子"}) EXPECT_TRUE(names.count(genre)) << genre;
+}
+
+TEST_F(StationEndpoints, ChannelQueuesHoldKnownTracks) {
+  auto catalogue = JsonCall::call(selectedChannelsURL());
+  ASSERT_TRUE(catalogue);
+  for (const auto& channel : (*catalogue)["entries"].array()) {
+    const std::string id = channel["id"].toString();
+    auto queue = JsonCall::call(channelPlayURL(id));
+    ASSERT_TRUE(queue && queue->isObject()) << id;
+    const auto& tracks = (*queue)["tracks"].array();
+    const auto size = static_cast<std::size_t>(channel["track_count"].toInteger());
+    EXPECT_EQ(tracks.size(), std::min<std::size_t>(size, 10)) << id;
+    std::set<std::string> seen;
+    for (const auto& t : tracks) {
+      ASSERT_TRUE(t.isString());
+      seen.insert(t.toString());
+      EXPECT_TRUE(station.server().library()->trackIndex(t.toString()));
+    }
+    EXPECT_EQ(seen.size(), tracks.size());
+  }
+  EXPECT_FALSE(JsonCall::call(channelPlayURL("gnosuchchannel")));  // 404 reads as nothing
+}
+
+TEST_F(StationEndpoints, TrackRecordsCarryEveryKeyAndWorkingUrls) {
+  const auto lib = station.server().library();
+  for (const auto& track : lib->tracks()) {
+    SCOPED_TRACE(track.title);
+    auto record = JsonCall::call(trackPlayURL(track.id));
+    ASSERT_TRUE(record && record->isObject());
+    const auto& r = *record;
+    EXPECT_EQ(r["id"].toString(), track.id);
+    EXPECT_EQ(r["name"].toString(), track.title);
+    ASSERT_TRUE(r["artist"].isArray());
+    ASSERT_EQ(r["artist"].array().size(), track.artists.size());
+    for (std::size_t i = 0; i < track.artists.size(); ++i) {
+      EXPECT_EQ(r["artist"][i]["id"].toString(), lib->artists()[track.artists[i]].id);
+      EXPECT_EQ(r["artist"][i]["name"].toString(), lib->artists()[track.artists[i]].name);
+    }
+    EXPECT_GT(r["album"]["id"].toString().size(), 4u);
+    EXPECT_EQ(r["album"]["name"].toString(), lib->albums()[track.album].name);
+    ASSERT_EQ(r["url"].array().size(), 1u);
+    const std::string stream = r["url"][0].toString();
+    expectOwnUrl(stream);
+    auto bytes = JsonCall::down(stream, std::nullopt, false);
+    ASSERT_TRUE(bytes);
+    auto file = readFile(track.path);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(*bytes, file->substr(track.audioBegin, track.audioEnd - track.audioBegin));
+    ASSERT_TRUE(r["lrc"].isArray());
+    const std::string lyrics = r["lrc"][0][2].toString();
+    expectOwnUrl(lyrics);
+    auto text = JsonCall::down(lyrics, std::nullopt, false);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->rfind("[ti:" + track.title + "]", 0), 0u);
+    EXPECT_NEAR(r["duration"].toReal(), 2.5, 0.15);
+  }
+  EXPECT_FALSE(JsonCall::call(trackPlayURL("tnosuchtrack")));
+}
+
+TEST_F(StationEndpoints, UrlsPointBackToTheAddressTheClientUsed) {
+  const auto& track = station.server().library()->tracks().front();
+  auto client = station.client();
+  for (std::string host : {std::string("localhost:") + std::to_string(station.port()), std::string("music.local:80")}) {
+    auto res = client->Get(("/tracks/" + track.id + "/play.json").c_str(), {{"Host", host}});
+    ASSERT_TRUE(res);
+    EXPECT_NE(res->body.find("\"http://" + host + "/streams/" + track.id), std::string::npos) << res->body;
+  }
+  // A Host header that is not a plain host falls back to the bound address.
+  auto res = client->Get(("/albums/" + station.server().library()->albums().front().id + "/images.json").c_str(),
+                         {{"Host", "evil.example/x?y"}});
+  ASSERT_TRUE(res);
+  EXPECT_NE(res->body.find("\"h\":\"" + station.base() + "/pictures/albums/"), std::string::npos) << res->body;
+}
+
+TEST_F(StationEndpoints, PicturesOfChannelsAlbumsAndArtists) {
+  const auto lib = station.server().library();
+  auto fetchPicture = [&](const std::string& infoUrl, const char* key) {
+    auto info = JsonCall::call(infoUrl);
+    EXPECT_TRUE(info && info->isObject()) << infoUrl;
+    if (!info) return QImage();
+    const std::string url = (*info)[key].toString();
+    expectOwnUrl(url);
+    auto bytes = JsonCall::down(url, std::nullopt, false);
+    EXPECT_TRUE(bytes) << url;
+    if (!bytes) return QImage();
+    return QImage::fromData(QByteArray::fromStdString(*bytes));
+  };
+  for (const auto& channel : lib->channels()) {
+    QImage image = fetchPicture(channelImagesURL(channel.id), "l");
+    EXPECT_EQ(image.size(), QSize(240, 240)) << channel.name;
+  }
+  for (const auto& album : lib->albums()) EXPECT_EQ(fetchPicture(albumImagesURL(album.id), "h").size(), QSize(500, 500)) << album.name;
+  for (const auto& artist : lib->artists()) {
+    QImage image = fetchPicture(artistImagesURL(artist.id), "h");
+    // artist.jpg is 480 x 320; a guest without a folder shows an album cover.
+    EXPECT_TRUE(image.size() == QSize(480, 320) || image.size() == QSize(500, 500)) << artist.name;
+  }
+  EXPECT_FALSE(JsonCall::call(albumImagesURL("alnosuchalbum")));
+  EXPECT_FALSE(JsonCall::call(artistImagesURL("arnosuchartist")));
+  EXPECT_FALSE(JsonCall::call(channelImagesURL("gnosuch")));
+}
+
+TEST_F(StationEndpoints, SearchAsThePlayerEncodesIt) {
+  // The search page escapes its key once and JsonCall escapes the URL again.
+  auto search = [&](const char* kind, const std::string& key, int start, int offset) {
+    return JsonCall::call(searchURL(kind, JsonCall::percentEscape(key), start, offset));
+  };
+  auto reply = search("artists", "林夏", 0, 25);
+  ASSERT_TRUE(reply && reply->isObject());
+  EXPECT_EQ((*reply)["err_code"].toInteger(-1), 0);
+  ASSERT_EQ((*reply)["entries"].array().size(), 1u);
+  EXPECT_EQ((*reply)["entries"][0]["name"].toString(), "林夏");
+  EXPECT_EQ((*reply)["entries"][0]["id"].toString(), artistId("林夏"));
+
+  reply = search("artists", "echo PARK", 0, 25);
+  ASSERT_TRUE(reply);
+  ASSERT_EQ((*reply)["entries"].array().size(), 1u);
+  EXPECT_EQ((*reply)["entries"][0]["name"].toString(), "Echo Park");
+
+  reply = search("tracks", "夏日", 0, 25);
+  ASSERT_TRUE(reply);
+  ASSERT_GE((*reply)["entries"].array().size(), 1u);
+  const auto& first = (*reply)["entries"][0];
+  EXPECT_EQ(first["name"].toString(), "夏日来信");
+  expectOwnUrl(first["url"][0].toString());
+  EXPECT_TRUE(first["album"]["id"].isString());
+
+  reply = search("albums", "lanterns", 0, 25);
+  ASSERT_TRUE(reply);
+  ASSERT_EQ((*reply)["entries"].array().size(), 1u);
+  EXPECT_EQ((*reply)["entries"][0]["name"].toString(), "Paper Lanterns");
+  EXPECT_EQ((*reply)["entries"][0]["artist"][0]["name"].toString(), "Echo Park");
+
+  // Paging over every artist.
+  const auto total = station.server().library()->artists().size();
+  reply = search("artists", "", 0, 4);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ((*reply)["entries"].array().size(), 4u);
+  EXPECT_EQ((*reply)["total"].toUnsigned(), total);
+  auto rest = search("artists", "", 4, 25);
+  ASSERT_TRUE(rest);
+  EXPECT_EQ((*rest)["entries"].array().size(), total - 4);
+  EXPECT_NE((*rest)["entries"][0]["id"].toString(), (*reply)["entries"][0]["id"].toString());
+  EXPECT_TRUE((*search("artists", "", 1000, 25))["entries"].array().empty());
+  EXPECT_TRUE((*search("tracks", "no such thing", 0, 25))["entries"].array().empty());
+
+  // Malformed queries come back with a non-zero err_code (status 400, so JsonCall still decodes them).
+  for (const char* path : {"/artists/search.json?start=0&offset=25", "/artists/search.json?q=a&start=x&offset=25",
+                           "/artists/search.json?q=a&start=0&offset=-1", "/artists/search.json?q=a&start=0&offset=101"}) {
+    auto bad = JsonCall::call(station.url(path));
+    ASSERT_TRUE(bad) << path;
+    EXPECT_NE((*bad)["err_code"].toInteger(0), 0) << path;
+  }
+  // A key that is not UTF-8 once the HTTP escapes are undone (sent without the player's escaping).
+  auto res = station.client()->Get("/artists/search.json?q=%FF&start=0&offset=2");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 400);
+  auto bad = parseJson(res->body);
+  ASSERT_TRUE(bad);
+  EXPECT_NE((*bad)["err_code"].toInteger(0), 0);
+}
+
+TEST_F(StationEndpoints, SimilarArtistsShareAlbumsAndGenres) {
+  auto bytes = JsonCall::down(artistSimilarURL(artistId("林夏")), std::nullopt, false);
+  ASSERT_TRUE(bytes);
+  auto reply = JSONValue(*bytes);
+  ASSERT_TRUE(reply && reply->isObject());
+  std::set<std::string> names;
+  for (const auto& e : (*reply)["entries"].array()) {
+    EXPECT_TRUE(e["id"].isString());
+    names.insert(e["name"].toString());
+  }
+  EXPECT_TRUE(names.count("苏小禾"));    // sings on her album
+  EXPECT_TRUE(names.count("Echo Park"));  // sings on her album
+  EXPECT_FALSE(names.count("林夏"));
+  EXPECT_FALSE(JsonCall::down(artistSimilarURL("arnosuchartist"), std::nullopt, false));
+}
+
+TEST_F(StationEndpoints, PrivateChannelFromLikedIds) {
+  const auto lib = station.server().library();
+  const std::string liked = lib->tracks().front().id;
+  auto bytes = JsonCall::down(privateChannelURL(), privateChannelBody({liked}, {artistId("Nora Bell")}), true);
+  ASSERT_TRUE(bytes);
+  auto reply = JSONValue(*bytes);
+  ASSERT_TRUE(reply && reply->isObject());
+  std::set<std::string> tracks;
+  for (const auto& t : (*reply)["tracks"].array()) tracks.insert(t.toString());
+  EXPECT_TRUE(tracks.count(liked));
+  for (const auto& id : tracks) EXPECT_TRUE(lib->trackIndex(id));
+  // Nothing liked: still a queue.
+  bytes = JsonCall::down(privateChannelURL(), privateChannelBody({}, {}), true);
+  ASSERT_TRUE(bytes);
+  reply = JSONValue(*bytes);
+  ASSERT_TRUE(reply);
+  EXPECT_FALSE((*reply)["tracks"].array().empty());
+}
+
+TEST_F(StationEndpoints, UsageReportsAreAcceptedAndLogged) {
+  // The reporter's body: form content type, but braces and quotes as they are.
+  const std::string report =
+      "api=Service.Start&param={\"local_time\":1700000000,\"ver_code\":2401011200,\"mac\":\"00:11\",\"os\":\"MacOSX\"}";
+  auto client = station.client();
+  auto res = client->Post("/stats", report, "application/x-www-form-urlencoded");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 202);
+  res = client->Post("/stats", "api=Service.End&param={\"a\":1}\nsecond line", "application/x-www-form-urlencoded");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 202);
+  auto log = readFile(statsLogPath(station.dataDir()));
+  ASSERT_TRUE(log);
+  EXPECT_NE(log->find("\t" + report + "\n"), std::string::npos);
+  EXPECT_NE(log->find("\tapi=Service.End&param={\"a\":1} second line\n"), std::string::npos);
+  EXPECT_EQ(std::count(log->begin(), log->end(), '\n'), 2);
+  res = client->Post("/stats", "", "application/x-www-form-urlencoded");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 400);
+}
+
+}  // namespace
+}  // namespace tonvera::station

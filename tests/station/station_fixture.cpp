@@ -1,0 +1,138 @@
+#include "station_fixture.h"
+
+#include <QTemporaryDir>
+
+#include <stdexcept>
+
+#include "service/jsoncall.h"
+#include "station/demo.h"
+#include "station/scanner.h"
+
+namespace tonvera::station::test {
+
+namespace {
+QTemporaryDir& temp() {
+  static QTemporaryDir dir;
+  if (!dir.isValid()) throw std::runtime_error("no temporary folder");
+  return dir;
+}
+}  // namespace
+
+const std::string& scratchFolder() {
+  static const std::string path = temp().path().toStdString();
+  return path;
+}
+
+const std::string& demoFolder() {
+  static const std::string folder = [] {
+    const std::string path = scratchFolder() + "/demo";
+    DemoOptions options;
+    options.reduced = true;
+    std::string error;
+    if (!generateDemoLibrary(path, options, &error)) throw std::runtime_error("demo library: " + error);
+    return path;
+  }();
+  return folder;
+}
+
+std::shared_ptr<const Library> demoLibrary() {
+  static const std::shared_ptr<const Library> library = [] {
+    std::string error;
+    auto lib = scanLibrary(demoFolder(), "", nullptr, &error);
+    if (!lib) throw std::runtime_error("scan: " + error);
+    return lib;
+  }();
+  return library;
+}
+
+RunningStation::RunningStation(std::shared_ptr<const Library> library, int threads) {
+  static int count = 0;
+  dataDir_ = scratchFolder() + "/station-data-" + std::to_string(++count);
+  QDir().mkpath(QString::fromStdString(dataDir_));
+  StationOptions options;
+  options.port = 0;
+  options.dataDir = dataDir_;
+  options.seed = 42;
+  if (threads > 0) options.threads = threads;
+  server_ = std::make_unique<StationServer>(std::move(library), options);
+  std::string error;
+  if (!server_->bind(&error)) throw std::runtime_error(error);
+  // The socket listens from bind() on: connections made before the accept loop runs wait in the
+  // backlog, so nothing needs to wait for the thread.
+  thread_ = std::thread([this] { server_->listen(); });
+}
+
+RunningStation::~RunningStation() {
+  server_->stop();
+  thread_.join();
+}
+
+std::unique_ptr<httplib::Client> RunningStation::client() const {
+  auto c = std::make_unique<httplib::Client>("127.0.0.1", port());
+  c->set_keep_alive(false);
+  c->set_connection_timeout(5, 0);
+  c->set_read_timeout(10, 0);
+  return c;
+}
+
+std::optional<JsonValue> callJson(const RunningStation& station, const std::string& path) {
+  return JsonCall::call(station.url(path));
+}
+
+}  // namespace tonvera::station::test
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace tonvera::station::test {
+
+int connectTo(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  timeval timeout{10, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::string rawExchange(int port, const std::string& request) {
+  const int fd = connectTo(port);
+  if (fd < 0) return {};
+  std::size_t sent = 0;
+  while (sent < request.size()) {
+    const auto n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;
+    sent += static_cast<std::size_t>(n);
+  }
+  std::string response;
+  char buffer[4096];
+  for (;;) {
+    const auto n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) break;
+    response.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return response;
+}
+
+int statusOf(const std::string& response) {
+  if (response.rfind("HTTP/1.", 0) != 0 || response.size() < 12) return 0;
+  return std::atoi(response.substr(9, 3).c_str());
+}
+
+std::string bodyOf(const std::string& response) {
+  const auto end = response.find("\r\n\r\n");
+  return end == std::string::npos ? std::string() : response.substr(end + 4);
+}
+
+}  // namespace tonvera::station::test

@@ -1,0 +1,66 @@
+#pragma once
+// Shared set-up of the station tests: the reduced demo library (generated once per test process
+// into a temporary folder), and a station serving a library on a free port of 127.0.0.1.
+
+#include <httplib.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "service/jsonvalue.h"
+#include "station/library.h"
+#include "station/server.h"
+
+namespace tonvera::station::test {
+
+// The folder of the reduced demo library (generated on first use in this process).
+const std::string& demoFolder();
+// A scan of it (made once per process, without an index file).
+std::shared_ptr<const Library> demoLibrary();
+// A scratch folder for this process (removed at exit).
+const std::string& scratchFolder();
+
+// A station on 127.0.0.1 with a free port, serving until destroyed. The report log goes to its own
+// data folder.
+class RunningStation {
+ public:
+  explicit RunningStation(std::shared_ptr<const Library> library = demoLibrary(), int threads = 0);
+  ~RunningStation();
+  RunningStation(const RunningStation&) = delete;
+  RunningStation& operator=(const RunningStation&) = delete;
+
+  StationServer& server() { return *server_; }
+  int port() const { return server_->port(); }
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(port()); }
+  std::string url(const std::string& path) const { return base() + path; }
+  const std::string& dataDir() const { return dataDir_; }
+  // A client of this station (keep-alive off, short time-outs).
+  std::unique_ptr<httplib::Client> client() const;
+
+ private:
+  std::string dataDir_;
+  std::unique_ptr<StationServer> server_;
+  std::thread thread_;
+};
+
+// GET through JsonCall (as the player does) with the service URL pointing at `station`.
+std::optional<JsonValue> callJson(const RunningStation& station, const std::string& path);
+
+}  // namespace tonvera::station::test
+
+namespace tonvera::station::test {
+
+// Sends `request` as it stands over a new connection and answers everything read until the
+// server closes it (or 10 s pass).
+std::string rawExchange(int port, const std::string& request);
+
+// The status code of a raw response ("HTTP/1.1 404 ..." -> 404), 0 when there is none.
+int statusOf(const std::string& response);
+// The body of a raw response (after the blank line).
+std::string bodyOf(const std::string& response);
+
+// A connected socket to 127.0.0.1:port, or -1.
+int connectTo(int port);
+
+}  // namespace tonvera::station::test

@@ -1,0 +1,336 @@
+// The index: names from tags or folders, ids that survive rescans, the index cache, channels,
+// pictures, similar artists, search and play queues.
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "station/demo.h"
+#include "station/ids.h"
+#include "station/library.h"
+#include "station/queues.h"
+#include "station/scanner.h"
+#include "station/search.h"
+#include "station_fixture.h"
+
+namespace tonvera::station {
+namespace {
+
+namespace fs = std::filesystem;
+using test::demoFolder;
+using test::demoLibrary;
+using test::scratchFolder;
+
+ScannedFile file(std::string rel, std::string title = "", std::vector<std::string> artists = {}, std::string album = "",
+                 std::string genre = "") {
+  ScannedFile f;
+  f.relPath = std::move(rel);
+  f.tags.title = std::move(title);
+  f.tags.artists = std::move(artists);
+  f.tags.album = std::move(album);
+  f.tags.genre = std::move(genre);
+  f.tags.durationMs = 1000;
+  return f;
+}
+
+const Artist* artistNamed(const Library& lib, const std::string& name) {
+  for (const auto& a : lib.artists())
+    if (a.name == name) return &a;
+  return nullptr;
+}
+
+const Track* trackNamed(const Library& lib, const std::string& name) {
+  for (const auto& t : lib.tracks())
+    if (t.title == name) return &t;
+  return nullptr;
+}
+
+TEST(StationLibrary, NamesComeFromTagsElseFromFolders) {
+  auto lib = Library::build("/music", {
+                                          file("Band/Record/03 - Song.mp3"),
+                                          file("Loose/02.Another.mp3"),
+                                          file("top.mp3"),
+                                          file("x/y/7.mp3"),
+                                          file("Band/Record/04 Tagged.mp3", "Real Title", {"A / B"}, "Real Album"),
+                                      });
+  ASSERT_EQ(lib->tracks().size(), 5u);
+  const Track* song = trackNamed(*lib, "Song");
+  ASSERT_TRUE(song);
+  EXPECT_EQ(lib->artists()[song->artists[0]].name, "Band");
+  EXPECT_EQ(lib->albums()[song->album].name, "Record");
+  EXPECT_EQ(song->path, "/music/Band/Record/03 - Song.mp3");
+  const Track* another = trackNamed(*lib, "Another");
+  ASSERT_TRUE(another);
+  EXPECT_EQ(lib->artists()[another->artists[0]].name, kUnknownArtist);
+  EXPECT_EQ(lib->albums()[another->album].name, "Loose");
+  const Track* top = trackNamed(*lib, "top");
+  ASSERT_TRUE(top);
+  EXPECT_EQ(lib->albums()[top->album].name, kUnknownAlbum);
+  EXPECT_TRUE(trackNamed(*lib, "7"));  // a name of digits only stays a name
+  const Track* tagged = trackNamed(*lib, "Real Title");
+  ASSERT_TRUE(tagged);
+  ASSERT_EQ(tagged->artists.size(), 1u);  // splitting happens when the tags are read, not here
+  EXPECT_EQ(lib->albums()[tagged->album].name, "Real Album");
+}
+
+TEST(StationLibrary, IdsHaveTheirKindAndAlbumIdsAreLongerThanFourCharacters) {
+  auto lib = demoLibrary();
+  std::set<std::string> all;
+  for (const auto& t : lib->tracks()) {
+    EXPECT_TRUE(isWellFormedId(t.id));
+    EXPECT_EQ(t.id[0], 't');
+    all.insert(t.id);
+  }
+  for (const auto& a : lib->artists()) {
+    EXPECT_EQ(a.id.substr(0, 2), "ar");
+    all.insert(a.id);
+  }
+  for (const auto& a : lib->albums()) {
+    EXPECT_GT(a.id.size(), 4u);
+    EXPECT_EQ(a.id.substr(0, 2), "al");
+    all.insert(a.id);
+  }
+  EXPECT_EQ(all.size(), lib->tracks().size() + lib->artists().size() + lib->albums().size());
+  EXPECT_EQ(lib->channels().front().id, "all");
+  EXPECT_EQ(lib->channels().front().name, "全部");
+}
+
+TEST(StationLibrary, ArtistsAndAlbumsMatchIgnoringCaseAndWidth) {
+  auto lib = Library::build("/m", {file("a.mp3", "1", {"Echo Park"}, "Lanterns"), file("b.mp3", "2", {"echo  park"}, "LANTERNS"),
+                                   file("c.mp3", "3", {"ＥＣＨＯ ＰＡＲＫ"}, "Other")});
+  EXPECT_EQ(lib->artists().size(), 1u);
+  EXPECT_EQ(lib->artists()[0].name, "Echo Park");  // the first spelling met
+  EXPECT_EQ(lib->albums().size(), 2u);
+}
+
+TEST(StationLibrary, GenreChannelsAreTheMostPopulatedAndAtMostEighteen) {
+  std::vector<ScannedFile> files;
+  for (int g = 0; g < 25; ++g)
+    for (int n = 0; n <= g % 5; ++n)
+      files.push_back(file("g" + std::to_string(g) + "/" + std::to_string(n) + ".mp3", "", {"A"}, "B", "Genre" + std::to_string(g)));
+  files.push_back(file("nogenre.mp3"));
+  auto lib = Library::build("/m", files);
+  ASSERT_EQ(lib->channels().size(), 19u);
+  EXPECT_EQ(lib->channels()[0].tracks.size(), files.size());
+  for (std::size_t i = 2; i < lib->channels().size(); ++i)
+    EXPECT_GE(lib->channels()[i - 1].tracks.size(), lib->channels()[i].tracks.size());
+  EXPECT_EQ(lib->channels()[1].tracks.size(), 5u);
+}
+
+TEST(StationLibrary, DemoScanFindsEveryPart) {
+  auto lib = demoLibrary();
+  EXPECT_EQ(static_cast<int>(lib->tracks().size()), demoTrackCount(true));
+  EXPECT_GE(lib->artists().size(), 5u);
+  EXPECT_GE(lib->albums().size(), 6u);
+  EXPECT_GE(lib->channels().size(), 5u);  // "全部" and at least four genres
+  bool mp3 = false, aac = false, english = false, chinese = false, duet = false;
+  for (const auto& t : lib->tracks()) {
+    mp3 |= t.format == AudioFormat::Mp3;
+    aac |= t.format == AudioFormat::Aac;
+    duet |= t.artists.size() > 1;
+    (static_cast<unsigned char>(t.title[0]) < 0x80 ? english : chinese) = true;
+    EXPECT_NEAR(t.durationMs, 2500, 150) << t.title;
+    EXPECT_FALSE(t.lyricsPath.empty()) << t.title;
+    EXPECT_FALSE(t.genre.empty());
+    EXPECT_LT(t.audioBegin, t.audioEnd);
+    if (t.format == AudioFormat::Aac) {
+      EXPECT_GT(t.audioBegin, 0u);  // the ID3v2 tag is not part of the stream
+      EXPECT_EQ(t.audioEnd, fs::file_size(t.path));
+    } else {
+      EXPECT_EQ(t.audioBegin, 0u);
+    }
+  }
+  EXPECT_TRUE(mp3 && aac && english && chinese && duet);
+  std::set<PictureSource::Kind> coverKinds;
+  for (const auto& a : lib->albums()) coverKinds.insert(a.cover.kind);
+  EXPECT_EQ(coverKinds, (std::set<PictureSource::Kind>{PictureSource::Kind::File, PictureSource::Kind::Embedded}));
+  // Artists with a folder show artist.jpg; the guest singer without one shows an album cover.
+  const Artist* lin = artistNamed(*lib, "林夏");
+  ASSERT_TRUE(lin);
+  EXPECT_EQ(lin->picture.kind, PictureSource::Kind::File);
+  EXPECT_EQ(fs::path(lin->picture.path).filename(), "artist.jpg");
+  const Artist* guest = artistNamed(*lib, "苏小禾");
+  ASSERT_TRUE(guest);
+  EXPECT_EQ(guest->picture.kind, PictureSource::Kind::Embedded);
+}
+
+TEST(StationLibrary, RescanKeepsIdsAndReadsOnlyChangedFiles) {
+  // A copy of the demo library, so files can be changed.
+  const std::string root = scratchFolder() + "/rescan";
+  fs::copy(demoFolder(), root, fs::copy_options::recursive);
+  const std::string index = scratchFolder() + "/index/rescan.json";
+
+  ScanStats first;
+  auto a = scanLibrary(root, index, &first);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(first.read, first.audioFiles);
+  EXPECT_EQ(first.fromIndex, 0u);
+
+  ScanStats second;
+  auto b = scanLibrary(root, index, &second);
+  ASSERT_TRUE(b);
+  EXPECT_EQ(second.read, 0u);
+  EXPECT_EQ(second.fromIndex, second.audioFiles);
+  ASSERT_EQ(a->tracks().size(), b->tracks().size());
+  for (std::size_t i = 0; i < a->tracks().size(); ++i) {
+    EXPECT_EQ(a->tracks()[i].id, b->tracks()[i].id);
+    EXPECT_EQ(a->tracks()[i].title, b->tracks()[i].title);
+    EXPECT_EQ(a->tracks()[i].durationMs, b->tracks()[i].durationMs);
+    EXPECT_EQ(a->tracks()[i].audioBegin, b->tracks()[i].audioBegin);
+  }
+  for (std::size_t i = 0; i < a->albums().size(); ++i) EXPECT_EQ(a->albums()[i].id, b->albums()[i].id);
+  for (std::size_t i = 0; i < a->artists().size(); ++i) EXPECT_EQ(a->artists()[i].id, b->artists()[i].id);
+  for (std::size_t i = 0; i < a->channels().size(); ++i) EXPECT_EQ(a->channels()[i].id, b->channels()[i].id);
+
+  // One file changes, one is added, a hidden one and a broken one appear.
+  const Track& changed = b->tracks().front();
+  { std::ofstream(changed.path, std::ios::app) << "x"; }
+  fs::copy_file(b->tracks().back().path, root + "/extra.mp3");
+  fs::copy_file(b->tracks().back().path, root + "/.hidden.mp3");
+  fs::create_directories(root + "/.cache");
+  fs::copy_file(b->tracks().back().path, root + "/.cache/x.mp3");
+  { std::ofstream(root + "/broken.pur") << "not a pure file"; }
+  ScanStats third;
+  auto c = scanLibrary(root, index, &third);
+  ASSERT_TRUE(c);
+  EXPECT_EQ(third.read, 3u);  // the changed, the added and the broken file
+  EXPECT_EQ(third.unreadable, 1u);
+  EXPECT_EQ(c->tracks().size(), b->tracks().size() + 1);
+  EXPECT_TRUE(c->trackIndex(changed.id));
+
+  // A damaged index is not fatal: everything is read again.
+  { std::ofstream(index, std::ios::trunc) << "{\"version\":1,\"files\":{\"x\":"; }
+  ScanStats fourth;
+  ASSERT_TRUE(scanLibrary(root, index, &fourth));
+  EXPECT_EQ(fourth.read, fourth.audioFiles);
+}
+
+TEST(StationLibrary, ScanOfAMissingFolderFails) {
+  std::string error;
+  EXPECT_FALSE(scanLibrary(scratchFolder() + "/nowhere", "", nullptr, &error));
+  EXPECT_NE(error.find("nowhere"), std::string::npos);
+}
+
+TEST(StationLibrary, PureFilesAreServedWithTheirHeaderLength) {
+  const std::string root = scratchFolder() + "/pure/Artist/Album";
+  fs::create_directories(root);
+  fs::copy_file(std::string(TONVERA_SHARED_DIR) + "/g719/pure/en_chord_r64.pur", root + "/01 Chord.pur");
+  fs::copy_file(std::string(TONVERA_SHARED_DIR) + "/g719/pure/badversion_r64.pur", root + "/02 Bad.pur");
+  ScanStats stats;
+  auto lib = scanLibrary(scratchFolder() + "/pure", "", &stats);
+  ASSERT_TRUE(lib);
+  ASSERT_EQ(lib->tracks().size(), 1u);
+  EXPECT_EQ(stats.unreadable, 1u);
+  const Track& t = lib->tracks()[0];
+  EXPECT_EQ(t.title, "Chord");
+  EXPECT_EQ(t.format, AudioFormat::Pure);
+  EXPECT_EQ(t.durationMs, 2000);
+  EXPECT_EQ(t.audioEnd, fs::file_size(t.path));
+  EXPECT_EQ(lib->artists()[t.artists[0]].name, "Artist");
+}
+
+TEST(StationLibrary, SimilarArtistsShareAlbumsOrGenres) {
+  auto lib = Library::build("/m", {file("1.mp3", "a", {"A", "Guest"}, "Alpha", "Pop"), file("2.mp3", "b", {"B"}, "Beta", "Pop"),
+                                   file("3.mp3", "c", {"C"}, "Gamma", "Jazz"), file("4.mp3", "d", {"D"}, "Delta", "Pop")});
+  const auto a = lib->artistIndex(artistNamed(*lib, "A")->id);
+  std::vector<std::string> names;
+  for (auto s : lib->similarArtists(*a, 10)) names.push_back(lib->artists()[s].name);
+  // Guest shares the album and the genre (3 points); B and D share the genre (1 point each).
+  EXPECT_EQ(names, (std::vector<std::string>{"Guest", "B", "D"}));
+  EXPECT_EQ(lib->similarArtists(*a, 1).size(), 1u);
+  const auto c = lib->artistIndex(artistNamed(*lib, "C")->id);
+  EXPECT_TRUE(lib->similarArtists(*c, 10).empty());
+}
+
+TEST(StationLibrary, SearchMatchesSubstringsBestFirst) {
+  auto lib = Library::build("/m", {file("1.mp3", "Lanterns", {"Echo Park"}, "Paper Lanterns"),
+                                   file("2.mp3", "Paper Lanterns", {"Echo Park"}, "Paper Lanterns"),
+                                   file("3.mp3", "夏日来信", {"林夏"}, "夏日"), file("4.mp3", "Rain", {"Nora"}, "Lanterns at Dusk"),
+                                   file("5.mp3", "Other", {"Nobody"}, "None")});
+  auto titles = [&](SearchKind kind, std::string q) {
+    std::vector<std::string> out;
+    for (auto i : searchLibrary(*lib, kind, q)) {
+      if (kind == SearchKind::Tracks) out.push_back(lib->tracks()[i].title);
+      if (kind == SearchKind::Artists) out.push_back(lib->artists()[i].name);
+      if (kind == SearchKind::Albums) out.push_back(lib->albums()[i].name);
+    }
+    return out;
+  };
+  EXPECT_EQ(titles(SearchKind::Tracks, "LANTERNS"), (std::vector<std::string>{"Lanterns", "Paper Lanterns", "Rain"}));
+  EXPECT_EQ(titles(SearchKind::Tracks, "日来"), (std::vector<std::string>{"夏日来信"}));
+  EXPECT_EQ(titles(SearchKind::Tracks, "ｒａｉｎ"), (std::vector<std::string>{"Rain"}));
+  EXPECT_EQ(titles(SearchKind::Artists, "夏"), (std::vector<std::string>{"林夏"}));
+  EXPECT_EQ(titles(SearchKind::Artists, "park"), (std::vector<std::string>{"Echo Park"}));
+  EXPECT_EQ(titles(SearchKind::Albums, "lanterns"), (std::vector<std::string>{"Lanterns at Dusk", "Paper Lanterns"}));
+  EXPECT_EQ(titles(SearchKind::Artists, "").size(), lib->artists().size());
+  EXPECT_TRUE(titles(SearchKind::Tracks, "zzz").empty());
+}
+
+std::shared_ptr<const Library> numbered(int count, int artists) {
+  std::vector<ScannedFile> files;
+  for (int i = 0; i < count; ++i)
+    files.push_back(file(std::to_string(100 + i) + ".mp3", "T" + std::to_string(i), {"Artist" + std::to_string(i % artists)},
+                         "Album" + std::to_string(i % artists), i % 2 ? "Pop" : "Jazz"));
+  return Library::build("/m", files);
+}
+
+std::set<std::size_t> asSet(const std::vector<std::size_t>& v) { return {v.begin(), v.end()}; }
+
+TEST(StationLibrary, ChannelQueuesAvoidThePreviousQueue) {
+  auto lib = numbered(25, 5);
+  QueuePicker picker(7);
+  auto first = picker.channelQueue(*lib, 0);
+  auto second = picker.channelQueue(*lib, 0);
+  ASSERT_EQ(first.size(), 10u);
+  ASSERT_EQ(second.size(), 10u);
+  EXPECT_EQ(asSet(first).size(), 10u);  // no track twice in one queue
+  for (auto t : second) EXPECT_FALSE(asSet(first).count(t));
+  // A channel smaller than a queue: every track, never starting where the last queue ended.
+  auto small = numbered(4, 2);
+  for (int round = 0; round < 20; ++round) {
+    auto before = picker.channelQueue(*small, 0);
+    auto after = picker.channelQueue(*small, 0);
+    ASSERT_EQ(asSet(after).size(), 4u);
+    EXPECT_NE(after.front(), before.back());
+  }
+}
+
+TEST(StationLibrary, PrivateQueueMixesLikedTracksArtistsAndSimilarOnes) {
+  // A and B share a genre; C stands alone; D and E share another genre with nobody liked.
+  std::vector<ScannedFile> files;
+  const std::pair<const char*, const char*> artists[] = {{"A", "Pop"}, {"B", "Pop"}, {"C", "Rock"}, {"D", "Jazz"}, {"E", "Jazz"}};
+  for (const auto& [name, genre] : artists)
+    for (int n = 0; n < 5; ++n)
+      files.push_back(file(std::string(name) + "/" + std::to_string(n) + ".mp3", name + std::to_string(n), {name},
+                           std::string("Album ") + name, genre));
+  auto lib = Library::build("/m", files);
+  auto artistOf = [&](std::size_t t) { return lib->artists()[lib->tracks()[t].artists[0]].name; };
+  const auto likedTrack = *lib->trackIndex(trackNamed(*lib, "A0")->id);
+  QueuePicker picker(3);
+  for (int round = 0; round < 5; ++round) {
+    auto queue = picker.privateQueue(*lib, {lib->tracks()[likedTrack].id, artistNamed(*lib, "C")->id, "tnotthere", "x"});
+    ASSERT_EQ(queue.size(), 10u);
+    EXPECT_EQ(asSet(queue).size(), 10u);
+    EXPECT_TRUE(asSet(queue).count(likedTrack));
+    int ofC = 0;
+    for (auto t : queue) {
+      const auto name = artistOf(t);
+      EXPECT_TRUE(name == "A" || name == "B" || name == "C") << name;
+      ofC += name == "C";
+    }
+    EXPECT_GE(ofC, 4);
+  }
+  // Nothing known: a random queue of the whole library, never empty.
+  EXPECT_EQ(picker.privateQueue(*lib, {"tnotthere"}).size(), 10u);
+  EXPECT_EQ(picker.privateQueue(*lib, {}).size(), 10u);
+  auto empty = Library::build("/m", {});
+  EXPECT_TRUE(picker.privateQueue(*empty, {}).empty());
+  EXPECT_TRUE(picker.channelQueue(*empty, 0).empty());
+}
+
+}  // namespace
+}  // namespace tonvera::station

@@ -1,0 +1,195 @@
+// Streams: content types and lengths, byte ranges, many clients at once, clients that leave.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/fileutil.h"
+#include "platform/mainqueue.h"
+#include "station/records.h"
+#include "station/scanner.h"
+#include "station_fixture.h"
+
+namespace tonvera::station {
+namespace {
+
+using test::RunningStation;
+
+std::string audioBytes(const Track& track) {
+  auto file = readFile(track.path);
+  return file ? file->substr(track.audioBegin, track.audioEnd - track.audioBegin) : std::string();
+}
+
+TEST(StationStreams, ContentTypeAndLengthByFormat) {
+  RunningStation station;
+  auto client = station.client();
+  for (const auto& track : station.server().library()->tracks()) {
+    auto res = client->Get(streamPath(track).c_str());
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    EXPECT_EQ(res->get_header_value("Content-Type"), track.format == AudioFormat::Mp3 ? "audio/mpeg" : "audio/aac");
+    EXPECT_EQ(res->get_header_value("Content-Length"), std::to_string(track.audioEnd - track.audioBegin));
+    EXPECT_EQ(res->get_header_value("Accept-Ranges"), "bytes");
+    EXPECT_EQ(res->body, audioBytes(track));
+    if (track.format == AudioFormat::Aac) {  // frames from the first byte
+      ASSERT_GE(res->body.size(), 2u);
+      EXPECT_EQ(static_cast<unsigned char>(res->body[0]), 0xFF);
+      EXPECT_EQ(static_cast<unsigned char>(res->body[1]) & 0xF6, 0xF0);
+    }
+  }
+}
+
+TEST(StationStreams, ByteRanges) {
+  RunningStation station;
+  const Track& track = station.server().library()->tracks().front();
+  const std::string all = audioBytes(track);
+  const std::uint64_t n = all.size();
+  ASSERT_GT(n, 1000u);
+  struct Case {
+    std::string range;
+    int status;
+    std::uint64_t first, last;  // expected bytes, inclusive
+  };
+  const Case cases[] = {
+      {"bytes=0-0", 206, 0, 0},
+      {"bytes=" + std::to_string(n / 2) + "-" + std::to_string(n / 2 + 99), 206, n / 2, n / 2 + 99},
+      {"bytes=" + std::to_string(n - 1) + "-" + std::to_string(n - 1), 206, n - 1, n - 1},
+      {"bytes=" + std::to_string(n - 1) + "-", 206, n - 1, n - 1},
+      {"bytes=100-", 206, 100, n - 1},
+      {"bytes=-300", 206, n - 300, n - 1},
+      {"bytes=10-" + std::to_string(n + 5000), 206, 10, n - 1},
+      {"bytes=0-1,5-6", 200, 0, n - 1},  // several ranges: the whole stream
+  };
+  auto client = station.client();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.range);
+    auto res = client->Get(streamPath(track).c_str(), {{"Range", c.range}});
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, c.status);
+    EXPECT_EQ(res->body, all.substr(c.first, c.last - c.first + 1));
+    EXPECT_EQ(res->get_header_value("Content-Length"), std::to_string(c.last - c.first + 1));
+    if (c.status == 206) {
+      EXPECT_EQ(res->get_header_value("Content-Range"),
+                "bytes " + std::to_string(c.first) + "-" + std::to_string(c.last) + "/" + std::to_string(n));
+    }
+  }
+  for (std::string past : {"bytes=" + std::to_string(n) + "-", "bytes=" + std::to_string(n + 10) + "-" + std::to_string(n + 20),
+                           std::string("bytes=-0")}) {
+    SCOPED_TRACE(past);
+    auto res = client->Get(streamPath(track).c_str(), {{"Range", past}});
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 416);
+    EXPECT_EQ(res->get_header_value("Content-Range"), "bytes */" + std::to_string(n));
+  }
+  // A HEAD request: the length, no body.
+  auto head = client->Head(streamPath(track).c_str());
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->status, 200);
+  EXPECT_EQ(head->get_header_value("Content-Length"), std::to_string(n));
+  EXPECT_TRUE(head->body.empty());
+}
+
+TEST(StationStreams, ResumingWithRangesGivesTheWholeStream) {
+  // A player that reconnects asks for the rest from where it stopped; the pieces make the stream.
+  RunningStation station;
+  const Track& track = station.server().library()->tracks().back();
+  const std::string all = audioBytes(track);
+  auto client = station.client();
+  std::string joined;
+  while (joined.size() < all.size()) {
+    const auto from = joined.size();
+    auto res = client->Get(streamPath(track).c_str(),
+                           {{"Range", "bytes=" + std::to_string(from) + "-" + std::to_string(from + 7776)}});
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 206);
+    joined += res->body;
+  }
+  EXPECT_EQ(joined, all);
+}
+
+TEST(StationStreams, FiftyClientsStreamingAtOnceAllGetTheirBytes) {
+  RunningStation station;
+  const auto lib = station.server().library();
+  std::vector<std::string> expected;
+  for (const auto& t : lib->tracks()) expected.push_back(audioBytes(t));
+  constexpr int kClients = 50;
+  std::atomic<int> complete{0};
+  std::atomic<int> started{0};
+  std::vector<std::thread> clients;
+  const auto begin = std::chrono::steady_clock::now();
+  for (int i = 0; i < kClients; ++i) {
+    clients.emplace_back([&, i] {
+      const auto& track = lib->tracks()[static_cast<std::size_t>(i) % lib->tracks().size()];
+      // Raw sockets: each client reads its stream in small pieces over its own connection.
+      const int fd = test::connectTo(station.port());
+      if (fd < 0) return;
+      const std::string request = "GET " + streamPath(track) + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+      ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+      ++started;
+      std::string response;
+      char buffer[2048];
+      for (ssize_t got; (got = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) response.append(buffer, static_cast<std::size_t>(got));
+      ::close(fd);
+      if (test::statusOf(response) == 200 && test::bodyOf(response) == expected[static_cast<std::size_t>(i) % expected.size()])
+        ++complete;
+    });
+  }
+  for (auto& c : clients) c.join();
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count();
+  EXPECT_EQ(complete.load(), kClients);
+  std::size_t bytes = 0;
+  for (int i = 0; i < kClients; ++i) bytes += expected[static_cast<std::size_t>(i) % expected.size()].size();
+  RecordProperty("stream_clients", kClients);
+  RecordProperty("stream_bytes", static_cast<int>(bytes));
+  RecordProperty("stream_ms", static_cast<int>(ms));
+}
+
+TEST(StationStreams, ClientsLeavingMidStreamCostNothing) {
+  // A long stream (a PURE file of 24 MB) served by a station with few workers: clients that read a
+  // little and leave must give their worker back, or the station would stop answering.
+  namespace fs = std::filesystem;
+  const std::string root = test::scratchFolder() + "/big/Artist/Album";
+  fs::create_directories(root);
+  {
+    std::ofstream out(root + "/01 Long.pur", std::ios::binary);
+    std::string header("PURE\x10\x40\0\0\0\0\0\0\0\0\0\0", 16);
+    out << header << std::string(24 << 20, '\x55');
+  }
+  auto lib = scanLibrary(test::scratchFolder() + "/big", "");
+  ASSERT_TRUE(lib);
+  ASSERT_EQ(lib->tracks().size(), 1u);
+  constexpr int kWorkers = 4;
+  RunningStation station(lib, kWorkers);
+  const std::string request =
+      "GET " + streamPath(lib->tracks()[0]) + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+  for (int i = 0; i < 3 * kWorkers; ++i) {
+    const int fd = test::connectTo(station.port());
+    ASSERT_GE(fd, 0);
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    char buffer[4096];
+    ASSERT_GT(::recv(fd, buffer, sizeof buffer, 0), 0);
+    ::close(fd);  // gone, with most of the stream unread
+  }
+  EXPECT_TRUE(runMainLoopUntil([&] { return station.server().openStreams() == 0; }, std::chrono::seconds(10)))
+      << station.server().openStreams() << " streams still open";
+  auto client = station.client();
+  const auto begin = std::chrono::steady_clock::now();
+  auto res = client->Get("/radios/selected.json");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
+  // A ranged read deep inside the long stream still works.
+  res = client->Get(streamPath(lib->tracks()[0]).c_str(), {{"Range", "bytes=20000000-20000009"}});
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 206);
+  EXPECT_EQ(res->body, std::string(10, '\x55'));
+}
+
+}  // namespace
+}  // namespace tonvera::station
