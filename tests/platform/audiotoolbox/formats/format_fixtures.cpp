@@ -1,0 +1,591 @@
+#include "format_fixtures.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/audiotoolbox/audiotypes.h"
+
+namespace tonvera::test {
+
+namespace {
+
+const char* kStereo = "aevalsrc=exprs=0.5*sin(2*PI*440*t)|0.4*sin(2*PI*(220+330*t)*t)";
+const char* kMono = "aevalsrc=exprs=0.6*sin(2*PI*(300+200*t)*t)";
+constexpr int kSeconds = 3;
+
+std::string source(int rate, int channels) {
+  char text[256];
+  std::snprintf(text, sizeof text, "-f lavfi -i \"%s:s=%d:d=%d\"", channels == 1 ? kMono : kStereo, rate,
+                kSeconds);
+  return text;
+}
+
+void put32(Bytes& b, std::uint32_t v) {
+  for (int i = 3; i >= 0; --i) b.push_back(std::uint8_t(v >> (8 * i)));
+}
+void put16(Bytes& b, std::uint16_t v) {
+  b.push_back(std::uint8_t(v >> 8));
+  b.push_back(std::uint8_t(v));
+}
+void put64(Bytes& b, std::uint64_t v) {
+  put32(b, std::uint32_t(v >> 32));
+  put32(b, std::uint32_t(v));
+}
+void putType(Bytes& b, const char* t) { b.insert(b.end(), t, t + 4); }
+void append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
+
+Bytes box(const char* type, const Bytes& payload) {
+  Bytes b;
+  put32(b, std::uint32_t(8 + payload.size()));
+  putType(b, type);
+  append(b, payload);
+  return b;
+}
+Bytes fullBox(const char* type, std::uint32_t versionFlags, const Bytes& payload) {
+  Bytes p;
+  put32(p, versionFlags);
+  append(p, payload);
+  return box(type, p);
+}
+Bytes zeros(std::size_t n) { return Bytes(n, 0); }
+Bytes matrix() {
+  Bytes b;
+  const std::uint32_t m[9] = {0x10000, 0, 0, 0, 0x10000, 0, 0, 0, 0x40000000};
+  for (std::uint32_t v : m) put32(b, v);
+  return b;
+}
+
+int rateIndex(int rate) {
+  const int rates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
+                       22050, 16000, 12000, 11025, 8000,  7350};
+  for (int i = 0; i < 13; ++i) {
+    if (rates[i] == rate) return i;
+  }
+  return 15;
+}
+
+std::string run(const std::string& command) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[65536];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  ::pclose(pipe);
+  return out;
+}
+
+std::string cacheDir() {
+  const std::string dir = std::string(TONVERA_BINARY_DIR) + "/test-fixtures/audio";
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+// AAC frames of an ADTS fixture, without their headers.
+std::vector<Bytes> rawAacFrames(const std::string& name, const std::string& args) {
+  const std::string path = ffmpegFixture(name, args);
+  std::vector<Bytes> frames = splitAdtsFrames(readFile(path));
+  for (Bytes& f : frames) {
+    const std::size_t header = (f[1] & 1) ? 7 : 9;
+    f.erase(f.begin(), f.begin() + static_cast<std::ptrdiff_t>(header));
+  }
+  return frames;
+}
+
+Bytes makeSpecial(const std::string& name) {
+  if (name == "m4a_he" || name == "m4a_hev2" || name == "caf_aac" || name == "caf_he") {
+    const bool v2 = name == "m4a_hev2";
+    const bool he = name == "m4a_he" || v2 || name == "caf_he";
+    const int core = he ? 22050 : 44100;
+    const int channels = v2 ? 1 : 2;
+    const std::string adtsName = "core_" + std::to_string(core) + "_" + std::to_string(channels) + ".aac";
+    const auto frames = rawAacFrames(
+        adtsName, source(core, channels) + " -c:a aac -b:a " + (channels == 1 ? "40k" : "96k") + " -f adts");
+    Bytes asc = he ? heAacConfig(core, channels, 2 * core, v2) : Bytes{};
+    if (!he) {
+      asc = {std::uint8_t(2 << 3 | rateIndex(core) >> 1),
+             std::uint8_t((rateIndex(core) & 1) << 7 | channels << 3)};
+    }
+    if (name.rfind("caf", 0) == 0) {
+      // The cookie as an 'esds' box's payload: version and flags, then the descriptor.
+      Bytes cookie = zeros(4);
+      append(cookie, esDescriptor(asc));
+      return writeCaf(core, fourcc("aac "), 2, 1024, channels, cookie, frames);
+    }
+    return writeM4a(asc, frames, core, channels, 1024, true);
+  }
+  if (name == "caf_alac") {
+    const std::string path = ffmpegFixture("alac_raw.caf", source(44100, 2) + " -c:a alac -f caf");
+    return cafInStreamingOrder(readFile(path));
+  }
+  return {};
+}
+
+struct Recipe {
+  FormatCase c;
+  const char* extension;
+  std::string args;  // empty: assembled by makeSpecial()
+};
+
+const std::vector<Recipe>& recipes() {
+  static const std::vector<Recipe> all = [] {
+    const std::uint32_t lpcm = kAudioFormatLinearPCM;
+    const std::uint32_t aac = kAudioFormatMPEG4AAC;
+    const std::uint32_t alac = kAudioFormatAppleLossless;
+    const std::string fast = " -movflags +faststart";
+    return std::vector<Recipe>{
+        {{"adts_lc", "audio/aac", kAudioFileAAC_ADTSType, aac, 44100, 2, true},
+         "aac",
+         source(44100, 2) + " -c:a aac -b:a 128k -f adts"},
+        {{"adts_mono22", "audio/aacp", kAudioFileAAC_ADTSType, aac, 22050, 1, true},
+         "aac",
+         source(22050, 1) + " -c:a aac -b:a 40k -f adts"},
+        {{"adts_vbr48", "audio/aac", kAudioFileAAC_ADTSType, aac, 48000, 2, true},
+         "aac",
+         source(48000, 2) + " -c:a aac -q:a 1.2 -f adts"},
+        {{"m4a_lc", "audio/x-m4a", kAudioFileM4AType, aac, 44100, 2, true},
+         "m4a",
+         source(44100, 2) + " -c:a aac -b:a 128k" + fast + " -f ipod"},
+        {{"mp4_lc48", "audio/mp4", kAudioFileMPEG4Type, aac, 48000, 2, true},
+         "mp4",
+         source(48000, 2) + " -c:a aac -b:a 96k" + fast + " -f mp4"},
+        {{"m4a_he", "audio/x-m4a", kAudioFileM4AType, kAudioFormatMPEG4AAC_HE, 44100, 2, true}, "m4a", ""},
+        {{"m4a_hev2", "audio/mp4", kAudioFileMPEG4Type, kAudioFormatMPEG4AAC_HE_V2, 44100, 2, true},
+         "m4a",
+         ""},
+        {{"m4a_alac16", "audio/x-m4a", kAudioFileM4AType, alac, 44100, 2, true},
+         "m4a",
+         source(44100, 2) + " -c:a alac -sample_fmt s16p" + fast + " -f ipod"},
+        {{"m4a_alac24", "audio/x-m4a", kAudioFileM4AType, alac, 48000, 1, true},
+         "m4a",
+         source(48000, 1) + " -c:a alac -sample_fmt s32p" + fast + " -f ipod"},
+        {{"wav_u8", "audio/x-wav", kAudioFileWAVEType, lpcm, 8000, 1, false},
+         "wav",
+         source(8000, 1) + " -c:a pcm_u8 -f wav"},
+        {{"wav_s16", "audio/x-wav", kAudioFileWAVEType, lpcm, 44100, 2, false},
+         "wav",
+         source(44100, 2) + " -c:a pcm_s16le -f wav"},
+        {{"wav_s24", "audio/x-wav", kAudioFileWAVEType, lpcm, 48000, 2, false},
+         "wav",
+         source(48000, 2) + " -c:a pcm_s24le -f wav"},
+        {{"wav_s32", "audio/x-wav", kAudioFileWAVEType, lpcm, 96000, 1, false},
+         "wav",
+         source(96000, 1) + " -c:a pcm_s32le -f wav"},
+        {{"wav_f32", "audio/x-wav", kAudioFileWAVEType, lpcm, 44100, 2, false},
+         "wav",
+         source(44100, 2) + " -c:a pcm_f32le -f wav"},
+        {{"aiff_s8", "audio/x-aiff", kAudioFileAIFFType, lpcm, 22050, 1, false},
+         "aiff",
+         source(22050, 1) + " -c:a pcm_s8 -f aiff"},
+        {{"aiff_s16", "audio/x-aiff", kAudioFileAIFFType, lpcm, 44100, 2, false},
+         "aiff",
+         source(44100, 2) + " -c:a pcm_s16be -f aiff"},
+        {{"aiff_s24", "audio/x-aiff", kAudioFileAIFFType, lpcm, 48000, 2, false},
+         "aiff",
+         source(48000, 2) + " -c:a pcm_s24be -f aiff"},
+        {{"aiff_s32", "audio/x-aiff", kAudioFileAIFFType, lpcm, 32000, 1, false},
+         "aiff",
+         source(32000, 1) + " -c:a pcm_s32be -f aiff"},
+        {{"aifc_f32", "audio/x-aiff", kAudioFileAIFFType, lpcm, 44100, 2, false},
+         "aifc",
+         source(44100, 2) + " -c:a pcm_f32be -f aiff"},
+        {{"aifc_sowt", "audio/x-aiff", kAudioFileAIFFType, lpcm, 44100, 2, false},
+         "aifc",
+         source(44100, 2) + " -c:a pcm_s16le -f aiff"},
+        {{"caf_s16", "audio/x-caf", kAudioFileCAFType, lpcm, 44100, 2, false},
+         "caf",
+         source(44100, 2) + " -c:a pcm_s16le -f caf"},
+        {{"caf_s24be", "audio/x-caf", kAudioFileCAFType, lpcm, 48000, 1, false},
+         "caf",
+         source(48000, 1) + " -c:a pcm_s24be -f caf"},
+        {{"caf_f32", "audio/x-caf", kAudioFileCAFType, lpcm, 44100, 2, false},
+         "caf",
+         source(44100, 2) + " -c:a pcm_f32le -f caf"},
+        {{"caf_aac", "audio/x-caf", kAudioFileCAFType, aac, 44100, 2, true}, "caf", ""},
+        {{"caf_he", "audio/x-caf", kAudioFileCAFType, kAudioFormatMPEG4AAC_HE, 44100, 2, true}, "caf", ""},
+        {{"caf_alac", "audio/x-caf", kAudioFileCAFType, alac, 44100, 2, true}, "caf", ""},
+    };
+  }();
+  return all;
+}
+
+}  // namespace
+
+bool haveFfmpeg() {
+  static const bool have = std::system("ffmpeg -version >/dev/null 2>&1") == 0;
+  return have;
+}
+
+const std::vector<FormatCase>& formatCases() {
+  static const std::vector<FormatCase> cases = [] {
+    std::vector<FormatCase> out;
+    for (const auto& r : recipes()) out.push_back(r.c);
+    return out;
+  }();
+  return cases;
+}
+
+const FormatCase* findCase(const std::string& name) {
+  for (const auto& c : formatCases()) {
+    if (name == c.name) return &c;
+  }
+  return nullptr;
+}
+
+Bytes readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFileAtomic(const std::string& path, const Bytes& bytes) {
+  const std::string temp = path + ".tmp" + std::to_string(::getpid());
+  {
+    std::ofstream out(temp, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  std::filesystem::rename(temp, path);
+}
+
+std::string ffmpegFixture(const std::string& name, const std::string& args) {
+  const std::string path = cacheDir() + "/" + name;
+  if (std::filesystem::exists(path)) return path;
+  const std::string temp = path + ".tmp" + std::to_string(::getpid());
+  // The output format is named in the arguments; the temporary name has no telling extension.
+  const std::string command = "ffmpeg -v error -nostdin -y " + args + " \"" + temp + "\"";
+  if (std::system(command.c_str()) != 0) return {};
+  std::filesystem::rename(temp, path);
+  return path;
+}
+
+std::string fixturePath(const FormatCase& c) {
+  for (const auto& r : recipes()) {
+    if (std::strcmp(r.c.name, c.name) != 0) continue;
+    const std::string file = std::string(r.c.name) + "." + r.extension;
+    if (!r.args.empty()) return ffmpegFixture(file, r.args);
+    const std::string path = cacheDir() + "/" + file;
+    if (std::filesystem::exists(path)) return path;
+    const Bytes bytes = makeSpecial(r.c.name);
+    if (bytes.empty()) return {};
+    writeFileAtomic(path, bytes);
+    return path;
+  }
+  return {};
+}
+
+std::string moovAtEndFixture() {
+  return ffmpegFixture("moov_at_end.m4a", source(44100, 2) + " -c:a aac -b:a 96k -f ipod");
+}
+
+std::optional<Pcm> parseWav(const Bytes& b) {
+  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WAVE", 4) != 0) {
+    return std::nullopt;
+  }
+  Pcm pcm;
+  std::size_t at = 12;
+  while (at + 8 <= b.size()) {
+    const std::uint32_t size = b[at + 4] | b[at + 5] << 8 | b[at + 6] << 16 | std::uint32_t(b[at + 7]) << 24;
+    const std::uint8_t* p = b.data() + at + 8;
+    if (std::memcmp(b.data() + at, "fmt ", 4) == 0 && size >= 16) {
+      pcm.channels = p[2] | p[3] << 8;
+      pcm.rate = p[4] | p[5] << 8 | p[6] << 16 | p[7] << 24;
+    } else if (std::memcmp(b.data() + at, "data", 4) == 0) {
+      const std::size_t n = std::min<std::size_t>(size, b.size() - at - 8) / 2;
+      pcm.samples.resize(n);
+      std::memcpy(pcm.samples.data(), p, n * 2);
+      return pcm;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return std::nullopt;
+}
+
+std::optional<Pcm> ffmpegDecode(const std::string& path) {
+  return parseWav([&] {
+    const std::string out = run("ffmpeg -v quiet -nostdin -i \"" + path + "\" -c:a pcm_s16le -f wav -");
+    return Bytes(out.begin(), out.end());
+  }());
+}
+
+long bestLag(const Pcm& a, const Pcm& b, long maxLag) {
+  const std::size_t ch = std::size_t(a.channels);
+  const std::size_t window = std::min<std::size_t>(4096, a.frames() / 4);
+  const std::size_t start = a.frames() > window * 2 ? a.frames() - window * 2 : 0;
+  long best = 0;
+  double bestError = -1;
+  for (long lag = -maxLag; lag <= maxLag; ++lag) {
+    if (long(start) + lag < 0 || start + window + std::size_t(std::max(0L, lag)) > b.frames()) continue;
+    double error = 0;
+    for (std::size_t i = start; i < start + window; ++i) {
+      for (std::size_t c = 0; c < ch; ++c) {
+        const double d = double(a.samples[i * ch + c]) - b.samples[std::size_t(long(i) + lag) * ch + c];
+        error += d * d;
+      }
+    }
+    if (bestError < 0 || error < bestError) {
+      bestError = error;
+      best = lag;
+    }
+  }
+  return best;
+}
+
+int maxDifference(const Pcm& a, const Pcm& b, long lag, std::size_t from, std::size_t to) {
+  const std::size_t ch = std::size_t(a.channels);
+  int worst = 0;
+  for (std::size_t i = from; i < to; ++i) {
+    const long j = long(i) + lag;
+    if (j < 0 || std::size_t(j) >= b.frames()) continue;
+    for (std::size_t c = 0; c < ch; ++c) {
+      worst = std::max(worst, std::abs(int(a.samples[i * ch + c]) - b.samples[std::size_t(j) * ch + c]));
+    }
+  }
+  return worst;
+}
+
+std::size_t matchingTailStart(const Pcm& a, const Pcm& b, long lag, int tolerance) {
+  const std::size_t ch = std::size_t(a.channels);
+  std::size_t end = a.frames();
+  while (end > 0 && long(end - 1) + lag >= long(b.frames())) --end;
+  for (std::size_t i = end; i > 0; --i) {
+    const long j = long(i - 1) + lag;
+    if (j < 0) return i;
+    for (std::size_t c = 0; c < ch; ++c) {
+      if (std::abs(int(a.samples[(i - 1) * ch + c]) - b.samples[std::size_t(j) * ch + c]) > tolerance)
+        return i;
+    }
+  }
+  return 0;
+}
+
+std::vector<Bytes> splitAdtsFrames(const Bytes& adts) {
+  std::vector<Bytes> frames;
+  std::size_t at = 0;
+  while (at + 7 <= adts.size() && adts[at] == 0xFF && (adts[at + 1] & 0xF6) == 0xF0) {
+    const std::size_t length =
+        std::size_t(adts[at + 3] & 3) << 11 | std::size_t(adts[at + 4]) << 3 | adts[at + 5] >> 5;
+    if (length < 7 || at + length > adts.size()) break;
+    frames.emplace_back(adts.begin() + static_cast<std::ptrdiff_t>(at),
+                        adts.begin() + static_cast<std::ptrdiff_t>(at + length));
+    at += length;
+  }
+  return frames;
+}
+
+Bytes heAacConfig(int coreRate, int channels, int extensionRate, bool parametricStereo) {
+  // Explicit signalling: object type 5 (SBR) or 29 (PS), core rate, channels, extension rate,
+  // then the core's object type (2, LC) and its three GA flags (all zero).
+  std::uint32_t bits = 0;
+  int n = 0;
+  auto put = [&](std::uint32_t v, int count) {
+    bits = bits << count | v;
+    n += count;
+  };
+  put(parametricStereo ? 29 : 5, 5);
+  put(std::uint32_t(rateIndex(coreRate)), 4);
+  put(std::uint32_t(channels), 4);
+  put(std::uint32_t(rateIndex(extensionRate)), 4);
+  put(2, 5);
+  put(0, 3);
+  bits <<= 32 - n;
+  Bytes out;
+  put32(out, bits);
+  return out;
+}
+
+Bytes esDescriptor(const Bytes& asc) {
+  Bytes specific = {0x05, std::uint8_t(asc.size())};
+  append(specific, asc);
+  Bytes config = {0x04, std::uint8_t(13 + specific.size()), 0x40, 0x15, 0, 0, 0};
+  put32(config, 128000);
+  put32(config, 128000);
+  append(config, specific);
+  Bytes es = {0x03, std::uint8_t(3 + config.size() + 3), 0x00, 0x01, 0x00};
+  append(es, config);
+  append(es, Bytes{0x06, 0x01, 0x02});
+  return es;
+}
+
+Bytes mp4aEntryChildren(const Bytes& asc) { return fullBox("esds", 0, esDescriptor(asc)); }
+
+Bytes writeM4a(const Bytes& asc, const std::vector<Bytes>& frames, int sampleRate, int channels,
+               std::uint32_t framesPerPacket, bool moovFirst) {
+  Bytes ftyp;
+  putType(ftyp, "M4A ");
+  put32(ftyp, 0);
+  putType(ftyp, "M4A ");
+  putType(ftyp, "mp42");
+  putType(ftyp, "isom");
+  ftyp = box("ftyp", ftyp);
+  Bytes media;
+  for (const Bytes& f : frames) append(media, f);
+  const Bytes mdat = box("mdat", media);
+  const std::uint64_t duration = std::uint64_t(frames.size()) * framesPerPacket;
+
+  auto moovWith = [&](std::uint32_t mediaOffset) {
+    Bytes mvhd;
+    put32(mvhd, 0);
+    put32(mvhd, 0);
+    put32(mvhd, std::uint32_t(sampleRate));
+    put32(mvhd, std::uint32_t(duration));
+    put32(mvhd, 0x10000);
+    put16(mvhd, 0x100);
+    append(mvhd, zeros(10));
+    append(mvhd, matrix());
+    append(mvhd, zeros(24));
+    put32(mvhd, 2);
+    Bytes tkhd;
+    put32(tkhd, 0);
+    put32(tkhd, 0);
+    put32(tkhd, 1);
+    put32(tkhd, 0);
+    put32(tkhd, std::uint32_t(duration));
+    append(tkhd, zeros(8));
+    put16(tkhd, 0);
+    put16(tkhd, 0);
+    put16(tkhd, 0x100);
+    put16(tkhd, 0);
+    append(tkhd, matrix());
+    put32(tkhd, 0);
+    put32(tkhd, 0);
+    Bytes mdhd;
+    put32(mdhd, 0);
+    put32(mdhd, 0);
+    put32(mdhd, std::uint32_t(sampleRate));
+    put32(mdhd, std::uint32_t(duration));
+    put16(mdhd, 0x55C4);
+    put16(mdhd, 0);
+    Bytes hdlr;
+    put32(hdlr, 0);
+    putType(hdlr, "soun");
+    append(hdlr, zeros(12));
+    const char name[] = "SoundHandler";
+    hdlr.insert(hdlr.end(), name, name + sizeof name);
+    Bytes entry = zeros(6);
+    put16(entry, 1);
+    append(entry, zeros(8));
+    put16(entry, std::uint16_t(channels));
+    put16(entry, 16);
+    put32(entry, 0);
+    put32(entry, std::uint32_t(sampleRate) << 16);
+    append(entry, mp4aEntryChildren(asc));
+    Bytes stsd;
+    put32(stsd, 1);
+    append(stsd, box("mp4a", entry));
+    Bytes stts;
+    put32(stts, 1);
+    put32(stts, std::uint32_t(frames.size()));
+    put32(stts, framesPerPacket);
+    Bytes stsc;
+    put32(stsc, 1);
+    put32(stsc, 1);
+    put32(stsc, std::uint32_t(frames.size()));
+    put32(stsc, 1);
+    Bytes stsz;
+    put32(stsz, 0);
+    put32(stsz, std::uint32_t(frames.size()));
+    for (const Bytes& f : frames) put32(stsz, std::uint32_t(f.size()));
+    Bytes stco;
+    put32(stco, 1);
+    put32(stco, mediaOffset);
+    Bytes stbl = fullBox("stsd", 0, stsd);
+    append(stbl, fullBox("stts", 0, stts));
+    append(stbl, fullBox("stsc", 0, stsc));
+    append(stbl, fullBox("stsz", 0, stsz));
+    append(stbl, fullBox("stco", 0, stco));
+    Bytes dref;
+    put32(dref, 1);
+    append(dref, fullBox("url ", 1, {}));
+    Bytes minf = fullBox("smhd", 0, zeros(4));
+    append(minf, box("dinf", fullBox("dref", 0, dref)));
+    append(minf, box("stbl", stbl));
+    Bytes mdia = fullBox("mdhd", 0, mdhd);
+    append(mdia, fullBox("hdlr", 0, hdlr));
+    append(mdia, box("minf", minf));
+    Bytes trak = fullBox("tkhd", 7, tkhd);
+    append(trak, box("mdia", mdia));
+    Bytes moov = fullBox("mvhd", 0, mvhd);
+    append(moov, box("trak", trak));
+    return box("moov", moov);
+  };
+  Bytes out = ftyp;
+  if (moovFirst) {
+    const std::size_t moovSize = moovWith(0).size();
+    append(out, moovWith(std::uint32_t(ftyp.size() + moovSize + 8)));
+    append(out, mdat);
+  } else {
+    append(out, mdat);
+    append(out, moovWith(std::uint32_t(ftyp.size() + 8)));
+  }
+  return out;
+}
+
+Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFlags,
+               std::uint32_t framesPerPacket, int channels, const Bytes& cookie,
+               const std::vector<Bytes>& packets) {
+  auto chunk = [](const char* type, const Bytes& payload) {
+    Bytes b;
+    putType(b, type);
+    put64(b, payload.size());
+    append(b, payload);
+    return b;
+  };
+  Bytes out = {'c', 'a', 'f', 'f', 0, 1, 0, 0};
+  Bytes desc;
+  std::uint64_t rateBits;
+  std::memcpy(&rateBits, &sampleRate, 8);
+  put64(desc, rateBits);
+  put32(desc, formatID);
+  put32(desc, formatFlags);
+  put32(desc, 0);
+  put32(desc, framesPerPacket);
+  put32(desc, std::uint32_t(channels));
+  put32(desc, 0);
+  append(out, chunk("desc", desc));
+  append(out, chunk("kuki", cookie));
+  Bytes pakt;
+  put64(pakt, packets.size());
+  put64(pakt, packets.size() * framesPerPacket);
+  put32(pakt, 0);
+  put32(pakt, 0);
+  for (const Bytes& p : packets) {
+    std::uint32_t v = std::uint32_t(p.size());
+    Bytes var;
+    var.push_back(std::uint8_t(v & 0x7F));
+    while (v >>= 7) var.insert(var.begin(), std::uint8_t(0x80 | (v & 0x7F)));
+    append(pakt, var);
+  }
+  append(out, chunk("pakt", pakt));
+  Bytes data = zeros(4);
+  for (const Bytes& p : packets) append(data, p);
+  append(out, chunk("data", data));
+  return out;
+}
+
+Bytes cafInStreamingOrder(const Bytes& caf) {
+  Bytes head(caf.begin(), caf.begin() + 8);
+  Bytes first, data;
+  std::size_t at = 8;
+  while (at + 12 <= caf.size()) {
+    std::uint64_t size = 0;
+    for (int i = 0; i < 8; ++i) size = size << 8 | caf[at + 4 + std::size_t(i)];
+    const std::size_t end = std::min<std::size_t>(caf.size(), at + 12 + std::size_t(size));
+    Bytes chunk(caf.begin() + static_cast<std::ptrdiff_t>(at),
+                caf.begin() + static_cast<std::ptrdiff_t>(end));
+    (std::memcmp(caf.data() + at, "data", 4) == 0 ? data : first)
+        .insert((std::memcmp(caf.data() + at, "data", 4) == 0 ? data : first).end(), chunk.begin(),
+                chunk.end());
+    at = end;
+  }
+  append(head, first);
+  append(head, data);
+  return head;
+}
+
+}  // namespace tonvera::test

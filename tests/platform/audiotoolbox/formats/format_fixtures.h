@@ -1,0 +1,72 @@
+#pragma once
+// Audio fixtures for the container-format tests: short files of every format and codec the parser
+// reads, made on first use with Debian's ffmpeg (and, where ffmpeg has no muxer or encoder for the
+// layout wanted, assembled here from ffmpeg's AAC frames), kept under the build folder; an
+// independent decode of each by ffmpeg; and helpers to compare PCM.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tonvera::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+bool haveFfmpeg();
+
+struct FormatCase {
+  const char* name;
+  const char* mime;        // Content-Type a server would send
+  std::uint32_t fileType;  // parser hint
+  std::uint32_t formatID;  // expected 'dfmt' format (after 'flst' for HE-AAC)
+  int outputRate;          // decoded rate
+  int outputChannels;      // decoded channels
+  bool packets;            // compressed, with packet descriptions
+};
+const std::vector<FormatCase>& formatCases();
+const FormatCase* findCase(const std::string& name);
+
+// Path of the fixture, made if missing (empty when it cannot be made).
+std::string fixturePath(const FormatCase& c);
+// An M4A as ffmpeg writes it by default: "moov" after "mdat".
+std::string moovAtEndFixture();
+// Path of a fixture made from ffmpeg arguments (source and encoding), cached by name.
+std::string ffmpegFixture(const std::string& name, const std::string& args);
+Bytes readFile(const std::string& path);
+void writeFileAtomic(const std::string& path, const Bytes& bytes);
+
+struct Pcm {
+  int rate = 0;
+  int channels = 0;
+  std::vector<std::int16_t> samples;  // interleaved
+  std::size_t frames() const { return channels ? samples.size() / std::size_t(channels) : 0; }
+};
+// 16-bit PCM WAV bytes (as the WAV sink writes them).
+std::optional<Pcm> parseWav(const Bytes& bytes);
+// ffmpeg's own decode of a file to 16-bit PCM.
+std::optional<Pcm> ffmpegDecode(const std::string& path);
+
+// The lag (in frames, within +-maxLag) at which `b` best matches `a` over a window near the end of
+// `a`: a[i] ~ b[i + lag].
+long bestLag(const Pcm& a, const Pcm& b, long maxLag);
+// Largest absolute sample difference between a[i] and b[i + lag] for frames [from, to) of a.
+int maxDifference(const Pcm& a, const Pcm& b, long lag, std::size_t from, std::size_t to);
+// First frame of `a` from which on every sample matches b (at `lag`) within `tolerance`.
+std::size_t matchingTailStart(const Pcm& a, const Pcm& b, long lag, int tolerance);
+
+// Building blocks used by the fixtures (and by tests that damage them).
+std::vector<Bytes> splitAdtsFrames(const Bytes& adts);
+Bytes heAacConfig(int coreRate, int channels, int extensionRate, bool parametricStereo);
+Bytes esDescriptor(const Bytes& audioSpecificConfig);
+// A minimal M4A with one AAC track, its frames in one chunk; "moov" before or after "mdat".
+Bytes writeM4a(const Bytes& audioSpecificConfig, const std::vector<Bytes>& frames, int sampleRate,
+               int channels, std::uint32_t framesPerPacket, bool moovFirst);
+Bytes mp4aEntryChildren(const Bytes& audioSpecificConfig);
+Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFlags,
+               std::uint32_t framesPerPacket, int channels, const Bytes& cookie,
+               const std::vector<Bytes>& packets);
+// A CAF file with its chunks put in streaming order (desc, kuki, pakt, then data).
+Bytes cafInStreamingOrder(const Bytes& caf);
+
+}  // namespace tonvera::test
