@@ -163,7 +163,8 @@ class AudioStreamer {
                                   const AudioStreamPacketDescription* packetDescriptions);
   virtual void internalSeekToTime(double seconds);
 
-  void setState(StreamerState state);
+  // Stores the state and announces the change (virtual so that a subclass can watch transitions).
+  virtual void setState(StreamerState state);
   void failWithErrorCode(StreamerError code);
   bool runLoopShouldExit();
   void startInternal();

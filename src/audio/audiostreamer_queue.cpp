@@ -303,7 +303,10 @@ double AudioStreamer::calculatedBitRate() {
       const double averagePacketBytes = double(processedPacketsSizeTotal_ / processedPacketsCount_);
       return averagePacketBytes * 8.0 / packetDuration_;
     }
-    return double(bitRate_);
+    // All bits set only marks that audio has arrived; taken as a rate it would make the duration
+    // about 0 and send every seek to the end of the file. Until the estimate stands the rate is
+    // unknown, and seeks wait.
+    return bitRate_ == 0xFFFFFFFFu ? 0.0 : double(bitRate_);
   }
   const double rate = 8.0 * asbd_.sampleRate * asbd_.bytesPerPacket * asbd_.framesPerPacket;
   bitRate_ = rate >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(rate);

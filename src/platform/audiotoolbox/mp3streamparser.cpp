@@ -141,6 +141,11 @@ AudioStatus Mp3StreamParser::parse(const std::uint8_t* data, std::size_t size, b
   }
 
   if (!descriptions_.empty()) {
+    if (readyPending_) {
+      readyPending_ = false;
+      const std::uint32_t ready = 1;
+      output().publishProperty(kAudioFileStreamProperty_ReadyToProducePackets, &ready, sizeof ready);
+    }
     output().deliverPackets(p, static_cast<std::uint32_t>(deliverEnd), static_cast<std::uint32_t>(descriptions_.size()),
                             descriptions_.data());
   }
@@ -174,8 +179,8 @@ bool Mp3StreamParser::firstFrame(std::size_t pos, const Mp3FrameHeader& header) 
   }
   const std::uint32_t upperBound = static_cast<std::uint32_t>(header.maxFrameBytes());
   output().publishProperty(kAudioFileStreamProperty_PacketSizeUpperBound, &upperBound, sizeof upperBound);
-  const std::uint32_t ready = 1;
-  output().publishProperty(kAudioFileStreamProperty_ReadyToProducePackets, &ready, sizeof ready);
+  // 'redy' follows right before the first packets are handed on.
+  readyPending_ = true;
   // An information frame carries no audio.
   return infoFrames_ == 0 && infoBytes_ == 0 && !hasToc_;
 }

@@ -55,6 +55,7 @@ class Mp3StreamParser final : public StreamFormatParser {
 
   // Format, known after the first frame.
   bool formatKnown_ = false;
+  bool readyPending_ = false;
   Mp3FrameHeader first_;
   std::int64_t dataOffset_ = 0;
   std::int64_t infoFrames_ = 0;     // frame count of a Xing/Info/VBRI header (0: none)

@@ -52,6 +52,8 @@ bool HttpReadStream::open() {
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  // One request per stream: the connection is not kept for another.
+  curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(easy, CURLOPT_USERAGENT, "Tonvera/0.1");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpReadStream::onBody);

@@ -1,0 +1,142 @@
+// The output queue and its sinks: sink choice, linear PCM through to a WAV file, volume, levels,
+// the clock, and the give-back of buffers on an immediate stop.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+
+#include "media_server.h"
+#include "platform/audiotoolbox/audioqueue.h"
+#include "platform/audiotoolbox/audiosink.h"
+#include "platform/mainqueue.h"
+#include "player_run.h"
+
+namespace tonvera {
+namespace {
+
+TEST(AudioSinkChoice, NamesTheBackend) {
+  struct Case {
+    const char* text;
+    AudioSinkChoice::Kind kind;
+    const char* path;
+    bool realtime, valid;
+  } cases[] = {
+      {"", AudioSinkChoice::Kind::Pulse, "", false, true},
+      {"pulse", AudioSinkChoice::Kind::Pulse, "", false, true},
+      {"null", AudioSinkChoice::Kind::Null, "", false, true},
+      {"null:realtime", AudioSinkChoice::Kind::Null, "", true, true},
+      {"wav:/tmp/a.wav", AudioSinkChoice::Kind::Wav, "/tmp/a.wav", false, true},
+      {"wav:/tmp/a.wav:realtime", AudioSinkChoice::Kind::Wav, "/tmp/a.wav", true, true},
+      {"wav:", AudioSinkChoice::Kind::Null, "", false, false},
+      {"alsa", AudioSinkChoice::Kind::Null, "", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto choice = parseAudioSinkChoice(c.text);
+    EXPECT_EQ(choice.kind, c.kind);
+    EXPECT_EQ(choice.path, c.path);
+    EXPECT_EQ(choice.realtime, c.realtime);
+    EXPECT_EQ(choice.valid, c.valid);
+  }
+}
+
+AudioStreamBasicDescription pcm16(double rate, std::uint32_t channels) {
+  AudioStreamBasicDescription f;
+  f.sampleRate = rate;
+  f.formatID = kAudioFormatLinearPCM;
+  f.formatFlags = kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsPacked;
+  f.bytesPerPacket = 2 * channels;
+  f.framesPerPacket = 1;
+  f.bytesPerFrame = 2 * channels;
+  f.channelsPerFrame = channels;
+  f.bitsPerChannel = 16;
+  return f;
+}
+
+// A queue with a counter of given-back buffers.
+struct QueueUnderTest {
+  std::unique_ptr<AudioQueue> queue;
+  std::atomic<int> givenBack{0};
+  std::atomic<int> runningChanges{0};
+  std::vector<AudioQueueBuffer*> buffers;
+
+  explicit QueueUnderTest(const AudioStreamBasicDescription& f, int count = 4, std::uint32_t size = 4096) {
+    EXPECT_EQ(AudioQueue::newOutput(f, [this](AudioQueue&, AudioQueueBuffer*) { ++givenBack; }, &queue), kAudioNoErr);
+    queue->addPropertyListener(kAudioQueueProperty_IsRunning, [this](AudioQueue&, std::uint32_t) { ++runningChanges; });
+    for (int i = 0; i < count; ++i) {
+      AudioQueueBuffer* b = nullptr;
+      EXPECT_EQ(queue->allocateBuffer(size, &b), kAudioNoErr);
+      buffers.push_back(b);
+    }
+  }
+  void fill(AudioQueueBuffer* b, const std::vector<std::int16_t>& samples) {
+    std::memcpy(b->audioData, samples.data(), samples.size() * 2);
+    b->audioDataByteSize = std::uint32_t(samples.size() * 2);
+    ASSERT_EQ(queue->enqueueBuffer(b, 0, nullptr), kAudioNoErr);
+  }
+};
+
+TEST(AudioQueue, PlaysLinearPcmExactlyIntoTheWavSinkWithVolumeAndLevels) {
+  const std::string wav = test::tempPath("queue.wav");
+  test::useSink("wav:" + wav);
+  std::vector<std::int16_t> samples(2048);  // 1024 stereo frames: a full-scale square left, silence right
+  for (std::size_t i = 0; i < samples.size(); i += 2) samples[i] = (i / 2) % 64 < 32 ? 16000 : -16000;
+  {
+    QueueUnderTest q(pcm16(44100, 2));
+    std::uint32_t on = 1;
+    q.queue->setProperty(kAudioQueueProperty_EnableLevelMetering, &on, sizeof on);
+    double t = 0;
+    EXPECT_EQ(q.queue->getCurrentTime(&t), kAudioQueueErrStopped);
+    q.fill(q.buffers[0], samples);
+    ASSERT_EQ(q.queue->start(), kAudioNoErr);
+    ASSERT_TRUE(runMainLoopUntil([&] { return q.givenBack == 1; }, std::chrono::seconds(5)));
+    ASSERT_EQ(q.queue->getCurrentTime(&t), kAudioNoErr);
+    EXPECT_EQ(t, 1024.0);
+    AudioQueueLevelMeterState levels[2];
+    std::uint32_t size = sizeof levels;
+    ASSERT_EQ(q.queue->getProperty(kAudioQueueProperty_CurrentLevelMeter, levels, &size), kAudioNoErr);
+    EXPECT_NEAR(levels[0].peakPower, 16000 / 32768.0, 1e-4);
+    EXPECT_NEAR(levels[0].averagePower, 16000 / 32768.0, 1e-3);
+    EXPECT_EQ(levels[1].peakPower, 0.0f);
+    q.queue->setParameter(kAudioQueueParam_Volume, 0.5f);
+    q.fill(q.buffers[1], samples);
+    ASSERT_TRUE(runMainLoopUntil([&] { return q.givenBack == 2; }, std::chrono::seconds(5)));
+    EXPECT_EQ(q.queue->stop(false), kAudioNoErr);
+    ASSERT_TRUE(runMainLoopUntil([&] { return q.runningChanges == 2; }, std::chrono::seconds(5)));
+  }
+  const auto pcm = test::readWav(wav);
+  ASSERT_TRUE(pcm);
+  EXPECT_EQ(pcm->channels, 2);
+  EXPECT_EQ(pcm->rate, 44100);
+  ASSERT_EQ(pcm->samples.size(), 2 * samples.size());
+  EXPECT_TRUE(std::equal(samples.begin(), samples.end(), pcm->samples.begin()));
+  for (std::size_t i = 0; i < samples.size(); ++i) EXPECT_EQ(pcm->samples[samples.size() + i], samples[i] / 2);
+  std::remove(wav.c_str());
+}
+
+TEST(AudioQueue, ImmediateStopGivesEveryQueuedBufferBackBeforeReturning) {
+  test::useSink("null");
+  QueueUnderTest q(pcm16(48000, 2));
+  std::vector<std::int16_t> samples(1000, 5);
+  q.queue->pause();
+  ASSERT_EQ(q.queue->start(), kAudioNoErr);
+  ASSERT_EQ(q.queue->pause(), kAudioNoErr);
+  for (int i = 0; i < 3; ++i) q.fill(q.buffers[std::size_t(i)], samples);
+  EXPECT_EQ(q.queue->enqueueBuffer(q.buffers[0], 0, nullptr), kAudioQueueErrInvalidBuffer);  // already queued
+  EXPECT_EQ(q.queue->stop(true), kAudioNoErr);
+  EXPECT_EQ(q.givenBack.load(), 3);
+  double t = 0;
+  EXPECT_EQ(q.queue->getCurrentTime(&t), kAudioQueueErrStopped);
+}
+
+TEST(AudioQueue, RefusesFormatsItCannotPlay) {
+  AudioStreamBasicDescription f = pcm16(44100, 2);
+  f.formatID = fourcc("zzzz");
+  std::unique_ptr<AudioQueue> queue;
+  EXPECT_EQ(AudioQueue::newOutput(f, nullptr, &queue), kAudioQueueErrInvalidFormat);
+  EXPECT_EQ(queue, nullptr);
+}
+
+}  // namespace
+}  // namespace tonvera

@@ -1,0 +1,56 @@
+#include "player_run.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+#include "platform/mainqueue.h"
+
+namespace tonvera::test {
+
+std::vector<StreamerState> RecordingStreamer::transitions() {
+  std::lock_guard lock(mutex_);
+  return transitions_;
+}
+
+void RecordingStreamer::setState(StreamerState state) {
+  {
+    std::lock_guard guard(lock_);
+    if (state_ != state) {
+      std::lock_guard lock(mutex_);
+      transitions_.push_back(state);
+    }
+  }
+  AudioStreamer::setState(state);
+}
+
+PlayerRun::PlayerRun(AudioStreamer& player)
+    : player_(player),
+      observer_(NotificationCenter::defaultCenter(), kASStatusChangedNotification, &player, [this](const Notification&) {
+        ++notifications;
+        if (!isMainThread()) allOnMainThread = false;
+        const StreamerState s = player_.state();
+        seen.push_back(s);
+        if (onState) onState(s);
+      }) {}
+
+bool PlayerRun::waitForIdle(std::chrono::milliseconds timeout) {
+  return waitFor([this] { return !seen.empty() && seen.back() == StreamerState::Idle && player_.isIdle(); }, timeout);
+}
+
+bool PlayerRun::waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  return runMainLoopUntil(condition, timeout);
+}
+
+void useSink(const std::string& spec) { ::setenv("TONVERA_AUDIO_SINK", spec.c_str(), 1); }
+
+std::string tempPath(const std::string& name) {
+  return (std::filesystem::temp_directory_path() / ("tonvera-" + std::to_string(::getpid()) + "-" + name)).string();
+}
+
+int count(const std::vector<StreamerState>& states, StreamerState state) {
+  return int(std::count(states.begin(), states.end(), state));
+}
+
+}  // namespace tonvera::test

@@ -1,0 +1,56 @@
+#pragma once
+// Test support: a player that records every state it passes through (on whichever thread), and
+// the notifications it posts as the main thread handles them.
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "audio/audiostreamer.h"
+#include "platform/notificationcenter.h"
+
+namespace tonvera::test {
+
+class RecordingStreamer : public AudioStreamer {
+ public:
+  using AudioStreamer::AudioStreamer;
+  ~RecordingStreamer() override { shutdown(); }
+
+  std::vector<StreamerState> transitions();
+  using AudioStreamer::failWithErrorCode;
+
+ protected:
+  void setState(StreamerState state) override;
+
+ private:
+  std::mutex mutex_;
+  std::vector<StreamerState> transitions_;
+};
+
+// Observes one player's notifications on the main thread.
+class PlayerRun {
+ public:
+  explicit PlayerRun(AudioStreamer& player);
+
+  // Runs the main loop until the player posted Idle after having left it, or the time-out.
+  bool waitForIdle(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+  bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+  int notifications = 0;
+  bool allOnMainThread = true;
+  std::vector<StreamerState> seen;  // the state read while handling each notification
+  std::function<void(StreamerState)> onState;
+
+ private:
+  AudioStreamer& player_;
+  ScopedObserver observer_;
+};
+
+// Chooses the sink for the queues made from now on.
+void useSink(const std::string& spec);
+std::string tempPath(const std::string& name);
+int count(const std::vector<StreamerState>& states, StreamerState state);
+
+}  // namespace tonvera::test

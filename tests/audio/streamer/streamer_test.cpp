@@ -1,0 +1,245 @@
+// The stream player against loopback servers: decoded output, the control operations and their
+// notifications, the start rule, end-of-stream cases, seeking and the fixed texts.
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <algorithm>
+
+#include "media_server.h"
+#include "platform/mainqueue.h"
+#include "player_run.h"
+
+namespace tonvera {
+namespace {
+
+using S = StreamerState;
+
+TEST(AudioStreamer, DecodedOutputMatchesAnIndependentDecodeApartFromTheFadeIn) {
+  for (const char* name : {"cbr", "vbr"}) {
+    SCOPED_TRACE(name);
+    const std::string wav = test::tempPath(std::string(name) + ".wav");
+    test::useSink("wav:" + wav);
+    test::MediaServer server(test::readFileBytes(test::fixturePath(std::string(name) + ".mp3")));
+    {
+      test::RecordingStreamer player(server.url());
+      test::PlayerRun run(player);
+      player.start();
+      ASSERT_TRUE(run.waitForIdle());
+      EXPECT_EQ(player.errorCode(), StreamerError::None);
+      EXPECT_TRUE(run.allOnMainThread);
+      // One notification per change.
+      EXPECT_EQ(run.notifications, int(player.transitions().size()));
+      const auto t = player.transitions();
+      EXPECT_EQ(t, (std::vector<S>{S::StartingThread, S::WaitingForData, S::WaitingForQueueStart, S::Playing,
+                                   S::Stopping, S::Stopped, S::Idle}));
+      EXPECT_EQ(player.stopReason(), StopReason::EndOfStream);
+    }
+    const auto out = test::readWav(wav);
+    ASSERT_TRUE(out);
+    const auto ref = test::readRaw(test::fixturePath(std::string(name) + ".raw"));
+    const long shift = test::findAlignment(*out, ref, 5000);
+    ASSERT_GE(shift, 0);
+    // The fade-in touches at most the 16 buffers queued before it ends (well under a second).
+    const std::size_t second = std::size_t(out->rate);
+    EXPECT_EQ(test::countMismatches(*out, ref, shift, second), 0u);
+    // Nothing is missing or added at the end (beyond the encoder's padding the reference trims).
+    EXPECT_NEAR(double(out->frames()), double(ref.size() / std::size_t(out->channels) + std::size_t(shift)), 3000.0);
+    std::remove(wav.c_str());
+  }
+}
+
+TEST(AudioStreamer, StopRightAfterStartPostsThreeNotifications) {
+  test::useSink("null");
+  test::MediaServer server(test::readFileBytes(test::fixturePath("cbr.mp3")));
+  AudioStreamer player(server.url());
+  test::PlayerRun run(player);
+  player.start();
+  player.stop();
+  ASSERT_TRUE(run.waitForIdle());
+  EXPECT_EQ(run.seen, (std::vector<S>{S::StartingThread, S::Stopped, S::Idle}));
+  EXPECT_EQ(player.errorCode(), StreamerError::None);
+  EXPECT_TRUE(server.ranges().empty());
+}
+
+TEST(AudioStreamer, PauseResumeAndStartWhilePaused) {
+  test::useSink("null:realtime");
+  test::MediaServer server(test::readFileBytes(test::fixturePath("cbr.mp3")));
+  AudioStreamer player(server.url());
+  test::PlayerRun run(player);
+  player.start();
+  ASSERT_TRUE(run.waitFor([&] { return player.isPlaying() && player.progress() > 0.2; }));
+  player.pause();
+  EXPECT_TRUE(player.isPaused());
+  const double at = player.progress();
+  // Paused: the clock holds (within what the device still had).
+  ASSERT_FALSE(run.waitFor([&] { return player.progress() > at + 0.2; }, std::chrono::milliseconds(400)));
+  EXPECT_TRUE(player.isWaiting() == false);
+  player.pause();  // resumes
+  EXPECT_TRUE(player.isPlaying());
+  ASSERT_TRUE(run.waitFor([&] { return player.progress() > at + 0.2; }));
+  player.pause();
+  ASSERT_TRUE(player.isPaused());
+  player.start();  // start while paused resumes too
+  EXPECT_TRUE(player.isPlaying());
+  player.start();  // and does nothing while playing
+  EXPECT_TRUE(player.isPlaying());
+  player.stop();
+  ASSERT_TRUE(run.waitForIdle());
+  EXPECT_EQ(player.stopReason(), StopReason::UserAction);
+  EXPECT_EQ(player.errorCode(), StreamerError::None);
+}
+
+TEST(AudioStreamer, ASecondErrorKeepsTheFirstCode) {
+  test::useSink("null");
+  test::RecordingStreamer player("http://127.0.0.1:1/none");
+  player.failWithErrorCode(StreamerError::AudioQueueStartFailed);
+  player.failWithErrorCode(StreamerError::AudioDataNotFound);
+  EXPECT_EQ(player.errorCode(), StreamerError::AudioQueueStartFailed);
+  EXPECT_EQ(player.isFinishing(), false);  // Idle: nothing is finishing
+}
+
+TEST(AudioStreamer, EndOfStreamBeforeAnyAudioIsErrorSeven) {
+  test::useSink("null");
+  test::MediaServer server(std::vector<std::uint8_t>(6000, 'x'));
+  test::RecordingStreamer player(server.url());
+  test::PlayerRun run(player);
+  player.start();
+  ASSERT_TRUE(run.waitForIdle());
+  EXPECT_EQ(player.errorCode(), StreamerError::AudioDataNotFound);
+  EXPECT_EQ(player.stopReason(), StopReason::Error);
+  EXPECT_EQ(player.transitions(), (std::vector<S>{S::StartingThread, S::WaitingForData, S::Stopped, S::Idle}));
+  EXPECT_EQ(player.bitRate(), 0u);
+}
+
+TEST(AudioStreamer, ATrackShorterThanTheStartCountPlaysFromFlushingAtEnd) {
+  const std::string wav = test::tempPath("short.wav");
+  test::useSink("wav:" + wav);
+  test::MediaServer server(test::readFileBytes(test::fixturePath("short.mp3")));
+  {
+    test::RecordingStreamer player(server.url());
+    test::PlayerRun run(player);
+    player.start();
+    ASSERT_TRUE(run.waitForIdle());
+    EXPECT_EQ(player.errorCode(), StreamerError::None);
+    const auto t = player.transitions();
+    ASSERT_EQ(test::count(t, S::FlushingAtEnd), 1);
+    const auto flushing = std::find(t.begin(), t.end(), S::FlushingAtEnd);
+    EXPECT_EQ(std::vector<S>(t.begin(), flushing + 2),
+              (std::vector<S>{S::StartingThread, S::WaitingForData, S::FlushingAtEnd, S::WaitingForQueueStart}));
+    EXPECT_EQ(t.back(), S::Idle);
+  }
+  const auto out = test::readWav(wav);
+  ASSERT_TRUE(out);
+  const auto ref = test::readRaw(test::fixturePath("short.raw"));
+  EXPECT_GE(out->frames(), ref.size() / 2);
+  std::remove(wav.c_str());
+}
+
+TEST(AudioStreamer, WithoutContentLengthSeeksAreDroppedAndNoRangeIsAsked) {
+  test::useSink("null:realtime");
+  // A stream without an information frame: nothing but "Content-Length" could give the length.
+  test::MediaServer server(test::readFileBytes(test::fixturePath("noinfo.mp3")), {.contentLength = false});
+  AudioStreamer player(server.url());
+  test::PlayerRun run(player);
+  player.start();
+  ASSERT_TRUE(run.waitFor([&] { return player.isPlaying(); }));
+  EXPECT_EQ(player.duration(), 0.0);
+  player.seekToTime(4.0);
+  ASSERT_TRUE(run.waitFor([&] { return player.progress() > 0.5; }));
+  EXPECT_LT(player.progress(), 3.0);
+  player.stop();
+  ASSERT_TRUE(run.waitForIdle());
+  EXPECT_EQ(server.ranges(), std::vector<std::string>{""});
+}
+
+TEST(AudioStreamer, SeekAsksForTheComputedRangeAndProgressGoesOnFromTheTarget) {
+  test::useSink("null:realtime");
+  const auto bytes = test::readFileBytes(test::fixturePath("cbr.mp3"));
+  test::MediaServer server(bytes);
+  test::RecordingStreamer player(server.url());
+  test::PlayerRun run(player);
+  player.start();
+  ASSERT_TRUE(run.waitFor([&] { return player.isPlaying(); }));
+  EXPECT_EQ(player.bitRate(), 0xFFFFFFFFu);
+  EXPECT_GT(player.progress(), -1.0);
+  // Known once enough packets have been counted for the estimate.
+  ASSERT_TRUE(run.waitFor([&] { return player.duration() > 0; }));
+  const double duration = player.duration();
+  EXPECT_NEAR(duration, 6.0, 0.1);
+  const double target = 3.0;
+  // The offset of the formula: data offset + target / duration x (file length - data offset).
+  const std::int64_t dataOffset = test::id3Size(bytes);
+  const std::int64_t length = std::int64_t(bytes.size());
+  const std::int64_t expected = dataOffset + std::int64_t(target / duration * double(length - dataOffset));
+  player.seekToTime(target);
+  ASSERT_TRUE(run.waitFor([&] { return server.ranges().size() == 2; }));
+  char range[64];
+  std::snprintf(range, sizeof range, "bytes=%" PRId64 "-%" PRId64, expected, length - 1);
+  EXPECT_EQ(server.ranges()[1], range);
+  EXPECT_EQ(player.stopReason(), StopReason::Temporary);
+  ASSERT_TRUE(run.waitFor([&] { return player.isPlaying() && player.progress() > target + 0.1; }));
+  EXPECT_LT(player.progress(), target + 1.5);
+  player.stop();
+  ASSERT_TRUE(run.waitForIdle());
+  EXPECT_EQ(test::count(player.transitions(), S::Idle), 1);
+}
+
+TEST(AudioStreamer, AnUnreachableServerEndsInIdleWithTheNetworkError) {
+  test::useSink("null");
+  test::RecordingStreamer player("http://127.0.0.1:1/none");
+  test::PlayerRun run(player);
+  player.start();
+  ASSERT_TRUE(run.waitForIdle(std::chrono::seconds(10)));
+  EXPECT_EQ(player.errorCode(), StreamerError::NetworkConnectionFailed);
+  EXPECT_EQ(test::count(player.transitions(), S::Idle), 1);
+}
+
+TEST(AudioStreamer, ErrorTextsAndTypeHints) {
+  const std::pair<int, const char*> texts[] = {
+      {0, "No error."},
+      {1, "Network connection failed"},
+      {2, "File stream get property failed."},
+      {3, "File stream seek failed."},
+      {4, "Parse bytes failed."},
+      {5, "Open audio file stream failed."},
+      {6, "Close audio file stream failed."},
+      {7, "No audio data found."},
+      {8, "Audio queue creation failed."},
+      {9, "Audio buffer allocation failed."},
+      {10, "Queueing of audio buffer failed."},
+      {11, "Audio queue add listener failed."},
+      {12, "Audio queue remove listener failed."},
+      {13, "Audio queue start failed."},
+      {14, "Audio queue pause failed."},
+      {15, "Audio queue buffers don't match."},
+      {16, "Audio queue dispose failed."},
+      {17, "Audio queue stop failed."},
+      {18, "Audio queue flush failed."},
+      {19, "Audio playback failed"},
+      {20, "Audio queue get current time failed."},
+      {21, "Audio packets are larger than kAQDefaultBufSize."},
+      {22, "Audio playback failed"},
+      {-1, "Audio playback failed"},
+  };
+  for (const auto& [code, text] : texts) EXPECT_EQ(AudioStreamer::stringForErrorCode(code), text) << code;
+
+  const std::pair<const char*, std::uint32_t> mimes[] = {
+      {"audio/mpeg", fourcc("MPG3")}, {"audio/x-wav", fourcc("WAVE")}, {"audio/x-aiff", fourcc("AIFF")},
+      {"audio/x-m4a", fourcc("m4af")}, {"audio/mp4", fourcc("mp4f")},  {"audio/x-caf", fourcc("caff")},
+      {"audio/aac", fourcc("adts")},   {"audio/aacp", fourcc("adts")}, {"audio/x-pur", 1979},
+      {"AUDIO/MPEG", fourcc("MPG3")},  {"", fourcc("MPG3")},           {"text/html", fourcc("MPG3")},
+  };
+  for (const auto& [mime, code] : mimes) EXPECT_EQ(AudioStreamer::hintForMIMEType(mime), code) << mime;
+  const std::pair<const char*, std::uint32_t> extensions[] = {
+      {"mp3", fourcc("MPG3")}, {"wav", fourcc("WAVE")}, {"aifc", fourcc("AIFC")}, {"aiff", fourcc("AIFF")},
+      {"m4a", fourcc("m4af")}, {"mp4", fourcc("mp4f")}, {"caf", fourcc("caff")},  {"aac", fourcc("adts")},
+      {"pur", 1979},           {"ogg", fourcc("MPG3")},
+  };
+  for (const auto& [ext, code] : extensions) EXPECT_EQ(AudioStreamer::hintForFileExtension(ext), code) << ext;
+  EXPECT_STREQ(streamerStateName(S::WaitingForQueueStart), "WaitingForQueueStart");
+}
+
+}  // namespace
+}  // namespace tonvera
