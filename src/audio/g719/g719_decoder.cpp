@@ -21,6 +21,9 @@ constexpr int kNormOffset = 15;  // differential norm indices are sent offset by
 constexpr int kShortBlock = 240;
 constexpr int kShortCoded = 200;  // coded coefficients of each short block
 
+// The lookup tables below are built at compile time from the generated tables; a throw reached
+// while building them stops the build, so the properties they check hold for any table data.
+
 // Differential norm indices: a complete prefix code of 3 to 7 bits, looked up by the next 7 bits.
 struct NormLut {
   std::uint8_t value[128];

@@ -13,6 +13,18 @@ std::uint32_t le32(const std::uint8_t* p) {
 
 std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
+// The eight soft bits of every byte value, most significant bit first.
+struct SoftBytes {
+  std::uint16_t words[256][8];
+};
+constexpr SoftBytes kSoftBytes = [] {
+  SoftBytes t{};
+  for (int v = 0; v < 256; ++v) {
+    for (int i = 0; i < 8; ++i) t.words[v][i] = (v >> (7 - i)) & 1 ? 0x0081 : 0x007F;
+  }
+  return t;
+}();
+
 }  // namespace
 
 std::optional<PURE_HEADER> parsePureHeader(std::span<const std::uint8_t> bytes) {
@@ -59,10 +71,15 @@ std::span<const std::uint8_t> pureChannelPayload(std::span<const std::uint8_t> f
 void pureExpandSoftBits(std::span<const std::uint8_t> payload, int rate, std::span<std::uint16_t> softBits) {
   const std::size_t bits =
       std::min<std::size_t>(softBits.size(), static_cast<std::size_t>(std::max(0, pureChannelBits(rate))));
-  for (std::size_t k = 0; k < bits; ++k) {
+  const std::size_t wholeBytes = std::min(bits / 8, payload.size());
+  std::uint16_t* out = softBits.data();
+  for (std::size_t i = 0; i < wholeBytes; ++i) {
+    std::memcpy(out + 8 * i, kSoftBytes.words[payload[i]], sizeof kSoftBytes.words[0]);
+  }
+  for (std::size_t k = 8 * wholeBytes; k < bits; ++k) {
     const std::size_t byte = k >> 3;
     const bool one = byte < payload.size() && ((payload[byte] >> (7 - (k & 7))) & 1) != 0;
-    softBits[k] = one ? 0x0081 : 0x007F;
+    out[k] = one ? 0x0081 : 0x007F;
   }
 }
 

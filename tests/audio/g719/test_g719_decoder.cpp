@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "alloc_counter.h"
 #include "audio/g719/g719_decoder.h"
 #include "audio/g719/g719_transform.h"
 #include "g719_test_util.h"
@@ -99,12 +100,30 @@ TEST(G719Decoder, IdenticalBitsIntoFreshStatesGiveIdenticalOutput) {
   EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
 }
 
+TEST(G719Decoder, DecodingAllocatesNothing) {
+  const auto bits = readBytes(g719Dir() + "vectors/speech_en_r64.bits");
+  std::vector<std::vector<std::uint16_t>> frames;
+  for (int f = 0; f < 60; ++f) frames.push_back(softBitsOf(bits.data() + f * 160, 1280));
+  G719ChannelState s = freshState(1280);
+  std::int16_t out[960];
+  startCountingAllocations();
+  for (const auto& soft : frames) {
+    g719ResetBitCounts(s, 1280);
+    g719DecodeFrame(soft, false, out, s);
+    g719DecodePackedFrame(std::span(bits).subspan(0, 160), false, out, s);
+  }
+  g719DecodeFrame({}, true, out, s);
+  EXPECT_EQ(stopCountingAllocations(), 0);
+}
+
 // The erasure output is the synthesis of the halved previous spectrum with the previous frame's
 // transform type; the halved spectrum is kept for the next erasure.
 struct ErasureCase {
   int framesBefore;  // castanets_r64 frames decoded before the erasure
   int lastTransient;
 };
+
+void PrintTo(const ErasureCase& c, std::ostream* os) { *os << c.framesBefore << " frames"; }
 
 class G719Erasure : public testing::TestWithParam<ErasureCase> {};
 

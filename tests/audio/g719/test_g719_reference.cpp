@@ -25,6 +25,8 @@ const Vector kVectors[] = {
     {"square_clip_r96", 96},  {"sweep_r128", 128},   {"sweep_r32", 32},     {"sweep_r96", 96},
 };
 
+void PrintTo(const Vector& v, std::ostream* os) { *os << v.name; }
+
 class G719Vector : public testing::TestWithParam<Vector> {};
 
 TEST_P(G719Vector, MatchesReferenceDecoder) {
@@ -97,6 +99,8 @@ const PureCase kPureFiles[] = {
     {"en_sweep_r32", 32, 100},          {"short3_r64", 64, 3},     {"sweep_noisefull_r128", 128, 100},
     {"zh_castanets_r64", 64, 100},
 };
+
+void PrintTo(const PureCase& p, std::ostream* os) { *os << p.name; }
 
 class PureReference : public testing::TestWithParam<PureCase> {};
 

@@ -116,6 +116,22 @@ TEST(PureFormat, OddRatesLeaveTheLastFourSoftBitsZero) {
   for (int k = 0; k < 16; ++k) EXPECT_EQ(bits[k], expected[k] ? 0x0081 : 0x007F) << k;
 }
 
+TEST(PureFormat, SoftBitExpansionFollowsTheBytesMsbFirst) {
+  std::uint32_t seed = 1;
+  for (const int rate : {1, 2, 3, 31, 64, 127, 128}) {
+    std::vector<std::uint8_t> payload(static_cast<std::size_t>(pureChannelBits(rate) / 8));
+    for (auto& b : payload) b = static_cast<std::uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    for (const std::size_t given : {payload.size(), payload.size() / 2}) {  // a short payload reads as zeros
+      std::vector<std::uint16_t> soft(static_cast<std::size_t>(pureChannelBits(rate)), 0);
+      pureExpandSoftBits(std::span(payload).first(given), rate, soft);
+      for (std::size_t k = 0; k < soft.size(); ++k) {
+        const bool one = k / 8 < given && (payload[k / 8] >> (7 - k % 8)) & 1;
+        ASSERT_EQ(soft[k], one ? 0x0081 : 0x007F) << "rate " << rate << " bit " << k;
+      }
+    }
+  }
+}
+
 TEST(PureFormat, PartialLastFrameIsNotCounted) {
   auto bytes = header(16, 64);
   bytes.resize(16 + 2 * 324 + 100, 0);
