@@ -1,8 +1,62 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs Tonvera.
+# Installs what is missing, builds, and runs Tonvera against the bundled station.
+#
+# The station (tonvera-station) serves its demo library on 127.0.0.1:$TONVERA_STATION_PORT (7650 by
+# default; generated on first use under $XDG_DATA_HOME/tonvera-station/). If a station already
+# answers there, that one is used. The station started here is stopped when the player exits.
+# Arguments are handed to the player.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
 BUILD_DIR=${TONVERA_BUILD_DIR:-build}
-exec "$BUILD_DIR/tools/tonvera-cli" --help
+STATION="$BUILD_DIR/station/tonvera-station"
+CLI="$BUILD_DIR/tools/tonvera-cli"
+PORT=${TONVERA_STATION_PORT:-7650}
+export TONVERA_SERVICE_URL="http://127.0.0.1:$PORT"
+
+answers() { curl -sf -m 2 -o /dev/null "$TONVERA_SERVICE_URL/radios/selected.json"; }
+
+STATION_PID=""
+stop_station() {
+  if [ -n "$STATION_PID" ] && kill -0 "$STATION_PID" 2>/dev/null; then
+    kill -TERM "$STATION_PID" 2>/dev/null || true
+    wait "$STATION_PID" 2>/dev/null || true
+  fi
+}
+trap stop_station EXIT
+trap 'exit 130' INT TERM
+
+if answers; then
+  echo "run.sh: using the station already at $TONVERA_SERVICE_URL" >&2
+else
+  "$STATION" --port "$PORT" &
+  STATION_PID=$!
+  # The first start generates the demo library (progress on standard error); later ones only scan.
+  for _ in $(seq 1 600); do
+    answers && break
+    if ! kill -0 "$STATION_PID" 2>/dev/null; then
+      echo "run.sh: tonvera-station did not start" >&2
+      exit 1
+    fi
+    sleep 0.2
+  done
+  answers || { echo "run.sh: tonvera-station does not answer at $TONVERA_SERVICE_URL" >&2; exit 1; }
+fi
+
+has_command() { "$CLI" --help 2>&1 | grep -Eq "^  $1 "; }
+
+# The player, best available first. (The window application goes first here once it is built.)
+status=0
+if has_command radio; then
+  "$CLI" radio "$@" || status=$?
+elif has_command play; then
+  # Until the radio runs: play the first track of the "全部" channel.
+  track=$(curl -sf "$TONVERA_SERVICE_URL/radios/all/play.json" | sed -n 's/.*"tracks":\["\([a-z0-9]*\)".*/\1/p')
+  url=$(curl -sf "$TONVERA_SERVICE_URL/tracks/$track/play.json" | sed -n 's/.*"url":\["\([^"]*\)"\].*/\1/p')
+  "$CLI" play "$@" "$url" || status=$?
+else
+  curl -sf "$TONVERA_SERVICE_URL/radios/selected.json"
+  echo
+fi
+exit "$status"

@@ -18,8 +18,8 @@ constexpr std::array<FormatRow, 7> kFormats{{
     {AudioFormat::Mp3, "mp3", "audio/mpeg"},
     {AudioFormat::Aac, "aac", "audio/aac"},
     {AudioFormat::M4a, "m4a", "audio/mp4"},
-    {AudioFormat::Wav, "wav", "audio/wav"},
-    {AudioFormat::Aiff, "aiff", "audio/aiff"},
+    {AudioFormat::Wav, "wav", "audio/x-wav"},
+    {AudioFormat::Aiff, "aiff", "audio/x-aiff"},
     {AudioFormat::Caf, "caf", "audio/x-caf"},
     {AudioFormat::Pure, "pur", "audio/x-pur"},
 }};

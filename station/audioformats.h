@@ -15,8 +15,8 @@ enum class AudioFormat { Mp3, Aac, M4a, Wav, Aiff, Caf, Pure };
 // The format of a file name's extension (case-insensitive), or nothing when it is not served.
 std::optional<AudioFormat> formatForFileName(std::string_view fileName);
 
-// "Content-Type" of a stream: "audio/mpeg", "audio/aac", "audio/mp4", "audio/wav", "audio/aiff",
-// "audio/x-caf", "audio/x-pur".
+// "Content-Type" of a stream, the names players map to their parsers: "audio/mpeg", "audio/aac",
+// "audio/mp4", "audio/x-wav", "audio/x-aiff", "audio/x-caf", "audio/x-pur".
 const char* contentTypeOf(AudioFormat format);
 
 // The extension used in stream URLs: "mp3", "aac", "m4a", "wav", "aiff", "caf", "pur".

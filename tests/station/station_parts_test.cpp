@@ -142,7 +142,7 @@ TEST(StationParts, FormatsByExtension) {
   const std::tuple<const char*, AudioFormat, const char*> cases[] = {
       {"a.mp3", AudioFormat::Mp3, "audio/mpeg"},   {"a.MP3", AudioFormat::Mp3, "audio/mpeg"},
       {"a.aac", AudioFormat::Aac, "audio/aac"},    {"a.m4a", AudioFormat::M4a, "audio/mp4"},
-      {"a.wav", AudioFormat::Wav, "audio/wav"},    {"a.aif", AudioFormat::Aiff, "audio/aiff"},
+      {"a.wav", AudioFormat::Wav, "audio/x-wav"},  {"a.aif", AudioFormat::Aiff, "audio/x-aiff"},
       {"a.caf", AudioFormat::Caf, "audio/x-caf"},  {"a.pur", AudioFormat::Pure, "audio/x-pur"},
   };
   for (const auto& [name, format, type] : cases) {
