@@ -238,7 +238,7 @@ void MainViewController::scheduleQueueRetry(std::uint64_t generation) {
 
 void MainViewController::queueUsedUp() {
   // A queue played to its end is followed by a fresh one at once; a queue that ended without a
-  // single track started (empty, or every track filtered or failed to look up) only after a pause.
+  // single track playing (empty, or every track filtered, missing or failing) only after a pause.
   if (playedSinceQueue_) {
     getStationInfo(nullptr);
   } else {
@@ -255,12 +255,14 @@ void MainViewController::refreshTracks(std::optional<PlayQueue::TrackIds> tracks
 
 void MainViewController::nextTrack(const Sender& sender) {
   log("%s", sender.describe().c_str());
-  // The skip guard is for repeated presses of a control. Reasons from the program (track ended,
-  // media keys, filters) always pass, and so does a queue replacement: a channel the listener just
-  // chose must start.
-  const auto t = now();
-  if (sender.kind == Sender::Kind::Control && lastClickDate_ && t - *lastClickDate_ < options_.skipGuard) return;
-  lastClickDate_ = t;
+  // The skip guard is for repeated presses of a control: a press within a second of the last
+  // accepted advance is ignored. Reasons from the program (track ended, media keys, filters) always
+  // pass and restart that second. A queue replacement neither waits for the guard nor restarts it:
+  // a channel the listener just chose must start, and is no press.
+  if (sender.kind != Sender::Kind::None) {
+    if (heldBySkipGuard(sender)) return;
+    lastClickDate_ = now();
+  }
   if (hooks_.advanceRequested) hooks_.advanceRequested(sender);
 
   if (queue_.advance(sender.kind != Sender::Kind::None) == PlayQueue::Step::UsedUp) {
@@ -271,8 +273,18 @@ void MainViewController::nextTrack(const Sender& sender) {
 }
 
 void MainViewController::preTrack(const Sender& sender) {
+  // A press the guard will hold back must not move the position either: the position would stop
+  // pointing at the track that plays, and a later removal would hit another entry.
+  if (heldBySkipGuard(sender)) {
+    log("%s", sender.describe().c_str());
+    return;
+  }
   queue_.back();
   nextTrack(sender);
+}
+
+bool MainViewController::heldBySkipGuard(const Sender& sender) const {
+  return sender.kind == Sender::Kind::Control && lastClickDate_ && now() - *lastClickDate_ < options_.skipGuard;
 }
 
 void MainViewController::onPause() {

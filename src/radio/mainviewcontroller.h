@@ -173,6 +173,8 @@ class MainViewController {
 
  private:
   Clock::time_point now() const;
+  // True for a control press within the guard interval of the last accepted advance.
+  bool heldBySkipGuard(const Sender& sender) const;
   UserDefaults& defaults() const;
   void storeStation(const PlistValue& station);
   void applyWindowTitle();
@@ -203,8 +205,9 @@ class MainViewController {
   ScopedObserver streamerObserver_;
   // Stamps every channel choice: queue answers and retries of an earlier choice are dropped.
   std::uint64_t queueGeneration_ = 0;
-  // Whether a track of the current queue has started since it arrived; a queue used up without
-  // one is asked for again only after a pause.
+  // Whether a track of the current queue has reached Playing since it arrived; a queue used up
+  // without one (empty, every track filtered, or every stream failing) is asked for again only
+  // after a pause.
   bool playedSinceQueue_ = false;
   bool retryPending_ = false;  // a queue request waits for its pause to pass
   RetryBackoff retry_;

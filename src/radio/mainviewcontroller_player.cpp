@@ -56,6 +56,10 @@ void MainViewController::playbackStateChanged() {
   if (streamer_->isPlaying()) {
     page_.playButtonSetOn(false);
     slideValue_ = 0;
+    // Sound: the queue request that led here worked, so the next empty or failing one starts
+    // again from the shortest pause.
+    playedSinceQueue_ = true;
+    retry_.reset();
   } else if (streamer_->isIdle()) {
     destroyStreamer();
     page_.playButtonSetOn(true);

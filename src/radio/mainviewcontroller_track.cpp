@@ -69,8 +69,6 @@ void MainViewController::playSong(const std::shared_ptr<TNSong>& song) {
   dataUrl_ = JsonCall::percentEscape(*url);
   if (streamer_) destroyStreamer();
   createStreamer();
-  playedSinceQueue_ = true;
-  retry_.reset();
   if (hooks_.trackShown) hooks_.trackShown(song);
   if (!streamer_) {
     // No player can be made for this URL.

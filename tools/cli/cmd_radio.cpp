@@ -251,7 +251,8 @@ int runRadio(const Args& args) {
     }
     if (opts.skipAfter >= 0) {
       QTimer::singleShot(static_cast<int>(opts.skipAfter * 1000), &context, [&controller, &trackSerial, serial] {
-        if (serial == trackSerial) controller.nextTrack(Sender::control("skip-after"));
+        // The program presses here, not the listener: the repeated-press guard does not apply.
+        if (serial == trackSerial) controller.nextTrack(Sender::reason("skip-after"));
       });
     }
   };

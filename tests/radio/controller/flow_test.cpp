@@ -137,14 +137,24 @@ TEST_F(ControllerFlow, SkipGuardHoldsBackRepeatedButtonPressesButNeverMediaKeys)
   ASSERT_TRUE(waitPlaying("a"));
   auto& c = *controller;
 
-  clock += 5s;  // well after the advance that started the queue
-  c.nextTrack(Sender::control());
+  c.nextTrack(Sender::control());  // the queue's start does not count as a press
   EXPECT_EQ(c.queue().index(), 1);
   clock += 999ms;
   c.nextTrack(Sender::control());  // within 1 s of the accepted press: ignored
   EXPECT_EQ(c.queue().index(), 1);
   clock += 2ms;
   c.nextTrack(Sender::control());
+  EXPECT_EQ(c.queue().index(), 2);
+  ASSERT_TRUE(waitPlaying("c"));
+  // An advance the program asked for (here a filter or a track's end would) restarts the second.
+  clock += 5s;
+  c.nextTrack(Sender::reason(skipreason::kPlaybackStateChanged));
+  EXPECT_EQ(c.queue().index(), 3);
+  c.nextTrack(Sender::control());
+  EXPECT_EQ(c.queue().index(), 3);
+  c.preTrack(Sender::control());  // held back too, and the position stays on the playing track
+  EXPECT_EQ(c.queue().index(), 3);
+  c.preTrack(Sender::reason(skipreason::kMediaKey));
   EXPECT_EQ(c.queue().index(), 2);
   ASSERT_TRUE(waitPlaying("c"));
 
@@ -170,8 +180,7 @@ TEST_F(ControllerFlow, NewQueueStartsEvenRightAfterAButtonPress) {
   for (const char* id : {"a", "b", "x", "y"}) service.addTrack(longTrack(id));
   startChannel("c1", {"a", "b"});
   ASSERT_TRUE(waitPlaying("a"));
-  clock += 5s;
-  controller->nextTrack(Sender::control());  // accepted at `clock`
+  controller->nextTrack(Sender::control());  // accepted at `clock`: the queue's start is no press
   ASSERT_EQ(controller->queue().index(), 1);
   PlistValue::Array ids{PlistValue("x"), PlistValue("y")};
   NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr, userInfo("4", PlistValue(ids)));
@@ -234,7 +243,6 @@ TEST_F(ControllerFlow, PreviousFromTheFirstTrackPlaysTheSecond) {
   addTracks({longTrack("a"), longTrack("b"), longTrack("c")});
   startChannel("c1", {"a", "b", "c"});
   ASSERT_TRUE(waitPlaying("a"));
-  clock += 5s;
   controller->preTrack(Sender::control());
   ASSERT_TRUE(waitPlaying("b"));
   EXPECT_EQ(controller->queue().index(), 1);
@@ -300,7 +308,21 @@ TEST_F(ControllerFlow, QueueWithoutTracksIsAskedForAgainAfterAGrowingPause) {
   service.addTrack(longTrack("a"));
   service.setChannel("c1", {"a"});
   ASSERT_TRUE(waitPlaying("a"));
-  EXPECT_EQ(controller->queueRetries(), 0);
+  EXPECT_TRUE(test::waitFor([&] { return controller->queueRetries() == 0; }));
+}
+
+TEST_F(ControllerFlow, ChannelWhoseStreamsAllFailIsAskedForAgainAfterAPause) {
+  auto missing = longTrack("m1");
+  missing.audio = Audio::Missing;
+  service.addTrack(missing);
+  startChannel("c1", {"m1"});
+  ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= 3; }));
+  std::vector<std::chrono::steady_clock::time_point> times;
+  for (const auto& r : service.requests()) {
+    if (r.path == "/radios/c1/play.json") times.push_back(r.at);
+  }
+  EXPECT_GE(times[1] - times[0], 90ms);
+  EXPECT_GE(times[2] - times[1], 180ms);
 }
 
 TEST_F(ControllerFlow, LateLyricsAndPicturesOfAnEarlierTrackAreDropped) {

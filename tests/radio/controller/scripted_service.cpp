@@ -42,6 +42,15 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 ScriptedService::ScriptedService()
     : shortMp3_(readAll(TONVERA_TEST_MP3_SHORT)), longMp3_(readAll(TONVERA_TEST_MP3_LONG)) {
   auto& http = server_.http();
+  http.Get("/radios/selected.json", [this](const httplib::Request& req, httplib::Response& res) {
+    record(req);
+    std::lock_guard lock(mutex_);
+    if (!catalogue_) {
+      res.status = 404;
+      return;
+    }
+    res.set_content(*catalogue_, "application/json");
+  });
   http.Get(R"(/radios/([^/]+)/play\.json)", [this](const httplib::Request& req, httplib::Response& res) {
     record(req);
     std::lock_guard lock(mutex_);
@@ -169,6 +178,11 @@ void ScriptedService::setChannelRaw(const std::string& id, std::string raw) {
 void ScriptedService::setPrivateTracks(std::vector<std::string> tracks) {
   std::lock_guard lock(mutex_);
   privateReply_ = tracksReply(tracks);
+}
+
+void ScriptedService::setCatalogue(std::string raw) {
+  std::lock_guard lock(mutex_);
+  catalogue_ = std::move(raw);
 }
 
 std::vector<LoggedRequest> ScriptedService::requests() const {

@@ -47,6 +47,8 @@ class ScriptedService {
   void setChannel(const std::string& id, std::vector<std::string> tracks);
   void setChannelRaw(const std::string& id, std::string raw);
   void setPrivateTracks(std::vector<std::string> tracks);
+  // The reply of "/radios/selected.json" (404 until set).
+  void setCatalogue(std::string raw);
 
   std::vector<LoggedRequest> requests() const;
   int count(const std::string& path) const;
@@ -63,6 +65,7 @@ class ScriptedService {
   std::map<std::string, ScriptedTrack> tracks_;
   std::map<std::string, std::string> channels_;  // id -> reply text
   std::string privateReply_ = "{\"tracks\":[]}";
+  std::optional<std::string> catalogue_;
   std::vector<LoggedRequest> log_;
   bool stopping_ = false;
   std::condition_variable stopped_;
