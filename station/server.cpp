@@ -396,6 +396,9 @@ StationServer::StationServer(std::shared_ptr<const Library> library, StationOpti
   });
   http.set_write_timeout(kWriteTimeoutSeconds, 0);
   http.set_keep_alive_max_count(kKeepAliveMaxRequests);
+  // Replies go out as a header write and a body write; without this the second waits for the
+  // client's delayed acknowledgement (about 40 ms) on kept-alive connections.
+  http.set_tcp_nodelay(true);
   // The HTTP library would cut every reply to the requested ranges without checking them against
   // the reply's length; the station answers ranges itself (streams only), so it clears them here.
   http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
