@@ -1,0 +1,116 @@
+// Stream player figures, over a loopback server, through the null sink (set here):
+// - BM_PlayThreeMinutes: CPU seconds (all threads) to play a 3-minute 128 kbit/s MP3, with the
+//   counter cpu_ratio = that / CPU seconds of `ffmpeg -v quiet -i FILE -f null -` in the same run.
+// - BM_StartToPlaying: milliseconds from start() to Playing (null:realtime sink).
+// The MP3 is made once with ffmpeg in a temporary folder.
+#include <benchmark/benchmark.h>
+#include <httplib.h>
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "audio/audiostreamer.h"
+#include "platform/mainqueue.h"
+
+namespace {
+
+using namespace tonvera;
+
+struct Fixture {
+  std::string path;
+  std::string body;
+  httplib::Server server;
+  std::thread thread;
+  int port = 0;
+
+  Fixture() {
+    path = (std::filesystem::temp_directory_path() / "tonvera-bench-3min.mp3").string();
+    if (!std::filesystem::exists(path)) {
+      const std::string cmd = "ffmpeg -v error -y -f lavfi -i sine=f=440:d=180 -f lavfi -i anoisesrc=d=180:c=pink:seed=3:a=0.1 "
+                              "-filter_complex '[0][1]amerge=inputs=2' -ar 44100 -c:a libmp3lame -b:a 128k " + path;
+      if (std::system(cmd.c_str()) != 0) std::abort();
+    }
+    std::ifstream in(path, std::ios::binary);
+    body.assign(std::istreambuf_iterator<char>(in), {});
+    server.Get("/track", [this](const httplib::Request&, httplib::Response& res) { res.set_content(body, "audio/mpeg"); });
+    port = server.bind_to_any_port("127.0.0.1");
+    thread = std::thread([this] { server.listen_after_bind(); });
+    while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ~Fixture() {
+    server.stop();
+    thread.join();
+  }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port) + "/track"; }
+};
+
+Fixture& fixture() {
+  static Fixture f;
+  return f;
+}
+
+double childCpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+double selfCpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void BM_PlayThreeMinutes(benchmark::State& state) {
+  ::setenv("TONVERA_AUDIO_SINK", "null", 1);
+  Fixture& f = fixture();
+  double player = 0, ffmpeg = 0;
+  for (auto _ : state) {
+    const double before = selfCpuSeconds();
+    AudioStreamer streamer(f.url());
+    streamer.start();
+    runMainLoopUntil([&] { return streamer.isIdle(); }, std::chrono::minutes(5));
+    player += selfCpuSeconds() - before;
+    state.PauseTiming();
+    const double c = childCpuSeconds();
+    const std::string cmd = "ffmpeg -v quiet -i " + f.path + " -f null -";
+    if (std::system(cmd.c_str()) != 0) state.SkipWithError("ffmpeg failed");
+    ffmpeg += childCpuSeconds() - c;
+    state.ResumeTiming();
+  }
+  state.counters["player_cpu_s"] = player / double(state.iterations());
+  state.counters["ffmpeg_cpu_s"] = ffmpeg / double(state.iterations());
+  state.counters["cpu_ratio"] = ffmpeg > 0 ? player / ffmpeg : 0;
+}
+BENCHMARK(BM_PlayThreeMinutes)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_StartToPlaying(benchmark::State& state) {
+  ::setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
+  Fixture& f = fixture();
+  for (auto _ : state) {
+    AudioStreamer streamer(f.url());
+    const auto begin = std::chrono::steady_clock::now();
+    streamer.start();
+    runMainLoopUntil([&] { return streamer.isPlaying(); }, std::chrono::seconds(10));
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+    streamer.stop();
+    runMainLoopUntil([&] { return streamer.isIdle(); }, std::chrono::seconds(10));
+  }
+}
+BENCHMARK(BM_StartToPlaying)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
