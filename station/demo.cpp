@@ -1,9 +1,12 @@
 #include "station/demo.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tpropertymap.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -306,6 +309,16 @@ bool generateDemoLibrary(const std::string& folder, const DemoOptions& options, 
 
 std::optional<std::string> ensureDemoLibrary(const std::string& dataDir, const DemoOptions& options, std::string* error) {
   const std::string target = dataDir + "/demo";
+  // Two stations starting together on one data folder: the second waits for the first's library.
+  if (!makeDirectories(dataDir, error)) return std::nullopt;
+  const int lockFd = ::open((dataDir + "/demo.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (lockFd >= 0) ::flock(lockFd, LOCK_EX);
+  struct Unlock {
+    int fd;
+    ~Unlock() {
+      if (fd >= 0) ::close(fd);  // closing releases the lock
+    }
+  } unlock{lockFd};
   const std::string stamp = std::string(kDemoVersion) + (options.reduced ? " reduced" : " full") + "\n";
   if (auto marker = readFile(target + "/" + kMarkerName); marker && *marker == stamp) return target;
 

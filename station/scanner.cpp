@@ -62,7 +62,10 @@ bool hidden(const fs::path& p) {
 }  // namespace
 
 std::string indexPathFor(const std::string& dataDir, const std::string& root) {
-  return dataDir + "/index/" + makeId("", fs::weakly_canonical(root).string()) + ".json";
+  std::error_code ec;
+  fs::path canonical = fs::weakly_canonical(root, ec);
+  if (ec) canonical = root;
+  return dataDir + "/index/" + makeId("", canonical.string()) + ".json";
 }
 
 std::shared_ptr<const Library> scanLibrary(const std::string& rootText, const std::string& indexPath,
