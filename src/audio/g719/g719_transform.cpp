@@ -1,7 +1,5 @@
 #include "audio/g719/g719_transform.h"
 
-#include <algorithm>
-
 #include "audio/g719/g719_tables.h"
 
 #if defined(__SSE2__)
