@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -100,7 +99,8 @@ void BM_NextToPlaying(benchmark::State& st) {
   radio.controller.awakeFromNib();
   if (radio.timeToPlaying([] {}) < 0) return st.SkipWithError("no station answering, or nothing plays");
   for (auto _ : st) {
-    const double ms = radio.timeToPlaying([&] { radio.controller.nextTrack(Sender::reason(skipreason::kMediaKey)); });
+    const double ms =
+        radio.timeToPlaying([&] { radio.controller.nextTrack(Sender::reason(skipreason::kMediaKey)); });
     if (ms < 0) return st.SkipWithError("next track did not play within 20 s");
     st.SetIterationTime(ms / 1000.0);
   }

@@ -5,7 +5,8 @@
 namespace tonvera {
 
 PlistValue defaultStation() {
-  if (auto parsed = PlistValue::fromBytes(kDefaultStationResource); parsed && parsed->isDict()) return *parsed;
+  if (auto parsed = PlistValue::fromBytes(kDefaultStationResource); parsed && parsed->isDict())
+    return *parsed;
   return PlistValue(PlistValue::Dict{{"id", PlistValue("all")}, {"name", PlistValue("全部")}});
 }
 

@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QTimer>
-
 #include <charconv>
 
 #include "platform/log.h"
@@ -15,6 +14,7 @@
 #include "radio/mainpage.h"
 #include "service/endpoints.h"
 #include "service/jsoncall.h"
+#include "taste/recordfields.h"
 #include "taste/tnmanager.h"
 
 namespace tonvera {
@@ -37,12 +37,8 @@ std::string nameOf(const PlistValue& station) {
   return name ? name->toString() : std::string();
 }
 
-std::string idOf(const PlistValue& station) {
-  const PlistValue* id = station.find("id");
-  if (!id) return {};
-  if (id->isInteger()) return std::to_string(id->toInteger());
-  return id->toString();
-}
+// An id member as the text that goes into request paths ("" when absent or of another type).
+std::string idOf(const PlistValue* id) { return idText(id).value_or(std::string()); }
 
 // The action number of a "STATIONChanged" key: a decimal integer text. Anything else acts as an
 // unknown number (the current channel again).
@@ -104,14 +100,22 @@ void MainViewController::startWork() {
   auto& center = NotificationCenter::defaultCenter();
   // Posters are views and the application delegate on the main thread; a post from elsewhere is
   // carried over to the main thread rather than touching the controller there.
-  stationObserver_ = ScopedObserver(center, kStationChangedNotification, nullptr, [this](const Notification& n) {
-    auto handle = [this, info = n.userInfo] { getStationInfo(&info); };
-    if (isMainThread()) handle(); else runOnMain(guarded(handle));
-  });
-  playbackObserver_ = ScopedObserver(center, kPlayBackChangedNotification, nullptr, [this](const Notification& n) {
-    auto handle = [this, info = n.userInfo] { playbackChange(info); };
-    if (isMainThread()) handle(); else runOnMain(guarded(handle));
-  });
+  stationObserver_ =
+      ScopedObserver(center, kStationChangedNotification, nullptr, [this](const Notification& n) {
+        auto handle = [this, info = n.userInfo] { getStationInfo(&info); };
+        if (isMainThread())
+          handle();
+        else
+          runOnMain(guarded(handle));
+      });
+  playbackObserver_ =
+      ScopedObserver(center, kPlayBackChangedNotification, nullptr, [this](const Notification& n) {
+        auto handle = [this, info = n.userInfo] { playbackChange(info); };
+        if (isMainThread())
+          handle();
+        else
+          runOnMain(guarded(handle));
+      });
   getStationInfo(nullptr);
   QTimer::singleShot(options_.configControlDelay, context_.get(), [this] {
     if (hooks_.configControl) hooks_.configControl();
@@ -142,20 +146,17 @@ void MainViewController::getStationInfo(const PlistValue* userInfo) {
     switch (action) {
       case 0:
         station_ = value;
-        storeStation(value);
+        if (value.isDict()) storeStation(value);
         applyWindowTitle();
         break;
       case 1: {
-        const PlistValue* id = value.find("id");
-        queue_.insert(id ? (id->isInteger() ? std::to_string(id->toInteger()) : id->toString()) : std::string());
+        queue_.insert(idOf(value.find("id")));
         nextTrack(Sender::reason(skipreason::kInsertTrack));
         return;
       }
       case 4: {
         PlayQueue::TrackIds ids;
-        for (const auto& entry : value.array()) {
-          ids.push_back(entry.isInteger() ? std::to_string(entry.toInteger()) : entry.toString());
-        }
+        for (const auto& entry : value.array()) ids.push_back(idOf(&entry));
         refreshTracks(std::move(ids));
         return;
       }
@@ -190,7 +191,7 @@ void MainViewController::getStationInfo(const PlistValue* userInfo) {
 
 void MainViewController::requestChannelQueue() {
   const std::uint64_t generation = ++queueGeneration_;
-  const std::string url = channelPlayURL(idOf(*station_));
+  const std::string url = channelPlayURL(idOf(station_->find("id")));
   q_->async([this, url, generation] {
     auto tracks = tracksOf(JsonCall::call(url));
     runOnMain(guarded([this, generation, tracks = std::move(tracks)]() mutable {
@@ -224,12 +225,16 @@ void MainViewController::queueArrived(std::uint64_t generation, std::optional<Pl
 }
 
 void MainViewController::scheduleQueueRetry(std::uint64_t generation) {
-  if (retryPending_) return;
+  // One retry waits at a time; a newer channel choice replaces the one of an earlier choice.
+  if (retryPending_ && retryGeneration_ == generation) return;
   retryPending_ = true;
+  retryGeneration_ = generation;
+  const std::uint64_t ticket = ++retryTicket_;
   const Millis pause = retry_.next();
-  log("no tracks to play; asking for a queue again in %lld ms (retry %d)", static_cast<long long>(pause.count()),
-      retry_.retries());
-  QTimer::singleShot(pause, context_.get(), [this, generation] {
+  log("no tracks to play; asking for a queue again in %lld ms (retry %d)",
+      static_cast<long long>(pause.count()), retry_.retries());
+  QTimer::singleShot(pause, context_.get(), [this, generation, ticket] {
+    if (ticket != retryTicket_) return;
     retryPending_ = false;
     if (generation != queueGeneration_) return;
     getStationInfo(nullptr);
@@ -284,7 +289,8 @@ void MainViewController::preTrack(const Sender& sender) {
 }
 
 bool MainViewController::heldBySkipGuard(const Sender& sender) const {
-  return sender.kind == Sender::Kind::Control && lastClickDate_ && now() - *lastClickDate_ < options_.skipGuard;
+  return sender.kind == Sender::Kind::Control && lastClickDate_ &&
+         now() - *lastClickDate_ < options_.skipGuard;
 }
 
 void MainViewController::onPause() {

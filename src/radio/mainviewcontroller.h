@@ -106,7 +106,7 @@ class MainViewController {
 
   // Hooks for a host that follows the flow (the terminal radio, tests). All on the main thread.
   struct Hooks {
-    std::function<void(const PlistValue& station)> channelChosen;  // the window title was set
+    std::function<void(const PlistValue& station)> channelChosen;         // the window title was set
     std::function<void(const std::shared_ptr<TNSong>& song)> trackShown;  // labels set, player starting
     std::function<void(const Sender& sender)> advanceRequested;  // every advance the guard let through
     std::function<void(int state)> playerStateChanged;           // current player's notifications
@@ -195,7 +195,7 @@ class MainViewController {
   std::shared_ptr<TNSong> curSong_;
   std::unique_ptr<RadioPlayer> streamer_;
   std::string dataUrl_;
-  std::unique_ptr<QObject> context_;  // parent of the timers; queued calls die with it
+  std::unique_ptr<QObject> context_;       // parent of the timers; queued calls die with it
   QTimer* progressUpdateTimer_ = nullptr;  // child of context_ while a player exists
   std::optional<Clock::time_point> lastClickDate_;
   std::optional<Clock::time_point> waitingSince_;
@@ -209,7 +209,9 @@ class MainViewController {
   // without one (empty, every track filtered, or every stream failing) is asked for again only
   // after a pause.
   bool playedSinceQueue_ = false;
-  bool retryPending_ = false;  // a queue request waits for its pause to pass
+  bool retryPending_ = false;          // a queue request waits for its pause to pass
+  std::uint64_t retryGeneration_ = 0;  // the channel choice it belongs to
+  std::uint64_t retryTicket_ = 0;      // stamps the one retry that may still fire
   RetryBackoff retry_;
   std::shared_ptr<bool> alive_;  // answers on their way hold a weak reference
 

@@ -2,7 +2,6 @@
 // progress tick with the waiting watchdog, seeking, and play/pause.
 #include <QObject>
 #include <QTimer>
-
 #include <algorithm>
 
 #include "platform/mainqueue.h"
@@ -23,14 +22,16 @@ void MainViewController::createStreamer() {
   QObject::connect(progressUpdateTimer_, &QTimer::timeout, context_.get(), [this] { updateProgress(); });
   progressUpdateTimer_->start();
   RadioPlayer* player = streamer_.get();
-  streamerObserver_ = ScopedObserver(
-      NotificationCenter::defaultCenter(), kPlayerStatusChangedNotification, player->notificationSender(),
-      [this, player](const Notification&) {
-        auto handle = [this, player] {
-          if (streamer_.get() == player) playbackStateChanged();
-        };
-        if (isMainThread()) handle(); else runOnMain(guarded(handle));
-      });
+  streamerObserver_ = ScopedObserver(NotificationCenter::defaultCenter(), kPlayerStatusChangedNotification,
+                                     player->notificationSender(), [this, player](const Notification&) {
+                                       auto handle = [this, player] {
+                                         if (streamer_.get() == player) playbackStateChanged();
+                                       };
+                                       if (isMainThread())
+                                         handle();
+                                       else
+                                         runOnMain(guarded(handle));
+                                     });
 }
 
 void MainViewController::destroyStreamer() {

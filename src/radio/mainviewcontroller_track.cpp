@@ -36,9 +36,7 @@ void MainViewController::getNextTrackInfo() {
   });
 }
 
-void MainViewController::skipCurrent(const char* reason) {
-  nextTrack(Sender::reason(reason));
-}
+void MainViewController::skipCurrent(const char* reason) { nextTrack(Sender::reason(reason)); }
 
 void MainViewController::showSong(const std::shared_ptr<TNSong>& song) {
   const std::string artistText = song->Artist();
@@ -83,15 +81,15 @@ void MainViewController::refreshUI() {
   if (!curSong_ || curSong_->refreshed()) return;
   auto song = curSong_;
   song->lrc(0, [this, alive = std::weak_ptr<bool>(alive_)](std::optional<std::string> text,
-                                                            std::shared_ptr<TNSong> owner) {
+                                                           std::shared_ptr<TNSong> owner) {
     if (alive.lock()) showLrc(text, owner);
   });
   song->albumId([this, alive = std::weak_ptr<bool>(alive_)](std::optional<QImage> picture,
-                                                                      std::shared_ptr<TNSong> owner) {
+                                                            std::shared_ptr<TNSong> owner) {
     if (alive.lock()) showAlbumeCover(picture.value_or(QImage()), owner);
   });
   song->artistId(0, [this, alive = std::weak_ptr<bool>(alive_)](std::optional<QImage> picture,
-                                                               std::shared_ptr<TNSong> owner) {
+                                                                std::shared_ptr<TNSong> owner) {
     if (alive.lock()) showArtistImage(picture.value_or(QImage()), owner);
   });
   song->setRefreshed(true);
@@ -99,7 +97,8 @@ void MainViewController::refreshUI() {
 
 // Lyrics and pictures arrive whenever their requests finish; one that belongs to a track the
 // listener has moved away from is dropped rather than shown with the wrong track.
-void MainViewController::showLrc(const std::optional<std::string>& text, const std::shared_ptr<TNSong>& song) {
+void MainViewController::showLrc(const std::optional<std::string>& text,
+                                 const std::shared_ptr<TNSong>& song) {
   if (!song || song != curSong_) return;
   page_.lrcSetLrc(text);
   page_.lrcProcess();

@@ -25,7 +25,7 @@ class PlayQueue {
 
   std::int64_t index() const;
   void setIndex(std::int64_t index);
-  std::int64_t length() const;   // 0 when there is no queue
+  std::int64_t length() const;  // 0 when there is no queue
   std::optional<TrackIds> tracks() const;
 
   enum class Step { UsedUp, Lookup };

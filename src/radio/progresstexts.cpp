@@ -23,7 +23,8 @@ std::string readoutText(double position, double duration) {
   const std::int64_t d = wholeSeconds(duration);
   char buf[96];
   std::snprintf(buf, sizeof buf, "%lld:%02lld / %lld:%02lld", static_cast<long long>(p / 60),
-                static_cast<long long>(p % 60), static_cast<long long>(d / 60), static_cast<long long>(d % 60));
+                static_cast<long long>(p % 60), static_cast<long long>(d / 60),
+                static_cast<long long>(d % 60));
   return buf;
 }
 

@@ -13,7 +13,8 @@ class RetryBackoff {
  public:
   using Duration = std::chrono::milliseconds;
 
-  RetryBackoff(Duration initial, Duration maximum) : initial_(initial), maximum_(std::max(initial, maximum)) {}
+  RetryBackoff(Duration initial, Duration maximum)
+      : initial_(initial), maximum_(std::max(initial, maximum)) {}
 
   // The pause before the next retry; the one after it will be twice as long (capped).
   Duration next() {

@@ -9,16 +9,15 @@
 //
 // Keys, only when standard input is a terminal: n next, p previous, space pause, l like, d dislike,
 // q quit. Exit status 0; 1 when no track played within 60 s.
+#include <termios.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QImage>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
-
-#include <termios.h>
-#include <unistd.h>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -156,8 +155,8 @@ class TerminalPage : public MainPage {
 struct RadioArgs {
   std::optional<std::string> channel;
   bool privateChannel = false;
-  int tracks = 0;           // 0: run until quit
-  double skipAfter = -1;    // seconds; negative: never
+  int tracks = 0;         // 0: run until quit
+  double skipAfter = -1;  // seconds; negative: never
 };
 
 std::optional<RadioArgs> parseArgs(const Args& args) {
@@ -214,7 +213,8 @@ PlistValue channelRecord(const std::string& id) {
 int runRadio(const Args& args) {
   const auto parsed = parseArgs(args);
   if (!parsed) {
-    std::fprintf(stderr, "usage: tonvera-cli radio [--channel ID] [--private] [--tracks N] [--skip-after SECONDS]\n");
+    std::fprintf(stderr,
+                 "usage: tonvera-cli radio [--channel ID] [--private] [--tracks N] [--skip-after SECONDS]\n");
     return 2;
   }
   const RadioArgs opts = *parsed;
@@ -223,7 +223,7 @@ int runRadio(const Args& args) {
   MainViewController controller(page);
   QObject context;
   int started = 0;
-  bool currentCounted = false;  // the current track's start has been counted
+  bool currentCounted = false;    // the current track's start has been counted
   std::uint64_t trackSerial = 0;  // stamps --skip-after presses to the track they were meant for
 
   MainViewController::Hooks hooks;
@@ -250,10 +250,12 @@ int runRadio(const Args& args) {
       return;
     }
     if (opts.skipAfter >= 0) {
-      QTimer::singleShot(static_cast<int>(opts.skipAfter * 1000), &context, [&controller, &trackSerial, serial] {
-        // The program presses here, not the listener: the repeated-press guard does not apply.
-        if (serial == trackSerial) controller.nextTrack(Sender::reason("skip-after"));
-      });
+      QTimer::singleShot(static_cast<int>(opts.skipAfter * 1000), &context,
+                         [&controller, &trackSerial, serial] {
+                           // The program presses here, not the listener: the repeated-press guard does not
+                           // apply.
+                           if (serial == trackSerial) controller.nextTrack(Sender::reason("skip-after"));
+                         });
     }
   };
   controller.setHooks(std::move(hooks));
@@ -286,7 +288,8 @@ int runRadio(const Args& args) {
           break;
         case 'l':
           if (controller.loveTrack()) {
-            page.line("like " + controller.curSong()->trackId().value_or("") + (controller.curSong()->isLove() ? " on" : " off"));
+            page.line("like " + controller.curSong()->trackId().value_or("") +
+                      (controller.curSong()->isLove() ? " on" : " off"));
           }
           break;
         case 'd':

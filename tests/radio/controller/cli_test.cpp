@@ -4,7 +4,6 @@
 
 #include <QProcess>
 #include <QStringList>
-
 #include <cstdlib>
 #include <sstream>
 

@@ -56,7 +56,8 @@ TEST(ProgressTexts, UnknownFormatOrPositionChangesOnlyWhatItShould) {
     unknown.progress = p;
     unknown.duration = d;
     out = computeProgress(unknown);
-    EXPECT_FALSE(out.positionText || out.readout || out.sliderPercent || out.lyricsTimestamp) << p << " " << d;
+    EXPECT_FALSE(out.positionText || out.readout || out.sliderPercent || out.lyricsTimestamp)
+        << p << " " << d;
   }
 }
 
@@ -80,12 +81,13 @@ TEST(ProgressTexts, TwoPointSliderRuleWhileASeekIsPending) {
   };
   const Case cases[] = {
       {10, 50, false},  // the player still reports the old position
-      {47.9, 50, false}, {48.0, 50, true}, {50, 50, true}, {52.0, 50, true}, {52.1, 50, false},
-      {10, 0, true},     // no seek pending
+      {47.9, 50, false}, {48.0, 50, true},  {50, 50, true},
+      {52.0, 50, true},  {52.1, 50, false}, {10, 0, true},  // no seek pending
       {99, -1, true},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(sliderFollowsPlayer(c.reported, c.slideValue), c.follows) << c.reported << " vs " << c.slideValue;
+    EXPECT_EQ(sliderFollowsPlayer(c.reported, c.slideValue), c.follows)
+        << c.reported << " vs " << c.slideValue;
     ProgressInput in;
     in.bitRate = 1;
     in.duration = 100;

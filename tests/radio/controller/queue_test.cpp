@@ -31,7 +31,7 @@ TEST(PlayQueue, SkippingTheFirstTrackGoesToMinusOneThenBackToZero) {
 TEST(PlayQueue, PreviousFromTheFirstOrSecondTrackPlaysTheSecond) {
   for (std::int64_t start : {0, 1}) {
     PlayQueue q;
-  fill(q, {"a", "b", "c"});
+    fill(q, {"a", "b", "c"});
     q.setIndex(start);
     q.back();
     q.advance(true);
@@ -97,18 +97,18 @@ TEST(TrackFilter, EnglishAndDislikedTracks) {
     bool noEnglish, disliked, skip;
   };
   const Case cases[] = {
-      {"Adele ", "Hello", true, false, true},           // ASCII artist
+      {"Adele ", "Hello", true, false, true},  // ASCII artist
       {"周杰伦 ", "晴天", true, false, false},
-      {"周杰伦 ", "Hello", true, false, true},          // the title decides too
-      {"S.H.E ", "Super Star", true, false, true},      // exempt act: the English title decides
+      {"周杰伦 ", "Hello", true, false, true},      // the title decides too
+      {"S.H.E ", "Super Star", true, false, true},  // exempt act: the English title decides
       {"S.H.E ", "中国话", true, false, false},
-      {"she ", "（热情）", true, false, false},         // lower-case form, canonical upper case
+      {"she ", "（热情）", true, false, false},  // lower-case form, canonical upper case
       {"Mayday ", "温柔", true, false, false},
-      {"Mayday Band ", "温柔", true, false, false},     // the exempt name within other letters
-      {"", "", true, false, false},                     // no canonical form: not English
+      {"Mayday Band ", "温柔", true, false, false},  // the exempt name within other letters
+      {"", "", true, false, false},                  // no canonical form: not English
       {"", "Hello", true, false, true},
-      {"Adele ", "Hello", false, false, false},         // filter off
-      {"周杰伦 ", "晴天", false, true, true},           // disliked, whatever the filter
+      {"Adele ", "Hello", false, false, false},  // filter off
+      {"周杰伦 ", "晴天", false, true, true},    // disliked, whatever the filter
       {"周杰伦 ", "晴天", true, true, true},
   };
   for (const auto& c : cases) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QImage>
-
 #include <optional>
 #include <string>
 #include <vector>

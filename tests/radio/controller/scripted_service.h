@@ -20,7 +20,8 @@ struct ScriptedTrack {
   std::string name;
   std::string artist;
   std::string album = "专辑";
-  enum class Audio { Short, Long, Missing, Stall, NoUrl } audio = Audio::Short;
+  enum class Audio { Short, Long, Missing, Stall, NoUrl, Given } audio = Audio::Short;
+  std::string url;                 // the stream URL as it stands, for Audio::Given
   std::optional<std::string> lrc;  // LRC text served at /lrc/<id>
   int lrcDelayMs = 0;
 };
@@ -74,6 +75,7 @@ class ScriptedService {
 };
 
 // Runs the main loop until `condition` holds; false after `timeout`.
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(15));
+bool waitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds timeout = std::chrono::seconds(15));
 
 }  // namespace tonvera::test

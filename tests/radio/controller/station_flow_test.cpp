@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-
 #include <chrono>
 #include <cstdlib>
 
@@ -66,7 +65,8 @@ TEST(StationFlow, DefaultChannelPlaysTrackAfterTrackWithLyricsAndPictures) {
   ASSERT_TRUE(runMainLoopUntil([&] { return playing >= 3; }, 30s));
 
   using ms = std::chrono::milliseconds;
-  RecordProperty("channel_to_playing_ms", static_cast<int>(std::chrono::duration_cast<ms>(firstPlaying).count()));
+  RecordProperty("channel_to_playing_ms",
+                 static_cast<int>(std::chrono::duration_cast<ms>(firstPlaying).count()));
   RecordProperty("next_to_playing_ms", static_cast<int>(std::chrono::duration_cast<ms>(nextPlaying).count()));
 }
 
