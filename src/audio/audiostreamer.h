@@ -186,7 +186,14 @@ class AudioStreamer {
   bool beginPackets(bool withDescriptions);
 
   // PURE hooks (audiostreamer_pure.cpp).
-  bool loadHeader();
+  enum class PureHeaderLoad {
+    Loaded,   // all 16 bytes are there and the header is accepted
+    Pending,  // fewer than 16 bytes have arrived so far; they are held for the next read
+    Refused,  // the header failed the check (magic, version, or a rate outside 1..128)
+  };
+  // Reads what is there of the 16 header bytes from the read stream, keeping what has arrived
+  // across calls: a network read returns only the bytes received so far.
+  PureHeaderLoad loadHeader();
   bool createPureCodec();
   void handlePropertyChangeForPur();
   void handlePurePackets(const std::uint8_t* data, std::uint32_t numberBytes);
@@ -255,6 +262,7 @@ class AudioStreamer {
   std::int32_t frame_bytes_ = 0;
   std::int32_t durationMS_ = 0;
   std::array<std::uint8_t, kPureMaxFrameBytes> frame_buffer_{};
+  std::uint32_t pureHeaderHeld_ = 0;  // header bytes held in frame_buffer_ while fewer than 16 came
 
   // guarded by queueBuffersMutex_
   std::mutex queueBuffersMutex_;

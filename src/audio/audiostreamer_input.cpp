@@ -98,7 +98,9 @@ void AudioStreamer::handleReadFromStream(ReadStream& stream, ReadStreamEvent eve
       const std::string* type = findHeaderField(httpHeaders_, "Content-Type");
       fileTypeHint_ = hintForMIMEType(type ? *type : std::string());
       if (fileTypeHint_ == kPureFileType) {
-        if (!loadHeader()) {
+        const PureHeaderLoad header = loadHeader();
+        if (header == PureHeaderLoad::Pending) return;  // the rest of the header comes with the next reads
+        if (header == PureHeaderLoad::Refused) {
           // A stream announced as PURE without a valid header cannot be framed.
           failWithErrorCode(StreamerError::AudioDataNotFound);
           return;
@@ -164,6 +166,12 @@ void AudioStreamer::handleEndOfStream() {
   if (isFinishing()) return;
   {
     std::unique_lock guard(lock_);
+    if (fileTypeHint_ == kPureFileType) {
+      // A stream that stops inside a frame: the partial frame cannot be decoded. It is dropped,
+      // and no buffer is enqueued for it (the buffer being filled holds older audio).
+      bytesFilled_ = 0;
+      frame_buffer_.fill(0);
+    }
     if (bytesFilled_ != 0) {
       if (state_ == StreamerState::WaitingForData) setState(StreamerState::FlushingAtEnd);
       guard.unlock();
@@ -189,6 +197,15 @@ void AudioStreamer::handleEndOfStream() {
     if (err_) {
       failWithErrorCode(StreamerError::AudioQueueFlushFailed);
       return;
+    }
+    if (state_ == StreamerState::Buffering) {
+      // The queue was held after running dry, waiting for a full ring that will never come now:
+      // it plays what is queued, and the stop below ends the track after it.
+      err_ = audioQueue_->start();
+      if (err_) {
+        failWithErrorCode(StreamerError::AudioQueueStartFailed);
+        return;
+      }
     }
     setState(StreamerState::Stopping);
     stopReason_ = StopReason::EndOfStream;

@@ -11,23 +11,23 @@ namespace tonvera {
 
 void PureCodecDeleter::operator()(PURE_CODEC_HANDLE* codec) const { std::default_delete<PURE_CODEC_HANDLE>()(codec); }
 
-bool AudioStreamer::loadHeader() {
+AudioStreamer::PureHeaderLoad AudioStreamer::loadHeader() {
   std::lock_guard guard(lock_);
-  if (!stream_) return false;
-  std::uint8_t bytes[kPureHeaderBytes];
-  std::size_t got = 0;
-  while (got < sizeof bytes) {
-    const long n = stream_->read(bytes + got, sizeof bytes - got);
+  if (!stream_) return PureHeaderLoad::Refused;
+  while (pureHeaderHeld_ < kPureHeaderBytes) {
+    const long n = stream_->read(frame_buffer_.data() + pureHeaderHeld_, kPureHeaderBytes - pureHeaderHeld_);
     if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
+    pureHeaderHeld_ += static_cast<std::uint32_t>(n);
   }
-  if (got < sizeof bytes) return false;
-  const auto header = parsePureHeader(bytes);
-  if (!header) return false;
+  if (pureHeaderHeld_ < kPureHeaderBytes) return PureHeaderLoad::Pending;
+  pureHeaderHeld_ = 0;
+  const auto header = parsePureHeader(std::span(frame_buffer_.data(), kPureHeaderBytes));
+  frame_buffer_.fill(0);
+  if (!header) return PureHeaderLoad::Refused;
   pure_header_ = *header;
   frame_bytes_ = pureFrameBytes(header->m_ucBPS);
   durationMS_ = static_cast<std::int32_t>(pureDurationMs(*header));
-  return true;
+  return PureHeaderLoad::Loaded;
 }
 
 bool AudioStreamer::createPureCodec() {
@@ -82,13 +82,23 @@ void AudioStreamer::handlePurePackets(const std::uint8_t* data, std::uint32_t nu
         frameReady = true;
       }
     }
-    if (frameReady) enqueueBuffer();  // resets bytesFilled_
+    if (!frameReady) continue;
+    enqueueBuffer();  // resets bytesFilled_
+    std::lock_guard guard(lock_);
+    if (bytesFilled_ != 0) return;  // not enqueued: the player is finishing
   }
 }
 
 void AudioStreamer::pureSeekOffset(double seconds) {
   std::lock_guard guard(lock_);
   seekByteOffset_ = pureSeekByteOffset(seconds, frame_bytes_);
+  if (fileLength_ > 0 && frame_bytes_ > 0 && seekByteOffset_ + frame_bytes_ > fileLength_) {
+    // Past the last whole frame (the header's length may promise more than the stream holds, and
+    // a seek to the very end lands there): the last whole frame instead. A range beyond the end
+    // would be refused, and the refusal's text must never be decoded as audio.
+    const std::int64_t frames = (fileLength_ - std::int64_t(kPureHeaderBytes)) / frame_bytes_;
+    seekByteOffset_ = std::int64_t(kPureHeaderBytes) + std::max<std::int64_t>(frames - 1, 0) * frame_bytes_;
+  }
   bytesFilled_ = 0;
   frame_buffer_.fill(0);
   seekTime_ = seconds;

@@ -290,6 +290,15 @@ void AudioStreamer::handlePropertyChangeForQueue(AudioQueue& /*queue*/, std::uin
   if (state_ == StreamerState::WaitingForQueueStart) {
     setState(StreamerState::Playing);
   } else if (state_ == StreamerState::Stopping || state_ == StreamerState::Stopped) {
+    // Reports arrive late, on the queue's thread: the report of a start made just before an
+    // end-of-stream stop (a track shorter than the ring) must not end the track while the queue
+    // still plays what is queued; only a report while the queue is stopped does.
+    std::uint32_t running = 0;
+    std::uint32_t size = sizeof running;
+    if (audioQueue_ && audioQueue_->getProperty(kAudioQueueProperty_IsRunning, &running, &size) == kAudioNoErr &&
+        running != 0) {
+      return;
+    }
     setState(StreamerState::Stopped);
   }
 }

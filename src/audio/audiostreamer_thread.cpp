@@ -129,6 +129,7 @@ void AudioStreamer::reconnect() {
     audioFileStream_.reset();
     httpHeaders_.clear();
     seekByteOffset_ = 0;
+    pureHeaderHeld_ = 0;  // a PURE header cut by the loss is read again from the start
   }
   const StreamerState before = state_;
   continuingStream_ = true;

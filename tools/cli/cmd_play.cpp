@@ -1,11 +1,14 @@
-// tonvera-cli play [--seek SECONDS] [--stop-after SECONDS] URL: plays one stream headless through
-// the sink named by TONVERA_AUDIO_SINK, printing "state NAME" for every state notification.
+// tonvera-cli play [--seek SECONDS] [--stop-after SECONDS] URL|FILE: plays one stream headless
+// through the sink named by TONVERA_AUDIO_SINK, printing "state NAME" for every state notification.
+// A file URL or a local path is played as a PURE file by the file player.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "audio/audiofiler.h"
 #include "audio/audiostreamer.h"
 #include "command.h"
 #include "platform/mainqueue.h"
@@ -21,7 +24,7 @@ std::optional<double> parseSeconds(const std::string& text) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: tonvera-cli play [--seek SECONDS] [--stop-after SECONDS] URL\n");
+  std::fprintf(stderr, "usage: tonvera-cli play [--seek SECONDS] [--stop-after SECONDS] URL|FILE\n");
   return 2;
 }
 
@@ -45,7 +48,13 @@ int runPlay(const tonvera::cli::Args& args) {
   }
   if (url.empty()) return usage();
 
-  tonvera::AudioStreamer player(url);
+  std::unique_ptr<tonvera::AudioStreamer> owned;
+  if (tonvera::AudioFiler::namesLocalFile(url)) {
+    owned = std::make_unique<tonvera::AudioFiler>(url);
+  } else {
+    owned = std::make_unique<tonvera::AudioStreamer>(url);
+  }
+  tonvera::AudioStreamer& player = *owned;
   bool started = false;
   bool finished = false;
   tonvera::ScopedObserver observer(
@@ -81,7 +90,8 @@ int runPlay(const tonvera::cli::Args& args) {
   return 0;
 }
 
-const tonvera::cli::CliCommand kPlay{"play", "[--seek SECONDS] [--stop-after SECONDS] URL",
-                                     "play a stream through TONVERA_AUDIO_SINK, printing its states", runPlay};
+const tonvera::cli::CliCommand kPlay{"play", "[--seek SECONDS] [--stop-after SECONDS] URL|FILE",
+                                     "play a stream, or a PURE file, through TONVERA_AUDIO_SINK, printing its states",
+                                     runPlay};
 
 }  // namespace

@@ -69,4 +69,88 @@ std::string strictStereoMismatch(const std::vector<std::int16_t>& ref, const std
   return problems;
 }
 
+std::string vectorPath(const std::string& name) { return g719Dir() + "vectors/" + name + ".bits"; }
+
+std::vector<std::uint8_t> buildPure(int rate, const std::vector<std::string>& left,
+                                    const std::vector<std::string>& right, int frames, unsigned seed) {
+  const std::size_t w = static_cast<std::size_t>(pureChannelBytes(rate));
+  auto cycle = [&](const std::vector<std::string>& names) {
+    std::vector<std::vector<std::uint8_t>> out;
+    for (const auto& name : names) {
+      const auto bits = readBytes(vectorPath(name));
+      for (std::size_t at = 0; at + w <= bits.size(); at += w)
+        out.emplace_back(bits.begin() + at, bits.begin() + at + w);
+    }
+    return out;
+  };
+  const auto l = cycle(left);
+  const auto r = cycle(right);
+  const std::uint32_t pcm = static_cast<std::uint32_t>(frames) * kPureFramePcmBytes;
+  std::vector<std::uint8_t> out = {'P', 'U', 'R', 'E', kPureVersion, static_cast<std::uint8_t>(rate)};
+  for (int i = 0; i < 4; ++i)
+    out.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(frames) >> (8 * i)));
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(pcm >> (8 * i)));
+  out.insert(out.end(), {0, 0});
+  std::mt19937 rng(seed);
+  std::vector<std::uint8_t> frame(static_cast<std::size_t>(pureFrameBytes(rate)));
+  for (int f = 0; f < frames; ++f) {
+    std::fill(frame.begin(), frame.end(), 0);
+    const auto key = static_cast<std::uint16_t>(rng());
+    frame[1] = static_cast<std::uint8_t>(key);
+    frame[2] = static_cast<std::uint8_t>(key >> 8);
+    const auto& lf = l[static_cast<std::size_t>(f) % l.size()];
+    const auto& rf = r[static_cast<std::size_t>(f) % r.size()];
+    std::copy(lf.begin(), lf.end(), frame.begin() + 4);
+    std::copy(rf.begin(), rf.end(), frame.begin() + 4 + static_cast<std::ptrdiff_t>(w));
+    pureDescramble(frame, rate);  // scrambling is the same operation
+    out.insert(out.end(), frame.begin(), frame.end());
+  }
+  return out;
+}
+
+std::vector<std::int16_t> wavSamples(const std::string& path) {
+  const auto b = readBytes(path);
+  auto le32 = [&](std::size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+  };
+  if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF" ||
+      std::string(b.begin() + 8, b.begin() + 16) != "WAVEfmt " ||
+      std::string(b.begin() + 36, b.begin() + 40) != "data" || (b[20] | b[21] << 8) != 1 ||
+      (b[22] | b[23] << 8) != 2 || le32(24) != 48000 || (b[34] | b[35] << 8) != 16 ||
+      le32(40) != b.size() - 44 || le32(4) != b.size() - 8) {
+    return {};
+  }
+  std::vector<std::int16_t> pcm((b.size() - 44) / 2);
+  for (std::size_t i = 0; i < pcm.size(); ++i)
+    pcm[i] = static_cast<std::int16_t>(b[44 + 2 * i] | b[45 + 2 * i] << 8);
+  return pcm;
+}
+
+std::vector<std::int16_t> stereoFrames(const std::vector<std::int16_t>& pcm, std::size_t first,
+                                       std::size_t count) {
+  const std::size_t from = std::min(pcm.size(), first * kPureFramePcmSamples);
+  const std::size_t to = std::min(pcm.size(), (first + count) * kPureFramePcmSamples);
+  return {pcm.begin() + static_cast<std::ptrdiff_t>(from), pcm.begin() + static_cast<std::ptrdiff_t>(to)};
+}
+
+long firstExactFrameToTheEnd(const std::vector<std::int16_t>& expected,
+                             const std::vector<std::int16_t>& out) {
+  if (expected.size() != out.size() || out.size() % kPureFramePcmSamples != 0) return -1;
+  long frame = static_cast<long>(out.size() / kPureFramePcmSamples);
+  while (frame > 0) {
+    const auto begin = static_cast<std::ptrdiff_t>(frame - 1) * kPureFramePcmSamples;
+    if (!std::equal(out.begin() + begin, out.begin() + begin + kPureFramePcmSamples,
+                    expected.begin() + begin))
+      break;
+    --frame;
+  }
+  return frame == static_cast<long>(out.size() / kPureFramePcmSamples) && !out.empty() ? -1 : frame;
+}
+
+long findSamples(const std::vector<std::int16_t>& haystack, const std::vector<std::int16_t>& needle) {
+  if (needle.empty()) return -1;
+  const auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end());
+  return it == haystack.end() ? -1 : static_cast<long>(it - haystack.begin());
+}
+
 }  // namespace tonvera::test

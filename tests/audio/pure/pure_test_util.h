@@ -37,4 +37,27 @@ std::function<std::size_t()> randomChunks(unsigned seed, std::size_t lo, std::si
 // names what failed, empty when both pass.
 std::string strictStereoMismatch(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& out);
 
+// A PURE stream of `frames` frames at `rate`: the left channel cycles through the frames of the
+// packed mono streams in `left` one after the other, the right channel likewise through `right`;
+// every frame gets its own scrambling seed. The header's frame count and PCM length match.
+std::vector<std::uint8_t> buildPure(int rate, const std::vector<std::string>& left,
+                                    const std::vector<std::string>& right, int frames, unsigned seed = 1);
+// The packed mono stream .../g719/vectors/<name>.bits.
+std::string vectorPath(const std::string& name);
+
+// The samples of a 48 kHz stereo 16-bit WAV file with the canonical 44-byte header (after
+// checking the header); empty when the file is missing or not such a file.
+std::vector<std::int16_t> wavSamples(const std::string& path);
+
+// Frames (1920 samples each) [first, first + count) of interleaved stereo PCM.
+std::vector<std::int16_t> stereoFrames(const std::vector<std::int16_t>& pcm, std::size_t first,
+                                       std::size_t count);
+
+// Index of the first frame from which `out` equals `expected` to the end (both the same length):
+// what precedes it was touched by the fade-in. -1 when the lengths differ or the last frame differs.
+long firstExactFrameToTheEnd(const std::vector<std::int16_t>& expected, const std::vector<std::int16_t>& out);
+
+// Sample index at which the whole of `needle` occurs in `haystack`, or -1.
+long findSamples(const std::vector<std::int16_t>& haystack, const std::vector<std::int16_t>& needle);
+
 }  // namespace tonvera::test

@@ -40,7 +40,7 @@ std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
 }
 
 // The samples of a 48 kHz stereo 16-bit WAV file written by the command, after checking its header.
-std::vector<std::int16_t> wavSamples(const std::string& path) {
+std::vector<std::int16_t> checkedWav(const std::string& path) {
   const auto bytes = readBytes(path);
   EXPECT_GE(bytes.size(), 44u);
   if (bytes.size() < 44) return {};
@@ -70,7 +70,7 @@ TEST(PureDecodeCommand, EveryPublicFileMatchesItsReference) {
     const CliRun run = pureDecode(purePath(file.name), out);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    const auto pcm = wavSamples(out);
+    const auto pcm = checkedWav(out);
     EXPECT_EQ(strictStereoMismatch(readPcm(pureRefPath(file.name)), pcm), "");
     EXPECT_EQ(pcm, decodeWhole(readBytes(purePath(file.name))));
   }
@@ -121,7 +121,7 @@ TEST(PureDecodeCommand, TruncatedFileGivesItsWholeFramesAndAWarning) {
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.err.find("warning"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("ends inside a frame"), std::string::npos) << run.err;
-  const auto pcm = wavSamples(out);
+  const auto pcm = checkedWav(out);
   ASSERT_EQ(pcm.size(), 37u * 1920);
   EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), reference.begin()));
 }

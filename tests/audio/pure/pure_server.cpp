@@ -1,0 +1,46 @@
+#include "pure_server.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace tonvera::test {
+
+PureServer::PureServer(std::vector<std::uint8_t> bytes, PureServeOptions options)
+    : bytes_(std::move(bytes)), options_(std::move(options)), rng_(options_.seed) {
+  server_.http().Get("/track.pur", [this](const httplib::Request& req, httplib::Response& res) {
+    std::size_t start = 0;
+    {
+      std::lock_guard lock(mutex_);
+      ranges_.push_back(req.get_header_value("Range"));
+    }
+    if (!req.ranges.empty())
+      start = static_cast<std::size_t>(std::max<std::int64_t>(req.ranges.front().first, 0));
+    res.set_content_provider(
+        bytes_.size(), options_.contentType,
+        [this, start](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+          std::size_t n;
+          {
+            std::lock_guard lock(mutex_);
+            n = std::uniform_int_distribution<std::size_t>(options_.minChunk, options_.maxChunk)(rng_);
+          }
+          const bool first = offset == start;
+          if (first && options_.firstChunk > 0) n = options_.firstChunk;
+          n = std::min(n, length);
+          if (!sink.write(reinterpret_cast<const char*>(bytes_.data() + offset), n)) return false;
+          // Fault injection: the reader sees the bytes written so far before the next ones come.
+          const auto pause = first && options_.firstPause.count() > 0 ? options_.firstPause : options_.pause;
+          if (pause.count() > 0) std::this_thread::sleep_for(pause);
+          return true;
+        });
+  });
+  server_.start();
+}
+
+PureServer::~PureServer() { server_.stop(); }
+
+std::vector<std::string> PureServer::ranges() {
+  std::lock_guard lock(mutex_);
+  return ranges_;
+}
+
+}  // namespace tonvera::test
