@@ -1,6 +1,7 @@
-// The radio's players: the stream player for HTTP URLs. File URLs need the local-file player.
+// The radio's players: the local-file player for file URLs, the stream player for the others.
 #include <memory>
 
+#include "audio/audiofiler.h"
 #include "audio/audiostreamer.h"
 #include "platform/log.h"
 #include "radio/radioplayer.h"
@@ -38,10 +39,7 @@ class StreamerPlayer final : public RadioPlayer {
 }  // namespace
 
 std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url) {
-  if (isFileUrl(url)) {
-    log("no local-file player for %s", url.c_str());
-    return nullptr;
-  }
+  if (isFileUrl(url)) return std::make_unique<StreamerPlayer>(std::make_unique<AudioFiler>(url));
   return std::make_unique<StreamerPlayer>(std::make_unique<AudioStreamer>(url));
 }
 

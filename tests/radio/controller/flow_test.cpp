@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-
 #include <cstdlib>
 
 #include "platform/notificationcenter.h"
 #include "platform/userdefaults.h"
 #include "radio/mainviewcontroller.h"
 #include "radio/progresstexts.h"
+#include "radio/radioplayer.h"
 #include "radio/tnsong.h"
 #include "recordingpage.h"
 #include "scripted_service.h"
@@ -51,7 +51,10 @@ class ControllerFlow : public ::testing::Test {
       advances.push_back(s.describe());
       indexAtAdvance.push_back(controller->queue().index());
     };
-    hooks.playerStateChanged = [this](int state) { states.push_back(state); };
+    hooks.playerStateChanged = [this](int state) {
+      states.push_back(state);
+      if (state == RadioPlayer::Playing) playingId = currentId();
+    };
     controller->setHooks(std::move(hooks));
     return *controller;
   }
@@ -80,15 +83,16 @@ class ControllerFlow : public ::testing::Test {
     return controller->curSong() ? controller->curSong()->trackId().value_or("") : "";
   }
 
-  // The track `id` is current and its player plays.
+  // The track `id` is current, its player plays, and the controller has handled that.
   bool playing(const std::string& id) const {
-    return currentId() == id && controller->streamer() && controller->streamer()->isPlaying();
+    return currentId() == id && playingId == id && controller->streamer() && controller->streamer()->isPlaying();
   }
   bool waitPlaying(const std::string& id) {
     return test::waitFor([&] { return playing(id); });
   }
 
-  static ScriptedTrack longTrack(const std::string& id, const std::string& name = "", const std::string& artist = "歌手") {
+  static ScriptedTrack longTrack(const std::string& id, const std::string& name = "",
+                                 const std::string& artist = "歌手") {
     ScriptedTrack t;
     t.id = id;
     t.name = name.empty() ? "歌曲" + id : name;
@@ -106,6 +110,7 @@ class ControllerFlow : public ::testing::Test {
   std::vector<std::string> advances;
   std::vector<std::int64_t> indexAtAdvance;
   std::vector<int> states;
+  std::string playingId;  // the current track when the controller last handled Playing
 };
 
 TEST_F(ControllerFlow, FirstStartPlaysTheDefaultChannelAndStoresIt) {
@@ -125,7 +130,8 @@ TEST_F(ControllerFlow, FirstStartPlaysTheDefaultChannelAndStoresIt) {
   // The progress tick shows the position of a 20 s track.
   ASSERT_TRUE(test::waitFor([&] {
     const double d = controller->streamer()->duration();
-    return d > 19 && page.readout.size() > 6 && page.readout.substr(page.readout.size() - 7) == readoutText(0, d).substr(4);
+    return d > 19 && page.readout.size() > 6 &&
+           page.readout.substr(page.readout.size() - 7) == readoutText(0, d).substr(4);
   }));
   EXPECT_EQ(page.position.size(), 5u);
   EXPECT_EQ(page.position.substr(0, 3), "00:");
@@ -183,7 +189,8 @@ TEST_F(ControllerFlow, NewQueueStartsEvenRightAfterAButtonPress) {
   controller->nextTrack(Sender::control());  // accepted at `clock`: the queue's start is no press
   ASSERT_EQ(controller->queue().index(), 1);
   PlistValue::Array ids{PlistValue("x"), PlistValue("y")};
-  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr, userInfo("4", PlistValue(ids)));
+  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
+                                           userInfo("4", PlistValue(ids)));
   ASSERT_TRUE(waitPlaying("x"));
   EXPECT_EQ(controller->queue().index(), 0);
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"x", "y"}));
@@ -217,7 +224,8 @@ TEST_F(ControllerFlow, EnglishFilterSparesExemptActsWhoseTitlesAreNotEnglish) {
   // With the setting off nothing is filtered.
   UserDefaults::standard().set(kEnplayKey, false);
   service.setChannel("c2", {"en"});
-  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr, userInfo("0", channel("c2", "二")));
+  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
+                                           userInfo("0", channel("c2", "二")));
   ASSERT_TRUE(waitPlaying("en"));
 }
 
@@ -232,7 +240,8 @@ TEST_F(ControllerFlow, DislikedTracksAreSkippedOnAnyChannel) {
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"y"}));
 
   service.setPrivateTracks({"x", "z"});
-  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr, userInfo("6", PlistValue("")));
+  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
+                                           userInfo("6", PlistValue("")));
   ASSERT_TRUE(waitPlaying("z"));
   EXPECT_EQ(service.countPrefix("/audio/x"), 0);
   EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey).at("name").toString(), "私人电台");
@@ -252,14 +261,31 @@ TEST_F(ControllerFlow, InsertedTrackPlaysNextAndTheEntryAfterItIsPassedOver) {
   addTracks({longTrack("a"), longTrack("b"), longTrack("c"), longTrack("d"), longTrack("x")});
   startChannel("c1", {"a", "b", "c", "d"});
   ASSERT_TRUE(waitPlaying("a"));
-  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
-                                           userInfo("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}})));
+  NotificationCenter::defaultCenter().post(
+      kStationChangedNotification, nullptr,
+      userInfo("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}})));
   ASSERT_TRUE(waitPlaying("x"));
   EXPECT_EQ(controller->queue().index(), 1);
   EXPECT_EQ(advances.back(), "insert track");
   controller->nextTrack(Sender::reason(skipreason::kMediaKey));
   ASSERT_TRUE(waitPlaying("c"));
   EXPECT_EQ(service.countPrefix("/tracks/b/"), 0);
+}
+
+TEST_F(ControllerFlow, DislikedTrackInsertedPastTheQueuesEndIsPlayedAfterAll) {
+  addTracks({longTrack("a"), longTrack("x")});
+  make();
+  auto hated = TNSong::create(Record{{"id", PlistValue("x")}});
+  TNManager::sharedManager().hateSong(hated, true);
+  startChannel("c1", {"a"});
+  ASSERT_TRUE(waitPlaying("a"));
+  // The inserted track takes the position past the last entry, where nothing can be removed.
+  NotificationCenter::defaultCenter().post(
+      kStationChangedNotification, nullptr,
+      userInfo("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}})));
+  ASSERT_TRUE(waitPlaying("x"));
+  EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"a"}));
+  EXPECT_EQ(controller->queue().index(), 1);
 }
 
 TEST_F(ControllerFlow, UnknownStationKeysPlayTheChannelAgainFromAFreshList) {
@@ -270,7 +296,8 @@ TEST_F(ControllerFlow, UnknownStationKeysPlayTheChannelAgainFromAFreshList) {
   for (const char* key : {"2", "3", "5"}) {
     controller->nextTrack(Sender::reason(skipreason::kMediaKey));
     ASSERT_TRUE(waitPlaying("b")) << key;
-    NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr, userInfo(key, PlistValue(1)));
+    NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
+                                             userInfo(key, PlistValue(1)));
     ++requests;
     ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") == requests; })) << key;
     ASSERT_TRUE(waitPlaying("a")) << key;
@@ -309,6 +336,22 @@ TEST_F(ControllerFlow, QueueWithoutTracksIsAskedForAgainAfterAGrowingPause) {
   service.setChannel("c1", {"a"});
   ASSERT_TRUE(waitPlaying("a"));
   EXPECT_TRUE(test::waitFor([&] { return controller->queueRetries() == 0; }));
+}
+
+TEST_F(ControllerFlow, RetriesFollowTheLatestChannelChoice) {
+  service.setChannelRaw("c1", "not json");
+  service.setChannelRaw("c2", "{\"tracks\":[]}");
+  UserDefaults::standard().set(kSelectStationKey, channel("c1", "一"));
+  make().awakeFromNib();
+  ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= 1; }));
+  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
+                                           userInfo("0", channel("c2", "二")));
+  ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c2/play.json") >= 3; }));
+  EXPECT_LE(service.count("/radios/c1/play.json"), 2);  // the first channel's retry was dropped
+  service.addTrack(longTrack("a"));
+  service.setChannel("c2", {"a"});
+  ASSERT_TRUE(waitPlaying("a"));
+  EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--二");
 }
 
 TEST_F(ControllerFlow, ChannelWhoseStreamsAllFailIsAskedForAgainAfterAPause) {
@@ -380,6 +423,18 @@ TEST_F(ControllerFlow, StreamFailureMovesOnToTheNextTrack) {
   EXPECT_NE(std::find(advances.begin(), advances.end(), "playbackStateChanged"), advances.end());
 }
 
+TEST_F(ControllerFlow, FileUrlsPlayThroughTheLocalFilePlayer) {
+  auto local = longTrack("file");
+  local.audio = Audio::Given;
+  local.url = std::string("file://") + TONVERA_SHARED_DIR + "/g719/pure/en_chord_r64.pur";
+  addTracks({local, longTrack("a")});
+  startChannel("c1", {"file", "a"});
+  ASSERT_TRUE(waitPlaying("file"));
+  EXPECT_GT(controller->streamer()->bitRate(), 0u);
+  controller->nextTrack(Sender::reason(skipreason::kMediaKey));
+  ASSERT_TRUE(waitPlaying("a"));
+}
+
 TEST_F(ControllerFlow, PlayerWaitingTooLongIsGivenUp) {
   auto stalled = longTrack("stall");
   stalled.audio = Audio::Stall;
@@ -401,7 +456,8 @@ TEST_F(ControllerFlow, PrivateChannelAsksWithEveryLikedId) {
   }
   store.likeArtist(TNArtist::create(Record{{"id", PlistValue("ar1")}, {"name", PlistValue("歌手")}}), true);
   service.setPrivateTracks({"p1"});
-  UserDefaults::standard().set(kSelectStationKey, PlistValue(PlistValue::Dict{{"name", PlistValue("私人电台")}}));
+  UserDefaults::standard().set(kSelectStationKey,
+                               PlistValue(PlistValue::Dict{{"name", PlistValue("私人电台")}}));
   controller->awakeFromNib();
   ASSERT_TRUE(waitPlaying("p1"));
   EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--私人电台");
@@ -437,7 +493,8 @@ TEST_F(ControllerFlow, SeekFromTheSliderAndTheReadoutColour) {
   EXPECT_EQ(page.readoutColor, 1);
   EXPECT_DOUBLE_EQ(controller->slideValue(), 50);
   // Back in Playing after the seek, the slider follows the player again, from about the middle.
-  ASSERT_TRUE(test::waitFor([&] { return controller->slideValue() == 0 && controller->streamer()->isPlaying(); }));
+  ASSERT_TRUE(
+      test::waitFor([&] { return controller->slideValue() == 0 && controller->streamer()->isPlaying(); }));
   ASSERT_TRUE(test::waitFor([&] { return page.slider >= 48 && page.slider < 60; }));
 }
 
