@@ -9,15 +9,17 @@ PureServer::PureServer(std::vector<std::uint8_t> bytes, PureServeOptions options
     : bytes_(std::move(bytes)), options_(std::move(options)), rng_(options_.seed) {
   server_.http().Get("/track.pur", [this](const httplib::Request& req, httplib::Response& res) {
     std::size_t start = 0;
+    bool firstReply;
     {
       std::lock_guard lock(mutex_);
       ranges_.push_back(req.get_header_value("Range"));
+      firstReply = ranges_.size() == 1;
     }
     if (!req.ranges.empty())
       start = static_cast<std::size_t>(std::max<std::int64_t>(req.ranges.front().first, 0));
     res.set_content_provider(
         bytes_.size(), options_.contentType,
-        [this, start](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        [this, start, firstReply](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
           std::size_t n;
           {
             std::lock_guard lock(mutex_);
@@ -26,6 +28,11 @@ PureServer::PureServer(std::vector<std::uint8_t> bytes, PureServeOptions options
           const bool first = offset == start;
           if (first && options_.firstChunk > 0) n = options_.firstChunk;
           n = std::min(n, length);
+          if (firstReply && options_.dropAfter >= 0) {
+            if (static_cast<std::int64_t>(offset) >= options_.dropAfter)
+              return false;  // closes the connection
+            n = std::min(n, static_cast<std::size_t>(options_.dropAfter) - offset);
+          }
           if (!sink.write(reinterpret_cast<const char*>(bytes_.data() + offset), n)) return false;
           // Fault injection: the reader sees the bytes written so far before the next ones come.
           const auto pause = first && options_.firstPause.count() > 0 ? options_.firstPause : options_.pause;

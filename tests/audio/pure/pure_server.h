@@ -22,6 +22,7 @@ struct PureServeOptions {
   std::size_t firstChunk = 0;               // > 0: the first write of a reply carries this many bytes
   std::chrono::microseconds pause{0};       // after every write
   std::chrono::microseconds firstPause{0};  // after the first write of a reply
+  std::int64_t dropAfter = -1;  // >= 0: the first reply's connection is closed after this many bytes
 };
 
 class PureServer {
