@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git python3
   clang llvm libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins libgl-dev
-  libcurl4-openssl-dev ca-certificates
+  libcurl4-openssl-dev ca-certificates curl
   libplist-dev libplist-utils
   libicu-dev
   libavcodec-dev libavformat-dev libavutil-dev libswresample-dev ffmpeg lame
