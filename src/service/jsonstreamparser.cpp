@@ -29,13 +29,6 @@ constexpr std::array<State, kSBJsonTokenKinds> transitions(std::uint16_t on, Sta
   for (int k = 0; k < kSBJsonTokenKinds; ++k) t[k] = (on & bit(k)) ? to : State::Error;
   return t;
 }
-constexpr std::array<State, kSBJsonTokenKinds> merge(std::array<State, kSBJsonTokenKinds> a,
-                                                     std::array<State, kSBJsonTokenKinds> b) {
-  for (int k = 0; k < kSBJsonTokenKinds; ++k)
-    if (a[k] == State::Error) a[k] = b[k];
-  return a;
-}
-
 // One row per state, in the order of SBJsonStreamParserState. A container that closes is counted as
 // one value of the state that was current when it opened: that state transitions on the end token.
 constexpr std::uint16_t kClosers = bit(SBJsonTokenArrayEnd) | bit(SBJsonTokenObjectEnd);
