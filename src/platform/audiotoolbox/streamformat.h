@@ -1,6 +1,6 @@
 #pragma once
-// The inside of the audio file stream parser: one StreamFormatParser per container format (MP3
-// now; ADTS, MP4, WAV, AIFF and CAF join the same way). The front (AudioFileStream) owns one,
+// The inside of the audio file stream parser: one StreamFormatParser per container format (MP3,
+// ADTS, MP4/M4A, WAV, AIFF/AIFC and CAF; see containerparsers.h for all but MP3). The front (AudioFileStream) owns one,
 // feeds it bytes and answers property reads from what the format parser published.
 //
 // Adding a format: write <format>streamparser.cpp with a class deriving from StreamFormatParser

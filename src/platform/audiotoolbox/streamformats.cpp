@@ -1,6 +1,7 @@
 // The table of container formats the stream parser understands.
 #include <iterator>
 
+#include "platform/audiotoolbox/containerparsers.h"
 #include "platform/audiotoolbox/streamformat.h"
 
 namespace tonvera {
@@ -12,7 +13,10 @@ struct FormatEntry {
 };
 
 constexpr FormatEntry kFormats[] = {
-    {kAudioFileMP3Type, makeMp3StreamParser},
+    {kAudioFileMP3Type, makeMp3StreamParser},   {kAudioFileAAC_ADTSType, makeAdtsStreamParser},
+    {kAudioFileM4AType, makeMp4StreamParser},   {kAudioFileMPEG4Type, makeMpeg4StreamParser},
+    {kAudioFileWAVEType, makeWavStreamParser},  {kAudioFileAIFFType, makeAiffStreamParser},
+    {kAudioFileAIFCType, makeAiffStreamParser}, {kAudioFileCAFType, makeCafStreamParser},
 };
 }  // namespace
 

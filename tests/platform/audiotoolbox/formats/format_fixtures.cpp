@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "platform/audiotoolbox/audiotypes.h"
@@ -19,11 +20,13 @@ namespace {
 const char* kStereo = "aevalsrc=exprs=0.5*sin(2*PI*440*t)|0.4*sin(2*PI*(220+330*t)*t)";
 const char* kMono = "aevalsrc=exprs=0.6*sin(2*PI*(300+200*t)*t)";
 constexpr int kSeconds = 3;
+// Apple Lossless packets hold 4096 frames: the player's bit-rate estimate needs more than 50.
+constexpr int kAlacSeconds = 6;
 
-std::string source(int rate, int channels) {
+std::string source(int rate, int channels, int seconds = kSeconds) {
   char text[256];
   std::snprintf(text, sizeof text, "-f lavfi -i \"%s:s=%d:d=%d\"", channels == 1 ? kMono : kStereo, rate,
-                kSeconds);
+                seconds);
   return text;
 }
 
@@ -122,7 +125,8 @@ Bytes makeSpecial(const std::string& name) {
     return writeM4a(asc, frames, core, channels, 1024, true);
   }
   if (name == "caf_alac") {
-    const std::string path = ffmpegFixture("alac_raw.caf", source(44100, 2) + " -c:a alac -f caf");
+    const std::string path =
+        ffmpegFixture("alac_raw.caf", source(44100, 2, kAlacSeconds) + " -c:a alac -f caf");
     return cafInStreamingOrder(readFile(path));
   }
   return {};
@@ -162,13 +166,13 @@ const std::vector<Recipe>& recipes() {
          ""},
         {{"m4a_alac16", "audio/x-m4a", kAudioFileM4AType, alac, 44100, 2, true},
          "m4a",
-         source(44100, 2) + " -c:a alac -sample_fmt s16p" + fast + " -f ipod"},
+         source(44100, 2, kAlacSeconds) + " -c:a alac -sample_fmt s16p" + fast + " -f ipod"},
         {{"m4a_alac24", "audio/x-m4a", kAudioFileM4AType, alac, 48000, 1, true},
          "m4a",
-         source(48000, 1) + " -c:a alac -sample_fmt s32p" + fast + " -f ipod"},
-        {{"wav_u8", "audio/x-wav", kAudioFileWAVEType, lpcm, 8000, 1, false},
+         source(48000, 1, kAlacSeconds) + " -c:a alac -sample_fmt s32p" + fast + " -f ipod"},
+        {{"wav_u8", "audio/x-wav", kAudioFileWAVEType, lpcm, 11025, 2, false},
          "wav",
-         source(8000, 1) + " -c:a pcm_u8 -f wav"},
+         source(11025, 2) + " -c:a pcm_u8 -f wav"},
         {{"wav_s16", "audio/x-wav", kAudioFileWAVEType, lpcm, 44100, 2, false},
          "wav",
          source(44100, 2) + " -c:a pcm_s16le -f wav"},
@@ -254,7 +258,9 @@ void writeFileAtomic(const std::string& path, const Bytes& bytes) {
 }
 
 std::string ffmpegFixture(const std::string& name, const std::string& args) {
-  const std::string path = cacheDir() + "/" + name;
+  // The arguments are part of the cached name: a changed recipe makes a new file.
+  const std::string path =
+      cacheDir() + "/" + std::to_string(std::hash<std::string>()(args) % 100000) + "-" + name;
   if (std::filesystem::exists(path)) return path;
   const std::string temp = path + ".tmp" + std::to_string(::getpid());
   // The output format is named in the arguments; the temporary name has no telling extension.
@@ -269,7 +275,8 @@ std::string fixturePath(const FormatCase& c) {
     if (std::strcmp(r.c.name, c.name) != 0) continue;
     const std::string file = std::string(r.c.name) + "." + r.extension;
     if (!r.args.empty()) return ffmpegFixture(file, r.args);
-    const std::string path = cacheDir() + "/" + file;
+    // Assembled here: the version in the name changes with the way they are made.
+    const std::string path = cacheDir() + "/v2-" + file;
     if (std::filesystem::exists(path)) return path;
     const Bytes bytes = makeSpecial(r.c.name);
     if (bytes.empty()) return {};

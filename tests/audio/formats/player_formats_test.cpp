@@ -1,0 +1,263 @@
+// The stream player over loopback HTTP with every content type: the audio written to the WAV sink
+// against ffmpeg's own decode of the same file, the duration, a seek to the middle, the level
+// meters, and the failures a file can cause (a "moov" after the media, a packet larger than the
+// buffers).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include "audio/audiostreamer.h"
+#include "format_fixtures.h"
+#include "platform/mainqueue.h"
+#include "test_server.h"
+
+namespace tonvera {
+namespace {
+
+using test::Bytes;
+using namespace std::chrono_literals;
+
+// Serves one file with a content type; httplib answers "Range" requests from it.
+class FileServer {
+ public:
+  FileServer(Bytes bytes, std::string mime) : body_(bytes.begin(), bytes.end()), mime_(std::move(mime)) {
+    server_.http().Get("/track", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content(body_, mime_.c_str());
+    });
+    server_.start();
+  }
+  std::string url() const { return server_.url("/track"); }
+
+ private:
+  std::string body_;
+  std::string mime_;
+  test::TestServer server_;
+};
+
+std::string tempWav(const char* tag) {
+  return (std::filesystem::temp_directory_path() /
+          ("tonvera-formats-" + std::string(tag) + "-" + std::to_string(::getpid()) + ".wav"))
+      .string();
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
+  return runMainLoopUntil(condition, timeout);
+}
+
+// Gain-free match of frames [from, from+n) of `a` against `b` at `lag`: the residual after the best
+// gain, relative to the block's energy. Blocks without energy answer -1.
+double blockMismatch(const test::Pcm& a, const test::Pcm& b, long lag, std::size_t from, std::size_t n) {
+  const std::size_t ch = std::size_t(a.channels);
+  double ab = 0, bb = 0, aa = 0;
+  for (std::size_t i = from; i < from + n; ++i) {
+    const long j = long(i) + lag;
+    if (j < 0 || std::size_t(j) >= b.frames()) return 1.0;
+    for (std::size_t c = 0; c < ch; ++c) {
+      const double x = a.samples[i * ch + c], y = b.samples[std::size_t(j) * ch + c];
+      ab += x * y;
+      bb += y * y;
+      aa += x * x;
+    }
+  }
+  if (aa < 1e3 || bb < 1e3) return -1;
+  const double gain = ab / bb;
+  return std::max(0.0, aa - gain * ab) / aa;
+}
+
+// Where a block of `a` (frames [from, from+n)) is in `b`, whatever the gain: the start frame in `b`.
+long findBlock(const test::Pcm& a, std::size_t from, std::size_t n, const test::Pcm& b) {
+  const std::size_t ch = std::size_t(a.channels);
+  double aa = 0;
+  for (std::size_t i = from * ch; i < (from + n) * ch; ++i) aa += double(a.samples[i]) * a.samples[i];
+  long best = 0;
+  double bestScore = -2;
+  for (std::size_t j = 0; j + n <= b.frames(); ++j) {
+    double ab = 0, bb = 0;
+    const std::int16_t* x = a.samples.data() + from * ch;
+    const std::int16_t* y = b.samples.data() + j * ch;
+    for (std::size_t k = 0; k < n * ch; ++k) {
+      ab += double(x[k]) * y[k];
+      bb += double(y[k]) * y[k];
+    }
+    const double score = bb > 0 && aa > 0 ? ab / std::sqrt(aa * bb) : -1;
+    if (score > bestScore) {
+      bestScore = score;
+      best = long(j);
+    }
+  }
+  return best;
+}
+
+class PlayerFormatTest : public ::testing::TestWithParam<test::FormatCase> {
+ protected:
+  void SetUp() override {
+    if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    path_ = test::fixturePath(GetParam());
+    ASSERT_FALSE(path_.empty());
+    auto reference = test::ffmpegDecode(path_);
+    ASSERT_TRUE(reference);
+    reference_ = std::move(*reference);
+    server_ = std::make_unique<FileServer>(test::readFile(path_), GetParam().mime);
+  }
+  void TearDown() override {
+    if (!wav_.empty() && !std::getenv("TONVERA_KEEP_WAV")) std::filesystem::remove(wav_);
+  }
+  void useSink(const std::string& spec) { ::setenv("TONVERA_AUDIO_SINK", spec.c_str(), 1); }
+  double trueDuration() const { return double(reference_.frames()) / reference_.rate; }
+
+  std::string path_;
+  std::string wav_;
+  test::Pcm reference_;
+  std::unique_ptr<FileServer> server_;
+};
+
+TEST_P(PlayerFormatTest, PlaysWhatFfmpegDecodes) {
+  wav_ = tempWav("play");
+  useSink("wav:" + wav_);
+  AudioStreamer player(server_->url());
+  player.start();
+  ASSERT_TRUE(waitFor([&] { return player.isPlaying() || player.isIdle(); }));
+  ASSERT_TRUE(waitFor([&] { return player.isIdle(); }))
+      << "state " << streamerStateName(player.state()) << ", error " << int(player.errorCode())
+      << ", buffers " << player.bufferFillPercentage() * 15;
+  EXPECT_EQ(player.errorCode(), StreamerError::None);
+  EXPECT_EQ(player.stopReason(), StopReason::EndOfStream);
+
+  const auto ours = test::parseWav(test::readFile(wav_));
+  ASSERT_TRUE(ours);
+  EXPECT_EQ(ours->rate, GetParam().outputRate);
+  EXPECT_EQ(ours->channels, GetParam().outputChannels);
+  ASSERT_EQ(ours->rate, reference_.rate);
+  ASSERT_EQ(ours->channels, reference_.channels);
+  // The first buffers play while the volume fades in; everything after them is sample-exact (the
+  // encoder delay that ffmpeg's reader trims from some containers stays in: `lag`).
+  const long lag = test::bestLag(*ours, reference_, 4096);
+  const std::size_t tail = test::matchingTailStart(*ours, reference_, lag, 1);
+  EXPECT_LT(tail, ours->frames() / 2) << "lag " << lag;
+  EXPECT_NEAR(double(ours->frames()),
+              double(reference_.frames() - std::size_t(std::max(0L, lag))) - std::min(0L, lag), 2.0 * 4096);
+  // Before the fade's end, every block still follows the reference at some gain.
+  for (std::size_t at = 4096; at + 256 < tail; at += 256) {
+    EXPECT_LT(blockMismatch(*ours, reference_, lag, at, 256), 0.02) << "frame " << at;
+  }
+}
+
+TEST_P(PlayerFormatTest, DurationSeekAndLevels) {
+  const auto& c = GetParam();
+  wav_ = tempWav("seek");
+  useSink("wav:" + wav_ + ":realtime");
+  AudioStreamer player(server_->url());
+  player.start();
+  ASSERT_TRUE(waitFor([&] { return player.isPlaying(); }));
+
+  // Levels while playing, with the meters on; none for a channel the stream does not have.
+  EXPECT_FALSE(player.isMeteringEnabled());
+  EXPECT_EQ(player.peakPowerForChannel(0), 0.0f);
+  player.setMeteringEnabled(true);
+  EXPECT_TRUE(player.isMeteringEnabled());
+  ASSERT_TRUE(waitFor(
+      [&] { return player.peakPowerForChannel(0) > 0.05f && player.averagePowerForChannel(0) > 0.02f; }, 3s));
+  const std::uint32_t channels = player.numberOfChannels();
+  EXPECT_EQ(channels, std::uint32_t(c.outputChannels));
+  EXPECT_GT(player.peakPowerForChannel(channels - 1), 0.0f);
+  EXPECT_LE(player.peakPowerForChannel(0), 1.0f);
+  EXPECT_EQ(player.peakPowerForChannel(channels), 0.0f);
+  EXPECT_EQ(player.averagePowerForChannel(channels), 0.0f);
+
+  // The duration by the bit-rate formula: exact for linear PCM, within 1 % once enough packets
+  // were counted for compressed audio.
+  const double truth = trueDuration();
+  ASSERT_TRUE(waitFor([&] { return std::abs(player.duration() - truth) < 0.01 * truth; }, 5s))
+      << "duration " << player.duration() << " s, truth " << truth << " s";
+  if (!c.packets) {
+    EXPECT_NEAR(player.duration(), truth, 1e-6);
+  }
+  EXPECT_GT(player.calculatedBitRate(), 0.0);
+
+  const double target = truth / 2;
+  player.seekToTime(target);
+  // The seek stops the queue and requests the bytes from the packet on; the queue then restarts.
+  ASSERT_TRUE(waitFor([&] { return !player.isPlaying(); }, 3s));
+  // A rest shorter than the ring starts only at the end of the stream, and ends at once.
+  ASSERT_TRUE(waitFor(
+      [&] { return player.isPlaying() || player.state() == StreamerState::Stopping || player.isIdle(); }, 5s))
+      << "state " << streamerStateName(player.state()) << ", error " << int(player.errorCode());
+  if (player.isPlaying()) {
+    // The time of a seek comes from the byte offset and the average bit rate, so variable bit
+    // rates shift it a little (the audio itself lands on the packet: checked below).
+    EXPECT_NEAR(player.progress(), target, 0.1 * truth) << "progress just after the seek";
+  }
+  ASSERT_TRUE(waitFor([&] { return player.isIdle(); }, 10s));
+  EXPECT_EQ(player.errorCode(), StreamerError::None);
+
+  // Where the audio after the seek comes from: the tail of the output lines up with the reference
+  // at `lag`; walking back, the first block that does not follow it (at any gain) ends what the
+  // seek played before it.
+  const auto ours = test::parseWav(test::readFile(wav_));
+  ASSERT_TRUE(ours);
+  constexpr std::size_t kBlock = 32;
+  const std::size_t probe = ours->frames() > 6000 ? ours->frames() - 6000 : 0;
+  const long lag = findBlock(*ours, probe, 1024, reference_) - long(probe);
+  // From the last whole block that both have (the encoder's padding at the very end aside).
+  const long common = std::min(long(ours->frames()), long(reference_.frames()) - lag) - 2048;
+  ASSERT_GT(common, long(kBlock));
+  std::size_t start = std::size_t(common) - std::size_t(common) % kBlock;
+  auto follows = [&](std::size_t at) {
+    const double m = blockMismatch(*ours, reference_, lag, at, kBlock);
+    return m >= 0 && m < 0.02;  // silence (the end of the fade-out before the seek) does not count
+  };
+  while (start >= kBlock && follows(start - kBlock)) start -= kBlock;
+  const double landing = double(long(start) + lag) / reference_.rate;
+  const double framesPerPacket = c.formatID == kAudioFormatAppleLossless ? 4096
+                                 : c.formatID == kAudioFormatLinearPCM   ? 1
+                                 : c.formatID == kAudioFormatMPEG4AAC    ? 1024
+                                                                         : 2048;
+  // One packet, plus the block size of the search and the first packet after the decoder's reset
+  // (whose overlap with the one before is missing).
+  const double tolerance = (2 * framesPerPacket + kBlock) / reference_.rate;
+  const double wanted =
+      std::floor(target * reference_.rate / framesPerPacket) * framesPerPacket / reference_.rate;
+  EXPECT_NEAR(landing, wanted, tolerance) << "lag " << lag;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PlayerFormatTest, ::testing::ValuesIn(test::formatCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PlayerFormatErrors, MoovAfterTheMediaEndsWithAnError) {
+  if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  ::setenv("TONVERA_AUDIO_SINK", "null", 1);
+  FileServer server(test::readFile(test::moovAtEndFixture()), "audio/x-m4a");
+  AudioStreamer player(server.url());
+  player.start();
+  ASSERT_TRUE(waitFor([&] { return player.errorCode() != StreamerError::None && player.isIdle(); }, 5s));
+  EXPECT_EQ(player.errorCode(), StreamerError::FileStreamParseBytesFailed);
+  EXPECT_EQ(AudioStreamer::stringForErrorCode(4), "Parse bytes failed.");
+}
+
+TEST(PlayerFormatErrors, PacketLargerThanTheBuffersIsError21) {
+  if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  ::setenv("TONVERA_AUDIO_SINK", "null", 1);
+  auto frames = test::splitAdtsFrames(test::readFile(test::fixturePath(*test::findCase("adts_lc"))));
+  ASSERT_GT(frames.size(), 60u);
+  // A frame of the same stream that says it is 6000 bytes long: more than AAC allows two channels.
+  Bytes big = frames[40];
+  big.resize(6000, 0);
+  big[3] = std::uint8_t((big[3] & 0xFC) | (6000 >> 11));
+  big[4] = std::uint8_t(6000 >> 3);
+  big[5] = std::uint8_t((big[5] & 0x1F) | ((6000 & 7) << 5));
+  Bytes stream;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    stream.insert(stream.end(), frames[i].begin(), frames[i].end());
+    if (i == 40) stream.insert(stream.end(), big.begin(), big.end());
+  }
+  FileServer server(stream, "audio/aac");
+  AudioStreamer player(server.url());
+  player.start();
+  ASSERT_TRUE(waitFor([&] { return player.errorCode() != StreamerError::None && player.isIdle(); }, 5s));
+  EXPECT_EQ(player.errorCode(), StreamerError::AudioBufferTooSmall);
+}
+
+}  // namespace
+}  // namespace tonvera
