@@ -129,7 +129,12 @@ void AudioStreamer::reconnect() {
     audioFileStream_.reset();
     httpHeaders_.clear();
     seekByteOffset_ = 0;
-    pureHeaderHeld_ = 0;  // a PURE header cut by the loss is read again from the start
+    // PURE starts over too: the new reply begins with the header, which is read again (and a
+    // fresh decoder state made for it) instead of being taken for frame bytes.
+    pureHeaderHeld_ = 0;
+    pCODEC_.reset();
+    bytesFilled_ = 0;
+    frame_buffer_.fill(0);
   }
   const StreamerState before = state_;
   continuingStream_ = true;

@@ -16,6 +16,7 @@ namespace tonvera::test {
 
 struct PureServeOptions {
   std::string contentType = "audio/x-pur";
+  bool contentLength = true;    // false: a chunked reply without "Content-Length" (and no ranges)
   std::size_t minChunk = 4096;  // bytes per write, drawn from minChunk..maxChunk
   std::size_t maxChunk = 4096;
   unsigned seed = 1;

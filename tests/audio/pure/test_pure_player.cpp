@@ -185,6 +185,35 @@ TEST(PurePlayer, AReconnectionContinuesAtTheFirstUnreadByte) {
   std::remove(wav.c_str());
 }
 
+// Without "Content-Length" a lost connection is asked for again from the start, header included:
+// the header is read again (not framed as audio) and the track plays again from its beginning.
+TEST(PurePlayer, AReconnectionWithoutALengthStartsOverWithTheHeader) {
+  const auto bytes = test::readBytes(test::purePath("en_chord_r64"));
+  const std::string wav = test::tempPath("restart.wav");
+  test::useSink("wav:" + wav);
+  test::PureServeOptions options;
+  options.contentLength = false;
+  options.dropAfter = 16 + 324 * 30 + 50;
+  options.pause = std::chrono::microseconds(200);
+  test::PureServer server(bytes, options);
+  {
+    AudioStreamer player(server.url());
+    const Played p = playToEnd(player, wav);
+    EXPECT_TRUE(p.idle);
+    EXPECT_EQ(p.error, StreamerError::None);
+    EXPECT_EQ(server.ranges(), (std::vector<std::string>{"", ""}));
+    // The second reply decodes from a fresh state, exactly as the whole file does.
+    const auto expected = test::decodeWhole(bytes);
+    ASSERT_GE(p.pcm.size(), expected.size());
+    const std::vector<std::int16_t> tail(p.pcm.end() - static_cast<std::ptrdiff_t>(expected.size()),
+                                         p.pcm.end());
+    const long from = test::firstExactFrameToTheEnd(expected, tail);
+    EXPECT_GE(from, 0);
+    EXPECT_LE(from, 40);
+  }
+  std::remove(wav.c_str());
+}
+
 TEST(PurePlayer, RefusedHeadersAndStreamsWithoutAFrameEndWithErrorSeven) {
   const auto good = test::readBytes(test::purePath("en_chord_r64"));
   auto withByte = [&](std::size_t at, std::uint8_t value) {
