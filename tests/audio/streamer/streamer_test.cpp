@@ -31,7 +31,11 @@ TEST(AudioStreamer, DecodedOutputMatchesAnIndependentDecodeApartFromTheFadeIn) {
       EXPECT_TRUE(run.allOnMainThread);
       // One notification per change.
       EXPECT_EQ(run.notifications, int(player.transitions().size()));
-      const auto t = player.transitions();
+      // The WAV sink plays faster than real time, so on a busy machine it may run dry and wait for
+      // the network: Buffering (and the Playing after it) is a legitimate underrun, not another path.
+      auto t = player.transitions();
+      std::erase(t, S::Buffering);
+      t.erase(std::unique(t.begin(), t.end()), t.end());
       EXPECT_EQ(t, (std::vector<S>{S::StartingThread, S::WaitingForData, S::WaitingForQueueStart, S::Playing,
                                    S::Stopping, S::Stopped, S::Idle}));
       EXPECT_EQ(player.stopReason(), StopReason::EndOfStream);
