@@ -47,10 +47,12 @@ void AudioStreamer::handlePropertyChangeForFileStream(AudioFileStream& stream, s
         break;
       }
       // The first high-efficiency AAC entry (v2, then v1 order as listed) replaces the format.
-      for (std::size_t at = 0; at + sizeof(AudioFormatListItem) <= list.size(); at += sizeof(AudioFormatListItem)) {
+      for (std::size_t at = 0; at + sizeof(AudioFormatListItem) <= list.size();
+           at += sizeof(AudioFormatListItem)) {
         AudioFormatListItem item;
         std::memcpy(&item, list.data() + at, sizeof item);
-        if (item.asbd.formatID == kAudioFormatMPEG4AAC_HE_V2 || item.asbd.formatID == kAudioFormatMPEG4AAC_HE) {
+        if (item.asbd.formatID == kAudioFormatMPEG4AAC_HE_V2 ||
+            item.asbd.formatID == kAudioFormatMPEG4AAC_HE) {
           asbd_ = item.asbd;
           break;
         }
@@ -66,17 +68,20 @@ void AudioStreamer::createQueue() {
   std::lock_guard guard(lock_);
   const bool pure = fileTypeHint_ == kPureFileType;
   sampleRate_ = asbd_.sampleRate;
-  packetDuration_ = pure ? durationMS_ / 1000.0 : (sampleRate_ > 0 ? asbd_.framesPerPacket / sampleRate_ : 0.0);
+  packetDuration_ =
+      pure ? durationMS_ / 1000.0 : (sampleRate_ > 0 ? asbd_.framesPerPacket / sampleRate_ : 0.0);
   numberOfChannels_ = asbd_.channelsPerFrame;
 
   err_ = AudioQueue::newOutput(
-      asbd_, [this](AudioQueue& q, AudioQueueBuffer* b) { handleBufferCompleteForQueue(q, b); }, &audioQueue_);
+      asbd_, [this](AudioQueue& q, AudioQueueBuffer* b) { handleBufferCompleteForQueue(q, b); },
+      &audioQueue_);
   if (err_) {
     failWithErrorCode(StreamerError::AudioQueueCreationFailed);
     return;
   }
-  err_ = audioQueue_->addPropertyListener(kAudioQueueProperty_IsRunning,
-                                          [this](AudioQueue& q, std::uint32_t id) { handlePropertyChangeForQueue(q, id); });
+  err_ = audioQueue_->addPropertyListener(
+      kAudioQueueProperty_IsRunning,
+      [this](AudioQueue& q, std::uint32_t id) { handlePropertyChangeForQueue(q, id); });
   if (err_) {
     failWithErrorCode(StreamerError::AudioQueueAddListenerFailed);
     return;
@@ -88,7 +93,8 @@ void AudioStreamer::createQueue() {
     std::uint32_t upperBound = 0;
     std::uint32_t size = sizeof upperBound;
     if (!audioFileStream_ ||
-        audioFileStream_->getProperty(kAudioFileStreamProperty_PacketSizeUpperBound, &size, &upperBound) != kAudioNoErr ||
+        audioFileStream_->getProperty(kAudioFileStreamProperty_PacketSizeUpperBound, &size, &upperBound) !=
+            kAudioNoErr ||
         upperBound == 0) {
       upperBound = kAQDefaultBufSize;
     }
@@ -107,8 +113,10 @@ void AudioStreamer::createQueue() {
 
   // The codec's configuration, when the format has one; silently skipped when it cannot be read.
   std::vector<std::uint8_t> cookie;
-  if (!pure && audioFileStream_ && audioFileStream_->getProperty(kAudioFileStreamProperty_MagicCookieData, &cookie)) {
-    audioQueue_->setProperty(kAudioQueueProperty_MagicCookie, cookie.data(), static_cast<std::uint32_t>(cookie.size()));
+  if (!pure && audioFileStream_ &&
+      audioFileStream_->getProperty(kAudioFileStreamProperty_MagicCookieData, &cookie)) {
+    audioQueue_->setProperty(kAudioQueueProperty_MagicCookie, cookie.data(),
+                             static_cast<std::uint32_t>(cookie.size()));
   }
 }
 
@@ -125,7 +133,8 @@ bool AudioStreamer::beginPackets(bool withDescriptions) {
   return !isFinishing() && audioQueue_;
 }
 
-void AudioStreamer::handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
+void AudioStreamer::handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes,
+                                       std::uint32_t numberPackets,
                                        const AudioStreamPacketDescription* packetDescriptions) {
   if (fileTypeHint_ == kPureFileType) {
     handlePurePackets(data, numberBytes);
@@ -134,7 +143,8 @@ void AudioStreamer::handleAudioPackets(const std::uint8_t* data, std::uint32_t n
   }
 }
 
-void AudioStreamer::handleParsedPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
+void AudioStreamer::handleParsedPackets(const std::uint8_t* data, std::uint32_t numberBytes,
+                                        std::uint32_t numberPackets,
                                         const AudioStreamPacketDescription* packetDescriptions) {
   if (!beginPackets(packetDescriptions != nullptr)) return;
 
@@ -142,7 +152,8 @@ void AudioStreamer::handleParsedPackets(const std::uint8_t* data, std::uint32_t 
     for (std::uint32_t i = 0; i < numberPackets; ++i) {
       const std::int64_t offset = packetDescriptions[i].startOffset;
       const std::uint32_t size = packetDescriptions[i].dataByteSize;
-      if (offset < 0 || offset > std::int64_t(numberBytes) || size > numberBytes - std::uint64_t(offset)) continue;
+      if (offset < 0 || offset > std::int64_t(numberBytes) || size > numberBytes - std::uint64_t(offset))
+        continue;
       std::uint64_t spaceLeft = 0;
       {
         std::lock_guard guard(lock_);
@@ -217,7 +228,8 @@ void AudioStreamer::enqueueBuffer() {
     const bool pure = fileTypeHint_ == kPureFileType;
     buffer->audioDataByteSize = pure ? kPureBufSize : static_cast<std::uint32_t>(bytesFilled_);
     if (packetsFilled_ && !pure && vbr_) {
-      err_ = audioQueue_->enqueueBuffer(buffer, static_cast<std::uint32_t>(packetsFilled_), packetDescs_.data());
+      err_ =
+          audioQueue_->enqueueBuffer(buffer, static_cast<std::uint32_t>(packetsFilled_), packetDescs_.data());
     } else {
       err_ = audioQueue_->enqueueBuffer(buffer, 0, nullptr);
     }
@@ -295,7 +307,8 @@ void AudioStreamer::handlePropertyChangeForQueue(AudioQueue& /*queue*/, std::uin
     // still plays what is queued; only a report while the queue is stopped does.
     std::uint32_t running = 0;
     std::uint32_t size = sizeof running;
-    if (audioQueue_ && audioQueue_->getProperty(kAudioQueueProperty_IsRunning, &running, &size) == kAudioNoErr &&
+    if (audioQueue_ &&
+        audioQueue_->getProperty(kAudioQueueProperty_IsRunning, &running, &size) == kAudioNoErr &&
         running != 0) {
       return;
     }
@@ -357,7 +370,8 @@ bool AudioStreamer::isMeteringEnabled() {
   if (!audioQueue_) return false;
   std::uint32_t on = 0;
   std::uint32_t size = sizeof on;
-  return audioQueue_->getProperty(kAudioQueueProperty_EnableLevelMetering, &on, &size) == kAudioNoErr && on == 1;
+  return audioQueue_->getProperty(kAudioQueueProperty_EnableLevelMetering, &on, &size) == kAudioNoErr &&
+         on == 1;
 }
 
 void AudioStreamer::setMeteringEnabled(bool enabled) {
@@ -371,7 +385,8 @@ namespace {
 float levelOf(AudioQueue* queue, std::uint32_t channels, std::uint32_t channel, bool peak) {
   std::vector<AudioQueueLevelMeterState> levels(channels);
   std::uint32_t size = static_cast<std::uint32_t>(levels.size() * sizeof(AudioQueueLevelMeterState));
-  if (queue->getProperty(kAudioQueueProperty_CurrentLevelMeter, levels.data(), &size) != kAudioNoErr) return 0.0f;
+  if (queue->getProperty(kAudioQueueProperty_CurrentLevelMeter, levels.data(), &size) != kAudioNoErr)
+    return 0.0f;
   if (size < (channel + 1) * sizeof(AudioQueueLevelMeterState)) return 0.0f;
   return peak ? levels[channel].peakPower : levels[channel].averagePower;
 }
@@ -402,7 +417,8 @@ void AudioStreamer::internalSeekToTime(double seconds) {
   } else {
     const double length = duration();
     if (!(length > 0)) return;
-    std::int64_t offset = dataOffset_ + static_cast<std::int64_t>(seconds / length * double(fileLength_ - dataOffset_));
+    std::int64_t offset =
+        dataOffset_ + static_cast<std::int64_t>(seconds / length * double(fileLength_ - dataOffset_));
     offset = std::min<std::int64_t>(offset, fileLength_ - 2 * static_cast<std::int64_t>(packetBufferSize_));
     seekByteOffset_ = std::max<std::int64_t>(offset, 0);
     seekTime_ = seconds;
@@ -431,6 +447,12 @@ void AudioStreamer::internalSeekToTime(double seconds) {
       failWithErrorCode(StreamerError::AudioQueueStopFailed);
       return;
     }
+  }
+  if (fileTypeHint_ != kPureFileType) {
+    // Packets copied into the buffer being filled belong to the old position: played after the
+    // seek they would repeat a moment of audio from before it.
+    bytesFilled_ = 0;
+    packetsFilled_ = 0;
   }
   openReadStream();
   fadein();

@@ -6,7 +6,9 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
 
 #include "audio/audiostreamer.h"
 #include "format_fixtures.h"
@@ -23,18 +25,71 @@ using namespace std::chrono_literals;
 class FileServer {
  public:
   FileServer(Bytes bytes, std::string mime) : body_(bytes.begin(), bytes.end()), mime_(std::move(mime)) {
-    server_.http().Get("/track", [this](const httplib::Request&, httplib::Response& res) {
+    server_.http().Get("/track", [this](const httplib::Request& req, httplib::Response& res) {
+      {
+        std::lock_guard lock(mutex_);
+        ranges_.push_back(req.get_header_value("Range"));
+      }
       res.set_content(body_, mime_.c_str());
     });
     server_.start();
   }
   std::string url() const { return server_.url("/track"); }
+  // The "Range" field of every request so far ("" when there was none).
+  std::vector<std::string> ranges() {
+    std::lock_guard lock(mutex_);
+    return ranges_;
+  }
 
  private:
   std::string body_;
   std::string mime_;
+  std::mutex mutex_;
+  std::vector<std::string> ranges_;
   test::TestServer server_;
 };
+
+// The byte offset in the file of packet `index` of the format the player plays, and that format's
+// packet duration, as the parser answers them.
+struct PacketPlace {
+  std::int64_t offset = -1;
+  double packetDuration = 0;
+  bool exact = false;
+};
+PacketPlace placeOf(const test::FormatCase& c, const Bytes& file, double seconds) {
+  PacketPlace place;
+  std::unique_ptr<AudioFileStream> parser;
+  AudioStreamBasicDescription played{};
+  if (AudioFileStream::open(
+          c.fileType,
+          [&](AudioFileStream& s, std::uint32_t id, std::uint32_t*) {
+            std::vector<std::uint8_t> v;
+            if (id == kAudioFileStreamProperty_DataFormat && s.getProperty(id, &v))
+              std::memcpy(&played, v.data(), 40);
+            if (id == kAudioFileStreamProperty_FormatList && s.getProperty(id, &v) && v.size() >= 48) {
+              AudioFormatListItem first;
+              std::memcpy(&first, v.data(), sizeof first);
+              if (first.asbd.formatID != kAudioFormatMPEG4AAC) played = first.asbd;
+            }
+          },
+          [](const std::uint8_t*, std::uint32_t, std::uint32_t, const AudioStreamPacketDescription*) {},
+          &parser) != 0) {
+    return place;
+  }
+  parser->parseBytes(file.data(), std::uint32_t(file.size()), false);
+  std::vector<std::uint8_t> doff;
+  if (!parser->getProperty(kAudioFileStreamProperty_DataOffset, &doff) || !played.sampleRate) return place;
+  std::int64_t dataOffset;
+  std::memcpy(&dataOffset, doff.data(), 8);
+  place.packetDuration = played.framesPerPacket / played.sampleRate;
+  std::int64_t offset = 0;
+  std::uint32_t flags = 0;
+  if (parser->seek(std::int64_t(std::floor(seconds / place.packetDuration)), &offset, &flags) != 0)
+    return place;
+  place.offset = dataOffset + offset;
+  place.exact = !(flags & kAudioFileStreamSeekFlag_OffsetIsEstimated);
+  return place;
+}
 
 std::string tempWav(const char* tag) {
   return (std::filesystem::temp_directory_path() /
@@ -192,6 +247,19 @@ TEST_P(PlayerFormatTest, DurationSeekAndLevels) {
   ASSERT_TRUE(waitFor([&] { return player.isIdle(); }, 10s));
   EXPECT_EQ(player.errorCode(), StreamerError::None);
 
+  // The request after the seek starts at the byte where the packet at the target time starts
+  // (for ADTS: where the parser has seen that frame; otherwise near it, by the average frame).
+  const PacketPlace place = placeOf(c, test::readFile(path_), target);
+  ASSERT_GE(place.offset, 0);
+  const auto ranges = server_->ranges();
+  ASSERT_GE(ranges.size(), 2u);
+  const std::int64_t requested = std::strtoll(ranges.back().c_str() + 6, nullptr, 10);  // "bytes=N-M"
+  if (c.fileType == kAudioFileAAC_ADTSType) {
+    EXPECT_NEAR(double(requested), double(place.offset), 3000.0) << ranges.back();
+  } else {
+    EXPECT_EQ(requested, place.offset) << ranges.back();
+  }
+
   // Where the audio after the seek comes from: the tail of the output lines up with the reference
   // at `lag`; walking back, the first block that does not follow it (at any gain) ends what the
   // seek played before it.
@@ -210,13 +278,12 @@ TEST_P(PlayerFormatTest, DurationSeekAndLevels) {
   };
   while (start >= kBlock && follows(start - kBlock)) start -= kBlock;
   const double landing = double(long(start) + lag) / reference_.rate;
-  const double framesPerPacket = c.formatID == kAudioFormatAppleLossless ? 4096
-                                 : c.formatID == kAudioFormatLinearPCM   ? 1
-                                 : c.formatID == kAudioFormatMPEG4AAC    ? 1024
-                                                                         : 2048;
-  // One packet, plus the block size of the search and the first packet after the decoder's reset
-  // (whose overlap with the one before is missing).
-  const double tolerance = (2 * framesPerPacket + kBlock) / reference_.rate;
+  const double framesPerPacket = place.packetDuration * reference_.rate;
+  // The audio starts playing at volume 0 before the fade-in's first step: its first buffer may be
+  // silent, which hides where it starts. Hence a bound of a few packets (or PCM buffers) here; the
+  // request above shows the exact place.
+  const double buffers = c.packets ? 3 * framesPerPacket : 2 * 2048.0;
+  const double tolerance = (framesPerPacket + buffers + kBlock) / reference_.rate;
   const double wanted =
       std::floor(target * reference_.rate / framesPerPacket) * framesPerPacket / reference_.rate;
   EXPECT_NEAR(landing, wanted, tolerance) << "lag " << lag;
