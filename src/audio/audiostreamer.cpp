@@ -306,6 +306,7 @@ void AudioStreamer::fadein() {
   if (state_ != StreamerState::WaitingForQueueStart && state_ != StreamerState::Playing) return;
   float volume = 0.0f;
   log("volume:%.2f", volume);
+  if (audioQueue_) audioQueue_->setParameter(kAudioQueueParam_Volume, volume);
   for (int i = 1; i <= 10; ++i) {
     volume = float(i) / 10.0f;
     if (audioQueue_) audioQueue_->setParameter(kAudioQueueParam_Volume, volume);

@@ -272,6 +272,9 @@ void AudioStreamer::startQueue() {
     setState(StreamerState::Playing);
   } else {
     setState(StreamerState::WaitingForQueueStart);
+    // The fade-in rises from silence: a new queue's volume is 1.0, and its first buffer would
+    // otherwise sound at full volume before the fade's first step.
+    audioQueue_->setParameter(kAudioQueueParam_Volume, 0.0f);
     err_ = audioQueue_->start();
     fadein();
     if (err_) failWithErrorCode(StreamerError::AudioQueueStartFailed);
