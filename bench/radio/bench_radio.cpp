@@ -52,7 +52,7 @@ struct Radio {
 
   Radio() {
     MainViewController::Hooks hooks;
-    hooks.playerStateChanged = [this](int state) { playing += state == RadioPlayer::Playing; };
+    hooks.playerStateChanged = [this](StreamerState state) { playing += state == StreamerState::Playing; };
     controller.setHooks(std::move(hooks));
     controller.setStation(channelRecord());
   }

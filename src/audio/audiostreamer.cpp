@@ -13,15 +13,6 @@ namespace tonvera {
 
 namespace {
 
-// A broken contract of the callers: the text is logged, and debug builds stop there.
-void contractAssert(bool holds, const char* text) {
-  if (holds) return;
-  log("%s", text);
-#ifndef NDEBUG
-  std::abort();
-#endif
-}
-
 constexpr const char* kStateNames[] = {"Idle",    "StartingThread", "WaitingForData", "FlushingAtEnd", "WaitingForQueueStart",
                                        "Playing", "Buffering",      "Stopping",       "Stopped",       "Paused"};
 

@@ -10,14 +10,6 @@
 namespace tonvera {
 
 namespace {
-void contractAssert(bool holds, const char* text) {
-  if (holds) return;
-  log("%s", text);
-#ifndef NDEBUG
-  std::abort();
-#endif
-}
-
 bool isHttpUrl(const std::string& url) { return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0; }
 }  // namespace
 

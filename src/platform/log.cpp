@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 
@@ -22,6 +23,14 @@ void log(const char* format, ...) {
   std::lock_guard lock(mutex);
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
+}
+
+void contractAssert(bool holds, const char* text) {
+  if (holds) return;
+  log("%s", text);
+#ifndef NDEBUG
+  std::abort();
+#endif
 }
 
 }  // namespace tonvera

@@ -6,4 +6,7 @@ namespace tonvera {
 
 [[gnu::format(printf, 1, 2)]] void log(const char* format, ...);
 
+// A broken contract of a caller: logs `text` and, in debug builds, stops the program there.
+void contractAssert(bool holds, const char* text);
+
 }  // namespace tonvera

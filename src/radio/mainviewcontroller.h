@@ -109,7 +109,7 @@ class MainViewController {
     std::function<void(const PlistValue& station)> channelChosen;         // the window title was set
     std::function<void(const std::shared_ptr<TNSong>& song)> trackShown;  // labels set, player starting
     std::function<void(const Sender& sender)> advanceRequested;  // every advance the guard let through
-    std::function<void(int state)> playerStateChanged;           // current player's notifications
+    std::function<void(StreamerState state)> playerStateChanged;           // current player's notifications
     std::function<void()> configControl;                         // the delayed control set-up
   };
 

@@ -22,7 +22,7 @@ void MainViewController::createStreamer() {
   QObject::connect(progressUpdateTimer_, &QTimer::timeout, context_.get(), [this] { updateProgress(); });
   progressUpdateTimer_->start();
   RadioPlayer* player = streamer_.get();
-  streamerObserver_ = ScopedObserver(NotificationCenter::defaultCenter(), kPlayerStatusChangedNotification,
+  streamerObserver_ = ScopedObserver(NotificationCenter::defaultCenter(), kASStatusChangedNotification,
                                      player->notificationSender(), [this, player](const Notification&) {
                                        auto handle = [this, player] {
                                          if (streamer_.get() == player) playbackStateChanged();
@@ -126,7 +126,7 @@ void MainViewController::sliderMoved() {
 }
 
 void MainViewController::buttonPressed() {
-  if (!streamer_ || streamer_->state() != RadioPlayer::Playing) {
+  if (!streamer_ || streamer_->state() != StreamerState::Playing) {
     if (dataUrl_.empty()) return;
     createStreamer();
     if (streamer_) streamer_->start();

@@ -14,26 +14,14 @@
 #include <memory>
 #include <string>
 
-namespace tonvera {
+#include "audio/audiostreamer.h"
 
-// The notification a player posts on every state change.
-inline constexpr const char* kPlayerStatusChangedNotification = "ASStatusChangedNotification";
+namespace tonvera {
 
 class RadioPlayer {
  public:
-  // The player's states, numbered as the stream player numbers them.
-  enum State : int {
-    Idle = 0,
-    StartingThread = 1,
-    WaitingForData = 2,
-    FlushingAtEnd = 3,
-    WaitingForQueueStart = 4,
-    Playing = 5,
-    Buffering = 6,
-    Stopping = 7,
-    Stopped = 8,
-    Paused = 9,
-  };
+  // The stream player's states (the local-file player has the same ones).
+  using State = StreamerState;
 
   virtual ~RadioPlayer() = default;
 
@@ -43,7 +31,7 @@ class RadioPlayer {
   virtual void pause() = 0;
   virtual void seekToTime(double seconds) = 0;
 
-  virtual int state() const = 0;
+  virtual State state() const = 0;
   virtual bool isWaiting() const = 0;
   virtual bool isPlaying() const = 0;
   virtual bool isIdle() const = 0;

@@ -19,7 +19,7 @@ class StreamerPlayer final : public RadioPlayer {
   void pause() override { player_->pause(); }
   void seekToTime(double seconds) override { player_->seekToTime(seconds); }
 
-  int state() const override { return static_cast<int>(player_->state()); }
+  State state() const override { return player_->state(); }
   bool isWaiting() const override { return player_->isWaiting(); }
   bool isPlaying() const override { return player_->isPlaying(); }
   bool isIdle() const override { return player_->isIdle(); }

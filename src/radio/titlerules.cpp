@@ -1,5 +1,6 @@
 #include "radio/titlerules.h"
 
+#include "platform/utf8.h"
 #include <algorithm>
 #include <bitset>
 #include <cstdint>
@@ -102,24 +103,6 @@ std::u16string utf16FromUtf8(std::string_view utf8) {
     p += taken;
   }
   return out;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 std::string utf8FromUtf16(std::u16string_view utf16) {

@@ -239,8 +239,8 @@ int runRadio(const Args& args) {
   hooks.advanceRequested = [&page](const Sender& sender) {
     if (sender.kind != Sender::Kind::None) page.line("skip " + sender.text);
   };
-  hooks.playerStateChanged = [&](int state) {
-    if (state != RadioPlayer::Playing) return;
+  hooks.playerStateChanged = [&](StreamerState state) {
+    if (state != StreamerState::Playing) return;
     if (currentCounted) return;  // resumed after a pause, or playing again after a seek
     currentCounted = true;
     ++started;

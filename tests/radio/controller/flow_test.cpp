@@ -51,9 +51,9 @@ class ControllerFlow : public ::testing::Test {
       advances.push_back(s.describe());
       indexAtAdvance.push_back(controller->queue().index());
     };
-    hooks.playerStateChanged = [this](int state) {
+    hooks.playerStateChanged = [this](StreamerState state) {
       states.push_back(state);
-      if (state == RadioPlayer::Playing) playingId = currentId();
+      if (state == StreamerState::Playing) playingId = currentId();
     };
     controller->setHooks(std::move(hooks));
     return *controller;
@@ -109,7 +109,7 @@ class ControllerFlow : public ::testing::Test {
   std::unique_ptr<MainViewController> controller;
   std::vector<std::string> advances;
   std::vector<std::int64_t> indexAtAdvance;
-  std::vector<int> states;
+  std::vector<StreamerState> states;
   std::string playingId;  // the current track when the controller last handled Playing
 };
 

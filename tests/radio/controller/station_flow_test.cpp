@@ -31,9 +31,9 @@ TEST(StationFlow, DefaultChannelPlaysTrackAfterTrackWithLyricsAndPictures) {
   std::vector<std::string> played;
   MainViewController::Hooks hooks;
   std::shared_ptr<TNSong> last;
-  hooks.playerStateChanged = [&](int state) {
+  hooks.playerStateChanged = [&](StreamerState state) {
     // A track counts once, however often its player comes back to Playing (after an underrun).
-    if (state != RadioPlayer::Playing || controller.curSong() == last) return;
+    if (state != StreamerState::Playing || controller.curSong() == last) return;
     last = controller.curSong();
     ++playing;
     played.push_back(controller.curSong()->trackId().value_or(""));
