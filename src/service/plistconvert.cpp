@@ -120,7 +120,7 @@ PlistValue toPlist(const JsonValue& value) {
       PlistValue::Array out;
       out.reserve(value.array().size());
       for (const auto& item : value.array()) {
-        if (!item.isNull()) out.push_back(toPlist(item));
+        out.push_back(item.isNull() ? PlistValue(std::string()) : toPlist(item));
       }
       return PlistValue(std::move(out));
     }

@@ -6,8 +6,9 @@
 //   string -> String; Unsigned -> Integer (values above INT64_MAX stay unsigned); Signed -> Integer;
 //   Decimal -> Real (nearest double); boolean -> Bool; array -> Array; object -> Dict.
 //   null has no property-list form: an object member whose value is null is dropped, an array
-//   element that is null is dropped, and a null on its own converts to a None value. So a record
-//   with null fields is still storable; it simply lacks those keys afterwards.
+//   element that is null becomes an empty string (so the elements after it keep their positions,
+//   which records address by index, in memory and in files alike), and a null on its own converts
+//   to a None value. So a record with null fields is still storable.
 // Property list -> JSON:
 //   String -> string; Integer -> Unsigned when >= 0, else Signed; Real -> Decimal (shortest text that
 //   reads back as the same double); Bool -> boolean; Array -> array; Dict -> object;

@@ -69,8 +69,10 @@ TEST(JsonConvert, ToPropertyListDropsNullsAndKeepsKinds) {
   EXPECT_TRUE(p.find("big")->isReal());
   EXPECT_EQ(p.find("real")->toReal(), 0.5);
   EXPECT_TRUE(p.find("on")->isBool());
-  ASSERT_EQ(p.find("list")->array().size(), 2u);
-  EXPECT_EQ(p.find("list")->array()[1].toString(), "x");
+  // A null element keeps its place (records address array entries by index).
+  ASSERT_EQ(p.find("list")->array().size(), 3u);
+  EXPECT_EQ(p.find("list")->array()[1], PlistValue(""));
+  EXPECT_EQ(p.find("list")->array()[2].toString(), "x");
   EXPECT_TRUE(p.find("inner")->dict().empty());
   EXPECT_TRUE(toPlist(JsonValue()).isNone());
 

@@ -203,7 +203,7 @@ TEST_F(TasteStore, RecordThatHeldJsonNullsIsStillWritten) {
   store.likeSong(s, true);
   const auto dict = fileDict(TNManager::kLoveFileName);
   ASSERT_EQ(dict.count("t7"), 1u);
-  EXPECT_EQ(dict.at("t7"), plist(R"({"id":"t7","name":"N","album":{"id":"12345"},"tags":["x"]})"));
+  EXPECT_EQ(dict.at("t7"), plist(R"({"id":"t7","name":"N","album":{"id":"12345"},"tags":["","x"]})"));
 
   // A record given directly with an empty member is written without that member.
   Record withNone = record(R"({"id":"t8"})");
