@@ -102,24 +102,24 @@ struct Chord {
 
 }  // namespace
 
-RenderedSong renderSong(const SongSpec& spec) {
-  Dice dice(spec.seed);
+RenderedSong renderSong(const SongRecipe& recipe) {
+  Dice dice(recipe.seed);
   Mix mix{kSynthSampleRate, {}, {}};
-  const auto total = static_cast<std::size_t>(spec.seconds * mix.rate);
+  const auto total = static_cast<std::size_t>(recipe.seconds * mix.rate);
   mix.l.assign(total, 0.0f);
   mix.r.assign(total, 0.0f);
 
-  const bool swing = spec.style == MusicStyle::Jazz;
-  const double beat = 60.0 / spec.bpm;
+  const bool swing = recipe.style == MusicStyle::Jazz;
+  const double beat = 60.0 / recipe.bpm;
   const double bar = 4 * beat;
   const std::array<Chord, 4> progression =
-      spec.minor ? std::array<Chord, 4>{{{0, true}, {8, false}, {3, false}, {10, false}}}
-                 : (spec.style == MusicStyle::Jazz ? std::array<Chord, 4>{{{2, true}, {7, false}, {0, false}, {9, true}}}
+      recipe.minor ? std::array<Chord, 4>{{{0, true}, {8, false}, {3, false}, {10, false}}}
+                 : (recipe.style == MusicStyle::Jazz ? std::array<Chord, 4>{{{2, true}, {7, false}, {0, false}, {9, true}}}
                                                    : std::array<Chord, 4>{{{0, false}, {7, false}, {9, true}, {5, false}}});
   const std::array<int, 5> pentatonic =
-      spec.minor ? std::array<int, 5>{0, 3, 5, 7, 10} : std::array<int, 5>{0, 2, 4, 7, 9};
-  const int bars = static_cast<int>(std::ceil(spec.seconds / bar));
-  const double key = spec.rootMidi;
+      recipe.minor ? std::array<int, 5>{0, 3, 5, 7, 10} : std::array<int, 5>{0, 2, 4, 7, 9};
+  const int bars = static_cast<int>(std::ceil(recipe.seconds / bar));
+  const double key = recipe.rootMidi;
 
   // Accompaniment, bar by bar.
   for (int b = 0; b < bars; ++b) {
@@ -127,21 +127,21 @@ RenderedSong renderSong(const SongSpec& spec) {
     const Chord chord = progression[static_cast<std::size_t>(b) % progression.size()];
     const double third = chord.minor ? 3 : 4;
     const std::array<double, 3> tones{key + chord.root, key + chord.root + third, key + chord.root + 7};
-    if (spec.style != MusicStyle::Folk) {
+    if (recipe.style != MusicStyle::Folk) {
       for (std::size_t i = 0; i < tones.size(); ++i)
-        note(mix, t0, bar * 0.95, tones[i] - 12 + (spec.style == MusicStyle::Jazz && i == 2 ? 3 : 0), 0.05f,
+        note(mix, t0, bar * 0.95, tones[i] - 12 + (recipe.style == MusicStyle::Jazz && i == 2 ? 3 : 0), 0.05f,
              -0.6f + 0.6f * static_cast<float>(i), Timbre::Soft);
     }
-    switch (spec.style) {
+    switch (recipe.style) {
       case MusicStyle::Pop:
       case MusicStyle::Rock:
         for (int q = 0; q < 4; ++q) {
           const double tb = t0 + q * beat;
           if (q % 2 == 0) kick(mix, tb, 0.55f);
-          else hiss(mix, dice, tb, 0.05, spec.style == MusicStyle::Rock ? 0.3f : 0.22f, 0.1f, 185.0);
+          else hiss(mix, dice, tb, 0.05, recipe.style == MusicStyle::Rock ? 0.3f : 0.22f, 0.1f, 185.0);
           hiss(mix, dice, tb + beat / 2, 0.012, 0.08f, 0.5f, 0.0);
-          note(mix, tb, beat * 0.9, key + chord.root - 24, spec.style == MusicStyle::Rock ? 0.22f : 0.18f, 0.0f,
-               spec.style == MusicStyle::Rock ? Timbre::Square : Timbre::Pluck);
+          note(mix, tb, beat * 0.9, key + chord.root - 24, recipe.style == MusicStyle::Rock ? 0.22f : 0.18f, 0.0f,
+               recipe.style == MusicStyle::Rock ? Timbre::Square : Timbre::Pluck);
         }
         break;
       case MusicStyle::Electronic:
@@ -177,8 +177,8 @@ RenderedSong renderSong(const SongSpec& spec) {
   // motifs (A A B A), resting on its last beat. The last bar is left to the fade.
   RenderedSong song;
   song.sampleRate = mix.rate;
-  const Timbre lead = spec.style == MusicStyle::Electronic ? Timbre::Square
-                      : spec.style == MusicStyle::Folk     ? Timbre::Pluck
+  const Timbre lead = recipe.style == MusicStyle::Electronic ? Timbre::Square
+                      : recipe.style == MusicStyle::Folk     ? Timbre::Pluck
                                                            : Timbre::Bright;
   std::array<std::vector<std::pair<double, int>>, 2> motifs;  // (length in beats, scale step)
   for (auto& motif : motifs) {
@@ -195,8 +195,8 @@ RenderedSong renderSong(const SongSpec& spec) {
   }
   for (int phrase = 0;; ++phrase) {
     const double start = bar * 2 * (phrase + 1);
-    if (start + bar * 2 > spec.seconds - bar * 0.5 && phrase > 0) break;
-    if (start >= spec.seconds) break;
+    if (start + bar * 2 > recipe.seconds - bar * 0.5 && phrase > 0) break;
+    if (start >= recipe.seconds) break;
     song.phraseStarts.push_back(start);
     const auto& motif = motifs[phrase % 4 == 2 ? 1 : 0];
     const int shift = (phrase % 4 == 3) ? -1 : 0;

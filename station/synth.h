@@ -11,7 +11,7 @@ namespace tonvera::station {
 
 enum class MusicStyle { Pop, Rock, Folk, Jazz, Electronic };
 
-struct SongSpec {
+struct SongRecipe {
   std::uint32_t seed = 1;
   int bpm = 100;
   int rootMidi = 60;   // key note, MIDI number
@@ -29,6 +29,6 @@ struct RenderedSong {
 
 inline constexpr int kSynthSampleRate = 44100;
 
-RenderedSong renderSong(const SongSpec& spec);
+RenderedSong renderSong(const SongRecipe& recipe);
 
 }  // namespace tonvera::station

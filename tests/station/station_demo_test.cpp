@@ -68,17 +68,17 @@ TEST(StationDemo, PicturesAndLyricsAreInPlace) {
 TEST(StationDemo, LyricsTimeTagsFallOnTheSungPhrases) {
   // A full-length song: the time tags of its lyrics are the starts of its melody phrases, which
   // follow a two-bar introduction at the song's tempo, and all lie within the song.
-  SongSpec spec;
-  spec.seed = 11;
-  spec.bpm = 100;
-  spec.seconds = 30;
-  const RenderedSong song = renderSong(spec);
+  SongRecipe recipe;
+  recipe.seed = 11;
+  recipe.bpm = 100;
+  recipe.seconds = 30;
+  const RenderedSong song = renderSong(recipe);
   ASSERT_EQ(song.left.size(), static_cast<std::size_t>(30 * kSynthSampleRate));
-  const double bar = 4 * 60.0 / spec.bpm;
+  const double bar = 4 * 60.0 / recipe.bpm;
   ASSERT_GE(song.phraseStarts.size(), 4u);
   for (std::size_t i = 0; i < song.phraseStarts.size(); ++i) {
     EXPECT_DOUBLE_EQ(song.phraseStarts[i], bar * 2 * static_cast<double>(i + 1));
-    EXPECT_LT(song.phraseStarts[i] + bar, spec.seconds);
+    EXPECT_LT(song.phraseStarts[i] + bar, recipe.seconds);
   }
   // A note sounds right after every phrase start.
   for (double start : song.phraseStarts) {
