@@ -7,7 +7,6 @@
 #include <httplib.h>
 #include <sys/resource.h>
 
-#include <QCoreApplication>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -106,11 +105,3 @@ void BM_StartToPlaying(benchmark::State& state) {
 BENCHMARK(BM_StartToPlaying)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

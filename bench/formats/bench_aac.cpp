@@ -9,7 +9,6 @@
 #include <httplib.h>
 #include <sys/resource.h>
 
-#include <QCoreApplication>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -146,11 +145,3 @@ void BM_StartToPlaying(benchmark::State& state) {
 BENCHMARK(BM_StartToPlaying)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

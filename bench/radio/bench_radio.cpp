@@ -5,7 +5,6 @@
 // folders, so point HOME at a scratch folder.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -108,11 +107,3 @@ void BM_NextToPlaying(benchmark::State& st) {
 BENCHMARK(BM_NextToPlaying)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
