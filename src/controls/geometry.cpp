@@ -1,0 +1,27 @@
+#include "controls/geometry.h"
+
+#include <cmath>
+
+namespace tonvera::geometry {
+
+QRectF fromBottomUp(qreal x, qreal y, qreal w, qreal h, qreal parentHeight) {
+  return QRectF(x, parentHeight - y - h, w, h);
+}
+
+QRectF fromBottomUp(const QRectF& r, qreal parentHeight) {
+  return fromBottomUp(r.x(), r.y(), r.width(), r.height(), parentHeight);
+}
+
+QRect frameFromBottomUp(qreal x, qreal y, qreal w, qreal h, qreal parentHeight) {
+  const QRectF r = fromBottomUp(x, y, w, h, parentHeight);
+  return QRect(static_cast<int>(std::lround(r.x())), static_cast<int>(std::lround(r.y())),
+               static_cast<int>(std::lround(r.width())), static_cast<int>(std::lround(r.height())));
+}
+
+QPointF toBottomUp(const QPointF& p, qreal parentHeight) { return QPointF(p.x(), parentHeight - p.y()); }
+
+QRectF sheetRect(qreal x, qreal y, qreal w, qreal h, qreal sheetHeight) {
+  return fromBottomUp(x, y, w, h, sheetHeight);
+}
+
+}  // namespace tonvera::geometry

@@ -1,0 +1,29 @@
+// The page layouts give rectangles in points with y growing upwards from the bottom edge of the
+// parent; Qt's y grows downwards from the top. These helpers are the only place that converts
+// between the two. Sprite sheets count y from the bottom of the picture in the same way.
+//
+// Threads: any (pure functions).
+#pragma once
+
+#include <QPointF>
+#include <QRect>
+#include <QRectF>
+
+namespace tonvera::geometry {
+
+// A bottom-up rectangle (x, y, w, h) inside a parent of height `parentHeight` as Qt's top-down
+// rectangle.
+QRectF fromBottomUp(qreal x, qreal y, qreal w, qreal h, qreal parentHeight);
+QRectF fromBottomUp(const QRectF& bottomUp, qreal parentHeight);
+// The same, rounded to whole points (for widget frames).
+QRect frameFromBottomUp(qreal x, qreal y, qreal w, qreal h, qreal parentHeight);
+
+// A point in Qt's top-down coordinates of a parent of height `parentHeight` as a bottom-up point
+// (for the hit tests that the layouts state in bottom-up coordinates).
+QPointF toBottomUp(const QPointF& topDown, qreal parentHeight);
+
+// A sprite-sheet rectangle counted from the bottom of a sheet of height `sheetHeight` as a
+// rectangle of the picture in Qt's coordinates (logical points of the sheet).
+QRectF sheetRect(qreal x, qreal y, qreal w, qreal h, qreal sheetHeight);
+
+}  // namespace tonvera::geometry

@@ -1,0 +1,151 @@
+// The button family and the page grid, driven with real pointer events on offscreen widgets.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+#include <vector>
+
+#include "controls/buttons.h"
+#include "controls/controlview.h"
+#include "controls/geometry.h"
+#include "controls/navigator.h"
+#include "controls/resources.h"
+
+namespace tonvera {
+namespace {
+
+TEST(Geometry, BottomUpRectanglesAndSheetCellsFlipOnce) {
+  EXPECT_EQ(geometry::fromBottomUp(20, 210, 100, 30, 256), QRectF(20, 16, 100, 30));
+  EXPECT_EQ(geometry::frameFromBottomUp(86, 172, 84, 84, 256), QRect(86, 0, 84, 84));
+  EXPECT_EQ(geometry::toBottomUp(QPointF(10, 56), 256), QPointF(10, 200));
+  EXPECT_EQ(geometry::sheetRect(0, 0, 48, 48, 96), QRectF(0, 48, 48, 48));
+}
+
+// A top-level host so enter and leave events reach the buttons.
+struct Host {
+  QWidget window;
+  Host() {
+    window.resize(300, 300);
+    window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
+};
+
+void enter(QWidget* w) {
+  QEnterEvent e(QPointF(1, 1), QPointF(1, 1), w->mapToGlobal(QPointF(1, 1)));
+  QCoreApplication::sendEvent(w, &e);
+}
+
+TEST(Buttons, ReleaseInsideActsReleaseAfterDraggingOutDoesNot) {
+  Host host;
+  auto* button = new NovaColorButton(&host.window);
+  button->setGeometry(10, 10, 40, 40);
+  button->show();
+  int actions = 0;
+  button->addTarget([&](NovaColorButton*) { ++actions; });
+
+  enter(button);
+  QTest::mousePress(button, Qt::LeftButton, {}, QPoint(20, 20));
+  EXPECT_TRUE(button->isDown());
+  QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(20, 20));
+  EXPECT_EQ(actions, 1);
+
+  QTest::mousePress(button, Qt::LeftButton, {}, QPoint(20, 20));
+  QMouseEvent drag(QEvent::MouseMove, QPointF(100, 100), button->mapToGlobal(QPointF(100, 100)), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(button, &drag);
+  EXPECT_FALSE(button->isEntered());
+  QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(100, 100));
+  EXPECT_EQ(actions, 1);
+  EXPECT_FALSE(button->isDown());
+}
+
+TEST(Buttons, TogglesFlipBeforeTheirActionAndStateControlsActOnPress) {
+  Host host;
+  auto* toggle = new NovaToggleButton(&host.window);
+  auto* state = new StateButton(&host.window);
+  auto* seg = new SegControl(&host.window, false);
+  std::vector<bool> seen;
+  toggle->addTarget([&](NovaColorButton* b) { seen.push_back(static_cast<NovaToggleButton*>(b)->isOn()); });
+  state->addTarget([&](NovaColorButton* b) { seen.push_back(static_cast<NovaToggleButton*>(b)->isOn()); });
+  int segActions = 0;
+  seg->addTarget([&](SegControl*) { ++segActions; });
+  for (QWidget* w : {static_cast<QWidget*>(toggle), static_cast<QWidget*>(state), static_cast<QWidget*>(seg)}) {
+    w->setGeometry(0, 0, 40, 20);
+  }
+
+  enter(toggle);
+  QTest::mouseClick(toggle, Qt::LeftButton, {}, QPoint(5, 5));
+  enter(state);
+  QTest::mousePress(state, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_EQ(seen, (std::vector<bool>{true, true}));  // the state button acted before any release
+  QTest::mouseRelease(state, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_EQ(seen.size(), 2u);
+
+  QTest::mousePress(seg, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_TRUE(seg->state());
+  EXPECT_EQ(segActions, 1);
+  QTest::mouseRelease(seg, Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_EQ(segActions, 1);
+}
+
+TEST(Buttons, RestColourIsTheHoverColourAtFortyPercent) {
+  NovaColorButton button;
+  button.setColor1Color2(QColor(Qt::red), QColor(Qt::blue));
+  ASSERT_TRUE(button.color0());
+  EXPECT_NEAR(button.color0()->alphaF(), 0.4, 0.01);
+  EXPECT_EQ(button.color0()->rgb(), QColor(Qt::red).rgb());
+  button.setColor1Color2(std::nullopt, QColor(Qt::blue));
+  EXPECT_FALSE(button.color0());
+  EXPECT_FALSE(button.color1());
+}
+
+struct RecordingNavigator : PageNavigator {
+  std::vector<int> selected;
+  int quits = 0;
+  void selectViewControllerIndex(int index) override { selected.push_back(index); }
+  void showMain() override {}
+  void terminate() override { ++quits; }
+};
+
+TEST(ControlGrid, SquaresOpenTheirPagesAndTheCentreShowsTheCaptionOfTheSquareEntered) {
+  RecordingNavigator nav;
+  setAppNavigator(&nav);
+  Host host;
+  auto* grid = new ControlView(&host.window);
+  grid->show();
+  // Squares by tag; row 0 is the bottom row.
+  std::vector<NovaControlButton*> byTag(9, nullptr);
+  for (auto* b : grid->findChildren<NovaControlButton*>()) {
+    byTag[static_cast<size_t>(b->tag())] = b;
+  }
+  ASSERT_TRUE(byTag[4] && byTag[6] && byTag[0]);
+  EXPECT_EQ(byTag[6]->geometry(), QRect(0, 0, 84, 84));  // top left
+  EXPECT_EQ(byTag[0]->geometry(), QRect(0, 172, 84, 84));
+
+  for (int tag : {0, 2, 5, 6, 7, 8}) {
+    enter(byTag[static_cast<size_t>(tag)]);
+    QTest::mouseClick(byTag[static_cast<size_t>(tag)], Qt::LeftButton, {}, QPoint(40, 40));
+  }
+  EXPECT_EQ(nav.selected, (std::vector<int>{4, 1, 2, 3}));
+
+  enter(byTag[6]);
+  EXPECT_EQ(byTag[4]->text(), QStringLiteral("公共频道"));
+  enter(byTag[4]);
+  EXPECT_EQ(byTag[4]->text(), QString());
+  setAppNavigator(nullptr);
+}
+
+TEST(Resources, AMissingPictureGivesNothingAndIsAskedForOnce) {
+  EXPECT_EQ(ResourcePicture::load(QStringLiteral("no-such-picture.png")), nullptr);
+  EXPECT_EQ(ResourcePicture::load(QStringLiteral("no-such-picture.png")), nullptr);
+  auto cube = ResourcePicture::load(QStringLiteral("CUBEICON.png"));
+  ASSERT_NE(cube, nullptr);
+  const QPixmap cell = cube->cut(QRectF(cube->size().height(), 0, cube->size().height(), cube->size().height()), 2);
+  EXPECT_EQ(cell.deviceIndependentSize(), QSizeF(cube->size().height(), cube->size().height()));
+  EXPECT_EQ(cell.width(), static_cast<int>(cube->size().height() * 2));
+}
+
+}  // namespace
+}  // namespace tonvera

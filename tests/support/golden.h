@@ -1,0 +1,31 @@
+// Golden screenshots of the window's pages: a widget rendered at a scale (device pixels per point)
+// is compared with the stored picture tests/golden/<name>@<scale>x.png within a small tolerance.
+// With TONVERA_UPDATE_GOLDEN=1 in the environment the stored picture is written instead (see
+// scripts/golden.sh); look at every picture that changes before committing it.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <string>
+
+class QWidget;
+
+namespace tonvera::test {
+
+// The widget and its children as they would appear on a screen of that scale.
+QImage renderAt(QWidget& widget, qreal scale);
+
+// Empty when the picture matches (or was written); otherwise what differs.
+std::string compareWithGolden(const QImage& image, const QString& name, qreal scale);
+
+}  // namespace tonvera::test
+
+// In a test: EXPECT_GOLDEN(widget, "radio/nowplaying-idle");  checks scale 1 and 2.
+#define EXPECT_GOLDEN(widget, name)                                                          \
+  do {                                                                                       \
+    for (qreal scale_ : {1.0, 2.0}) {                                                        \
+      EXPECT_EQ(::tonvera::test::compareWithGolden(::tonvera::test::renderAt((widget), scale_), \
+                                                   QStringLiteral(name), scale_),            \
+                "");                                                                         \
+    }                                                                                        \
+  } while (0)
