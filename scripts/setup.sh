@@ -6,7 +6,8 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git python3
   clang llvm libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins libgl-dev qt6-svg-dev
+  fonts-wqy-microhei
   libcurl4-openssl-dev ca-certificates curl
   libplist-dev libplist-utils
   libicu-dev
