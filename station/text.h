@@ -10,9 +10,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/utf8.h"
+
 namespace tonvera::station {
 
-bool isValidUtf8(std::string_view text);
+// The program's one UTF-8 validator.
+using tonvera::isValidUtf8;
 
 // Invalid UTF-8 sequences replaced by U+FFFD; other text unchanged.
 std::string toValidUtf8(std::string_view text);

@@ -9,12 +9,13 @@
 #include <system_error>
 
 #include "audio/purecodec.h"
+#include "platform/net/fileurl.h"
 
 namespace tonvera {
 
 namespace {
 std::string normalised(const std::string& url) {
-  return AudioFiler::namesLocalFile(url) && url.rfind("file:", 0) != 0 ? AudioFiler::fileUrlFor(url) : url;
+  return AudioFiler::namesLocalFile(url) && !isFileUrl(url) ? AudioFiler::fileUrlFor(url) : url;
 }
 }  // namespace
 
@@ -38,7 +39,7 @@ std::string AudioFiler::fileUrlFor(const std::string& path) {
 }
 
 bool AudioFiler::namesLocalFile(const std::string& text) {
-  if (text.rfind("file:", 0) == 0) return true;
+  if (isFileUrl(text)) return true;
   // A scheme is letters, digits, "+", "-" or "." before a ":" (and a drive letter never occurs here).
   const std::size_t colon = text.find(':');
   const std::size_t slash = text.find('/');

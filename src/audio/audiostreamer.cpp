@@ -7,6 +7,7 @@
 
 #include "platform/log.h"
 #include "platform/mainqueue.h"
+#include "platform/net/fileurl.h"
 #include "platform/notificationcenter.h"
 
 namespace tonvera {
@@ -15,8 +16,6 @@ namespace {
 
 constexpr const char* kStateNames[] = {"Idle",    "StartingThread", "WaitingForData", "FlushingAtEnd", "WaitingForQueueStart",
                                        "Playing", "Buffering",      "Stopping",       "Stopped",       "Paused"};
-
-bool isFileUrl(const std::string& url) { return url.rfind("file:", 0) == 0; }
 
 }  // namespace
 
@@ -64,8 +63,7 @@ void AudioStreamer::setState(StreamerState state) {
   if (isMainThread()) {
     mainThreadStateNotification();
   } else {
-    std::weak_ptr<int> alive = alive_;
-    runOnMain([this, alive] {
+    runOnMain([this, alive = aliveToken_] {
       if (alive.lock()) mainThreadStateNotification();
     });
   }

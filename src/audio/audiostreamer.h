@@ -106,6 +106,8 @@ class AudioStreamer {
   static constexpr std::uint32_t kReadChunk = 2048;  // bytes per read
   static constexpr int kOpenTries = 4;
   static constexpr double kDataStallSeconds = 20.0;
+  // Pause before the n-th reopen in a row that brought nothing: n x this.
+  static constexpr std::chrono::milliseconds kReconnectBackoff{250};
   static constexpr double kRunLoopSeconds = 0.25;
 
   explicit AudioStreamer(std::string url);
@@ -208,7 +210,10 @@ class AudioStreamer {
   // immutable after construction
   const std::string url_;
   const bool isfile_;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // dropped first by the destructor
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // main thread; dropped first by the destructor
+  // The weak reference to alive_ that other threads copy (never alive_ itself, which the destructor
+  // resets on the main thread while they may run).
+  const std::weak_ptr<int> aliveToken_{alive_};
 
   // guarded by lock_
   std::recursive_mutex lock_;

@@ -59,7 +59,7 @@ void AudioStreamer::handleReadFromStream(ReadStream& stream, ReadStreamEvent eve
       if (!bytesSinceOpen_) {
         // A reopen that brought nothing counts as a failed attempt.
         ++reconnectTimes_;
-        nextReconnectAt_ = std::chrono::steady_clock::now() + reconnectTimes_ * std::chrono::milliseconds(250);
+        nextReconnectAt_ = std::chrono::steady_clock::now() + reconnectTimes_ * kReconnectBackoff;
       }
       if (!isFinishing()) reConnect_ = true;
       return;

@@ -8,8 +8,6 @@ namespace tonvera {
 
 namespace {
 using Clock = std::chrono::steady_clock;
-// Pause before the n-th reopen in a row: n x this (the first comes at once).
-constexpr auto kReconnectBackoff = std::chrono::milliseconds(250);
 }  // namespace
 
 void AudioStreamer::startInternal() {

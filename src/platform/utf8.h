@@ -1,9 +1,10 @@
 #pragma once
-// UTF-8 encoding of single code points, shared by the text handling of several modules.
-// Any thread.
+// UTF-8 encoding of single code points and the one UTF-8 validator, shared by the text handling of
+// several modules. Any thread.
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tonvera {
 
@@ -25,5 +26,8 @@ inline void appendUtf8(std::string& out, std::uint32_t cp) {
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
 }
+
+// True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+bool isValidUtf8(std::string_view bytes);
 
 }  // namespace tonvera

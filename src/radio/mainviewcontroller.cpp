@@ -12,9 +12,9 @@
 #include "platform/userdefaults.h"
 #include "radio/defaultstation.h"
 #include "radio/mainpage.h"
+#include "records/recordfields.h"
 #include "service/endpoints.h"
 #include "service/jsoncall.h"
-#include "taste/recordfields.h"
 #include "taste/tnmanager.h"
 
 namespace tonvera {
@@ -81,8 +81,8 @@ UserDefaults& MainViewController::defaults() const {
   return options_.defaults ? *options_.defaults : UserDefaults::standard();
 }
 
-std::function<void()> MainViewController::guarded(std::function<void()> task) const {
-  return [alive = std::weak_ptr<bool>(alive_), task = std::move(task)] {
+std::function<void()> MainViewController::guarded(std::weak_ptr<bool> alive, std::function<void()> task) {
+  return [alive = std::move(alive), task = std::move(task)] {
     if (alive.lock()) task();
   };
 }
@@ -100,22 +100,22 @@ void MainViewController::startWork() {
   auto& center = NotificationCenter::defaultCenter();
   // Posters are views and the application delegate on the main thread; a post from elsewhere is
   // carried over to the main thread rather than touching the controller there.
-  stationObserver_ =
-      ScopedObserver(center, kStationChangedNotification, nullptr, [this](const Notification& n) {
-        auto handle = [this, info = n.userInfo] { getStationInfo(&info); };
-        if (isMainThread())
-          handle();
-        else
-          runOnMain(guarded(handle));
-      });
-  playbackObserver_ =
-      ScopedObserver(center, kPlayBackChangedNotification, nullptr, [this](const Notification& n) {
-        auto handle = [this, info = n.userInfo] { playbackChange(info); };
-        if (isMainThread())
-          handle();
-        else
-          runOnMain(guarded(handle));
-      });
+  stationObserver_ = ScopedObserver(center, kStationChangedNotification, nullptr,
+                                    [this, alive = aliveToken()](const Notification& n) {
+                                      auto handle = [this, info = n.userInfo] { getStationInfo(&info); };
+                                      if (isMainThread())
+                                        handle();
+                                      else
+                                        runOnMain(guarded(alive, handle));
+                                    });
+  playbackObserver_ = ScopedObserver(center, kPlayBackChangedNotification, nullptr,
+                                     [this, alive = aliveToken()](const Notification& n) {
+                                       auto handle = [this, info = n.userInfo] { playbackChange(info); };
+                                       if (isMainThread())
+                                         handle();
+                                       else
+                                         runOnMain(guarded(alive, handle));
+                                     });
   getStationInfo(nullptr);
   QTimer::singleShot(options_.configControlDelay, context_.get(), [this] {
     if (hooks_.configControl) hooks_.configControl();
@@ -192,9 +192,9 @@ void MainViewController::getStationInfo(const PlistValue* userInfo) {
 void MainViewController::requestChannelQueue() {
   const std::uint64_t generation = ++queueGeneration_;
   const std::string url = channelPlayURL(idOf(station_->find("id")));
-  q_->async([this, url, generation] {
+  q_->async([this, url, generation, alive = aliveToken()] {
     auto tracks = tracksOf(JsonCall::call(url));
-    runOnMain(guarded([this, generation, tracks = std::move(tracks)]() mutable {
+    runOnMain(guarded(alive, [this, generation, tracks = std::move(tracks)]() mutable {
       queueArrived(generation, std::move(tracks));
     }));
   });
@@ -205,11 +205,11 @@ void MainViewController::playLoveSimilar() {
   const std::vector<std::string> ids = TNManager::sharedManager().allLikeSongAndArtistId();
   const std::string body = privateChannelBody(ids, {});
   const std::string url = privateChannelURL();
-  q_->async([this, url, body, generation] {
+  q_->async([this, url, body, generation, alive = aliveToken()] {
     std::optional<JsonValue> reply;
     if (auto bytes = JsonCall::down(url, body, true)) reply = JSONValue(*bytes);
     auto tracks = tracksOf(reply);
-    runOnMain(guarded([this, generation, tracks = std::move(tracks)]() mutable {
+    runOnMain(guarded(alive, [this, generation, tracks = std::move(tracks)]() mutable {
       queueArrived(generation, std::move(tracks));
     }));
   });

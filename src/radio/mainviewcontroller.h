@@ -184,7 +184,11 @@ class MainViewController {
   void queueUsedUp();
   void skipCurrent(const char* reason);
   void playSong(const std::shared_ptr<TNSong>& song);
-  std::function<void()> guarded(std::function<void()> task) const;
+  // The controller's life token, for work that leaves the main thread: take it on the main thread
+  // (alive_ is main-thread only; the destructor resets it) and hand it to guarded() from anywhere.
+  std::weak_ptr<bool> aliveToken() const { return alive_; }
+  // Wraps `task` so that it runs only while the controller whose token `alive` is lives.
+  static std::function<void()> guarded(std::weak_ptr<bool> alive, std::function<void()> task);
 
   MainPage& page_;
   Options options_;
@@ -213,7 +217,7 @@ class MainViewController {
   std::uint64_t retryGeneration_ = 0;  // the channel choice it belongs to
   std::uint64_t retryTicket_ = 0;      // stamps the one retry that may still fire
   RetryBackoff retry_;
-  std::shared_ptr<bool> alive_;  // answers on their way hold a weak reference
+  std::shared_ptr<bool> alive_;  // answers on their way hold a weak reference (aliveToken())
 
   // shared with q_ under its own lock
   PlayQueue queue_;

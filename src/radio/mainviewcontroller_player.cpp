@@ -23,14 +23,15 @@ void MainViewController::createStreamer() {
   progressUpdateTimer_->start();
   RadioPlayer* player = streamer_.get();
   streamerObserver_ = ScopedObserver(NotificationCenter::defaultCenter(), kASStatusChangedNotification,
-                                     player->notificationSender(), [this, player](const Notification&) {
+                                     player->notificationSender(),
+                                     [this, player, alive = aliveToken()](const Notification&) {
                                        auto handle = [this, player] {
                                          if (streamer_.get() == player) playbackStateChanged();
                                        };
                                        if (isMainThread())
                                          handle();
                                        else
-                                         runOnMain(guarded(handle));
+                                         runOnMain(guarded(alive, handle));
                                      });
 }
 

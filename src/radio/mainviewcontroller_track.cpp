@@ -8,8 +8,8 @@
 #include "platform/userdefaults.h"
 #include "radio/mainpage.h"
 #include "radio/mainviewcontroller.h"
-#include "radio/tnsong.h"
 #include "radio/trackfilter.h"
+#include "records/tnsong.h"
 #include "service/jsoncall.h"
 #include "taste/tnmanager.h"
 
@@ -18,14 +18,14 @@ namespace tonvera {
 void MainViewController::getNextTrackInfo() {
   if (streamer_) destroyStreamer();
   auto song = TNSong::create();
-  q_->async([this, song] {
+  q_->async([this, song, alive = aliveToken()] {
     const auto id = queue_.takeNextId();
     if (!id) {
-      runOnMain(guarded([this] { queueUsedUp(); }));
+      runOnMain(guarded(alive, [this] { queueUsedUp(); }));
       return;
     }
     const bool found = song->apcall(*id).has_value();
-    runOnMain(guarded([this, song, found] {
+    runOnMain(guarded(alive, [this, song, found] {
       if (!found) {
         nextTrack(Sender::reason(skipreason::kTrackInfoError));
         return;
@@ -42,7 +42,7 @@ void MainViewController::showSong(const std::shared_ptr<TNSong>& song) {
   const std::string artistText = song->Artist();
   const std::string title = song->nameStr().value_or(std::string());
   const bool noEnglish = defaults().boolForKey(kEnplayKey);
-  if (shouldSkipTrack(artistText, title, noEnglish, song->isHate())) {
+  if (shouldSkipTrack(artistText, title, noEnglish, TNManager::sharedManager().isHate(*song))) {
     // Removing the entry steps the position back, so the advance lands on the entry after it. An
     // inserted track that stands outside the queue cannot be removed and is played after all.
     if (queue_.removeCurrent()) {

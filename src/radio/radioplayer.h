@@ -15,6 +15,7 @@
 #include <string>
 
 #include "audio/audiostreamer.h"
+#include "platform/net/fileurl.h"
 
 namespace tonvera {
 
@@ -48,12 +49,9 @@ class RadioPlayer {
   virtual const void* notificationSender() const = 0;
 };
 
-// Makes the player for a track URL: the local-file player for "file:" URLs, the stream player
+// Makes the player for a track URL: the local-file player for "file:" URLs (isFileUrl), the stream player
 // otherwise. Nothing when no player can be made for the URL (one line is logged).
 using RadioPlayerFactory = std::function<std::unique_ptr<RadioPlayer>(const std::string& url)>;
 std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url);
-
-// True for URLs of local files ("file:" scheme, any case).
-bool isFileUrl(const std::string& url);
 
 }  // namespace tonvera

@@ -4,6 +4,7 @@
 #include "audio/audiofiler.h"
 #include "audio/audiostreamer.h"
 #include "platform/log.h"
+#include "platform/net/fileurl.h"
 #include "radio/radioplayer.h"
 
 namespace tonvera {

@@ -3,25 +3,18 @@
 #include <curl/curl.h>
 
 #include <memory>
-#include <mutex>
 
+#include "platform/net/curlsetup.h"
+#include "platform/utf8.h"
 #include "service/jsontokeniser.h"
 
 namespace tonvera {
 
 namespace {
 
-struct CurlDeleter {
-  void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
 struct SlistDeleter {
   void operator()(curl_slist* l) const { curl_slist_free_all(l); }
 };
-
-void initCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 // Collects the reply body; refuses (by answering a short count) once it passes the size limit.
 struct Reply {
@@ -73,23 +66,14 @@ std::string JsonCall::percentEscape(std::string_view url) {
 }
 
 std::optional<std::string> JsonCall::down(const std::string& url, const std::optional<std::string>& body, bool isForm) {
-  initCurlOnce();
-  std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+  CurlEasy curl = makeCurlEasy(
+      CurlSetup{.followRedirects = true, .timeout = std::chrono::milliseconds(kTimeoutMilliseconds)});
   if (!curl) return std::nullopt;
   CURL* c = curl.get();
 
   const std::string escaped = percentEscape(url);
   Reply reply;
   curl_easy_setopt(c, CURLOPT_URL, escaped.c_str());
-  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, kTimeoutMilliseconds);
-  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
-  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  // Certificates and host names are checked (libcurl's defaults, stated here on purpose).
-  curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply);
 

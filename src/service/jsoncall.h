@@ -14,11 +14,12 @@
 //   - body == nullopt: GET with no body and no extra header. A body (even ""): POST of its bytes with
 //     "Content-Length: <bytes>", and "Content-Type: application/x-www-form-urlencoded" only when
 //     isForm is true (otherwise no Content-Type header at all).
-//   - Time-out: 6.0 s for the whole exchange. Redirects are followed.
+//   - Time-out: 6.0 s for the whole exchange. Redirects are followed (up to kMaxRedirects).
 //   - Status 404 gives nothing; any other status gives the body as received ("" when empty).
 //     No reply (no connection, time-out, bad URL) gives nothing.
-//   - Only http and https URLs are fetched (also after redirects). HTTPS certificates and host names
-//     are verified. Reply bodies above kMaxReplyBytes fail as nothing rather than filling memory.
+//   - The common transfer set-up (platform/net/curlsetup.h): only http and https URLs are fetched
+//     (also after redirects), HTTPS certificates and host names are verified, the proxy comes from
+//     the environment. Reply bodies above kMaxReplyBytes fail as nothing rather than filling memory.
 
 #include <cstddef>
 #include <optional>

@@ -31,9 +31,6 @@ enum SBJsonToken : int {
 };
 inline constexpr int kSBJsonTokenKinds = 12;
 
-// True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
-bool isValidUtf8(std::string_view bytes);
-
 // The token's name in error messages ("start of array", ...); "<aaiiie!>" outside the table.
 const char* tokenName(int token);
 

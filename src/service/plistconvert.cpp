@@ -61,9 +61,14 @@ void write(std::string& out, const JsonValue& v, bool withKinds) {
       appendUnsigned(out, v.toUnsigned());
       break;
     case JsonValue::Kind::Signed:
-      if (withKinds) out += "i:";
-      // "-0" keeps the signed kind of a negative zero through a round trip.
-      if (v.toInteger() == 0) out += '-';
+      // The signed negation of zero is the signed integer 0: with the kind shown it has no sign.
+      // Without the kind, "-0" keeps the signed kind through a round trip (the reader makes a
+      // signed integer of a minus sign and digits, an unsigned one of digits alone).
+      if (withKinds) {
+        out += "i:";
+      } else if (v.toInteger() == 0) {
+        out += '-';
+      }
       appendSigned(out, v.toInteger());
       break;
     case JsonValue::Kind::Decimal:

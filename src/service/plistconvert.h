@@ -19,7 +19,8 @@
 // \r \t, others as \u00xx, lower-case hex; "/" and non-ASCII kept as they are, UTF-8), integers in
 // decimal (a signed zero as "-0", so it reads back as the signed kind), decimals as
 // JsonDecimal::toString() ("15e1"). Every value the reader makes reads back equal. With `withKinds`
-// every number carries its kind: "u:123", "i:-5", "d:15e1" (that text is no longer JSON).
+// every number carries its kind: "u:123", "i:-5", "i:0", "d:15e1" (that text is no longer JSON; the
+// signed zero needs no sign there, its kind says it).
 //
 // Threads: pure functions; any thread.
 

@@ -1,4 +1,5 @@
-// The build stamp is given to this one file only, so a new stamp recompiles nothing else.
+// The build stamp comes to this one file only, so a new stamp recompiles nothing else.
+#include "stats/buildstamp_value.h"
 #include "stats/machineinfo.h"
 
 #ifndef TONVERA_BUILD_STAMP

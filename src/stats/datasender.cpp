@@ -3,8 +3,8 @@
 #include <curl/curl.h>
 
 #include <memory>
-#include <mutex>
 
+#include "platform/net/curlsetup.h"
 #include "service/endpoints.h"
 
 namespace tonvera {
@@ -13,14 +13,6 @@ namespace {
 
 std::atomic<long long> gTimeoutMs{kReportSendTimeout.count()};
 
-void initCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-struct CurlDeleter {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
 struct HeaderListDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -38,7 +30,7 @@ std::string reportURL() { return statsURL(); }
 DataSender::DataSender(std::string body) : DataSender(std::move(body), reportURL()) {}
 
 DataSender::DataSender(std::string body, std::string url) : param_(std::move(body)), url_(std::move(url)) {
-  initCurlOnce();
+  curlGlobalInit();
 }
 
 std::chrono::milliseconds DataSender::timeout() { return std::chrono::milliseconds(gTimeoutMs.load()); }
@@ -53,7 +45,8 @@ void DataSender::start() {
 
 void DataSender::main() {
   error_ = true;
-  std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+  // No redirect is followed: only the service's own answer counts.
+  CurlEasy curl = makeCurlEasy(CurlSetup{.followRedirects = false, .timeout = timeout()});
   if (!curl) return;
   curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/x-www-form-urlencoded");
   // No "Expect: 100-continue" round trip for larger bodies.
@@ -67,9 +60,6 @@ void DataSender::main() {
   curl_easy_setopt(h, CURLOPT_POSTFIELDS, param_.data());
   curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(param_.size()));
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, headerList.get());
-  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout().count()));
-  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, discardBody);
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, abortWhenCancelled);

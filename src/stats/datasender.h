@@ -32,7 +32,8 @@ class DataSender {
   void start();
 
   // The send itself, synchronous: POST with content type "application/x-www-form-urlencoded", the
-  // body as raw UTF-8 bytes, no redirects followed, the response body discarded. Sets the outcome.
+  // body as raw UTF-8 bytes, no redirects followed, the response body discarded, through the common
+  // transfer set-up (http and https only, verified TLS, proxy from the environment). Sets the outcome.
   void main();
 
   // Asks the sender not to send: before start() the send is skipped; during main() the transfer is

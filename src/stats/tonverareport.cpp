@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/fileutil.h"
+#include "platform/folders.h"
 #include "platform/plist.h"
 #include "platform/serialqueue.h"
 #include "stats/datasender.h"
@@ -52,9 +53,9 @@ void TonveraReport::finishQueue() {
   q_.reset();
 }
 
-std::string TonveraReport::reportFilePath() { return homeDirectory() + "/tmp/report.plist"; }
+std::string TonveraReport::reportFilePath() { return stateDir() + "report.plist"; }
 
-std::string TonveraReport::versionFilePath() { return homeDirectory() + "/tmp/update.plist"; }
+std::string TonveraReport::versionFilePath() { return stateDir() + "update.plist"; }
 
 void TonveraReport::setTonveraAppkey(const std::string& appKey, const std::string& app,
                                      const std::string& channel, const std::string& verName) {
@@ -132,12 +133,14 @@ void TonveraReport::update() {
       self.lastVersion_ = readLastVersion(path);
     } else {
       self.lastVersion_ = code;
+      makeDirectories(stateDir());
       writeFileAtomically(path, code);
     }
   }
   if (*self.lastVersion_ == code) return;
   self.call(liveUpdateReport(*self.lastVersion_, code));
   self.lastVersion_ = code;
+  makeDirectories(stateDir());
   writeFileAtomically(path, code);
 }
 
@@ -151,6 +154,8 @@ void TonveraReport::appTerminated() {
   self.pending_->push_back({endReport(), nullptr});
   PlistValue::Array bodies;
   for (const auto& entry : *self.pending_) bodies.emplace_back(entry.body);
+  // A failed write (the folder cannot be made) loses the reports, as a full disk would.
+  makeDirectories(stateDir());
   writePlistFile(reportFilePath(), PlistValue(std::move(bodies)));
   self.pending_.reset();
 }

@@ -4,9 +4,9 @@
 //
 // Each report is one POST to the service's "/stats" path, sent by a DataSender on the reporter's own
 // serial queue, one send at a time. Reports the service has not accepted stay in the pending list;
-// at exit the list (with the end report) is written to "<home>/tmp/report.plist" and sent again at
-// the next launch, before that launch's start report. The folder "<home>/tmp" is not created: when it
-// is missing the list is not kept.
+// at exit the list (with the end report) is written to "<state folder>/report.plist" and sent again
+// at the next launch, before that launch's start report. The state folder ($XDG_STATE_HOME/tonvera/,
+// by default ~/.local/state/tonvera/, see stateDir()) is created when a file is written there.
 //
 // A pending report is scheduled for sending at most once at a time: it is queued again only after
 // its earlier send finished without being accepted, so the service never counts a report twice
@@ -51,7 +51,7 @@ class TonveraReport {
   static void appTerminated();
 
   // Queues the live-update report once per new build, keeping the last seen version code in
-  // "<home>/tmp/update.plist" (plain text).
+  // "<state folder>/update.plist" (plain text).
   static void update();
 
   // The common part of every report: "local_time" and the six settings pairs, "ver_code" unquoted,
@@ -64,7 +64,7 @@ class TonveraReport {
   static std::string endReport();
   static std::string liveUpdateReport(const std::string& from, const std::string& to);
 
-  // Paths of the two files under the home folder.
+  // Paths of the two files in the state folder.
   static std::string reportFilePath();
   static std::string versionFilePath();
 

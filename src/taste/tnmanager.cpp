@@ -4,13 +4,13 @@
 #include <cassert>
 #include <ctime>
 
-#include "app/folders.h"
 #include "platform/fileutil.h"
+#include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/mainqueue.h"
 #include "platform/plist.h"
-#include "radio/tnsong.h"
-#include "taste/tnartist.h"
+#include "records/tnartist.h"
+#include "records/tnsong.h"
 
 namespace tonvera {
 namespace {
@@ -135,10 +135,39 @@ TNManager::ArtistList& TNManager::hateArtists() {
   return *hateArtists_;
 }
 
+namespace {
+
+template <typename List, typename Id>
+bool listHolds(const List& list, const std::optional<std::string>& id, Id idOf) {
+  if (!id) return false;
+  for (const auto& entry : list) {
+    if (entry && idOf(*entry) == id) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool TNManager::isLove(const TNSong& song) {
+  return listHolds(likeSongs(), song.trackId(), [](const TNSong& s) { return s.trackId(); });
+}
+
+bool TNManager::isHate(const TNSong& song) {
+  return listHolds(hateSongs(), song.trackId(), [](const TNSong& s) { return s.trackId(); });
+}
+
+bool TNManager::isLove(const TNArtist& artist) {
+  return listHolds(likeArtists(), artist.artistkId(), [](const TNArtist& a) { return a.artistkId(); });
+}
+
+bool TNManager::isHate(const TNArtist& artist) {
+  return listHolds(hateArtists(), artist.artistkId(), [](const TNArtist& a) { return a.artistkId(); });
+}
+
 void TNManager::likeSong(const std::shared_ptr<TNSong>& song, bool yOrN) {
   if (!song) return;
   SongList& list = likeSongs();
-  if (yOrN && !song->isLove()) {
+  if (yOrN && !isLove(*song)) {
     list.push_back(song);
   } else {
     removeSame(list, song, [](const TNSong& s) { return s.trackId(); });
@@ -149,7 +178,7 @@ void TNManager::likeSong(const std::shared_ptr<TNSong>& song, bool yOrN) {
 void TNManager::hateSong(const std::shared_ptr<TNSong>& song, bool yOrN) {
   if (!song) return;
   SongList& list = hateSongs();
-  if (yOrN && !song->isHate()) {
+  if (yOrN && !isHate(*song)) {
     list.push_back(song);
   } else {
     removeSame(list, song, [](const TNSong& s) { return s.trackId(); });
@@ -160,7 +189,7 @@ void TNManager::hateSong(const std::shared_ptr<TNSong>& song, bool yOrN) {
 void TNManager::likeArtist(const std::shared_ptr<TNArtist>& artist, bool yOrN) {
   if (!artist) return;
   ArtistList& list = likeArtists();
-  if (yOrN && !artist->isLove()) {
+  if (yOrN && !isLove(*artist)) {
     list.push_back(artist);
   } else {
     removeSame(list, artist, [](const TNArtist& a) { return a.artistkId(); });
@@ -171,7 +200,7 @@ void TNManager::likeArtist(const std::shared_ptr<TNArtist>& artist, bool yOrN) {
 void TNManager::hateArtist(const std::shared_ptr<TNArtist>& artist, bool yOrN) {
   if (!artist) return;
   ArtistList& list = hateArtists();
-  if (yOrN && !artist->isHate()) {
+  if (yOrN && !isHate(*artist)) {
     list.push_back(artist);
   } else {
     removeSame(list, artist, [](const TNArtist& a) { return a.artistkId(); });

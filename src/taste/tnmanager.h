@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "taste/recordfields.h"
+#include "records/recordfields.h"
 
 namespace tonvera {
 
@@ -53,6 +53,14 @@ class TNManager {
   // unreadable, its root is not a dictionary, or the account folder is unavailable.
   SongList genSongsLove(bool love) const;
   ArtistList genArtistsLove(bool love) const;
+
+  // Whether the liked (disliked) songs hold an entry with the same track id as `song`, compared as
+  // text; the walk stops at the first match. A track without an id is neither.
+  bool isLove(const TNSong& song);
+  bool isHate(const TNSong& song);
+  // The same tests on the liked (disliked) artists by artist id.
+  bool isLove(const TNArtist& artist);
+  bool isHate(const TNArtist& artist);
 
   // yOrN true: toggles the entry (removed when the list holds one with the same id, else the object
   // itself is appended); false: removes entries with the same id. Then toggles the record in the file.

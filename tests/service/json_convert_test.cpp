@@ -30,7 +30,7 @@ TEST(JsonConvert, CanonicalWriter) {
       {JsonValue(), "null", "null"},
       {true, "true", "true"},
       {JsonValue(obj), R"({"A":null,"a":[-5,15e1],"b":1})", R"({"A":null,"a":[i:-5,d:15e1],"b":u:1})"},
-      {JsonValue::makeSigned(0), "-0", "i:-0"},
+      {JsonValue::makeSigned(0), "-0", "i:0"},
       {JsonValue::makeUnsigned(999999999999999999u), "999999999999999999", "u:999999999999999999"},
       {JsonValue(JsonDecimal(0, -1, true)), "-0e-1", "d:-0e-1"},
       {"quote\" back\\ slash/ \b\f\n\r\t \x01\x1f", R"("quote\" back\\ slash/ \b\f\n\r\t \u0001\u001f")", nullptr},

@@ -61,7 +61,8 @@ const std::vector<Case>& cases() {
       {"keys come out in byte order", R"({"b":1,"a":2,"B":3})", R"(={"B":u:3,"a":u:2,"b":u:1})"},
       {"32 nested arrays", nested(32), "=" + nested(32)},
       {"33 nested arrays", nested(33), "!Input depth exceeds max depth of 32"},
-      {"33 nested objects and arrays", std::string(16, '[') + R"({"a":)" + nested(16) + "}" + std::string(16, ']'),
+      {"33 nested objects and arrays",
+       std::string(16, '[') + R"({"a":)" + nested(16) + "}" + std::string(16, ']'),
        "!Input depth exceeds max depth of 32"},
 
       // The outer-most value.
@@ -73,12 +74,14 @@ const std::vector<Case>& cases() {
       {"empty input", "", "!Unexpected end of input"},
       {"whitespace only", " \n", "!Unexpected end of input"},
       {"second document", "[1] [2]", "!Token 'start of array' not expected after outer-most array or object"},
-      {"trailing comma after document", "{},", "!Token 'value separator' not expected after outer-most array or object"},
+      {"trailing comma after document", "{},",
+       "!Token 'value separator' not expected after outer-most array or object"},
       {"trailing whitespace", "[1]  \n", "=[u:1]"},
 
       // Token-not-expected in each state.
       {"comma then end of array", "[1,]", "!Token 'end of array' not expected as array value"},
-      {"comma then end of object", R"({"a":1,})", "!Token 'end of object' not expected in place of object key"},
+      {"comma then end of object", R"({"a":1,})",
+       "!Token 'end of object' not expected in place of object key"},
       {"number as key", "{1:2}", "!Token 'number' not expected at beginning of object"},
       {"no colon", R"({"a" 1})", "!Token 'number' not expected after object key"},
       {"no comma in array", "[1 2]", "!Token 'number' not expected after array value"},
@@ -87,7 +90,8 @@ const std::vector<Case>& cases() {
       {"leading comma", "[,1]", "!Token 'value separator' not expected at array start"},
       {"missing value", R"({"a":})", "!Token 'end of object' not expected as object value"},
       {"closing the wrong kind", "[}", "!Token 'end of object' not expected at array start"},
-      {"closing the wrong kind after a value", R"({"a":1])", "!Token 'end of array' not expected after object value"},
+      {"closing the wrong kind after a value", R"({"a":1])",
+       "!Token 'end of array' not expected after object value"},
       {"lone end", "]", "!Token 'end of array' not expected before outer-most array or object"},
 
       // Running out of input.
@@ -114,7 +118,7 @@ const std::vector<Case>& cases() {
       {"19-digit integer is a decimal from its text", "[1234567890123456789]", "=[d:1234567890123456789e0]"},
       {"20-digit integer keeps every digit", "[18446744073709551616]", "=[d:18446744073709551616e0]"},
       {"negative integer is signed", "[-5]", "=[i:-5]"},
-      {"negative zero is signed", "[-0]", "=[i:-0]"},
+      {"negative zero is the signed integer 0", "[-0]", "=[i:0]"},
       {"zero is unsigned", "[0]", "=[u:0]"},
       {"largest 18-digit negative", "[-999999999999999999]", "=[i:-999999999999999999]"},
       {"fraction and exponent", "[1.5e2]", "=[d:15e1]"},

@@ -78,7 +78,6 @@ class ReportTest : public ::testing::Test {
   void SetUp() override {
     TonveraReport::resetForTesting();
     DataSender::setTimeout(2s);
-    std::filesystem::create_directories(home_.path() + "/tmp");
     service_ = std::make_unique<ReportService>();
     service_->useForReports();
   }
@@ -122,19 +121,22 @@ class ReportTest : public ::testing::Test {
   }
 
   std::vector<std::string> reportFile() const {
-    const PlistFileRead file = readPlistFile(home_.path() + "/tmp/report.plist");
+    const PlistFileRead file = readPlistFile(stateDir() + "/report.plist");
     std::vector<std::string> bodies;
     for (const auto& item : file.value.array()) bodies.push_back(item.toString());
     return bodies;
   }
 
-  std::optional<std::string> versionFile() const { return readFile(home_.path() + "/tmp/update.plist"); }
+  std::optional<std::string> versionFile() const { return readFile(stateDir() + "/update.plist"); }
 
   // Waits until the service has received `n` bodies and every send has finished.
   bool waitForService(std::size_t n) {
     return runMainLoopUntil(
         [&] { return service_->count() >= n && TonveraReport::scheduledReportCount() == 0; }, 10s);
   }
+
+  // Where the reporter keeps its files (created by the reporter when it writes one).
+  std::string stateDir() const { return home_.stateHome() + "/tonvera"; }
 
   test::TempHome home_;
   std::unique_ptr<ReportService> service_;
@@ -223,7 +225,7 @@ TEST_F(ReportTest, VersionFileContents) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.content);
-    test::writeTextFile(home_.path() + "/tmp/update.plist", c.content);
+    test::writeTextFile(stateDir() + "/update.plist", c.content);
     const std::size_t seen = service_->count();
     run(kOldCode);
     const auto bodies = service_->bodies();
@@ -426,7 +428,7 @@ TEST_F(ReportTest, DamagedReportFileGivesAnEmptyList) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.content);
-    test::writeTextFile(home_.path() + "/tmp/report.plist", c.content);
+    test::writeTextFile(stateDir() + "/report.plist", c.content);
     const std::size_t seen = service_->count();
     launch(kOldCode);
     ASSERT_TRUE(settle());
@@ -440,14 +442,21 @@ TEST_F(ReportTest, DamagedReportFileGivesAnEmptyList) {
   }
 }
 
-TEST_F(ReportTest, WithoutTheTmpFolderNothingIsKeptAndNothingCreated) {
-  std::filesystem::remove_all(home_.path() + "/tmp");
+// A first run on a fresh account whose start report is not accepted: the state folder (here the
+// default one under HOME, XDG_STATE_HOME being unset) is created and the report is sent at the next
+// start, before that start's own report.
+TEST_F(ReportTest, AReportThatFailedToSendIsSentOnTheNextStart) {
+  ::unsetenv("XDG_STATE_HOME");
+  ASSERT_FALSE(std::filesystem::exists(home_.path() + "/.local/state"));
   service_->setStatus(200);
   run(kOldCode);
-  EXPECT_FALSE(std::filesystem::exists(home_.path() + "/tmp"));
+  EXPECT_EQ(apis(reportFile()), (std::vector<std::string>{"Service.Start", "Service.End"}));
+  EXPECT_EQ(versionFile(), kOldCode);
   service_->setStatus(202);
   run(kOldCode);
-  EXPECT_EQ(apis(service_->bodies()), (std::vector<std::string>{"Service.Start", "Service.Start"}));
+  EXPECT_EQ(apis(service_->bodies()),
+            (std::vector<std::string>{"Service.Start", "Service.Start", "Service.End", "Service.Start"}));
+  EXPECT_EQ(service_->bodies()[1], service_->bodies()[0]);
 }
 
 TEST_F(ReportTest, NothingHappensOutsideALaunchedRun) {
@@ -456,7 +465,7 @@ TEST_F(ReportTest, NothingHappensOutsideALaunchedRun) {
   TonveraReport::sharedInstance().call("api=Service.Test&param={}");
   EXPECT_FALSE(TonveraReport::pendingReports().has_value());
   TonveraReport::appTerminated();
-  EXPECT_FALSE(std::filesystem::exists(home_.path() + "/tmp/report.plist"));
+  EXPECT_FALSE(std::filesystem::exists(stateDir() + "/report.plist"));
   EXPECT_EQ(service_->count(), 0u);
 }
 

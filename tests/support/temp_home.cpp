@@ -8,7 +8,8 @@
 namespace tonvera::test {
 
 namespace {
-const char* const kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"};
+const char* const kVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
+                                  "XDG_STATE_HOME"};
 }
 
 TempHome::TempHome() {
@@ -23,6 +24,7 @@ TempHome::TempHome() {
   ::setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
   ::setenv("XDG_DATA_HOME", dataHome().c_str(), 1);
   ::setenv("XDG_CACHE_HOME", (path_ + "/.cache").c_str(), 1);
+  ::setenv("XDG_STATE_HOME", stateHome().c_str(), 1);
 }
 
 TempHome::~TempHome() {

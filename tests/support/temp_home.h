@@ -1,6 +1,7 @@
 #pragma once
-// A fresh temporary HOME for one test: HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_CACHE_HOME point
-// into it while the object lives; the folder is removed afterwards (kept when TONVERA_KEEP_TEMP is set).
+// A fresh temporary HOME for one test: HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME and
+// XDG_STATE_HOME point into it while the object lives; the folder is removed afterwards (kept when
+// TONVERA_KEEP_TEMP is set).
 
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ class TempHome {
   const std::string& path() const { return path_; }
   std::string configHome() const { return path_ + "/.config"; }
   std::string dataHome() const { return path_ + "/.local/share"; }
+  std::string stateHome() const { return path_ + "/.local/state"; }
 
  private:
   std::string path_;

@@ -8,9 +8,9 @@
 #include "fake_service.h"
 #include "platform/fileutil.h"
 #include "platform/mainqueue.h"
+#include "records/tnartist.h"
 #include "service/jsonvalue.h"
 #include "service/plistconvert.h"
-#include "taste/tnartist.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
 
@@ -144,13 +144,13 @@ TEST_F(ArtistLookups, FailuresAnswerNothingOnceAndCacheNothing) {
 TEST_F(ArtistLookups, LoveAndHateFollowTheStoreByArtistId) {
   auto artist = TNArtist::create(record(R"({"id":"a1"})"));
   auto twin = TNArtist::create(record(R"({"id":"a1","name":"twin"})"));
-  EXPECT_FALSE(artist->isLove() || artist->isHate());
+  EXPECT_FALSE(TNManager::sharedManager().isLove(*artist) || TNManager::sharedManager().isHate(*artist));
   TNManager::sharedManager().likeArtist(artist, true);
-  EXPECT_TRUE(twin->isLove());
-  EXPECT_FALSE(twin->isHate());
-  EXPECT_FALSE(TNArtist::create()->isLove());
+  EXPECT_TRUE(TNManager::sharedManager().isLove(*twin));
+  EXPECT_FALSE(TNManager::sharedManager().isHate(*twin));
+  EXPECT_FALSE(TNManager::sharedManager().isLove(*TNArtist::create()));
   TNManager::sharedManager().hateArtist(twin, true);
-  EXPECT_TRUE(artist->isHate());
+  EXPECT_TRUE(TNManager::sharedManager().isHate(*artist));
 }
 
 }  // namespace

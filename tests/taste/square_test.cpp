@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "fake_service.h"
-#include "taste/squarepicture.h"
+#include "records/squarepicture.h"
 
 namespace tonvera {
 namespace {

@@ -11,10 +11,10 @@
 #include "fake_service.h"
 #include "platform/fileutil.h"
 #include "platform/plist.h"
-#include "radio/tnsong.h"
+#include "records/tnartist.h"
+#include "records/tnsong.h"
 #include "service/jsonvalue.h"
 #include "service/plistconvert.h"
-#include "taste/tnartist.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
 
@@ -149,7 +149,7 @@ TEST_F(TasteStore, AnotherObjectWithTheSameIdCountsAsTheSameEntry) {
   auto twin = song("t1", "second");
   store.likeSong(stored, true);
   store.likeSong(song("t2"), true);
-  EXPECT_TRUE(twin->isLove());
+  EXPECT_TRUE(store.isLove(*twin));
   store.likeSong(twin, true);
   EXPECT_EQ(idsOf(store.likeSongs()), std::vector<std::string>{"t2"});
   EXPECT_EQ(fileKeys(TNManager::kLoveFileName), std::vector<std::string>{"t2"});
@@ -165,8 +165,8 @@ TEST_F(TasteStore, LikedAndDislikedListsAreIndependent) {
   auto s = song("t1");
   store.likeSong(s, true);
   store.hateSong(s, true);
-  EXPECT_TRUE(s->isLove());
-  EXPECT_TRUE(s->isHate());
+  EXPECT_TRUE(store.isLove(*s));
+  EXPECT_TRUE(store.isHate(*s));
   EXPECT_EQ(fileKeys(TNManager::kLoveFileName), std::vector<std::string>{"t1"});
   EXPECT_EQ(fileKeys(TNManager::kDisLoveFileName), std::vector<std::string>{"t1"});
   auto a = artist("t1");  // the same text as an artist id is another entry in another list

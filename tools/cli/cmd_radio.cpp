@@ -31,9 +31,10 @@
 #include "radio/mainpage.h"
 #include "radio/mainviewcontroller.h"
 #include "radio/radioplayer.h"
-#include "radio/tnsong.h"
+#include "records/tnsong.h"
 #include "service/endpoints.h"
 #include "service/jsoncall.h"
+#include "taste/tnmanager.h"
 
 namespace tonvera::cli {
 namespace {
@@ -289,12 +290,13 @@ int runRadio(const Args& args) {
         case 'l':
           if (controller.loveTrack()) {
             page.line("like " + controller.curSong()->trackId().value_or("") +
-                      (controller.curSong()->isLove() ? " on" : " off"));
+                      (TNManager::sharedManager().isLove(*controller.curSong()) ? " on" : " off"));
           }
           break;
         case 'd':
           if (auto song = controller.curSong(); song && controller.disgustTrack()) {
-            page.line("dislike " + song->trackId().value_or("") + (song->isHate() ? " on" : " off"));
+            page.line("dislike " + song->trackId().value_or("") +
+                      (TNManager::sharedManager().isHate(*song) ? " on" : " off"));
           }
           break;
         case 'q':

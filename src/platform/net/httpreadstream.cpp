@@ -4,19 +4,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <mutex>
+
+#include "platform/net/curlsetup.h"
 
 namespace tonvera {
-
-namespace {
-constexpr long kConnectTimeoutSeconds = 10;
-constexpr long kMaxRedirects = 10;
-}  // namespace
-
-void ensureCurlGlobalInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 std::unique_ptr<ReadStream> ReadStream::createForHttpRequest(const std::string& url, const HttpHeaderFields& fields) {
   return std::make_unique<HttpReadStream>(url, fields);
@@ -32,9 +23,9 @@ HttpReadStream::~HttpReadStream() {
 
 bool HttpReadStream::open() {
   if (status_ != ReadStreamStatus::NotOpen) return false;
-  ensureCurlGlobalInit();
-  CURL* easy = curl_easy_init();
-  if (!easy) return false;
+  CurlEasy handle = makeCurlEasy(CurlSetup{.followRedirects = true, .timeout = std::chrono::milliseconds(0)});
+  if (!handle) return false;
+  CURL* easy = handle.release();
   easy_ = easy;
   curl_slist* list = nullptr;
   for (const auto& [name, value] : requestFields_) {
@@ -42,16 +33,7 @@ bool HttpReadStream::open() {
   }
   requestList_ = list;
   bool ok = curl_easy_setopt(easy, CURLOPT_URL, url_.c_str()) == CURLE_OK;
-  ok = ok && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK;
-  ok = ok && curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK;
-  ok = ok && curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
-  ok = ok && curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK;
-  // Certificates and host names are checked (libcurl's defaults, stated here on purpose).
-  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   // One request per stream: the connection is not kept for another.
   curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(easy, CURLOPT_USERAGENT, "Tonvera/0.1");

@@ -11,8 +11,6 @@
 
 namespace tonvera {
 
-void ensureCurlGlobalInit();
-
 class HttpReadStream final : public ReadStream {
  public:
   HttpReadStream(std::string url, HttpHeaderFields fields);

@@ -6,8 +6,9 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/net/readstream.h"
+#include "platform/net/curlsetup.h"
 #include "platform/net/httpreadstream.h"
+#include "platform/net/readstream.h"
 
 namespace tonvera {
 
@@ -52,7 +53,7 @@ RunLoop::~RunLoop() {
 
 void* RunLoop::multiHandle() {
   if (!multi_) {
-    ensureCurlGlobalInit();
+    curlGlobalInit();
     multi_ = curl_multi_init();
   }
   return multi_;

@@ -11,10 +11,10 @@
 #include "radio/mainviewcontroller.h"
 #include "radio/progresstexts.h"
 #include "radio/radioplayer.h"
-#include "radio/tnsong.h"
 #include "recordingpage.h"
+#include "records/tnartist.h"
+#include "records/tnsong.h"
 #include "scripted_service.h"
-#include "taste/tnartist.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
 

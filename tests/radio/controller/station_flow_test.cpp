@@ -9,8 +9,8 @@
 #include "platform/mainqueue.h"
 #include "radio/mainviewcontroller.h"
 #include "radio/radioplayer.h"
-#include "radio/tnsong.h"
 #include "recordingpage.h"
+#include "records/tnsong.h"
 #include "station_fixture.h"
 #include "temp_home.h"
 

@@ -10,10 +10,10 @@
 #include "fake_service.h"
 #include "platform/fileutil.h"
 #include "platform/mainqueue.h"
-#include "radio/tnsong.h"
+#include "records/tnartist.h"
+#include "records/tnsong.h"
 #include "service/jsonvalue.h"
 #include "service/plistconvert.h"
-#include "taste/tnartist.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
 
@@ -388,18 +388,18 @@ TEST_F(SongLookups, LoveAndHateFollowTheStoreByTrackId) {
   auto twin = TNSong::create(record(R"({"id":"t1"})"));
   auto other = TNSong::create(record(R"({"id":"t10"})"));
   auto nameless = TNSong::create();
-  EXPECT_FALSE(song->isLove() || song->isHate());
+  EXPECT_FALSE(TNManager::sharedManager().isLove(*song) || TNManager::sharedManager().isHate(*song));
 
   TNManager::sharedManager().likeSong(song, true);
-  EXPECT_TRUE(song->isLove());
-  EXPECT_TRUE(twin->isLove());
-  EXPECT_FALSE(other->isLove());
-  EXPECT_FALSE(nameless->isLove());
-  EXPECT_FALSE(twin->isHate());
+  EXPECT_TRUE(TNManager::sharedManager().isLove(*song));
+  EXPECT_TRUE(TNManager::sharedManager().isLove(*twin));
+  EXPECT_FALSE(TNManager::sharedManager().isLove(*other));
+  EXPECT_FALSE(TNManager::sharedManager().isLove(*nameless));
+  EXPECT_FALSE(TNManager::sharedManager().isHate(*twin));
 
   TNManager::sharedManager().hateSong(twin, true);
-  EXPECT_TRUE(song->isHate());
-  EXPECT_TRUE(song->isLove());
+  EXPECT_TRUE(TNManager::sharedManager().isHate(*song));
+  EXPECT_TRUE(TNManager::sharedManager().isLove(*song));
 }
 
 }  // namespace

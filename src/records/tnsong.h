@@ -3,7 +3,8 @@
 // the track's three lookups: album picture, artist picture and lyrics.
 //
 // Track objects are shared (std::shared_ptr): the now-playing controller and the taste store's lists
-// hold the same objects; create them with create().
+// hold the same objects; create them with create(). Whether a track is liked or disliked is the taste
+// store's answer (TNManager::isLove/isHate): the record knows nothing of the store above it.
 //
 // Threads: main thread, except apcall(), which the controller runs on its background queue against
 // an object no other thread touches until the reply is in. Lookup results come on the main thread,
@@ -17,7 +18,7 @@
 #include <optional>
 #include <string>
 
-#include "taste/recordfields.h"
+#include "records/recordfields.h"
 
 namespace tonvera {
 
@@ -60,11 +61,6 @@ class TNSong : public std::enable_shared_from_this<TNSong> {
   // "album"'s "name" and "id" when "album" is a dictionary.
   std::optional<std::string> album() const;
   std::optional<std::string> albumId() const;
-
-  // Whether the taste store's liked (disliked) songs hold an entry with the same track id, compared
-  // as text. A track without an id is neither.
-  bool isLove() const;
-  bool isHate() const;
 
   // Set once the controller has asked for the track's lyrics and pictures.
   bool refreshed() const { return refreshed_; }

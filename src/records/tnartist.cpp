@@ -1,8 +1,7 @@
-#include "taste/tnartist.h"
+#include "records/tnartist.h"
 
+#include "records/picturecache.h"
 #include "service/endpoints.h"
-#include "taste/picturecache.h"
-#include "taste/tnmanager.h"
 
 namespace tonvera {
 
@@ -15,22 +14,6 @@ std::optional<std::string> TNArtist::artistkId() const { return info_ ? recordId
 std::optional<std::string> TNArtist::name() const {
   return info_ ? stringField(*info_, "name") : std::nullopt;
 }
-
-namespace {
-
-bool listHolds(const TNManager::ArtistList& list, const std::optional<std::string>& id) {
-  if (!id) return false;
-  for (const auto& entry : list) {
-    if (entry && entry->artistkId() == id) return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-bool TNArtist::isLove() const { return listHolds(TNManager::sharedManager().likeArtists(), artistkId()); }
-
-bool TNArtist::isHate() const { return listHolds(TNManager::sharedManager().hateArtists(), artistkId()); }
 
 void TNArtist::artistIdWithObject(PictureCallback callback) {
   auto self = shared_from_this();

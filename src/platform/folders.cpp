@@ -1,4 +1,4 @@
-#include "app/folders.h"
+#include "platform/folders.h"
 
 #include "platform/fileutil.h"
 
@@ -6,7 +6,9 @@ namespace tonvera {
 namespace {
 
 // Forms "%@/%@/" from the two parts.
-std::string joinFolder(const std::string& parent, const std::string& name) { return parent + "/" + name + "/"; }
+std::string joinFolder(const std::string& parent, const std::string& name) {
+  return parent + "/" + name + "/";
+}
 
 }  // namespace
 
@@ -23,6 +25,12 @@ std::optional<std::string> baseDir() {
   std::string path = joinFolder(*app, KKAccount::sharedManager().accountId());
   if (!makeDirectories(path)) return std::nullopt;
   return path;
+}
+
+std::string stateDir() {
+  auto stateHome = environment("XDG_STATE_HOME");
+  if (!stateHome || stateHome->front() != '/') stateHome = homeDirectory() + "/.local/state";
+  return joinFolder(*stateHome, kStateFolderName);
 }
 
 KKAccount& KKAccount::sharedManager() {

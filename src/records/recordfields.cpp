@@ -1,4 +1,4 @@
-#include "taste/recordfields.h"
+#include "records/recordfields.h"
 
 namespace tonvera {
 

@@ -1,15 +1,15 @@
-#include "taste/picturecache.h"
+#include "records/picturecache.h"
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 
-#include "app/folders.h"
 #include "platform/fileutil.h"
+#include "platform/folders.h"
 #include "platform/mainqueue.h"
 #include "platform/serialqueue.h"
+#include "records/squarepicture.h"
 #include "service/jsoncall.h"
-#include "taste/squarepicture.h"
 
 namespace tonvera {
 

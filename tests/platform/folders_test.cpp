@@ -1,8 +1,9 @@
+#include "platform/folders.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "app/folders.h"
 #include "temp_home.h"
 
 namespace tonvera {

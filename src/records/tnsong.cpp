@@ -1,16 +1,15 @@
-#include "radio/tnsong.h"
+#include "records/tnsong.h"
 
 #include <QString>
-#include <QStringDecoder>
 
 #include "platform/mainqueue.h"
 #include "platform/serialqueue.h"
+#include "platform/utf8.h"
+#include "records/picturecache.h"
+#include "records/tnartist.h"
 #include "service/endpoints.h"
 #include "service/jsoncall.h"
 #include "service/plistconvert.h"
-#include "taste/picturecache.h"
-#include "taste/tnartist.h"
-#include "taste/tnmanager.h"
 
 namespace tonvera {
 namespace {
@@ -24,20 +23,9 @@ const PlistValue* member(const std::optional<Record>& info, const char* key) {
   return it == info->end() ? nullptr : &it->second;
 }
 
-bool listHolds(const TNManager::SongList& list, const std::optional<std::string>& id) {
-  if (!id) return false;
-  for (const auto& entry : list) {
-    if (entry && entry->trackId() == id) return true;
-  }
-  return false;
-}
-
 // The bytes as text when they are well-formed UTF-8.
 std::optional<std::string> utf8Text(std::optional<std::string> bytes) {
-  if (!bytes) return std::nullopt;
-  QStringDecoder decoder(QStringDecoder::Utf8);
-  QString text = decoder(QByteArrayView(bytes->data(), static_cast<qsizetype>(bytes->size())));
-  if (decoder.hasError()) return std::nullopt;
+  if (!bytes || !isValidUtf8(*bytes)) return std::nullopt;
   return bytes;
 }
 
@@ -98,10 +86,6 @@ std::optional<std::string> TNSong::albumId() const {
   const PlistValue* album = member(info_, "album");
   return album && album->isDict() ? recordId(album->dict()) : std::nullopt;
 }
-
-bool TNSong::isLove() const { return listHolds(TNManager::sharedManager().likeSongs(), trackId()); }
-
-bool TNSong::isHate() const { return listHolds(TNManager::sharedManager().hateSongs(), trackId()); }
 
 void TNSong::albumId(PictureCallback callback) {
   auto self = shared_from_this();

@@ -1,4 +1,4 @@
-#include "taste/squarepicture.h"
+#include "records/squarepicture.h"
 
 #include <QColor>
 #include <QLinearGradient>

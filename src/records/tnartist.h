@@ -4,8 +4,10 @@
 // Artist objects are shared (std::shared_ptr): the taste store's lists, a track's first artist and
 // the views hold the same objects; create them with create().
 //
-// Threads: main thread only, like the taste store whose lists isLove()/isHate() read. The picture
-// lookup's download runs on its own background queue and delivers on the main thread.
+// Whether an artist is liked or disliked is the taste store's answer (TNManager::isLove/isHate).
+//
+// Threads: main thread only. The picture lookup's download runs on its own background queue and
+// delivers on the main thread.
 #pragma once
 
 #include <QImage>
@@ -14,7 +16,7 @@
 #include <optional>
 #include <string>
 
-#include "taste/recordfields.h"
+#include "records/recordfields.h"
 
 namespace tonvera {
 
@@ -38,11 +40,6 @@ class TNArtist : public std::enable_shared_from_this<TNArtist> {
   // The record's "id" (as text) and "name"; nothing when absent.
   std::optional<std::string> artistkId() const;
   std::optional<std::string> name() const;
-
-  // Whether the taste store's liked (disliked) artists hold an entry with the same id, compared as
-  // text. An artist without an id is neither.
-  bool isLove() const;
-  bool isHate() const;
 
   // The artist's picture, squared. A cached picture ("<application folder>/artist/<id>") is delivered
   // at once, on the calling thread, without a request; so is nothing when the record has no id.

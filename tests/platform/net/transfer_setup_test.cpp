@@ -1,0 +1,206 @@
+// The one transfer set-up shared by the service requests, the read streams and the usage sender:
+// only http and https (also after a redirect), the proxy from the environment; and the one
+// "is this a file URL" test.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/net/fileurl.h"
+#include "platform/net/readstream.h"
+#include "service/jsoncall.h"
+#include "stats/datasender.h"
+#include "test_server.h"
+
+namespace tonvera {
+namespace {
+
+// A bare TCP listener on 127.0.0.1: counts connections, keeps the first line of what each sends
+// and answers every request with `reply`. Stands in for an FTP or DICT server (nothing may ever
+// connect to it) and for an HTTP proxy (which sees the absolute request target).
+class RawListener {
+ public:
+  explicit RawListener(std::string reply) : reply_(std::move(reply)) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(fd_, 8);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] { serve(); });
+  }
+  ~RawListener() {
+    ::shutdown(fd_, SHUT_RDWR);
+    ::close(fd_);
+    thread_.join();
+  }
+
+  int port() const { return port_; }
+  int connections() const { return connections_.load(); }
+  std::vector<std::string> requestLines() const {
+    std::lock_guard guard(mutex_);
+    return lines_;
+  }
+
+ private:
+  void serve() {
+    for (;;) {
+      const int client = ::accept(fd_, nullptr, nullptr);
+      if (client < 0) return;
+      ++connections_;
+      std::string got;
+      char buf[4096];
+      while (got.find("\r\n\r\n") == std::string::npos) {
+        const ssize_t n = ::recv(client, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        got.append(buf, static_cast<std::size_t>(n));
+      }
+      {
+        std::lock_guard guard(mutex_);
+        lines_.push_back(got.substr(0, got.find("\r\n")));
+      }
+      if (!reply_.empty()) (void)!::send(client, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+      ::shutdown(client, SHUT_RDWR);
+      ::close(client);
+    }
+  }
+
+  std::string reply_;
+  int fd_ = -1;
+  int port_ = 0;
+  std::atomic<int> connections_{0};
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;
+  std::thread thread_;
+};
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// Runs one GET through a read stream on this thread's run loop; true when the body ended cleanly.
+bool streamEndsCleanly(const std::string& url) {
+  auto stream = ReadStream::createForHttpRequest(url);
+  if (!stream->open()) return false;
+  std::optional<bool> clean;
+  stream->setClient([&clean](ReadStream& s, ReadStreamEvent e) {
+    if (e == ReadStreamEvent::HasBytesAvailable) {
+      std::uint8_t buf[2048];
+      (void)s.read(buf, sizeof buf);
+    }
+    if (e == ReadStreamEvent::EndEncountered) clean = true;
+    if (e == ReadStreamEvent::ErrorOccurred) clean = false;
+  });
+  stream->scheduleWithRunLoop(RunLoop::current());
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!clean && std::chrono::steady_clock::now() < end) RunLoop::current().runInMode(0.25);
+  stream->unscheduleFromRunLoop();
+  return clean.value_or(false);
+}
+
+bool senderAccepted(const std::string& url) {
+  DataSender sender("a=1", url);
+  sender.start();
+  return !sender.isError();
+}
+
+bool serviceAnswered(const std::string& url) { return JsonCall::down(url, std::nullopt, false).has_value(); }
+
+struct Transfer {
+  const char* name;
+  std::function<bool(const std::string& url)> succeeds;
+};
+
+const Transfer kTransfers[] = {
+    {"ServiceRequest", serviceAnswered},
+    {"ReadStream", streamEndsCleanly},
+    {"UsageSender", senderAccepted},
+};
+
+class EveryTransfer : public ::testing::TestWithParam<Transfer> {};
+
+TEST_P(EveryTransfer, OtherSchemesFailWithoutConnecting) {
+  RawListener other("");
+  for (const char* scheme : {"ftp", "dict", "telnet"}) {
+    const std::string url = std::string(scheme) + "://127.0.0.1:" + std::to_string(other.port()) + "/x";
+    EXPECT_FALSE(GetParam().succeeds(url)) << url;
+  }
+  EXPECT_FALSE(GetParam().succeeds("file:///etc/hostname"));
+  EXPECT_EQ(other.connections(), 0);
+}
+
+TEST_P(EveryTransfer, TheProxyComesFromTheEnvironment) {
+  RawListener proxy("HTTP/1.1 202 Accepted\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}");
+  ScopedEnv httpProxy("http_proxy", "http://127.0.0.1:" + std::to_string(proxy.port()));
+  ScopedEnv noProxy("no_proxy", "");
+  ScopedEnv noProxyUpper("NO_PROXY", "");
+  EXPECT_TRUE(GetParam().succeeds("http://tonvera.invalid/stats"));
+  EXPECT_EQ(proxy.requestLines().size(), 1u);
+  ASSERT_FALSE(proxy.requestLines().empty());
+  EXPECT_NE(proxy.requestLines().front().find(" http://tonvera.invalid/stats HTTP/1.1"), std::string::npos)
+      << proxy.requestLines().front();
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfers, EveryTransfer, ::testing::ValuesIn(kTransfers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TransferSetup, ARedirectToAnotherSchemeIsNotFollowed) {
+  RawListener other("");
+  test::TestServer server;
+  const std::string target = "ftp://127.0.0.1:" + std::to_string(other.port()) + "/x";
+  server.http().Get("/moved", [&](const httplib::Request&, httplib::Response& res) {
+    res.status = 302;
+    res.set_header("Location", target);
+  });
+  server.start();
+  EXPECT_FALSE(serviceAnswered(server.url("/moved")));
+  EXPECT_FALSE(streamEndsCleanly(server.url("/moved")));
+  EXPECT_EQ(other.connections(), 0);
+}
+
+TEST(FileUrl, TheSchemeIsMatchedInAnyCase) {
+  const struct {
+    const char* text;
+    bool file;
+  } cases[] = {{"file:///music/a.pur", true},
+               {"FILE:/a.pur", true},
+               {"File:a.pur", true},
+               {"file:", true},
+               {"http://h/a.mp3", false},
+               {"fil", false},
+               {"/music/a.pur", false},
+               {"files:///a", false},
+               {"", false}};
+  for (const auto& c : cases) EXPECT_EQ(isFileUrl(c.text), c.file) << c.text;
+}
+
+}  // namespace
+}  // namespace tonvera
