@@ -371,15 +371,20 @@ TEST_F(ControllerFlow, ChannelWhoseStreamsAllFailIsAskedForAgainAfterAPause) {
 TEST_F(ControllerFlow, LateLyricsAndPicturesOfAnEarlierTrackAreDropped) {
   auto a = longTrack("a");
   a.lrc = "[00:00.00]第一首的歌词";
-  a.lrcDelayMs = 1200;  // long after the skip below
+  a.lrcHeld = true;
   auto b = longTrack("b");
   b.lrc = "[00:00.00]第二首的歌词";
-  b.lrcDelayMs = 1800;  // after the first track's lyrics came
+  b.lrcHeld = true;
   addTracks({a, b});
   startChannel("c1", {"a", "b"});
   ASSERT_TRUE(waitPlaying("a"));
   auto first = controller->curSong();
   controller->nextTrack(Sender::reason(skipreason::kMediaKey));
+  ASSERT_TRUE(waitPlaying("b"));
+  ASSERT_TRUE(test::waitFor([&] { return service.countPrefix("/lrc/b") == 1; }));
+  // The first track's lyrics arrive after the skip, then the second track's.
+  service.releaseLyrics("a");
+  service.releaseLyrics("b");
   ASSERT_TRUE(test::waitFor([&] { return !page.lyricsShown.empty(); }));
   ASSERT_EQ(page.lyricsShown.size(), 1u);
   EXPECT_EQ(page.lyricsShown[0], std::optional<std::string>("[00:00.00]第二首的歌词"));
