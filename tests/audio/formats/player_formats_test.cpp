@@ -8,46 +8,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 
 #include "audio/audiostreamer.h"
 #include "format_fixtures.h"
 #include "platform/mainqueue.h"
-#include "test_server.h"
+#include "media_server.h"
 
 namespace tonvera {
 namespace {
 
 using test::Bytes;
 using namespace std::chrono_literals;
-
-// Serves one file with a content type; httplib answers "Range" requests from it.
-class FileServer {
- public:
-  FileServer(Bytes bytes, std::string mime) : body_(bytes.begin(), bytes.end()), mime_(std::move(mime)) {
-    server_.http().Get("/track", [this](const httplib::Request& req, httplib::Response& res) {
-      {
-        std::lock_guard lock(mutex_);
-        ranges_.push_back(req.get_header_value("Range"));
-      }
-      res.set_content(body_, mime_.c_str());
-    });
-    server_.start();
-  }
-  std::string url() const { return server_.url("/track"); }
-  // The "Range" field of every request so far ("" when there was none).
-  std::vector<std::string> ranges() {
-    std::lock_guard lock(mutex_);
-    return ranges_;
-  }
-
- private:
-  std::string body_;
-  std::string mime_;
-  std::mutex mutex_;
-  std::vector<std::string> ranges_;
-  test::TestServer server_;
-};
 
 // The byte offset in the file of packet `index` of the format the player plays, and that format's
 // packet duration, as the parser answers them.
@@ -130,7 +101,7 @@ class PlayerFormatTest : public ::testing::TestWithParam<test::FormatCase> {
     auto reference = test::ffmpegDecode(path_);
     ASSERT_TRUE(reference);
     reference_ = std::move(*reference);
-    server_ = std::make_unique<FileServer>(test::readFile(path_), GetParam().mime);
+    server_ = std::make_unique<test::MediaServer>(test::readFile(path_), test::MediaOptions{.contentType = GetParam().mime});
   }
   void TearDown() override {
     if (!wav_.empty() && !std::getenv("TONVERA_KEEP_WAV")) std::filesystem::remove(wav_);
@@ -141,7 +112,7 @@ class PlayerFormatTest : public ::testing::TestWithParam<test::FormatCase> {
   std::string path_;
   std::string wav_;
   test::Pcm reference_;
-  std::unique_ptr<FileServer> server_;
+  std::unique_ptr<test::MediaServer> server_;
 };
 
 TEST_P(PlayerFormatTest, PlaysWhatFfmpegDecodes) {
@@ -259,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, PlayerSeekTest, ::testing::ValuesIn(seekCases(
 TEST(PlayerFormatErrors, MoovAfterTheMediaEndsWithAnError) {
   if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
   ::setenv("TONVERA_AUDIO_SINK", "null", 1);
-  FileServer server(test::readFile(test::moovAtEndFixture()), "audio/x-m4a");
+  test::MediaServer server(test::readFile(test::moovAtEndFixture()), {.contentType = "audio/x-m4a"});
   AudioStreamer player(server.url());
   player.start();
   ASSERT_TRUE(waitFor([&] { return player.errorCode() != StreamerError::None && player.isIdle(); }, 5s));
@@ -283,7 +254,7 @@ TEST(PlayerFormatErrors, PacketLargerThanTheBuffersIsError21) {
     stream.insert(stream.end(), frames[i].begin(), frames[i].end());
     if (i == 40) stream.insert(stream.end(), big.begin(), big.end());
   }
-  FileServer server(stream, "audio/aac");
+  test::MediaServer server(stream, {.contentType = "audio/aac"});
   AudioStreamer player(server.url());
   player.start();
   ASSERT_TRUE(waitFor([&] { return player.errorCode() != StreamerError::None && player.isIdle(); }, 5s));

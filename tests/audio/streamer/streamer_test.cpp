@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <algorithm>
 
-#include "media_server.h"
+#include "streamer_fixtures.h"
 #include "platform/mainqueue.h"
 #include "player_run.h"
 
