@@ -59,11 +59,6 @@ std::size_t ReportService::count() const {
   return bodies_.size();
 }
 
-std::size_t ReportService::heldCount() const {
-  std::lock_guard lock(mutex_);
-  return held_;
-}
-
 bool ReportService::waitForHeld(std::size_t n, std::chrono::milliseconds timeout) const {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, timeout, [&] { return held_ >= n; });

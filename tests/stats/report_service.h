@@ -32,7 +32,6 @@ class ReportService {
   std::vector<std::string> bodies() const;
   std::vector<std::string> contentTypes() const;
   std::size_t count() const;
-  std::size_t heldCount() const;
   // Waits (at most `timeout`) until `n` requests are being held.
   bool waitForHeld(std::size_t n, std::chrono::milliseconds timeout) const;
   // How many received bodies equal `body`.
