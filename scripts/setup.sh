@@ -18,6 +18,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev rapidjson-dev
   wrk
+  gcovr
 )
 
 missing=()

@@ -38,6 +38,9 @@ class TNManager {
 
   // The one store of the process, created on first use with all four lists absent.
   static TNManager& sharedManager();
+  // Forgets the shared store's four lists, as a new process would start: the next use loads them
+  // from the files again. For tests, which play several runs in one process.
+  static void resetForTesting();
   TNManager(const TNManager&) = delete;
   TNManager& operator=(const TNManager&) = delete;
 

@@ -1,4 +1,4 @@
-// The endpoint catalogue: base URL from the environment and the paths of every entry.
+// The endpoint catalogue: base URL from the environment, and the private channel's form body.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,28 +17,6 @@ TEST(Endpoints, BaseUrlFromEnvironmentElseCompiledIn) {
   EXPECT_EQ(serviceBaseURL(), "http://example.test:81");
   ::setenv("TONVERA_SERVICE_URL", "http://10.0.0.2:7650", 1);
   EXPECT_EQ(serviceBaseURL(), "http://10.0.0.2:7650");
-}
-
-TEST(Endpoints, Catalogue) {
-  ::setenv("TONVERA_SERVICE_URL", "http://s", 1);
-  struct P {
-    std::string url;
-    const char* expected;
-  };
-  const P table[] = {
-      {selectedChannelsURL(), "http://s/radios/selected.json"},
-      {channelPlayURL("12"), "http://s/radios/12/play.json"},
-      {privateChannelURL(), "http://s/radios/play"},
-      {channelImagesURL("12"), "http://s/radios/12/images.json"},
-      {trackPlayURL("1773208"), "http://s/tracks/1773208/play.json"},
-      {albumImagesURL("55"), "http://s/albums/55/images.json"},
-      {artistImagesURL("9"), "http://s/artists/9/images"},
-      {searchURL("artists", "abc", 0, 25), "http://s/artists/search.json?q=abc&start=0&offset=25"},
-      {searchURL("tracks", "a%20b", 10, 5), "http://s/tracks/search.json?q=a%20b&start=10&offset=5"},
-      {artistSimilarURL("9"), "http://s/artists/9/similar"},
-      {statsURL(), "http://s/stats"},
-  };
-  for (const auto& p : table) EXPECT_EQ(p.url, p.expected);
 }
 
 TEST(Endpoints, PrivateChannelBody) {

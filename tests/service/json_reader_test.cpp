@@ -335,17 +335,6 @@ TEST(JsonReader, StreamParserStatusesAndStickyError) {
   EXPECT_EQ(parser.parse(" x"), SBJsonStreamParserStatus::Error);
   EXPECT_EQ(parser.error(), "Illegal start of token [x]");
   EXPECT_EQ(parser.parse("[]"), SBJsonStreamParserStatus::Error) << "an error is final";
-  EXPECT_EQ(static_cast<int>(SBJsonStreamParserStatus::Complete), 0);
-  EXPECT_EQ(static_cast<int>(SBJsonStreamParserStatus::WaitingForData), 1);
-  EXPECT_EQ(static_cast<int>(SBJsonStreamParserStatus::Error), 2);
-}
-
-TEST(JsonReader, StateAndTokenNames) {
-  EXPECT_STREQ(stateName(SBJsonStreamParserState::Error), "in error");
-  EXPECT_STREQ(stateName(static_cast<SBJsonStreamParserState>(99)), "<aaiie!>");
-  EXPECT_STREQ(tokenName(99), "<aaiiie!>");
-  EXPECT_FALSE(stateAccepts(SBJsonStreamParserState::Complete, SBJsonTokenArrayStart));
-  EXPECT_FALSE(stateAccepts(SBJsonStreamParserState::Start, 42));
 }
 
 }  // namespace

@@ -44,11 +44,6 @@ void ReportService::release() {
   released_.notify_all();
 }
 
-void ReportService::setDelay(std::chrono::milliseconds delay) {
-  std::lock_guard lock(mutex_);
-  delay_ = delay;
-}
-
 std::vector<std::string> ReportService::bodies() const {
   std::lock_guard lock(mutex_);
   return bodies_;
@@ -62,11 +57,6 @@ std::vector<std::string> ReportService::contentTypes() const {
 std::size_t ReportService::count() const {
   std::lock_guard lock(mutex_);
   return bodies_.size();
-}
-
-std::size_t ReportService::heldCount() const {
-  std::lock_guard lock(mutex_);
-  return held_;
 }
 
 bool ReportService::waitForHeld(std::size_t n, std::chrono::milliseconds timeout) const {
@@ -88,10 +78,6 @@ void ReportService::handle(const httplib::Request& request, httplib::Response& r
     changed_.notify_all();
     released_.wait_for(lock, std::chrono::seconds(20), [this] { return releasedFlag_; });
     --held_;
-  }
-  if (delay_.count() > 0) {
-    // Fault injection: a slow service. Woken early only by release().
-    released_.wait_for(lock, delay_, [this] { return releasedFlag_; });
   }
   int status = status_;
   if (!rejectMarker_.empty() && !rejected_ && request.body.find(rejectMarker_) != std::string::npos) {

@@ -1,7 +1,7 @@
 #pragma once
 // A stand-in for the service's "/stats" path on 127.0.0.1: records every body it receives (in arrival
 // order, with its content type) and answers with a chosen status. Requests can be held open until
-// release(), delayed, or the first one carrying a marker answered 200.
+// release(), or the first one carrying a marker answered 200.
 
 #include <chrono>
 #include <condition_variable>
@@ -28,12 +28,10 @@ class ReportService {
   // Requests whose body contains `marker` wait until release() (at most 20 s).
   void hold(const std::string& marker);
   void release();
-  void setDelay(std::chrono::milliseconds delay);
 
   std::vector<std::string> bodies() const;
   std::vector<std::string> contentTypes() const;
   std::size_t count() const;
-  std::size_t heldCount() const;
   // Waits (at most `timeout`) until `n` requests are being held.
   bool waitForHeld(std::size_t n, std::chrono::milliseconds timeout) const;
   // How many received bodies equal `body`.
@@ -53,7 +51,6 @@ class ReportService {
   std::string holdMarker_;
   bool releasedFlag_ = false;
   std::size_t held_ = 0;
-  std::chrono::milliseconds delay_{0};
   TestServer server_;  // last: stopped first
 };
 

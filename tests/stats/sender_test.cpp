@@ -22,29 +22,17 @@ class SenderTest : public ::testing::Test {
 };
 
 TEST_F(SenderTest, OnlyStatus202IsAccepted) {
-  struct Case {
-    int status;
-    bool error;
-  };
-  const Case cases[] = {{202, false}, {200, true}, {201, true}, {204, true}, {404, true}, {500, true}};
   ReportService service;
-  for (const Case& c : cases) {
-    service.setStatus(c.status);
-    DataSender sender("api=Test&n=" + std::to_string(c.status), service.url() + "/stats");
+  for (const int status : {202, 200, 204, 404, 500}) {
+    service.setStatus(status);
+    DataSender sender("api=Test&n=" + std::to_string(status), service.url() + "/stats");
     sender.start();
     EXPECT_TRUE(sender.isFinished());
-    EXPECT_EQ(sender.isError(), c.error) << "status " << c.status;
+    EXPECT_EQ(sender.isError(), status != 202) << "status " << status;
   }
-  EXPECT_EQ(service.count(), std::size(cases));
-}
-
-TEST_F(SenderTest, NoServiceIsAnError) {
-  std::string url;
-  {
-    ReportService gone;
-    url = gone.url() + "/stats";
-  }
-  DataSender sender("api=Test", url);
+  EXPECT_EQ(service.count(), 5u);
+  // No service at all is an error too.
+  DataSender sender("api=Test", "http://127.0.0.1:1/stats");
   sender.start();
   EXPECT_TRUE(sender.isError());
 }
@@ -62,14 +50,6 @@ TEST_F(SenderTest, BodyGoesOutAsRawUtf8FormText) {
   EXPECT_EQ(service.contentTypes()[0], "application/x-www-form-urlencoded");
 }
 
-TEST_F(SenderTest, UrlComesFromTheServiceBase) {
-  ::setenv("TONVERA_SERVICE_URL", "http://127.0.0.1:1", 1);
-  EXPECT_EQ(reportURL(), "http://127.0.0.1:1/stats");
-  EXPECT_EQ(DataSender("x").url(), "http://127.0.0.1:1/stats");
-  ::unsetenv("TONVERA_SERVICE_URL");
-  EXPECT_EQ(reportURL(), "http://127.0.0.1:7650/stats");
-}
-
 TEST_F(SenderTest, SlowAnswerPastTheTimeoutIsAnError) {
   ReportService service;
   service.hold("api=");
@@ -83,36 +63,21 @@ TEST_F(SenderTest, SlowAnswerPastTheTimeoutIsAnError) {
   EXPECT_LT(took, 3s);
 }
 
-// The one slow case: with the real time-out an answer after about a second is still accepted.
-TEST_F(SenderTest, RealTimeoutAllowsASlowService) {
-  EXPECT_EQ(kReportSendTimeout, 10s);
-  DataSender::setTimeout(kReportSendTimeout);
-  EXPECT_EQ(DataSender::timeout(), 10s);
+TEST_F(SenderTest, CancelBeforeStartOrInFlightEndsTheSendAsAnError) {
   ReportService service;
-  service.setDelay(1200ms);
-  DataSender sender("api=Test", service.url() + "/stats");
-  sender.start();
-  EXPECT_FALSE(sender.isError());
-}
-
-TEST_F(SenderTest, CancelledBeforeStartSendsNothingButFinishes) {
-  ReportService service;
-  DataSender sender("api=Test", service.url() + "/stats");
+  DataSender early("api=Test", service.url() + "/stats");
   int notices = 0;
-  sender.setFinishedObserver([&](DataSender& finished) {
+  early.setFinishedObserver([&](DataSender& finished) {
     ++notices;
-    EXPECT_EQ(&finished, &sender);
+    EXPECT_EQ(&finished, &early);
     EXPECT_TRUE(finished.isFinished());
   });
-  sender.cancel();
-  sender.start();
+  early.cancel();
+  early.start();
   EXPECT_EQ(notices, 1);
-  EXPECT_TRUE(sender.isError());
+  EXPECT_TRUE(early.isError());
   EXPECT_EQ(service.count(), 0u);
-}
 
-TEST_F(SenderTest, CancelAbortsASendInFlight) {
-  ReportService service;
   service.hold("api=");
   DataSender::setTimeout(kReportSendTimeout);
   auto sender = std::make_shared<DataSender>("api=Test", service.url() + "/stats");

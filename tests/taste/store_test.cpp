@@ -1,12 +1,9 @@
 // The taste store: toggles in memory and on disk, the four files, restart, damaged files kept
-// aside, and the private-channel ids. Each test runs in its own process, so each meets a fresh store.
+// aside, and the private-channel ids. Every test meets a fresh store (reset as a new run would start).
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QProcess>
 #include <algorithm>
 #include <filesystem>
-#include <iostream>
 
 #include "fake_service.h"
 #include "platform/fileutil.h"
@@ -65,6 +62,9 @@ std::vector<std::string> sorted(std::vector<std::string> v) {
 
 class TasteStore : public ::testing::Test {
  protected:
+  void SetUp() override { TNManager::resetForTesting(); }
+  void TearDown() override { TNManager::resetForTesting(); }
+
   std::string folder() const { return home.dataHome() + "/Tonvera/000/"; }
   std::string file(const char* name) const { return folder() + name; }
 
@@ -271,8 +271,8 @@ TEST_F(TasteStore, WithoutAnAccountFolderChangesLastForTheRunOnly) {
   EXPECT_TRUE(store.genSongsLove(true).empty());
 }
 
-// A restart: another process of this program reads the same files into a fresh store.
-TEST_F(TasteStore, FreshStoreInAnotherProcessReadsTheSameEntries) {
+// A restart: a fresh store reads the same files.
+TEST_F(TasteStore, FreshStoreReadsTheSameEntries) {
   for (const char* id : {"t1", "t2", "t3"}) store.likeSong(song(id), true);
   store.likeSong(song("t2"), true);  // toggled off again
   store.hateSong(song("h1"), true);
@@ -280,31 +280,12 @@ TEST_F(TasteStore, FreshStoreInAnotherProcessReadsTheSameEntries) {
   store.likeArtist(artist("r2"), true);
   store.hateArtist(artist("x1"), true);
 
-  QProcess child;
-  child.start(QCoreApplication::applicationFilePath(),
-              {QStringLiteral("--gtest_filter=TasteStoreChild.DISABLED_PrintLists"),
-               QStringLiteral("--gtest_also_run_disabled_tests")});
-  ASSERT_TRUE(child.waitForFinished(30000));
-  ASSERT_EQ(child.exitCode(), 0);
-  std::vector<std::string> lines;
-  for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
-    if (line.startsWith("ENTRY ")) lines.push_back(line.mid(6).toStdString());
-  }
-  EXPECT_EQ(sorted(lines), sorted({"likeSongs t1", "likeSongs t3", "hateSongs h1", "likeArtists r1",
-                                   "likeArtists r2", "hateArtists x1", "name t1 song"}));
-}
-
-// Run only by the test above, in a child process under its HOME.
-TEST(TasteStoreChild, DISABLED_PrintLists) {
-  TNManager& store = TNManager::sharedManager();
-  for (const auto& id : idsOf(store.likeSongs())) std::cout << "ENTRY likeSongs " << id << "\n";
-  for (const auto& id : idsOf(store.hateSongs())) std::cout << "ENTRY hateSongs " << id << "\n";
-  for (const auto& id : idsOf(store.likeArtists())) std::cout << "ENTRY likeArtists " << id << "\n";
-  for (const auto& id : idsOf(store.hateArtists())) std::cout << "ENTRY hateArtists " << id << "\n";
-  for (const auto& s : store.likeSongs()) {
-    if (s->trackId() == "t1") std::cout << "ENTRY name t1 " << s->nameStr().value_or("?") << "\n";
-  }
-  std::cout.flush();
+  TNManager::resetForTesting();
+  EXPECT_EQ(sorted(idsOf(store.likeSongs())), (std::vector<std::string>{"t1", "t3"}));
+  EXPECT_EQ(idsOf(store.hateSongs()), std::vector<std::string>{"h1"});
+  EXPECT_EQ(sorted(idsOf(store.likeArtists())), (std::vector<std::string>{"r1", "r2"}));
+  EXPECT_EQ(idsOf(store.hateArtists()), std::vector<std::string>{"x1"});
+  EXPECT_EQ(store.likeSongs().front()->nameStr(), "song");
 }
 
 }  // namespace

@@ -1,10 +1,7 @@
 // The generated tables against their source files, and the inverse transform on its own: the
-// 120-point FFT and the two DCT-IVs reproduce the reference's exact outputs, and stay close to
-// the mathematical transforms they approximate.
+// 120-point FFT and the two DCT-IVs reproduce the reference's exact outputs.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -123,50 +120,6 @@ TEST(G719Transform, DctIvReproducesCheckTables) {
     int mismatches = 0;
     for (int k = 0; k < n; ++k) mismatches += y[k] != check[k];
     EXPECT_EQ(mismatches, 0);
-  }
-}
-
-// The effective matrix of the reference FFT (a test oracle only): the fast route computes the
-// same linear map up to single-precision rounding.
-TEST(G719Transform, Fft120AgreesWithItsMatrix) {
-  const std::vector<std::string> text = readTableText(g719Dir() + "tables/fft120_matrix.txt");
-  ASSERT_EQ(text.size(), 120u * 120 * 2);
-  float re[120], im[120], outRe[120], outIm[120];
-  fftCheckInput(re, im);
-  fft120(re, im, outRe, outIm);
-  double worst = 0;
-  for (int k = 0; k < 120; ++k) {
-    double zr = 0, zi = 0;
-    for (int n = 0; n < 120; ++n) {
-      const double wr = std::stod(text[(k * 120 + n) * 2]);
-      const double wi = std::stod(text[(k * 120 + n) * 2 + 1]);
-      zr += wr * re[n] - wi * im[n];
-      zi += wr * im[n] + wi * re[n];
-    }
-    worst = std::max({worst, std::abs(zr - outRe[k]), std::abs(zi - outIm[k])});
-  }
-  EXPECT_LT(worst, 2e-4);
-}
-
-// Against the textbook orthonormal DCT-IV: the reference's rounded constants keep it within a
-// small fraction of the signal (about -80 dB).
-TEST(G719Transform, DctIvIsCloseToTheExactTransform) {
-  for (const int n : {960, 240}) {
-    SCOPED_TRACE(n);
-    const std::vector<float> x = dctCheckInput(n);
-    std::vector<float> y(static_cast<std::size_t>(n));
-    n == 960 ? dct960(x.data(), y.data()) : dct240(x.data(), y.data());
-    double signal = 0, error = 0;
-    for (int k = 0; k < n; ++k) {
-      double exact = 0;
-      for (int i = 0; i < n; ++i) {
-        exact += x[i] * std::cos(std::numbers::pi / n * (i + 0.5) * (k + 0.5));
-      }
-      exact *= std::sqrt(2.0 / n);
-      signal += exact * exact;
-      error += (exact - y[k]) * (exact - y[k]);
-    }
-    EXPECT_LT(10 * std::log10(error / signal), -70.0);
   }
 }
 

@@ -102,20 +102,6 @@ TEST(PureFormat, DescramblingTwiceRestoresTheFrame) {
   }
 }
 
-TEST(PureFormat, OddRatesLeaveTheLastFourSoftBitsZero) {
-  const std::vector<std::uint8_t> payload(static_cast<std::size_t>(pureChannelBits(3) / 8), 0xFF);  // 7 bytes
-  std::vector<std::uint16_t> soft(60, 0);
-  pureExpandSoftBits(payload, 3, soft);
-  for (int k = 0; k < 56; ++k) EXPECT_EQ(soft[k], 0x0081) << k;
-  for (int k = 56; k < 60; ++k) EXPECT_EQ(soft[k], 0x007F) << k;
-
-  const std::uint8_t bytes[] = {0xA5, 0x01};
-  std::vector<std::uint16_t> bits(16);
-  pureExpandSoftBits(bytes, 1, std::span(bits).first(16));
-  const int expected[] = {1, 0, 1, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1};
-  for (int k = 0; k < 16; ++k) EXPECT_EQ(bits[k], expected[k] ? 0x0081 : 0x007F) << k;
-}
-
 TEST(PureFormat, SoftBitExpansionFollowsTheBytesMsbFirst) {
   std::uint32_t seed = 1;
   for (const int rate : {1, 2, 3, 31, 64, 127, 128}) {

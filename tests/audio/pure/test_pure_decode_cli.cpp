@@ -35,33 +35,6 @@ void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-
-// The samples of a 48 kHz stereo 16-bit WAV file written by the command, after checking its header.
-std::vector<std::int16_t> checkedWav(const std::string& path) {
-  const auto bytes = readBytes(path);
-  EXPECT_GE(bytes.size(), 44u);
-  if (bytes.size() < 44) return {};
-  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
-  EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 16), "WAVEfmt ");
-  EXPECT_EQ(le32(bytes, 4), bytes.size() - 8);
-  EXPECT_EQ(bytes[20] | bytes[21] << 8, 1);  // PCM
-  EXPECT_EQ(bytes[22] | bytes[23] << 8, 2);  // channels
-  EXPECT_EQ(le32(bytes, 24), 48000u);
-  EXPECT_EQ(le32(bytes, 28), 192000u);
-  EXPECT_EQ(bytes[32] | bytes[33] << 8, 4);
-  EXPECT_EQ(bytes[34] | bytes[35] << 8, 16);
-  EXPECT_EQ(std::string(bytes.begin() + 36, bytes.begin() + 40), "data");
-  EXPECT_EQ(le32(bytes, 40), bytes.size() - 44);
-  std::vector<std::int16_t> pcm((bytes.size() - 44) / 2);
-  for (std::size_t i = 0; i < pcm.size(); ++i) {
-    pcm[i] = static_cast<std::int16_t>(bytes[44 + 2 * i] | bytes[45 + 2 * i] << 8);
-  }
-  return pcm;
-}
-
 TEST(PureDecodeCommand, EveryPublicFileMatchesItsReference) {
   QTemporaryDir dir;
   for (const auto& file : publicPureFiles()) {
@@ -70,7 +43,7 @@ TEST(PureDecodeCommand, EveryPublicFileMatchesItsReference) {
     const CliRun run = pureDecode(purePath(file.name), out);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    const auto pcm = checkedWav(out);
+    const auto pcm = wavSamples(out);  // a 48 kHz stereo 16-bit WAV file, header checked
     EXPECT_EQ(strictStereoMismatch(readPcm(pureRefPath(file.name)), pcm), "");
     EXPECT_EQ(pcm, decodeWhole(readBytes(purePath(file.name))));
   }
@@ -121,7 +94,7 @@ TEST(PureDecodeCommand, TruncatedFileGivesItsWholeFramesAndAWarning) {
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.err.find("warning"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("ends inside a frame"), std::string::npos) << run.err;
-  const auto pcm = checkedWav(out);
+  const auto pcm = wavSamples(out);  // a 48 kHz stereo 16-bit WAV file, header checked
   ASSERT_EQ(pcm.size(), 37u * 1920);
   EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), reference.begin()));
 }

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <random>
 
-#include "media_server.h"
+#include "streamer_fixtures.h"
 #include "platform/audiotoolbox/audiofilestream.h"
 #include "platform/audiotoolbox/mp3streamparser.h"
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <mutex>
 
-#include "media_server.h"
+#include "streamer_fixtures.h"
 #include "platform/audiotoolbox/audioqueue.h"
 #include "platform/audiotoolbox/audiosink.h"
 #include "platform/mainqueue.h"

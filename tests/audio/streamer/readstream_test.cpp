@@ -2,7 +2,7 @@
 // connection errors and back-pressure.
 #include <gtest/gtest.h>
 
-#include "media_server.h"
+#include "streamer_fixtures.h"
 #include "platform/net/readstream.h"
 
 namespace tonvera {

@@ -3,7 +3,7 @@
 // neither passes through Idle before the end.
 #include <gtest/gtest.h>
 
-#include "media_server.h"
+#include "streamer_fixtures.h"
 #include "player_run.h"
 
 namespace tonvera {

@@ -1,8 +1,6 @@
-// The play queue's position rules, the retry pause, the two track filters and the bundled default
-// channel.
+// The play queue's position rules, the retry pause and the two track filters.
 #include <gtest/gtest.h>
 
-#include "radio/defaultstation.h"
 #include "radio/playqueue.h"
 #include "radio/radioplayer.h"
 #include "radio/retrybackoff.h"
@@ -123,13 +121,6 @@ TEST(RadioPlayer, FileUrls) {
   EXPECT_FALSE(isFileUrl("http://127.0.0.1/a.mp3"));
   EXPECT_FALSE(isFileUrl("fil"));
   EXPECT_FALSE(isFileUrl("/music/a.pur"));
-}
-
-TEST(DefaultStation, NamesTheBundledStationsAllChannel) {
-  const PlistValue station = defaultStation();
-  ASSERT_TRUE(station.isDict());
-  EXPECT_EQ(station.find("id")->toString(), "all");
-  EXPECT_EQ(station.find("name")->toString(), "全部");
 }
 
 }  // namespace

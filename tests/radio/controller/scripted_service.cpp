@@ -107,18 +107,17 @@ ScriptedService::ScriptedService()
   http.Get(R"(/lrc/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
     record(req);
     std::optional<std::string> text;
-    int delay = 0;
     {
-      std::lock_guard lock(mutex_);
-      auto it = tracks_.find(req.matches[1]);
+      std::unique_lock lock(mutex_);
+      const std::string id = req.matches[1];
+      auto it = tracks_.find(id);
       if (it != tracks_.end()) {
         text = it->second.lrc;
-        delay = it->second.lrcDelayMs;
+        if (it->second.lrcHeld) {
+          stopped_.wait_for(lock, std::chrono::seconds(30),
+                            [&] { return stopping_ || released_.count(id) != 0; });
+        }
       }
-    }
-    if (delay > 0) {
-      std::unique_lock lock(mutex_);
-      stopped_.wait_for(lock, std::chrono::milliseconds(delay), [this] { return stopping_; });
     }
     if (!text) {
       res.status = 404;
@@ -140,6 +139,14 @@ ScriptedService::~ScriptedService() {
   }
   stopped_.notify_all();
   server_.stop();
+}
+
+void ScriptedService::releaseLyrics(const std::string& id) {
+  {
+    std::lock_guard lock(mutex_);
+    released_.insert(id);
+  }
+  stopped_.notify_all();
 }
 
 void ScriptedService::start() {

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ struct ScriptedTrack {
   enum class Audio { Short, Long, Missing, Stall, NoUrl, Given } audio = Audio::Short;
   std::string url;                 // the stream URL as it stands, for Audio::Given
   std::optional<std::string> lrc;  // LRC text served at /lrc/<id>
-  int lrcDelayMs = 0;
+  bool lrcHeld = false;            // the reply waits for releaseLyrics(id)
 };
 
 struct LoggedRequest {
@@ -50,6 +51,8 @@ class ScriptedService {
   void setPrivateTracks(std::vector<std::string> tracks);
   // The reply of "/radios/selected.json" (404 until set).
   void setCatalogue(std::string raw);
+  // Lets the held lyrics reply of track `id` go out.
+  void releaseLyrics(const std::string& id);
 
   std::vector<LoggedRequest> requests() const;
   int count(const std::string& path) const;
@@ -68,6 +71,7 @@ class ScriptedService {
   std::string privateReply_ = "{\"tracks\":[]}";
   std::optional<std::string> catalogue_;
   std::vector<LoggedRequest> log_;
+  std::set<std::string> released_;  // tracks whose held lyrics may go out
   bool stopping_ = false;
   std::condition_variable stopped_;
   // immutable after construction

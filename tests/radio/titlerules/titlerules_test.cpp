@@ -112,61 +112,6 @@ INSTANTIATE_TEST_SUITE_P(Table, EnglishRules,
                            return std::string(info.param.name);
                          });
 
-// The exempt list has the shape the filter relies on: a three-letter name upper case, lower case and
-// dotted after its first two letters, and a six-letter name upper case.
-TEST(ExemptArtistForms, HaveTheConfiguredShape) {
-  ASSERT_EQ(kExemptArtistForms.size(), 4u);
-  const std::u16string_view upper = kExemptArtistForms[0];
-  ASSERT_EQ(upper.size(), 3u);
-  std::u16string lower, dotted;
-  for (char16_t c : upper) {
-    EXPECT_TRUE(c >= u'A' && c <= u'Z');
-    lower.push_back(char16_t(c + 32));
-  }
-  dotted = std::u16string{upper[0], u'.', upper[1], u'.', upper[2]};
-  EXPECT_EQ(kExemptArtistForms[1], lower);
-  EXPECT_EQ(kExemptArtistForms[2], dotted);
-  const std::u16string_view six = kExemptArtistForms[3];
-  ASSERT_EQ(six.size(), 6u);
-  for (char16_t c : six) EXPECT_TRUE(c >= u'A' && c <= u'Z');
-}
-
-// The radio's English filter: artists joined with spaces and the title, each made canonical first;
-// a text without a canonical form is not English.
-bool radioSkips(const std::u16string& artists, const std::u16string& title) {
-  const auto artist = makeVeryPureText(artists);
-  const auto name = makeVeryPureText(title);
-  const bool artistEnglish = artist && isEnglishArtis(*artist);
-  const bool titleEnglish = name && isEnglish(*name);
-  return artistEnglish || titleEnglish;
-}
-
-TEST(EnglishFilter, CanonicalFormsReachOnlyTheUndottedUpperCaseNames) {
-  struct Case {
-    std::u16string artists, title;
-    bool skipped;
-  } cases[] = {
-      {u"The Beatles", u"Let It Be", true},
-      {u"The Beatles", u"黄色潜水艇", true},  // an English artist is enough
-      {u"s.h.e", u"不想长大", false},         // canonical SHE is exempt
-      {u"S.H.E", u"Super Star", true},        // an English title still is English
-      {u"Mayday", u"温柔", false},            // upper-cased to MAYDAY
-      {u"Ma yday", u"倔强", false},           // the space goes before the test
-      {u"MAYDAY & Friends", u"干杯", false},
-      {u"Ashes", u"灰烬", false},  // SHE inside another name
-      {u"Maydays", u"温柔", false},
-      {u"周杰伦", u"Hello", true},  // English title alone is enough
-      {u"周杰伦", u"晴天（live）", false},
-      {u"", u"", false},  // no canonical form: not English
-      {u"Adele", u"", true},
-      {u"\u3000", u"\u3000", true},  // empty canonical texts are English
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(radioSkips(c.artists, c.title), c.skipped)
-        << testing::PrintToString(c.artists) << " / " << testing::PrintToString(c.title);
-  }
-}
-
 TEST(Utf8Overloads, AgreeWithTheUtf16Rules) {
   struct Case {
     std::string utf8;

@@ -68,26 +68,6 @@ class Recorder : public StreamFormatParser::Output {
   std::vector<Bytes> packets;
 };
 
-std::unique_ptr<StreamFormatParser> makeParser(std::uint32_t fileType, StreamFormatParser::Output& out) {
-  switch (fileType) {
-    case kAudioFileAAC_ADTSType:
-      return makeAdtsStreamParser(out);
-    case kAudioFileM4AType:
-      return makeMp4StreamParser(out);
-    case kAudioFileMPEG4Type:
-      return makeMpeg4StreamParser(out);
-    case kAudioFileWAVEType:
-      return makeWavStreamParser(out);
-    case kAudioFileAIFFType:
-    case kAudioFileAIFCType:
-      return makeAiffStreamParser(out);
-    case kAudioFileCAFType:
-      return makeCafStreamParser(out);
-    default:
-      return nullptr;
-  }
-}
-
 // Feeds `bytes` in chunks of random size (seed 0: all at once); the first failure is returned.
 AudioStatus feed(StreamFormatParser& parser, const Bytes& bytes, unsigned seed, bool discontinuity = false) {
   if (seed == 0) return parser.parse(bytes.data(), bytes.size(), discontinuity);
@@ -113,7 +93,7 @@ struct Parsed {
 
 std::unique_ptr<Parsed> parseFile(const test::FormatCase& c, const Bytes& bytes, unsigned seed) {
   auto parsed = std::make_unique<Parsed>();
-  parsed->parser = makeParser(c.fileType, parsed->out);
+  parsed->parser = test::parserFactoryFor(c.fileType)(parsed->out);
   parsed->status = feed(*parsed->parser, bytes, seed);
   return parsed;
 }

@@ -243,6 +243,23 @@ const FormatCase* findCase(const std::string& name) {
   return nullptr;
 }
 
+ParserFactory parserFactoryFor(std::uint32_t fileType) {
+  switch (fileType) {
+    case kAudioFileAAC_ADTSType:
+      return makeAdtsStreamParser;
+    case kAudioFileM4AType:
+      return makeMp4StreamParser;
+    case kAudioFileMPEG4Type:
+      return makeMpeg4StreamParser;
+    case kAudioFileWAVEType:
+      return makeWavStreamParser;
+    case kAudioFileCAFType:
+      return makeCafStreamParser;
+    default:
+      return makeAiffStreamParser;
+  }
+}
+
 Bytes readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -1,6 +1,6 @@
-#include "media_server.h"
+#include "streamer_fixtures.h"
 
-#include <chrono>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -12,76 +12,6 @@ std::string fixturePath(const std::string& name) { return std::string(STREAMER_F
 std::vector<std::uint8_t> readFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-MediaServer::MediaServer(std::vector<std::uint8_t> bytes, MediaOptions options)
-    : bytes_(std::move(bytes)), options_(std::move(options)) {
-  server_.http().Get("/track", [this](const httplib::Request& req, httplib::Response& res) {
-    bool first;
-    {
-      std::lock_guard lock(mutex_);
-      ranges_.push_back(req.get_header_value("Range"));
-      first = ranges_.size() == 1;
-    }
-    if (!options_.contentLength) {
-      res.set_chunked_content_provider(options_.contentType, [this, first](std::size_t offset, httplib::DataSink& sink) {
-        if (offset >= bytes_.size()) {
-          sink.done();
-          return true;
-        }
-        return provide(first, offset, bytes_.size() - offset, sink);
-      });
-      return;
-    }
-    res.set_content_provider(bytes_.size(), options_.contentType,
-                             [this, first](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                               return provide(first, offset, length, sink);
-                             });
-  });
-  server_.start();
-}
-
-MediaServer::~MediaServer() {
-  releaseStall();
-  server_.stop();
-}
-
-bool MediaServer::provide(bool first, std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-  std::size_t n = std::min(length, options_.chunk);
-  if (first && options_.dropAfter >= 0) {
-    if (std::int64_t(offset) >= options_.dropAfter) return false;  // closes the connection
-    n = std::min<std::size_t>(n, std::size_t(options_.dropAfter) - offset);
-  }
-  if (first && options_.stallAfter >= 0) {
-    if (std::int64_t(offset) >= options_.stallAfter) {
-      std::unique_lock lock(mutex_);
-      released_.wait_for(lock, std::chrono::seconds(60), [this] { return stallReleased_; });
-      return false;
-    }
-    n = std::min<std::size_t>(n, std::size_t(options_.stallAfter) - offset);
-  }
-  if (!sink.write(reinterpret_cast<const char*>(bytes_.data() + offset), n)) return false;
-  std::lock_guard lock(mutex_);
-  sent_ += std::int64_t(n);
-  return true;
-}
-
-std::vector<std::string> MediaServer::ranges() {
-  std::lock_guard lock(mutex_);
-  return ranges_;
-}
-
-std::int64_t MediaServer::bytesSent() {
-  std::lock_guard lock(mutex_);
-  return sent_;
-}
-
-void MediaServer::releaseStall() {
-  {
-    std::lock_guard lock(mutex_);
-    stallReleased_ = true;
-  }
-  released_.notify_all();
 }
 
 namespace {

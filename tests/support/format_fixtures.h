@@ -5,9 +5,12 @@
 // independent decode of each by ffmpeg; and helpers to compare PCM.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/audiotoolbox/containerparsers.h"
 
 namespace tonvera::test {
 
@@ -26,6 +29,10 @@ struct FormatCase {
 };
 const std::vector<FormatCase>& formatCases();
 const FormatCase* findCase(const std::string& name);
+
+// The container parser of a file type (the AIFF parser for both AIFF types).
+using ParserFactory = std::unique_ptr<StreamFormatParser> (*)(StreamFormatParser::Output&);
+ParserFactory parserFactoryFor(std::uint32_t fileType);
 
 // Path of the fixture, made if missing (empty when it cannot be made).
 std::string fixturePath(const FormatCase& c);
