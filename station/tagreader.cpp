@@ -85,6 +85,7 @@ std::optional<TrackTags> readTrackTags(const std::string& path, AudioFormat form
       return tags;
     }
     case AudioFormat::Caf:
+      if (!hasCafAudio(path)) return std::nullopt;
       return tags;  // no tag reader; names come from the path
     case AudioFormat::Aac: {
       auto adts = readAdtsInfo(path);
@@ -105,6 +106,9 @@ std::optional<TrackTags> readTrackTags(const std::string& path, AudioFormat form
       if (!file.isValid()) return std::nullopt;
       fillFromProperties(file.properties(), tags);
       if (file.audioProperties()) tags.durationMs = file.audioProperties()->lengthInMilliseconds();
+      // TagLib takes the length from a Xing/Info header when there is one, even when the frames
+      // it counts were cut off: the frames themselves must be there too.
+      if (tags.durationMs <= 0 || !hasMpegAudioFrames(path)) return std::nullopt;
       tags.embeddedCover = file.hasID3v2Tag() && hasApic(file.ID3v2Tag());
       return tags;
     }
@@ -113,6 +117,7 @@ std::optional<TrackTags> readTrackTags(const std::string& path, AudioFormat form
       if (!file.isValid()) return std::nullopt;
       fillFromProperties(file.properties(), tags);
       if (file.audioProperties()) tags.durationMs = file.audioProperties()->lengthInMilliseconds();
+      if (tags.durationMs <= 0) return std::nullopt;
       tags.embeddedCover = file.tag() && file.tag()->contains("covr");
       return tags;
     }
@@ -122,6 +127,7 @@ std::optional<TrackTags> readTrackTags(const std::string& path, AudioFormat form
       if (file.isNull()) return std::nullopt;
       fillFromProperties(file.file()->properties(), tags);
       if (file.audioProperties()) tags.durationMs = file.audioProperties()->lengthInMilliseconds();
+      if (tags.durationMs <= 0) return std::nullopt;
       return tags;
     }
   }
