@@ -213,6 +213,7 @@ void GatedServer::Gate::run(GatedServer& server) {
     for (int i = 0; i < n; ++i) {
       const int fd = events[static_cast<std::size_t>(i)].data.fd;
       if (fd == wakeFd) continue;
+      const bool hungUp = events[static_cast<std::size_t>(i)].events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR);
       const ssize_t got = ::recv(fd, peek.data(), peek.size(), MSG_PEEK | MSG_DONTWAIT);
       if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
       std::size_t headBytes = 0;
@@ -222,7 +223,7 @@ void GatedServer::Gate::run(GatedServer& server) {
           headBytes = end + 4;
         } else if (static_cast<std::size_t>(got) >= peek.size()) {
           headBytes = peek.size();  // too long to wait for: the library answers it
-        } else {
+        } else if (!hungUp) {
           continue;  // incomplete: wait for more
         }
       }
@@ -235,7 +236,7 @@ void GatedServer::Gate::run(GatedServer& server) {
         waiting.erase(it);
         ::epoll_ctl(epollFd, EPOLL_CTL_DEL, fd, nullptr);
       }
-      if (got <= 0) continue;  // closed by the client, or failed: dropping it closes it
+      if (headBytes == 0) continue;  // closed by the client, or failed: dropping it closes it
       connection->headBytes = headBytes;
       pool.enqueue([&server, connection] { server.serve(connection); });
     }
@@ -273,6 +274,8 @@ void GatedServer::finish() {
   [[maybe_unused]] auto written = ::write(gate_->wakeFd, &one, sizeof one);
   gate_->thread.join();
   gate_->pool.shutdown();
+  std::lock_guard lock(gate_->mutex);
+  gate_->waiting.clear();  // any handed back while the workers finished
 }
 
 int GatedServer::waitingConnections() const {
