@@ -109,7 +109,8 @@ namespace {
 // are not one (free format and reserved values included); `key` receives the fields that stay the
 // same through a stream.
 int mpegFrameBytes(const unsigned char* h, std::uint32_t* key) {
-  static constexpr std::array<int, 15> kMpeg1{0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+  static constexpr std::array<int, 15> kMpeg1{0,   32,  40,  48,  56,  64,  80, 96,
+                                              112, 128, 160, 192, 224, 256, 320};
   static constexpr std::array<int, 15> kMpeg2{0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
   static constexpr std::array<std::array<int, 3>, 4> kRates{
       {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}}};
@@ -146,7 +147,8 @@ bool hasMpegAudioFrames(const std::string& path) {
   }
   if (pos >= fileSize) return false;
   // Enough bytes for the search window plus the two largest frames that may start in it.
-  std::string bytes(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize - pos, kMpegSyncSearchBytes + 6000)), '\0');
+  std::string bytes(
+      static_cast<std::size_t>(std::min<std::uint64_t>(fileSize - pos, kMpegSyncSearchBytes + 6000)), '\0');
   in.clear();
   in.seekg(static_cast<std::streamoff>(pos));
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));

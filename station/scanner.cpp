@@ -91,7 +91,8 @@ std::shared_ptr<const Library> LibraryScanner::scan(ScanStats* statsOut, std::st
     return nullptr;
   }
   ScanStats stats;
-  if (!state_) state_ = std::make_unique<State>(State{indexPath.empty() ? IndexCache{} : IndexCache::load(indexPath)});
+  if (!state_)
+    state_ = std::make_unique<State>(State{indexPath.empty() ? IndexCache{} : IndexCache::load(indexPath)});
   const IndexCache& previous = state_->index;
   IndexCache next;
   FolderListing listing;

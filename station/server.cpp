@@ -144,7 +144,8 @@ bool StationServer::Impl::pictureFileDecodes(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   const PictureVerdict now{static_cast<std::uint64_t>(st.st_size),
-                           static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, false};
+                           static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                           false};
   {
     std::lock_guard lock(verdictMutex_);
     if (auto it = verdicts_.find(path);
