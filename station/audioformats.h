@@ -39,6 +39,17 @@ struct AdtsInfo {
 // right after its tags.
 std::optional<AdtsInfo> readAdtsInfo(const std::string& path);
 
+// Whether an MP3 file holds audio the player can parse: after any ID3v2 tags (and within
+// kMpegSyncSearchBytes of them), a Layer III frame whose whole length is in the file and is
+// followed by a second whole frame of the same stream. A first frame that only carries a
+// Xing/Info header thus never passes alone.
+bool hasMpegAudioFrames(const std::string& path);
+inline constexpr std::size_t kMpegSyncSearchBytes = 16 * 1024;
+
+// Whether a CAF file starts with its file header and holds a description and a non-empty audio
+// data chunk.
+bool hasCafAudio(const std::string& path);
+
 // The 16-byte PURE header: magic "PURE", version 16, rate R (1..128), PCM length in bytes of
 // 48 kHz stereo 16-bit audio.
 struct PureHeader {

@@ -161,7 +161,8 @@ std::shared_ptr<const Library> Library::build(std::string root, std::vector<Scan
   }
   for (std::size_t i = 0; i < lib->albums_.size(); ++i) lib->albumIds_.emplace(lib->albums_[i].id, i);
 
-  // Channels: every track, then one per genre, the most populated first.
+  // Channels: every track, then one per genre, the most populated first. Every genre is listed,
+  // however many there are: the channel wall scrolls.
   Channel all;
   all.id = kAllChannelId;
   all.name = kAllChannelName;
@@ -183,7 +184,6 @@ std::shared_ptr<const Library> Library::build(std::string root, std::vector<Scan
   for (auto& [key, channel] : genres) byGenre.push_back(std::move(channel));
   std::stable_sort(byGenre.begin(), byGenre.end(),
                    [](const Channel& a, const Channel& b) { return a.tracks.size() > b.tracks.size(); });
-  if (byGenre.size() > kMaxGenreChannels) byGenre.resize(kMaxGenreChannels);
   for (auto& channel : byGenre) lib->channels_.push_back(std::move(channel));
   for (std::size_t i = 0; i < lib->channels_.size(); ++i) lib->channelIds_.emplace(lib->channels_[i].id, i);
   return lib;

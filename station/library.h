@@ -80,8 +80,6 @@ struct Channel {
 // Names used when neither tags nor folders give one.
 inline constexpr std::string_view kUnknownArtist = "未知艺人";
 inline constexpr std::string_view kUnknownAlbum = "未知专辑";
-// "全部" and at most this many genre channels (the most populated ones).
-inline constexpr std::size_t kMaxGenreChannels = 18;
 
 class Library {
   struct Key {};  // only build() makes libraries

@@ -1,5 +1,6 @@
 // tonvera-station: serves a music folder (or a generated demo library) to Tonvera players over
-// the service's REST endpoints. Stops on SIGINT/SIGTERM; rescans the folder on SIGHUP.
+// the service's REST endpoints. Stops on SIGINT/SIGTERM. Rescans the folder when files in it are
+// added, removed or changed (and on SIGHUP).
 
 #include <QCoreApplication>
 
@@ -15,6 +16,7 @@
 #include "station/demo.h"
 #include "station/scanner.h"
 #include "station/server.h"
+#include "station/watcher.h"
 
 using namespace tonvera;
 using namespace tonvera::station;
@@ -43,6 +45,14 @@ bool parseInt(const char* text, int lo, int hi, int* out) {
   if (!*text || *end || value < lo || value > hi) return false;
   *out = static_cast<int>(value);
   return true;
+}
+
+// One line for each unreadable file; after a rescan only for those it read (the others were named
+// before).
+void logUnreadable(const ScanStats& stats, bool onlyReadNow) {
+  for (const auto& file : stats.unreadableFiles)
+    if (!onlyReadNow || file.readNow)
+      std::fprintf(stderr, "tonvera-station: unreadable, not served: %s\n", file.relPath.c_str());
 }
 
 }  // namespace
@@ -107,13 +117,14 @@ int main(int argc, char** argv) {
     library = *folder;
   }
 
-  const std::string indexPath = indexPathFor(dataDir, library);
+  LibraryScanner scanner(library, indexPathFor(dataDir, library));
   ScanStats stats;
-  auto lib = scanLibrary(library, indexPath, &stats, &error);
+  auto lib = scanner.scan(&stats, &error);
   if (!lib) {
     std::fprintf(stderr, "tonvera-station: %s\n", error.c_str());
     return 1;
   }
+  logUnreadable(stats, false);
   std::fprintf(stderr, "tonvera-station: %zu tracks, %zu artists, %zu albums, %zu channels from %s (%zu read, %zu from the index, %zu unreadable)\n",
                lib->tracks().size(), lib->artists().size(), lib->albums().size(), lib->channels().size(),
                library.c_str(), stats.read, stats.fromIndex, stats.unreadable);
@@ -125,19 +136,30 @@ int main(int argc, char** argv) {
   }
   std::fprintf(stderr, "tonvera-station: listening on http://%s:%d\n", options.bindAddress.c_str(), server.port());
 
+  // Rescans run on the watcher's thread, one at a time; streams already being served go on with
+  // the files they opened.
+  FolderWatcher watcher(library, [&] {
+    ScanStats again;
+    std::string scanError;
+    if (auto fresh = scanner.scan(&again, &scanError)) {
+      server.setLibrary(fresh);
+      logUnreadable(again, true);
+      std::fprintf(stderr,
+                   "tonvera-station: rescanned: %zu tracks, %zu channels (%zu read, %zu unreadable)\n",
+                   fresh->tracks().size(), fresh->channels().size(), again.read, again.unreadable);
+    } else {
+      std::fprintf(stderr, "tonvera-station: rescan failed: %s\n", scanError.c_str());
+    }
+  });
+  if (std::string watchError; !watcher.start(&watchError) || !watchError.empty())
+    std::fprintf(stderr, "tonvera-station: %s\n", watchError.c_str());
+
   std::thread signalThread([&] {
     for (;;) {
       int sig = 0;
       if (sigwait(&signals, &sig) != 0) continue;
       if (sig == SIGHUP) {
-        ScanStats again;
-        std::string scanError;
-        if (auto fresh = scanLibrary(library, indexPath, &again, &scanError)) {
-          server.setLibrary(fresh);
-          std::fprintf(stderr, "tonvera-station: rescanned: %zu tracks (%zu read)\n", fresh->tracks().size(), again.read);
-        } else {
-          std::fprintf(stderr, "tonvera-station: rescan failed: %s\n", scanError.c_str());
-        }
+        watcher.rescanNow();
         continue;
       }
       server.stop();

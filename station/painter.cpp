@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tonvera::station {
 
@@ -179,6 +180,13 @@ const char* pictureContentType(std::string_view b) {
   if (b.size() >= 4 && (b.substr(0, 4) == std::string_view("II*\0", 4) || b.substr(0, 4) == std::string_view("MM\0*", 4)))
     return "image/tiff";
   return "application/octet-stream";
+}
+
+bool pictureDecodes(std::string_view bytes) {
+  if (bytes.empty() || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return false;
+  QImage image;
+  return image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size())) &&
+         !image.isNull();
 }
 
 }  // namespace tonvera::station

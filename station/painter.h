@@ -29,4 +29,7 @@ std::string pngBytes(const QImage& image);
 // "application/octet-stream", judged by the first bytes.
 const char* pictureContentType(std::string_view bytes);
 
+// Whether `bytes` decode as a picture (of any format Qt's image plug-ins read).
+bool pictureDecodes(std::string_view bytes);
+
 }  // namespace tonvera::station

@@ -68,8 +68,22 @@ std::string indexPathFor(const std::string& dataDir, const std::string& root) {
   return dataDir + "/index/" + makeId("", canonical.string()) + ".json";
 }
 
-std::shared_ptr<const Library> scanLibrary(const std::string& rootText, const std::string& indexPath,
-                                           ScanStats* statsOut, std::string* error) {
+struct LibraryScanner::State {
+  IndexCache index;
+};
+
+LibraryScanner::LibraryScanner(std::string root, std::string indexPath)
+    : root_(std::move(root)), indexPath_(std::move(indexPath)) {}
+LibraryScanner::~LibraryScanner() = default;
+
+std::shared_ptr<const Library> scanLibrary(const std::string& root, const std::string& indexPath,
+                                           ScanStats* stats, std::string* error) {
+  return LibraryScanner(root, indexPath).scan(stats, error);
+}
+
+std::shared_ptr<const Library> LibraryScanner::scan(ScanStats* statsOut, std::string* error) {
+  const std::string& rootText = root_;
+  const std::string& indexPath = indexPath_;
   std::error_code ec;
   const fs::path root = fs::canonical(rootText, ec);
   if (ec || !fs::is_directory(root, ec)) {
@@ -77,7 +91,9 @@ std::shared_ptr<const Library> scanLibrary(const std::string& rootText, const st
     return nullptr;
   }
   ScanStats stats;
-  IndexCache previous = indexPath.empty() ? IndexCache{} : IndexCache::load(indexPath);
+  if (!state_)
+    state_ = std::make_unique<State>(State{indexPath.empty() ? IndexCache{} : IndexCache::load(indexPath)});
+  const IndexCache& previous = state_->index;
   IndexCache next;
   FolderListing listing;
   std::vector<ScannedFile> files;
@@ -103,6 +119,7 @@ std::shared_ptr<const Library> scanLibrary(const std::string& rootText, const st
     const std::string rel = path.lexically_relative(root).generic_string();
 
     IndexEntry entry;
+    const std::size_t readBefore = stats.read;
     if (const IndexEntry* cached = previous.find(rel, size, mtimeNs)) {
       entry = *cached;
       ++stats.fromIndex;
@@ -117,6 +134,7 @@ std::shared_ptr<const Library> scanLibrary(const std::string& rootText, const st
     next.put(rel, entry);
     if (!entry.readable) {
       ++stats.unreadable;
+      stats.unreadableFiles.push_back({rel, stats.read > readBefore});
       continue;
     }
 
@@ -136,11 +154,15 @@ std::shared_ptr<const Library> scanLibrary(const std::string& rootText, const st
     files.push_back(std::move(file));
   }
 
-  if (!indexPath.empty()) {
+  // Every entry of `next` came from `previous` unless a file was read: equal sizes then mean the
+  // same files.
+  const bool changed = stats.read > 0 || next.size() != previous.size();
+  if (!indexPath.empty() && changed) {
     makeDirectories(fs::path(indexPath).parent_path().string());
     next.save(indexPath);  // a failed save only means the next start reads the files again
   }
-  if (statsOut) *statsOut = stats;
+  state_->index = std::move(next);
+  if (statsOut) *statsOut = std::move(stats);
   return Library::build(root.string(), std::move(files));
 }
 

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <charconv>
 #include <csignal>
@@ -12,7 +13,9 @@
 #include <optional>
 #include <thread>
 
+#include "platform/fileutil.h"
 #include "station/filestream.h"
+#include "station/gatedserver.h"
 #include "station/ids.h"
 #include "station/painter.h"
 #include "station/queues.h"
@@ -65,11 +68,14 @@ std::string statsLogPath(const std::string& dataDir) { return dataDir + "/stats.
 
 struct StationServer::Impl {
   Impl(std::shared_ptr<const Library> library, StationOptions options)
-      : options(std::move(options)), picker(this->options.seed), library_(std::move(library)) {}
+      : options(std::move(options)),
+        http(this->options.threads > 0 ? this->options.threads : kWorkerThreads),
+        picker(this->options.seed),
+        library_(std::move(library)) {}
 
   // immutable after construction
   StationOptions options;
-  httplib::Server http;
+  GatedServer http;
   int boundPort = 0;
   std::atomic<int> openStreams{0};
   std::atomic<bool> stopRequested{false};
@@ -112,6 +118,8 @@ struct StationServer::Impl {
   // Serves a picture from its source, or paints one (kept in a small cache).
   void sendPicture(const httplib::Request& req, httplib::Response& res, const PictureSource& source,
                    const std::string& cacheKey, const std::function<QImage()>& paint);
+  // Whether the picture file decodes (a broken one is served as if there were none).
+  bool pictureFileDecodes(const std::string& path);
 
  private:
   mutable std::mutex libraryMutex_;
@@ -121,7 +129,38 @@ struct StationServer::Impl {
   std::map<std::string, std::shared_ptr<const std::string>> painted_;  // guarded by pictureMutex_
 
   std::mutex statsMutex_;  // serialises appends to the report log
+
+  // Whether a picture file decodes, remembered by path with the size and time it had.
+  struct PictureVerdict {
+    std::uint64_t size = 0;
+    std::int64_t mtimeNs = 0;
+    bool decodes = false;
+  };
+  std::mutex verdictMutex_;
+  std::map<std::string, PictureVerdict> verdicts_;  // guarded by verdictMutex_
 };
+
+bool StationServer::Impl::pictureFileDecodes(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const PictureVerdict now{static_cast<std::uint64_t>(st.st_size),
+                           static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                           false};
+  {
+    std::lock_guard lock(verdictMutex_);
+    if (auto it = verdicts_.find(path);
+        it != verdicts_.end() && it->second.size == now.size && it->second.mtimeNs == now.mtimeNs)
+      return it->second.decodes;
+  }
+  PictureVerdict verdict = now;
+  if (now.size <= kMaxPictureFileBytes) {
+    if (auto bytes = readFile(path)) verdict.decodes = pictureDecodes(*bytes);
+  }
+  std::lock_guard lock(verdictMutex_);
+  if (verdicts_.size() >= kPictureCacheEntries) verdicts_.clear();
+  verdicts_[path] = verdict;
+  return verdict.decodes;
+}
 
 // The id in match group `group`: 400 when it is not an id at all.
 static std::optional<std::string> idFrom(const httplib::Request& req, httplib::Response& res, int group = 1) {
@@ -347,22 +386,25 @@ void StationServer::Impl::sendPicture(const httplib::Request& req, httplib::Resp
                                       const PictureSource& source, const std::string& cacheKey,
                                       const std::function<QImage()>& paint) {
   if (source.kind == PictureSource::Kind::File) {
-    std::string head;
-    {
-      std::ifstream in(source.path, std::ios::binary);
-      char bytes[16] = {};
-      in.read(bytes, sizeof bytes);
-      head.assign(bytes, static_cast<std::size_t>(in.gcount()));
+    if (pictureFileDecodes(source.path)) {
+      std::string head;
+      {
+        std::ifstream in(source.path, std::ios::binary);
+        char bytes[16] = {};
+        in.read(bytes, sizeof bytes);
+        head.assign(bytes, static_cast<std::size_t>(in.gcount()));
+      }
+      if (serveFile(req, res, source.path, 0, 0, pictureContentType(head), openStreams)) return;
     }
-    if (serveFile(req, res, source.path, 0, 0, pictureContentType(head), openStreams)) return;
   } else if (source.kind == PictureSource::Kind::Embedded) {
-    if (auto bytes = readEmbeddedPicture(source.path, source.format)) {
+    auto bytes = readEmbeddedPicture(source.path, source.format);
+    if (bytes && pictureDecodes(*bytes)) {
       const char* type = pictureContentType(*bytes);
       res.set_content(std::move(*bytes), type);
       return;
     }
   }
-  // No picture of its own (or it went missing since the scan): a painted one.
+  // No picture of its own (or it went missing since the scan, or it does not decode): a painted one.
   std::shared_ptr<const std::string> bytes;
   {
     std::lock_guard lock(pictureMutex_);
@@ -382,9 +424,6 @@ StationServer::StationServer(std::shared_ptr<const Library> library, StationOpti
     : impl_(std::make_unique<Impl>(std::move(library), std::move(options))) {
   std::signal(SIGPIPE, SIG_IGN);  // a client that leaves mid-reply is a failed write, not a signal
   auto& http = impl_->http;
-  const int threads = impl_->options.threads > 0 ? impl_->options.threads : kWorkerThreads;
-  // The server owns the task queue it is given.
-  http.new_task_queue = [threads] { return std::make_unique<httplib::ThreadPool>(threads).release(); };
   http.set_payload_max_length(kMaxBodyBytes);
   // Remember the listening socket so bind() can give it a longer queue of pending connections
   // than the HTTP library's 5 (many players connecting at once would otherwise wait for SYN
@@ -445,6 +484,7 @@ void StationServer::listen() {
   impl_->inListen = true;
   if (!impl_->stopRequested) impl_->http.listen_after_bind();
   impl_->inListen = false;
+  impl_->http.finish();  // the connections still waiting close; requests in progress end
 }
 
 void StationServer::stop() {
@@ -458,5 +498,6 @@ bool StationServer::isRunning() const { return impl_->http.is_running(); }
 void StationServer::setLibrary(std::shared_ptr<const Library> library) { impl_->setLibrary(std::move(library)); }
 std::shared_ptr<const Library> StationServer::library() const { return impl_->library(); }
 int StationServer::openStreams() const { return impl_->openStreams.load(); }
+int StationServer::waitingConnections() const { return impl_->http.waitingConnections(); }
 
 }  // namespace tonvera::station

@@ -3,7 +3,8 @@
 // channel, album and artist pictures, track records, catalogue search, similar artists and usage
 // reports, plus the streams, pictures and lyrics the replies point to.
 //
-// Requests are answered by a pool of worker threads. Only ids ([a-z0-9]) taken from a request are
+// Requests are answered by a pool of worker threads once their head has arrived; connections
+// wait for it without holding a thread (see gatedserver.h). Only ids ([a-z0-9]) taken from a request are
 // looked up, in the library index; no request text is ever joined to a path. Files are streamed
 // from disk in chunks; byte ranges are honoured (206, 416 past the end). Request bodies are
 // bounded. Failures answer small JSON bodies: 400 for malformed input, 404 for unknown ids.
@@ -50,6 +51,8 @@ class StationServer {
 
   // Streams (audio, pictures and lyrics from disk) currently open.
   int openStreams() const;
+  // Connections waiting for a request head (new or kept alive) at the moment.
+  int waitingConnections() const;
 
  private:
   struct Impl;

@@ -2,9 +2,11 @@
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
 
 #include <algorithm>
@@ -13,6 +15,9 @@
 #include "station/text.h"
 
 namespace tonvera::station {
+
+// Files are opened through read-only streams: TagLib would otherwise open them for writing too,
+// and closing a file opened for writing tells the folder watcher that it changed.
 
 namespace {
 
@@ -85,6 +90,7 @@ std::optional<TrackTags> readTrackTags(const std::string& path, AudioFormat form
       return tags;
     }
     case AudioFormat::Caf:
+      if (!hasCafAudio(path)) return std::nullopt;
       return tags;  // no tag reader; names come from the path
     case AudioFormat::Aac: {
       auto adts = readAdtsInfo(path);
@@ -93,7 +99,8 @@ std::optional<TrackTags> readTrackTags(const std::string& path, AudioFormat form
       tags.audioBegin = adts->begin;
       tags.audioEnd = adts->end;
       // The tag block in front of the frames is ID3v2, which TagLib's MPEG reader understands.
-      TagLib::MPEG::File file(path.c_str(), false);
+      TagLib::FileStream stream(path.c_str(), true);
+      TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
       if (file.isValid()) {
         fillFromProperties(file.properties(), tags);
         tags.embeddedCover = file.hasID3v2Tag() && hasApic(file.ID3v2Tag());
@@ -101,27 +108,36 @@ std::optional<TrackTags> readTrackTags(const std::string& path, AudioFormat form
       return tags;
     }
     case AudioFormat::Mp3: {
-      TagLib::MPEG::File file(path.c_str(), true, TagLib::AudioProperties::Average);
+      TagLib::FileStream stream(path.c_str(), true);
+      TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), true,
+                              TagLib::AudioProperties::Average);
       if (!file.isValid()) return std::nullopt;
       fillFromProperties(file.properties(), tags);
       if (file.audioProperties()) tags.durationMs = file.audioProperties()->lengthInMilliseconds();
+      // TagLib takes the length from a Xing/Info header when there is one, even when the frames
+      // it counts were cut off: the frames themselves must be there too.
+      if (tags.durationMs <= 0 || !hasMpegAudioFrames(path)) return std::nullopt;
       tags.embeddedCover = file.hasID3v2Tag() && hasApic(file.ID3v2Tag());
       return tags;
     }
     case AudioFormat::M4a: {
-      TagLib::MP4::File file(path.c_str(), true, TagLib::AudioProperties::Average);
+      TagLib::FileStream stream(path.c_str(), true);
+      TagLib::MP4::File file(&stream, true, TagLib::AudioProperties::Average);
       if (!file.isValid()) return std::nullopt;
       fillFromProperties(file.properties(), tags);
       if (file.audioProperties()) tags.durationMs = file.audioProperties()->lengthInMilliseconds();
+      if (tags.durationMs <= 0) return std::nullopt;
       tags.embeddedCover = file.tag() && file.tag()->contains("covr");
       return tags;
     }
     case AudioFormat::Wav:
     case AudioFormat::Aiff: {
-      TagLib::FileRef file(path.c_str(), true, TagLib::AudioProperties::Average);
+      TagLib::FileStream stream(path.c_str(), true);
+      TagLib::FileRef file(&stream, true, TagLib::AudioProperties::Average);
       if (file.isNull()) return std::nullopt;
       fillFromProperties(file.file()->properties(), tags);
       if (file.audioProperties()) tags.durationMs = file.audioProperties()->lengthInMilliseconds();
+      if (tags.durationMs <= 0) return std::nullopt;
       return tags;
     }
   }
@@ -131,7 +147,8 @@ std::optional<TrackTags> readTrackTags(const std::string& path, AudioFormat form
 std::optional<std::string> readEmbeddedPicture(const std::string& path, AudioFormat format) {
   auto bytes = [](const TagLib::ByteVector& v) { return std::string(v.data(), v.size()); };
   if (format == AudioFormat::Mp3 || format == AudioFormat::Aac) {
-    TagLib::MPEG::File file(path.c_str(), false);
+    TagLib::FileStream stream(path.c_str(), true);
+    TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
     if (!file.isValid() || !file.hasID3v2Tag()) return std::nullopt;
     const auto& frames = file.ID3v2Tag()->frameListMap()["APIC"];
     const TagLib::ID3v2::AttachedPictureFrame* chosen = nullptr;
@@ -145,7 +162,8 @@ std::optional<std::string> readEmbeddedPicture(const std::string& path, AudioFor
     return bytes(chosen->picture());
   }
   if (format == AudioFormat::M4a) {
-    TagLib::MP4::File file(path.c_str(), false);
+    TagLib::FileStream stream(path.c_str(), true);
+    TagLib::MP4::File file(&stream, false);
     if (!file.isValid() || !file.tag() || !file.tag()->contains("covr")) return std::nullopt;
     const auto covers = file.tag()->item("covr").toCoverArtList();
     for (const auto& cover : covers)

@@ -28,7 +28,8 @@ struct TrackTags {
   std::uint64_t audioEnd = 0;
 };
 
-// Nothing when the file is not a readable file of that format.
+// Nothing when the file is not a readable file of that format: one whose audio cannot be read
+// (no length, or for MP3 no whole frames) holds no track, whatever its tags say.
 std::optional<TrackTags> readTrackTags(const std::string& path, AudioFormat format, std::uint64_t fileSize);
 
 // The bytes of the first embedded picture (front cover preferred), or nothing.

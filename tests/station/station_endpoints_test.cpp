@@ -45,7 +45,6 @@ TEST_F(StationEndpoints, CatalogueListsAllThenGenres) {
   ASSERT_TRUE(reply && reply->isObject());
   const auto& entries = (*reply)["entries"].array();
   ASSERT_GE(entries.size(), 5u);
-  ASSERT_LE(entries.size(), 19u);
   EXPECT_EQ(entries[0]["id"].toString(), "all");
   EXPECT_EQ(entries[0]["name"].toString(), "全部");
   std::set<std::string> names;

@@ -1,0 +1,50 @@
+#pragma once
+// The station's HTTP server: the HTTP library's request parsing, routing and replies, with the
+// waiting taken out of the worker threads. A connection waits for its request head (and, kept
+// alive, for its next request) in one epoll thread, at the cost of a file descriptor; only a
+// complete head is handed to a worker. Slow or idle clients therefore never hold the workers that
+// answer other clients and feed the streams:
+// - a new connection has kRequestHeadTimeoutSeconds to send its request head, a kept-alive one
+//   kIdleTimeoutSeconds to start its next request; then it is closed;
+// - at most kMaxWaitingConnections wait at once; a new one beyond that closes the one waiting
+//   longest.
+// A head longer than kMaxRequestHeadBytes is handed on as it is (the library answers 414 or 400).
+//
+// Threads: construct and configure on one thread; bind and listen_after_bind() as with
+// httplib::Server; finish() on the thread that ran listen_after_bind(), after it returned.
+
+#include <httplib.h>
+
+#include <memory>
+
+namespace tonvera::station {
+
+class GatedServer : public httplib::Server {
+ public:
+  explicit GatedServer(int workers);
+  ~GatedServer() override;
+  GatedServer(const GatedServer&) = delete;
+  GatedServer& operator=(const GatedServer&) = delete;
+
+  // Closes the waiting connections and waits for the requests in progress (streams included)
+  // to end. Call after listen_after_bind() returned (stop() makes it return).
+  void finish();
+
+  // Connections waiting for a request head at the moment.
+  int waitingConnections() const;
+
+ private:
+  // Called by the library's accept loop (on its thread, through an inline task queue) for every
+  // accepted connection: hands it to the gate.
+  bool process_and_close_socket(socket_t sock) override;
+
+  struct Connection;
+  struct Gate;
+  // On a worker: answers the request whose head has arrived, then closes the connection or
+  // hands it back to the gate to wait for the next one.
+  void serve(const std::shared_ptr<Connection>& connection);
+
+  std::unique_ptr<Gate> gate_;
+};
+
+}  // namespace tonvera::station

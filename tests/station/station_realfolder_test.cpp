@@ -1,0 +1,232 @@
+// The station on a real music folder: files that hold no audio and covers that do not decode are
+// kept out, changes to the folder reach the catalogue while streams go on, and slow clients do not
+// hold up the others.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+
+#include "platform/fileutil.h"
+#include "station/audioformats.h"
+#include "station/scanner.h"
+#include "station/watcher.h"
+#include "station_fixture.h"
+
+namespace tonvera::station {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RunningStation;
+
+const Track& firstMp3(const Library& lib) {
+  for (const auto& t : lib.tracks())
+    if (t.format == AudioFormat::Mp3) return t;
+  throw std::runtime_error("no MP3 in the demo library");
+}
+
+std::string bytesOf(const std::string& path) { return readFile(path).value_or(std::string()); }
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// A fresh folder under the scratch folder.
+std::string freshFolder(const std::string& name) {
+  const std::string path = test::scratchFolder() + "/" + name;
+  fs::remove_all(path);
+  fs::create_directories(path);
+  return path;
+}
+
+// The audio of the MP3 file `path` without its tags, `copies` times over: names come from the
+// path, and many copies make a long valid stream.
+std::string untaggedMp3(const std::string& path, int copies = 1) {
+  const std::string bytes = bytesOf(path);
+  const auto tag = static_cast<std::size_t>(id3v2TagSize(bytes).value_or(0));
+  std::string out;
+  for (int i = 0; i < copies; ++i) out.append(bytes, tag, std::string::npos);
+  return out;
+}
+
+struct NonAudioCase {
+  const char* name;
+  std::string (*bytes)(const std::string& mp3);
+};
+
+TEST(StationRealFolder, FilesWithoutAudioAreNotTracks) {
+  const std::string tagged = bytesOf(firstMp3(*test::demoLibrary()).path);
+  const NonAudioCase cases[] = {
+      {"empty.mp3", [](const std::string&) { return std::string(); }},
+      // The tags and less than two frames of audio: TagLib still reports the length of the whole.
+      {"truncated.mp3", [](const std::string& mp3) { return mp3.substr(0, *id3v2TagSize(mp3) + 100); }},
+      {"notes.mp3", [](const std::string&) { return std::string("shopping list\nmilk\ntea\n"); }},
+      {"silence.wav", [](const std::string&) { return std::string("RIFF\x24\0\0\0WAVEfmt ", 16); }},
+  };
+  const std::string root = freshFolder("nonaudio");
+  writeBytes(root + "/Band/Album/01 Good.mp3", untaggedMp3(firstMp3(*test::demoLibrary()).path));
+  for (const auto& c : cases) writeBytes(root + "/Band/Album/" + c.name, c.bytes(tagged));
+
+  ScanStats stats;
+  auto lib = scanLibrary(root, "", &stats);
+  ASSERT_TRUE(lib);
+  ASSERT_EQ(lib->tracks().size(), 1u);
+  EXPECT_EQ(lib->tracks()[0].title, "Good");
+  EXPECT_EQ(stats.unreadable, std::size(cases));
+  std::set<std::string> named;
+  for (const auto& u : stats.unreadableFiles) named.insert(fs::path(u.relPath).filename().string());
+  for (const auto& c : cases) EXPECT_TRUE(named.count(c.name)) << c.name;
+  // No queue meets them.
+  RunningStation station(lib);
+  auto queue = test::callJson(station, "/radios/all/play.json");
+  ASSERT_TRUE(queue);
+  EXPECT_EQ((*queue)["tracks"].array().size(), 1u);
+}
+
+TEST(StationRealFolder, CoversThatDoNotDecodeAreServedAsAbsent) {
+  const std::string root = freshFolder("badcover");
+  const std::string mp3 = test::demoFolder() + "/" + firstMp3(*test::demoLibrary()).relPath;
+  writeBytes(root + "/Band/Broken/01 One.mp3", untaggedMp3(mp3));
+  writeBytes(root + "/Band/Broken/cover.jpg", std::string("\xFF\xD8\xFF\xE0 not really a JPEG", 24));
+  writeBytes(root + "/Band/Empty/01 Two.mp3", untaggedMp3(mp3));
+  writeBytes(root + "/Band/Empty/cover.jpg", "");
+  auto lib = scanLibrary(root, "", nullptr);
+  ASSERT_TRUE(lib);
+  ASSERT_EQ(lib->albums().size(), 2u);
+  RunningStation station(lib);
+  auto client = station.client();
+  for (const auto& album : lib->albums()) {
+    auto res = client->Get(("/pictures/albums/" + album.id).c_str());
+    ASSERT_TRUE(res) << album.name;
+    EXPECT_EQ(res->status, 200) << album.name;
+    EXPECT_EQ(res->get_header_value("Content-Type"), "image/png") << album.name;  // painted instead
+    QImage image;
+    EXPECT_TRUE(image.loadFromData(reinterpret_cast<const uchar*>(res->body.data()),
+                                   static_cast<int>(res->body.size())));
+  }
+}
+
+// Reads from `fd` until `count` bytes have come (or the peer closes, or 10 s pass per read).
+std::string receive(int fd, std::size_t count) {
+  std::string bytes;
+  char buffer[16 * 1024];
+  while (bytes.size() < count) {
+    const auto n = ::recv(fd, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
+    if (n <= 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
+std::size_t contentLength(const std::string& head) {
+  const auto at = head.find("Content-Length: ");
+  return at == std::string::npos ? 0 : std::stoul(head.substr(at + 16));
+}
+
+TEST(StationRealFolder, AddedAndRemovedFilesReachTheCatalogueWhileAStreamGoesOn) {
+  const std::string root = freshFolder("live");
+  const std::string mp3 = test::demoFolder() + "/" + firstMp3(*test::demoLibrary()).relPath;
+  // Large enough that the stream cannot sit whole in the socket buffers when the file goes.
+  const std::string leaving = untaggedMp3(mp3, 400);
+  writeBytes(root + "/Band/Album/01 Leaving.mp3", leaving);
+  writeBytes(root + "/Band/Album/02 Staying.mp3", untaggedMp3(mp3));
+
+  LibraryScanner scanner(root, "");
+  RunningStation station(scanner.scan());
+  std::mutex mutex;
+  std::condition_variable rescanned;
+  FolderWatcher watcher(root, [&] {
+    auto lib = scanner.scan();
+    std::lock_guard lock(mutex);
+    if (lib) station.server().setLibrary(lib);
+    rescanned.notify_all();
+  });
+  ASSERT_TRUE(watcher.start());
+  auto titles = [&] {
+    std::set<std::string> names;
+    for (const auto& t : station.server().library()->tracks()) names.insert(t.title);
+    return names;
+  };
+  ASSERT_EQ(titles(), (std::set<std::string>{"Leaving", "Staying"}));
+
+  // A stream of the file about to go: its head and the first bytes.
+  const auto& track = station.server().library()->tracks()[0];
+  const int fd = test::connectTo(station.port());
+  ASSERT_GE(fd, 0);
+  const std::string request =
+      "GET /streams/" + track.id + ".mp3 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+  ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+  std::string response = receive(fd, 64 * 1024);
+  const auto headEnd = response.find("\r\n\r\n");
+  ASSERT_NE(headEnd, std::string::npos);
+  ASSERT_EQ(contentLength(response), leaving.size());
+
+  fs::remove(root + "/Band/Album/01 Leaving.mp3");
+  writeBytes(root + "/Band/Album/03 Arriving.mp3", untaggedMp3(mp3));
+  {
+    std::unique_lock lock(mutex);
+    EXPECT_TRUE(rescanned.wait_for(lock, std::chrono::seconds(20), [&] {
+      return titles() == std::set<std::string>{"Staying", "Arriving"};
+    }));
+  }
+  // The stream goes on to its end, byte for byte.
+  response += receive(fd, headEnd + 4 + leaving.size() - response.size());
+  ::close(fd);
+  EXPECT_EQ(response.size(), headEnd + 4 + leaving.size());
+  EXPECT_TRUE(response.compare(headEnd + 4, std::string::npos, leaving) == 0);
+}
+
+TEST(StationRealFolder, SlowClientsDoNotHoldUpTheOthers) {
+  const std::string root = freshFolder("slow");
+  const std::string mp3 = test::demoFolder() + "/" + firstMp3(*test::demoLibrary()).relPath;
+  const std::string big = untaggedMp3(mp3, 200);
+  writeBytes(root + "/Band/Album/01 Long.mp3", big);
+  RunningStation station(scanLibrary(root, ""));
+  const auto& track = station.server().library()->tracks()[0];
+
+  // 50 players streaming, each having read only the start.
+  std::vector<int> streams;
+  for (int i = 0; i < 50; ++i) {
+    const int fd = test::connectTo(station.port());
+    ASSERT_GE(fd, 0);
+    const std::string request = "GET /streams/" + track.id + ".mp3 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    ASSERT_EQ(receive(fd, 1024).size(), 1024u);
+    streams.push_back(fd);
+  }
+  // 150 clients that send half a request and wait.
+  std::vector<int> slow;
+  for (int i = 0; i < 150; ++i) {
+    const int fd = test::connectTo(station.port());
+    ASSERT_GE(fd, 0);
+    ::send(fd, "GET /radios/selected.json HTTP/1.1\r\nHo", 38, MSG_NOSIGNAL);
+    slow.push_back(fd);
+  }
+
+  // A well-behaved client is answered at once.
+  auto client = station.client();
+  client->set_connection_timeout(1, 0);
+  client->set_read_timeout(1, 0);
+  auto res = client->Get("/radios/selected.json");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  // Long URLs are still refused.
+  res = client->Get(("/radios/selected.json?q=" + std::string(10000, 'a')).c_str());
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 414);
+  // The streams still flow, and the slow clients are still there.
+  for (int fd : streams) EXPECT_EQ(receive(fd, 64 * 1024).size(), 64u * 1024);
+  EXPECT_GE(station.server().waitingConnections(), 150);
+  for (int fd : streams) ::close(fd);
+  for (int fd : slow) ::close(fd);
+}
+
+}  // namespace
+}  // namespace tonvera::station
