@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QTimer>
 #include <optional>
 #include <string>
 
@@ -63,7 +64,8 @@ class NowPlayingPlaceholder : public SimplePageController<NowPlayingView>,
     grid->move(0, 0);
     if (options.playRadio) {
       controller_ = std::make_unique<MainViewController>(*this);
-      controller_->awakeFromNib();
+      // Started once the page is in the window, which then takes the channel's title.
+      QTimer::singleShot(0, pageView(), [this] { controller_->awakeFromNib(); });
     }
   }
   ~NowPlayingPlaceholder() override { controller_.reset(); }
