@@ -41,6 +41,7 @@ Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
 XVFB_PID=$!
 for _ in $(seq 1 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$WORK/display")"
+xdotool mousemove 1270 710  # the pointer away from the window: nothing hovered
 
 # A fresh home, so the picture shows the default channel with no settings of yours.
 HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config" XDG_DATA_HOME="$WORK/home/.local/share" \
