@@ -280,6 +280,30 @@ TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
   TonveraReport::resetForTesting();
 }
 
+struct QuitRecorder : PageNavigator {
+  int quits = 0;
+  void selectViewControllerIndex(int) override {}
+  void showMain() override {}
+  void terminate() override { ++quits; }
+};
+
+TEST(Window, CtrlQAndTheWindowManagersCloseQuitThroughTheNormalShutdown) {
+  QuitRecorder nav;
+  setAppNavigator(&nav);
+  KKWindow window;
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  EXPECT_EQ(window.size(), QSize(512, 256));
+  QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(nav.quits, 1);
+  window.close();  // what the window manager's close does
+  EXPECT_TRUE(runMainLoopUntil([&] { return nav.quits == 2; }, 5s));
+  window.setWindowState(Qt::WindowMaximized);  // never zooms
+  EXPECT_TRUE(runMainLoopUntil([&] { return !(window.windowState() & Qt::WindowMaximized); }, 5s));
+  setAppNavigator(nullptr);
+}
+
 TEST(WindowGolden, ThePlaceholderPagesInTheWindow) {
   Shell shell(/*placeholders=*/true);
   EXPECT_GOLDEN(shell.window, "app/window-nowplaying");
