@@ -68,7 +68,11 @@ class NowPlayingPlaceholder : public SimplePageController<NowPlayingView>,
       QTimer::singleShot(0, pageView(), [this] { controller_->awakeFromNib(); });
     }
   }
-  ~NowPlayingPlaceholder() override { controller_.reset(); }
+  // The view outlives this controller in the window: it must not call back into it.
+  ~NowPlayingPlaceholder() override {
+    controller_.reset();
+    if (pageView() != nullptr) pageView()->setObj(nullptr);
+  }
 
   // PointerObserver
   void mouseMoved(const QPointF&) override {}

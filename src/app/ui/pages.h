@@ -11,6 +11,10 @@
 //   index 4  makeHelpViewController     help (placeholder: an empty HelpView)
 //   the preferences window: makePreferenceController (none yet)
 //
+// A page's view belongs to the window once it has been shown (the window is destroyed after the
+// controllers): a controller that set itself as its view's observer (MainView::setObj) clears it in
+// its destructor.
+//
 // Threads: main thread only.
 #pragma once
 
