@@ -49,6 +49,7 @@ struct Shell {
     AppDelegate::Options options;
     options.pages.playRadio = false;
     options.reportUsage = false;
+    options.mediaKeysOnBus = false;
     if (!placeholders) {
       options.makePage = [this](int i) {
         auto page = std::make_unique<RecordingPage>(i == 0);
@@ -272,6 +273,7 @@ TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
   KKWindow window;
   AppDelegate::Options options;
   options.pages.playRadio = false;
+  options.mediaKeysOnBus = false;
   AppDelegate delegate(window, options);
   delegate.applicationDidFinishLaunching();
   EXPECT_FALSE(TonveraReport::isStopped());

@@ -8,6 +8,7 @@
 
 #include "app/ui/kkwindow.h"
 #include "app/ui/shellviews.h"
+#include "keys/preferences.h"
 #include "platform/log.h"
 #include "platform/notificationcenter.h"
 #include "platform/plist.h"
@@ -17,12 +18,6 @@
 
 namespace tonvera {
 namespace {
-
-// The preferences' table colour (yellow) as its stored form: the colour's name in bytes.
-PlistValue::Data yellowColorData() {
-  const std::string name = QColor(Qt::yellow).name(QColor::HexArgb).toStdString();
-  return PlistValue::Data(name.begin(), name.end());
-}
 
 std::string describe(const PlistValue::Dict& dict) {
   std::string text = "{";
@@ -65,7 +60,7 @@ std::optional<MediaKeyEvent> mediaKeyOf(const QKeyEvent& key) {
 }  // namespace
 
 void AppDelegate::registerDefaults(UserDefaults& defaults) {
-  const PlistValue::Dict first{{"BNRTableBackgroundColor", PlistValue(yellowColorData())},
+  const PlistValue::Dict first{{"BNRTableBackgroundColor", PlistValue(archiveColor(QColor(Qt::yellow)))},
                                {"BNREmptyDocumentFlag", PlistValue(false)}};
   defaults.registerDefaults(first);
   log("registered defaults: %s", describe(first).c_str());
@@ -89,6 +84,11 @@ AppDelegate::~AppDelegate() {
 
 void AppDelegate::applicationDidFinishLaunching() {
   setAppNavigator(this);
+  // Media keys from outside the window come over the session bus unless the listener said no.
+  keyTap_ = std::make_unique<SPMediaKeyTap>(this, UserDefaults::standard());
+  if (options_.mediaKeysOnBus && SPMediaKeyTap::usesGlobalMediaKeyTap(UserDefaults::standard())) {
+    keyTap_->startWatchingMediaKeys();
+  }
   configVCs();
   if (QWidget* main = pageView(selectIndex_)) {
     main->setParent(window_.contentView());
@@ -206,6 +206,8 @@ void AppDelegate::showPreferencePanel() {
 
 void AppDelegate::terminate() { QCoreApplication::quit(); }
 
+void AppDelegate::mediaKeyTap(SPMediaKeyTap*, const MediaKeyEvent& event) { mediaKeyTap(event); }
+
 void AppDelegate::mediaKeyTap(const MediaKeyEvent& event) {
   if (!event.keyDown) return;  // key-ups do nothing; repeats act like presses
   int state = 0;
@@ -227,6 +229,10 @@ void AppDelegate::mediaKeyTap(const MediaKeyEvent& event) {
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+  // The window coming to the front takes the media keys back from players used since.
+  if (event->type() == QEvent::WindowActivate && watched == &window_ && keyTap_) {
+    keyTap_->appIsNowFrontmost(SPMediaKeyTap::kOwnIdentifier, QCoreApplication::applicationPid());
+  }
   if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
       window_.isActiveWindow()) {
     if (auto key = mediaKeyOf(*static_cast<QKeyEvent*>(event))) {

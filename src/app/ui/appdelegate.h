@@ -23,6 +23,7 @@
 #include "controls/navigator.h"
 #include "controls/pagecontroller.h"
 #include "keys/mediakeys.h"
+#include "keys/spmediakeytap.h"
 
 class QPropertyAnimation;
 
@@ -31,12 +32,13 @@ namespace tonvera {
 class KKWindow;
 class UserDefaults;
 
-class AppDelegate : public QObject, public PageNavigator {
+class AppDelegate : public QObject, public PageNavigator, public SPMediaKeyTap::Delegate {
   Q_OBJECT
  public:
   struct Options {
     PageOptions pages;
     bool reportUsage = true;  // configure the usage reporter and tell it of launch and quit
+    bool mediaKeysOnBus = true;  // take the MPRIS name on the session bus (tests leave it off)
     // Builds the page at an index of the list instead of the program's pages (tests).
     std::function<std::unique_ptr<PageController>(int index)> makePage;
   };
@@ -72,6 +74,10 @@ class AppDelegate : public QObject, public PageNavigator {
   // A media key: key-down (or its repeat) of rewind, play/pause or fast-forward posts
   // "PlayBackChanged" with {"state": 1, 2 or 3}; key-ups and other keys do nothing.
   void mediaKeyTap(const MediaKeyEvent& event);
+  // The same, for keys from outside the window (the session bus).
+  void mediaKeyTap(SPMediaKeyTap* tap, const MediaKeyEvent& event) override;
+  // The media-key tap; null before start-up.
+  SPMediaKeyTap* keyTap() const { return keyTap_.get(); }
 
   KKWindow& window() const { return window_; }
   const std::vector<std::unique_ptr<PageController>>& controllers() const { return controllers_; }
@@ -96,6 +102,7 @@ class AppDelegate : public QObject, public PageNavigator {
   int selectIndex_ = 0;
   std::map<QWidget*, QPointer<QPropertyAnimation>> animations_;
   std::unique_ptr<QWidget> preferenceController_;
+  std::unique_ptr<SPMediaKeyTap> keyTap_;
   bool terminated_ = false;
 };
 

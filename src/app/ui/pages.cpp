@@ -12,6 +12,9 @@
 #include "controls/geometry.h"
 #include "controls/pageviews.h"
 #include "controls/tabview.h"
+#include "help/helpviewcontroller.h"
+#include "keys/ui/preferencecontroller.h"
+#include "platform/userdefaults.h"
 #include "radio/mainpage.h"
 #include "radio/mainviewcontroller.h"
 
@@ -144,8 +147,12 @@ std::unique_ptr<PageController> makeLoveViewController(const PageOptions&) {
   return std::make_unique<LovePlaceholder>();
 }
 
-std::unique_ptr<PageController> makeHelpViewController(const PageOptions&) { return placeholder<HelpView>(); }
+std::unique_ptr<PageController> makeHelpViewController(const PageOptions&) {
+  return std::make_unique<HelpViewController>();
+}
 
-std::unique_ptr<QWidget> makePreferenceController() { return nullptr; }
+std::unique_ptr<QWidget> makePreferenceController() {
+  return std::make_unique<PreferenceController>(UserDefaults::standard());
+}
 
 }  // namespace tonvera
