@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs Tonvera against the bundled station.
+# Installs what is missing, builds, and runs Tonvera against the bundled station: the window when a
+# display is there (DISPLAY or WAYLAND_DISPLAY set), else the radio in the terminal.
 #
 # The station (tonvera-station) serves its demo library on 127.0.0.1:$TONVERA_STATION_PORT (7650 by
 # default; generated on first use under $XDG_DATA_HOME/tonvera-station/). If a station already
 # answers there, that one is used. The station started here is stopped when the player exits.
+# TONVERA_MUSIC=FOLDER: the station serves that music folder instead of the demo library.
 # Arguments are handed to the player.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,7 +32,11 @@ trap 'exit 130' INT TERM
 if answers; then
   echo "run.sh: using the station already at $TONVERA_SERVICE_URL" >&2
 else
-  "$STATION" --port "$PORT" &
+  if [ -n "${TONVERA_MUSIC:-}" ]; then
+    "$STATION" --port "$PORT" --library "$TONVERA_MUSIC" &
+  else
+    "$STATION" --port "$PORT" &
+  fi
   STATION_PID=$!
   # The first start generates the demo library (progress on standard error); later ones only scan.
   for _ in $(seq 1 600); do
@@ -46,9 +52,12 @@ fi
 
 has_command() { "$CLI" --help 2>&1 | grep -Eq "^  $1 "; }
 
-# The player, best available first. (The window application goes first here once it is built.)
+# The player, best available first: the window when there is a display, else the terminal radio.
+APP="$BUILD_DIR/src/app/ui/tonvera"
 status=0
-if has_command radio; then
+if { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ -x "$APP" ]; then
+  "$APP" "$@" || status=$?
+elif has_command radio; then
   "$CLI" radio "$@" || status=$?
 elif has_command play; then
   # Until the radio runs: play the first track of the "全部" channel.

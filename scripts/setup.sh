@@ -15,9 +15,11 @@ PACKAGES=(
   libpulse-dev
   libtag1-dev
   libcpp-httplib-dev
+  xvfb xdotool imagemagick x11-utils time
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev rapidjson-dev
   wrk
+  dbus
   gcovr
 )
 

@@ -1,0 +1,86 @@
+// tonvera: the window application. Registers the default settings, builds the window and the
+// application delegate, and runs the event loop; the delegate does the rest. SIGINT and SIGTERM (a
+// terminal's Ctrl+C, the session ending) quit through the normal shutdown, like 退出.
+//
+// TONVERA_STARTUP_PROBE=1: prints the wall-clock time (nanoseconds since 1970) at which the window
+// was first painted on screen and quits (the start-up figure of bench/startup.sh).
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QEvent>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+
+#include "app/ui/appdelegate.h"
+#include "app/ui/kkwindow.h"
+#include "controls/navigator.h"
+#include "platform/userdefaults.h"
+
+namespace {
+
+// Reports the first paint of the window, once.
+class StartupProbe : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!done_ && event->type() == QEvent::Paint) {
+      done_ = true;
+      const auto now = std::chrono::system_clock::now().time_since_epoch();
+      std::printf("shown %lld\n", static_cast<long long>(std::chrono::nanoseconds(now).count()));
+      std::fflush(stdout);
+      QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::quit(); });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  bool done_ = false;
+};
+
+// The signal handler only writes a byte; the event loop reads it and quits.
+int gSignalFds[2] = {-1, -1};
+
+extern "C" void onQuitSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(gSignalFds[0], &byte, 1);
+}
+
+void quitOnSignals(QObject* context) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalFds) != 0) {
+    return;  // signals then end the program the default way
+  }
+  auto* notifier = new QSocketNotifier(gSignalFds[1], QSocketNotifier::Read, context);
+  QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
+    char byte = 0;
+    [[maybe_unused]] const ssize_t got = ::read(gSignalFds[1], &byte, 1);
+    if (tonvera::PageNavigator* nav = tonvera::appNavigator()) nav->terminate();
+  });
+  struct sigaction action {};
+  action.sa_handler = onQuitSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Tonvera"));
+  QApplication::setOrganizationDomain(QStringLiteral("tonvera.org"));
+  QApplication::setDesktopFileName(QStringLiteral("org.tonvera.Tonvera"));
+
+  tonvera::AppDelegate::registerDefaults(tonvera::UserDefaults::standard());
+  tonvera::KKWindow window;
+  StartupProbe probe;
+  const bool probing = qEnvironmentVariableIntValue("TONVERA_STARTUP_PROBE") == 1;
+  if (probing) window.contentView()->installEventFilter(&probe);
+  tonvera::AppDelegate delegate(window, tonvera::AppDelegate::Options{});
+  delegate.applicationDidFinishLaunching();
+  quitOnSignals(&delegate);
+  return QApplication::exec();
+}

@@ -1,0 +1,41 @@
+#include "keys/preferences.h"
+
+#include "platform/userdefaults.h"
+
+namespace tonvera {
+
+PlistValue::Data archiveColor(const QColor& color) {
+  const std::string name = color.name(QColor::HexArgb).toStdString();
+  return PlistValue::Data(name.begin(), name.end());
+}
+
+std::optional<QColor> unarchiveColor(const PlistValue& value) {
+  if (!value.isData() || value.data().size() > 32) return std::nullopt;
+  const std::string name(value.data().begin(), value.data().end());
+  QColor color(QString::fromStdString(name));
+  if (!color.isValid()) return std::nullopt;
+  return color;
+}
+
+QColor Preferences::preferenceTableBgColor(UserDefaults& defaults) {
+  const auto stored = defaults.object(kTableBackgroundColorKey);
+  const auto color = stored ? unarchiveColor(*stored) : std::nullopt;
+  return color.value_or(QColor(Qt::yellow));  // damaged data reads as the registered colour
+}
+
+void Preferences::setPreferenceTableBgColor(UserDefaults& defaults, const QColor& color) {
+  defaults.set(kTableBackgroundColorKey, PlistValue(archiveColor(color)));
+}
+
+bool Preferences::preferenceEmptyDoc(UserDefaults& defaults) { return defaults.boolForKey(kEmptyDocumentFlagKey); }
+
+void Preferences::setPreferenceEmptyDoc(UserDefaults& defaults, bool on) {
+  defaults.set(kEmptyDocumentFlagKey, PlistValue(on));
+}
+
+void Preferences::resetPreferences(UserDefaults& defaults) {
+  defaults.remove(kTableBackgroundColorKey);
+  defaults.remove(kEmptyDocumentFlagKey);
+}
+
+}  // namespace tonvera

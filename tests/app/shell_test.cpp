@@ -1,0 +1,338 @@
+// The application shell with real widgets offscreen: page switching, pointer leaving pages, the side
+// menu, media keys, the registered defaults, and the window's golden screenshots.
+#include <gtest/gtest.h>
+
+#include <QEnterEvent>
+#include <QKeyEvent>
+#include <QTest>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/ui/appdelegate.h"
+#include "app/ui/kkwindow.h"
+#include "app/ui/shellviews.h"
+#include "controls/kktrackview.h"
+#include "controls/pageviews.h"
+#include "controls/tabview.h"
+#include "golden.h"
+#include "platform/mainqueue.h"
+#include "platform/notificationcenter.h"
+#include "platform/userdefaults.h"
+#include "radio/mainviewcontroller.h"
+#include "stats/tonverareport.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A page whose controller records what the shell tells it; page 0 observes its view's pointer.
+struct RecordingPage : SimplePageController<MainView>, PointerObserver {
+  int coverViews = 0, moves = 0, exits = 0;
+  explicit RecordingPage(bool nowPlaying) {
+    if (nowPlaying) pageView()->setObj(this);
+  }
+  void showCoverView() override { ++coverViews; }
+  void mouseMoved(const QPointF&) override { ++moves; }
+  void mouseExited() override { ++exits; }
+};
+
+struct Shell {
+  KKWindow window;
+  std::vector<RecordingPage*> pages;
+  std::unique_ptr<AppDelegate> delegate;
+
+  explicit Shell(bool placeholders = false) {
+    AppDelegate::Options options;
+    options.pages.playRadio = false;
+    options.reportUsage = false;
+    options.mediaKeysOnBus = false;
+    if (!placeholders) {
+      options.makePage = [this](int i) {
+        auto page = std::make_unique<RecordingPage>(i == 0);
+        pages.push_back(page.get());
+        return page;
+      };
+    }
+    // Away from the offscreen pointer (at the screen's origin), so nothing starts out hovered.
+    window.move(200, 200);
+    delegate = std::make_unique<AppDelegate>(window, options);
+    delegate->applicationDidFinishLaunching();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
+  QWidget* view(int i) const { return delegate->controllers()[static_cast<size_t>(i)]->view(); }
+  void settle() const {
+    EXPECT_TRUE(runMainLoopUntil([this] { return !delegate->isAnimating(); }, 5s));
+  }
+  std::vector<int> xs(std::initializer_list<int> indexes) const {
+    std::vector<int> out;
+    for (int i : indexes) out.push_back(view(i)->x());
+    return out;
+  }
+};
+
+void leave(QWidget* w) {
+  QEvent e(QEvent::Leave);
+  QCoreApplication::sendEvent(w, &e);
+}
+
+TEST(PageSwitching, PagesSlideInFromTheLeftAndTheNowPlayingPageMovesRightByAPageEachTime) {
+  Shell shell;
+  EXPECT_EQ(shell.view(0)->parent(), shell.window.contentView());
+  EXPECT_EQ(shell.view(1)->parent(), nullptr);  // added on first selection
+
+  shell.delegate->showMain();  // already there: nothing moves, nothing is told
+  EXPECT_FALSE(shell.delegate->isAnimating());
+  EXPECT_EQ(shell.pages[0]->coverViews, 0);
+
+  shell.delegate->selectViewControllerIndex(1);
+  EXPECT_EQ(shell.view(1)->x(), -512);
+  EXPECT_EQ(shell.view(1)->parent(), shell.window.contentView());
+  shell.settle();
+  EXPECT_EQ(shell.xs({0, 1}), (std::vector<int>{512, 0}));
+  EXPECT_EQ(shell.delegate->selectIndex(), 1);
+
+  shell.delegate->selectViewControllerIndex(2);  // without returning first
+  shell.settle();
+  EXPECT_EQ(shell.xs({0, 2}), (std::vector<int>{1024, 0}));
+
+  shell.delegate->showMain();
+  EXPECT_EQ(shell.view(2)->x(), -512);  // leaves at once
+  shell.settle();
+  EXPECT_EQ(shell.xs({0, 2}), (std::vector<int>{0, -512}));
+  EXPECT_EQ(shell.delegate->selectIndex(), 0);
+  EXPECT_EQ(shell.pages[0]->coverViews, 1);
+}
+
+TEST(PageSwitching, SelectionsInQuickSuccessionEndWhereSlowOnesDo) {
+  Shell shell;
+  shell.delegate->selectViewControllerIndex(3);
+  shell.delegate->selectViewControllerIndex(4);
+  shell.settle();
+  EXPECT_EQ(shell.xs({0, 3, 4}), (std::vector<int>{1024, 0, 0}));
+}
+
+TEST(PageSwitching, PointerLeavingAPageReturnsToNowPlayingButLeavingNowPlayingOnlyTellsItsController) {
+  Shell shell;
+  for (int page : {1, 2, 3, 4}) {
+    shell.delegate->selectViewControllerIndex(page);
+    shell.settle();
+    leave(shell.view(page));
+    EXPECT_EQ(shell.delegate->selectIndex(), 0) << "page " << page;
+    shell.settle();
+    EXPECT_EQ(shell.view(0)->x(), 0);
+  }
+  EXPECT_EQ(shell.pages[0]->coverViews, 4);
+  shell.pages[0]->moves = shell.pages[0]->exits = 0;
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QCoreApplication::sendEvent(shell.view(0), &enter);
+  leave(shell.view(0));
+  EXPECT_EQ(shell.pages[0]->moves, 1);  // entering counts as a move
+  EXPECT_EQ(shell.pages[0]->exits, 1);
+  EXPECT_EQ(shell.delegate->selectIndex(), 0);
+}
+
+// Side menu: clicks at window points (y from the bottom) with the menu at the window's origin.
+struct MenuCase {
+  const char* name;
+  QPoint windowPoint;
+  int expected;  // the highlighted item afterwards; -1: unchanged (stays 0, nothing sent)
+};
+
+class SideMenu : public testing::TestWithParam<MenuCase> {};
+
+struct RecordingDelegate : TabViewDelegate {
+  std::vector<int> sent;
+  void tabViewSelectIndex(int index) override { sent.push_back(index); }
+};
+
+TEST_P(SideMenu, ClickPicksTheItemWhoseRectangleHoldsThePoint) {
+  QWidget window;
+  window.resize(512, 256);
+  auto* menu = new TabView(&window);
+  RecordingDelegate delegate;
+  menu->setDelegate(&delegate);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const QPoint p = GetParam().windowPoint;
+  QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(p.x(), 256 - p.y()));
+  if (GetParam().expected < 0) {
+    EXPECT_EQ(menu->selectIndex(), 0);
+    EXPECT_TRUE(delegate.sent.empty());
+  } else {
+    EXPECT_EQ(menu->selectIndex(), GetParam().expected);
+    EXPECT_EQ(delegate.sent, (std::vector<int>{GetParam().expected}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Items, SideMenu,
+    testing::Values(MenuCase{"LikedArtists_IsTheHighlightSoNothingIsSent", {100, 190}, -1},
+                    MenuCase{"DislikedArtists", {100, 170}, 1},
+                    MenuCase{"AddArtistsByTheTable", {100, 150}, 2},
+                    MenuCase{"GapBetweenTheGroups", {100, 110}, -1}, MenuCase{"LikedMusic", {100, 70}, 3},
+                    MenuCase{"DislikedMusicAtItsLowerLeftCorner", {67, 42}, 4},
+                    MenuCase{"LeftOfTheColumn", {60, 170}, -1},
+                    MenuCase{"RightEdgeIsOutside", {127, 170}, -1},
+                    MenuCase{"BelowTheLastItem", {100, 30}, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SideMenuHitTest, UsesWindowCoordinatesNotTheMenusOwn) {
+  QWidget window;
+  window.resize(512, 256);
+  auto* page = new QWidget(&window);
+  page->setGeometry(0, 40, 512, 216);  // the menu is not at the window's origin
+  auto* menu = new TabView(page);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  // Menu point (100, 106) is window point (100, 146) from the top, y 110 from the bottom: the gap.
+  QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(100, 106));
+  EXPECT_EQ(menu->selectIndex(), 0);
+  // Menu point (100, 60) is window y 156 from the bottom (item 1's rectangle is 160-184: no), and
+  // menu point (100, 70) is window y 146: item 2.
+  QTest::mouseClick(menu, Qt::LeftButton, {}, QPoint(100, 70));
+  EXPECT_EQ(menu->selectIndex(), 2);
+}
+
+// Media keys: what each event posts as "PlayBackChanged".
+struct KeyCase {
+  const char* name;
+  std::uint32_t data1;
+  std::optional<int> state;
+};
+
+class MediaKeys : public testing::TestWithParam<KeyCase> {};
+
+std::vector<int> postedStates(const std::function<void()>& act) {
+  std::vector<int> states;
+  ScopedObserver observer(NotificationCenter::defaultCenter(), kPlayBackChangedNotification, nullptr,
+                          [&](const Notification& n) {
+                            const PlistValue* s = n.userInfo.find("state");
+                            states.push_back(s ? static_cast<int>(s->toInteger(-1)) : -1);
+                          });
+  act();
+  return states;
+}
+
+TEST_P(MediaKeys, KeyDownsAndRepeatsPostTheirStateKeyUpsAndOtherKeysNothing) {
+  Shell shell;
+  const auto states =
+      postedStates([&] { shell.delegate->mediaKeyTap(MediaKeyEvent::fromData1(GetParam().data1)); });
+  EXPECT_EQ(states, GetParam().state ? std::vector<int>{*GetParam().state} : std::vector<int>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Events, MediaKeys,
+                         testing::Values(KeyCase{"PlayPauseDown", 0x00100A00, 2},
+                                         KeyCase{"PlayPauseRepeat", 0x00100A01, 2},
+                                         KeyCase{"PlayPauseUp", 0x00100B00, std::nullopt},
+                                         KeyCase{"RewindDown", 0x00140A00, 1},
+                                         KeyCase{"FastForwardDown", 0x00130A00, 3},
+                                         KeyCase{"FastForwardUp", 0x00130B00, std::nullopt},
+                                         KeyCase{"VolumeUpDown", 0x00000A00, std::nullopt}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MediaKeysInTheWindow, QtMediaKeysActWhileTheWindowIsActive) {
+  Shell shell;
+  shell.window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&shell.window));
+  const auto key = [&](QEvent::Type type, int code, bool autoRepeat = false) {
+    QKeyEvent event(type, code, Qt::NoModifier, QString(), autoRepeat);
+    QCoreApplication::sendEvent(&shell.window, &event);
+  };
+  const auto states = postedStates([&] {
+    key(QEvent::KeyPress, Qt::Key_MediaTogglePlayPause);
+    key(QEvent::KeyRelease, Qt::Key_MediaTogglePlayPause);
+    key(QEvent::KeyPress, Qt::Key_MediaNext);
+    key(QEvent::KeyPress, Qt::Key_MediaNext, /*autoRepeat=*/true);
+    key(QEvent::KeyRelease, Qt::Key_MediaNext);
+    key(QEvent::KeyPress, Qt::Key_MediaPrevious);
+    key(QEvent::KeyPress, Qt::Key_MediaPlay);
+    key(QEvent::KeyPress, Qt::Key_VolumeUp);
+  });
+  EXPECT_EQ(states, (std::vector<int>{2, 3, 3, 1, 2}));
+}
+
+TEST(Defaults, MediaKeyPlayersListOursFirstAndThePreferencesDefaultsAreRegistered) {
+  test::TempHome home;
+  UserDefaults defaults(home.configHome() + "/tonvera/defaults.plist");
+  AppDelegate::registerDefaults(defaults);
+  const auto players = defaults.arrayForKey(kApplicationsNeedingMediaKeysKey);
+  ASSERT_FALSE(players.empty());
+  EXPECT_EQ(players[0].toString(), "org.tonvera.Tonvera");
+  EXPECT_FALSE(defaults.boolForKey("BNREmptyDocumentFlag"));
+  EXPECT_TRUE(defaults.object("BNRTableBackgroundColor").has_value());
+  EXPECT_FALSE(defaults.boolForKey(kIgnoreMediaKeysKey));
+}
+
+TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
+  test::TempHome home;
+  TonveraReport::resetForTesting();
+  KKWindow window;
+  AppDelegate::Options options;
+  options.pages.playRadio = false;
+  options.mediaKeysOnBus = false;
+  AppDelegate delegate(window, options);
+  delegate.applicationDidFinishLaunching();
+  EXPECT_FALSE(TonveraReport::isStopped());
+  delegate.applicationWillTerminate();
+  EXPECT_TRUE(TonveraReport::isStopped());
+  TonveraReport::resetForTesting();
+}
+
+struct QuitRecorder : PageNavigator {
+  int quits = 0;
+  void selectViewControllerIndex(int) override {}
+  void showMain() override {}
+  void terminate() override { ++quits; }
+};
+
+TEST(Window, CtrlQAndTheWindowManagersCloseQuitThroughTheNormalShutdown) {
+  QuitRecorder nav;
+  setAppNavigator(&nav);
+  KKWindow window;
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  EXPECT_EQ(window.size(), QSize(512, 256));
+  QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+  EXPECT_EQ(nav.quits, 1);
+  window.close();  // what the window manager's close does
+  EXPECT_TRUE(runMainLoopUntil([&] { return nav.quits == 2; }, 5s));
+  window.setWindowState(Qt::WindowMaximized);  // never zooms
+  EXPECT_TRUE(runMainLoopUntil([&] { return !(window.windowState() & Qt::WindowMaximized); }, 5s));
+  setAppNavigator(nullptr);
+}
+
+TEST(WindowGolden, ThePlaceholderPagesInTheWindow) {
+  Shell shell(/*placeholders=*/true);
+  EXPECT_GOLDEN(shell.window, "app/window-nowplaying");
+  const char* names[] = {nullptr, "app/window-channels", "app/window-private", "app/window-favourites",
+                         "app/window-help"};
+  for (int page = 1; page <= 4; ++page) {
+    shell.delegate->selectViewControllerIndex(page);
+    shell.settle();
+    for (qreal scale : {1.0, 2.0}) {
+      EXPECT_EQ(test::compareWithGolden(test::renderAt(shell.window, scale), QString::fromLatin1(names[page]),
+                                        scale),
+                "");
+    }
+    shell.delegate->showMain();
+    shell.settle();
+  }
+}
+
+TEST(WindowGolden, SideMenuWithTheLayoutGradientOnItsLastItem) {
+  QWidget page;
+  page.resize(512, 256);
+  auto* view = new LoveView(&page);
+  view->resize(512, 256);
+  auto* menu = new TabView(view, TabView::Gradient::Layout);
+  menu->setSelectIndex(4);
+  EXPECT_GOLDEN(page, "app/tabview-layout");
+}
+
+}  // namespace
+}  // namespace tonvera

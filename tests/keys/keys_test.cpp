@@ -1,0 +1,135 @@
+// Media keys from the session bus (a private dbus-daemon per test) and the preferences window.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <vector>
+
+#include "keys/preferences.h"
+#include "keys/spmediakeytap.h"
+#include "keys/ui/preferencecontroller.h"
+#include "platform/userdefaults.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+struct RecordingDelegate : SPMediaKeyTap::Delegate {
+  std::vector<std::pair<int, bool>> keys;  // key code, key down
+  void mediaKeyTap(SPMediaKeyTap*, const MediaKeyEvent& e) override { keys.emplace_back(e.keyCode, e.keyDown); }
+};
+
+// A session bus of the test's own, for the whole process (each test runs in its own process).
+class PrivateBus {
+ public:
+  PrivateBus() {
+    daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                  QStringLiteral("--print-address=1")});
+    if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000)) return;
+    address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
+  }
+  ~PrivateBus() {
+    daemon_.kill();
+    daemon_.waitForFinished(2000);
+  }
+  bool ok() const { return !address_.isEmpty(); }
+
+  // Calls a Player method with dbus-send, as a desktop's key handling would.
+  bool send(const QString& method) {
+    QProcess p;
+    p.start(QStringLiteral("dbus-send"),
+            {QStringLiteral("--session"), QStringLiteral("--type=method_call"),
+             QStringLiteral("--dest=org.mpris.MediaPlayer2.tonvera"), QStringLiteral("/org/mpris/MediaPlayer2"),
+             QStringLiteral("org.mpris.MediaPlayer2.Player.") + method});
+    return p.waitForFinished(5000) && p.exitCode() == 0;
+  }
+
+ private:
+  QProcess daemon_;
+  QString address_;
+};
+
+TEST(MediaKeysOnTheBus, PlayerMethodsArriveAsKeyPressesOfTheirKeys) {
+  test::TempHome home;
+  PrivateBus bus;
+  ASSERT_TRUE(bus.ok());
+  RecordingDelegate delegate;
+  SPMediaKeyTap tap(&delegate, UserDefaults::standard());
+  ASSERT_TRUE(tap.startWatchingMediaKeys());
+  EXPECT_TRUE(QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(SPMediaKeyTap::kBusName)));
+
+  for (const char* m : {"PlayPause", "Next", "Previous", "Pause"}) ASSERT_TRUE(bus.send(QString::fromLatin1(m)));
+  // Pause while stopped presses nothing; Play does.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.keys.size() >= 6; }, 5000));
+  ASSERT_TRUE(bus.send(QStringLiteral("Play")));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.keys.size() >= 8; }, 5000));
+  const std::vector<std::pair<int, bool>> expected{{16, true}, {16, false}, {19, true}, {19, false},
+                                                   {20, true}, {20, false}, {16, true}, {16, false}};
+  EXPECT_EQ(delegate.keys, expected);
+
+  // Another listed player in front: keys from the bus are left to it.
+  tap.setShouldInterceptMediaKeyEvents(false);
+  ASSERT_TRUE(bus.send(QStringLiteral("Next")));
+  QTest::qWait(200);
+  EXPECT_EQ(delegate.keys.size(), expected.size());
+
+  tap.stopWatchingMediaKeys();
+  EXPECT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(SPMediaKeyTap::kBusName)));
+}
+
+TEST(MediaKeyApps, TheMostRecentListedPlayerInFrontDecides) {
+  test::TempHome home;
+  UserDefaults& defaults = UserDefaults::standard();
+  PlistValue::Array listed;
+  for (const auto& id : SPMediaKeyTap::defaultMediaKeyUserBundleIdentifiers()) listed.emplace_back(id);
+  defaults.registerDefaults({{kApplicationsNeedingMediaKeysKey, PlistValue(listed)}});
+  ASSERT_GE(listed.size(), 2u);
+  EXPECT_EQ(listed.front().toString(), SPMediaKeyTap::kOwnIdentifier);
+  const std::string other = listed[1].toString();
+  const std::int64_t self = QCoreApplication::applicationPid();
+
+  SPMediaKeyTap tap(nullptr, defaults);
+  EXPECT_TRUE(tap.shouldInterceptMediaKeyEvents());  // empty list: intercept
+  tap.appIsNowFrontmost(other, 4242);
+  EXPECT_FALSE(tap.shouldInterceptMediaKeyEvents());
+  tap.appIsNowFrontmost("some.unlisted.App", 5151);
+  EXPECT_FALSE(tap.shouldInterceptMediaKeyEvents());
+  tap.appIsNowFrontmost(SPMediaKeyTap::kOwnIdentifier, self);
+  EXPECT_TRUE(tap.shouldInterceptMediaKeyEvents());
+  tap.appIsNowFrontmost(other, 4242);
+  tap.appTerminated(4242);  // it quits: this program heads the list again
+  EXPECT_TRUE(tap.shouldInterceptMediaKeyEvents());
+  tap.appTerminated(self);  // empty list: the last setting stays
+  EXPECT_TRUE(tap.shouldInterceptMediaKeyEvents());
+
+  defaults.set("SPIgnoreMediaKeys", PlistValue(true));
+  EXPECT_FALSE(SPMediaKeyTap::usesGlobalMediaKeyTap(defaults));
+}
+
+TEST(Preferences, ResetBringsBackTheRegisteredValuesAndDamagedColoursReadAsThem) {
+  test::TempHome home;
+  UserDefaults& defaults = UserDefaults::standard();
+  defaults.registerDefaults({{kTableBackgroundColorKey, PlistValue(archiveColor(QColor(Qt::yellow)))},
+                             {kEmptyDocumentFlagKey, PlistValue(false)}});
+  PreferenceController window(defaults);
+  window.changeBackgroundColor(QColor(Qt::blue));
+  window.checkbox()->click();
+  EXPECT_EQ(Preferences::preferenceTableBgColor(defaults), QColor(Qt::blue));
+  EXPECT_TRUE(Preferences::preferenceEmptyDoc(defaults));
+
+  window.resetButton()->click();
+  EXPECT_EQ(Preferences::preferenceTableBgColor(defaults), QColor(Qt::yellow));
+  EXPECT_FALSE(Preferences::preferenceEmptyDoc(defaults));
+  EXPECT_FALSE(window.checkbox()->isChecked());
+
+  defaults.set(kTableBackgroundColorKey, PlistValue(PlistValue::Data{0xff, 0x00, 0x12}));
+  EXPECT_EQ(Preferences::preferenceTableBgColor(defaults), QColor(Qt::yellow));
+}
+
+}  // namespace
+}  // namespace tonvera
