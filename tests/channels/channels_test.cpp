@@ -181,14 +181,15 @@ TEST_P(BadCatalogue, LeavesTheWallWithTheTilesItCanMake) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalogue, BadCatalogue,
-    ::testing::Values(CatalogueCase{"NoReply", std::nullopt, 0},
-                      CatalogueCase{"NoEntries", "{\"count\":3}", 0},
-                      CatalogueCase{"EmptyEntries", "{\"entries\":[]}", 0},
-                      CatalogueCase{"NotJson", "<html>", 0},
-                      CatalogueCase{"EntriesNotAList", "{\"entries\":{\"id\":\"1\"}}", 0},
-                      CatalogueCase{"ReplyIsAList", "[{\"id\":\"1\",\"name\":\"a\"}]", 0},
-                      CatalogueCase{"EntriesThatAreNoRecords",
-                                    "{\"entries\":[1,null,\"x\",{\"id\":\"c1\",\"name\":\"一\"},[]]}", 1}),
+    ::testing::Values(
+        CatalogueCase{"NoReply", std::nullopt, 0}, CatalogueCase{"NoEntries", "{\"count\":3}", 0},
+        CatalogueCase{"EmptyEntries", "{\"entries\":[]}", 0}, CatalogueCase{"NotJson", "<html>", 0},
+        CatalogueCase{"EntriesNotAList", "{\"entries\":{\"id\":\"1\"}}", 0},
+        CatalogueCase{"ReplyIsAList", "[{\"id\":\"1\",\"name\":\"a\"}]", 0},
+        CatalogueCase{"EntriesThatAreNoRecords",
+                      "{\"entries\":[1,null,\"x\",{\"id\":\"c1\",\"name\":\"一\"},[]]}", 1},
+        CatalogueCase{"NameOfTenThousandCharacters",
+                      "{\"entries\":[{\"id\":\"c1\",\"name\":\"" + std::string(10000, 'n') + "\"}]}", 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(StripPlacement, FewChannelsAreBroughtIntoViewManyKeepTheMiddle) {

@@ -23,6 +23,10 @@ ChannelViewController::~ChannelViewController() { delete view_; }
 
 QWidget* ChannelViewController::view() { return view_; }
 
+PubFilmView* ChannelViewController::collectView() const { return collectView_; }
+
+QWidget* ChannelViewController::containView() const { return containView_; }
+
 void ChannelViewController::awakeFromNib() {
   if (loaded_) return;
   loaded_ = true;

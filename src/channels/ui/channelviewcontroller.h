@@ -35,8 +35,8 @@ class ChannelViewController : public PageController {
 
   // The page's view (a ChannelView). Owned by the controller until the window takes it as a child.
   QWidget* view() override;
-  PubFilmView* collectView() const { return collectView_; }
-  QWidget* containView() const { return containView_; }
+  PubFilmView* collectView() const;
+  QWidget* containView() const;
 
   // Page set-up: fetches the catalogue (once; later calls do nothing). Called when the page is
   // first shown.

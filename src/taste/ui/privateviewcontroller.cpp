@@ -28,6 +28,10 @@ PrivateViewController::~PrivateViewController() { delete view_; }
 
 QWidget* PrivateViewController::view() { return view_; }
 
+PrivateView* PrivateViewController::privateView() const { return view_; }
+
+NovaColorButton* PrivateViewController::playButton() const { return playButton_; }
+
 void PrivateViewController::awakeFromNib() {
   auto sheet = ResourcePicture::load(QStringLiteral("CONTROL.png"));
   // Without the sheet the button has no picture and no size.

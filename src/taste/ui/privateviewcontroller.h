@@ -28,8 +28,8 @@ class PrivateViewController : public PageController {
 
   // The page's view (a PrivateView). Owned by the controller until the window takes it as a child.
   QWidget* view() override;
-  PrivateView* privateView() const { return view_; }
-  NovaColorButton* playButton() const { return playButton_; }
+  PrivateView* privateView() const;
+  NovaColorButton* playButton() const;
 
   // Starts the private channel and returns to the now-playing page.
   void playAction();
