@@ -19,7 +19,14 @@ ChannelViewController::ChannelViewController(UserDefaults* defaults) {
   view_->setFirstShown([this] { awakeFromNib(); });
 }
 
-ChannelViewController::~ChannelViewController() { delete view_; }
+ChannelViewController::~ChannelViewController() {
+  if (!view_) return;
+  if (view_->parent() == nullptr) {
+    delete view_.data();
+  } else {
+    view_->setFirstShown({});  // the window keeps the view; it must not call back into this controller
+  }
+}
 
 QWidget* ChannelViewController::view() { return view_; }
 

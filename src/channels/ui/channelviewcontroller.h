@@ -33,7 +33,8 @@ class ChannelViewController : public PageController {
   ChannelViewController(const ChannelViewController&) = delete;
   ChannelViewController& operator=(const ChannelViewController&) = delete;
 
-  // The page's view (a ChannelView). Owned by the controller until the window takes it as a child.
+  // The page's view (a ChannelView). Owned by the controller until the window takes it as a child;
+  // from then on the window owns it.
   QWidget* view() override;
   PubFilmView* collectView() const;
   QWidget* containView() const;

@@ -15,8 +15,6 @@ namespace {
 // The name band along the tile's lower edge and the name's box inside it (bottom-up).
 constexpr qreal kBandHeight = 24;
 constexpr int kNameFontSize = 18;
-// Under the pointer the tile is outlined in the accent colour.
-const QColor kAccent = QColor::fromRgbF(1.0f, 0.624f, 0.294f);
 
 }  // namespace
 
@@ -43,15 +41,8 @@ void KKStationView::setInfo(PlistValue info) {
 }
 
 void KKStationView::enterEvent(QEnterEvent* event) {
-  entered_ = true;
   update();
   QWidget::enterEvent(event);
-}
-
-void KKStationView::leaveEvent(QEvent* event) {
-  entered_ = false;
-  update();
-  QWidget::leaveEvent(event);
 }
 
 void KKStationView::mousePressEvent(QMouseEvent* event) {
@@ -87,11 +78,6 @@ void KKStationView::paintEvent(QPaintEvent*) {
   const QString name = QString::fromStdString(channelName(info_));
   painter.drawText(nameBox, Qt::AlignCenter | Qt::TextSingleLine,
                    QFontMetrics(font).elidedText(name, Qt::ElideRight, static_cast<int>(nameBox.width())));
-
-  if (entered_ && isEnabled()) {
-    painter.setPen(QPen(kAccent, 2));
-    painter.drawRect(bounds.adjusted(1, 1, -1, -1));
-  }
 }
 
 }  // namespace tonvera

@@ -44,7 +44,6 @@ class KKStationView : public QWidget {
 
  protected:
   void enterEvent(QEnterEvent* event) override;
-  void leaveEvent(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
@@ -55,7 +54,6 @@ class KKStationView : public QWidget {
   PlistValue info_;
   Action action_;
   int tag_ = 0;
-  bool entered_ = false;
 };
 
 }  // namespace tonvera

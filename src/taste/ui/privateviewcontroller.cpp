@@ -24,7 +24,14 @@ PrivateViewController::PrivateViewController(UserDefaults* defaults) {
   awakeFromNib();
 }
 
-PrivateViewController::~PrivateViewController() { delete view_; }
+PrivateViewController::~PrivateViewController() {
+  if (!view_) return;
+  if (view_->parent() == nullptr) {
+    delete view_.data();
+  } else if (playButton_) {
+    playButton_->addTarget([](NovaColorButton*) {});  // the window keeps the view; no calls back to us
+  }
+}
 
 QWidget* PrivateViewController::view() { return view_; }
 

@@ -26,7 +26,8 @@ class PrivateViewController : public PageController {
   PrivateViewController(const PrivateViewController&) = delete;
   PrivateViewController& operator=(const PrivateViewController&) = delete;
 
-  // The page's view (a PrivateView). Owned by the controller until the window takes it as a child.
+  // The page's view (a PrivateView). Owned by the controller until the window takes it as a child;
+  // from then on the window owns it.
   QWidget* view() override;
   PrivateView* privateView() const;
   NovaColorButton* playButton() const;
