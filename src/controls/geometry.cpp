@@ -18,6 +18,8 @@ QRect frameFromBottomUp(qreal x, qreal y, qreal w, qreal h, qreal parentHeight) 
                static_cast<int>(std::lround(r.width())), static_cast<int>(std::lround(r.height())));
 }
 
+QPointF fromBottomUp(const QPointF& p, qreal parentHeight) { return QPointF(p.x(), parentHeight - p.y()); }
+
 QPointF toBottomUp(const QPointF& p, qreal parentHeight) { return QPointF(p.x(), parentHeight - p.y()); }
 
 QRectF sheetRect(qreal x, qreal y, qreal w, qreal h, qreal sheetHeight) {

@@ -18,6 +18,10 @@ QRectF fromBottomUp(const QRectF& bottomUp, qreal parentHeight);
 // The same, rounded to whole points (for widget frames).
 QRect frameFromBottomUp(qreal x, qreal y, qreal w, qreal h, qreal parentHeight);
 
+// A bottom-up point inside a parent of height `parentHeight` as a point in Qt's coordinates (for
+// outlines the layouts give point by point).
+QPointF fromBottomUp(const QPointF& bottomUp, qreal parentHeight);
+
 // A point in Qt's top-down coordinates of a parent of height `parentHeight` as a bottom-up point
 // (for the hit tests that the layouts state in bottom-up coordinates).
 QPointF toBottomUp(const QPointF& topDown, qreal parentHeight);

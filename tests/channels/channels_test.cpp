@@ -1,0 +1,300 @@
+// The channel page: the catalogue fetched from a loopback service, the wall's tiles and pictures,
+// pointer-driven scrolling and the choice of a channel, on offscreen widgets.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTest>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "channels/filmstrip.h"
+#include "channels/ui/channelview.h"
+#include "channels/ui/channelviewcontroller.h"
+#include "channels/ui/kkstationview.h"
+#include "channels/ui/pubfilmview.h"
+#include "golden.h"
+#include "platform/mainqueue.h"
+#include "platform/notificationcenter.h"
+#include "platform/userdefaults.h"
+#include "temp_home.h"
+#include "test_server.h"
+
+namespace tonvera {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A channel picture: a diagonal gradient in the channel's own hue with a light disc.
+std::string pictureBytes(int hue) {
+  QImage image(120, 120, QImage::Format_RGB32);
+  QPainter painter(&image);
+  QLinearGradient gradient(0, 0, 120, 120);
+  gradient.setColorAt(0, QColor::fromHsv(hue, 160, 230));
+  gradient.setColorAt(1, QColor::fromHsv((hue + 40) % 360, 200, 120));
+  painter.fillRect(image.rect(), gradient);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setBrush(QColor(255, 255, 255, 90));
+  painter.setPen(Qt::NoPen);
+  painter.drawEllipse(QPointF(60, 46), 26, 26);
+  painter.end();
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return png.toStdString();
+}
+
+// The service: a catalogue body of the test's choosing; channel "c<n>" has a picture, "nopic" a
+// reply without "l", "broken" a picture that does not decode.
+class ChannelService {
+ public:
+  ChannelService() {
+    server.http().Get("/radios/selected.json", [this](const httplib::Request&, httplib::Response& res) {
+      if (!catalogue) {
+        res.status = 404;
+        return;
+      }
+      res.set_content(*catalogue, "application/json");
+    });
+    server.http().Get(
+        R"(/radios/([^/]+)/images\.json)", [this](const httplib::Request& req, httplib::Response& res) {
+          const std::string id = req.matches[1];
+          if (id == "nopic") return res.set_content("{}", "application/json");
+          res.set_content("{\"l\":\"" + server.url("/pictures/" + id) + "\"}", "application/json");
+        });
+    server.http().Get(R"(/pictures/([^/]+))", [](const httplib::Request& req, httplib::Response& res) {
+      const std::string id = req.matches[1];
+      if (id == "broken") return res.set_content("not a picture", "image/png");
+      res.set_content(pictureBytes(std::atoi(id.c_str() + 1) * 47 % 360), "image/png");
+    });
+    server.start();
+    ::setenv("TONVERA_SERVICE_URL", server.url().c_str(), 1);
+  }
+  ~ChannelService() { ::unsetenv("TONVERA_SERVICE_URL"); }
+
+  // A catalogue of channels "c0".. with names "频道<n>", ids replaced where `ids` says.
+  static std::string catalogueOf(int count, const std::vector<std::pair<int, std::string>>& ids = {}) {
+    std::string body = "{\"entries\":[";
+    for (int i = 0; i < count; ++i) {
+      std::string id = "c" + std::to_string(i);
+      for (const auto& [index, other] : ids) {
+        if (index == i) id = other;
+      }
+      body += (i ? "," : "") + std::string("{\"id\":\"") + id + "\",\"name\":\"频道" + std::to_string(i) +
+              "\",\"intro\":\"x\"}";
+    }
+    return body + "]}";
+  }
+
+  std::optional<std::string> catalogue;
+  test::TestServer server;
+};
+
+// The window's night backdrop behind a page, so renders look as they do in the window.
+class Backdrop : public QWidget {
+ public:
+  Backdrop() { resize(512, 256); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QLinearGradient gradient(0, 0, width(), height());
+    gradient.setColorAt(0, QColor(0x14, 0x1b, 0x3f));
+    gradient.setColorAt(1, QColor(0x3b, 0x23, 0x63));
+    painter.fillRect(rect(), gradient);
+  }
+};
+
+class ChannelPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    defaults = std::make_unique<UserDefaults>(home.configHome() + "/tonvera/defaults.plist");
+  }
+
+  // Shows the page (which fetches the catalogue) and waits until the wall has been placed.
+  void open() {
+    controller = std::make_unique<ChannelViewController>(defaults.get());
+    controller->view()->setParent(&backdrop);
+    backdrop.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
+    ASSERT_TRUE(runMainLoopUntil([&] { return strip().originX() != 0 || tileCount() > 0; }, 10s));
+  }
+  PubFilmView& strip() { return *controller->collectView(); }
+  int tileCount() { return static_cast<int>(strip().findChildren<KKStationView*>().size()); }
+
+  test::TempHome home;
+  std::unique_ptr<UserDefaults> defaults;
+  ChannelService service;
+  Backdrop backdrop;  // outlives the controller, which takes its view back
+  std::unique_ptr<ChannelViewController> controller;
+};
+
+TEST_F(ChannelPage, NineteenChannelsLineUpAlongTheStripWhoseMiddleShowsFirst) {
+  service.catalogue = ChannelService::catalogueOf(19, {{4, "nopic"}, {9, "broken"}});
+  open();
+  ASSERT_EQ(tileCount(), 19);
+  EXPECT_EQ(controller->containView()->geometry(), QRect(0, 70, 512, 116));
+  EXPECT_EQ(strip().geometry(), QRect(-589, 0, 1690, 116));  // shows the strip from 589 to 1101
+  for (int i = 0; i < 19; ++i) {
+    KKStationView* tile = strip().tileAt(i);
+    ASSERT_NE(tile, nullptr);
+    EXPECT_EQ(tile->geometry(), QRect(80 + 85 * i, 18, 80, 80)) << i;
+    EXPECT_EQ(tile->info().find("name")->toString(), "频道" + std::to_string(i));
+    EXPECT_EQ(tile->info().find("intro")->toString(), "x");  // other keys travel along
+  }
+  EXPECT_EQ(strip().tileAt(18)->geometry().right() + 1, 1690);
+
+  // Pictures arrive in parallel; a channel without one keeps its placeholder.
+  ASSERT_TRUE(runMainLoopUntil([&] { return strip().channelsImageInfo().size() == 17; }, 20s));
+  ASSERT_TRUE(runMainLoopUntil([&] { return !strip().tileAt(18)->showsPlaceholder(); }, 5s));
+  for (int i = 0; i < 19; ++i) {
+    EXPECT_EQ(strip().tileAt(i)->showsPlaceholder(), i == 4 || i == 9) << i;
+  }
+  EXPECT_EQ(strip().channelsImageInfo().count("c3"), 1u);
+  EXPECT_EQ(strip().channelsImageInfo().count("nopic"), 0u);
+}
+
+struct CatalogueCase {
+  const char* name;
+  std::optional<std::string> body;
+  int tiles;
+};
+
+class BadCatalogue : public ChannelPage, public ::testing::WithParamInterface<CatalogueCase> {};
+
+TEST_P(BadCatalogue, LeavesTheWallWithTheTilesItCanMake) {
+  service.catalogue = GetParam().body;
+  open();
+  EXPECT_EQ(tileCount(), GetParam().tiles);
+  EXPECT_EQ(strip().geometry().size(), QSize(1690, 116));
+  // The empty strip still draws its film: the half-dark edge band and the band behind the tiles.
+  QImage film(strip().size(), QImage::Format_ARGB32);
+  film.fill(Qt::transparent);
+  strip().render(&film, QPoint(), QRegion(), QWidget::DrawChildren);
+  EXPECT_NEAR(film.pixelColor(600, 2).alpha(), 128, 2);
+  EXPECT_NEAR(film.pixelColor(600, 58).alpha(), 128, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogue, BadCatalogue,
+    ::testing::Values(
+        CatalogueCase{"NoReply", std::nullopt, 0}, CatalogueCase{"NoEntries", "{\"count\":3}", 0},
+        CatalogueCase{"EmptyEntries", "{\"entries\":[]}", 0}, CatalogueCase{"NotJson", "<html>", 0},
+        CatalogueCase{"EntriesNotAList", "{\"entries\":{\"id\":\"1\"}}", 0},
+        CatalogueCase{"ReplyIsAList", "[{\"id\":\"1\",\"name\":\"a\"}]", 0},
+        CatalogueCase{"EntriesThatAreNoRecords",
+                      "{\"entries\":[1,null,\"x\",{\"id\":\"c1\",\"name\":\"一\"},[]]}", 1},
+        CatalogueCase{"NameOfTenThousandCharacters",
+                      "{\"entries\":[{\"id\":\"c1\",\"name\":\"" + std::string(10000, 'n') + "\"}]}", 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StripPlacement, FewChannelsAreBroughtIntoViewManyKeepTheMiddle) {
+  struct Case {
+    int channels;
+    double origin;
+  };
+  for (const Case& c :
+       {Case{0, -589}, Case{1, 0}, Case{3, 0}, Case{6, -76.5}, Case{7, -589}, Case{19, -589}}) {
+    const double origin = film::startOrigin(c.channels);
+    EXPECT_DOUBLE_EQ(origin, c.origin) << c.channels << " channels";
+    // Some tile is in view (every tile, while they fit).
+    if (c.channels == 0) continue;
+    const double firstLeft = film::tileX(0) + origin;
+    const double lastRight = film::tileX(c.channels - 1) + film::kTileSide + origin;
+    EXPECT_LT(firstLeft, film::kClipWidth);
+    EXPECT_GT(lastRight, 0);
+    if (c.channels <= 6) {
+      EXPECT_TRUE(firstLeft >= 0 && lastRight <= film::kClipWidth) << c.channels;
+    }
+  }
+}
+
+TEST(EdgeScrolling, SpeedGrowsIntoTheEdgeZonesAndTheStripStopsAtItsEnds) {
+  struct Speed {
+    double x;
+    std::optional<double> speed;
+  };
+  for (const Speed& s : {Speed{0, 10}, Speed{50, 5}, Speed{99, 0.1}, Speed{100, std::nullopt},
+                         Speed{412, std::nullopt}, Speed{462, -5}, Speed{512, -10}}) {
+    const auto speed = film::speedAt(s.x);
+    ASSERT_EQ(speed.has_value(), s.speed.has_value()) << "x " << s.x;
+    if (speed) {
+      EXPECT_NEAR(*speed, *s.speed, 1e-9) << "x " << s.x;
+    }
+  }
+  struct Step {
+    const char* what;
+    double origin, speed, next;
+  };
+  for (const Step& s :
+       {Step{"left end, moving right", 0, 5, 0}, Step{"right end, moving left", -1178, -5, -1178},
+        Step{"middle, moving right", -589, 10, -574}, Step{"middle, moving left", -589, -10, -604},
+        Step{"from the right end: twice the speed", -1178, 10, -1158},
+        Step{"from the left end: twice the speed", 0, -10, -20}, Step{"stops at the left end", -3, 10, 0},
+        Step{"stops at the right end", -1175, -10, -1178}}) {
+    EXPECT_DOUBLE_EQ(film::nextOrigin(s.origin, s.speed), s.next) << s.what;
+  }
+}
+
+void movePointer(QWidget* w, QPointF local) {
+  QMouseEvent move(QEvent::MouseMove, local, w->mapToGlobal(local), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &move);
+}
+
+TEST_F(ChannelPage, ThePointerInAnEdgeZoneScrollsTheStripUntilItLeavesTheZone) {
+  service.catalogue = ChannelService::catalogueOf(19);
+  open();
+  // Pointer at frame x 30 (the strip starts at -589, so that is strip x 619).
+  movePointer(&strip(), QPointF(619, 50));
+  EXPECT_TRUE(strip().isScrolling());
+  EXPECT_DOUBLE_EQ(strip().speed(), 7);
+  ASSERT_TRUE(runMainLoopUntil([&] { return strip().originX() > -560; }, 5s));
+  // Into the middle zone: the strip stays where it is.
+  movePointer(&strip(), QPointF(256 - strip().x(), 50));
+  EXPECT_FALSE(strip().isScrolling());
+  const double stopped = strip().originX();
+  // The right edge zone, then leaving the strip.
+  movePointer(&strip(), QPointF(500 - strip().x(), 50));
+  EXPECT_DOUBLE_EQ(strip().speed(), -8.8);
+  ASSERT_TRUE(runMainLoopUntil([&] { return strip().originX() < stopped - 20; }, 5s));
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(&strip(), &leave);
+  EXPECT_FALSE(strip().isScrolling());
+}
+
+TEST_F(ChannelPage, AClickChoosesItsChannelEvenWhenReleasedOutsideTheTile) {
+  service.catalogue = ChannelService::catalogueOf(19);
+  open();
+  std::vector<Notification> posted;
+  ScopedObserver observer(NotificationCenter::defaultCenter(), "STATIONChanged", nullptr,
+                          [&](const Notification& n) { posted.push_back(n); });
+  KKStationView* tile = strip().tileAt(8);
+  QTest::mousePress(tile, Qt::LeftButton, {}, QPoint(40, 40));
+  EXPECT_TRUE(posted.empty());  // nothing until the release
+  QTest::mouseRelease(tile, Qt::LeftButton, {}, QPoint(300, -200));
+  ASSERT_EQ(posted.size(), 1u);
+  EXPECT_EQ(posted[0].sender, &strip());
+  const PlistValue* record = posted[0].userInfo.find("0");
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->find("id")->toString(), "c8");
+  EXPECT_EQ(*record, strip().channelList()[8]);
+}
+
+TEST_F(ChannelPage, GoldenSixChannelsInViewAndTheChannelPlaying) {
+  service.catalogue = ChannelService::catalogueOf(6, {{2, "broken"}});
+  defaults->set("kSelectStation",
+                PlistValue(PlistValue::Dict{{"id", PlistValue("c3")}, {"name", PlistValue("频道3")}}));
+  open();
+  ASSERT_TRUE(runMainLoopUntil([&] { return strip().channelsImageInfo().size() == 5; }, 20s));
+  QCoreApplication::processEvents();
+  EXPECT_DOUBLE_EQ(strip().originX(), -76.5);
+  EXPECT_GOLDEN(backdrop, "channels/channel-page");
+}
+
+}  // namespace
+}  // namespace tonvera

@@ -1,0 +1,172 @@
+// The private channel page: its switches and their settings, its description, and the start button
+// driving the real now-playing controller against a loopback service.
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QTest>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "controls/buttons.h"
+#include "controls/navigator.h"
+#include "golden.h"
+#include "platform/mainqueue.h"
+#include "platform/userdefaults.h"
+#include "radio/mainviewcontroller.h"
+#include "radio/tnsong.h"
+#include "recordingpage.h"
+#include "taste/tnartist.h"
+#include "taste/tnmanager.h"
+#include "taste/ui/privateview.h"
+#include "taste/ui/privateviewcontroller.h"
+#include "temp_home.h"
+#include "test_server.h"
+
+namespace tonvera {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The window's night backdrop behind a page, so renders look as they do in the window.
+class Backdrop : public QWidget {
+ public:
+  Backdrop() { resize(512, 256); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QLinearGradient gradient(0, 0, width(), height());
+    gradient.setColorAt(0, QColor(0x14, 0x1b, 0x3f));
+    gradient.setColorAt(1, QColor(0x3b, 0x23, 0x63));
+    painter.fillRect(rect(), gradient);
+  }
+};
+
+struct RecordingNavigator : PageNavigator {
+  int showMains = 0;
+  void selectViewControllerIndex(int) override {}
+  void showMain() override { ++showMains; }
+};
+
+class PrivatePage : public ::testing::Test {
+ protected:
+  std::string settingsPath() const { return home.configHome() + "/tonvera/defaults.plist"; }
+
+  test::TempHome home;
+};
+
+TEST(PrivateDescription, OneLinePerOptionInAFixedOrder) {
+  struct Case {
+    bool recommendation, noEnglish;
+    const char* text;
+  };
+  for (const Case& c :
+       {Case{false, false, "自动播放我喜欢的音乐内容\n"},
+        Case{true, false, "自动播放我喜欢的音乐内容\n同时推荐一些可能符合我口味的音乐\n"},
+        Case{false, true, "自动播放我喜欢的音乐内容\n并且不要播放英文内容\n"},
+        Case{true, true,
+             "自动播放我喜欢的音乐内容\n同时推荐一些可能符合我口味的音乐\n并且不要播放英文内容\n"}}) {
+    EXPECT_EQ(PrivateView::description(c.recommendation, c.noEnglish).toStdString(), c.text)
+        << c.recommendation << c.noEnglish;
+  }
+}
+
+TEST_F(PrivatePage, SwitchesAreStoredOnEveryClickAndComeBackAfterARestart) {
+  {
+    UserDefaults store(settingsPath());
+    PrivateView view(&store);
+    EXPECT_FALSE(view.recommendationSwitch()->state());  // neither key has a default
+    EXPECT_FALSE(view.englishSwitch()->state());
+    EXPECT_EQ(view.recommendationSwitch()->geometry(), QRect(30, 160, 60, 20));
+    EXPECT_EQ(view.englishSwitch()->geometry(), QRect(190, 160, 60, 20));
+    QTest::mouseClick(view.recommendationSwitch(), Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseClick(view.englishSwitch(), Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseClick(view.englishSwitch(), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_TRUE(store.boolForKey("aiplay"));
+    EXPECT_FALSE(store.boolForKey("enplay"));
+    ASSERT_TRUE(store.object("enplay").has_value());
+    // Written at once: a second store reading the file sees the values.
+    UserDefaults reader(settingsPath());
+    EXPECT_TRUE(reader.boolForKey("aiplay"));
+    EXPECT_EQ(reader.object("enplay"), PlistValue(false));
+  }
+  UserDefaults restarted(settingsPath());
+  PrivateView view(&restarted);
+  EXPECT_TRUE(view.recommendationSwitch()->state());
+  EXPECT_FALSE(view.englishSwitch()->state());
+}
+
+TEST_F(PrivatePage, StartPlaysThePrivateChannelOfTheLikedSongsAndArtists) {
+  test::TestServer service;
+  std::mutex mutex;
+  std::vector<std::string> bodies;  // guarded by mutex
+  service.http().Post("/radios/play", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard lock(mutex);
+    bodies.push_back(req.body);
+    res.set_content("{\"tracks\":[]}", "application/json");
+  });
+  service.http().Get(R"(/radios/([^/]+)/play\.json)", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("{\"tracks\":[]}", "application/json");
+  });
+  service.start();
+  ::setenv("TONVERA_SERVICE_URL", service.url().c_str(), 1);
+
+  TNManager& store = TNManager::sharedManager();
+  store.likeSong(TNSong::create(Record{{"id", PlistValue("t1")}, {"name", PlistValue("一")}}), true);
+  store.likeSong(TNSong::create(Record{{"id", PlistValue("t2")}, {"name", PlistValue("二")}}), true);
+  store.likeArtist(TNArtist::create(Record{{"id", PlistValue("a1")}, {"name", PlistValue("甲")}}), true);
+
+  UserDefaults settings(settingsPath());
+  settings.set("kSelectStation",
+               PlistValue(PlistValue::Dict{{"id", PlistValue("c1")}, {"name", PlistValue("频道1")}}));
+  test::RecordingPage nowPlaying;
+  MainViewController::Options options;
+  options.defaults = &settings;
+  MainViewController radio(nowPlaying, options);
+  radio.awakeFromNib();
+
+  RecordingNavigator navigator;
+  setAppNavigator(&navigator);
+  PrivateViewController page(&settings);
+  // Turning the recommendation switch on does not change the request.
+  QTest::mouseClick(page.privateView()->recommendationSwitch(), Qt::LeftButton, {}, QPoint(10, 10));
+  NovaColorButton* start = page.playButton();
+  ASSERT_NE(start, nullptr);
+  EXPECT_EQ(start->geometry(), QRect(445, 111, 40, 40));
+  page.view()->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(page.view()));
+  QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), start->mapToGlobal(QPointF(20, 20)));
+  QCoreApplication::sendEvent(start, &enter);
+  QTest::mouseClick(start, Qt::LeftButton, {}, QPoint(20, 20));
+
+  EXPECT_EQ(navigator.showMains, 1);
+  EXPECT_EQ(settings.dictionaryForKey("kSelectStation"),
+            (PlistValue::Dict{{"name", PlistValue(kPrivateChannelName)}}));
+  ASSERT_TRUE(runMainLoopUntil(
+      [&] {
+        std::lock_guard lock(mutex);
+        return !bodies.empty();
+      },
+      10s));
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(bodies, (std::vector<std::string>{"similar=1&id=t1,t2,a1,"}));
+  setAppNavigator(nullptr);
+  ::unsetenv("TONVERA_SERVICE_URL");
+}
+
+TEST_F(PrivatePage, GoldenBothOptionsOnWhileThePrivateChannelPlays) {
+  UserDefaults settings(settingsPath());
+  settings.set("aiplay", PlistValue(true));
+  settings.set("enplay", PlistValue(true));
+  settings.set("kSelectStation", PlistValue(PlistValue::Dict{{"name", PlistValue(kPrivateChannelName)}}));
+  Backdrop backdrop;
+  PrivateViewController page(&settings);
+  page.view()->setParent(&backdrop);
+  backdrop.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
+  EXPECT_GOLDEN(backdrop, "taste/private-page");
+}
+
+}  // namespace
+}  // namespace tonvera
