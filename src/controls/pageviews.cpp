@@ -20,6 +20,5 @@ void LoveView::paintEvent(QPaintEvent*) {
   painter.fillRect(geometry::fromBottomUp(kMenuWidth, 0, width() - kMenuWidth, 256, height()), Qt::white);
 }
 
-PrivateView::PrivateView(QWidget* parent) : MainView(parent) {}
 
 }  // namespace tonvera

@@ -1,4 +1,4 @@
-// The page views of the help, favourites and private channel pages: MainViews (a pointer leaving
+// The page views of the help and favourites pages: MainViews (a pointer leaving
 // them returns to the now-playing page) with their pages' backgrounds. The pages' controllers add
 // their contents as children.
 //
@@ -28,13 +28,6 @@ class LoveView : public MainView {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-};
-
-// Private channel page: no background of its own; the page draws its bands and texts.
-class PrivateView : public MainView {
-  Q_OBJECT
- public:
-  explicit PrivateView(QWidget* parent = nullptr);
 };
 
 }  // namespace tonvera

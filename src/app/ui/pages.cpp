@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/ui/shellviews.h"
+#include "channels/ui/channelviewcontroller.h"
 #include "controls/controlview.h"
 #include "controls/fonts.h"
 #include "controls/geometry.h"
@@ -17,6 +18,7 @@
 #include "platform/userdefaults.h"
 #include "radio/mainpage.h"
 #include "radio/mainviewcontroller.h"
+#include "taste/ui/privateviewcontroller.h"
 
 namespace tonvera {
 namespace {
@@ -120,9 +122,6 @@ std::unique_ptr<PageController> placeholder() {
   return std::make_unique<SimplePageController<V>>();
 }
 
-// The channel wall's placeholder background: the page in white at alpha 0.7.
-using ChannelPlaceholderView = HelpView;
-
 // The favourites page's placeholder: its view with the side menu at the page's origin.
 class LovePlaceholder : public SimplePageController<LoveView> {
  public:
@@ -136,11 +135,11 @@ std::unique_ptr<PageController> makeMainViewController(const PageOptions& option
 }
 
 std::unique_ptr<PageController> makeChannelViewController(const PageOptions&) {
-  return placeholder<ChannelPlaceholderView>();
+  return std::make_unique<ChannelViewController>();
 }
 
 std::unique_ptr<PageController> makePrivateViewController(const PageOptions&) {
-  return placeholder<PrivateView>();
+  return std::make_unique<PrivateViewController>();
 }
 
 std::unique_ptr<PageController> makeLoveViewController(const PageOptions&) {
