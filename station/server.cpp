@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "station/filestream.h"
+#include "station/purecache.h"
 #include "station/ids.h"
 #include "station/painter.h"
 #include "station/queues.h"
@@ -65,7 +66,10 @@ std::string statsLogPath(const std::string& dataDir) { return dataDir + "/stats.
 
 struct StationServer::Impl {
   Impl(std::shared_ptr<const Library> library, StationOptions options)
-      : options(std::move(options)), picker(this->options.seed), library_(std::move(library)) {}
+      : options(std::move(options)), picker(this->options.seed), library_(std::move(library)) {
+    if (this->options.pureRate > 0 && !this->options.dataDir.empty())
+      pure = std::make_unique<PureCache>(this->options.dataDir + "/pure", this->options.pureRate);
+  }
 
   // immutable after construction
   StationOptions options;
@@ -76,6 +80,7 @@ struct StationServer::Impl {
   std::atomic<bool> inListen{false};
   int listenSocket = -1;  // set while binding
   QueuePicker picker;  // locks itself
+  std::unique_ptr<PureCache> pure;  // --pure: PURE versions of the tracks (locks itself)
 
   std::shared_ptr<const Library> library() const {
     std::lock_guard lock(libraryMutex_);
@@ -212,7 +217,7 @@ void StationServer::Impl::trackRecord(const httplib::Request& req, httplib::Resp
   const auto lib = library();
   const auto track = lib->trackIndex(*id);
   if (!track) return sendError(res, 404, "unknown track");
-  sendJson(res, 200, Records(*lib, base(req)).track(*track));
+  sendJson(res, 200, Records(*lib, base(req), pure != nullptr).track(*track));
 }
 
 void StationServer::Impl::albumImages(const httplib::Request& req, httplib::Response& res) {
@@ -260,7 +265,7 @@ void StationServer::Impl::searchCatalogue(const httplib::Request& req, httplib::
   }
   const auto lib = library();
   const auto hits = searchLibrary(*lib, *kind, *query);
-  Records records(*lib, base(req));
+  Records records(*lib, base(req), pure != nullptr);
   Json entries = Json::array();
   for (std::size_t i = start; i < hits.size() && i < start + count; ++i) {
     switch (*kind) {
@@ -305,6 +310,8 @@ void StationServer::Impl::stream(const httplib::Request& req, httplib::Response&
   if (!id) return;
   const auto lib = library();
   const auto index = lib->trackIndex(*id);
+  if (index && pure && req.matches[2].str() == "pur" && lib->tracks()[*index].format != AudioFormat::Pure)
+    return servePureStream(req, res, *pure, lib->tracks()[*index], openStreams);
   if (!index || req.matches[2].str() != extensionOf(lib->tracks()[*index].format))
     return sendError(res, 404, "unknown stream");
   const auto& track = lib->tracks()[*index];

@@ -4,11 +4,13 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "audio/g719/pure_writer.h"
@@ -90,6 +92,8 @@ PureFileEncodeResult encode(const std::string& inPath, std::FILE* out, const Pur
     return result;
   }
 
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });  // no demuxer warnings on stderr
   AVFormatContext* rawFormat = nullptr;
   if (const int rc = avformat_open_input(&rawFormat, inPath.c_str(), nullptr, nullptr); rc < 0) {
     result.error = inPath + ": " + avError(rc);
