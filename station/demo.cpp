@@ -18,13 +18,13 @@
 #include <thread>
 #include <vector>
 
+#include "audio/g719/pure_writer.h"
 #include "platform/fileutil.h"
+#include "station/demopure.h"
 #include "station/encoder.h"
 #include "station/limits.h"
 #include "station/painter.h"
 #include "station/synth.h"
-#include "station/demopure.h"
-#include "audio/g719/pure_writer.h"
 
 namespace tonvera::station {
 
@@ -284,16 +284,18 @@ bool generateDemoLibrary(const std::string& folder, const DemoOptions& options, 
       const RenderedSong song = renderSong(recipe);
       std::string message;
       const bool pure = album.codec == DemoCodec::Pure;
-      auto encoded = pure ? encodePureStereo(song.left, song.right, song.sampleRate, kPureDefaultRate, &message)
-                          : encodeStereo(song.left, song.right, song.sampleRate, album.codec, kBitRate, &message);
+      auto encoded =
+          pure ? encodePureStereo(song.left, song.right, song.sampleRate, kPureDefaultRate, &message)
+               : encodeStereo(song.left, song.right, song.sampleRate, album.codec, kBitRate, &message);
       const std::string base = folder + "/" + albumFolder(album) + "/" + trackStem(track, job.number);
       const std::string path = base + (pure ? ".pur" : album.codec == DemoCodec::Mp3 ? ".mp3" : ".aac");
-      bool ok = encoded && writeBytes(path, *encoded, &message) &&
-                (pure || tagFile(path, track, job.number, job.albumTracks,
-                                 album.cover == CoverPlace::Embedded ? covers[static_cast<std::size_t>(track.album)]
-                                                                     : std::string(),
-                                 &message)) &&
-                (!track.lyrics || writeBytes(base + ".lrc", lyricsText(track, song, seed), &message));
+      bool ok =
+          encoded && writeBytes(path, *encoded, &message) &&
+          (pure || tagFile(path, track, job.number, job.albumTracks,
+                           album.cover == CoverPlace::Embedded ? covers[static_cast<std::size_t>(track.album)]
+                                                               : std::string(),
+                           &message)) &&
+          (!track.lyrics || writeBytes(base + ".lrc", lyricsText(track, song, seed), &message));
       std::lock_guard lock(mutex);
       if (!ok) {
         if (failure.empty()) failure = message;

@@ -35,8 +35,8 @@ std::optional<std::string> encodePureStereo(const std::vector<float>& left, cons
   // Float planar at the song's rate to interleaved 16-bit stereo at 48 kHz.
   AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
   SwrContext* raw = nullptr;
-  if (swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_S16, kPureSampleRate, &stereo, AV_SAMPLE_FMT_FLTP, sampleRate,
-                          0, nullptr) < 0 ||
+  if (swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_S16, kPureSampleRate, &stereo, AV_SAMPLE_FMT_FLTP,
+                          sampleRate, 0, nullptr) < 0 ||
       swr_init(raw) < 0) {
     swr_free(&raw);
     return fail("cannot set up the resampler");
@@ -61,8 +61,8 @@ std::optional<std::string> encodePureStereo(const std::vector<float>& left, cons
   std::string bytes(header.begin(), header.end());
   std::vector<std::uint8_t> frame(static_cast<std::size_t>(encoder->frameBytes()));
   for (std::size_t f = 0; f < frames; ++f) {
-    encoder->encodeFrame(std::span<const std::int16_t, 2 * kG719FrameSamples>(pcm.data() + f * 2 * kG719FrameSamples,
-                                                                             2 * kG719FrameSamples),
+    encoder->encodeFrame(std::span<const std::int16_t, 2 * kG719FrameSamples>(
+                             pcm.data() + f * 2 * kG719FrameSamples, 2 * kG719FrameSamples),
                          frame);
     bytes.append(reinterpret_cast<const char*>(frame.data()), frame.size());
   }

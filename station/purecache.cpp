@@ -1,6 +1,7 @@
 #include "station/purecache.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -9,7 +10,6 @@
 #include <ctime>
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
 
 #include "audio/pureenc/pure_file_encoder.h"
@@ -58,7 +58,8 @@ PureCache::PureCache(std::string folder, int rate, std::uint64_t maxBytes)
     if (name.find(kTempMarker) == std::string::npos) continue;
     std::error_code timeError;
     const auto written = entry.last_write_time(timeError);
-    if (!timeError && now - written > std::chrono::seconds(kPureStaleTempSeconds)) fs::remove(entry.path(), timeError);
+    if (!timeError && now - written > std::chrono::seconds(kPureStaleTempSeconds))
+      fs::remove(entry.path(), timeError);
   }
 }
 
@@ -83,7 +84,8 @@ std::optional<std::string> PureCache::fileFor(const Track& track, std::string* e
     coding_.insert(name);
   }
 
-  const std::string temp = path + kTempMarker + std::to_string(::getpid()) + "-" + std::to_string(tempCounter_++);
+  const std::string temp =
+      path + kTempMarker + std::to_string(::getpid()) + "-" + std::to_string(tempCounter_++);
   PureFileEncodeOptions options;
   options.rate = rate_;
   const PureFileEncodeResult result = encodeFileToPure(track.path, temp, options);
@@ -140,13 +142,14 @@ void PureCache::evict(const std::string& keep) {
   }
 }
 
-void servePureStream(const httplib::Request& req, httplib::Response& res, PureCache& cache, const Track& track,
-                     std::atomic<int>& openStreams) {
+void servePureStream(const httplib::Request& req, httplib::Response& res, PureCache& cache,
+                     const Track& track, std::atomic<int>& openStreams) {
   std::string error;
   const auto path = cache.fileFor(track, &error);
   if (!path || !serveFile(req, res, *path, 0, 0, "audio/x-pur", openStreams)) {
     res.status = 500;
-    res.set_content("{\"error\":\"" + std::string(path ? "stream file missing" : "cannot code the stream as PURE") + "\"}",
+    res.set_content("{\"error\":\"" +
+                        std::string(path ? "stream file missing" : "cannot code the stream as PURE") + "\"}",
                     "application/json");
   }
 }

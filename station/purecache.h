@@ -61,8 +61,8 @@ class PureCache {
 
 // The stream endpoint's hook: serves the PURE version of `track` (a track whose own format is not
 // PURE) with ranges. Answers 500 when it cannot be coded.
-void servePureStream(const httplib::Request& req, httplib::Response& res, PureCache& cache, const Track& track,
-                     std::atomic<int>& openStreams);
+void servePureStream(const httplib::Request& req, httplib::Response& res, PureCache& cache,
+                     const Track& track, std::atomic<int>& openStreams);
 
 // The PURE stream path of a track: "/streams/<id>.pur".
 std::string pureStreamPath(const Track& track);

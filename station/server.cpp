@@ -13,9 +13,9 @@
 #include <thread>
 
 #include "station/filestream.h"
-#include "station/purecache.h"
 #include "station/ids.h"
 #include "station/painter.h"
+#include "station/purecache.h"
 #include "station/queues.h"
 #include "station/records.h"
 #include "station/search.h"

@@ -67,7 +67,8 @@ void encodeStereo(benchmark::State& st, int rate) {
     if (++f == frames) f = 0;
   }
   st.SetItemsProcessed(static_cast<std::int64_t>(st.iterations()));
-  st.counters["x_realtime"] = benchmark::Counter(static_cast<double>(st.iterations()) / 50.0, benchmark::Counter::kIsRate);
+  st.counters["x_realtime"] =
+      benchmark::Counter(static_cast<double>(st.iterations()) / 50.0, benchmark::Counter::kIsRate);
 }
 
 void registerAll() {

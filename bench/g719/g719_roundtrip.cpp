@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
   const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   std::vector<std::int16_t> pcm(bytes.size() / 2);
   for (std::size_t i = 0; i < pcm.size(); ++i) {
-    pcm[i] = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[2 * i]) | static_cast<std::uint8_t>(bytes[2 * i + 1]) << 8);
+    pcm[i] = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[2 * i]) |
+                                       static_cast<std::uint8_t>(bytes[2 * i + 1]) << 8);
   }
   const std::size_t frames = pcm.size() / 960 + 1;
   pcm.resize(frames * 960, 0);
@@ -39,7 +40,8 @@ int main(int argc, char** argv) {
     tonvera::g719EncodeFrame(std::span<const std::int16_t, 960>(pcm.data() + 960 * f, 960), frame, enc);
     bits.insert(bits.end(), frame.begin(), frame.end());
     tonvera::g719ResetBitCounts(dec, 20 * rate);
-    tonvera::g719DecodePackedFrame(frame, false, std::span<std::int16_t, 960>(outPcm.data() + 960 * f, 960), dec);
+    tonvera::g719DecodePackedFrame(frame, false, std::span<std::int16_t, 960>(outPcm.data() + 960 * f, 960),
+                                   dec);
   }
   std::ofstream(argv[3], std::ios::binary)
       .write(reinterpret_cast<const char*>(outPcm.data()), static_cast<std::streamsize>(outPcm.size() * 2));

@@ -17,7 +17,8 @@ namespace {
 constexpr double kProgressFromSeconds = 60.0;
 
 int usage() {
-  std::fprintf(stderr, "usage: tonvera-cli pure-encode IN OUT.pur [--rate R]   (R: even, 2 to 128; default %d)\n",
+  std::fprintf(stderr,
+               "usage: tonvera-cli pure-encode IN OUT.pur [--rate R]   (R: even, 2 to 128; default %d)\n",
                tonvera::kPureDefaultRate);
   return 2;
 }
@@ -37,8 +38,10 @@ int runPureEncode(const tonvera::cli::Args& args) {
     if (args[i] == "--rate" && i + 1 < args.size()) {
       char* end = nullptr;
       const long r = std::strtol(args[++i].c_str(), &end, 10);
-      if (args[i].empty() || *end != '\0' || r < 2 || r > 128 || !tonvera::pureEncodableRate(static_cast<int>(r))) {
-        std::fprintf(stderr, "tonvera-cli pure-encode: bad rate %s (an even number from 2 to 128)\n", args[i].c_str());
+      if (args[i].empty() || *end != '\0' || r < 2 || r > 128 ||
+          !tonvera::pureEncodableRate(static_cast<int>(r))) {
+        std::fprintf(stderr, "tonvera-cli pure-encode: bad rate %s (an even number from 2 to 128)\n",
+                     args[i].c_str());
         return 2;
       }
       rate = static_cast<int>(r);
@@ -60,9 +63,11 @@ int runPureEncode(const tonvera::cli::Args& args) {
     if (total > 0 && total < kProgressFromSeconds) return;
     if (total > 0) {
       std::fprintf(stderr, "%spure-encode: %s / %s (%d%%)%s", terminal ? "\r" : "", clock(done).c_str(),
-                   clock(total).c_str(), static_cast<int>(100.0 * std::min(done / total, 1.0)), terminal ? "" : "\n");
+                   clock(total).c_str(), static_cast<int>(100.0 * std::min(done / total, 1.0)),
+                   terminal ? "" : "\n");
     } else {
-      std::fprintf(stderr, "%spure-encode: %s%s", terminal ? "\r" : "", clock(done).c_str(), terminal ? "" : "\n");
+      std::fprintf(stderr, "%spure-encode: %s%s", terminal ? "\r" : "", clock(done).c_str(),
+                   terminal ? "" : "\n");
     }
     printed = true;
   };
@@ -75,8 +80,8 @@ int runPureEncode(const tonvera::cli::Args& args) {
   return 0;
 }
 
-const tonvera::cli::CliCommand kPureEncode{"pure-encode", "IN OUT.pur [--rate R]",
-                                           "code an audio file as a 48 kHz stereo PURE file (R kbit/s per channel, default 64)",
-                                           runPureEncode};
+const tonvera::cli::CliCommand kPureEncode{
+    "pure-encode", "IN OUT.pur [--rate R]",
+    "code an audio file as a 48 kHz stereo PURE file (R kbit/s per channel, default 64)", runPureEncode};
 
 }  // namespace

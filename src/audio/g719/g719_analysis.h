@@ -23,9 +23,9 @@ inline constexpr int kDetectorBlocks = 8;     // sub-blocks of 120 samples per f
 // analysis window holds an onset, in its new half or in the previous frame, is coded with
 // short transforms, so that the coding noise of the loud part does not spread before it.
 struct TransientDetector {
-  float highPassMemory;                 // last input sample of the previous frame
-  float blockEnergy[kDetectorBlocks];   // high-passed energies of the previous frame's sub-blocks
-  bool onsetInPrevious;                 // the previous frame held an onset
+  float highPassMemory;                // last input sample of the previous frame
+  float blockEnergy[kDetectorBlocks];  // high-passed energies of the previous frame's sub-blocks
+  bool onsetInPrevious;                // the previous frame held an onset
 };
 
 void resetTransientDetector(TransientDetector& detector);

@@ -39,7 +39,8 @@ class BitWriter {
   }
   void write(std::uint32_t value, int n) {
     for (int i = n - 1; i >= 0; --i, ++pos_) {
-      if (pos_ < capacity_ && ((value >> i) & 1u) != 0) out_[pos_ >> 3] |= static_cast<std::uint8_t>(0x80u >> (pos_ & 7));
+      if (pos_ < capacity_ && ((value >> i) & 1u) != 0)
+        out_[pos_ >> 3] |= static_cast<std::uint8_t>(0x80u >> (pos_ & 7));
     }
   }
 
@@ -71,14 +72,14 @@ struct Frame {
   int codedBands = kBands;
   bool normHuffman = false;
   bool coefHuffman = false;
-  int sent[kBands];         // norm indices in transmission order
-  int norm[kBands];         // norm index of each band
-  BitAllocation alloc;      // bits per coefficient after the leftover pass
-  bool leftover[kBands];    // band coded with the leftover bits (1 bit per coefficient)
+  int sent[kBands];       // norm indices in transmission order
+  int norm[kBands];       // norm index of each band
+  BitAllocation alloc;    // bits per coefficient after the leftover pass
+  bool leftover[kBands];  // band coded with the leftover bits (1 bit per coefficient)
   int leftoverOrder[kBands];
   int leftoverCount = 0;
-  std::int16_t k[kCodedLength];     // lattice indices of bands with 2..9 bits per coefficient
-  std::int16_t oneBit[kBlocks];     // codebook index per block of 1-bit bands
+  std::int16_t k[kCodedLength];  // lattice indices of bands with 2..9 bits per coefficient
+  std::int16_t oneBit[kBlocks];  // codebook index per block of 1-bit bands
   int noiseLevel = 0;
 };
 
@@ -92,7 +93,8 @@ void quantizeBand(const float* t, int b, int bits, Frame& f, float* xhat) {
       f.oneBit[(start + i) >> 3] = static_cast<std::int16_t>(previous);
     }
   } else {
-    for (int i = 0; i < width; i += 8) quantizeLatticeBlock(t + start + i, bits, f.k + start + i, xhat + start + i);
+    for (int i = 0; i < width; i += 8)
+      quantizeLatticeBlock(t + start + i, bits, f.k + start + i, xhat + start + i);
   }
 }
 
@@ -153,7 +155,8 @@ void writeFrame(const Frame& f, BitWriter& out) {
     }
   }
   auto writeOneBit = [&](int b) {
-    for (int i = 0; i < kBandWidth[b]; i += 8) out.write(static_cast<std::uint32_t>(f.oneBit[(kBandStart[b] + i) >> 3]), 8);
+    for (int i = 0; i < kBandWidth[b]; i += 8)
+      out.write(static_cast<std::uint32_t>(f.oneBit[(kBandStart[b] + i) >> 3]), 8);
   };
   for (int b = 0; b < f.codedBands; ++b) {
     const int bits = f.alloc.bits[b];
@@ -182,7 +185,8 @@ struct DeinterleavedPositions {
 constexpr DeinterleavedPositions kDeinterleaved = [] {
   DeinterleavedPositions p{};
   for (int s = 0; s < 4; ++s) {
-    for (int q = 0; q < kShortBlockCoded; ++q) p.at[kTransientDeinterleave[s][q]] = static_cast<std::int16_t>(kShortBlockLength * s + q);
+    for (int q = 0; q < kShortBlockCoded; ++q)
+      p.at[kTransientDeinterleave[s][q]] = static_cast<std::int16_t>(kShortBlockLength * s + q);
   }
   return p;
 }();
@@ -282,7 +286,8 @@ void g719EncodeFrame(std::span<const std::int16_t, kG719FrameSamples> pcm, std::
     plainBits += bits * kBandWidth[b];
     if (bits >= 2 && bits <= 5) {
       anyHuffmanBand = true;
-      for (int i = kBandStart[b]; i < kBandStart[b] + kBandWidth[b]; ++i) huffmanBits += coefCodeLength(bits, f.k[i]);
+      for (int i = kBandStart[b]; i < kBandStart[b] + kBandWidth[b]; ++i)
+        huffmanBits += coefCodeLength(bits, f.k[i]);
     } else {
       huffmanBits += bits * kBandWidth[b];
     }

@@ -37,11 +37,11 @@ int g719EncodedBytes(const G719EncoderState& state);
 // spectrum values in the coded bands.
 struct G719FrameInfo {
   bool transient;
-  int codedBands;                          // 44, or 36 for the reduced band set
-  std::int8_t bits[44];                    // bits per coefficient of each band, leftover bits included
-  float spectrum[kG719FrameSamples];       // decoded values of the bands with bits, at the positions
-                                           // of the decoder's final (de-interleaved) spectrum; 0 elsewhere
-  bool coded[kG719FrameSamples];           // which positions of spectrum are coded values
+  int codedBands;                     // 44, or 36 for the reduced band set
+  std::int8_t bits[44];               // bits per coefficient of each band, leftover bits included
+  float spectrum[kG719FrameSamples];  // decoded values of the bands with bits, at the positions
+                                      // of the decoder's final (de-interleaved) spectrum; 0 elsewhere
+  bool coded[kG719FrameSamples];      // which positions of spectrum are coded values
 };
 
 // Codes the next 960 samples into out, which must hold g719EncodedBytes(state) bytes; bits past

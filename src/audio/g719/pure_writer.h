@@ -50,7 +50,8 @@ class PureEncoder {
 
   // Codes 960 sample frames of interleaved left and right samples into one frame of frameBytes()
   // bytes. False when frame is too small.
-  bool encodeFrame(std::span<const std::int16_t, 2 * kG719FrameSamples> interleaved, std::span<std::uint8_t> frame);
+  bool encodeFrame(std::span<const std::int16_t, 2 * kG719FrameSamples> interleaved,
+                   std::span<std::uint8_t> frame);
 
  private:
   explicit PureEncoder(int rate);

@@ -49,7 +49,8 @@ std::string avError(int code) {
 // Collects converted samples into whole 20 ms frames and writes them coded.
 class FrameSink {
  public:
-  FrameSink(PureEncoder& encoder, std::FILE* out) : encoder_(encoder), out_(out), frame_(encoder.frameBytes()) {}
+  FrameSink(PureEncoder& encoder, std::FILE* out)
+      : encoder_(encoder), out_(out), frame_(encoder.frameBytes()) {}
 
   // Takes `count` interleaved stereo sample frames.
   bool add(const std::int16_t* samples, int count) {
@@ -66,7 +67,9 @@ class FrameSink {
     return flush();
   }
   std::uint64_t frames() const { return frames_; }
-  std::uint64_t sampleFrames() const { return frames_ * kG719FrameSamples + static_cast<std::uint64_t>(filled_); }
+  std::uint64_t sampleFrames() const {
+    return frames_ * kG719FrameSamples + static_cast<std::uint64_t>(filled_);
+  }
 
  private:
   bool flush() {
@@ -160,8 +163,9 @@ PureFileEncodeResult encode(const std::string& inPath, std::FILE* out, const Pur
     if (capacity <= 0) return true;
     converted.resize(static_cast<std::size_t>(capacity) * 2);
     auto* outPlanes = reinterpret_cast<std::uint8_t*>(converted.data());
-    const int got = swr_convert(swr.get(), &outPlanes, capacity, f != nullptr ? const_cast<const std::uint8_t**>(f->extended_data) : nullptr,
-                                inSamples);
+    const int got =
+        swr_convert(swr.get(), &outPlanes, capacity,
+                    f != nullptr ? const_cast<const std::uint8_t**>(f->extended_data) : nullptr, inSamples);
     if (got < 0) return false;
     if (!sink.add(converted.data(), got)) writeFailed = true;
     return !writeFailed;
@@ -208,8 +212,10 @@ PureFileEncodeResult encode(const std::string& inPath, std::FILE* out, const Pur
     return result;
   }
   result.frames = sink.frames();
-  const auto header = pureHeaderBytes(options.rate, static_cast<std::uint32_t>(std::min<std::uint64_t>(result.frames, 0xFFFFFFFFu)));
-  if (std::fseek(out, 0, SEEK_SET) != 0 || std::fwrite(header.data(), 1, header.size(), out) != header.size()) {
+  const auto header = pureHeaderBytes(
+      options.rate, static_cast<std::uint32_t>(std::min<std::uint64_t>(result.frames, 0xFFFFFFFFu)));
+  if (std::fseek(out, 0, SEEK_SET) != 0 ||
+      std::fwrite(header.data(), 1, header.size(), out) != header.size()) {
     result.error = "write failed";
     return result;
   }

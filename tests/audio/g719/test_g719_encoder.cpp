@@ -129,13 +129,15 @@ TEST_P(EncoderQuality, DecodedSpeechFollowsTheSourceOneFrameLate) {
 }
 
 INSTANTIATE_TEST_SUITE_P(G719Encoder, EncoderQuality,
-                         ::testing::Values(QualityCase{32, 19.0}, QualityCase{64, 30.0}, QualityCase{128, 44.0}),
+                         ::testing::Values(QualityCase{32, 19.0}, QualityCase{64, 30.0},
+                                           QualityCase{128, 44.0}),
                          [](const auto& info) { return "R" + std::to_string(info.param.rate); });
 
 // A sine at the highest rate comes back nearly unchanged; silence stays digital silence.
 TEST(G719Encoder, SineAndSilenceComeBackAtTheHighestRate) {
   Pcm sine(48000);
-  for (std::size_t i = 0; i < sine.size(); ++i) sine[i] = static_cast<std::int16_t>(10000 * std::sin(2 * kPi * 1000 * i / 48000.0));
+  for (std::size_t i = 0; i < sine.size(); ++i)
+    sine[i] = static_cast<std::int16_t>(10000 * std::sin(2 * kPi * 1000 * i / 48000.0));
   EXPECT_GT(snr(sine, roundTrip(sine, 128)), 40.0);
   const Pcm silence(9600, 0);
   for (std::int16_t v : roundTrip(silence, 64)) ASSERT_EQ(v, 0);

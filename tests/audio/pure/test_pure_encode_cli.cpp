@@ -51,7 +51,8 @@ void writeWav(const std::string& path, const std::vector<std::int16_t>& stereo) 
   for (char c : std::string("data")) b.push_back(static_cast<std::uint8_t>(c));
   putLe(b, data, 4);
   for (std::int16_t s : stereo) putLe(b, static_cast<std::uint16_t>(s), 2);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 TEST(PureEncodeCli, CodesAWavFileThatDecodesIntoItsChannels) {
@@ -69,7 +70,8 @@ TEST(PureEncodeCli, CodesAWavFileThatDecodesIntoItsChannels) {
   }
   writeWav(in, stereo);
 
-  const CliRun run = cli({"pure-encode", QString::fromStdString(in), QString::fromStdString(pur), "--rate", "96"});
+  const CliRun run =
+      cli({"pure-encode", QString::fromStdString(in), QString::fromStdString(pur), "--rate", "96"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");  // short inputs get no progress line
   const auto bytes = readBytes(pur);

@@ -18,7 +18,8 @@ namespace {
 TEST(PureWriter, HeaderIsTheDocumentedLayout) {
   // The header of the public file en_chord_r64.pur: R = 64, 100 frames, 384000 PCM bytes.
   const auto h = pureHeaderBytes(64, 100);
-  const std::uint8_t expected[16] = {0x50, 0x55, 0x52, 0x45, 0x10, 0x40, 0x64, 0, 0, 0, 0, 0xdc, 0x05, 0, 0, 0};
+  const std::uint8_t expected[16] = {0x50, 0x55, 0x52, 0x45, 0x10, 0x40, 0x64, 0,
+                                     0,    0,    0,    0xdc, 0x05, 0,    0,    0};
   EXPECT_EQ(std::memcmp(h.data(), expected, 16), 0);
   for (const int rate : {2, 32, 64, 128}) {
     const auto parsed = parsePureHeader(pureHeaderBytes(rate, 12345));
@@ -48,8 +49,8 @@ TEST(PureWriter, RebuildsThePublicFilesByteForByte) {
     for (std::size_t f = 0; f < pure->frameCount(); ++f) {
       const auto d = pure->readFrame(f, plain);
       const auto seed = static_cast<std::uint16_t>(d[1] | d[2] << 8);
-      ASSERT_TRUE(pureBuildFrame(pureChannelPayload(d, rate, 0), d.subspan(4 + pureChannelBytes(rate)), rate, seed,
-                                 frame));
+      ASSERT_TRUE(pureBuildFrame(pureChannelPayload(d, rate, 0), d.subspan(4 + pureChannelBytes(rate)), rate,
+                                 seed, frame));
       rebuilt.insert(rebuilt.end(), frame.begin(), frame.end());
     }
     EXPECT_TRUE(rebuilt == bytes);
@@ -121,7 +122,8 @@ TEST(PureWriter, StereoStreamDecodesIntoItsTwoChannels) {
     std::vector<std::uint8_t> out(h.begin(), h.end());
     std::vector<std::uint8_t> frame(static_cast<std::size_t>(enc->frameBytes()));
     for (std::size_t f = 0; f < frames; ++f) {
-      EXPECT_TRUE(enc->encodeFrame(std::span<const std::int16_t, 1920>(stereo.data() + 1920 * f, 1920), frame));
+      EXPECT_TRUE(
+          enc->encodeFrame(std::span<const std::int16_t, 1920>(stereo.data() + 1920 * f, 1920), frame));
       out.insert(out.end(), frame.begin(), frame.end());
     }
     return out;
