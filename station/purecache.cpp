@@ -144,14 +144,16 @@ void PureCache::evict(const std::string& keep) {
 
 void servePureStream(const httplib::Request& req, httplib::Response& res, PureCache& cache,
                      const Track& track, std::atomic<int>& openStreams) {
-  std::string error;
-  const auto path = cache.fileFor(track, &error);
-  if (!path || !serveFile(req, res, *path, 0, 0, "audio/x-pur", openStreams)) {
-    res.status = 500;
-    res.set_content("{\"error\":\"" +
-                        std::string(path ? "stream file missing" : "cannot code the stream as PURE") + "\"}",
-                    "application/json");
+  // A file can be evicted by another request between its lookup and its opening (only when the
+  // cache is at its bound); the second attempt codes it again.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    std::string error;
+    const auto path = cache.fileFor(track, &error);
+    if (!path) break;
+    if (serveFile(req, res, *path, 0, 0, "audio/x-pur", openStreams)) return;
   }
+  res.status = 500;
+  res.set_content("{\"error\":\"cannot code the stream as PURE\"}", "application/json");
 }
 
 }  // namespace tonvera::station
