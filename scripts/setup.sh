@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build ccache pkg-config git python3
+  build-essential cmake ninja-build ccache pkg-config git python3 python3-numpy
   clang llvm libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins libgl-dev qt6-svg-dev
   fonts-wqy-microhei

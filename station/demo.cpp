@@ -18,7 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include "audio/g719/pure_writer.h"
 #include "platform/fileutil.h"
+#include "station/demopure.h"
 #include "station/encoder.h"
 #include "station/limits.h"
 #include "station/painter.h"
@@ -31,7 +33,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Bump when the generated library changes, so stations regenerate it.
-constexpr const char* kDemoVersion = "tonvera-demo 1";
+constexpr const char* kDemoVersion = "tonvera-demo 2";
 constexpr const char* kMarkerName = ".tonvera-demo";
 constexpr double kReducedSeconds = 2.5;
 constexpr int kBitRate = 128000;
@@ -76,6 +78,8 @@ const DemoAlbum kAlbums[] = {
     {"远山的回声", 2, "民谣", MusicStyle::Folk, false, 84, 60, DemoCodec::AdtsAac, CoverPlace::CoverJpg, false},
     {"Late Night Standards", 3, "爵士", MusicStyle::Jazz, false, 92, 65, DemoCodec::Mp3, CoverPlace::Embedded, true},
     {"星际漫游", 4, "电子", MusicStyle::Electronic, true, 124, 55, DemoCodec::AdtsAac, CoverPlace::Embedded, false},
+    // PURE files carry no tags: their names come from the folders and file names.
+    {"纯音", 4, "电子", MusicStyle::Electronic, false, 118, 57, DemoCodec::Pure, CoverPlace::CoverJpg, false},
 };
 
 const DemoTrack kTracks[] = {
@@ -105,6 +109,9 @@ const DemoTrack kTracks[] = {
     {5, "量子之梦", -1, 26, true, false},
     {5, "Orbit", -1, 24, false, false},
     {5, "深空信号", -1, 32, true, false},
+    {6, "纯粹", -1, 28, true, false},
+    {6, "脉冲", -1, 24, false, false},
+    {6, "Clear Signal", -1, 26, true, false},
 };
 
 const char* const kChineseLines[] = {
@@ -276,14 +283,19 @@ bool generateDemoLibrary(const std::string& folder, const DemoOptions& options, 
       recipe.seconds = options.reduced ? kReducedSeconds : track.seconds;
       const RenderedSong song = renderSong(recipe);
       std::string message;
-      auto encoded = encodeStereo(song.left, song.right, song.sampleRate, album.codec, kBitRate, &message);
+      const bool pure = album.codec == DemoCodec::Pure;
+      auto encoded =
+          pure ? encodePureStereo(song.left, song.right, song.sampleRate, kPureDefaultRate, &message)
+               : encodeStereo(song.left, song.right, song.sampleRate, album.codec, kBitRate, &message);
       const std::string base = folder + "/" + albumFolder(album) + "/" + trackStem(track, job.number);
-      const std::string path = base + (album.codec == DemoCodec::Mp3 ? ".mp3" : ".aac");
-      bool ok = encoded && writeBytes(path, *encoded, &message) &&
-                tagFile(path, track, job.number, job.albumTracks,
-                        album.cover == CoverPlace::Embedded ? covers[static_cast<std::size_t>(track.album)] : std::string(),
-                        &message) &&
-                (!track.lyrics || writeBytes(base + ".lrc", lyricsText(track, song, seed), &message));
+      const std::string path = base + (pure ? ".pur" : album.codec == DemoCodec::Mp3 ? ".mp3" : ".aac");
+      bool ok =
+          encoded && writeBytes(path, *encoded, &message) &&
+          (pure || tagFile(path, track, job.number, job.albumTracks,
+                           album.cover == CoverPlace::Embedded ? covers[static_cast<std::size_t>(track.album)]
+                                                               : std::string(),
+                           &message)) &&
+          (!track.lyrics || writeBytes(base + ".lrc", lyricsText(track, song, seed), &message));
       std::lock_guard lock(mutex);
       if (!ok) {
         if (failure.empty()) failure = message;

@@ -1,6 +1,6 @@
 #pragma once
 // The demo library the station serves when no music folder is given: about 25 short songs of
-// generated music (MP3, and raw AAC for two albums) by six artists on six albums in five genres,
+// generated music (MP3, raw AAC for two albums, PURE for one) by six artists on six albums in five genres,
 // with Chinese and English titles and names, painted covers (embedded or as cover.jpg/folder.jpg)
 // and artist pictures (artist.jpg), and LRC lyrics whose time tags fall on the sung phrases.
 // Generation is deterministic: the same program writes the same bytes.

@@ -63,6 +63,7 @@ std::optional<std::string> encodeStereo(const std::vector<float>& left, const st
     if (error) *error = message;
     return std::nullopt;
   };
+  if (codec == DemoCodec::Pure) return fail("PURE is coded by encodePureStereo");
   static std::once_flag quiet;
   std::call_once(quiet, [] { av_log_set_level(AV_LOG_ERROR); });  // no encoder statistics on stderr
   const char* name = codec == DemoCodec::Mp3 ? "libmp3lame" : "aac";

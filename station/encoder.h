@@ -9,7 +9,8 @@
 
 namespace tonvera::station {
 
-enum class DemoCodec { Mp3, AdtsAac };
+// Pure is not coded here but by encodePureStereo (demopure.h).
+enum class DemoCodec { Mp3, AdtsAac, Pure };
 
 // The encoded file bytes, or nothing (and `error` set) when the encoder is missing or fails.
 std::optional<std::string> encodeStereo(const std::vector<float>& left, const std::vector<float>& right, int sampleRate,

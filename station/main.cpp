@@ -12,8 +12,10 @@
 #include <string>
 #include <thread>
 
+#include "audio/g719/pure_writer.h"
 #include "platform/fileutil.h"
 #include "station/demo.h"
+#include "station/purecache.h"
 #include "station/scanner.h"
 #include "station/server.h"
 #include "station/watcher.h"
@@ -24,14 +26,19 @@ using namespace tonvera::station;
 namespace {
 
 void usage(FILE* out) {
-  std::fprintf(out,
-               "usage: tonvera-station [--library DIR] [--bind ADDR] [--port N] [--data DIR] [--threads N]\n"
-               "  --library DIR  music folder to serve (default: a demo library generated on first use)\n"
-               "  --bind ADDR    address to listen on (default %s)\n"
-               "  --port N       port (default %d; 0 picks a free one)\n"
-               "  --data DIR     index, demo library and report log (default $XDG_DATA_HOME/tonvera-station)\n"
-               "  --threads N    request worker threads (default %d)\n",
-               kDefaultBindAddress, kDefaultPort, kWorkerThreads);
+  std::fprintf(
+      out,
+      "usage: tonvera-station [--library DIR] [--bind ADDR] [--port N] [--data DIR] [--threads N]\n"
+      "                       [--pure [R]]\n"
+      "  --library DIR  music folder to serve (default: a demo library generated on first use)\n"
+      "  --bind ADDR    address to listen on (default %s)\n"
+      "  --port N       port (default %d; 0 picks a free one)\n"
+      "  --data DIR     index, demo library and report log (default $XDG_DATA_HOME/tonvera-station)\n"
+      "  --threads N    request worker threads (default %d)\n"
+      "  --pure [R]     also offer every track as PURE at R kbit/s per channel (even, 2..128; default %d),\n"
+      "                 coded on first request into DIR/pure (at most %llu MiB; least recently used go first)\n",
+      kDefaultBindAddress, kDefaultPort, kWorkerThreads, kPureDefaultRate,
+      static_cast<unsigned long long>(kPureCacheMaxBytes >> 20));
 }
 
 std::string defaultDataDir() {
@@ -87,6 +94,15 @@ int main(int argc, char** argv) {
       if (!parseInt(argv[++i], 0, 65535, &options.port)) {
         std::fprintf(stderr, "tonvera-station: bad port: %s\n", argv[i]);
         return 2;
+      }
+    } else if (arg == "--pure") {
+      options.pureRate = kPureDefaultRate;
+      if (hasValue && argv[i + 1][0] != '-') {
+        if (!parseInt(argv[++i], 2, 128, &options.pureRate) || options.pureRate % 2 != 0) {
+          std::fprintf(stderr, "tonvera-station: bad PURE rate: %s (an even number from 2 to 128)\n",
+                       argv[i]);
+          return 2;
+        }
       }
     } else if (arg == "--threads" && hasValue) {
       if (!parseInt(argv[++i], 1, 1024, &options.threads)) {

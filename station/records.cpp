@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "station/purecache.h"
+
 namespace tonvera::station {
 
 std::string streamPath(const Track& track) { return "/streams/" + track.id + "." + extensionOf(track.format); }
@@ -25,6 +27,8 @@ Json Records::track(std::size_t index) const {
               {"artist", std::move(artists)},
               {"album", {{"id", album.id}, {"name", album.name}}},
               {"url", Json::array({url(streamPath(t))})}};
+  if (offerPure_ && t.format != AudioFormat::Pure)
+    record["url"].insert(record["url"].begin(), url(pureStreamPath(t)));
   if (!t.lyricsPath.empty()) record["lrc"] = Json::array({Json::array({t.id, "lrc", url(lyricsPath(t))})});
   record["duration"] = static_cast<double>(t.durationMs) / 1000.0;
   if (!t.genre.empty()) record["genre"] = t.genre;

@@ -24,8 +24,10 @@ std::string channelPicturePath(const Channel& channel);  // "/pictures/channels/
 
 class Records {
  public:
-  // `base` is "http://<host>[:port]" without a trailing slash.
-  Records(const Library& library, std::string base) : lib_(library), base_(std::move(base)) {}
+  // `base` is "http://<host>[:port]" without a trailing slash. With offerPure, the url list of a
+  // track in another format starts with its PURE stream (its own stream follows).
+  Records(const Library& library, std::string base, bool offerPure = false)
+      : lib_(library), base_(std::move(base)), offerPure_(offerPure) {}
 
   std::string url(const std::string& path) const { return base_ + path; }
 
@@ -44,6 +46,7 @@ class Records {
 
   const Library& lib_;
   std::string base_;
+  bool offerPure_ = false;
 };
 
 // Serialised reply text (UTF-8, anything undecodable replaced).

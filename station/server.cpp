@@ -18,6 +18,7 @@
 #include "station/gatedserver.h"
 #include "station/ids.h"
 #include "station/painter.h"
+#include "station/purecache.h"
 #include "station/queues.h"
 #include "station/records.h"
 #include "station/search.h"
@@ -71,7 +72,10 @@ struct StationServer::Impl {
       : options(std::move(options)),
         http(this->options.threads > 0 ? this->options.threads : kWorkerThreads),
         picker(this->options.seed),
-        library_(std::move(library)) {}
+        library_(std::move(library)) {
+    if (this->options.pureRate > 0 && !this->options.dataDir.empty())
+      pure = std::make_unique<PureCache>(this->options.dataDir + "/pure", this->options.pureRate);
+  }
 
   // immutable after construction
   StationOptions options;
@@ -82,6 +86,7 @@ struct StationServer::Impl {
   std::atomic<bool> inListen{false};
   int listenSocket = -1;  // set while binding
   QueuePicker picker;  // locks itself
+  std::unique_ptr<PureCache> pure;  // --pure: PURE versions of the tracks (locks itself)
 
   std::shared_ptr<const Library> library() const {
     std::lock_guard lock(libraryMutex_);
@@ -251,7 +256,7 @@ void StationServer::Impl::trackRecord(const httplib::Request& req, httplib::Resp
   const auto lib = library();
   const auto track = lib->trackIndex(*id);
   if (!track) return sendError(res, 404, "unknown track");
-  sendJson(res, 200, Records(*lib, base(req)).track(*track));
+  sendJson(res, 200, Records(*lib, base(req), pure != nullptr).track(*track));
 }
 
 void StationServer::Impl::albumImages(const httplib::Request& req, httplib::Response& res) {
@@ -299,7 +304,7 @@ void StationServer::Impl::searchCatalogue(const httplib::Request& req, httplib::
   }
   const auto lib = library();
   const auto hits = searchLibrary(*lib, *kind, *query);
-  Records records(*lib, base(req));
+  Records records(*lib, base(req), pure != nullptr);
   Json entries = Json::array();
   for (std::size_t i = start; i < hits.size() && i < start + count; ++i) {
     switch (*kind) {
@@ -344,6 +349,8 @@ void StationServer::Impl::stream(const httplib::Request& req, httplib::Response&
   if (!id) return;
   const auto lib = library();
   const auto index = lib->trackIndex(*id);
+  if (index && pure && req.matches[2].str() == "pur" && lib->tracks()[*index].format != AudioFormat::Pure)
+    return servePureStream(req, res, *pure, lib->tracks()[*index], openStreams);
   if (!index || req.matches[2].str() != extensionOf(lib->tracks()[*index].format))
     return sendError(res, 404, "unknown stream");
   const auto& track = lib->tracks()[*index];

@@ -27,6 +27,9 @@ struct StationOptions {
   std::string dataDir;      // the usage-report log goes here; empty: reports are accepted, not kept
   int threads = kWorkerThreads;
   std::uint64_t seed = 0;   // queue shuffling; 0: random
+  // --pure R: every track is also offered as PURE at rate R, coded into dataDir/pure on first
+  // request (see purecache.h); its record lists the PURE stream first. 0: off.
+  int pureRate = 0;
 };
 
 class StationServer {

@@ -1,0 +1,156 @@
+// tonvera-station --pure: every track also offered as PURE, coded on the first request into the
+// data folder, served with ranges, kept in a cache bounded in size.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "audio/g719/pure_format.h"
+#include "audio/purecodec.h"
+#include "station/purecache.h"
+#include "station/records.h"
+#include "station_fixture.h"
+
+namespace tonvera::station {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string freshFolder(const std::string& name) {
+  static int count = 0;
+  const std::string dir = test::scratchFolder() + "/" + name + "-" + std::to_string(++count);
+  fs::create_directories(dir);
+  return dir;
+}
+
+// A station with --pure R on a free port of 127.0.0.1.
+class PureStation {
+ public:
+  explicit PureStation(int rate) : dataDir_(freshFolder("pure-station")) {
+    StationOptions options;
+    options.port = 0;
+    options.dataDir = dataDir_;
+    options.seed = 42;
+    options.pureRate = rate;
+    server_ = std::make_unique<StationServer>(test::demoLibrary(), options);
+    std::string error;
+    if (!server_->bind(&error)) throw std::runtime_error(error);
+    thread_ = std::thread([this] { server_->listen(); });
+  }
+  ~PureStation() {
+    server_->stop();
+    thread_.join();
+  }
+  std::unique_ptr<httplib::Client> client() const {
+    auto c = std::make_unique<httplib::Client>("127.0.0.1", server_->port());
+    c->set_read_timeout(60, 0);
+    return c;
+  }
+  const std::string& dataDir() const { return dataDir_; }
+
+ private:
+  std::string dataDir_;
+  std::unique_ptr<StationServer> server_;
+  std::thread thread_;
+};
+
+std::vector<std::string> filesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  return names;
+}
+
+// Decodes a whole PURE stream; the mean absolute sample value of its output.
+double meanLevel(const std::string& bytes) {
+  std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+  const auto file = PureFile::open(data);
+  if (!file) return -1;
+  const auto codec = pureCodecCreate(&file->header());
+  std::vector<std::uint8_t> frame(static_cast<std::size_t>(file->frameBytes()));
+  std::int16_t pcm[kPureFramePcmSamples];
+  double sum = 0;
+  for (std::size_t f = 0; f < file->frameCount(); ++f) {
+    pureDecodeFrame(codec.get(), file->readFrame(f, frame), pcm);
+    for (const std::int16_t v : pcm) sum += std::abs(v);
+  }
+  return sum / static_cast<double>(file->frameCount() * kPureFramePcmSamples);
+}
+
+TEST(StationPure, RecordsListThePureStreamFirst) {
+  PureStation station(64);
+  const Track& track = test::demoLibrary()->tracks().front();
+  auto res = station.client()->Get(("/tracks/" + track.id + "/play.json").c_str());
+  ASSERT_TRUE(res);
+  const auto record = Json::parse(res->body);
+  ASSERT_EQ(record["url"].size(), 2u);
+  EXPECT_TRUE(record["url"][0].get<std::string>().ends_with(pureStreamPath(track)));
+  EXPECT_TRUE(record["url"][1].get<std::string>().ends_with(streamPath(track)));
+}
+
+TEST(StationPure, FirstRequestCodesThenRangesComeFromTheCache) {
+  PureStation station(32);
+  const Track& track = test::demoLibrary()->tracks().front();
+  auto client = station.client();
+  auto whole = client->Get(pureStreamPath(track).c_str());
+  ASSERT_TRUE(whole);
+  ASSERT_EQ(whole->status, 200);
+  EXPECT_EQ(whole->get_header_value("Content-Type"), "audio/x-pur");
+  const auto header = parsePureHeader(whole->body);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->rate, 32);
+  ASSERT_EQ((whole->body.size() - 16) % 164, 0u);
+  EXPECT_EQ(header->pcmLength, (whole->body.size() - 16) / 164 * 3840);
+  // About the track's length (one frame more for the decoder's delay).
+  EXPECT_NEAR(static_cast<double>(header->durationMs()), static_cast<double>(track.durationMs), 100.0);
+  EXPECT_GT(meanLevel(whole->body), 100.0);  // music, not silence
+
+  auto part = client->Get(pureStreamPath(track).c_str(), {{"Range", "bytes=16-339"}});
+  ASSERT_TRUE(part);
+  EXPECT_EQ(part->status, 206);
+  EXPECT_EQ(part->body, whole->body.substr(16, 324));
+
+  const auto cached = filesIn(station.dataDir() + "/pure");
+  ASSERT_EQ(cached.size(), 1u);
+  EXPECT_TRUE(cached[0].starts_with(track.id + "-r32-"));
+  EXPECT_TRUE(cached[0].ends_with(".pur"));
+}
+
+TEST(StationPure, WithoutTheOptionNoPureStreams) {
+  test::RunningStation station;
+  const Track& track = test::demoLibrary()->tracks().front();
+  auto res = station.client()->Get(pureStreamPath(track).c_str());
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 404);
+}
+
+// Concurrent first requests share one coding; a cache bounded below two files keeps the newest.
+TEST(StationPure, CacheCodesOnceAndKeepsItsBound) {
+  const auto lib = test::demoLibrary();
+  ASSERT_GE(lib->tracks().size(), 2u);
+  const std::string folder = freshFolder("pure-cache");
+  PureCache cache(folder, 24, 1);  // every older file goes
+  std::vector<std::optional<std::string>> paths(4);
+  std::vector<std::thread> threads;
+  for (auto& p : paths) threads.emplace_back([&] { p = cache.fileFor(lib->tracks()[0]); });
+  for (auto& t : threads) t.join();
+  for (const auto& p : paths) {
+    ASSERT_TRUE(p);
+    EXPECT_EQ(*p, *paths[0]);
+  }
+  EXPECT_EQ(filesIn(folder).size(), 1u);  // no temporary file left behind
+  const auto second = cache.fileFor(lib->tracks()[1]);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(filesIn(folder), std::vector<std::string>{fs::path(*second).filename().string()});
+  EXPECT_EQ(cache.bytesOnDisk(), fs::file_size(*second));
+
+  Track missing = lib->tracks()[0];
+  missing.path = folder + "/nothing.mp3";
+  std::string error;
+  EXPECT_FALSE(cache.fileFor(missing, &error));
+  EXPECT_EQ(error, "source file missing");
+}
+
+}  // namespace
+}  // namespace tonvera::station
