@@ -11,7 +11,7 @@ scripts/build.sh
 BUILD_DIR=${TONVERA_BUILD_DIR:-build}
 
 # 1. The golden screenshots: every GUI test, writing its pictures instead of comparing.
-TONVERA_UPDATE_GOLDEN=1 ctest --test-dir "$BUILD_DIR" -L gui --output-on-failure -j2 >/dev/null
+TONVERA_UPDATE_GOLDEN=1 ctest --test-dir "$BUILD_DIR" -L gui --output-on-failure -j2
 git status --short tests/golden
 
 # 2. The window playing.

@@ -10,6 +10,7 @@
 #include <QWindow>
 
 #include "app/ui/shellviews.h"
+#include "controls/buttons.h"
 #include "controls/navigator.h"
 
 namespace tonvera {
@@ -74,6 +75,11 @@ void KKWindow::mouseReleaseEvent(QMouseEvent* event) {
 void KKWindow::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
 void KKWindow::contextMenuEvent(QContextMenuEvent* event) {
+  // Only empty areas offer the menu, not the controls.
+  QWidget* under = childAt(event->pos());
+  if (qobject_cast<NovaColorButton*>(under) != nullptr || qobject_cast<SegControl*>(under) != nullptr) {
+    return;
+  }
   QMenu menu(this);
   QAction* preferences = menu.addAction(QStringLiteral("偏好设置"));
   menu.addSeparator();
