@@ -8,6 +8,7 @@
 # one core (user + system time of the process over wall time) and the peak resident set (VmHWM).
 #
 # Usage: bench/nowplaying/figures.sh [DISPLAY_NUMBER] [STATION_PORT]
+# STATION_DATA=folder reuses a station folder (the demo library is generated once, about a minute).
 # Needs: build/bench/nowplaying/nowplaying_host, build/tools/cli/tonvera-cli (or build/tools/tonvera-cli),
 # build/station/tonvera-station, Xvfb.
 set -euo pipefail
@@ -18,7 +19,8 @@ SECONDS_MEASURED=${SECONDS_MEASURED:-60}
 WARMUP=${WARMUP:-10}
 BUILD=${TONVERA_BUILD_DIR:-build}
 HOST=$BUILD/bench/nowplaying/nowplaying_host
-CLI=$(ls $BUILD/tools/cli/tonvera-cli $BUILD/tools/tonvera-cli 2>/dev/null | head -1)
+CLI=$BUILD/tools/tonvera-cli
+[ -x "$CLI" ] || CLI=$BUILD/tools/cli/tonvera-cli
 STATION=$BUILD/station/tonvera-station
 WORK=$(mktemp -d /tmp/nowplaying-figures.XXXXXX)
 TICKS=$(getconf CLK_TCK)
@@ -33,9 +35,9 @@ trap cleanup EXIT
 
 Xvfb ":$DISPLAY_NUMBER" -screen 0 1024x768x24 >/dev/null 2>&1 &
 PIDS+=($!)
-"$STATION" --port "$PORT" --data "$WORK/station" >"$WORK/station.log" 2>&1 &
+"$STATION" --port "$PORT" --data "${STATION_DATA:-$WORK/station}" >"$WORK/station.log" 2>&1 &
 PIDS+=($!)
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   curl -sf "http://127.0.0.1:$PORT/radios/selected.json" >/dev/null 2>&1 && break
   sleep 0.5
 done
