@@ -77,13 +77,27 @@ const slideshow::TransitionInputs& SlideshowView::inputsAt(const QSize& pixels, 
   return inputs_;
 }
 
+SlideshowView::Slide SlideshowView::slideFor(const QImage& picture) const {
+  if (!picture.isNull()) {
+    for (const Slide& slide : recent_) {
+      if (!slide.original.isNull() && slide.original.cacheKey() == picture.cacheKey()) return slide;
+    }
+  }
+  Slide slide;
+  slide.original = picture;
+  return slide;
+}
+
 void SlideshowView::transitionToImage(const QImage& picture) {
   if (autoCycles_) setTransitionStyle((transitionStyle_ + 1) % slideshow::kStyleCount);
   animation_->stop();
+  if (!current_.original.isNull()) {
+    if (recent_[0].original.cacheKey() != current_.original.cacheKey()) recent_[1] = recent_[0];
+    recent_[0] = current_;
+  }
   const bool animate = animates_ && animates_() && isVisible();
   previous_ = animate ? std::move(current_) : Slide{};
-  current_ = Slide{};
-  current_.original = picture;
+  current_ = slideFor(picture);
   if (animate && (!previous_.original.isNull() || !current_.original.isNull())) {
     time_ = 0;
     animation_->start();

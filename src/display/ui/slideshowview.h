@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -60,12 +61,16 @@ class SlideshowView : public QWidget {
     const QImage& at(const QSizeF& size, qreal dpr);
   };
   const slideshow::TransitionInputs& inputsAt(const QSize& pixels, qreal dpr);
+  // The slide for a picture, with its rendering when the picture was on show lately (the album
+  // and artist pictures come back by turns; they are scaled once, not at every turn).
+  Slide slideFor(const QImage& picture) const;
 
   unsigned transitionStyle_ = 0;
   bool autoCycles_ = false;
   AnimationSwitch animates_;
   Slide current_;
   Slide previous_;
+  std::array<Slide, 2> recent_;  // the last two pictures shown, with their renderings
   qreal time_ = 1;
   QVariantAnimation* animation_ = nullptr;  // child
   std::shared_ptr<const ResourcePicture> shadingPicture_;
