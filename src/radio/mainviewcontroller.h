@@ -96,6 +96,8 @@ class MainViewController {
     Millis queueRetryMaximum{60000};
     // When the page's controls are built after the start (configControl).
     Millis configControlDelay{3000};
+    // The waiting watchdog's tick while the page is not on screen.
+    Millis hiddenWatchdogInterval{1000};
     // The clock of the skip guard and the waiting watchdog.
     std::function<Clock::time_point()> now;
     // Makes the player of each track; makeRadioPlayer when empty.
@@ -108,9 +110,9 @@ class MainViewController {
   struct Hooks {
     std::function<void(const PlistValue& station)> channelChosen;         // the window title was set
     std::function<void(const std::shared_ptr<TNSong>& song)> trackShown;  // labels set, player starting
-    std::function<void(const Sender& sender)> advanceRequested;  // every advance the guard let through
-    std::function<void(StreamerState state)> playerStateChanged;           // current player's notifications
-    std::function<void()> configControl;                         // the delayed control set-up
+    std::function<void(const Sender& sender)> advanceRequested;   // every advance the guard let through
+    std::function<void(StreamerState state)> playerStateChanged;  // current player's notifications
+    std::function<void()> configControl;                          // the delayed control set-up
   };
 
   explicit MainViewController(MainPage& page);
@@ -156,6 +158,20 @@ class MainViewController {
   // disliked songs, posts "hateSong" and skips it. False when there is no current track.
   bool loveTrack();
   bool disgustTrack();
+  // The same on the current track's first artist: like toggles the artist in the liked artists and
+  // posts "likeArtist"; dislike toggles it in the disliked artists, posts "hateArtist" and skips the
+  // current track all the same. False when there is no current track.
+  bool loveArtist();
+  bool disgustArtist();
+
+  // Whether the page is on screen. While it is not (window hidden or minimised), the progress timer
+  // stops updating the page and only checks, once a second, for a player that waits too long;
+  // playback goes on. Shown again, the page is brought up to date at once.
+  void setProgressShown(bool shown);
+  bool progressShown() const { return progressShown_; }
+  // Whether the progress timer runs, and at which interval (for tests).
+  bool progressTimerActive() const;
+  int progressTimerInterval() const;
 
   // State, for the page and for tests.
   const std::optional<PlistValue>& station() const { return station_; }
@@ -204,6 +220,7 @@ class MainViewController {
   std::optional<Clock::time_point> lastClickDate_;
   std::optional<Clock::time_point> waitingSince_;
   double slideValue_ = 0;
+  bool progressShown_ = true;
   ScopedObserver stationObserver_;
   ScopedObserver playbackObserver_;
   ScopedObserver streamerObserver_;

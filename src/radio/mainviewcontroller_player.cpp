@@ -18,7 +18,8 @@ void MainViewController::createStreamer() {
   if (!streamer_) return;
   waitingSince_.reset();
   progressUpdateTimer_ = new QTimer(context_.get());  // owned by context_; deleted in destroyStreamer
-  progressUpdateTimer_->setInterval(options_.progressInterval);
+  progressUpdateTimer_->setInterval(progressShown_ ? options_.progressInterval
+                                                   : options_.hiddenWatchdogInterval);
   QObject::connect(progressUpdateTimer_, &QTimer::timeout, context_.get(), [this] { updateProgress(); });
   progressUpdateTimer_->start();
   RadioPlayer* player = streamer_.get();
@@ -93,6 +94,7 @@ void MainViewController::updateProgress() {
   } else {
     waitingSince_.reset();
   }
+  if (!progressShown_) return;  // nobody looks: the page is brought up to date when it shows again
 
   ProgressInput in;
   in.bitRate = streamer_->bitRate();
@@ -112,6 +114,22 @@ void MainViewController::updateProgress() {
   }
   if (out.positionText) page_.setPositionText(*out.positionText);
   if (out.sliderPercent) page_.sliderSetProgress(*out.sliderPercent);
+}
+
+void MainViewController::setProgressShown(bool shown) {
+  if (shown == progressShown_) return;
+  progressShown_ = shown;
+  if (!progressUpdateTimer_) return;
+  progressUpdateTimer_->setInterval(shown ? options_.progressInterval : options_.hiddenWatchdogInterval);
+  if (shown) updateProgress();
+}
+
+bool MainViewController::progressTimerActive() const {
+  return progressUpdateTimer_ != nullptr && progressUpdateTimer_->isActive();
+}
+
+int MainViewController::progressTimerInterval() const {
+  return progressUpdateTimer_ != nullptr ? progressUpdateTimer_->interval() : 0;
 }
 
 void MainViewController::sliderMoved() {

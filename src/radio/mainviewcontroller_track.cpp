@@ -11,6 +11,7 @@
 #include "radio/trackfilter.h"
 #include "records/tnsong.h"
 #include "service/jsoncall.h"
+#include "taste/tnartist.h"
 #include "taste/tnmanager.h"
 
 namespace tonvera {
@@ -126,6 +127,22 @@ bool MainViewController::disgustTrack() {
   if (!curSong_) return false;
   TNManager::sharedManager().hateSong(curSong_, true);
   NotificationCenter::defaultCenter().post("hateSong", this);
+  if (queue_.removeCurrent()) skipCurrent(skipreason::kDisgustTrack);
+  return true;
+}
+
+bool MainViewController::loveArtist() {
+  if (!curSong_) return false;
+  TNManager::sharedManager().likeArtist(curSong_->firstArtist(), true);
+  NotificationCenter::defaultCenter().post("likeArtist", this);
+  return true;
+}
+
+bool MainViewController::disgustArtist() {
+  if (!curSong_) return false;
+  TNManager::sharedManager().hateArtist(curSong_->firstArtist(), true);
+  NotificationCenter::defaultCenter().post("hateArtist", this);
+  // The artist is only recorded; the track that plays is skipped like a disliked track.
   if (queue_.removeCurrent()) skipCurrent(skipreason::kDisgustTrack);
   return true;
 }

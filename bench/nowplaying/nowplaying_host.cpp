@@ -1,0 +1,78 @@
+// Hosts the now-playing page in a window of its own (512 x 256 on a night-blue ground), playing the
+// stored or default channel of the service in TONVERA_SERVICE_URL.
+//   --hide-after SECONDS   hide the window after that long (playback goes on)
+//   --transitions          change the cover picture every second through the slideshow's animated
+//                          transitions (one after the other, all twelve styles)
+//   --quit-after SECONDS   quit after that long
+#include <QApplication>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QTimer>
+#include <cstdlib>
+#include <cstring>
+
+#include "display/ui/coverimageview.h"
+#include "display/ui/slideshowview.h"
+#include "radio/ui/nowplayingcontroller.h"
+
+namespace {
+
+class Backdrop : public QWidget {
+ public:
+  Backdrop() { resize(512, 256); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    QLinearGradient g(0, 0, width(), height());
+    g.setColorAt(0, QColor(20, 26, 60));
+    g.setColorAt(1, QColor(75, 42, 120));
+    p.fillRect(rect(), g);
+  }
+};
+
+QImage testPicture(QColor a, QColor b) {
+  QImage image(320, 320, QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&image);
+  QLinearGradient g(0, 0, 320, 320);
+  g.setColorAt(0, a);
+  g.setColorAt(1, b);
+  p.fillRect(image.rect(), g);
+  p.setPen(QPen(QColor(255, 255, 255, 160), 8));
+  p.drawEllipse(QPointF(160, 160), 100, 100);
+  return image;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  double hideAfter = -1, quitAfter = -1;
+  bool transitions = false;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--hide-after") && i + 1 < argc) {
+      hideAfter = std::atof(argv[++i]);
+    } else if (!std::strcmp(argv[i], "--quit-after") && i + 1 < argc) {
+      quitAfter = std::atof(argv[++i]);
+    } else if (!std::strcmp(argv[i], "--transitions")) {
+      transitions = true;
+    }
+  }
+  Backdrop window;
+  tonvera::NowPlayingController page(&window);
+  window.show();
+  if (hideAfter >= 0) QTimer::singleShot(static_cast<int>(hideAfter * 1000), &window, [&] { window.hide(); });
+  if (quitAfter >= 0) QTimer::singleShot(static_cast<int>(quitAfter * 1000), &app, &QApplication::quit);
+  if (transitions) {
+    auto* slideshow = page.albumCover()->slideshowView();
+    slideshow->setAnimationSwitch([] { return true; });
+    static const QImage pictures[2] = {testPicture(QColor(250, 170, 90), QColor(200, 60, 110)),
+                                       testPicture(QColor(60, 180, 220), QColor(40, 60, 160))};
+    auto* timer = new QTimer(&window);
+    timer->setInterval(1000);
+    QObject::connect(timer, &QTimer::timeout, &window,
+                     [slideshow, n = 0]() mutable { slideshow->transitionToImage(pictures[n++ % 2]); });
+    timer->start();
+  }
+  return app.exec();
+}

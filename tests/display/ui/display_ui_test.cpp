@@ -1,0 +1,353 @@
+// The now-playing display's views: the position readout's cells, the progress bar's pointer rules,
+// the cover slideshow's turns and styles, and every transition's frames.
+#include <gtest/gtest.h>
+
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QTest>
+#include <algorithm>
+#include <cmath>
+
+#include "controls/resources.h"
+#include "display/ui/coverimageview.h"
+#include "display/ui/kkslideview.h"
+#include "display/ui/progressnumview.h"
+#include "display/ui/slideshowtransitions.h"
+#include "display/ui/slideshowview.h"
+#include "golden.h"
+
+namespace tonvera {
+namespace {
+
+// ---- readout ----
+
+struct CellsCase {
+  const char* name;
+  const char* text;
+  std::vector<int> drawnAt;  // pen positions of the cells that get a glyph
+  int firstDim;              // index of the first dim cell, -1 for none
+};
+
+class ReadoutCells : public ::testing::TestWithParam<CellsCase> {};
+
+TEST_P(ReadoutCells, EveryCharacterTakesSevenPointsAndTheSlashDimsTheRest) {
+  const CellsCase& c = GetParam();
+  const auto cells = ProgressNumView::cells(QString::fromUtf8(c.text));
+  ASSERT_EQ(cells.size(), static_cast<std::size_t>(QString::fromUtf8(c.text).size()));
+  std::vector<int> drawn;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    EXPECT_EQ(cells[i].x, static_cast<int>(7 * i));
+    if (cells[i].glyph) drawn.push_back(cells[i].x);
+    EXPECT_EQ(cells[i].dim, c.firstDim >= 0 && static_cast<int>(i) >= c.firstDim) << i;
+  }
+  EXPECT_EQ(drawn, c.drawnAt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ReadoutCells,
+    ::testing::Values(CellsCase{"AtStart", "0:00 / 0:00", {0, 7, 14, 21, 35, 49, 56, 63, 70}, 5},
+                      CellsCase{"NoSlash", "12:34", {0, 7, 14, 21, 28}, -1},
+                      CellsCase{"LetterLeavesAGap", "1a-2.+", {0, 14, 21, 28, 35}, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Readout, GlyphsAreCutAtSixPointStepsAndColouredByState) {
+  EXPECT_EQ(ProgressNumView::glyphOf(u'0'), 0);
+  EXPECT_EQ(ProgressNumView::glyphOf(u'9'), 9);
+  EXPECT_EQ(ProgressNumView::glyphOf(u'/'), 14);
+  EXPECT_EQ(ProgressNumView::glyphOf(u' '), std::nullopt);
+
+  ProgressNumView view;
+  view.resize(100, 100);
+  view.setPalette(QPalette(Qt::white));
+  view.setAutoFillBackground(true);
+  view.setString(QStringLiteral("8:88 / 8:88"));
+  view.setColor(2);
+  const QImage image = test::renderAt(view, 1).convertToFormat(QImage::Format_ARGB32);
+  // The glyph row stands on the bottom edge: the darkest pixel of a cell on white.
+  auto darkest = [&](int cellX) {
+    QColor best(Qt::white);
+    for (int y = 92; y < 100; ++y) {
+      for (int x = cellX; x < cellX + 6; ++x) {
+        const QColor c = image.pixelColor(x, y);
+        if (c.lightness() < best.lightness()) best = c;
+      }
+    }
+    return best;
+  };
+  const QColor state = darkest(0);
+  EXPECT_EQ(state.red(), 255);  // orange
+  EXPECT_NEAR(state.green(), 128, 8);
+  EXPECT_LT(state.blue(), 8);
+  const QColor dim = darkest(49);  // black at 0.4 over white
+  EXPECT_NEAR(dim.red(), 153, 8);
+  EXPECT_EQ(dim.red(), dim.blue());
+  EXPECT_EQ(darkest(28), QColor(Qt::white));  // the space
+}
+
+// ---- progress bar ----
+
+void send(QWidget* w, QEvent::Type type, QPointF pos, Qt::MouseButton button, Qt::MouseButtons buttons) {
+  QMouseEvent e(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &e);
+}
+
+TEST(ProgressBar, PressDragReleaseSendsOneSeekWithTheUnclampedPosition) {
+  KKSlideView bar;
+  bar.resize(200, 12);
+  std::vector<std::tuple<bool, bool, bool, double>> actions;  // down, entered, seek, progress
+  bar.addTarget([&](KKSlideView* s) {
+    actions.emplace_back(s->isDown(), s->isEntered(), s->isSeek(), s->getProgress());
+  });
+
+  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), bar.mapToGlobal(QPointF(1, 1)));
+  QCoreApplication::sendEvent(&bar, &enter);
+  send(&bar, QEvent::MouseButtonPress, {0, 6}, Qt::LeftButton, Qt::LeftButton);
+  EXPECT_DOUBLE_EQ(bar.getProgress(), 0);
+  bar.setProgress(30);  // playback while held: the drag wins
+  EXPECT_DOUBLE_EQ(bar.getProgress(), 0);
+  send(&bar, QEvent::MouseMove, {100, 6}, Qt::NoButton, Qt::LeftButton);
+  EXPECT_DOUBLE_EQ(bar.getProgress(), 50);
+  send(&bar, QEvent::MouseMove, {250, 6}, Qt::NoButton, Qt::LeftButton);
+  EXPECT_DOUBLE_EQ(bar.getProgress(), 125);
+  send(&bar, QEvent::MouseButtonRelease, {250, 6}, Qt::LeftButton, Qt::NoButton);
+
+  ASSERT_EQ(actions.size(), 5u);  // enter, press, two drags, release
+  int seeks = 0;
+  for (const auto& [down, entered, seek, progress] : actions) seeks += seek ? 1 : 0;
+  EXPECT_EQ(seeks, 1);
+  EXPECT_EQ(actions.back(), std::make_tuple(false, true, true, 125.0));
+  EXPECT_EQ(actions[1], std::make_tuple(true, true, false, 0.0));
+  EXPECT_FALSE(bar.isSeek());
+  bar.setProgress(40);  // released: playback moves it again
+  EXPECT_DOUBLE_EQ(bar.getProgress(), 40);
+}
+
+// ---- slideshow ----
+
+QImage picture(QSize size, QColor color) {
+  QImage image(size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(color);
+  return image;
+}
+
+// A shown window holding the cover area, the slideshow's changes instant.
+struct CoverHost {
+  QWidget window;
+  CoverImageView* cover;
+  CoverHost() : cover(new CoverImageView(&window)) {
+    window.resize(256, 256);
+    cover->setGeometry(0, 0, 256, 256);
+    cover->slideshowView()->setAnimationSwitch([] { return false; });
+    window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
+  QRgb shown() const {
+    const QImage& image = cover->slideshowView()->currentImage();
+    return image.isNull() ? 0 : image.pixel(0, 0);
+  }
+};
+
+TEST(Slideshow, TurnsAlbumThenArtistEveryTickAndAMissingPictureEmptiesItsTurn) {
+  CoverHost host;
+  EXPECT_TRUE(host.cover->slideshowTimerRunning());
+  EXPECT_DOUBLE_EQ(host.cover->slideshowInterval(), 5.0);
+  host.cover->advanceSlideshow();  // nothing has arrived: nothing happens
+  EXPECT_FALSE(host.cover->isArtist());
+
+  const QImage album = picture({40, 40}, Qt::red);
+  host.cover->refreshImage(album, false);
+  EXPECT_EQ(host.shown(), 0u);  // shown only at its turn
+  std::vector<QRgb> turns;
+  for (int i = 0; i < 3; ++i) {
+    host.cover->advanceSlideshow();
+    turns.push_back(host.shown());
+  }
+  EXPECT_EQ(turns, (std::vector<QRgb>{album.pixel(0, 0), 0u, album.pixel(0, 0)}));
+
+  const QImage artist = picture({40, 40}, Qt::blue);
+  host.cover->refreshImage(artist, true);
+  host.cover->advanceSlideshow();
+  EXPECT_EQ(host.shown(), artist.pixel(0, 0));
+}
+
+TEST(Slideshow, HiddenWindowDoesNotAdvanceTheTurn) {
+  CoverHost host;
+  host.cover->refreshImage(picture({40, 40}, Qt::red), false);
+  host.cover->refreshImage(picture({40, 40}, Qt::blue), true);
+  host.cover->advanceSlideshow();
+  const unsigned style = host.cover->slideshowView()->transitionStyle();
+  host.window.hide();
+  host.cover->advanceSlideshow();
+  host.cover->advanceSlideshow();
+  EXPECT_EQ(host.shown(), QColor(Qt::red).rgba());
+  EXPECT_EQ(host.cover->slideshowView()->transitionStyle(), style);
+  host.window.show();
+  host.cover->advanceSlideshow();  // the picture that was due
+  EXPECT_EQ(host.shown(), QColor(Qt::blue).rgba());
+}
+
+TEST(Slideshow, TwelveChangesUseEveryStyleOnceStartingWithTheSecond) {
+  CoverHost host;
+  host.cover->refreshImage(picture({40, 40}, Qt::red), false);
+  std::vector<unsigned> styles;
+  for (int i = 0; i < 13; ++i) {
+    host.cover->advanceSlideshow();
+    styles.push_back(host.cover->slideshowView()->transitionStyle());
+  }
+  EXPECT_EQ(styles, (std::vector<unsigned>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, 1}));
+}
+
+TEST(Slideshow, PortraitAndLandscapeFillTheAreaSquareFits) {
+  const QSizeF area(256, 200);
+  for (const QSize size : {QSize(100, 300), QSize(300, 100)}) {
+    const QImage out = SlideshowView::fitted(picture(size, Qt::green), area, 2);
+    EXPECT_EQ(out.size(), QSize(512, 400));
+    EXPECT_EQ(out.pixelColor(0, 0), QColor(Qt::green));
+    EXPECT_EQ(out.pixelColor(511, 399), QColor(Qt::green));
+  }
+  const QImage square = SlideshowView::fitted(picture({50, 50}, Qt::green), area, 1);
+  EXPECT_EQ(square.pixelColor(128, 100), QColor(Qt::green));
+  EXPECT_EQ(square.pixelColor(5, 100).alpha(), 0);  // fitted to the height, margins left and right
+}
+
+TEST(Slideshow, AnimatesOnlyWhenThePreferenceSaysSo) {
+  CoverHost host;
+  SlideshowView* view = host.cover->slideshowView();
+  view->transitionToImage(picture({40, 40}, Qt::red));
+  EXPECT_FALSE(view->isAnimating());
+  view->setAnimationSwitch([] { return true; });
+  view->transitionToImage(picture({40, 40}, Qt::blue));
+  EXPECT_TRUE(view->isAnimating());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isAnimating(); }, 5000));
+  EXPECT_DOUBLE_EQ(view->transitionTime(), 1.0);
+}
+
+// ---- transitions ----
+
+// Two pictures with structure, so moves and masks show.
+QImage patterned(bool second) {
+  QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&image);
+  p.fillRect(image.rect(), second ? QColor(20, 40, 200) : QColor(220, 60, 30));
+  for (int i = 0; i < 64; i += 16) {
+    if (second) {
+      p.fillRect(QRect(i, 0, 8, 64), Qt::yellow);  // vertical stripes
+    } else {
+      for (int j = (i / 16) % 2 * 16; j < 64; j += 32) p.fillRect(QRect(j, i, 16, 16), Qt::white);  // checks
+    }
+  }
+  return image;
+}
+
+QImage frameAt(unsigned style, qreal t) {
+  QImage out(64, 64, QImage::Format_ARGB32_Premultiplied);
+  out.fill(Qt::black);
+  slideshow::TransitionInputs inputs;
+  QImage mask(64, 64, QImage::Format_Grayscale8);
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) mask.scanLine(y)[x] = static_cast<uchar>((x * 4 + y * 2) % 256);
+  }
+  inputs.mask = mask;
+  inputs.shading = picture({64, 64}, QColor(230, 225, 250));
+  QPainter p(&out);
+  slideshow::paintTransition(p, style, t, QRectF(0, 0, 64, 64), patterned(false), patterned(true), inputs);
+  return out;
+}
+
+// Mean difference of two frames per channel, 0..255.
+double difference(const QImage& a, const QImage& b) {
+  double sum = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+    }
+  }
+  return sum / (3.0 * a.width() * a.height());
+}
+
+class Transition : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(Transition, StartsOnTheOldPictureEndsOnTheNewAndIsBetweenHalfWay) {
+  const unsigned style = GetParam();
+  const QImage from = frameAt(style, 0), to = frameAt(style, 1), half = frameAt(style, 0.5);
+  QImage oldOnly(64, 64, QImage::Format_ARGB32_Premultiplied), newOnly = oldOnly;
+  {
+    QPainter p(&oldOnly);
+    p.drawImage(0, 0, patterned(false));
+    QPainter q(&newOnly);
+    q.drawImage(0, 0, patterned(true));
+  }
+  EXPECT_LT(difference(from, oldOnly), 1.0);
+  EXPECT_LT(difference(to, newOnly), 1.0);
+  EXPECT_GT(difference(half, oldOnly), 8.0);
+  EXPECT_GT(difference(half, newOnly), 8.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Styles, Transition, ::testing::Range(0u, slideshow::kStyleCount),
+                         [](const auto& info) {
+                           std::string name = slideshow::styleName(info.param);
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return std::to_string(info.param) + "_" + name;
+                         });
+
+TEST(Transitions, TwelveStylesLookDifferentHalfWay) {
+  std::vector<QImage> frames;
+  for (unsigned s = 0; s < slideshow::kStyleCount; ++s) frames.push_back(frameAt(s, 0.4));
+  for (unsigned a = 0; a < frames.size(); ++a) {
+    for (unsigned b = a + 1; b < frames.size(); ++b) {
+      EXPECT_GT(difference(frames[a], frames[b]), 3.0)
+          << slideshow::styleName(a) << " and " << slideshow::styleName(b) << " look alike";
+    }
+  }
+}
+
+// All twelve at t = 0.35 with real pictures and the real mask and shading pictures, side by side.
+class TransitionSheet : public QWidget {
+ public:
+  TransitionSheet() { resize(4 * 100, 3 * 100); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const qreal dpr = p.device()->devicePixelRatioF();
+    const QSizeF cell(96, 96);
+    QImage a(QSize(300, 200), QImage::Format_ARGB32_Premultiplied),
+        b(QSize(200, 200), QImage::Format_ARGB32_Premultiplied);
+    {
+      QPainter pa(&a);
+      QLinearGradient g(0, 0, 300, 200);
+      g.setColorAt(0, QColor(250, 170, 90));
+      g.setColorAt(1, QColor(200, 60, 110));
+      pa.fillRect(a.rect(), g);
+      pa.setPen(QPen(Qt::white, 10));
+      pa.drawEllipse(QPointF(150, 100), 60, 60);
+      QPainter pb(&b);
+      pb.fillRect(b.rect(), QColor(40, 70, 170));
+      pb.fillRect(QRect(0, 80, 200, 40), QColor(120, 220, 230));
+    }
+    const QImage from = SlideshowView::fitted(a, cell, dpr), to = SlideshowView::fitted(b, cell, dpr);
+    slideshow::TransitionInputs inputs;
+    QSize pixels(static_cast<int>(96 * dpr), static_cast<int>(96 * dpr));
+    if (auto mask = ResourcePicture::load(QStringLiteral("transitionmask"))) {
+      inputs.mask = slideshow::prepareMask(mask->image(dpr), pixels);
+    }
+    if (auto shading = ResourcePicture::load(QStringLiteral("restrictedshine")))
+      inputs.shading = shading->image(dpr);
+    p.fillRect(rect(), Qt::black);
+    for (unsigned s = 0; s < slideshow::kStyleCount; ++s) {
+      const QRectF r(QPointF((s % 4) * 100 + 2, (s / 4) * 100 + 2), cell);
+      slideshow::paintTransition(p, s, 0.35, r, from, to, inputs);
+    }
+  }
+};
+
+TEST(Transitions, SheetOfAllStylesHalfWay) {
+  TransitionSheet sheet;
+  EXPECT_GOLDEN(sheet, "display/transitions");
+}
+
+}  // namespace
+}  // namespace tonvera

@@ -1,0 +1,263 @@
+// The now-playing page: the pointer's rules for the controls, the taste buttons on a playing track
+// (scripted service on loopback, real player on the null sink, real taste store in a temporary
+// HOME), the progress updates of a hidden window, and the page's look.
+#include <gtest/gtest.h>
+
+#include <QEnterEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <cstdlib>
+
+#include "controls/buttons.h"
+#include "controls/geometry.h"
+#include "controls/resources.h"
+#include "display/ui/coverimageview.h"
+#include "display/ui/progressnumview.h"
+#include "display/ui/slideshowview.h"
+#include "golden.h"
+#include "platform/notificationcenter.h"
+#include "platform/userdefaults.h"
+#include "radio/tnsong.h"
+#include "radio/ui/nowplayingcontroller.h"
+#include "radio/ui/nowplayingview.h"
+#include "scripted_service.h"
+#include "taste/tnartist.h"
+#include "taste/tnmanager.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+using namespace std::chrono_literals;
+using Layer = NowPlayingController::Layer;
+using test::ScriptedTrack;
+
+MainViewController::Options quickOptions() {
+  MainViewController::Options o;
+  o.configControlDelay = 0ms;
+  o.skipGuard = 0ms;
+  return o;
+}
+
+// The page in a shown window, its radio not started.
+struct Page {
+  QWidget window;
+  std::unique_ptr<NowPlayingController> page;
+  explicit Page(MainViewController::Options options = quickOptions()) {
+    window.resize(NowPlayingView::kWidth, NowPlayingView::kHeight);
+    page = std::make_unique<NowPlayingController>(&window, std::move(options), false);
+    page->setLayerFadeMs(0);
+    window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+  }
+  ~Page() { page.reset(); }
+  // A pointer position given bottom-up in the page, as the view reports it.
+  void pointAt(qreal x, qreal y) { page->mouseMoved(geometry::fromBottomUp(x, y, 0, 0, 256).topLeft()); }
+};
+
+struct PointerCase {
+  const char* name;
+  qreal x, y;
+  qreal control, tracks, artists;
+  bool isTrack;
+  qreal tasteY;  // the taste strip's y, bottom-up
+};
+
+class PointerRules : public ::testing::TestWithParam<PointerCase> {};
+
+TEST_P(PointerRules, LayersAndTasteTargetFollowThePointer) {
+  const PointerCase& c = GetParam();
+  Page p;
+  p.pointAt(c.x, c.y);  // before the controls exist nothing changes
+  EXPECT_FALSE(p.page->controlsConfigured());
+  p.page->configControl();
+  EXPECT_EQ(p.page->layerOpacity(Layer::Control), 0);
+  p.pointAt(c.x, c.y);
+  EXPECT_EQ(p.page->layerOpacity(Layer::Control), c.control);
+  EXPECT_EQ(p.page->layerOpacity(Layer::TrackButtons), c.tracks);
+  EXPECT_EQ(p.page->layerOpacity(Layer::ArtistButtons), c.artists);
+  EXPECT_EQ(p.page->isTrack(), c.isTrack);
+  const QWidget* love = p.page->loveButton();
+  EXPECT_EQ(QRect(love->mapTo(p.page->pageView(), QPoint(0, 0)), love->size()),
+            geometry::frameFromBottomUp(436, c.tasteY + 6, 30, 30, 256));
+  p.page->mouseExited();
+  for (Layer l : {Layer::Control, Layer::TrackButtons, Layer::ArtistButtons})
+    EXPECT_EQ(p.page->layerOpacity(l), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Positions, PointerRules,
+    ::testing::Values(PointerCase{"UpperRightActsOnTheArtist", 300, 150, 0.5, 1, 1, false, 200},
+                      PointerCase{"LowerRightActsOnTheTrack", 300, 100, 0.5, 1, 1, true, 54},
+                      PointerCase{"RightHalfStartsAt256", 256, 139, 0.5, 1, 1, true, 54},
+                      PointerCase{"LeftHalfShowsTheGrid", 255, 200, 1, 0.5, 0.5, true, 54}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---- on a playing track ----
+
+class PlayingPage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
+    service.start();
+    for (const char* id : {"a", "b", "c"}) {
+      ScriptedTrack t;
+      t.id = id;
+      t.name = std::string("歌曲") + id;
+      t.artist = std::string("歌手") + id;
+      t.audio = ScriptedTrack::Audio::Long;
+      service.addTrack(t);
+    }
+    service.setChannel("c1", {"a", "b", "c"});
+    UserDefaults::standard().set(
+        kSelectStationKey,
+        PlistValue(PlistValue::Dict{{"id", PlistValue("c1")}, {"name", PlistValue("频道")}}));
+    for (const char* name : {"likeSong", "likeArtist", "hateSong", "hateArtist"}) {
+      observers.emplace_back(NotificationCenter::defaultCenter(), name, nullptr,
+                             [this, name](const Notification&) { posted.push_back(name); });
+    }
+  }
+
+  std::string current() {
+    const auto& song = p->page->controller().curSong();
+    return song ? song->trackId().value_or("") : "";
+  }
+  bool playing(const std::string& id) {
+    auto* s = p->page->controller().streamer();
+    return current() == id && s && s->isPlaying();
+  }
+  void start() {
+    p = std::make_unique<Page>();
+    p->page->awakeFromNib();
+    ASSERT_TRUE(test::waitFor([&] { return playing("a") && p->page->controlsConfigured(); }));
+  }
+  void click(NovaColorButton* button) {
+    QEnterEvent e(QPointF(1, 1), QPointF(1, 1), button->mapToGlobal(QPointF(1, 1)));
+    QCoreApplication::sendEvent(button, &e);
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
+  }
+
+  test::TempHome home;
+  test::ScriptedService service;
+  std::unique_ptr<Page> p;
+  std::vector<ScopedObserver> observers;
+  std::vector<std::string> posted;
+};
+
+TEST_F(PlayingPage, LikeTwiceLikesThenUnlikesAndPostsEachTime) {
+  start();
+  p->pointAt(300, 100);
+  EXPECT_FALSE(p->page->loveButton()->isOn());
+  click(p->page->loveButton());
+  EXPECT_TRUE(p->page->controller().curSong()->isLove());
+  EXPECT_TRUE(p->page->loveButton()->isOn());
+  click(p->page->loveButton());
+  EXPECT_FALSE(p->page->controller().curSong()->isLove());
+  EXPECT_EQ(posted, (std::vector<std::string>{"likeSong", "likeSong"}));
+
+  p->pointAt(300, 150);  // upper part: the artist
+  click(p->page->loveButton());
+  EXPECT_TRUE(p->page->controller().curSong()->firstArtist()->isLove());
+  p->pointAt(300, 100);
+  EXPECT_FALSE(p->page->loveButton()->isOn());  // the track is not liked
+  p->pointAt(300, 150);
+  EXPECT_TRUE(p->page->loveButton()->isOn());
+  EXPECT_EQ(posted.back(), "likeArtist");
+}
+
+TEST_F(PlayingPage, DislikeOnTheArtistRecordsItAndSkipsTheTrack) {
+  start();
+  p->pointAt(300, 150);
+  click(p->page->delButton());
+  EXPECT_EQ(posted, (std::vector<std::string>{"hateArtist"}));
+  EXPECT_EQ(TNManager::sharedManager().hateArtists().size(), 1u);
+  ASSERT_TRUE(test::waitFor([&] { return playing("b"); }));
+
+  p->pointAt(300, 100);
+  click(p->page->delButton());
+  EXPECT_EQ(posted.back(), "hateSong");
+  ASSERT_TRUE(test::waitFor([&] { return playing("c"); }));
+  EXPECT_EQ(TNManager::sharedManager().hateSongs().size(), 1u);
+}
+
+TEST_F(PlayingPage, HiddenWindowStopsTheProgressUpdatesButNotPlayback) {
+  start();
+  auto& controller = p->page->controller();
+  EXPECT_EQ(controller.progressTimerInterval(), 100);
+  p->window.hide();
+  EXPECT_FALSE(controller.progressShown());
+  EXPECT_GE(controller.progressTimerInterval(), 1000);
+  p->page->readoutSetString("9:99 / 9:99");
+  QTest::qWait(300);
+  EXPECT_EQ(p->page->progressNumView()->string(), QStringLiteral("9:99 / 9:99"));  // nothing updated it
+  EXPECT_TRUE(playing("a"));
+  p->window.show();
+  EXPECT_EQ(controller.progressTimerInterval(), 100);
+  EXPECT_NE(p->page->progressNumView()->string(), QStringLiteral("9:99 / 9:99"));
+}
+
+// ---- the look ----
+
+QImage coverPicture() {
+  QImage image(300, 300, QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&image);
+  QLinearGradient g(0, 0, 300, 300);
+  g.setColorAt(0, QColor(250, 170, 90));
+  g.setColorAt(1, QColor(200, 60, 110));
+  painter.fillRect(image.rect(), g);
+  painter.setPen(QPen(QColor(255, 255, 255, 180), 6));
+  painter.drawEllipse(QPointF(150, 150), 90, 90);
+  return image;
+}
+
+TEST(PageLook, NoCoverNoLyrics) {
+  Page p;
+  p.page->configControl();
+  p.page->setTrackNameText("晴天");
+  p.page->setArtistText("周杰伦 ");
+  p.page->setAlbumText("叶惠美");
+  p.page->setPositionText("00:00");
+  p.page->lrcSetLrc(std::nullopt);
+  p.page->lrcProcess();
+  EXPECT_GOLDEN(*p.page->pageView(), "radio/nowplaying-nocover");
+}
+
+TEST(PageLook, PlayingWithCoverLyricsAndTheControlsShown) {
+  Page p;
+  p.page->configControl();
+  p.page->setTrackNameText("夜空中最亮的星");
+  p.page->setArtistText("逃跑计划 ");
+  p.page->setAlbumText("世界");
+  p.page->setPositionText("03:03");
+  p.page->readoutSetString("1:01 / 4:05");
+  p.page->readoutDisplay();
+  p.page->sliderSetProgress(25);
+  p.page->lrcSetLrc(std::string("[00:50.00]夜空中最亮的星 能否听清\n[01:05.00]那仰望的人 心底的孤独和叹息"));
+  p.page->lrcProcess();
+  p.page->lrcSetTimestamp(61.9);
+  p.page->lrcDisplay();
+  p.page->refreshImage(coverPicture(), false);
+  p.page->albumCover()->slideshowView()->setAnimationSwitch([] { return false; });
+  p.page->albumCover()->advanceSlideshow();
+  p.page->playButtonSetOn(false);
+  EXPECT_GOLDEN(*p.page->pageView(), "radio/nowplaying-playing");
+  p.pointAt(300, 100);
+  EXPECT_GOLDEN(*p.page->pageView(), "radio/nowplaying-playing-hover");
+}
+
+TEST(PageLook, UntimedLyricsAndLongTextsStayInTheirPlaces) {
+  Page p;
+  p.page->configControl();
+  const std::string longText(3000, 'x');
+  p.page->setTrackNameText(longText);
+  p.page->setArtistText(longText);
+  p.page->setAlbumText(longText);
+  p.page->lrcSetLrc(std::string("[ti:歌名]\n第一行歌词\n第二行歌词\n") + std::string(10000, 'y'));
+  p.page->lrcProcess();
+  EXPECT_TRUE(p.page->lrcScrollView()->isVisible());
+  EXPECT_GOLDEN(*p.page->pageView(), "radio/nowplaying-untimed");
+}
+
+}  // namespace
+}  // namespace tonvera
