@@ -9,9 +9,9 @@
 #include "radio/mainpage.h"
 #include "radio/mainviewcontroller.h"
 #include "radio/trackfilter.h"
+#include "records/tnartist.h"
 #include "records/tnsong.h"
 #include "service/jsoncall.h"
-#include "taste/tnartist.h"
 #include "taste/tnmanager.h"
 
 namespace tonvera {

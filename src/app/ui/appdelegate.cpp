@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/ui/kkwindow.h"
+#include "app/ui/nowplayingbus.h"
 #include "app/ui/shellviews.h"
 #include "keys/preferences.h"
 #include "platform/log.h"
@@ -90,6 +91,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     keyTap_->startWatchingMediaKeys();
   }
   configVCs();
+  feedMediaKeyTap(*controllers_.front(), *keyTap_);
   if (QWidget* main = pageView(selectIndex_)) {
     main->setParent(window_.contentView());
     main->move(0, 0);

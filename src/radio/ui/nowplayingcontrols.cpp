@@ -8,10 +8,10 @@
 #include "controls/controlview.h"
 #include "controls/geometry.h"
 #include "controls/resources.h"
-#include "radio/tnsong.h"
 #include "radio/ui/nowplayingcontroller.h"
 #include "radio/ui/nowplayingview.h"
-#include "taste/tnartist.h"
+#include "records/tnartist.h"
+#include "records/tnsong.h"
 
 namespace tonvera {
 namespace {

@@ -18,11 +18,11 @@
 #include "golden.h"
 #include "platform/notificationcenter.h"
 #include "platform/userdefaults.h"
-#include "radio/tnsong.h"
 #include "radio/ui/nowplayingcontroller.h"
 #include "radio/ui/nowplayingview.h"
+#include "records/tnartist.h"
+#include "records/tnsong.h"
 #include "scripted_service.h"
-#include "taste/tnartist.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
 
