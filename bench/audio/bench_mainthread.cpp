@@ -3,7 +3,8 @@
 // 0.1 s tick (state, is..., progress, duration, bitRate) in between, over a loopback server and
 // the null:realtime sink (paced like a sound card, so the output thread blocks as on a device).
 // Counters, in milliseconds: control_max and control_p99 over the control calls, read_max and
-// read_p99 over the read-outs. A window freezes for as long as the longest of them.
+// read_p99 over the read-outs (a window freezes for as long as the longest of them), and the
+// longest of each kind of control call.
 // The 60 s MP3 is made once with ffmpeg in a temporary folder.
 #include <benchmark/benchmark.h>
 #include <httplib.h>
@@ -83,7 +84,7 @@ void tick(AudioStreamer& player, std::vector<double>& reads) {
 void BM_MainThreadStall(benchmark::State& state) {
   ::setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
   static Server server;
-  std::vector<double> control, reads;
+  std::vector<double> control, reads, pauses, seeks, stops, starts;
   std::mt19937 random(15);
   for (auto _ : state) {
     auto player = std::make_unique<AudioStreamer>(server.url());
@@ -92,17 +93,21 @@ void BM_MainThreadStall(benchmark::State& state) {
     for (int call = 0; call < 200; ++call) {
       const int kind = call % 10;
       if (kind == 9) {
-        control.push_back(timedMs([&] { player->stop(); }));
+        stops.push_back(timedMs([&] { player->stop(); }));
+        control.push_back(stops.back());
         runMainLoopUntil([&] { return player->isIdle(); }, std::chrono::seconds(10));
         player = std::make_unique<AudioStreamer>(server.url());
-        control.push_back(timedMs([&] { player->start(); }));
+        starts.push_back(timedMs([&] { player->start(); }));
+        control.push_back(starts.back());
         runMainLoopUntil([&] { return player->isPlaying(); }, std::chrono::seconds(10));
       } else if (kind % 3 == 0) {
         const double to = std::uniform_real_distribution<double>(0.0, 50.0)(random);
-        control.push_back(timedMs([&] { player->seekToTime(to); }));
+        seeks.push_back(timedMs([&] { player->seekToTime(to); }));
+        control.push_back(seeks.back());
       } else {
         // pause while playing, resume while paused
-        control.push_back(timedMs([&] { player->pause(); }));
+        pauses.push_back(timedMs([&] { player->pause(); }));
+        control.push_back(pauses.back());
       }
       tick(*player, reads);
       tick(*player, reads);
@@ -115,6 +120,11 @@ void BM_MainThreadStall(benchmark::State& state) {
   state.counters["read_max"] = percentile(reads, 1.0);
   state.counters["read_p99"] = percentile(reads, 0.99);
   state.counters["calls"] = double(control.size());
+  // Which call the longest waits come from.
+  state.counters["pause_max"] = percentile(pauses, 1.0);
+  state.counters["seek_max"] = percentile(seeks, 1.0);
+  state.counters["stop_max"] = percentile(stops, 1.0);
+  state.counters["start_max"] = percentile(starts, 1.0);
 }
 BENCHMARK(BM_MainThreadStall)->Unit(benchmark::kMillisecond)->Iterations(1);
 
