@@ -187,6 +187,8 @@ void AudioStreamer::handleParsedPackets(const std::uint8_t* data, std::uint32_t 
       }
       if (packets >= kAQMaxPacketDescs) enqueueBuffer();
     }
+    // The estimate moves with every packet counted: the read-outs follow it chunk by chunk.
+    publishReadouts();
     return;
   }
 

@@ -414,11 +414,16 @@ bool AudioQueue::writePcm(std::uint64_t generation) {
   std::shared_ptr<AudioSink> sink;
   {
     std::lock_guard lock(mutex_);
-    if (!sink_) {
-      sink_ = openAudioSink(rate, channels);
-      sinkRate_ = rate;
-      if (paused_) sink_->setPaused(true);
-    }
+    sink = sink_;
+  }
+  if (!sink) {
+    // Opened without mutex_ (connecting to a sound server takes a while, and the callers' start,
+    // pause and clock must not wait for it); only this thread makes the sink.
+    std::shared_ptr<AudioSink> opened = openAudioSink(rate, channels);
+    std::lock_guard lock(mutex_);
+    sink_ = opened;
+    sinkRate_ = rate;
+    if (paused_) sink_->setPaused(true);
     sink = sink_;
   }
   const std::size_t frames = pcm_.size() / static_cast<std::size_t>(channels);

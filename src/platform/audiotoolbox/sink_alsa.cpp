@@ -3,11 +3,17 @@
 // by the sound card itself.
 #include <alsa/asoundlib.h>
 
+#include <mutex>
+
 #include "platform/audiotoolbox/audiosink.h"
 
 namespace tonvera {
 
 namespace {
+
+// ALSA's library prints its own lines on stderr when a device is missing; the reason is returned
+// to the caller instead, who names the sink in use in one line.
+void quietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
 
 struct PcmCloser {
   void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
@@ -53,6 +59,8 @@ class AlsaSink final : public AudioSink {
 }  // namespace
 
 std::unique_ptr<AudioSink> openAlsaSink(const std::string& device, int sampleRate, int channels, std::string* error) {
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { snd_lib_error_set_handler(quietAlsaErrors); });
   const std::string name = device.empty() ? "default" : device;
   snd_pcm_t* pcm = nullptr;
   int code = snd_pcm_open(&pcm, name.c_str(), SND_PCM_STREAM_PLAYBACK, 0);
