@@ -12,7 +12,7 @@ PACKAGES=(
   libplist-dev libplist-utils
   libicu-dev
   libavcodec-dev libavformat-dev libavutil-dev libswresample-dev ffmpeg lame
-  libpulse-dev
+  libpulse-dev libasound2-dev
   libtag1-dev
   libcpp-httplib-dev
   xvfb xdotool imagemagick x11-utils time

@@ -80,6 +80,7 @@ bool AudioFiler::openReadStream() {
   fileLength_ = error ? 0 : static_cast<std::int64_t>(size);
   handlePropertyChangeForPur();
   createQueue();  // the queue exists before the first frame is decoded
+  publishReadouts();
   if (isFinishing()) {
     stream_.reset();
     return false;
@@ -135,7 +136,11 @@ void AudioFiler::handleAudioPackets(const std::uint8_t* data, std::uint32_t numb
 
 void AudioFiler::internalSeekToTime(double seconds) {
   std::lock_guard guard(lock_);
-  if (calculatedBitRate() == 0.0 || !stream_) return;
+  if (estimateBitRate() == 0.0 || !stream_) {
+    // Before the file is open and its header read, the seek waits.
+    seekWasRequested_ = true;
+    return;
+  }
   if (!(seconds >= 0)) seconds = 0;
   pureSeekOffset(seconds);
   setState(StreamerState::Stopping);
@@ -147,6 +152,7 @@ void AudioFiler::internalSeekToTime(double seconds) {
       return;
     }
   }
+  seekTime_ = seconds;
   // The stream stays open but, as after a reopened stream, the player waits for data: the queue
   // restarts when 15 buffers of the new position are queued. (Left Stopped, the internal loop
   // would take the temporary stop for the end of the track.)

@@ -32,10 +32,11 @@ AudioStreamer::~AudioStreamer() {
   shutdown();
   // Normally gone with the clean-up; after a thread that ended early the queue may remain. Its
   // listeners take lock_, so it is disposed of before anything else goes.
-  std::unique_ptr<AudioQueue> queue;
+  std::shared_ptr<AudioQueue> queue;
   {
     std::lock_guard guard(lock_);
     queue = std::move(audioQueue_);
+    clockQueue_.store(nullptr);
   }
   if (queue) queue->dispose();
 }
@@ -51,10 +52,7 @@ bool AudioStreamer::isInternalThread() const { return std::this_thread::get_id()
 
 // ---- state ----
 
-StreamerState AudioStreamer::state() {
-  std::lock_guard guard(lock_);
-  return state_;
-}
+StreamerState AudioStreamer::state() { return state_.load(); }
 
 void AudioStreamer::setState(StreamerState state) {
   std::lock_guard guard(lock_);
@@ -73,15 +71,14 @@ void AudioStreamer::mainThreadStateNotification() {
   NotificationCenter::defaultCenter().post(kASStatusChangedNotification, this);
 }
 
+// The read-outs below read atomics only: the main thread never waits for the internal thread.
 bool AudioStreamer::isFinishing() {
-  std::lock_guard guard(lock_);
   const StreamerState s = state_;
   if (errorCode_ != StreamerError::None) return s != StreamerState::Idle;
   return (s == StreamerState::Stopping || s == StreamerState::Stopped) && stopReason_ != StopReason::Temporary;
 }
 
 bool AudioStreamer::isWaiting() {
-  std::lock_guard guard(lock_);
   if (isFinishing()) return true;
   const StreamerState s = state_;
   return s == StreamerState::StartingThread || s == StreamerState::WaitingForData ||
@@ -98,11 +95,11 @@ bool AudioStreamer::runLoopShouldExit() {
 // ---- plain accessors ----
 
 StreamerError AudioStreamer::errorCode() { return errorCode_; }
-void AudioStreamer::setErrorCode(StreamerError code) { errorCode_ = code; }
-std::uint32_t AudioStreamer::bitRate() {
+void AudioStreamer::setErrorCode(StreamerError code) {
   std::lock_guard guard(lock_);
-  return bitRate_;
+  errorCode_ = code;
 }
+std::uint32_t AudioStreamer::bitRate() { return bitRate_; }
 void AudioStreamer::setBitRate(std::uint32_t bitRate) {
   std::lock_guard guard(lock_);
   bitRate_ = bitRate;
@@ -111,18 +108,9 @@ HttpHeaderFields AudioStreamer::httpHeaders() {
   std::lock_guard guard(lock_);
   return httpHeaders_;
 }
-StopReason AudioStreamer::stopReason() {
-  std::lock_guard guard(lock_);
-  return stopReason_;
-}
-bool AudioStreamer::vbr() {
-  std::lock_guard guard(lock_);
-  return vbr_;
-}
-std::uint32_t AudioStreamer::numberOfChannels() {
-  std::lock_guard guard(lock_);
-  return numberOfChannels_;
-}
+StopReason AudioStreamer::stopReason() { return stopReason_; }
+bool AudioStreamer::vbr() { return vbr_; }
+std::uint32_t AudioStreamer::numberOfChannels() { return numberOfChannels_; }
 
 // ---- errors ----
 
@@ -259,7 +247,8 @@ void AudioStreamer::pause() {
   } else if (s == StreamerState::Playing) {
     togglePause();
     if (!audioQueue_) return;
-    err_ = audioQueue_->pause();
+    // The queue holds where the fade-out ends.
+    err_ = audioQueue_->pause(true);
     if (err_) {
       failWithErrorCode(StreamerError::AudioQueuePauseFailed);
     } else {
@@ -277,31 +266,22 @@ void AudioStreamer::pause() {
 
 void AudioStreamer::togglePause() { fadeout(); }
 
+// The fades are ramps the output queue's thread applies to the samples it writes (no steps to
+// hear, and the caller returns at once). The two lines log where each ramp starts and ends.
 void AudioStreamer::fadeout() {
   std::lock_guard guard(lock_);
   if (state_ != StreamerState::Playing) return;
-  float volume = 1.0f;
-  log("volume:%.2f", volume);
-  for (int i = 1; i <= 10; ++i) {
-    volume = float(10 - i) / 10.0f;  // steps of 0.1 without rounding drift
-    if (audioQueue_) audioQueue_->setParameter(kAudioQueueParam_Volume, volume);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  log("volume:%.2f", volume);
+  log("volume:%.2f", 1.0);
+  if (audioQueue_) audioQueue_->rampVolume(0.0f, kFadeSeconds);
+  log("volume:%.2f", 0.0);
 }
 
 void AudioStreamer::fadein() {
   std::lock_guard guard(lock_);
   if (state_ != StreamerState::WaitingForQueueStart && state_ != StreamerState::Playing) return;
-  float volume = 0.0f;
-  log("volume:%.2f", volume);
-  if (audioQueue_) audioQueue_->setParameter(kAudioQueueParam_Volume, volume);
-  for (int i = 1; i <= 10; ++i) {
-    volume = float(i) / 10.0f;
-    if (audioQueue_) audioQueue_->setParameter(kAudioQueueParam_Volume, volume);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  log("volume:%.2f", volume);
+  log("volume:%.2f", 0.0);
+  if (audioQueue_) audioQueue_->rampVolume(1.0f, kFadeSeconds);
+  log("volume:%.2f", 1.0);
 }
 
 void AudioStreamer::seekToTime(double seconds) {

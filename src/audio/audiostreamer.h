@@ -10,12 +10,17 @@
 //   tests, state(), progress(), duration() and the other read-outs, destruction.
 // - the internal thread: startInternal(), the read-stream, parser and packet call-backs,
 //   enqueueBuffer(), internalSeekToTime(), reconnection and clean-up.
-// - the output queue's thread: handleBufferCompleteForQueue(), handlePropertyChangeForQueue().
-// Locks: `lock_` (recursive) guards the player's state; nearly every operation takes it and they
-// call each other while holding it. `queueBuffersMutex_` with `queueBufferReadyCondition_` guards
-// `inuse_` and `buffersUsed_` only. The internal thread never waits for a free buffer while holding
-// `lock_`, and the queue's thread takes `lock_` only in its property listener, never while a
-// buffer is on its way back.
+// - the output queue's thread: handleBufferCompleteForQueue(), handlePropertyChangeForQueue(), and
+//   the fades (volume ramps the queue applies to the samples it writes).
+// The main thread never waits: the read-outs (state(), the is... tests, progress(), duration(),
+// bitRate(), calculatedBitRate(), stopReason(), errorCode(), vbr(), numberOfChannels()) read atomics
+// that the internal thread publishes, and the controls take `lock_` only for short steps, since no
+// thread holds it while sleeping, waiting for the network, a free buffer or the output thread.
+// Locks: `lock_` (recursive) guards the fields so marked below; operations call each other while
+// holding it. `queueBuffersMutex_` with `queueBufferReadyCondition_` guards `inuse_` and
+// `buffersUsed_` only. The internal thread never waits for a free buffer while holding `lock_`, and
+// the queue's thread takes `lock_` only in its property listener, never while a buffer is on its
+// way back.
 //
 // Subclasses (the local-file player) override the four hooks openReadStream(),
 // handleReadFromStream(), handleAudioPackets() and internalSeekToTime(). Since the internal thread
@@ -31,8 +36,10 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "audio/g719/pure_format.h"
+#include "audio/purecodec.h"
 #include "platform/audiotoolbox/audiofilestream.h"
 #include "platform/audiotoolbox/audioqueue.h"
 #include "platform/net/readstream.h"
@@ -119,8 +126,11 @@ class AudioStreamer {
   void stop();
   void pause();
   void togglePause();
+  // The 100 ms volume ramps, applied sample by sample by the output queue's thread; both return
+  // at once. fadeout() only while Playing, fadein() while WaitingForQueueStart or Playing.
   void fadein();
   void fadeout();
+  static constexpr double kFadeSeconds = 0.1;
   void seekToTime(double seconds);
 
   StreamerState state();
@@ -163,6 +173,8 @@ class AudioStreamer {
   virtual void handleReadFromStream(ReadStream& stream, ReadStreamEvent event);
   virtual void handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
                                   const AudioStreamPacketDescription* packetDescriptions);
+  // Carries out a seek (lock_ held, the request already taken). One that cannot be done yet (no
+  // format, bit rate or length known so far) is requested again, for a later pass.
   virtual void internalSeekToTime(double seconds);
 
   // Stores the state and announces the change (virtual so that a subclass can watch transitions).
@@ -206,68 +218,94 @@ class AudioStreamer {
   void reconnect();
   void cleanUp();
   bool isInternalThread() const;
+  // Internal thread: the bit rate from what was parsed so far (0 while unknown).
+  double estimateBitRate();
+  // Internal thread: publishes the numbers the read-outs serve (duration, bit rate).
+  void publishReadouts();
+  // Internal thread, lock_ held: makes the queue the one whose clock progress() reads.
+  void publishQueue();
 
-  // immutable after construction
+  // Each field says who may touch it:
+  // - "immutable after start": set before the internal thread starts, then only read;
+  // - "guarded by lock_": read and written with lock_ held (the main thread's controls use these);
+  // - "internal thread only": read and written by the internal thread alone (lock_ may be held
+  //   around them too, for the sake of the code around, but no other thread touches them);
+  // - "published": atomics the internal thread writes for the main thread's read-outs, which
+  //   never take a lock that a seek, a reopen or the clean-up holds.
+
+  // immutable after start
   const std::string url_;
   const bool isfile_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // main thread; dropped first by the destructor
   // The weak reference to alive_ that other threads copy (never alive_ itself, which the destructor
   // resets on the main thread while they may run).
   const std::weak_ptr<int> aliveToken_{alive_};
+  std::thread internalThread_;                             // main thread only: start() and shutdown()
+  std::atomic<std::thread::id> internalThreadId_{};         // set first thing by the internal thread
 
   // guarded by lock_
   std::recursive_mutex lock_;
-  std::unique_ptr<AudioQueue> audioQueue_;
+  std::shared_ptr<AudioQueue> audioQueue_;  // made by the internal thread; the controls drive it
+  RunLoop* internalRunLoop_ = nullptr;      // the internal thread's loop while it runs (for wake-ups)
+  std::unique_ptr<ReadStream> stream_;      // the controls read its status on resume
+  HttpHeaderFields httpHeaders_;
+  std::int32_t err_ = 0;
+  bool reConnect_ = false;
+  bool resumeAfterReconnect_ = false;  // the reconnection paused playback and resumes it
+  bool queuePausedByCaller_ = false;
+  bool seekWasRequested_ = false;
+  double requestedSeekTime_ = 0.0;
+  // Written under lock_, read anywhere.
+  std::atomic<StreamerState> state_{StreamerState::Idle};
+  std::atomic<StopReason> stopReason_{StopReason::None};
+  std::atomic<StreamerError> errorCode_{StreamerError::None};
+  std::atomic<std::uint32_t> bitRate_{0};
+
+  // published by the internal thread (read anywhere, without a lock)
+  std::atomic<std::shared_ptr<AudioQueue>> clockQueue_;  // the queue whose clock progress() reads
+  std::atomic<double> sampleRate_{0.0};
+  std::atomic<double> seekTime_{0.0};      // time of the last seek, added to the queue's clock
+  std::atomic<double> lastProgress_{0.0};  // also written by progress() on any thread
+  std::atomic<double> duration_{0.0};
+  std::atomic<double> calculatedBitRate_{0.0};
+  std::atomic<bool> vbr_{false};
+  std::atomic<std::uint32_t> numberOfChannels_{0};
+
+  // internal thread only
   std::unique_ptr<AudioFileStream> audioFileStream_;
   AudioStreamBasicDescription asbd_{};
-  std::thread internalThread_;
-  std::atomic<std::thread::id> internalThreadId_{};
-  RunLoop* internalRunLoop_ = nullptr;  // the internal thread's loop while it runs (for wake-ups)
+  // Set before the queue plays and cleared after it is gone; the queue's thread reads them in its
+  // give-back while the queue exists.
   std::array<AudioQueueBuffer*, kNumAQBufs> audioQueueBuffer_{};
   std::array<AudioStreamPacketDescription, kAQMaxPacketDescs> packetDescs_{};
   std::uint32_t fillBufferIndex_ = 0;
   std::uint32_t packetBufferSize_ = 0;
   std::uint64_t bytesFilled_ = 0;
   std::uint64_t packetsFilled_ = 0;
-  HttpHeaderFields httpHeaders_;
-  std::atomic<StreamerState> state_{StreamerState::Idle};  // written under lock_, read anywhere
-  StopReason stopReason_ = StopReason::None;
-  std::atomic<StreamerError> errorCode_{StreamerError::None};
-  std::int32_t err_ = 0;
   bool discontinuous_ = false;
-  std::unique_ptr<ReadStream> stream_;
-  std::uint32_t bitRate_ = 0;
   std::int64_t dataOffset_ = 0;
   std::int64_t fileLength_ = 0;
   std::int64_t seekByteOffset_ = 0;  // where the next request starts; grows with every byte read
   std::uint64_t audioDataByteCount_ = 0;
   std::uint64_t processedPacketsCount_ = 0;
   std::uint64_t processedPacketsSizeTotal_ = 0;
-  double seekTime_ = 0.0;
-  bool seekWasRequested_ = false;
-  double requestedSeekTime_ = 0.0;
-  double sampleRate_ = 0.0;
   double packetDuration_ = 0.0;
-  double lastProgress_ = 0.0;
-  bool vbr_ = false;
-  std::uint32_t numberOfChannels_ = 0;
   std::uint32_t fileTypeHint_ = 0;
-  bool reConnect_ = false;
   int reconnectTimes_ = 0;
-  bool continuingStream_ = false;      // the request being made continues the bytes read so far
-  bool resumeAfterReconnect_ = false;  // the reconnection paused playback and resumes it
-  bool bytesSinceOpen_ = false;        // the current connection delivered bytes
+  bool continuingStream_ = false;  // the request being made continues the bytes read so far
+  bool bytesSinceOpen_ = false;    // the current connection delivered bytes
   std::chrono::steady_clock::time_point nextReconnectAt_{};
-  bool queuePausedByCaller_ = false;
   std::optional<std::chrono::steady_clock::time_point> lastRecivedTime_;
 
-  // PURE (guarded by lock_)
+  // PURE (internal thread only)
   std::unique_ptr<PURE_CODEC_HANDLE, PureCodecDeleter> pCODEC_;
   PURE_HEADER pure_header_{};
   std::int32_t frame_bytes_ = 0;
   std::int32_t durationMS_ = 0;
-  std::array<std::uint8_t, kPureMaxFrameBytes> frame_buffer_{};
+  std::array<std::uint8_t, kPureMaxFrameBytes> frame_buffer_{};  // the header while it arrives
   std::uint32_t pureHeaderHeld_ = 0;  // header bytes held in frame_buffer_ while fewer than 16 came
+  PureFramer pureFramer_;             // cuts the bytes after the header into whole frames
+  std::vector<std::uint8_t> pureChunk_;
 
   // guarded by queueBuffersMutex_
   std::mutex queueBuffersMutex_;

@@ -150,8 +150,12 @@ void AudioStreamer::handleReadFromStream(ReadStream& stream, ReadStreamEvent eve
     discontinuity = discontinuous_;
   }
   if (!parser) return;
-  err_ = parser->parseBytes(bytes, static_cast<std::uint32_t>(length), discontinuity);
-  if (err_) failWithErrorCode(StreamerError::FileStreamParseBytesFailed);
+  const AudioStatus status = parser->parseBytes(bytes, static_cast<std::uint32_t>(length), discontinuity);
+  if (status) {
+    std::lock_guard guard(lock_);
+    err_ = status;
+    failWithErrorCode(StreamerError::FileStreamParseBytesFailed);
+  }
 }
 
 void AudioStreamer::handleEndOfStream() {
@@ -162,7 +166,7 @@ void AudioStreamer::handleEndOfStream() {
       // A stream that stops inside a frame: the partial frame cannot be decoded. It is dropped,
       // and no buffer is enqueued for it (the buffer being filled holds older audio).
       bytesFilled_ = 0;
-      frame_buffer_.fill(0);
+      pureFramer_.drop();
     }
     if (bytesFilled_ != 0) {
       if (state_ == StreamerState::WaitingForData) setState(StreamerState::FlushingAtEnd);

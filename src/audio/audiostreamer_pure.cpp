@@ -26,6 +26,7 @@ AudioStreamer::PureHeaderLoad AudioStreamer::loadHeader() {
   if (!header) return PureHeaderLoad::Refused;
   pure_header_ = *header;
   frame_bytes_ = pureFrameBytes(header->m_ucBPS);
+  pureFramer_.reset(frame_bytes_);
   durationMS_ = static_cast<std::int32_t>(pureDurationMs(*header));
   return PureHeaderLoad::Loaded;
 }
@@ -53,39 +54,34 @@ void AudioStreamer::handlePropertyChangeForPur() {
   asbd_.bitsPerChannel = 16;
 }
 
-// Each whole frame is decoded into the buffer being filled and enqueued as one buffer. A frame cut
-// by the end of a chunk is held in frame_buffer_ (bytesFilled_ counts its bytes) and completed by
-// the following chunks, however short they are.
+// The bytes are cut into frames by the same PureFramer the decoder tools and the fuzzers use. Each
+// whole frame is decoded into the buffer being filled and enqueued as one buffer; a frame cut by
+// the end of a chunk is held by the framer (bytesFilled_ mirrors its count) and completed by the
+// following chunks, however short they are.
 void AudioStreamer::handlePurePackets(const std::uint8_t* data, std::uint32_t numberBytes) {
   if (!beginPackets(false)) return;
-  std::uint32_t at = 0;
-  while (at < numberBytes) {
-    bool frameReady = false;
+  // The framer descrambles in place: it works on a copy of the chunk.
+  pureChunk_.assign(data, data + numberBytes);
+  std::span<std::uint8_t> chunk(pureChunk_);
+  while (!chunk.empty()) {
     {
       std::lock_guard guard(lock_);
-      if (isFinishing() || !pCODEC_ || frame_bytes_ <= 0) return;
-      const auto frameBytes = static_cast<std::uint32_t>(frame_bytes_);
-      const std::uint32_t held = static_cast<std::uint32_t>(bytesFilled_);
-      const std::uint32_t take = std::min(frameBytes - held, numberBytes - at);
-      std::memcpy(frame_buffer_.data() + held, data + at, take);
-      at += take;
-      bytesFilled_ = held + take;
-      if (bytesFilled_ == frameBytes) {
-        AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
-        std::span<std::int16_t, kPureFramePcmSamples> out(static_cast<std::int16_t*>(buffer->audioData),
-                                                           kPureFramePcmSamples);
-        if (!pureDecodeFrame(pCODEC_.get(), std::span(frame_buffer_.data(), frameBytes), out)) {
-          failWithErrorCode(StreamerError::FileStreamGetPropertyFailed);
-          return;
-        }
-        ++packetsFilled_;
-        frameReady = true;
+      if (isFinishing() || !pCODEC_) return;
+      const std::span<std::uint8_t> frame = pureFramer_.next(chunk);
+      bytesFilled_ = pureFramer_.held();
+      if (frame.empty()) continue;  // the rest of the chunk is held
+      AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
+      std::span<std::int16_t, kPureFramePcmSamples> out(static_cast<std::int16_t*>(buffer->audioData),
+                                                         kPureFramePcmSamples);
+      if (!pureDecodeFrame(pCODEC_.get(), frame, out)) {
+        failWithErrorCode(StreamerError::FileStreamGetPropertyFailed);
+        return;
       }
+      ++packetsFilled_;
     }
-    if (!frameReady) continue;
-    enqueueBuffer();  // resets bytesFilled_
+    enqueueBuffer();
     std::lock_guard guard(lock_);
-    if (bytesFilled_ != 0) return;  // not enqueued: the player is finishing
+    if (packetsFilled_ != 0) return;  // not enqueued: the player is finishing
   }
 }
 
@@ -100,8 +96,7 @@ void AudioStreamer::pureSeekOffset(double seconds) {
     seekByteOffset_ = std::int64_t(kPureHeaderBytes) + std::max<std::int64_t>(frames - 1, 0) * frame_bytes_;
   }
   bytesFilled_ = 0;
-  frame_buffer_.fill(0);
-  seekTime_ = seconds;
+  pureFramer_.drop();
 }
 
 }  // namespace tonvera

@@ -69,12 +69,14 @@ void AudioStreamer::createQueue() {
   const bool pure = fileTypeHint_ == kPureFileType;
   sampleRate_ = asbd_.sampleRate;
   packetDuration_ =
-      pure ? durationMS_ / 1000.0 : (sampleRate_ > 0 ? asbd_.framesPerPacket / sampleRate_ : 0.0);
+      pure ? durationMS_ / 1000.0 : (asbd_.sampleRate > 0 ? asbd_.framesPerPacket / asbd_.sampleRate : 0.0);
   numberOfChannels_ = asbd_.channelsPerFrame;
 
+  std::unique_ptr<AudioQueue> queue;
   err_ = AudioQueue::newOutput(
-      asbd_, [this](AudioQueue& q, AudioQueueBuffer* b) { handleBufferCompleteForQueue(q, b); },
-      &audioQueue_);
+      asbd_, [this](AudioQueue& q, AudioQueueBuffer* b) { handleBufferCompleteForQueue(q, b); }, &queue);
+  audioQueue_ = std::move(queue);
+  publishQueue();
   if (err_) {
     failWithErrorCode(StreamerError::AudioQueueCreationFailed);
     return;
@@ -185,6 +187,8 @@ void AudioStreamer::handleParsedPackets(const std::uint8_t* data, std::uint32_t 
       }
       if (packets >= kAQMaxPacketDescs) enqueueBuffer();
     }
+    // The estimate moves with every packet counted: the read-outs follow it chunk by chunk.
+    publishReadouts();
     return;
   }
 
@@ -271,6 +275,7 @@ void AudioStreamer::startQueue() {
     }
     setState(StreamerState::Playing);
   } else {
+    publishReadouts();
     setState(StreamerState::WaitingForQueueStart);
     // The fade-in rises from silence: a new queue's volume is 1.0, and its first buffer would
     // otherwise sound at full volume before the fade's first step.
@@ -321,7 +326,23 @@ void AudioStreamer::handlePropertyChangeForQueue(AudioQueue& /*queue*/, std::uin
 
 // ---- numbers ----
 
-double AudioStreamer::calculatedBitRate() {
+void AudioStreamer::publishQueue() { clockQueue_.store(audioQueue_); }
+
+double AudioStreamer::calculatedBitRate() { return calculatedBitRate_; }
+double AudioStreamer::duration() { return duration_; }
+
+void AudioStreamer::publishReadouts() {
+  std::lock_guard guard(lock_);
+  const double rate = estimateBitRate();
+  calculatedBitRate_ = rate;
+  if (fileTypeHint_ == kPureFileType) {
+    duration_ = durationMS_ / 1000.0;
+  } else {
+    duration_ = rate == 0.0 || fileLength_ == 0 ? 0.0 : double(fileLength_ - dataOffset_) / (rate * 0.125);
+  }
+}
+
+double AudioStreamer::estimateBitRate() {
   std::lock_guard guard(lock_);
   if (vbr_) {
     if (packetDuration_ > 0 && processedPacketsCount_ > kBitRateEstimationMinPackets) {
@@ -338,29 +359,26 @@ double AudioStreamer::calculatedBitRate() {
   return rate;
 }
 
-double AudioStreamer::duration() {
-  std::lock_guard guard(lock_);
-  if (fileTypeHint_ == kPureFileType) return durationMS_ / 1000.0;
-  const double rate = calculatedBitRate();
-  if (rate == 0.0 || fileLength_ == 0) return 0.0;
-  return double(fileLength_ - dataOffset_) / (rate * 0.125);
-}
-
+// From the published queue's clock, without lock_: a seek or a reopen holding it never delays the
+// caller's tick.
 double AudioStreamer::progress() {
-  std::lock_guard guard(lock_);
-  if (!(sampleRate_ > 0) || isFinishing()) return lastProgress_;
+  const double sampleRate = sampleRate_;
+  if (!(sampleRate > 0) || isFinishing()) return lastProgress_;
   const StreamerState s = state_;
   if (s == StreamerState::Playing || s == StreamerState::Buffering || s == StreamerState::Paused) {
-    if (!audioQueue_) return lastProgress_;
+    const std::shared_ptr<AudioQueue> queue = clockQueue_.load();
+    if (!queue) return lastProgress_;
     double sampleTime = 0;
-    err_ = audioQueue_->getCurrentTime(&sampleTime);
-    if (err_ == kAudioQueueErrStopped) return lastProgress_;
-    if (err_) {
+    const AudioStatus status = queue->getCurrentTime(&sampleTime);
+    // A queue stopped, or disposed of by the clean-up meanwhile: the last value stands.
+    if (status == kAudioQueueErrStopped || status == kAudioQueueErrDisposed) return lastProgress_;
+    if (status) {
       failWithErrorCode(StreamerError::GetAudioTimeFailed);
       return lastProgress_;
     }
-    lastProgress_ = std::max(0.0, sampleTime / sampleRate_ + seekTime_);
-    return lastProgress_;
+    const double progress = std::max(0.0, sampleTime / sampleRate + seekTime_);
+    lastProgress_ = progress;
+    return progress;
   }
   if (s == StreamerState::WaitingForData || s == StreamerState::WaitingForQueueStart) return -1.0;
   return lastProgress_;
@@ -411,27 +429,35 @@ float AudioStreamer::averagePowerForChannel(std::uint32_t channel) {
 
 void AudioStreamer::internalSeekToTime(double seconds) {
   std::lock_guard guard(lock_);
-  const double bitRate = calculatedBitRate();
-  if (bitRate == 0.0 || fileLength_ <= 0) return;  // no format yet, or no length: dropped
+  publishReadouts();
+  const double bitRate = estimateBitRate();
+  // The reply came without a length: no byte can be computed for a time, ever. Dropped.
+  if (fileLength_ <= 0 && !httpHeaders_.empty()) return;
+  if (bitRate == 0.0 || fileLength_ <= 0 || (fileTypeHint_ != kPureFileType && !(duration_ > 0))) {
+    // No format, bit rate or length yet: the seek waits until they are known.
+    seekWasRequested_ = true;
+    return;
+  }
   if (!(seconds >= 0)) seconds = 0;
 
+  // Where the clock starts again; published once the old queue's clock has stopped, so that
+  // progress() never adds the new time to the old clock.
+  double seekTime = seconds;
   if (fileTypeHint_ == kPureFileType) {
     pureSeekOffset(seconds);
   } else {
-    const double length = duration();
-    if (!(length > 0)) return;
+    const double length = duration_;
     std::int64_t offset =
         dataOffset_ + static_cast<std::int64_t>(seconds / length * double(fileLength_ - dataOffset_));
     offset = std::min<std::int64_t>(offset, fileLength_ - 2 * static_cast<std::int64_t>(packetBufferSize_));
     seekByteOffset_ = std::max<std::int64_t>(offset, 0);
-    seekTime_ = seconds;
     if (packetDuration_ > 0 && bitRate > 0 && audioFileStream_) {
       const auto packet = static_cast<std::int64_t>(std::floor(seconds / packetDuration_));
       std::int64_t packetOffset = 0;
       std::uint32_t flags = 0;
       if (audioFileStream_->seek(packet, &packetOffset, &flags) == kAudioNoErr &&
           !(flags & kAudioFileStreamSeekFlag_OffsetIsEstimated)) {
-        seekTime_ -= double(seekByteOffset_ - dataOffset_ - packetOffset) * 8.0 / bitRate;
+        seekTime -= double(seekByteOffset_ - dataOffset_ - packetOffset) * 8.0 / bitRate;
         seekByteOffset_ = packetOffset + dataOffset_;
       }
     }
@@ -451,6 +477,7 @@ void AudioStreamer::internalSeekToTime(double seconds) {
       return;
     }
   }
+  seekTime_ = seekTime;
   if (fileTypeHint_ != kPureFileType) {
     // Packets copied into the buffer being filled belong to the old position: played after the
     // seek they would repeat a moment of audio from before it.

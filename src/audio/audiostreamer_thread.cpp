@@ -34,6 +34,7 @@ void AudioStreamer::startInternal() {
   while (opened) {
     const bool ranAtAll = RunLoop::current().runInMode(kRunLoopSeconds) != RunLoop::Result::Finished;
     if (state() == StreamerState::Stopped) break;
+    publishReadouts();
 
     if (bufferMismatch_.exchange(false)) failWithErrorCode(StreamerError::AudioQueueBufferMismatch);
 
@@ -59,10 +60,12 @@ void AudioStreamer::startInternal() {
     }
 
     {
+      // A seek that cannot be done yet (asked before the bit rate or the length is known) stays
+      // requested and is done on a later pass, instead of being lost.
       std::lock_guard guard(lock_);
       if (seekWasRequested_) {
-        internalSeekToTime(requestedSeekTime_);
         seekWasRequested_ = false;
+        internalSeekToTime(requestedSeekTime_);
       }
     }
 
@@ -158,7 +161,7 @@ void AudioStreamer::reconnect() {
 }
 
 void AudioStreamer::cleanUp() {
-  std::unique_ptr<AudioQueue> queue;
+  std::shared_ptr<AudioQueue> queue;
   {
     std::lock_guard guard(lock_);
     closeReadStream();
@@ -167,6 +170,7 @@ void AudioStreamer::cleanUp() {
       audioFileStream_.reset();
     }
     queue = std::move(audioQueue_);
+    clockQueue_.store(nullptr);
   }
   // Disposing waits for the queue's thread, whose listener takes lock_: done without it. The
   // buffers go with the queue.

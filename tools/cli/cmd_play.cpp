@@ -1,5 +1,8 @@
 // tonvera-cli play [--seek SECONDS] [--stop-after SECONDS] URL|FILE: plays one stream headless
-// through the sink named by TONVERA_AUDIO_SINK, printing "state NAME" for every state notification.
+// through the sink named by TONVERA_AUDIO_SINK, printing "state NAME" for every state it is seen to
+// enter. A notification is handled after the change it announces, possibly after later ones too;
+// the state then read is printed only when it differs from the last one printed, so each state
+// entered is announced once.
 // A file URL or a local path is played as a PURE file by the file player.
 #include <chrono>
 #include <cstdio>
@@ -57,10 +60,13 @@ int runPlay(const tonvera::cli::Args& args) {
   tonvera::AudioStreamer& player = *owned;
   bool started = false;
   bool finished = false;
+  std::optional<tonvera::StreamerState> printed;
   tonvera::ScopedObserver observer(
       tonvera::NotificationCenter::defaultCenter(), tonvera::kASStatusChangedNotification, &player,
       [&](const tonvera::Notification&) {
         const tonvera::StreamerState state = player.state();
+        if (printed == state) return;
+        printed = state;
         std::printf("state %s\n", tonvera::streamerStateName(state));
         std::fflush(stdout);
         if (state == tonvera::StreamerState::Playing && seek) {

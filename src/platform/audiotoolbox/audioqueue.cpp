@@ -105,6 +105,7 @@ AudioStatus AudioQueue::start() {
       ++pendingRunningEvents_;
     }
     paused_ = false;
+    pauseAfterRamp_ = false;
     sink = sink_;
     wake_.notify_all();
   }
@@ -112,12 +113,19 @@ AudioStatus AudioQueue::start() {
   return kAudioNoErr;
 }
 
-AudioStatus AudioQueue::pause() {
+AudioStatus AudioQueue::pause(bool afterRamp) {
   std::shared_ptr<AudioSink> sink;
   {
     std::lock_guard lock(mutex_);
     if (disposed_) return kAudioQueueErrDisposed;
+    if (afterRamp && running_ && !paused_) {
+      // The output thread holds the queue where the ramp ends.
+      pauseAfterRamp_ = true;
+      wake_.notify_all();
+      return kAudioNoErr;
+    }
     paused_ = true;
+    pauseAfterRamp_ = false;
     sink = sink_;
   }
   if (sink) sink->setPaused(true);
@@ -142,13 +150,17 @@ AudioStatus AudioQueue::stop(bool immediate) {
     for (BufferSlot* slot : dropped) slot->queued = false;
     running_ = false;
     paused_ = false;
+    pauseAfterRamp_ = false;
     stopAfterQueued_ = false;
+    flushAfterQueued_ = false;
     discardSink_ = true;
     resetDecoder_ = true;
+    // A ramp under way ends at its target.
+    volumeRequest_ = VolumeRequest{volume_.load(), 0.0, std::nullopt};
     ++pendingRunningEvents_;
     wake_.notify_all();
-    // The buffer being played comes back from the output thread, which cuts it short.
-    wake_.wait(lock, [this] { return inFlight_ == nullptr || std::this_thread::get_id() == thread_.get_id(); });
+    // The buffer being played comes back from the output thread as soon as it has cut its write
+    // short; not waited for here, so that no caller waits on the audio device.
   }
   for (BufferSlot* slot : dropped) {
     if (callback_) callback_(*this, &slot->buffer);
@@ -158,7 +170,22 @@ AudioStatus AudioQueue::stop(bool immediate) {
 
 AudioStatus AudioQueue::flush() {
   std::lock_guard lock(mutex_);
-  return disposed_ ? kAudioQueueErrDisposed : kAudioNoErr;
+  if (disposed_) return kAudioQueueErrDisposed;
+  flushAfterQueued_ = true;
+  wake_.notify_all();
+  return kAudioNoErr;
+}
+
+AudioStatus AudioQueue::rampVolume(float target, double seconds) {
+  if (std::isnan(target) || !(seconds >= 0)) return kAudioErrInvalidParameter;
+  std::lock_guard lock(mutex_);
+  if (disposed_) return kAudioQueueErrDisposed;
+  std::optional<float> from;
+  if (volumeRequest_) from = volumeRequest_->seconds == 0.0 ? volumeRequest_->target : volumeRequest_->from;
+  volume_ = std::clamp(target, 0.0f, 1.0f);
+  volumeRequest_ = VolumeRequest{volume_.load(), seconds, from};
+  wake_.notify_all();
+  return kAudioNoErr;
 }
 
 AudioStatus AudioQueue::dispose() {
@@ -192,7 +219,9 @@ AudioStatus AudioQueue::getCurrentTime(double* sampleTime) {
 
 AudioStatus AudioQueue::setParameter(std::uint32_t parameter, float value) {
   if (parameter != kAudioQueueParam_Volume || std::isnan(value)) return kAudioErrInvalidParameter;
+  std::lock_guard lock(mutex_);
   volume_ = std::clamp(value, 0.0f, 1.0f);
+  volumeRequest_ = VolumeRequest{volume_.load(), 0.0, std::nullopt};
   return kAudioNoErr;
 }
 
@@ -280,7 +309,6 @@ void AudioQueue::run() {
     if (running_ && !paused_ && !queued_.empty()) {
       BufferSlot* slot = queued_.front();
       queued_.pop_front();
-      inFlight_ = slot;
       const std::uint64_t generation = generation_;
       lock.unlock();
       play(*slot, generation);
@@ -289,8 +317,30 @@ void AudioQueue::run() {
       lock.unlock();
       if (callback_) callback_(*this, &slot->buffer);
       lock.lock();
-      inFlight_ = nullptr;
       wake_.notify_all();
+      continue;
+    }
+    if (pauseAfterRamp_ && (queued_.empty() || (!volumeRequest_ && rampFramesLeft_ == 0))) {
+      // Nothing left to fade (or the fade is over): the pause takes effect now.
+      pauseAfterRamp_ = false;
+      paused_ = true;
+      auto sink = sink_;
+      lock.unlock();
+      if (sink) sink->setPaused(true);
+      lock.lock();
+      continue;
+    }
+    if (running_ && !paused_ && flushAfterQueued_ && queued_.empty()) {
+      // The queued audio is complete: what the decoder still holds follows it.
+      flushAfterQueued_ = false;
+      const std::uint64_t generation = generation_;
+      lock.unlock();
+      if (decoder_) {
+        pcm_.clear();
+        decoder_->drain(pcm_);
+        writePcm(generation);
+      }
+      lock.lock();
       continue;
     }
     if (running_ && !paused_ && stopAfterQueued_) {
@@ -364,34 +414,85 @@ bool AudioQueue::writePcm(std::uint64_t generation) {
   std::shared_ptr<AudioSink> sink;
   {
     std::lock_guard lock(mutex_);
-    if (!sink_) {
-      sink_ = openAudioSink(rate, channels);
-      sinkRate_ = rate;
-      if (paused_) sink_->setPaused(true);
-    }
     sink = sink_;
   }
-  const float volume = volume_;
-  if (volume != 1.0f) {
-    for (auto& s : pcm_) {
-      const long v = std::lrint(float(s) * volume);
-      s = static_cast<std::int16_t>(std::clamp(v, -32768L, 32767L));
-    }
+  if (!sink) {
+    // Opened without mutex_ (connecting to a sound server takes a while, and the callers' start,
+    // pause and clock must not wait for it); only this thread makes the sink.
+    std::shared_ptr<AudioSink> opened = openAudioSink(rate, channels);
+    std::lock_guard lock(mutex_);
+    sink_ = opened;
+    sinkRate_ = rate;
+    if (paused_) sink_->setPaused(true);
+    sink = sink_;
   }
   const std::size_t frames = pcm_.size() / static_cast<std::size_t>(channels);
-  if (metering_) measure(pcm_.data(), frames, channels);
   for (std::size_t at = 0; at < frames;) {
-    if (generation_ != generation) {
+    if (!waitWhilePaused(generation, rate)) {
       pcm_.clear();
       return false;
     }
-    const std::size_t n = std::min(kWriteFrames, frames - at);
-    sink->write(pcm_.data() + at * static_cast<std::size_t>(channels), n);
+    std::size_t n = std::min(kWriteFrames, frames - at);
+    // A piece ends where a ramp ends, so that a pause after a fade-out holds exactly there.
+    if (rampFramesLeft_ > 0) n = std::min<std::size_t>(n, static_cast<std::size_t>(rampFramesLeft_));
+    std::int16_t* piece = pcm_.data() + at * static_cast<std::size_t>(channels);
+    applyVolume(piece, n, channels);
+    if (metering_) measure(piece, n, channels);
+    sink->write(piece, n);
     framesWritten_ += static_cast<std::int64_t>(n);
     at += n;
+    if (rampFramesLeft_ == 0) {
+      std::unique_lock lock(mutex_);
+      if (pauseAfterRamp_ && !volumeRequest_) {
+        pauseAfterRamp_ = false;
+        paused_ = true;
+        lock.unlock();
+        sink->setPaused(true);
+      }
+    }
   }
   pcm_.clear();
   return true;
+}
+
+bool AudioQueue::waitWhilePaused(std::uint64_t generation, int rate) {
+  std::unique_lock lock(mutex_);
+  wake_.wait(lock, [&] { return !paused_ || generation_ != generation || disposed_; });
+  if (generation_ != generation || disposed_) return false;
+  if (volumeRequest_) {
+    const VolumeRequest request = *volumeRequest_;
+    volumeRequest_.reset();
+    const auto frames = static_cast<std::int64_t>(std::llround(request.seconds * double(rate)));
+    rampTarget_ = request.target;
+    if (request.from) gain_ = *request.from;
+    if (frames <= 0) {
+      gain_ = request.target;
+      rampFramesLeft_ = 0;
+    } else {
+      rampStart_ = gain_;
+      rampFrames_ = frames;
+      rampFramesLeft_ = frames;
+    }
+  }
+  return true;
+}
+
+void AudioQueue::applyVolume(std::int16_t* samples, std::size_t frames, int channels) {
+  const auto perFrame = static_cast<std::size_t>(channels);
+  for (std::size_t i = 0; i < frames; ++i) {
+    if (rampFramesLeft_ > 0) {
+      // Linear, one step a frame, without drift; the last step lands exactly on the target.
+      --rampFramesLeft_;
+      const double done = double(rampFrames_ - rampFramesLeft_) / double(rampFrames_);
+      gain_ = rampFramesLeft_ == 0 ? rampTarget_ : float(rampStart_ + (rampTarget_ - rampStart_) * done);
+    }
+    if (gain_ == 1.0f) continue;
+    for (std::size_t c = 0; c < perFrame; ++c) {
+      std::int16_t& s = samples[i * perFrame + c];
+      const long v = std::lrint(float(s) * gain_);
+      s = static_cast<std::int16_t>(std::clamp(v, -32768L, 32767L));
+    }
+  }
 }
 
 void AudioQueue::measure(const std::int16_t* samples, std::size_t frames, int channels) {

@@ -8,9 +8,19 @@
 //   cookie before the first enqueue when the format needs one.
 // - enqueueBuffer() hands a filled buffer over. It comes back through the output call-back, on the
 //   output thread, after its audio was written to the sink; or, on stop(true), on the thread that
-//   called stop() before stop() returns.
-// - start() runs (or resumes) the queue; pause() holds it (the buffers stay queued);
+//   called stop() before stop() returns (the buffers waiting in the queue), respectively on the
+//   output thread as soon as it has cut its write short (the one it was playing).
+// - start() runs (or resumes) the queue; pause() holds it (the buffers stay queued, and a buffer
+//   being played holds at the next piece of PCM); pause(true) holds it only once the volume ramp
+//   under way has reached its end, so that a fade-out is heard before the silence.
 //   stop(true) drops everything queued at once, stop(false) ends after the queued audio.
+//   None of them waits for the output thread: a caller (a window's thread) never blocks on audio.
+// - flush() marks the queued audio as complete: once the last buffer queued so far is played, the
+//   decoder gives out the samples it still holds (its delay), as stop(false) does at the end. More
+//   buffers may follow; they start a fresh decode.
+// - setParameter(volume) sets the gain from the next piece of PCM on; rampVolume() moves it
+//   linearly, sample by sample, to a target over a time of the stream's audio. Either replaces a
+//   ramp under way; stop(true) ends a ramp at its target.
 //   Each change of the running state ('aqrn') is reported to the property listeners on the
 //   output thread, in order, with no lock of the queue held: listeners may take their owner's
 //   locks.
@@ -29,6 +39,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -82,10 +93,12 @@ class AudioQueue {
                             const AudioStreamPacketDescription* descriptions);
 
   AudioStatus start();
-  AudioStatus pause();
+  AudioStatus pause(bool afterRamp = false);
   AudioStatus stop(bool immediate);
-  // Marks the queued audio as complete (end of the stream); playing goes on as before.
+  // Marks the queued audio as complete: the decoder's held samples follow the last buffer queued.
   AudioStatus flush();
+  // Moves the volume from where it is to `target` (0..1) over `seconds` of audio; returns at once.
+  AudioStatus rampVolume(float target, double seconds);
   AudioStatus dispose();
 
   AudioStatus getCurrentTime(double* sampleTime);
@@ -106,6 +119,11 @@ class AudioQueue {
   bool play(BufferSlot& slot, std::uint64_t generation);
   bool writePcm(std::uint64_t generation);
   void measure(const std::int16_t* samples, std::size_t frames, int channels);
+  // Output thread: applies the volume (and its ramp) to one piece of PCM.
+  void applyVolume(std::int16_t* samples, std::size_t frames, int channels);
+  // Output thread: holds while the queue is paused, then takes up a volume change asked for;
+  // false when a stop or dispose came meanwhile.
+  bool waitWhilePaused(std::uint64_t generation, int rate);
 
   const AudioStreamBasicDescription format_;
   const OutputCallback callback_;
@@ -115,12 +133,22 @@ class AudioQueue {
   std::condition_variable wake_;
   std::vector<std::unique_ptr<BufferSlot>> slots_;
   std::deque<BufferSlot*> queued_;
-  BufferSlot* inFlight_ = nullptr;
   std::vector<PropertyListener> runningListeners_;
   int pendingRunningEvents_ = 0;  // running changes not yet reported
   bool running_ = false;
   bool paused_ = false;
   bool stopAfterQueued_ = false;
+  bool pauseAfterRamp_ = false;   // pause(true) waits for the ramp to end
+  bool flushAfterQueued_ = false; // flush(): drain the decoder once the queue runs empty
+  // The volume change asked for and not yet taken up by the output thread.
+  struct VolumeRequest {
+    float target = 1.0f;
+    double seconds = 0.0;
+    // Where the ramp starts when a volume was set just before it (and never heard): a fade-in
+    // from silence stays one, whether or not the output thread took the set up in between.
+    std::optional<float> from;
+  };
+  std::optional<VolumeRequest> volumeRequest_;
   bool discardSink_ = false;      // the sink must drop what it holds (set by stop(true))
   bool resetDecoder_ = false;
   bool disposed_ = false;
@@ -130,7 +158,7 @@ class AudioQueue {
 
   // read by any thread
   std::atomic<std::uint64_t> generation_{0};  // bumped (under mutex_) by stop(true) and dispose
-  std::atomic<float> volume_{1.0f};
+  std::atomic<float> volume_{1.0f};  // the volume asked for (the end of a ramp)
   std::atomic<bool> metering_{false};
   std::atomic<std::int64_t> framesWritten_{0};  // since the last start, in the sink's rate
   std::atomic<int> sinkRate_{0};
@@ -138,6 +166,11 @@ class AudioQueue {
   // output thread only
   std::unique_ptr<AudioDecoder> decoder_;
   std::vector<std::int16_t> pcm_;
+  float gain_ = 1.0f;              // applied to the last frame written
+  float rampStart_ = 1.0f;
+  float rampTarget_ = 1.0f;
+  std::int64_t rampFrames_ = 0;    // length of the ramp under way
+  std::int64_t rampFramesLeft_ = 0;
 
   std::thread thread_;  // immutable after construction
 };

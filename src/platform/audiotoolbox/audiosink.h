@@ -1,15 +1,21 @@
 #pragma once
 // Where the output queue's PCM goes: interleaved signed 16-bit samples at a fixed rate and channel
-// count. Backends: PulseAudio ("pulse", the default), a WAV file ("wav:PATH") and "null". The WAV
-// and null sinks take data as fast as it comes unless ":realtime" is appended ("null:realtime",
+// count. Backends: PulseAudio ("pulse", the default), ALSA ("alsa" for the default device,
+// "alsa:DEVICE" for another, e.g. "alsa:hw:0,0"), a WAV file ("wav:PATH") and "null". The WAV and
+// null sinks take data as fast as it comes unless ":realtime" is appended ("null:realtime",
 // "wav:/tmp/x.wav:realtime"), which paces them like a sound card. The choice comes from the
 // environment variable TONVERA_AUDIO_SINK.
+//
+// Fallback: the default tries PulseAudio, then ALSA's default device, then the null sink paced in
+// real time; a named ALSA device or WAV file that cannot be opened falls back to the paced null
+// sink. A fallback never plays faster than real time. One line names the sink in use.
 //
 // Threads: write(), discard() and drain() are called by the one thread that feeds the sink (the
 // queue's output thread); latencyFrames() and setPaused() may be called from any thread.
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,19 +38,13 @@ class AudioSink {
 
 // Which backend a TONVERA_AUDIO_SINK value names.
 struct AudioSinkChoice {
-  enum class Kind { Pulse, Wav, Null };
+  enum class Kind { Pulse, Alsa, Wav, Null };
   Kind kind = Kind::Pulse;
-  std::string path;      // for Wav
+  std::string path;      // for Wav; the device for Alsa (empty: the default device)
   bool realtime = false; // pace a Wav or Null sink like a device
   bool valid = true;     // false: the text named no backend (the null sink is used)
 };
 AudioSinkChoice parseAudioSinkChoice(const std::string& text);
-
-// Opens the sink named by TONVERA_AUDIO_SINK (empty or unset: PulseAudio). When PulseAudio cannot
-// be reached one line is logged (once per process) and a null sink is answered instead. Never
-// null.
-std::unique_ptr<AudioSink> openAudioSink(int sampleRate, int channels);
-std::unique_ptr<AudioSink> openAudioSink(const AudioSinkChoice& choice, int sampleRate, int channels);
 
 // The backends (one file each).
 std::unique_ptr<AudioSink> openNullSink();
@@ -52,7 +52,27 @@ std::unique_ptr<AudioSink> openNullSink();
 std::unique_ptr<AudioSink> openWavSink(const std::string& path, int sampleRate, int channels);
 // Nothing when the server cannot be reached; `error` gets the reason.
 std::unique_ptr<AudioSink> openPulseSink(int sampleRate, int channels, std::string* error);
+// Nothing when the device (empty: "default") cannot be opened for the format; `error` gets the
+// reason.
+std::unique_ptr<AudioSink> openAlsaSink(const std::string& device, int sampleRate, int channels, std::string* error);
 // Paces `inner` like a device playing `sampleRate` frames a second.
 std::unique_ptr<AudioSink> makeRealtimeSink(std::unique_ptr<AudioSink> inner, int sampleRate);
+
+// The device backends the fallback order tries (replaceable, so that a test can make one fail).
+struct AudioSinkOpeners {
+  std::function<std::unique_ptr<AudioSink>(int, int, std::string*)> pulse = openPulseSink;
+  std::function<std::unique_ptr<AudioSink>(const std::string&, int, int, std::string*)> alsa = openAlsaSink;
+};
+struct OpenedAudioSink {
+  std::unique_ptr<AudioSink> sink;  // never null
+  std::string name;                 // the sink in use: "pulse", "alsa:default", "null:realtime", ...
+  std::string fallbackReason;       // why the sink asked for is not the one in use; empty when it is
+};
+OpenedAudioSink openAudioSink(const AudioSinkChoice& choice, int sampleRate, int channels,
+                              const AudioSinkOpeners& openers);
+
+// Opens the sink named by TONVERA_AUDIO_SINK (empty, unset or naming no sink: the default order)
+// and logs the line naming the sink in use (once per process for each sink). Never null.
+std::unique_ptr<AudioSink> openAudioSink(int sampleRate, int channels);
 
 }  // namespace tonvera

@@ -1,11 +1,28 @@
-// Chooses the sink backend from TONVERA_AUDIO_SINK.
-#include <atomic>
+// Chooses the sink backend from TONVERA_AUDIO_SINK, with the fallback order for the default:
+// PulseAudio, then ALSA's default device, then the null sink paced in real time.
 #include <cstdlib>
+#include <mutex>
+#include <set>
 
 #include "platform/audiotoolbox/audiosink.h"
 #include "platform/log.h"
 
 namespace tonvera {
+
+namespace {
+
+// One line per sink name and reason, however many queues a process makes.
+void logOnce(const std::string& line) {
+  static std::mutex mutex;
+  static std::set<std::string> logged;
+  {
+    std::lock_guard lock(mutex);
+    if (!logged.insert(line).second) return;
+  }
+  log("%s", line.c_str());
+}
+
+}  // namespace
 
 AudioSinkChoice parseAudioSinkChoice(const std::string& text) {
   AudioSinkChoice choice;
@@ -19,6 +36,11 @@ AudioSinkChoice parseAudioSinkChoice(const std::string& text) {
     choice.kind = AudioSinkChoice::Kind::Pulse;
   } else if (rest == "null") {
     choice.kind = AudioSinkChoice::Kind::Null;
+  } else if (rest == "alsa") {
+    choice.kind = AudioSinkChoice::Kind::Alsa;
+  } else if (rest.rfind("alsa:", 0) == 0 && rest.size() > 5) {
+    choice.kind = AudioSinkChoice::Kind::Alsa;
+    choice.path = rest.substr(5);
   } else if (rest.rfind("wav:", 0) == 0 && rest.size() > 4) {
     choice.kind = AudioSinkChoice::Kind::Wav;
     choice.path = rest.substr(4);
@@ -32,39 +54,72 @@ AudioSinkChoice parseAudioSinkChoice(const std::string& text) {
 std::unique_ptr<AudioSink> openAudioSink(int sampleRate, int channels) {
   const char* env = std::getenv("TONVERA_AUDIO_SINK");
   const std::string text = env ? env : "";
-  const AudioSinkChoice choice = parseAudioSinkChoice(text);
+  AudioSinkChoice choice = parseAudioSinkChoice(text);
   if (!choice.valid) {
-    static std::atomic<bool> logged{false};
-    if (!logged.exchange(true)) log("TONVERA_AUDIO_SINK '%s' names no sink; using the null sink", text.c_str());
+    logOnce("TONVERA_AUDIO_SINK '" + text + "' names no sink; using the default order");
+    choice = AudioSinkChoice{};
   }
-  return openAudioSink(choice, sampleRate, channels);
+  OpenedAudioSink opened = openAudioSink(choice, sampleRate, channels, AudioSinkOpeners{});
+  logOnce("audio sink: " + opened.name + (opened.fallbackReason.empty() ? "" : " (" + opened.fallbackReason + ")"));
+  return std::move(opened.sink);
 }
 
-std::unique_ptr<AudioSink> openAudioSink(const AudioSinkChoice& choice, int sampleRate, int channels) {
-  std::unique_ptr<AudioSink> sink;
+OpenedAudioSink openAudioSink(const AudioSinkChoice& choice, int sampleRate, int channels,
+                              const AudioSinkOpeners& openers) {
+  OpenedAudioSink out;
+  std::string error;
   switch (choice.kind) {
-    case AudioSinkChoice::Kind::Pulse: {
-      std::string error;
-      sink = openPulseSink(sampleRate, channels, &error);
-      if (sink) return sink;
-      static std::atomic<bool> logged{false};
-      if (!logged.exchange(true)) log("PulseAudio unreachable (%s); using the null sink", error.c_str());
-      sink = openNullSink();
+    case AudioSinkChoice::Kind::Pulse:
+      out.sink = openers.pulse ? openers.pulse(sampleRate, channels, &error) : nullptr;
+      if (out.sink) {
+        out.name = "pulse";
+        return out;
+      }
+      out.fallbackReason = "PulseAudio: " + error;
+      // The default order goes on with ALSA's default device.
+      error.clear();
+      out.sink = openers.alsa ? openers.alsa("", sampleRate, channels, &error) : nullptr;
+      if (out.sink) {
+        out.name = "alsa:default";
+        return out;
+      }
+      out.fallbackReason += "; ALSA: " + error;
+      break;
+    case AudioSinkChoice::Kind::Alsa: {
+      const std::string device = choice.path.empty() ? "default" : choice.path;
+      out.sink = openers.alsa ? openers.alsa(device, sampleRate, channels, &error) : nullptr;
+      if (out.sink) {
+        out.name = "alsa:" + device;
+        return out;
+      }
+      out.fallbackReason = "ALSA " + device + ": " + error;
       break;
     }
     case AudioSinkChoice::Kind::Wav:
-      sink = openWavSink(choice.path, sampleRate, channels);
-      if (!sink) {
-        log("cannot write the WAV file %s; using the null sink", choice.path.c_str());
-        sink = openNullSink();
+      out.sink = openWavSink(choice.path, sampleRate, channels);
+      if (out.sink) {
+        out.name = "wav:" + choice.path;
+        break;
       }
+      out.fallbackReason = "cannot write the WAV file " + choice.path;
       break;
     case AudioSinkChoice::Kind::Null:
-      sink = openNullSink();
+      out.sink = openNullSink();
+      out.name = "null";
       break;
   }
-  if (choice.realtime) sink = makeRealtimeSink(std::move(sink), sampleRate);
-  return sink;
+  if (!out.sink) {
+    // A fallback never plays faster than a sound card would: a track takes its own length, and
+    // whatever follows the track (reports, the next fetch) comes at its normal pace.
+    out.sink = makeRealtimeSink(openNullSink(), sampleRate);
+    out.name = "null:realtime";
+    return out;
+  }
+  if (choice.realtime && (choice.kind == AudioSinkChoice::Kind::Null || choice.kind == AudioSinkChoice::Kind::Wav)) {
+    out.sink = makeRealtimeSink(std::move(out.sink), sampleRate);
+    out.name += ":realtime";
+  }
+  return out;
 }
 
 }  // namespace tonvera

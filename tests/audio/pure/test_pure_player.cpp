@@ -21,8 +21,8 @@ namespace {
 using S = StreamerState;
 using std::chrono::milliseconds;
 
-// The ring holds 16 buffers: the fade-in can only touch frames queued before it ended.
-constexpr long kMaxFadedFrames = 16;
+// The fade-in ramps the first 100 ms of audio: 5 frames of 20 ms. A track that short is all fade.
+constexpr long kMaxFadedFrames = 5;
 
 // A file player that records where every seek put the read position.
 class ProbeFiler : public AudioFiler {
@@ -80,6 +80,7 @@ Played playToEnd(AudioStreamer& player, const std::string& wav) {
 void expectAfterFade(const std::vector<std::int16_t>& expected, const std::vector<std::int16_t>& out) {
   ASSERT_EQ(out.size(), expected.size());
   const long from = test::firstExactFrameToTheEnd(expected, out);
+  if (long(out.size() / kPureFramePcmSamples) <= kMaxFadedFrames) return;
   EXPECT_GE(from, 0);
   EXPECT_LE(from, kMaxFadedFrames);
 }
@@ -124,6 +125,7 @@ TEST(PurePlayer, EveryPublicFileOverHttpMatchesItsReference) {
     EXPECT_EQ(p.error, StreamerError::None);
     const auto expected = test::decodeWhole(bytes);
     ASSERT_EQ(p.pcm.size(), expected.size());
+    if (file.frames <= kMaxFadedFrames) continue;
     const long from = test::firstExactFrameToTheEnd(expected, p.pcm);
     ASSERT_GE(from, 0);
     ASSERT_LE(from, kMaxFadedFrames);
@@ -329,12 +331,13 @@ std::vector<std::uint8_t> longStream(int rate, int frames) {
                          {"sweep" + r, "noise_low" + r, "speech_en" + r}, frames, 9);
 }
 
-// After a seek the frames from the one after the target's whole second are those of the unsplit
-// decode (the first one overlaps with the audio before the seek).
+// After a seek the frames after the fade-in (which starts with the frame of the target's whole
+// second) are those of the unsplit decode.
 void expectFramesAfterSeek(const std::vector<std::int16_t>& whole, const std::vector<std::int16_t>& out,
                            std::size_t targetFrame) {
-  const long at = test::findSamples(out, test::stereoFrames(whole, targetFrame + 1, 5));
-  EXPECT_GE(at, 0) << "frames " << targetFrame + 1 << ".. not found after the seek";
+  const std::size_t firstExact = targetFrame + kMaxFadedFrames;
+  const long at = test::findSamples(out, test::stereoFrames(whole, firstExact, 5));
+  EXPECT_GE(at, 0) << "frames " << firstExact << ".. not found after the seek";
   EXPECT_EQ(test::findSamples(out, test::stereoFrames(whole, targetFrame - 5, 3)), -1)
       << "audio from before the target was played";
 }

@@ -29,7 +29,8 @@ TEST(AudioSinkChoice, NamesTheBackend) {
       {"wav:/tmp/a.wav", AudioSinkChoice::Kind::Wav, "/tmp/a.wav", false, true},
       {"wav:/tmp/a.wav:realtime", AudioSinkChoice::Kind::Wav, "/tmp/a.wav", true, true},
       {"wav:", AudioSinkChoice::Kind::Null, "", false, false},
-      {"alsa", AudioSinkChoice::Kind::Null, "", false, false},
+      {"alsa", AudioSinkChoice::Kind::Alsa, "", false, true},
+      {"alsa:hw:1,0", AudioSinkChoice::Kind::Alsa, "hw:1,0", false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
