@@ -11,9 +11,9 @@
 #include "controls/fonts.h"
 #include "controls/geometry.h"
 #include "controls/pageviews.h"
-#include "controls/tabview.h"
 #include "radio/mainpage.h"
 #include "radio/mainviewcontroller.h"
+#include "taste/ui/loveviewcontroller.h"
 
 namespace tonvera {
 namespace {
@@ -120,12 +120,6 @@ std::unique_ptr<PageController> placeholder() {
 // The channel wall's placeholder background: the page in white at alpha 0.7.
 using ChannelPlaceholderView = HelpView;
 
-// The favourites page's placeholder: its view with the side menu at the page's origin.
-class LovePlaceholder : public SimplePageController<LoveView> {
- public:
-  LovePlaceholder() { new TabView(pageView()); }
-};
-
 }  // namespace
 
 std::unique_ptr<PageController> makeMainViewController(const PageOptions& options) {
@@ -141,7 +135,7 @@ std::unique_ptr<PageController> makePrivateViewController(const PageOptions&) {
 }
 
 std::unique_ptr<PageController> makeLoveViewController(const PageOptions&) {
-  return std::make_unique<LovePlaceholder>();
+  return std::make_unique<LoveViewController>();
 }
 
 std::unique_ptr<PageController> makeHelpViewController(const PageOptions&) { return placeholder<HelpView>(); }
