@@ -42,7 +42,8 @@ void TableCell::mousePressEvent(QMouseEvent* event) {
 TasteTableView::TasteTableView(QWidget* parent) : QAbstractScrollArea(parent) {
   setFrameShape(QFrame::NoFrame);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // No bar: the list scrolls with the wheel, as a touch-pad list does.
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   verticalScrollBar()->setSingleStep(20);
   viewport()->setAutoFillBackground(false);
 }

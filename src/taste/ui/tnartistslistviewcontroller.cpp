@@ -93,8 +93,13 @@ void ArtistView::downLoadImage(const std::optional<QImage>& picture) {
   if (picture && !picture->isNull()) update();
 }
 
+void ArtistView::mouseEntered(QWidget* subview, const QPointF&) {
+  if (subview == delButton_) delButton_->setIsOver(true);
+}
+
 void ArtistView::mouseExited(QWidget* subview, const QPointF& globalPos) {
   if (subview != delButton_) return;
+  delButton_->setIsOver(false);
   if (auto* row = dynamic_cast<HoverReceiver*>(parentWidget())) row->mouseExited(this, globalPos);
 }
 

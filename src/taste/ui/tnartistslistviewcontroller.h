@@ -56,7 +56,8 @@ class ArtistView : public QWidget, public HoverReceiver {
   // The lookup's answer: redraws when a picture arrived.
   void downLoadImage(const std::optional<QImage>& picture);
 
-  void mouseEntered(QWidget*, const QPointF&) override {}
+  // The X button shows the pointer over it, as in the song rows.
+  void mouseEntered(QWidget* subview, const QPointF& globalPos) override;
   // Leaving the X button counts as leaving the tile: the row is told.
   void mouseExited(QWidget* subview, const QPointF& globalPos) override;
 
