@@ -39,6 +39,34 @@ QImage placeholderPicture(qreal dpr) {
   return {};
 }
 
+// The name panel: black at alpha 0.83, painted by itself so no style can replace it.
+class NamePanel : public QWidget {
+ public:
+  using QWidget::QWidget;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor::fromRgbF(0, 0, 0, 0.83f));
+  }
+};
+
+// The panel's label: white text on the panel, whatever the palette says.
+class NameLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(Qt::white);
+    painter.setFont(font());
+    painter.drawText(rect(), static_cast<int>(alignment()),
+                     painter.fontMetrics().elidedText(text(), Qt::ElideRight, width() - 8));
+  }
+};
+
 }  // namespace
 
 // ---- ArtistView
@@ -130,19 +158,14 @@ void ArtistView::paintEvent(QPaintEvent*) {
 
 TNArtistTableCell::TNArtistTableCell(const QString& reuseIdentifier, QWidget* parent)
     : TableCell(reuseIdentifier, parent),
-      colorView_(new QWidget(this)),
-      artistLabel_(new QLabel(colorView_)) {
+      colorView_(new NamePanel(this)),
+      artistLabel_(new NameLabel(colorView_)) {
   colorView_->setGeometry(geometry::frameFromBottomUp(0, 2, 168, 80, kHeight));
-  colorView_->setAutoFillBackground(true);
-  QPalette pal = colorView_->palette();
-  pal.setColor(QPalette::Window, QColor::fromRgbF(0, 0, 0, 0.83f));
-  colorView_->setPalette(pal);
   colorView_->setAttribute(Qt::WA_TransparentForMouseEvents);
   colorView_->hide();
   artistLabel_->setGeometry(geometry::frameFromBottomUp(0, 27, 168, 26, 80));
   artistLabel_->setAlignment(Qt::AlignCenter);
   artistLabel_->setFont(systemFont(22));
-  artistLabel_->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
 }
 
 ArtistView* TNArtistTableCell::tileAt(int index) const {

@@ -215,6 +215,9 @@ TEST_F(Favourites, FiveArtistsGiveTwoRowsWithoutStaleTilesAndTheGridLooksAsItSho
   cachePicture(*liked[0]->artistkId(), QColor(255, 159, 75), QColor(120, 40, 140));
   cachePicture(*liked[2]->artistkId(), QColor(40, 120, 200), QColor(20, 24, 80));
   grid->refreshData();
+  ArtistView* second = gridRow(*grid, 0)->tileAt(1);
+  QTest::mouseMove(second, QPoint(60, 40));
+  ASSERT_TRUE(runMainLoopUntil([&] { return second->isOver(); }, 5s));
   EXPECT_GOLDEN(shown.window, "taste/favourites-artists");
 
   // Removing the only artist of the last row removes the row, the entry and its file record.
