@@ -7,7 +7,7 @@
 //                                        right)
 //   index 1  makeChannelViewController  channel wall (placeholder)
 //   index 2  makePrivateViewController  private channel (placeholder: an empty PrivateView)
-//   index 3  makeLoveViewController     favourites (placeholder: LoveView with its side menu)
+//   index 3  makeLoveViewController     favourites (LoveViewController)
 //   index 4  makeHelpViewController     help (placeholder: an empty HelpView)
 //   the preferences window: makePreferenceController (none yet)
 //

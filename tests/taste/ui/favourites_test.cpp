@@ -1,0 +1,341 @@
+// The favourites page: the side menu, the song lists, the artist grids, the recommendations and the
+// artist search, on real taste files in a temporary HOME and a service on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPainter>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+
+#include "controls/geometry.h"
+#include "fake_service.h"
+#include "golden.h"
+#include "platform/folders.h"
+#include "platform/mainqueue.h"
+#include "platform/notificationcenter.h"
+#include "platform/plist.h"
+#include "records/picturecache.h"
+#include "records/tnartist.h"
+#include "records/tnsong.h"
+#include "taste/tnmanager.h"
+#include "taste/ui/artistsearchview.h"
+#include "taste/ui/loveviewcontroller.h"
+#include "taste/ui/tnartistrecommendview.h"
+#include "taste/ui/tnartistsearchandsimilarviewcontroller.h"
+#include "taste/ui/tnartistslistviewcontroller.h"
+#include "taste/ui/tnsongsviewcontroller.h"
+#include "taste/ui/xbutton.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+using namespace std::chrono_literals;
+
+Record artistRecord(const std::string& id, const std::string& name) {
+  return Record{{"id", id}, {"name", name}};
+}
+
+Record songRecord(const std::string& id, const std::string& title, const std::string& artist) {
+  return Record{{"id", id},
+                {"name", title},
+                {"artist", PlistValue::Array{PlistValue(Record{{"id", "a" + id}, {"name", artist}})}}};
+}
+
+std::string json(const std::vector<std::pair<std::string, std::string>>& artists) {
+  std::string out = R"({"entries":[)";
+  for (size_t i = 0; i < artists.size(); ++i) {
+    out += (i ? "," : "") + std::string(R"({"id":")") + artists[i].first + R"(","name":")" +
+           artists[i].second + R"("})";
+  }
+  return out + "]}";
+}
+
+class Favourites : public ::testing::Test {
+ protected:
+  void SetUp() override { TNManager::resetForTesting(); }
+  void TearDown() override { TNManager::resetForTesting(); }
+
+  std::string file(const char* name) const { return home.dataHome() + "/Tonvera/000/" + name; }
+  // A taste file holding `records` (id -> record), as an earlier run would have left it.
+  void writeTasteFile(const char* name, const std::vector<Record>& records) {
+    PlistValue::Dict root;
+    for (const Record& r : records) root[*recordId(r)] = PlistValue(r);
+    std::filesystem::create_directories(home.dataHome() + "/Tonvera/000");
+    ASSERT_TRUE(writePlistFile(file(name), PlistValue(root)));
+  }
+  PlistValue::Dict readTasteFile(const char* name) const {
+    const auto read = readPlistFile(file(name));
+    return read.status == PlistFileRead::Status::Ok && read.value.isDict() ? read.value.dict()
+                                                                           : PlistValue::Dict{};
+  }
+  // A cached squared picture for an artist: a soft two-colour gradient with a disc.
+  static void cachePicture(const std::string& id, QColor a, QColor b) {
+    QImage picture(160, 160, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&picture);
+    QLinearGradient g(0, 0, 160, 160);
+    g.setColorAt(0, a);
+    g.setColorAt(1, b);
+    p.fillRect(picture.rect(), g);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(255, 255, 255, 60));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(80, 70), 34, 34);
+    p.end();
+    ASSERT_TRUE(picture.save(QString::fromStdString(*pictureCachePath(PictureKind::Artist, id)), "TIFF"));
+  }
+
+  test::TempHome home;
+  test::FakeService service;  // picture and search requests reach this
+};
+
+// The window's night-blue to violet background behind a page.
+class Backdrop : public QWidget {
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QLinearGradient g(0, 0, width(), height());
+    g.setColorAt(0, QColor(20, 26, 70));
+    g.setColorAt(1, QColor(74, 42, 122));
+    painter.fillRect(rect(), g);
+  }
+};
+
+// The page on the window's background, as the window shows it.
+struct OnBackground {
+  Backdrop window;
+  LoveViewController page;
+  OnBackground() {
+    window.resize(512, 256);
+    page.view()->setParent(&window);
+    page.view()->move(0, 0);
+    window.show();
+  }
+};
+
+TNArtistTableCell* gridRow(TNArtistsListViewController& grid, int row) {
+  for (TableCell* cell : grid.artistsTableView()->visibleCells()) {
+    if (cell->tag() == row) return qobject_cast<TNArtistTableCell*>(cell);
+  }
+  return nullptr;
+}
+
+int tilesIn(TNArtistTableCell* row) {
+  int n = 0;
+  for (int i = 0; i < 4; ++i) n += row->tileAt(i) != nullptr;
+  return n;
+}
+
+TEST_F(Favourites, SideMenuShowsEachSubPageAndAClickAtHeight150PicksTheAddPage) {
+  OnBackground shown;
+  LoveViewController& page = shown.page;
+  EXPECT_EQ(page.index(), 0);
+  EXPECT_EQ(page.currentVC(), page.controll(0));
+  // Window points (bottom-up y) of the menu's items; 90-136 is the gap between the groups.
+  const struct { int y, index; } clicks[] = {{150, 2}, {190, 0}, {60, 4}, {70, 3}, {100, 3}, {165, 1}};
+  for (const auto& c : clicks) {
+    QTest::mouseClick(page.tabView(), Qt::LeftButton, {},
+                      geometry::toBottomUp(QPointF(90, c.y), 256).toPoint());
+    EXPECT_EQ(page.index(), c.index) << "y " << c.y;
+    for (int i = 0; i < LoveViewController::kSubPages; ++i) {
+      EXPECT_EQ(page.controll(i)->isVisible(), i == c.index) << "y " << c.y << " sub-page " << i;
+    }
+  }
+}
+
+TEST_F(Favourites, RemovingTheOnlyLikedSongEmptiesListTableAndFile) {
+  writeTasteFile(TNManager::kLoveFileName, {songRecord("s1", "晴天", "周杰伦")});
+  OnBackground shown;
+  shown.page.tabViewSelectIndex(3);
+  auto* list = static_cast<TNSongsViewController*>(shown.page.controll(3));
+  ASSERT_EQ(list->songsTableView()->rowCount(), 1);
+  auto* row = qobject_cast<TNSongTableCell*>(list->songsTableView()->visibleCells().at(0));
+  EXPECT_EQ(row->attributedString(), QStringLiteral("晴天-周杰伦"));
+  EXPECT_EQ(row->height(), 20);
+
+  // Over the row its X button shows; moving onto the button keeps the row highlighted.
+  QTest::mouseMove(row, QPoint(150, 10));
+  ASSERT_TRUE(runMainLoopUntil([&] { return row->isOver(); }, 5s));
+  EXPECT_TRUE(row->delButton()->isVisible());
+  QTest::mouseMove(row->delButton(), QPoint(10, 10));
+  ASSERT_TRUE(runMainLoopUntil([&] { return row->delButton()->isOver(); }, 5s));
+  EXPECT_TRUE(row->isOver());
+  QTest::mouseClick(row->delButton(), Qt::LeftButton, {}, QPoint(10, 10));
+
+  EXPECT_TRUE(TNManager::sharedManager().likeSongs().empty());
+  EXPECT_EQ(list->songsTableView()->rowCount(), 0);
+  EXPECT_TRUE(readTasteFile(TNManager::kLoveFileName).empty());
+}
+
+TEST_F(Favourites, SongListsFollowTheirNotificationsAndLookAsTheyShould) {
+  writeTasteFile(TNManager::kLoveFileName,
+                 {songRecord("s1", "晴天", "周杰伦"), songRecord("s2", "Yellow", "Coldplay"),
+                  songRecord("s3", std::string(10000, 'x'), "Long")});
+  OnBackground shown;
+  shown.page.tabViewSelectIndex(3);
+  auto* list = static_cast<TNSongsViewController*>(shown.page.controll(3));
+  auto* disliked = static_cast<TNSongsViewController*>(shown.page.controll(4));
+  EXPECT_EQ(list->songsTableView()->rowCount(), 3);
+  EXPECT_EQ(disliked->songsTableView()->rowCount(), 0);
+
+  // A dislike elsewhere reaches the hidden list through its notification.
+  TNManager::sharedManager().hateSong(TNSong::create(songRecord("s9", "Numb", "Linkin Park")), true);
+  NotificationCenter::defaultCenter().post("hateSong");
+  EXPECT_EQ(disliked->songsTableView()->rowCount(), 1);
+
+  QTest::mouseMove(list->songsTableView()->visibleCells().at(1), QPoint(150, 10));
+  ASSERT_TRUE(runMainLoopUntil(
+      [&] { return qobject_cast<TNSongTableCell*>(list->songsTableView()->visibleCells().at(1))->isOver(); },
+      5s));
+  EXPECT_GOLDEN(shown.window, "taste/favourites-songs");
+}
+
+TEST_F(Favourites, FiveArtistsGiveTwoRowsWithoutStaleTilesAndTheGridLooksAsItShould) {
+  std::vector<Record> artists;
+  for (int i = 1; i <= 8; ++i)
+    artists.push_back(artistRecord("r" + std::to_string(i), "歌手" + std::to_string(i)));
+  writeTasteFile(TNManager::kLoveArtistsFileName, artists);
+  OnBackground shown;
+  auto* grid = static_cast<TNArtistsListViewController*>(shown.page.controll(0));
+  ASSERT_EQ(grid->artistsTableView()->rowCount(), 2);
+  EXPECT_EQ(tilesIn(gridRow(*grid, 1)), 4);
+
+  // Three artists go (disliked by the now-playing page, say): the reused second row keeps one tile.
+  auto& liked = TNManager::sharedManager().likeArtists();
+  while (liked.size() > 5) TNManager::sharedManager().likeArtist(liked.back(), false);
+  NotificationCenter::defaultCenter().post("likeArtist");
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_EQ(grid->artistsTableView()->rowCount(), 2);
+  EXPECT_EQ(tilesIn(gridRow(*grid, 0)), 4);
+  ASSERT_EQ(tilesIn(gridRow(*grid, 1)), 1);
+  EXPECT_EQ(gridRow(*grid, 1)->tileAt(0)->artist(), liked[4]);
+
+  // Pictures: two cached, the others on the placeholder (their lookups fail: no such service path).
+  cachePicture(*liked[0]->artistkId(), QColor(255, 159, 75), QColor(120, 40, 140));
+  cachePicture(*liked[2]->artistkId(), QColor(40, 120, 200), QColor(20, 24, 80));
+  grid->refreshData();
+  ArtistView* second = gridRow(*grid, 0)->tileAt(1);
+  QTest::mouseMove(second, QPoint(60, 40));
+  ASSERT_TRUE(runMainLoopUntil([&] { return second->isOver(); }, 5s));
+  EXPECT_GOLDEN(shown.window, "taste/favourites-artists");
+
+  // Removing the only artist of the last row removes the row, the entry and its file record.
+  QTest::mouseMove(gridRow(*grid, 1)->tileAt(0), QPoint(40, 40));
+  ArtistView* tile = gridRow(*grid, 1)->tileAt(0);
+  ASSERT_TRUE(runMainLoopUntil([&] { return tile->isOver(); }, 5s));
+  QTest::mouseClick(tile->delButton(), Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_EQ(grid->artistsTableView()->rowCount(), 1);
+  EXPECT_EQ(liked.size(), 4u);
+  EXPECT_EQ(readTasteFile(TNManager::kLoveArtistsFileName).size(), 4u);
+}
+
+TEST_F(Favourites, NamePanelCoversTheTwoTilesBesideTheHoveredOne) {
+  std::vector<Record> artists;
+  for (int i = 1; i <= 4; ++i)
+    artists.push_back(artistRecord("p" + std::to_string(i), "P" + std::to_string(i)));
+  writeTasteFile(TNManager::kLoveArtistsFileName, artists);
+  OnBackground shown;
+  auto* grid = static_cast<TNArtistsListViewController*>(shown.page.controll(0));
+  TNArtistTableCell* row = gridRow(*grid, 0);
+  ASSERT_NE(row, nullptr);
+  const int panelX[] = {95, 179, 15, 99};  // right of tiles 0 and 1, left of tiles 2 and 3
+  for (int i = 0; i < 4; ++i) {
+    ArtistView* tile = row->tileAt(i);
+    QTest::mouseMove(tile, QPoint(60, 40));
+    ASSERT_TRUE(runMainLoopUntil([&] { return tile->isOver(); }, 5s)) << "tile " << i;
+    EXPECT_EQ(row->colorView()->x(), panelX[i]) << "tile " << i;
+    EXPECT_TRUE(row->colorView()->isVisible());
+    // Onto the tile's button and back: still hovered.
+    QTest::mouseMove(tile->delButton(), QPoint(10, 10));
+    ASSERT_TRUE(runMainLoopUntil([&] { return tile->delButton()->isOver(); }, 5s));
+    EXPECT_TRUE(tile->isOver());
+    EXPECT_TRUE(row->colorView()->isVisible());
+    // Off the tiles (the row's top margin): panel and button go.
+    QTest::mouseMove(row, QPoint(tile->x() + 40, 0));
+    ASSERT_TRUE(runMainLoopUntil([&] { return !tile->isOver(); }, 5s)) << "tile " << i;
+    EXPECT_FALSE(row->colorView()->isVisible());
+    EXPECT_FALSE(tile->delButton()->isVisible());
+  }
+}
+
+TEST_F(Favourites, RecommendationsAreDeduplicatedInOrderAndReloadOnlyForTheFirstFifteen) {
+  writeTasteFile(TNManager::kLoveArtistsFileName, {artistRecord("l1", "L1")});
+  // Liked artists in list order: the file's walk order decides it, so ask the store.
+  TNManager::sharedManager().likeArtist(TNArtist::create(artistRecord("l2", "L2")), true);
+  const auto first = TNManager::sharedManager().likeArtists().front()->artistkId();
+  const auto second = TNManager::sharedManager().likeArtists().back()->artistkId();
+  std::vector<std::pair<std::string, std::string>> a, b;
+  for (int i = 1; i <= 12; ++i) a.emplace_back("x" + std::to_string(i), "X" + std::to_string(i));
+  b = {{"x3", "X3"}, {"y1", "Y1"}, {"x12", "X12"}};
+  for (int i = 2; i <= 8; ++i) b.emplace_back("y" + std::to_string(i), "Y" + std::to_string(i));
+  service.serve("/artists/" + *first + "/similar", json(a));
+  std::string withoutId = json(b);
+  withoutId.insert(12, R"({"name":"no id"},)");  // skipped
+  service.serve("/artists/" + *second + "/similar", withoutId);
+
+  TNArtistRecommendView grid(QRect(0, 0, 367, 212));
+  grid.show();
+  ASSERT_TRUE(runMainLoopUntil([&] { return grid.reconnmendArtistIds().size() == 20; }, 10s));
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 12; ++i) expected.push_back("x" + std::to_string(i));
+  for (int i = 1; i <= 8; ++i) expected.push_back("y" + std::to_string(i));
+  EXPECT_EQ(grid.reconnmendArtistIds(), expected);
+  ASSERT_EQ(grid.artists().size(), 20u);
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(grid.artists()[i]->artistkId(), expected[i]);
+  // The last reload saw 15 artists: four rows, not five.
+  EXPECT_EQ(grid.artistsTableView()->rowCount(), 4);
+
+  // Adding one: liked, announced, gone from the grid for good; the grid reloads and shows the rest.
+  int posts = 0;
+  ScopedObserver observer(NotificationCenter::defaultCenter(), "likeArtist", &grid,
+                          [&](const Notification&) { ++posts; });
+  auto* row = qobject_cast<TNArtistTableCell*>(grid.artistsTableView()->visibleCells().at(0));
+  EXPECT_EQ(row->tileAt(0)->delButton()->index(), 1);
+  QTest::mouseMove(row->tileAt(0), QPoint(40, 40));
+  ASSERT_TRUE(runMainLoopUntil([&] { return row->tileAt(0)->isOver(); }, 5s));
+  QTest::mouseClick(row->tileAt(0)->delButton(), Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_EQ(posts, 1);
+  EXPECT_TRUE(TNManager::sharedManager().isLove(*TNArtist::create(artistRecord("x1", "X1"))));
+  EXPECT_EQ(grid.artists().size(), 19u);
+  EXPECT_EQ(grid.artistsTableView()->rowCount(), 5);
+  EXPECT_EQ(grid.artists().front()->artistkId(), "x2");
+}
+
+TEST_F(Favourites, SearchFillsTheListAddsArtistsAsTogglesAndKeepsResultsWhenNothingIsFound) {
+  TNManager::sharedManager().likeArtist(TNArtist::create(artistRecord("k2", "Known")), true);
+  service.serve("/artists/search.json", json({{"k1", "Keane"}, {"k2", "Known"}, {"k3", "Kings"}}));
+  TNArtistSearchAndSimilarViewController page(QRect(0, 0, 367, 256));
+  page.show();
+  EXPECT_TRUE(page.recommendArtistsListView()->isVisible());
+  QTest::mouseClick(page.searchBtn(), Qt::LeftButton, {}, QPoint(40, 14));
+  ASSERT_TRUE(page.searchArtist()->isVisible());
+  EXPECT_TRUE(page.searchBtn()->isSelect());
+  EXPECT_FALSE(page.myLoveBtn()->isSelect());
+
+  ArtistSearchView& search = *page.searchArtist();
+  QTest::keyClicks(search.searchField(), QStringLiteral("k"));
+  EXPECT_EQ(service.hits("/artists/search.json"), 0);  // typing alone searches nothing
+  QTest::keyClick(search.searchField(), Qt::Key_Return);
+  ASSERT_TRUE(runMainLoopUntil([&] { return search.songsTableView()->rowCount() == 3; }, 10s));
+
+  // No results: the searcher delivers nothing; an empty delivery would change nothing either.
+  search.showArtist({});
+  EXPECT_EQ(search.results().size(), 3u);
+
+  // Adding "Known", already liked, takes it off the liked artists (and its file).
+  int posts = 0;
+  ScopedObserver observer(NotificationCenter::defaultCenter(), "likeArtist", &search,
+                          [&](const Notification&) { ++posts; });
+  auto* row = qobject_cast<TNArtistCell*>(search.songsTableView()->visibleCells().at(1));
+  ASSERT_EQ(row->artist()->artistkId(), "k2");
+  EXPECT_EQ(row->delButton()->index(), 1);
+  row->removeAction();
+  EXPECT_EQ(posts, 1);
+  EXPECT_TRUE(TNManager::sharedManager().likeArtists().empty());
+  EXPECT_TRUE(readTasteFile(TNManager::kLoveArtistsFileName).empty());
+  EXPECT_EQ(search.songsTableView()->rowCount(), 2);
+}
+
+}  // namespace
+}  // namespace tonvera
