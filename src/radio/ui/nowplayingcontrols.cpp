@@ -12,6 +12,7 @@
 #include "radio/ui/nowplayingview.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
+#include "taste/tnmanager.h"
 
 namespace tonvera {
 namespace {
@@ -215,9 +216,9 @@ void NowPlayingController::setLoveButtonForTarget() {
   bool on = false;
   if (song) {
     if (isTrack_) {
-      on = song->isLove();
+      on = TNManager::sharedManager().isLove(*song);
     } else if (const auto artist = song->firstArtist()) {
-      on = artist->isLove();
+      on = TNManager::sharedManager().isLove(*artist);
     }
   }
   loveTrack_->setOn(on);

@@ -150,15 +150,15 @@ TEST_F(PlayingPage, LikeTwiceLikesThenUnlikesAndPostsEachTime) {
   p->pointAt(300, 100);
   EXPECT_FALSE(p->page->loveButton()->isOn());
   click(p->page->loveButton());
-  EXPECT_TRUE(p->page->controller().curSong()->isLove());
+  EXPECT_TRUE(TNManager::sharedManager().isLove(*p->page->controller().curSong()));
   EXPECT_TRUE(p->page->loveButton()->isOn());
   click(p->page->loveButton());
-  EXPECT_FALSE(p->page->controller().curSong()->isLove());
+  EXPECT_FALSE(TNManager::sharedManager().isLove(*p->page->controller().curSong()));
   EXPECT_EQ(posted, (std::vector<std::string>{"likeSong", "likeSong"}));
 
   p->pointAt(300, 150);  // upper part: the artist
   click(p->page->loveButton());
-  EXPECT_TRUE(p->page->controller().curSong()->firstArtist()->isLove());
+  EXPECT_TRUE(TNManager::sharedManager().isLove(*p->page->controller().curSong()->firstArtist()));
   p->pointAt(300, 100);
   EXPECT_FALSE(p->page->loveButton()->isOn());  // the track is not liked
   p->pointAt(300, 150);
