@@ -8,7 +8,8 @@
 #                                                tests (platform, net, stream player, PURE player,
 #                                                now-playing controller)
 #
-# Extra arguments go to ctest (e.g. -R 'ControllerFlow'). TONVERA_JOBS sets the parallelism (2).
+# Extra arguments go to ctest (e.g. -R 'ControllerFlow'). TONVERA_JOBS sets the parallelism (2);
+# TONVERA_SANITIZE_TESTS="test_platform test_net" builds and runs only those test executables.
 # The run time of the build and of the tests is printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,6 +40,10 @@ case "$kind" in
     exit 2
     ;;
 esac
+if [ -n "${TONVERA_SANITIZE_TESTS:-}" ]; then
+  read -r -a targets <<<"$TONVERA_SANITIZE_TESTS"
+  tests_regex="^($(printf '%s\n' "${targets[@]}" | paste -sd '|'))$"
+fi
 
 start=$(date +%s)
 if [ ! -f "$dir/CMakeCache.txt" ]; then

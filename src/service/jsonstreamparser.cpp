@@ -3,6 +3,7 @@
 #include <array>
 #include <cassert>
 #include <cstdio>
+#include <iterator>
 
 namespace tonvera {
 
@@ -75,7 +76,13 @@ SBJsonStreamParserStatus SBJsonStreamParser::failWith(std::string message) {
 
 SBJsonStreamParserStatus SBJsonStreamParser::parse(std::string_view data) {
   tokeniser_.appendData(data);
+  const SBJsonStreamParserStatus status = parseTokens();
+  // The caller's data is read in place; what is left of it is kept for the next call.
+  tokeniser_.stream().keepUnread();
+  return status;
+}
 
+SBJsonStreamParserStatus SBJsonStreamParser::parseTokens() {
   for (;;) {
     if (state_ == State::Error) return SBJsonStreamParserStatus::Error;
     const int token = tokeniser_.getToken();
@@ -164,10 +171,22 @@ SBJsonStreamParserStatus SBJsonStreamParser::parse(std::string_view data) {
 // ---- tree builder ----
 
 void SBJsonStreamParserAdapter::parserFoundObjectStart() { containers_.emplace_back(JsonValue::Object{}); }
-void SBJsonStreamParserAdapter::parserFoundArrayStart() { containers_.emplace_back(JsonValue::Array{}); }
+void SBJsonStreamParserAdapter::parserFoundArrayStart() {
+  containers_.emplace_back(JsonValue::Array{});
+  arrayStarts_.push_back(items_.size());
+}
 void SBJsonStreamParserAdapter::parserFoundObjectKey(std::string&& key) { keys_.push_back(std::move(key)); }
 void SBJsonStreamParserAdapter::parserFoundObjectEnd() { closeContainer(); }
-void SBJsonStreamParserAdapter::parserFoundArrayEnd() { closeContainer(); }
+void SBJsonStreamParserAdapter::parserFoundArrayEnd() {
+  const auto start = static_cast<std::ptrdiff_t>(arrayStarts_.back());
+  arrayStarts_.pop_back();
+  JsonValue::Array& array = *containers_.back().mutableArray();
+  array.reserve(items_.size() - static_cast<std::size_t>(start));
+  array.insert(array.end(), std::make_move_iterator(items_.begin() + start),
+               std::make_move_iterator(items_.end()));
+  items_.erase(items_.begin() + start, items_.end());
+  closeContainer();
+}
 void SBJsonStreamParserAdapter::parserFoundValue(JsonValue&& value) { addValue(std::move(value)); }
 
 void SBJsonStreamParserAdapter::closeContainer() {
@@ -186,8 +205,8 @@ void SBJsonStreamParserAdapter::addValue(JsonValue&& value) {
     // A later duplicate key replaces the earlier value.
     object->insert_or_assign(std::move(keys_.back()), std::move(value));
     keys_.pop_back();
-  } else if (auto* array = current.mutableArray()) {
-    array->push_back(std::move(value));
+  } else if (current.isArray()) {
+    items_.push_back(std::move(value));
   }
 }
 

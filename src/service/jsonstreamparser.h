@@ -67,6 +67,7 @@ class SBJsonStreamParser {
   SBJsonStreamParserStatus parse(std::string_view data);
 
  private:
+  SBJsonStreamParserStatus parseTokens();
   SBJsonStreamParserStatus failWith(std::string message);
 
   SBJsonStreamParserDelegate* delegate_;  // not owned
@@ -95,9 +96,14 @@ class SBJsonStreamParserAdapter final : public SBJsonStreamParserDelegate {
   void addValue(JsonValue&& value);
   void closeContainer();
 
-  std::vector<JsonValue> containers_;  // open containers, innermost last
-  std::vector<std::string> keys_;      // pending object keys, innermost last
-  std::optional<JsonValue> value_;     // the accumulator
+  // Open containers, innermost last. An open array's elements wait in items_ (from the index in
+  // arrayStarts_ on) and are moved into an array of exactly their number when it closes: one
+  // allocation per array instead of one per doubling.
+  std::vector<JsonValue> containers_;
+  std::vector<std::size_t> arrayStarts_;
+  std::vector<JsonValue> items_;
+  std::vector<std::string> keys_;   // pending object keys, innermost last
+  std::optional<JsonValue> value_;  // the accumulator
 };
 
 }  // namespace tonvera

@@ -73,11 +73,30 @@ const char* tokenName(int token) {
 }
 
 void SBJsonUTF8Stream::appendData(std::string_view data) {
+  if (index_ >= length_) {
+    // Nothing left over: read the new data where it stands.
+    buffer_.clear();
+    data_ = data.data();
+    length_ = data.size();
+    index_ = 0;
+    return;
+  }
+  if (data_ != buffer_.data()) keepUnread();
   if (index_ > 0) {
     buffer_.erase(0, index_);
     index_ = 0;
   }
   buffer_.append(data);
+  data_ = buffer_.data();
+  length_ = buffer_.size();
+}
+
+void SBJsonUTF8Stream::keepUnread() {
+  if (data_ == buffer_.data()) return;
+  buffer_.assign(data_ + index_, length_ - index_);
+  data_ = buffer_.data();
+  length_ = buffer_.size();
+  index_ = 0;
 }
 
 int SBJsonTokeniser::fail(std::string message) {

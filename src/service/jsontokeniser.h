@@ -34,30 +34,36 @@ inline constexpr int kSBJsonTokenKinds = 12;
 // The token's name in error messages ("start of array", ...); "<aaiiie!>" outside the table.
 const char* tokenName(int token);
 
-// A growable byte buffer with the index of the next byte. Every byte counts as a signed 8-bit value
+// The bytes being read with the index of the next byte. Every byte counts as a signed 8-bit value
 // widened to a 16-bit code unit, so bytes of 0x80 and above are never digits, whitespace or
 // structural characters; inside strings they pass through and are checked as UTF-8 as a whole.
+//
+// When nothing is left over from earlier data, appended data is read where it stands (no copy);
+// keepUnread() must then be called before that data goes away, and copies the bytes not yet read
+// (a token cut off by the end of the data) into the stream's own buffer, where the next append
+// continues them.
 class SBJsonUTF8Stream {
  public:
-  static constexpr std::size_t kInitialCapacity = 4096;
-  SBJsonUTF8Stream() { buffer_.reserve(kInitialCapacity); }
-
   // Discards the bytes before the index, then appends `data`.
   void appendData(std::string_view data);
+  // Makes the stream independent of the data last appended: the unread bytes are copied.
+  void keepUnread();
 
-  const char* bytes() const { return buffer_.data(); }
-  std::size_t length() const { return buffer_.size(); }
+  const char* bytes() const { return data_; }
+  std::size_t length() const { return length_; }
   std::size_t index() const { return index_; }
   void setIndex(std::size_t i) { index_ = i; }
   bool haveRemainingCharacters(std::size_t n) const { return length() - index_ >= n; }
 
   // The byte at `i` as a 16-bit code unit (0xFF80 and above for bytes >= 0x80).
   std::uint16_t unitAt(std::size_t i) const {
-    return static_cast<std::uint16_t>(static_cast<std::int16_t>(static_cast<std::int8_t>(buffer_[i])));
+    return static_cast<std::uint16_t>(static_cast<std::int16_t>(static_cast<std::int8_t>(data_[i])));
   }
 
  private:
-  std::string buffer_;
+  std::string buffer_;     // own copy of the bytes when they are not read in place
+  const char* data_ = "";  // the bytes: buffer_'s, or the caller's data read in place
+  std::size_t length_ = 0;
   std::size_t index_ = 0;
 };
 

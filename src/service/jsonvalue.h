@@ -64,8 +64,10 @@ class JsonDecimal {
   bool operator==(const JsonDecimal& other) const;
 
  private:
+  // Kept small: the decimal is the largest alternative of JsonValue but for the object, and every
+  // object member's node holds one JsonValue (see jsonvalue.cpp).
   std::uint64_t mantissa_ = 0;
-  std::int64_t exponent_ = 0;
+  std::int32_t exponent_ = 0;  // the wide form's exponent is clamped to +-10^9
   bool negative_ = false;
   std::string wideDigits_;  // wide form only: significand digits without leading zeros
 };
