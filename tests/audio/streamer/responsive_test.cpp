@@ -15,6 +15,7 @@
 #include "platform/audiotoolbox/audioqueue.h"
 #include "platform/mainqueue.h"
 #include "player_run.h"
+#include "streamer_fixtures.h"
 
 namespace tonvera {
 namespace {
