@@ -268,6 +268,8 @@ const Damaged kDamaged[] = {
      fourcc("fmt?")},
 };
 
+void PrintTo(const Damaged& d, std::ostream* os) { *os << d.name; }
+
 class DamagedHeaderTest : public ::testing::TestWithParam<Damaged> {};
 
 TEST_P(DamagedHeaderTest, EndsWithTheExpectedStatus) {
