@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ struct FormatCase {
   bool packets;            // compressed, with packet descriptions
 };
 const std::vector<FormatCase>& formatCases();
+// Test listings name a case by its fixture.
+inline void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
 const FormatCase* findCase(const std::string& name);
 
 // The container parser of a file type (the AIFF parser for both AIFF types).

@@ -200,15 +200,21 @@ TEST(AudioStreamer, AnUnreachableServerEndsInIdleWithTheNetworkError) {
   EXPECT_EQ(test::count(player.transitions(), S::Idle), 1);
 }
 
-// The type hint of a reply: its content type when known, else MP3; likewise by file extension.
+// The parser chosen for a reply: by its content type, else MP3; likewise by file extension.
 TEST(AudioStreamer, TypeHints) {
   const std::pair<const char*, std::uint32_t> mimes[] = {
-      {"audio/aacp", fourcc("adts")}, {"audio/x-pur", 1979}, {"audio/x-m4a", fourcc("m4af")},
-      {"", fourcc("MPG3")},           {"text/html", fourcc("MPG3")},
+      {"audio/mpeg", fourcc("MPG3")}, {"audio/x-wav", fourcc("WAVE")}, {"audio/x-aiff", fourcc("AIFF")},
+      {"audio/x-m4a", fourcc("m4af")}, {"audio/mp4", fourcc("mp4f")},  {"audio/x-caf", fourcc("caff")},
+      {"audio/aac", fourcc("adts")},   {"audio/aacp", fourcc("adts")}, {"audio/x-pur", 1979},
+      {"", fourcc("MPG3")},            {"text/html", fourcc("MPG3")},
   };
   for (const auto& [mime, code] : mimes) EXPECT_EQ(AudioStreamer::hintForMIMEType(mime), code) << mime;
-  EXPECT_EQ(AudioStreamer::hintForFileExtension("aifc"), fourcc("AIFC"));
-  EXPECT_EQ(AudioStreamer::hintForFileExtension("ogg"), fourcc("MPG3"));
+  const std::pair<const char*, std::uint32_t> extensions[] = {
+      {"mp3", fourcc("MPG3")}, {"wav", fourcc("WAVE")}, {"aifc", fourcc("AIFC")}, {"aiff", fourcc("AIFF")},
+      {"m4a", fourcc("m4af")}, {"mp4", fourcc("mp4f")}, {"caf", fourcc("caff")},  {"aac", fourcc("adts")},
+      {"pur", 1979},           {"ogg", fourcc("MPG3")},
+  };
+  for (const auto& [ext, code] : extensions) EXPECT_EQ(AudioStreamer::hintForFileExtension(ext), code) << ext;
   EXPECT_EQ(AudioStreamer::stringForErrorCode(-1), "Audio playback failed");
 }
 

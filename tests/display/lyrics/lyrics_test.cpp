@@ -43,6 +43,8 @@ struct TagCase {
   std::vector<float> times;
 };
 
+void PrintTo(const TagCase& c, std::ostream* os) { *os << c.name; }
+
 class GenTimeStamps : public testing::TestWithParam<TagCase> {};
 
 TEST_P(GenTimeStamps, ReadsMinuteSecondTags) {
@@ -75,6 +77,8 @@ struct LineCase {
   std::u16string line;
   Dict entries;
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 
 class GenLineDict : public testing::TestWithParam<LineCase> {};
 

@@ -446,6 +446,8 @@ struct BrokenTrack {
   const char* reason;
 };
 
+void PrintTo(const BrokenTrack& c, std::ostream* os) { *os << c.name; }
+
 class BrokenTrackFlow : public ControllerFlow, public ::testing::WithParamInterface<BrokenTrack> {};
 
 TEST_P(BrokenTrackFlow, IsSkippedForTheNextTrack) {

@@ -23,6 +23,8 @@ struct PureCase {
   std::optional<std::u16string> expected;
 };
 
+void PrintTo(const PureCase& c, std::ostream* os) { *os << c.name; }
+
 class MakeVeryPureText : public testing::TestWithParam<PureCase> {};
 
 TEST_P(MakeVeryPureText, GivesTheCanonicalForm) {
@@ -79,6 +81,8 @@ struct EnglishCase {
   bool english;
   bool englishArtist;
 };
+
+void PrintTo(const EnglishCase& c, std::ostream* os) { *os << c.name; }
 
 class EnglishRules : public testing::TestWithParam<EnglishCase> {};
 

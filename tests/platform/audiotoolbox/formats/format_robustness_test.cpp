@@ -268,6 +268,8 @@ const Damaged kDamaged[] = {
      fourcc("fmt?")},
 };
 
+void PrintTo(const Damaged& d, std::ostream* os) { *os << d.name; }
+
 class DamagedHeaderTest : public ::testing::TestWithParam<Damaged> {};
 
 TEST_P(DamagedHeaderTest, EndsWithTheExpectedStatus) {
@@ -326,6 +328,18 @@ TEST_P(DamagedFileTest, GarbageAfterAValidStart) {
     } else {
       EXPECT_LE(fed.out.largest, std::max(largestClean, 1u));
     }
+  }
+}
+
+TEST_P(DamagedFileTest, FlippedHeaderBytesAreNoFailure) {
+  const Factory factory = test::parserFactoryFor(GetParam().fileType);
+  std::mt19937 random(42);
+  for (int round = 0; round < 200; ++round) {
+    Bytes bytes(bytes_.begin(),
+                bytes_.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(bytes_.size(), 20000)));
+    const std::size_t header = std::min<std::size_t>(bytes.size(), GetParam().packets ? 4000 : 200);
+    for (int flips = 0; flips < 4; ++flips) bytes[random() % header] ^= std::uint8_t(1u << (random() % 8));
+    feed(factory, bytes, 1 + random() % 2000);
   }
 }
 
