@@ -83,6 +83,7 @@ void SPMediaKeyTap::setNowPlaying(const NowPlayingInfo& info) {
   info_ = info;
   if (newTrack) positionUs_ = 0;
   if (mpris_) mpris_->announce({QStringLiteral("Metadata"), QStringLiteral("CanSeek")});
+  if (newTrack) Q_EMIT trackChanged();
 }
 
 void SPMediaKeyTap::setLyricsLine(const std::string& line) {

@@ -111,6 +111,9 @@ class SPMediaKeyTap : public QObject {
   void setPlayerHooks(PlayerHooks hooks);
   const PlayerHooks& playerHooks() const { return hooks_; }
 
+  // Emitted by setNowPlaying when the track changes (a new song, or nothing playing).
+  Q_SIGNAL void trackChanged();
+
   // Raise and Quit of the root interface (CanRaise, CanQuit true once set).
   void setWindowHooks(std::function<void()> raise, std::function<void()> quit);
   const std::function<void()>& raiseHook() const { return raise_; }

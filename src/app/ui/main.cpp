@@ -23,6 +23,7 @@
 #include "app/ui/singleinstance.h"
 #include "app/ui/windowplace.h"
 #include "controls/navigator.h"
+#include "keys/songnotifier.h"
 #include "platform/userdefaults.h"
 
 namespace {
@@ -100,9 +101,13 @@ int main(int argc, char** argv) {
   // the sound menu's Quit quits like 退出.
   QObject::connect(&instance, &tonvera::SingleInstance::raiseRequested, &window,
                    [&window] { tonvera::bringWindowForward(window); });
+  // A notification per song while the window is in the background.
+  tonvera::SongNotifier notifier(defaults, [&window] { return window.isActiveWindow(); });
   if (tonvera::SPMediaKeyTap* tap = delegate.keyTap()) {
     tap->setWindowHooks([&window] { tonvera::bringWindowForward(window); },
                         [&delegate] { delegate.terminate(); });
+    QObject::connect(tap, &tonvera::SPMediaKeyTap::trackChanged, &notifier,
+                     [tap, &notifier] { notifier.songStarted(tap->nowPlaying()); });
   }
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                    [&window, &defaults] { tonvera::saveWindowPosition(window, defaults); });
