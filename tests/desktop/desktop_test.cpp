@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -16,7 +17,9 @@
 #include <memory>
 
 #include "app/ui/singleinstance.h"
+#include "app/ui/trayicon.h"
 #include "app/ui/windowplace.h"
+#include "keys/spmediakeytap.h"
 #include "platform/userdefaults.h"
 #include "temp_home.h"
 
@@ -141,6 +144,21 @@ TEST(WindowPlaceDefaults, TheOriginIsKeptInTheSettingsAndDamagedValuesAreIgnored
   EXPECT_EQ(savedWindowOrigin(defaults), QPoint(120, 90));
   defaults.set(kWindowOriginKey, PlistValue("somewhere"));
   EXPECT_FALSE(savedWindowOrigin(defaults));
+}
+
+TEST(Tray, TheMenuPlaysSkipsRaisesAndQuitsAndTheTooltipNamesTheSong) {
+  std::vector<std::string> done;
+  TrayIcon tray({[&] { done.push_back("playPause"); }, [&] { done.push_back("next"); },
+                 [&] { done.push_back("raise"); }, [&] { done.push_back("quit"); }});
+  for (QAction* action : tray.menu()->actions()) action->trigger();  // separators do nothing
+  EXPECT_EQ(done, std::vector<std::string>({"playPause", "next", "raise", "quit"}));
+  Q_EMIT tray.icon().activated(QSystemTrayIcon::Trigger);
+  EXPECT_EQ(done.back(), "raise");
+
+  tray.setNowPlaying(NowPlayingInfo{"5", "夜航", {"林海", "Mira"}, "北方", "", 0, false, ""});
+  EXPECT_EQ(tray.icon().toolTip(), "夜航 — 林海 / Mira");
+  tray.setNowPlaying(NowPlayingInfo{});
+  EXPECT_EQ(tray.icon().toolTip(), "Tonvera");
 }
 
 }  // namespace

@@ -13,14 +13,17 @@
 #include <QApplication>
 #include <QEvent>
 #include <QSocketNotifier>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include "app/ui/appdelegate.h"
 #include "app/ui/kkwindow.h"
 #include "app/ui/singleinstance.h"
+#include "app/ui/trayicon.h"
 #include "app/ui/windowplace.h"
 #include "controls/navigator.h"
 #include "keys/songnotifier.h"
@@ -108,6 +111,21 @@ int main(int argc, char** argv) {
                         [&delegate] { delegate.terminate(); });
     QObject::connect(tap, &tonvera::SPMediaKeyTap::trackChanged, &notifier,
                      [tap, &notifier] { notifier.songStarted(tap->nowPlaying()); });
+  }
+  // The tray, where the desktop has one.
+  std::unique_ptr<tonvera::TrayIcon> tray;
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    const auto key = [&delegate](int code) {
+      return [&delegate, code] { delegate.mediaKeyTap(tonvera::MediaKeyEvent{code, true, false}); };
+    };
+    tray = std::make_unique<tonvera::TrayIcon>(tonvera::TrayIcon::Actions{
+        key(tonvera::MediaKeyEvent::kPlayPause), key(tonvera::MediaKeyEvent::kFastForward),
+        [&window] { tonvera::bringWindowForward(window); }, [&delegate] { delegate.terminate(); }});
+    tray->icon().show();
+    if (tonvera::SPMediaKeyTap* tap = delegate.keyTap()) {
+      QObject::connect(tap, &tonvera::SPMediaKeyTap::trackChanged, tray.get(),
+                       [tap, &tray] { tray->setNowPlaying(tap->nowPlaying()); });
+    }
   }
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                    [&window, &defaults] { tonvera::saveWindowPosition(window, defaults); });
