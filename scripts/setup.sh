@@ -19,7 +19,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev rapidjson-dev
   wrk
-  dbus
+  dbus appstream desktop-file-utils
   gcovr
 )
 

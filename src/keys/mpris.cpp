@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <algorithm>
 #include <cctype>
 
 #include "keys/spmediakeytap.h"
@@ -12,6 +13,7 @@ namespace {
 
 constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
 constexpr const char* kPlayerInterface = "org.mpris.MediaPlayer2.Player";
+constexpr const char* kRootInterface = "org.mpris.MediaPlayer2";
 
 // A track id as an object path: letters, digits and underscores only.
 QDBusObjectPath trackPath(const std::string& id) {
@@ -81,21 +83,64 @@ QVariantMap MprisService::metadata() const {
   map.insert(QStringLiteral("xesam:album"), QString::fromStdString(info.album));
   if (!info.artUrl.empty()) map.insert(QStringLiteral("mpris:artUrl"), QString::fromStdString(info.artUrl));
   if (info.lengthUs > 0) map.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(info.lengthUs));
+  if (!info.lyricsLine.empty())
+    map.insert(QStringLiteral("xesam:asText"), QString::fromStdString(info.lyricsLine));
+  map.insert(QStringLiteral("xesam:userRating"), info.liked ? 1.0 : 0.0);
   return map;
 }
 
+bool MprisService::canSeek() const {
+  return tap_.playerHooks().seekTo != nullptr && tap_.nowPlaying().lengthUs > 0;
+}
+
+void MprisService::sendPropertiesChanged(const char* interface, const QVariantMap& changed) {
+  if (!registered_ || changed.isEmpty()) return;
+  QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kObjectPath),
+                                                   QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                   QStringLiteral("PropertiesChanged"));
+  signal << QString::fromLatin1(interface) << changed << QStringList();
+  QDBusConnection::sessionBus().send(signal);
+}
+
 void MprisService::announce(const QStringList& names) {
-  if (!registered_) return;
   QVariantMap changed;
   for (const QString& name : names) {
     if (name == QLatin1String("PlaybackStatus")) changed.insert(name, playbackStatus());
     if (name == QLatin1String("Metadata")) changed.insert(name, metadata());
+    if (name == QLatin1String("Volume")) changed.insert(name, tap_.volume());
+    if (name == QLatin1String("CanSeek")) changed.insert(name, canSeek());
   }
-  QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kObjectPath),
-                                                   QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                   QStringLiteral("PropertiesChanged"));
-  signal << QString::fromLatin1(kPlayerInterface) << changed << QStringList();
+  sendPropertiesChanged(kPlayerInterface, changed);
+}
+
+void MprisService::announceRoot(const QStringList& names) {
+  QVariantMap changed;
+  for (const QString& name : names) {
+    if (name == QLatin1String("CanRaise")) changed.insert(name, tap_.raiseHook() != nullptr);
+    if (name == QLatin1String("CanQuit")) changed.insert(name, tap_.quitHook() != nullptr);
+  }
+  sendPropertiesChanged(kRootInterface, changed);
+}
+
+void MprisService::emitSeeked(qlonglong positionUs) {
+  if (!registered_) return;
+  QDBusMessage signal = QDBusMessage::createSignal(
+      QString::fromLatin1(kObjectPath), QString::fromLatin1(kPlayerInterface), QStringLiteral("Seeked"));
+  signal << positionUs;
   QDBusConnection::sessionBus().send(signal);
+}
+
+void MprisService::seekTo(qlonglong positionUs) {
+  if (!canSeek()) return;
+  positionUs = std::clamp<qlonglong>(positionUs, 0, tap_.nowPlaying().lengthUs);
+  tap_.playerHooks().seekTo(positionUs);
+  tap_.seeked(positionUs);
+}
+
+void MprisService::setVolume(double volume) {
+  volume = std::clamp(volume, 0.0, 1.0);
+  if (tap_.playerHooks().setVolume) tap_.playerHooks().setVolume(volume);
+  tap_.setVolume(volume);
 }
 
 void MprisService::press(int keyCode) {
@@ -104,9 +149,23 @@ void MprisService::press(int keyCode) {
   tap_.handleAndReleaseMediaKeyEvent(MediaKeyEvent{keyCode, false, false});
 }
 
-MprisRootAdaptor::MprisRootAdaptor(MprisService* service) : QDBusAbstractAdaptor(service) {}
+MprisRootAdaptor::MprisRootAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), service_(service) {
+  setAutoRelaySignals(false);
+}
 
-MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService* service) : QDBusAbstractAdaptor(service), service_(service) {
+bool MprisRootAdaptor::canQuit() const { return service_->tap().quitHook() != nullptr; }
+bool MprisRootAdaptor::canRaise() const { return service_->tap().raiseHook() != nullptr; }
+
+// Both run after the reply is sent: quitting from inside the call would leave the caller waiting.
+void MprisRootAdaptor::Raise() {
+  if (auto raise = service_->tap().raiseHook()) QMetaObject::invokeMethod(this, raise, Qt::QueuedConnection);
+}
+void MprisRootAdaptor::Quit() {
+  if (auto quit = service_->tap().quitHook()) QMetaObject::invokeMethod(this, quit, Qt::QueuedConnection);
+}
+
+MprisPlayerAdaptor::MprisPlayerAdaptor(MprisService* service)
+    : QDBusAbstractAdaptor(service), service_(service) {
   setAutoRelaySignals(false);
 }
 
@@ -123,5 +182,30 @@ void MprisPlayerAdaptor::Pause() {
   if (service_->tap().playbackStatus() == PlaybackStatus::Playing) service_->press(MediaKeyEvent::kPlayPause);
 }
 void MprisPlayerAdaptor::Stop() { Pause(); }
+
+}  // namespace tonvera
+
+namespace tonvera {
+
+double MprisPlayerAdaptor::volume() const { return service_->tap().volume(); }
+qlonglong MprisPlayerAdaptor::position() const { return service_->tap().position(); }
+
+// Past the end means the next song, before the start the start.
+void MprisPlayerAdaptor::Seek(qlonglong offsetUs) {
+  if (!service_->canSeek()) return;
+  const qlonglong target = service_->tap().position() + offsetUs;
+  if (target > service_->tap().nowPlaying().lengthUs) {
+    Next();
+    return;
+  }
+  service_->seekTo(target);
+}
+
+// Only for the track playing: a late request for the previous track is dropped.
+void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs) {
+  if (trackId != trackPath(service_->tap().nowPlaying().trackId)) return;
+  if (positionUs < 0 || positionUs > service_->tap().nowPlaying().lengthUs) return;
+  service_->seekTo(positionUs);
+}
 
 }  // namespace tonvera

@@ -1,7 +1,9 @@
 // The MPRIS2 interfaces the media-key tap exports on the session bus: the root interface
 // (org.mpris.MediaPlayer2) and the Player interface (org.mpris.MediaPlayer2.Player) at
-// /org/mpris/MediaPlayer2. Player methods become media-key events of the tap; properties show the
-// tap's playback state and track, and changes are announced with PropertiesChanged.
+// /org/mpris/MediaPlayer2. PlayPause, Next and Previous (and Play, Pause, Stop) become media-key
+// events of the tap; Seek, SetPosition and Volume go to the player through the tap's hooks, Raise
+// and Quit to the window. Properties show the tap's state; every change but the position is
+// announced with PropertiesChanged, a seek with Seeked.
 //
 // Threads: main thread only.
 #pragma once
@@ -27,12 +29,20 @@ class MprisService : public QObject {
   SPMediaKeyTap& tap() const { return tap_; }
   QString playbackStatus() const;
   QVariantMap metadata() const;
-  // Announces changed Player properties (PlaybackStatus, Metadata).
+  bool canSeek() const;
+  // Announces changed Player properties by name, or root ones (CanRaise, CanQuit).
   void announce(const QStringList& names);
+  void announceRoot(const QStringList& names);
+  void emitSeeked(qlonglong positionUs);
   // A media key from a Player method.
   void press(int keyCode);
+  // Seek and SetPosition: to the player's seek, kept within the track; Seeked follows.
+  void seekTo(qlonglong positionUs);
+  void setVolume(double volume);
 
  private:
+  void sendPropertiesChanged(const char* interface, const QVariantMap& changed);
+
   SPMediaKeyTap& tap_;
   bool registered_ = false;
 };
@@ -49,8 +59,8 @@ class MprisRootAdaptor : public QDBusAbstractAdaptor {
   Q_PROPERTY(QStringList SupportedMimeTypes READ supportedMimeTypes)
  public:
   explicit MprisRootAdaptor(MprisService* service);
-  bool canQuit() const { return false; }
-  bool canRaise() const { return false; }
+  bool canQuit() const;
+  bool canRaise() const;
   bool hasTrackList() const { return false; }
   QString identity() const { return QStringLiteral("Tonvera"); }
   QString desktopEntry() const { return QStringLiteral("org.tonvera.Tonvera"); }
@@ -58,8 +68,11 @@ class MprisRootAdaptor : public QDBusAbstractAdaptor {
   QStringList supportedMimeTypes() const { return {}; }
 
  public Q_SLOTS:
-  void Raise() {}
-  void Quit() {}
+  void Raise();
+  void Quit();
+
+ private:
+  MprisService* service_;
 };
 
 class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
@@ -70,23 +83,24 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   Q_PROPERTY(double Rate READ rate)
   Q_PROPERTY(double MinimumRate READ rate)
   Q_PROPERTY(double MaximumRate READ rate)
-  Q_PROPERTY(double Volume READ volume)
+  Q_PROPERTY(double Volume READ volume WRITE setVolume)
   Q_PROPERTY(qlonglong Position READ position)
   Q_PROPERTY(bool CanGoNext READ yes)
   Q_PROPERTY(bool CanGoPrevious READ yes)
   Q_PROPERTY(bool CanPlay READ yes)
   Q_PROPERTY(bool CanPause READ yes)
-  Q_PROPERTY(bool CanSeek READ no)
+  Q_PROPERTY(bool CanSeek READ canSeek)
   Q_PROPERTY(bool CanControl READ yes)
  public:
   explicit MprisPlayerAdaptor(MprisService* service);
   QString playbackStatus() const { return service_->playbackStatus(); }
   QVariantMap metadata() const { return service_->metadata(); }
   double rate() const { return 1.0; }
-  double volume() const { return 1.0; }
-  qlonglong position() const { return 0; }
+  double volume() const;
+  void setVolume(double volume) { service_->setVolume(volume); }
+  qlonglong position() const;
+  bool canSeek() const { return service_->canSeek(); }
   bool yes() const { return true; }
-  bool no() const { return false; }
 
  public Q_SLOTS:
   void PlayPause();
@@ -95,6 +109,12 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   void Play();
   void Pause();
   void Stop();
+  void Seek(qlonglong offsetUs);
+  void SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs);
+  void OpenUri(const QString&) {}  // no URI schemes are supported
+
+ Q_SIGNALS:
+  void Seeked(qlonglong positionUs);
 
  private:
   MprisService* service_;

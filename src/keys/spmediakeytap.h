@@ -18,6 +18,7 @@
 
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -36,8 +37,17 @@ struct NowPlayingInfo {
   std::string title;
   std::vector<std::string> artists;
   std::string album;
-  std::string artUrl;           // file URL of the cached cover, or ""
-  std::int64_t lengthUs = 0;    // 0 while unknown
+  std::string artUrl;         // file URL of the cached cover, or ""
+  std::int64_t lengthUs = 0;  // 0 while unknown
+  bool liked = false;         // shown as xesam:userRating 1.0 (0.0 otherwise)
+  std::string lyricsLine;     // the lyrics line being sung (xesam:asText), or ""
+};
+
+// What the bus may ask of the player and the window beyond the media keys. Unset hooks make the
+// matching Can* property false.
+struct PlayerHooks {
+  std::function<void(std::int64_t positionUs)> seekTo;  // the player's seek
+  std::function<void(double volume)> setVolume;         // 0.0 - 1.0
 };
 
 enum class PlaybackStatus { Stopped, Playing, Paused };
@@ -87,6 +97,28 @@ class SPMediaKeyTap : public QObject {
   PlaybackStatus playbackStatus() const { return status_; }
   const NowPlayingInfo& nowPlaying() const { return info_; }
 
+  // The player's side of the bus. The now-playing page keeps these current: the track (with its
+  // like and lyrics line) on every change, the lyrics line and the like as they change, the
+  // position as it plays (read on demand, never announced), a seek's landing point (announced as
+  // Seeked), the volume.
+  void setLyricsLine(const std::string& line);
+  void setLiked(bool liked);
+  void setPosition(std::int64_t positionUs) { positionUs_ = positionUs; }
+  void seeked(std::int64_t positionUs);
+  void setVolume(double volume);
+  std::int64_t position() const { return positionUs_; }
+  double volume() const { return volume_; }
+  void setPlayerHooks(PlayerHooks hooks);
+  const PlayerHooks& playerHooks() const { return hooks_; }
+
+  // Emitted by setNowPlaying when the track changes (a new song, or nothing playing).
+  Q_SIGNAL void trackChanged();
+
+  // Raise and Quit of the root interface (CanRaise, CanQuit true once set).
+  void setWindowHooks(std::function<void()> raise, std::function<void()> quit);
+  const std::function<void()>& raiseHook() const { return raise_; }
+  const std::function<void()>& quitHook() const { return quit_; }
+
  private:
   friend class MprisService;
   Delegate* delegate_;  // not owned
@@ -95,6 +127,11 @@ class SPMediaKeyTap : public QObject {
   std::vector<std::int64_t> mediaKeyAppList_;
   PlaybackStatus status_ = PlaybackStatus::Stopped;
   NowPlayingInfo info_;
+  std::int64_t positionUs_ = 0;
+  double volume_ = 1.0;
+  PlayerHooks hooks_;
+  std::function<void()> raise_;
+  std::function<void()> quit_;
 
   // guarded by lock_
   mutable std::mutex lock_;

@@ -13,6 +13,7 @@
 #include "keys/spmediakeytap.h"
 #include "keys/ui/preferencecontroller.h"
 #include "platform/userdefaults.h"
+#include "private_bus.h"
 #include "temp_home.h"
 
 namespace tonvera {
@@ -20,50 +21,23 @@ namespace {
 
 struct RecordingDelegate : SPMediaKeyTap::Delegate {
   std::vector<std::pair<int, bool>> keys;  // key code, key down
-  void mediaKeyTap(SPMediaKeyTap*, const MediaKeyEvent& e) override { keys.emplace_back(e.keyCode, e.keyDown); }
-};
-
-// A session bus of the test's own, for the whole process (each test runs in its own process).
-class PrivateBus {
- public:
-  PrivateBus() {
-    daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                  QStringLiteral("--print-address=1")});
-    if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000)) return;
-    address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-    qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
+  void mediaKeyTap(SPMediaKeyTap*, const MediaKeyEvent& e) override {
+    keys.emplace_back(e.keyCode, e.keyDown);
   }
-  ~PrivateBus() {
-    daemon_.kill();
-    daemon_.waitForFinished(2000);
-  }
-  bool ok() const { return !address_.isEmpty(); }
-
-  // Calls a Player method with dbus-send, as a desktop's key handling would.
-  bool send(const QString& method) {
-    QProcess p;
-    p.start(QStringLiteral("dbus-send"),
-            {QStringLiteral("--session"), QStringLiteral("--type=method_call"),
-             QStringLiteral("--dest=org.mpris.MediaPlayer2.tonvera"), QStringLiteral("/org/mpris/MediaPlayer2"),
-             QStringLiteral("org.mpris.MediaPlayer2.Player.") + method});
-    return p.waitForFinished(5000) && p.exitCode() == 0;
-  }
-
- private:
-  QProcess daemon_;
-  QString address_;
 };
 
 TEST(MediaKeysOnTheBus, PlayerMethodsArriveAsKeyPressesOfTheirKeys) {
   test::TempHome home;
-  PrivateBus bus;
+  test::PrivateBus bus;
   ASSERT_TRUE(bus.ok());
   RecordingDelegate delegate;
   SPMediaKeyTap tap(&delegate, UserDefaults::standard());
   ASSERT_TRUE(tap.startWatchingMediaKeys());
-  EXPECT_TRUE(QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(SPMediaKeyTap::kBusName)));
+  EXPECT_TRUE(QDBusConnection::sessionBus().interface()->isServiceRegistered(
+      QString::fromLatin1(SPMediaKeyTap::kBusName)));
 
-  for (const char* m : {"PlayPause", "Next", "Previous", "Pause"}) ASSERT_TRUE(bus.send(QString::fromLatin1(m)));
+  for (const char* m : {"PlayPause", "Next", "Previous", "Pause"})
+    ASSERT_TRUE(bus.send(QString::fromLatin1(m)));
   // Pause while stopped presses nothing; Play does.
   ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.keys.size() >= 6; }, 5000));
   ASSERT_TRUE(bus.send(QStringLiteral("Play")));
@@ -79,7 +53,8 @@ TEST(MediaKeysOnTheBus, PlayerMethodsArriveAsKeyPressesOfTheirKeys) {
   EXPECT_EQ(delegate.keys.size(), expected.size());
 
   tap.stopWatchingMediaKeys();
-  EXPECT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(SPMediaKeyTap::kBusName)));
+  EXPECT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(
+      QString::fromLatin1(SPMediaKeyTap::kBusName)));
 }
 
 TEST(MediaKeyApps, TheMostRecentListedPlayerInFrontDecides) {

@@ -2,6 +2,9 @@
 // application delegate, and runs the event loop; the delegate does the rest. SIGINT and SIGTERM (a
 // terminal's Ctrl+C, the session ending) quit through the normal shutdown, like 退出.
 //
+// One window per user: a second start raises the running window and exits (singleinstance.h). The
+// window's place on screen is kept across runs (windowplace.h).
+//
 // TONVERA_STARTUP_PROBE=1: prints the wall-clock time (nanoseconds since 1970) at which the window
 // was first painted on screen and quits (the start-up figure of bench/startup.sh).
 #include <sys/socket.h>
@@ -10,14 +13,20 @@
 #include <QApplication>
 #include <QEvent>
 #include <QSocketNotifier>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include "app/ui/appdelegate.h"
 #include "app/ui/kkwindow.h"
+#include "app/ui/singleinstance.h"
+#include "app/ui/trayicon.h"
+#include "app/ui/windowplace.h"
 #include "controls/navigator.h"
+#include "keys/songnotifier.h"
 #include "platform/userdefaults.h"
 
 namespace {
@@ -74,13 +83,51 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationDomain(QStringLiteral("tonvera.org"));
   QApplication::setDesktopFileName(QStringLiteral("org.tonvera.Tonvera"));
 
-  tonvera::AppDelegate::registerDefaults(tonvera::UserDefaults::standard());
+  const bool probing = qEnvironmentVariableIntValue("TONVERA_STARTUP_PROBE") == 1;
+  tonvera::SingleInstance instance;
+  if (!probing && !instance.start()) {
+    std::fprintf(stderr, "tonvera: already running; its window was brought forward\n");
+    return 0;
+  }
+
+  tonvera::UserDefaults& defaults = tonvera::UserDefaults::standard();
+  tonvera::AppDelegate::registerDefaults(defaults);
   tonvera::KKWindow window;
   StartupProbe probe;
-  const bool probing = qEnvironmentVariableIntValue("TONVERA_STARTUP_PROBE") == 1;
   if (probing) window.contentView()->installEventFilter(&probe);
+  tonvera::restoreWindowPosition(window, defaults);
   tonvera::AppDelegate delegate(window, tonvera::AppDelegate::Options{});
   delegate.applicationDidFinishLaunching();
   quitOnSignals(&delegate);
+
+  // The desktop's ways in: a second start and the sound menu's Raise bring the window forward,
+  // the sound menu's Quit quits like 退出.
+  QObject::connect(&instance, &tonvera::SingleInstance::raiseRequested, &window,
+                   [&window] { tonvera::bringWindowForward(window); });
+  // A notification per song while the window is in the background.
+  tonvera::SongNotifier notifier(defaults, [&window] { return window.isActiveWindow(); });
+  if (tonvera::SPMediaKeyTap* tap = delegate.keyTap()) {
+    tap->setWindowHooks([&window] { tonvera::bringWindowForward(window); },
+                        [&delegate] { delegate.terminate(); });
+    QObject::connect(tap, &tonvera::SPMediaKeyTap::trackChanged, &notifier,
+                     [tap, &notifier] { notifier.songStarted(tap->nowPlaying()); });
+  }
+  // The tray, where the desktop has one.
+  std::unique_ptr<tonvera::TrayIcon> tray;
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    const auto key = [&delegate](int code) {
+      return [&delegate, code] { delegate.mediaKeyTap(tonvera::MediaKeyEvent{code, true, false}); };
+    };
+    tray = std::make_unique<tonvera::TrayIcon>(tonvera::TrayIcon::Actions{
+        key(tonvera::MediaKeyEvent::kPlayPause), key(tonvera::MediaKeyEvent::kFastForward),
+        [&window] { tonvera::bringWindowForward(window); }, [&delegate] { delegate.terminate(); }});
+    tray->icon().show();
+    if (tonvera::SPMediaKeyTap* tap = delegate.keyTap()) {
+      QObject::connect(tap, &tonvera::SPMediaKeyTap::trackChanged, tray.get(),
+                       [tap, &tray] { tray->setNowPlaying(tap->nowPlaying()); });
+    }
+  }
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
+                   [&window, &defaults] { tonvera::saveWindowPosition(window, defaults); });
   return QApplication::exec();
 }

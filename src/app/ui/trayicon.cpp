@@ -1,0 +1,47 @@
+#include "app/ui/trayicon.h"
+
+#include <QIcon>
+#include <QMenu>
+
+#include "keys/spmediakeytap.h"
+
+namespace tonvera {
+
+TrayIcon::TrayIcon(Actions actions, QObject* parent)
+    : QObject(parent), actions_(std::move(actions)), menu_(std::make_unique<QMenu>()) {
+  const auto add = [this](const QString& text, const std::function<void()>& action) {
+    QAction* item = menu_->addAction(text);
+    connect(item, &QAction::triggered, this, [action] {
+      if (action) action();
+    });
+  };
+  add(QStringLiteral("播放/暂停"), actions_.playPause);
+  add(QStringLiteral("下一首"), actions_.next);
+  menu_->addSeparator();
+  add(QStringLiteral("显示窗口"), actions_.raise);
+  add(QStringLiteral("退出"), actions_.quit);
+
+  icon_.setIcon(QIcon::fromTheme(QString::fromLatin1(SPMediaKeyTap::kOwnIdentifier),
+                                 QIcon(QStringLiteral(":/art/CUBEICON.svg"))));
+  icon_.setToolTip(QStringLiteral("Tonvera"));
+  icon_.setContextMenu(menu_.get());
+  connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger && actions_.raise) actions_.raise();
+  });
+}
+
+TrayIcon::~TrayIcon() { icon_.hide(); }
+
+void TrayIcon::setNowPlaying(const NowPlayingInfo& info) {
+  if (info.trackId.empty()) {
+    icon_.setToolTip(QStringLiteral("Tonvera"));
+    return;
+  }
+  QStringList artists;
+  for (const auto& a : info.artists) artists << QString::fromStdString(a);
+  QString tip = QString::fromStdString(info.title);
+  if (!artists.isEmpty()) tip += QStringLiteral(" — ") + artists.join(QStringLiteral(" / "));
+  icon_.setToolTip(tip);
+}
+
+}  // namespace tonvera

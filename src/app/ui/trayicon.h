@@ -1,0 +1,43 @@
+// TrayIcon: the program in the desktop's tray, where there is one (with none, nothing is shown and
+// nothing changes). Its menu plays or pauses, skips to the next song and quits; its tooltip names
+// the song playing; a click brings the window forward.
+//
+// Threads: main thread only.
+#pragma once
+
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMenu;
+
+namespace tonvera {
+
+struct NowPlayingInfo;
+
+class TrayIcon : public QObject {
+  Q_OBJECT
+ public:
+  struct Actions {
+    std::function<void()> playPause;
+    std::function<void()> next;
+    std::function<void()> raise;
+    std::function<void()> quit;
+  };
+
+  explicit TrayIcon(Actions actions, QObject* parent = nullptr);
+  ~TrayIcon() override;
+
+  void setNowPlaying(const NowPlayingInfo& info);
+  QSystemTrayIcon& icon() { return icon_; }
+  QMenu* menu() const { return menu_.get(); }
+
+ private:
+  Actions actions_;
+  std::unique_ptr<QMenu> menu_;
+  QSystemTrayIcon icon_;
+};
+
+}  // namespace tonvera

@@ -1,0 +1,165 @@
+// The desktop's side of the program: the install files pass the desktop's validators, one running
+// window per user, the window's place on screen.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstring>
+#include <memory>
+
+#include "app/ui/singleinstance.h"
+#include "app/ui/trayicon.h"
+#include "app/ui/windowplace.h"
+#include "keys/spmediakeytap.h"
+#include "platform/userdefaults.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+const QString kDesktopDir = QStringLiteral(TONVERA_SOURCE_DIR "/resources/desktop/");
+
+// Runs a validator on a file; skipped (with the reason) when the validator is not installed.
+void expectValid(const QString& program, const QStringList& args) {
+  if (QStandardPaths::findExecutable(program).isEmpty()) {
+    GTEST_SKIP() << program.toStdString() << " is not installed (scripts/setup.sh installs it)";
+  }
+  QProcess p;
+  p.setProcessChannelMode(QProcess::MergedChannels);
+  p.start(program, args);
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 0) << program.toStdString() << ":\n" << p.readAll().toStdString();
+}
+
+TEST(Install, TheDesktopFilePassesDesktopFileValidate) {
+  expectValid(QStringLiteral("desktop-file-validate"),
+              {kDesktopDir + QStringLiteral("org.tonvera.Tonvera.desktop")});
+}
+
+TEST(Install, TheMetainfoPassesAppstreamcliValidate) {
+  expectValid(QStringLiteral("appstreamcli"),
+              {QStringLiteral("validate"), QStringLiteral("--no-net"),
+               kDesktopDir + QStringLiteral("org.tonvera.Tonvera.metainfo.xml")});
+}
+
+TEST(Install, TheIconIsRenderedAtEveryThemeSize) {
+  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
+    const QString path =
+        QStringLiteral(TONVERA_BINARY_DIR "/resources/desktop/icons/%1x%1/org.tonvera.Tonvera.png").arg(size);
+    const QImage icon(path);
+    ASSERT_FALSE(icon.isNull()) << path.toStdString();
+    EXPECT_EQ(icon.size(), QSize(size, size));
+    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0) << "the corners stay transparent";
+    EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255);
+  }
+}
+
+TEST(SingleInstance, ASecondStartAsksTheFirstToRaiseAndAnEndedOneLeavesNoTrace) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("tonvera.sock"));
+  auto first = std::make_unique<SingleInstance>(path);
+  ASSERT_TRUE(first->start());
+  int raised = 0;
+  QObject::connect(first.get(), &SingleInstance::raiseRequested, first.get(), [&] { ++raised; });
+
+  SingleInstance second(path);
+  EXPECT_FALSE(second.start());
+  EXPECT_FALSE(second.isListening());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return raised == 1; }, 10000));
+
+  // The first ends normally: it removes its socket and the next start is the only one again.
+  first.reset();
+  EXPECT_FALSE(QFileInfo::exists(path));
+  SingleInstance third(path);
+  EXPECT_TRUE(third.start());
+}
+
+TEST(SingleInstance, ASocketLeftByACrashedRunDoesNotBlockTheNextStart) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("tonvera.sock"));
+  // A crashed run: a bound socket file whose process is gone (the descriptor closed, file kept).
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  const QByteArray native = QFile::encodeName(path);
+  std::memcpy(addr.sun_path, native.constData(), native.size());
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ::close(fd);
+  ASSERT_TRUE(QFileInfo::exists(path));
+
+  SingleInstance next(path);
+  EXPECT_TRUE(next.start());
+  EXPECT_TRUE(next.isListening());
+  SingleInstance later(path);
+  EXPECT_FALSE(later.start());
+}
+
+struct ClampCase {
+  const char* name;
+  QPoint wanted;
+  QList<QRect> screens;
+  QPoint expected;
+};
+
+class WindowPlace : public testing::TestWithParam<ClampCase> {};
+
+TEST_P(WindowPlace, TheWholeWindowLandsOnAScreenThatIsThere) {
+  const ClampCase& c = GetParam();
+  EXPECT_EQ(clampToScreens(c.wanted, QSize(512, 256), c.screens), c.expected);
+}
+
+const QRect kLeft(0, 0, 1920, 1080);
+const QRect kRight(1920, 0, 1280, 1024);
+
+INSTANTIATE_TEST_SUITE_P(
+    Screens, WindowPlace,
+    testing::Values(ClampCase{"InsideStaysPut", {300, 200}, {kLeft}, {300, 200}},
+                    ClampCase{"OffTheRightEdgeMovesIn", {1800, 100}, {kLeft}, {1408, 100}},
+                    ClampCase{"AboveTheTopMovesDown", {100, -80}, {kLeft}, {100, 0}},
+                    ClampCase{"OnAScreenThatIsGoneGoesToTheFirst", {2500, 300}, {kLeft}, {1408, 300}},
+                    ClampCase{"OnTheSecondScreenStaysThere", {2500, 300}, {kLeft, kRight}, {2500, 300}},
+                    ClampCase{
+                        "AcrossTwoScreensGoesToTheOneWithMore", {1800, 900}, {kLeft, kRight}, {1920, 768}},
+                    ClampCase{"FarAwayGoesToTheFirst", {-5000, 9000}, {kLeft, kRight}, {0, 824}}),
+    [](const testing::TestParamInfo<ClampCase>& info) { return std::string(info.param.name); });
+
+TEST(WindowPlaceDefaults, TheOriginIsKeptInTheSettingsAndDamagedValuesAreIgnored) {
+  test::TempHome home;
+  UserDefaults& defaults = UserDefaults::standard();
+  EXPECT_FALSE(savedWindowOrigin(defaults));
+  QWidget window;
+  window.resize(512, 256);
+  window.move(120, 90);
+  saveWindowPosition(window, defaults);
+  EXPECT_EQ(savedWindowOrigin(defaults), QPoint(120, 90));
+  defaults.set(kWindowOriginKey, PlistValue("somewhere"));
+  EXPECT_FALSE(savedWindowOrigin(defaults));
+}
+
+TEST(Tray, TheMenuPlaysSkipsRaisesAndQuitsAndTheTooltipNamesTheSong) {
+  std::vector<std::string> done;
+  TrayIcon tray({[&] { done.push_back("playPause"); }, [&] { done.push_back("next"); },
+                 [&] { done.push_back("raise"); }, [&] { done.push_back("quit"); }});
+  for (QAction* action : tray.menu()->actions()) action->trigger();  // separators do nothing
+  EXPECT_EQ(done, std::vector<std::string>({"playPause", "next", "raise", "quit"}));
+  Q_EMIT tray.icon().activated(QSystemTrayIcon::Trigger);
+  EXPECT_EQ(done.back(), "raise");
+
+  tray.setNowPlaying(NowPlayingInfo{"5", "夜航", {"林海", "Mira"}, "北方", "", 0, false, ""});
+  EXPECT_EQ(tray.icon().toolTip(), "夜航 — 林海 / Mira");
+  tray.setNowPlaying(NowPlayingInfo{});
+  EXPECT_EQ(tray.icon().toolTip(), "Tonvera");
+}
+
+}  // namespace
+}  // namespace tonvera

@@ -1,0 +1,81 @@
+// Song notifications against a notification server of the test's own on a private bus.
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QTest>
+#include <vector>
+
+#include "keys/songnotifier.h"
+#include "platform/userdefaults.h"
+#include "private_bus.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+struct Shown {
+  uint replaces;
+  QString summary, body, image;
+};
+
+// The desktop's notification server: records each Notify and hands out ids.
+class NotificationServer : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+ public:
+  std::vector<Shown> shown;
+
+ public Q_SLOTS:
+  uint Notify(const QString&, uint replaces, const QString&, const QString& summary, const QString& body,
+              const QStringList&, const QVariantMap& hints, int) {
+    shown.push_back({replaces, summary, body, hints.value(QStringLiteral("image-path")).toString()});
+    return replaces != 0 ? replaces : 7;
+  }
+};
+
+TEST(SongNotifications, OnePerSongReplacedInPlaceOnlyInTheBackgroundAndSwitchable) {
+  test::TempHome home;
+  test::PrivateBus bus;
+  ASSERT_TRUE(bus.ok());
+  NotificationServer server;
+  QDBusConnection desktop = QDBusConnection::connectToBus(bus.address(), QStringLiteral("desktop"));
+  ASSERT_TRUE(desktop.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
+                                     QDBusConnection::ExportAllSlots));
+  ASSERT_TRUE(desktop.registerService(QStringLiteral("org.freedesktop.Notifications")));
+
+  UserDefaults& defaults = UserDefaults::standard();
+  bool active = false;
+  SongNotifier notifier(defaults, [&] { return active; });
+  NowPlayingInfo song{"1", "夜航", {"林海", "Mira"}, "北方", "file:///tmp/covers/1.jpg", 1, false, ""};
+  notifier.songStarted(song);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return notifier.notificationId() == 7; }, 5000));
+  song.trackId = "2";
+  song.title = "晨光";
+  song.artUrl.clear();  // no cover: no image
+  notifier.songStarted(song);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return server.shown.size() == 2; }, 5000));
+  EXPECT_EQ(server.shown[0].replaces, 0u);
+  EXPECT_EQ(server.shown[0].summary, "夜航");
+  EXPECT_EQ(server.shown[0].body, "林海 / Mira — 北方");
+  EXPECT_EQ(server.shown[0].image, "/tmp/covers/1.jpg");
+  EXPECT_EQ(server.shown[1].replaces, 7u) << "the next song replaces the notification";
+  EXPECT_EQ(server.shown[1].image, "");
+
+  // The window in front, or the setting off: nothing.
+  active = true;
+  notifier.songStarted(song);
+  active = false;
+  defaults.set(kSongNotificationsKey, PlistValue(false));
+  notifier.songStarted(song);
+  defaults.remove(kSongNotificationsKey);
+  notifier.songStarted(song);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return server.shown.size() == 3; }, 5000));
+  QTest::qWait(100);
+  EXPECT_EQ(server.shown.size(), 3u);
+  QDBusConnection::disconnectFromBus(QStringLiteral("desktop"));
+}
+
+}  // namespace
+}  // namespace tonvera
+
+#include "notifier_test.moc"
