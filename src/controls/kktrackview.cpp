@@ -1,5 +1,6 @@
 #include "controls/kktrackview.h"
 
+#include <QCoreApplication>
 #include <QEnterEvent>
 #include <QMouseEvent>
 
@@ -14,7 +15,27 @@ PageNavigator* gNavigator = nullptr;
 PageNavigator* appNavigator() { return gNavigator; }
 void setAppNavigator(PageNavigator* navigator) { gNavigator = navigator; }
 
-KKTrackView::KKTrackView(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+KKTrackView::KKTrackView(QWidget* parent) : QWidget(parent) {
+  setMouseTracking(true);
+  // A child without mouse tracking (a button) keeps the pointer's moves to itself, so the view
+  // would lose the pointer over its own controls; the view follows every move inside it instead.
+  QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool KKTrackView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove && watched != this && watched->isWidgetType() &&
+      isAncestorOf(static_cast<QWidget*>(watched))) {
+    noteMove(*static_cast<QMouseEvent*>(event));
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void KKTrackView::noteMove(const QMouseEvent& event) {
+  if (event.timestamp() == lastMoveTime_ && event.globalPosition() == lastMovePos_) return;
+  lastMoveTime_ = event.timestamp();
+  lastMovePos_ = event.globalPosition();
+  trackMoved(mapTo(window(), mapFromGlobal(event.globalPosition())));
+}
 
 void KKTrackView::trackEntered(const QPointF&) { update(); }
 void KKTrackView::trackMoved(const QPointF&) { update(); }
@@ -26,7 +47,7 @@ void KKTrackView::enterEvent(QEnterEvent* event) {
 }
 
 void KKTrackView::mouseMoveEvent(QMouseEvent* event) {
-  trackMoved(mapTo(window(), event->position()));
+  noteMove(*event);
   QWidget::mouseMoveEvent(event);
 }
 

@@ -25,6 +25,14 @@ class KKTrackView : public QWidget {
   void enterEvent(QEnterEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  // Moves over children that keep them (buttons, sliders) reach the view here.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // One move reaches the view once, however many widgets it passed through.
+  void noteMove(const QMouseEvent& event);
+  quint64 lastMoveTime_ = 0;
+  QPointF lastMovePos_;
 };
 
 // What the now-playing page's view tells its controller. Positions are in the window's top-down
