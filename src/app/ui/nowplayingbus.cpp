@@ -1,8 +1,10 @@
 #include "app/ui/nowplayingbus.h"
 
 #include "keys/spmediakeytap.h"
+#include "platform/notificationcenter.h"
 #include "radio/ui/nowplayingcontroller.h"
 #include "records/tnsong.h"
+#include "taste/tnmanager.h"
 
 namespace tonvera {
 namespace {
@@ -12,6 +14,7 @@ NowPlayingInfo infoOf(const TNSong& song) {
   info.trackId = song.trackId().value_or("");
   info.title = song.nameStr().value_or("");
   info.album = song.album().value_or("");
+  info.liked = TNManager::sharedManager().isLove(song);
   if (song.songInfo()) {
     if (auto it = song.songInfo()->find("artist"); it != song.songInfo()->end()) {
       for (const PlistValue& artist : it->second.array()) {
@@ -47,6 +50,19 @@ void feedMediaKeyTap(PageController& page, SPMediaKeyTap& tap) {
   };
   hooks.playerStateChanged = [&tap](StreamerState state) { tap.setPlaybackStatus(statusOf(state)); };
   nowPlaying->setControllerHooks(std::move(hooks));
+  // The like button toggles the track in the liked songs; the bus shows it as the rating.
+  auto& center = NotificationCenter::defaultCenter();
+  center.addObserver(
+      "likeSong", nullptr,
+      [&tap, nowPlaying](const Notification&) {
+        if (const auto& song = nowPlaying->controller().curSong()) {
+          tap.setLiked(TNManager::sharedManager().isLove(*song));
+        }
+      },
+      &tap);
+  QObject::connect(&tap, &QObject::destroyed, [&center, owner = static_cast<const void*>(&tap)] {
+    center.removeObserversOf(owner);
+  });
 }
 
 }  // namespace tonvera
