@@ -12,19 +12,11 @@ extern "C" {
 #include <memory>
 #include <mutex>
 
+#include "platform/audiotoolbox/ffmpeghandles.h"
+
 namespace tonvera::station {
 
 namespace {
-
-struct CodecContextFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
 
 std::string averror(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -72,7 +64,7 @@ std::optional<std::string> encodeStereo(const std::vector<float>& left, const st
   const int rateIndex = adtsRateIndex(sampleRate);
   if (codec == DemoCodec::AdtsAac && rateIndex < 0) return fail("sample rate not possible in ADTS");
 
-  std::unique_ptr<AVCodecContext, CodecContextFree> ctx(avcodec_alloc_context3(encoder));
+  ffmpeg::CodecContextPtr ctx(avcodec_alloc_context3(encoder));
   if (!ctx) return fail("out of memory");
   ctx->sample_rate = sampleRate;
   ctx->bit_rate = bitRate;
@@ -83,8 +75,8 @@ std::optional<std::string> encodeStereo(const std::vector<float>& left, const st
   if (codec == DemoCodec::AdtsAac) ctx->profile = FF_PROFILE_AAC_LOW;
   if (int rc = avcodec_open2(ctx.get(), encoder, nullptr); rc < 0) return fail("cannot open encoder: " + averror(rc));
 
-  std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
-  std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+  ffmpeg::FramePtr frame(av_frame_alloc());
+  ffmpeg::PacketPtr packet(av_packet_alloc());
   if (!frame || !packet) return fail("out of memory");
   const int frameSize = ctx->frame_size > 0 ? ctx->frame_size : 1152;
   frame->nb_samples = frameSize;

@@ -14,6 +14,7 @@ extern "C" {
 #include <vector>
 
 #include "audio/g719/pure_writer.h"
+#include "platform/audiotoolbox/ffmpeghandles.h"
 
 namespace tonvera {
 namespace {
@@ -21,21 +22,6 @@ namespace {
 constexpr int kOutputRate = 48000;
 constexpr double kProgressEverySeconds = 10.0;
 
-struct FormatCloser {
-  void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
-};
-struct CodecContextDeleter {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwrDeleter {
-  void operator()(SwrContext* s) const { swr_free(&s); }
-};
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -102,7 +88,7 @@ PureFileEncodeResult encode(const std::string& inPath, std::FILE* out, const Pur
     result.error = inPath + ": " + avError(rc);
     return result;
   }
-  std::unique_ptr<AVFormatContext, FormatCloser> format(rawFormat);
+  ffmpeg::FormatContextPtr format(rawFormat);
   if (const int rc = avformat_find_stream_info(format.get(), nullptr); rc < 0) {
     result.error = inPath + ": " + avError(rc);
     return result;
@@ -113,7 +99,7 @@ PureFileEncodeResult encode(const std::string& inPath, std::FILE* out, const Pur
     result.error = inPath + ": no audio stream FFmpeg can decode";
     return result;
   }
-  std::unique_ptr<AVCodecContext, CodecContextDeleter> context(avcodec_alloc_context3(codec));
+  ffmpeg::CodecContextPtr context(avcodec_alloc_context3(codec));
   if (!context || avcodec_parameters_to_context(context.get(), format->streams[stream]->codecpar) < 0 ||
       avcodec_open2(context.get(), codec, nullptr) < 0) {
     result.error = inPath + ": cannot open the audio decoder";
@@ -128,9 +114,9 @@ PureFileEncodeResult encode(const std::string& inPath, std::FILE* out, const Pur
     return result;
   }
 
-  std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
-  std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
-  std::unique_ptr<SwrContext, SwrDeleter> swr;
+  ffmpeg::PacketPtr packet(av_packet_alloc());
+  ffmpeg::FramePtr frame(av_frame_alloc());
+  ffmpeg::SwrPtr swr;
   AVChannelLayout swrInLayout{};
   int swrInRate = 0;
   int swrInFormat = -1;

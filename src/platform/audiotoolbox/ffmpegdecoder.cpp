@@ -8,23 +8,11 @@ extern "C" {
 }
 
 #include "platform/audiotoolbox/audiodecoder.h"
+#include "platform/audiotoolbox/ffmpeghandles.h"
 
 namespace tonvera {
 
 namespace {
-
-struct CodecContextDeleter {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct SwrDeleter {
-  void operator()(SwrContext* s) const { swr_free(&s); }
-};
 
 AVCodecID codecFor(std::uint32_t formatID) {
   switch (formatID) {
@@ -133,10 +121,10 @@ class FfmpegDecoder final : public AudioDecoder {
     out.resize(start + static_cast<std::size_t>(made > 0 ? made : 0) * static_cast<std::size_t>(outputChannels_));
   }
 
-  std::unique_ptr<AVCodecContext, CodecContextDeleter> context_;
-  std::unique_ptr<AVFrame, FrameDeleter> frame_;
-  std::unique_ptr<AVPacket, PacketDeleter> packet_;
-  std::unique_ptr<SwrContext, SwrDeleter> swr_;
+  ffmpeg::CodecContextPtr context_;
+  ffmpeg::FramePtr frame_;
+  ffmpeg::PacketPtr packet_;
+  ffmpeg::SwrPtr swr_;
   int inRate_ = 0;
   int inFormat_ = -1;
   AVChannelLayout inLayout_{};
