@@ -2,6 +2,8 @@
 // errors and the type hints.
 #include "audio/audiostreamer.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <thread>
 
@@ -172,7 +174,13 @@ std::uint32_t AudioStreamer::hintForFileExtension(const std::string& extension) 
   return kAudioFileMP3Type;
 }
 
-std::uint32_t AudioStreamer::hintForMIMEType(const std::string& mimeType) {
+std::uint32_t AudioStreamer::hintForMIMEType(const std::string& contentType) {
+  // Media types are case-insensitive and may carry parameters ("audio/aac; rate=44100"): compare the
+  // bare type in lower case.
+  std::string mimeType = contentType.substr(0, contentType.find(';'));
+  while (!mimeType.empty() && (mimeType.back() == ' ' || mimeType.back() == '\t')) mimeType.pop_back();
+  mimeType.erase(0, std::min(mimeType.size(), mimeType.find_first_not_of(" \t")));
+  for (char& c : mimeType) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (mimeType == "audio/mpeg") return kAudioFileMP3Type;
   if (mimeType == "audio/x-wav") return kAudioFileWAVEType;
   if (mimeType == "audio/x-aiff") return kAudioFileAIFFType;

@@ -161,7 +161,7 @@ class AudioStreamer {
 
   static std::string stringForErrorCode(std::int32_t code);
   static std::uint32_t hintForFileExtension(const std::string& extension);
-  static std::uint32_t hintForMIMEType(const std::string& mimeType);
+  static std::uint32_t hintForMIMEType(const std::string& contentType);
 
   // Stops and waits for the internal thread to end (and so for the player to be Idle). Called by
   // the destructor; a subclass calls it first in its own. Main thread.

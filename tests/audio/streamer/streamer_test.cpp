@@ -206,7 +206,8 @@ TEST(AudioStreamer, TypeHints) {
       {"audio/mpeg", fourcc("MPG3")}, {"audio/x-wav", fourcc("WAVE")}, {"audio/x-aiff", fourcc("AIFF")},
       {"audio/x-m4a", fourcc("m4af")}, {"audio/mp4", fourcc("mp4f")},  {"audio/x-caf", fourcc("caff")},
       {"audio/aac", fourcc("adts")},   {"audio/aacp", fourcc("adts")}, {"audio/x-pur", 1979},
-      {"", fourcc("MPG3")},            {"text/html", fourcc("MPG3")},
+      {"", fourcc("MPG3")},            {"text/html", fourcc("MPG3")},  {"Audio/AAC; rate=44100", fourcc("adts")},
+      {" audio/X-PUR ", 1979},
   };
   for (const auto& [mime, code] : mimes) EXPECT_EQ(AudioStreamer::hintForMIMEType(mime), code) << mime;
   const std::pair<const char*, std::uint32_t> extensions[] = {
