@@ -4,6 +4,9 @@
 #include <array>
 #include <cctype>
 #include <fstream>
+#include <span>
+
+#include "audio/g719/pure_format.h"
 
 namespace tonvera::station {
 
@@ -193,14 +196,12 @@ bool hasCafAudio(const std::string& path) {
 }
 
 std::optional<PureHeader> parsePureHeader(std::string_view bytes) {
-  if (bytes.size() < kPureHeaderSize || bytes.substr(0, 4) != "PURE") return std::nullopt;
-  auto u8 = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])); };
-  if (u8(4) != 16) return std::nullopt;
-  PureHeader header;
-  header.rate = static_cast<int>(u8(5));
-  if (header.rate < 1 || header.rate > 128) return std::nullopt;
-  header.pcmLength = u8(10) | (u8(11) << 8) | (u8(12) << 16) | (u8(13) << 24);
-  return header;
+  // The player's own header reader decides what a PURE stream is, so the station never serves a
+  // file the player would refuse.
+  const auto header = tonvera::parsePureHeader(
+      std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  if (!header) return std::nullopt;
+  return PureHeader{header->m_ucBPS, header->m_dwPCMLENGTH};
 }
 
 std::optional<PureHeader> readPureHeader(const std::string& path) {
