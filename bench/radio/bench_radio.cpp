@@ -3,8 +3,8 @@
 // channel, and from an advance, to the new track's Playing and to the first non-silent sample that
 // reaches the sink (the sound probe of the output queues). Each figure is measured with the
 // prefetch of the next track on and off (argument 1 / 0) in the same run; the counters give the
-// medians (playing_ms, sound_ms) and, with the prefetch on, the bytes held ahead and the resident
-// memory with and without them.
+// medians (playing_ms, sound_ms), the heap in use just before an advance and once the next track
+// sounds, and, with the prefetch on, the bytes held ahead.
 //
 // BM_NextToSoundFar measures the advance again through a relay that holds every new connection
 // for TONVERA_BENCH_DELAY_MS (default 50) before passing it on to the station, as a distant
@@ -15,6 +15,7 @@
 // folder.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -153,15 +154,8 @@ class DelayRelay {
 
 PlistValue channelRecord();
 
-// Resident memory of this process, in kilobytes.
-long residentKb() {
-  long pages = 0, resident = 0;
-  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(f);
-  }
-  return resident * 4;
-}
+// Heap in use by this process, in kilobytes.
+double heapKb() { return static_cast<double>(mallinfo2().uordblks) / 1024.0; }
 
 double median(std::vector<double> v) {
   if (v.empty()) return -1;
@@ -278,28 +272,26 @@ void nextToSound(benchmark::State& st) {
   radio.controller->awakeFromNib();
   if (radio.measure([] {}).sound < 0) return st.SkipWithError("no station answering, or nothing plays");
   std::vector<double> playing, sound;
-  std::vector<double> held, withHead, afterChange;
+  std::vector<double> held, before, after;
   for (auto _ : st) {
     if (prefetch) {
       st.PauseTiming();
       if (!radio.waitPrefetched()) return st.SkipWithError("nothing prefetched within 10 s");
       held.push_back(static_cast<double>(radio.controller->prefetch().heldBytes()) / 1024.0);
-      withHead.push_back(static_cast<double>(residentKb()));
       st.ResumeTiming();
     }
+    before.push_back(heapKb());
     const auto t = radio.measure([&] { radio.controller->nextTrack(Sender::reason(skipreason::kMediaKey)); });
     if (t.sound < 0) return st.SkipWithError("next track did not sound within 20 s");
-    if (prefetch) afterChange.push_back(static_cast<double>(residentKb()));
+    after.push_back(heapKb());
     playing.push_back(t.playing);
     sound.push_back(t.sound);
     st.SetIterationTime(t.sound / 1000.0);
   }
   report(st, playing, sound);
-  if (prefetch) {
-    st.counters["held_kb"] = median(held);
-    st.counters["rss_held_kb"] = median(withHead);
-    st.counters["rss_after_kb"] = median(afterChange);
-  }
+  st.counters["heap_before_kb"] = median(before);
+  st.counters["heap_after_kb"] = median(after);
+  if (prefetch) st.counters["held_kb"] = median(held);
 }
 
 void BM_NextToSound(benchmark::State& st) { nextToSound(st); }

@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 
 #include "platform/log.h"
 #include "platform/net/curlsetup.h"
@@ -65,10 +66,20 @@ int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return static_cast<Fetch*>(self)->cancel->load() ? 1 : 0;
 }
 
-// A read stream over the held bytes: bytes until they are all read, then one end event.
+// A read stream over the held bytes: bytes until they are all read, then one end event. The bytes
+// are kept in pieces, each let go as soon as it is read, so that what is held shrinks as the track
+// plays instead of staying until the player ends.
 class MemoryReadStream final : public ReadStream {
  public:
-  explicit MemoryReadStream(std::shared_ptr<const HeldStream> held) : held_(std::move(held)) {}
+  static constexpr std::size_t kPieceBytes = 32 * 1024;
+
+  explicit MemoryReadStream(const HeldStream& held) : headers_(held.headers), statusCode_(held.statusCode) {
+    for (std::size_t at = 0; at < held.bytes.size(); at += kPieceBytes) {
+      const std::size_t n = std::min(kPieceBytes, held.bytes.size() - at);
+      pieces_.emplace_back(held.bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                           held.bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
+    }
+  }
   ~MemoryReadStream() override { unscheduleFromRunLoop(); }
 
   bool open() override {
@@ -76,27 +87,28 @@ class MemoryReadStream final : public ReadStream {
     status_ = ReadStreamStatus::Open;
     return true;
   }
-  bool hasBytesAvailable() override {
-    return status_ == ReadStreamStatus::Open && held_ && at_ < held_->bytes.size();
-  }
+  bool hasBytesAvailable() override { return status_ == ReadStreamStatus::Open && !pieces_.empty(); }
   long read(std::uint8_t* buffer, std::size_t max) override {
     if (status_ == ReadStreamStatus::Closed) return -1;
     if (!hasBytesAvailable()) return 0;
     armed_ = true;
-    const std::size_t n = std::min(max, held_->bytes.size() - at_);
-    std::copy_n(held_->bytes.data() + at_, n, buffer);
+    const auto& piece = pieces_.front();
+    const std::size_t n = std::min(max, piece.size() - at_);
+    std::copy_n(piece.data() + at_, n, buffer);
     at_ += n;
+    if (at_ == piece.size()) {
+      pieces_.pop_front();
+      at_ = 0;
+    }
     return static_cast<long>(n);
   }
   ReadStreamStatus status() const override { return status_; }
   void close() override {
-    held_.reset();  // the bytes go as soon as the player is done with them
+    pieces_.clear();
     if (status_ != ReadStreamStatus::NotOpen) status_ = ReadStreamStatus::Closed;
   }
-  HttpHeaderFields responseHeaderFields() const override {
-    return held_ ? held_->headers : HttpHeaderFields();
-  }
-  long responseStatusCode() const override { return held_ ? held_->statusCode : 0; }
+  HttpHeaderFields responseHeaderFields() const override { return headers_; }
+  long responseStatusCode() const override { return statusCode_; }
 
  private:
   bool takeEvent(ReadStreamEvent* event) override {
@@ -121,8 +133,10 @@ class MemoryReadStream final : public ReadStream {
     return false;
   }
 
-  std::shared_ptr<const HeldStream> held_;
-  std::size_t at_ = 0;
+  const HttpHeaderFields headers_;
+  const long statusCode_;
+  std::deque<std::vector<std::uint8_t>> pieces_;
+  std::size_t at_ = 0;  // read position in the first piece
   ReadStreamStatus status_ = ReadStreamStatus::NotOpen;
   bool openDelivered_ = false;
   bool armed_ = true;
@@ -180,7 +194,8 @@ bool HeldStreamer::openReadStream() {
   contractAssert(isInternalThread(), "File stream download must be started on the internalThread");
   heldComplete_ = held->complete;
   heldLength_ = held->contentLength;
-  auto stream = std::make_unique<MemoryReadStream>(std::move(held));
+  auto stream = std::make_unique<MemoryReadStream>(*held);
+  held.reset();  // the player held the last reference: the pieces are all that is left
   setState(StreamerState::WaitingForData);
   stream->open();
   stream->setClient([this](ReadStream& s, ReadStreamEvent event) { handleReadFromStream(s, event); });
