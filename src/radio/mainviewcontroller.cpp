@@ -66,7 +66,9 @@ MainViewController::~MainViewController() {
   alive_.reset();
   stationObserver_.reset();
   playbackObserver_.reset();
+  hateObserver_.reset();
   destroyStreamer();
+  prefetch_.drop();
   context_.reset();
   q_.reset();  // lets the requests on their way finish; their answers are dropped
 }
@@ -116,6 +118,14 @@ void MainViewController::startWork() {
                                        else
                                          runOnMain(guarded(alive, handle));
                                      });
+  // A track held ahead that the listener dislikes meanwhile (on any page) is let go.
+  hateObserver_ =
+      ScopedObserver(center, "hateSong", nullptr, [this, alive = aliveToken()](const Notification&) {
+        if (isMainThread())
+          checkPrefetch(true);
+        else
+          runOnMain(guarded(alive, [this] { checkPrefetch(true); }));
+      });
   getStationInfo(nullptr);
   QTimer::singleShot(options_.configControlDelay, context_.get(), [this] {
     if (hooks_.configControl) hooks_.configControl();
@@ -135,6 +145,8 @@ void MainViewController::applyWindowTitle() {
 }
 
 void MainViewController::getStationInfo(const PlistValue* userInfo) {
+  // Every choice here changes what comes next (a channel, an inserted track, a new queue).
+  dropPrefetch();
   if (userInfo) {
     const auto& entries = userInfo->dict();
     std::int64_t action = -1;
@@ -254,6 +266,7 @@ void MainViewController::queueUsedUp() {
 void MainViewController::refreshTracks(std::optional<PlayQueue::TrackIds> tracks) {
   ++queueGeneration_;
   playedSinceQueue_ = false;
+  dropPrefetch();
   queue_.replace(std::move(tracks));
   nextTrack(Sender::none());
 }
@@ -285,6 +298,7 @@ void MainViewController::preTrack(const Sender& sender) {
     return;
   }
   queue_.back();
+  dropPrefetch();
   nextTrack(sender);
 }
 

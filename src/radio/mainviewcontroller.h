@@ -22,6 +22,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -34,6 +35,7 @@
 #include "radio/playqueue.h"
 #include "radio/radioplayer.h"
 #include "radio/retrybackoff.h"
+#include "radio/trackprefetch.h"
 
 class QImage;
 class QObject;
@@ -104,6 +106,14 @@ class MainViewController {
     RadioPlayerFactory makePlayer;
     // The settings store; UserDefaults::standard() when null.
     UserDefaults* defaults = nullptr;
+    // Prefetch: once the current track has played this long, the next track that passes the
+    // filters is looked up (looking at most prefetchLookAhead entries ahead) and the head of its
+    // stream, at most prefetchBytes, is held, so that the advance starts it from memory. Off: every
+    // track is looked up and connected to when it becomes current.
+    bool prefetch = true;
+    Millis prefetchDelay{1000};
+    int prefetchLookAhead = 4;
+    std::size_t prefetchBytes = kHeldStreamMaxBytes;
   };
 
   // Hooks for a host that follows the flow (the terminal radio, tests). All on the main thread.
@@ -113,6 +123,7 @@ class MainViewController {
     std::function<void(const Sender& sender)> advanceRequested;   // every advance the guard let through
     std::function<void(StreamerState state)> playerStateChanged;  // current player's notifications
     std::function<void()> configControl;                          // the delayed control set-up
+    std::function<void(const std::shared_ptr<TNSong>& song)> prefetched;  // the next track's head is held
   };
 
   explicit MainViewController(MainPage& page);
@@ -183,6 +194,8 @@ class MainViewController {
   PlayQueue& queue() { return queue_; }
   const PlayQueue& queue() const { return queue_; }
   int queueRetries() const { return retry_.retries(); }
+  // What is held of the next track (for tests and benchmarks).
+  const TrackPrefetch& prefetch() const { return prefetch_; }
 
   // The window title for a channel name: "Tonvera音乐播放器--<name>".
   static std::string windowTitle(const std::string& channelName);
@@ -200,6 +213,19 @@ class MainViewController {
   void queueUsedUp();
   void skipCurrent(const char* reason);
   void playSong(const std::shared_ptr<TNSong>& song);
+  // True when the listener does not want `song` now: English while "enplay" is set, or disliked.
+  bool filteredOut(const TNSong& song) const;
+  void createStreamer(std::shared_ptr<const HeldStream> head);
+  // Prefetch of the next track (mainviewcontroller_prefetch.cpp).
+  void schedulePrefetch();
+  void startPrefetch();
+  void lookAhead(std::int64_t steps, std::uint64_t generation);
+  void lookedAhead(std::int64_t steps, std::uint64_t generation, const std::string& id,
+                   const std::shared_ptr<TNSong>& song, bool found);
+  void dropPrefetch();
+  // Drops and starts the prefetch again when a filter changed under it: the English setting (read
+  // on every progress tick), or, after a dislike, the track held is now disliked.
+  void checkPrefetch(bool afterDislike);
   // The controller's life token, for work that leaves the main thread: take it on the main thread
   // (alive_ is main-thread only; the destructor resets it) and hand it to guarded() from anywhere.
   std::weak_ptr<bool> aliveToken() const { return alive_; }
@@ -224,6 +250,12 @@ class MainViewController {
   ScopedObserver stationObserver_;
   ScopedObserver playbackObserver_;
   ScopedObserver streamerObserver_;
+  ScopedObserver hateObserver_;
+  // Counts the players made; a prefetch timer belongs to the one it was set for.
+  std::uint64_t trackSerial_ = 0;
+  QTimer* prefetchTimer_ = nullptr;        // child of context_, made on the first use
+  std::uint64_t prefetchTimerSerial_ = 0;  // the player the prefetch timer runs for
+  TrackPrefetch prefetch_;
   // Stamps every channel choice: queue answers and retries of an earlier choice are dropped.
   std::uint64_t queueGeneration_ = 0;
   // Whether a track of the current queue has reached Playing since it arrived; a queue used up

@@ -12,10 +12,17 @@
 
 namespace tonvera {
 
-void MainViewController::createStreamer() {
+void MainViewController::createStreamer() { createStreamer(nullptr); }
+
+void MainViewController::createStreamer(std::shared_ptr<const HeldStream> head) {
   destroyStreamer();
-  streamer_ = options_.makePlayer ? options_.makePlayer(dataUrl_) : makeRadioPlayer(dataUrl_);
+  if (options_.makePlayer) {
+    streamer_ = options_.makePlayer(dataUrl_);
+  } else {
+    streamer_ = head ? makeRadioPlayer(std::move(head)) : makeRadioPlayer(dataUrl_);
+  }
   if (!streamer_) return;
+  ++trackSerial_;
   waitingSince_.reset();
   progressUpdateTimer_ = new QTimer(context_.get());  // owned by context_; deleted in destroyStreamer
   progressUpdateTimer_->setInterval(progressShown_ ? options_.progressInterval
@@ -41,6 +48,7 @@ void MainViewController::destroyStreamer() {
   streamerObserver_.reset();
   delete progressUpdateTimer_;
   progressUpdateTimer_ = nullptr;
+  if (prefetchTimer_) prefetchTimer_->stop();
   waitingSince_.reset();
   std::unique_ptr<RadioPlayer> player = std::move(streamer_);
   player->stop();
@@ -63,6 +71,7 @@ void MainViewController::playbackStateChanged() {
     // again from the shortest pause.
     playedSinceQueue_ = true;
     retry_.reset();
+    schedulePrefetch();
   } else if (streamer_->isIdle()) {
     destroyStreamer();
     page_.playButtonSetOn(true);
@@ -94,6 +103,7 @@ void MainViewController::updateProgress() {
   } else {
     waitingSince_.reset();
   }
+  checkPrefetch(false);
   if (!progressShown_) return;  // nobody looks: the page is brought up to date when it shows again
 
   ProgressInput in;

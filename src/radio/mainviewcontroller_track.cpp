@@ -1,6 +1,7 @@
 // The track side of the now-playing controller: looking the next track up, the two filters,
 // showing and playing it, its lyrics and pictures, and the taste actions on it.
 #include <QImage>
+#include <algorithm>
 
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
@@ -19,13 +20,16 @@ namespace tonvera {
 void MainViewController::getNextTrackInfo() {
   if (streamer_) destroyStreamer();
   auto song = TNSong::create();
-  q_->async([this, song, alive = aliveToken()] {
+  // Records looked up ahead while the previous track played stand in for the lookup.
+  q_->async([this, song, ahead = prefetch_.lookedUp(), alive = aliveToken()]() mutable {
     const auto id = queue_.takeNextId();
     if (!id) {
       runOnMain(guarded(alive, [this] { queueUsedUp(); }));
       return;
     }
-    const bool found = song->apcall(*id).has_value();
+    const auto known =
+        std::find_if(ahead.begin(), ahead.end(), [&](const auto& entry) { return entry.first == *id; });
+    const bool found = known != ahead.end() ? (song = known->second, true) : song->apcall(*id).has_value();
     runOnMain(guarded(alive, [this, song, found] {
       if (!found) {
         nextTrack(Sender::reason(skipreason::kTrackInfoError));
@@ -39,11 +43,15 @@ void MainViewController::getNextTrackInfo() {
 
 void MainViewController::skipCurrent(const char* reason) { nextTrack(Sender::reason(reason)); }
 
+bool MainViewController::filteredOut(const TNSong& song) const {
+  return shouldSkipTrack(song.Artist(), song.nameStr().value_or(std::string()),
+                         defaults().boolForKey(kEnplayKey), TNManager::sharedManager().isHate(song));
+}
+
 void MainViewController::showSong(const std::shared_ptr<TNSong>& song) {
   const std::string artistText = song->Artist();
   const std::string title = song->nameStr().value_or(std::string());
-  const bool noEnglish = defaults().boolForKey(kEnplayKey);
-  if (shouldSkipTrack(artistText, title, noEnglish, TNManager::sharedManager().isHate(*song))) {
+  if (filteredOut(*song)) {
     // Removing the entry steps the position back, so the advance lands on the entry after it. An
     // inserted track that stands outside the queue cannot be removed and is played after all.
     if (queue_.removeCurrent()) {
@@ -67,7 +75,11 @@ void MainViewController::playSong(const std::shared_ptr<TNSong>& song) {
   }
   dataUrl_ = JsonCall::percentEscape(*url);
   if (streamer_) destroyStreamer();
-  createStreamer();
+  // The head of this track's stream when it was fetched ahead; whatever else was prefetched is let
+  // go now that the track changes.
+  auto head = prefetch_.take(song, dataUrl_);
+  dropPrefetch();
+  createStreamer(std::move(head));
   if (hooks_.trackShown) hooks_.trackShown(song);
   if (!streamer_) {
     // No player can be made for this URL.

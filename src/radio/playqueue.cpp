@@ -76,4 +76,13 @@ std::optional<std::string> PlayQueue::takeNextId() {
   return (*tracks_)[static_cast<std::size_t>(index_)];
 }
 
+std::optional<std::string> PlayQueue::idAhead(std::int64_t steps) const {
+  std::lock_guard lock(mutex_);
+  if (insertTrack_) return std::nullopt;
+  const auto len = tracks_ ? static_cast<std::int64_t>(tracks_->size()) : 0;
+  const std::int64_t at = index_ + steps;
+  if (at < 0 || at >= len) return std::nullopt;
+  return (*tracks_)[static_cast<std::size_t>(at)];
+}
+
 }  // namespace tonvera

@@ -49,6 +49,10 @@ class PlayQueue {
   // the position is past the queue's end (or before its start).
   std::optional<std::string> takeNextId();
 
+  // The id `steps` entries after the position, which advances will reach in turn; nothing past the
+  // queue's end, or while an inserted track comes first.
+  std::optional<std::string> idAhead(std::int64_t steps) const;
+
  private:
   mutable std::mutex mutex_;
   // guarded by mutex_

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "audio/audiostreamer.h"
+#include "audio/heldstream.h"
 #include "platform/net/fileurl.h"
 
 namespace tonvera {
@@ -53,5 +54,8 @@ class RadioPlayer {
 // otherwise. Nothing when no player can be made for the URL (one line is logged).
 using RadioPlayerFactory = std::function<std::unique_ptr<RadioPlayer>(const std::string& url)>;
 std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url);
+// The stream player for a track whose head was fetched ahead (HeldStreamer): it starts from the
+// held bytes.
+std::unique_ptr<RadioPlayer> makeRadioPlayer(std::shared_ptr<const HeldStream> head);
 
 }  // namespace tonvera

@@ -3,6 +3,7 @@
 
 #include "audio/audiofiler.h"
 #include "audio/audiostreamer.h"
+#include "audio/heldstream.h"
 #include "platform/log.h"
 #include "platform/net/fileurl.h"
 #include "radio/radioplayer.h"
@@ -42,6 +43,10 @@ class StreamerPlayer final : public RadioPlayer {
 std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url) {
   if (isFileUrl(url)) return std::make_unique<StreamerPlayer>(std::make_unique<AudioFiler>(url));
   return std::make_unique<StreamerPlayer>(std::make_unique<AudioStreamer>(url));
+}
+
+std::unique_ptr<RadioPlayer> makeRadioPlayer(std::shared_ptr<const HeldStream> head) {
+  return std::make_unique<StreamerPlayer>(std::make_unique<HeldStreamer>(std::move(head)));
 }
 
 }  // namespace tonvera

@@ -24,6 +24,7 @@ MediaServer::MediaServer(std::vector<std::uint8_t> bytes, MediaOptions options)
       });
       return;
     }
+    res.set_header("Accept-Ranges", "bytes");
     const std::size_t start = req.ranges.empty() ? 0 : std::size_t(std::max<std::int64_t>(req.ranges.front().first, 0));
     res.set_content_provider(bytes_.size(), options_.contentType,
                              [this, first, start](std::size_t offset, std::size_t length, httplib::DataSink& sink) {

@@ -7,6 +7,7 @@
 
 #include "platform/audiotoolbox/audiodecoder.h"
 #include "platform/audiotoolbox/audiosink.h"
+#include "platform/audiotoolbox/soundprobe.h"
 #include "platform/serialqueue.h"
 
 namespace tonvera {
@@ -40,7 +41,7 @@ AudioStatus AudioQueue::newOutput(const AudioStreamBasicDescription& format, Out
 }
 
 AudioQueue::AudioQueue(const AudioStreamBasicDescription& format, OutputCallback callback)
-    : format_(format), callback_(std::move(callback)) {}
+    : format_(format), callback_(std::move(callback)), probeSerial_(soundprobe::nextQueueSerial()) {}
 
 AudioQueue::~AudioQueue() { dispose(); }
 
@@ -438,6 +439,7 @@ bool AudioQueue::writePcm(std::uint64_t generation) {
     std::int16_t* piece = pcm_.data() + at * static_cast<std::size_t>(channels);
     applyVolume(piece, n, channels);
     if (metering_) measure(piece, n, channels);
+    soundprobe::observe(probeSerial_, piece, n * static_cast<std::size_t>(channels));
     sink->write(piece, n);
     framesWritten_ += static_cast<std::int64_t>(n);
     at += n;

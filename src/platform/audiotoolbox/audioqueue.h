@@ -127,6 +127,7 @@ class AudioQueue {
 
   const AudioStreamBasicDescription format_;
   const OutputCallback callback_;
+  const std::uint64_t probeSerial_;  // this queue's number for the sound probe (soundprobe.h)
 
   // guarded by mutex_
   std::mutex mutex_;

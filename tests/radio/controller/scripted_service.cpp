@@ -84,6 +84,10 @@ ScriptedService::ScriptedService()
       auto it = tracks_.find(req.matches[1]);
       audio = it == tracks_.end() ? ScriptedTrack::Audio::Missing : it->second.audio;
     }
+    // The library answers range requests of whole contents; say so, as a music server does.
+    if (audio == ScriptedTrack::Audio::Short || audio == ScriptedTrack::Audio::Long) {
+      res.set_header("Accept-Ranges", "bytes");
+    }
     switch (audio) {
       case ScriptedTrack::Audio::Short:
         res.set_content(shortMp3_, "audio/mpeg");
@@ -157,7 +161,7 @@ void ScriptedService::start() {
 void ScriptedService::record(const httplib::Request& req) {
   std::lock_guard lock(mutex_);
   log_.push_back({req.method, req.path, req.body, req.get_header_value("Content-Type"),
-                  std::chrono::steady_clock::now()});
+                  std::chrono::steady_clock::now(), req.get_header_value("Range")});
 }
 
 std::string ScriptedService::trackRecord(const ScriptedTrack& t) const {

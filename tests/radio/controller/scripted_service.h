@@ -33,6 +33,7 @@ struct LoggedRequest {
   std::string body;
   std::string contentType;
   std::chrono::steady_clock::time_point at;
+  std::string range;  // the Range field, "" when none
 };
 
 class ScriptedService {
