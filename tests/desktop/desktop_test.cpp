@@ -154,6 +154,8 @@ TEST(Tray, TheMenuPlaysSkipsLikesRaisesAndQuitsAndTheTooltipNamesTheSong) {
                  [&] { done.push_back("like"); }, [&] { done.push_back("raise"); },
                  [&] { done.push_back("quit"); }});
   EXPECT_FALSE(tray.likeAction()->isEnabled()) << "nothing to like before a song";
+  const QImage shown = tray.icon().icon().pixmap(22, 22).toImage();
+  EXPECT_EQ(qAlpha(shown.pixel(11, 11)), 255) << "the program's icon, not an empty square";
   tray.setNowPlaying(NowPlayingInfo{"5", "夜航", {"林海", "Mira"}, "北方", "", 0, false, ""});
   EXPECT_EQ(tray.icon().toolTip(), "夜航 — 林海 / Mira");
   for (QAction* action : tray.menu()->actions()) action->trigger();  // separators do nothing

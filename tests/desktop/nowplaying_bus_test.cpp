@@ -94,7 +94,7 @@ class PageOnTheBus : public ::testing::Test {
     QImage picture(64, 64, QImage::Format_RGB32);
     picture.fill(Qt::darkCyan);
     ASSERT_TRUE(picture.save(cover, "PNG"));
-    coverUrl = QUrl::fromLocalFile(cover).toString();
+    coverUrl = QUrl::fromLocalFile(QDir::cleanPath(cover)).toString();
 
     MainViewController::Options o;
     o.configControlDelay = 0ms;

@@ -135,9 +135,10 @@ int main(int argc, char** argv) {
       QObject::connect(tap, &tonvera::SPMediaKeyTap::nowPlayingChanged, tray.get(),
                        [tap, &tray] { tray->setNowPlaying(tap->nowPlaying()); });
     }
-    window.setKeepRunningOnClose([&tray, &defaults] {
-      return tray && tray->icon().isVisible() && QSystemTrayIcon::isSystemTrayAvailable() &&
-             tonvera::Preferences::closeToTray(defaults);
+    // The quit closes every window first and is called off if one stays: its own closes go through.
+    window.setKeepRunningOnClose([&tray, &defaults, &delegate] {
+      return !delegate.isTerminating() && tray && tray->icon().isVisible() &&
+             QSystemTrayIcon::isSystemTrayAvailable() && tonvera::Preferences::closeToTray(defaults);
     });
   }
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,

@@ -1,5 +1,6 @@
 #include "app/ui/nowplayingbus.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
@@ -59,7 +60,7 @@ std::string coverUrlOf(const TNSong& song) {
   const auto id = song.albumId();
   const auto path = id ? pictureCachePath(PictureKind::Album, *id) : std::nullopt;
   if (!path || !QFileInfo::exists(QString::fromStdString(*path))) return {};
-  return QUrl::fromLocalFile(QString::fromStdString(*path)).toString().toStdString();
+  return QUrl::fromLocalFile(QDir::cleanPath(QString::fromStdString(*path))).toString().toStdString();
 }
 
 // The feed's own state; a child of the tap, so its connections end with it.

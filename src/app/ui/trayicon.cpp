@@ -28,8 +28,9 @@ TrayIcon::TrayIcon(Actions actions, QObject* parent)
   add(QStringLiteral("显示窗口"), actions_.raise);
   add(QStringLiteral("退出"), actions_.quit);
 
+  // The program's own icon (CUBEICON is the page grid's sprite sheet, not an icon).
   icon_.setIcon(QIcon::fromTheme(QString::fromLatin1(SPMediaKeyTap::kOwnIdentifier),
-                                 QIcon(QStringLiteral(":/art/CUBEICON.svg"))));
+                                 QIcon(QStringLiteral(":/desktop/org.tonvera.Tonvera.svg"))));
   icon_.setToolTip(QStringLiteral("Tonvera"));
   icon_.setContextMenu(menu_.get());
   connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
