@@ -8,6 +8,7 @@
 # The radio finds no service (a closed port), so playback does not move the figures.
 #
 #   bench/app/desktop.sh [RUNS]     (default 5; build first with scripts/build.sh)
+#   TONVERA_XVFB_DISPLAY=N          the Xvfb display number to use (default: the first free one)
 set -euo pipefail
 if [ -z "${TONVERA_DESKTOP_BUS:-}" ]; then
   export TONVERA_DESKTOP_BUS=1
@@ -24,11 +25,19 @@ cleanup() {
   rm -rf "$WORK"
 }
 trap cleanup EXIT
-exec 3>"$WORK/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 1 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -n1 "$WORK/display")"
+# A display of our own: the number given in TONVERA_XVFB_DISPLAY, else the first free one.
+if [ -n "${TONVERA_XVFB_DISPLAY:-}" ]; then
+  Xvfb ":$TONVERA_XVFB_DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$TONVERA_XVFB_DISPLAY"
+  for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+else
+  exec 3>"$WORK/display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 1 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
+  export DISPLAY=":$(head -n1 "$WORK/display")"
+fi
 export QT_QPA_PLATFORM=xcb TONVERA_SERVICE_URL=http://127.0.0.1:9 TONVERA_AUDIO_SINK=null
 
 # A fresh home per start; `ignore` true turns the session-bus parts off.
