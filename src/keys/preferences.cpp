@@ -27,9 +27,7 @@ void Preferences::setPreferenceTableBgColor(UserDefaults& defaults, const QColor
   defaults.set(kTableBackgroundColorKey, PlistValue(archiveColor(color)));
 }
 
-bool Preferences::preferenceEmptyDoc(UserDefaults& defaults) {
-  return defaults.boolForKey(kEmptyDocumentFlagKey);
-}
+bool Preferences::preferenceEmptyDoc(UserDefaults& defaults) { return defaults.boolForKey(kEmptyDocumentFlagKey); }
 
 void Preferences::setPreferenceEmptyDoc(UserDefaults& defaults, bool on) {
   defaults.set(kEmptyDocumentFlagKey, PlistValue(on));

@@ -23,17 +23,17 @@ void MainViewController::createStreamer() {
   QObject::connect(progressUpdateTimer_, &QTimer::timeout, context_.get(), [this] { updateProgress(); });
   progressUpdateTimer_->start();
   RadioPlayer* player = streamer_.get();
-  streamerObserver_ =
-      ScopedObserver(NotificationCenter::defaultCenter(), kASStatusChangedNotification,
-                     player->notificationSender(), [this, player, alive = aliveToken()](const Notification&) {
-                       auto handle = [this, player] {
-                         if (streamer_.get() == player) playbackStateChanged();
-                       };
-                       if (isMainThread())
-                         handle();
-                       else
-                         runOnMain(guarded(alive, handle));
-                     });
+  streamerObserver_ = ScopedObserver(NotificationCenter::defaultCenter(), kASStatusChangedNotification,
+                                     player->notificationSender(),
+                                     [this, player, alive = aliveToken()](const Notification&) {
+                                       auto handle = [this, player] {
+                                         if (streamer_.get() == player) playbackStateChanged();
+                                       };
+                                       if (isMainThread())
+                                         handle();
+                                       else
+                                         runOnMain(guarded(alive, handle));
+                                     });
 }
 
 void MainViewController::destroyStreamer() {

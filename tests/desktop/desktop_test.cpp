@@ -15,6 +15,7 @@
 #include <QTest>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "app/ui/kkwindow.h"
 #include "app/ui/singleinstance.h"
@@ -173,44 +174,28 @@ TEST(Tray, TheMenuPlaysSkipsLikesRaisesAndQuitsAndTheTooltipNamesTheSong) {
 }
 
 // Closing the window: into the tray while the program keeps running there, else quitting.
-struct Quits : PageNavigator {
-  int terminated = 0;
-  void selectViewControllerIndex(int) override {}
-  void showMain() override {}
-  void terminate() override { ++terminated; }
-};
-
-struct CloseCase {
-  const char* name;
-  bool hasHook;
-  bool keepRunning;
-  bool quits;
-};
-
-class WindowClose : public testing::TestWithParam<CloseCase> {};
-
-TEST_P(WindowClose, HidesIntoTheTrayOrQuitsThroughTheNormalShutdown) {
-  const CloseCase& c = GetParam();
-  Quits navigator;
+TEST(WindowClose, HidesIntoTheTrayOrQuitsThroughTheNormalShutdown) {
+  struct Quits : PageNavigator {
+    int terminated = 0;
+    void selectViewControllerIndex(int) override {}
+    void showMain() override {}
+    void terminate() override { ++terminated; }
+  } navigator;
   setAppNavigator(&navigator);
-  KKWindow window;
-  if (c.hasHook) window.setKeepRunningOnClose([&] { return c.keepRunning; });
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  window.close();
-  QCoreApplication::processEvents();  // a quit is asked for on the next turn of the loop
-  EXPECT_FALSE(window.isVisible());
-  EXPECT_EQ(navigator.terminated, c.quits ? 1 : 0);
+  for (const std::optional<bool> keepRunning :
+       {std::optional<bool>(), std::optional(true), std::optional(false)}) {
+    KKWindow window;
+    if (keepRunning) window.setKeepRunningOnClose([&] { return *keepRunning; });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const int before = navigator.terminated;
+    window.close();
+    QCoreApplication::processEvents();  // a quit is asked for on the next turn of the loop
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(navigator.terminated - before, keepRunning.value_or(false) ? 0 : 1);
+  }
   setAppNavigator(nullptr);
 }
-
-INSTANTIATE_TEST_SUITE_P(Close, WindowClose,
-                         testing::Values(CloseCase{"WithoutATrayQuits", false, false, true},
-                                         CloseCase{"TrayAndPreferenceOnKeepsPlaying", true, true, false},
-                                         CloseCase{"PreferenceOffQuits", true, false, true}),
-                         [](const testing::TestParamInfo<CloseCase>& info) {
-                           return std::string(info.param.name);
-                         });
 
 }  // namespace
 }  // namespace tonvera

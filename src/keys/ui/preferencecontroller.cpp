@@ -45,8 +45,7 @@ PreferenceController::PreferenceController(UserDefaults& defaults, QWidget* pare
     auto* dialog = new QColorDialog(Preferences::preferenceTableBgColor(defaults_), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setOption(QColorDialog::ShowAlphaChannel);
-    connect(dialog, &QColorDialog::colorSelected, this,
-            [this](const QColor& c) { changeBackgroundColor(c); });
+    connect(dialog, &QColorDialog::colorSelected, this, [this](const QColor& c) { changeBackgroundColor(c); });
     dialog->open();
   });
   connect(checkbox_, &QCheckBox::clicked, this, [this](bool on) { changeNewEmptyDoc(on); });
