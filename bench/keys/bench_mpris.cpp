@@ -1,5 +1,8 @@
 // The sound menu's PlayPause to the media-key event the window acts on: a call from a second
-// connection through a private dbus-daemon, until the tap's delegate has the key-down.
+// connection through a private dbus-daemon, until the tap's delegate has the key-down
+// (BM_PlayPauseRoundTrip); and on to the state change coming back to the menu: the delegate
+// toggles the playback state as the radio's player reports it, and the menu waits for the
+// PropertiesChanged that carries it (BM_PlayPauseToStateChange).
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -62,4 +65,79 @@ void BM_PlayPauseRoundTrip(benchmark::State& state) {
 }
 BENCHMARK(BM_PlayPauseRoundTrip)->Unit(benchmark::kMicrosecond)->Iterations(500);
 
+// The player's side: each key-down flips the state, as the radio's pause and resume do.
+struct TogglingDelegate : tonvera::SPMediaKeyTap::Delegate {
+  void mediaKeyTap(tonvera::SPMediaKeyTap* tap, const tonvera::MediaKeyEvent& e) override {
+    if (!e.keyDown) return;
+    tap->setPlaybackStatus(tap->playbackStatus() == tonvera::PlaybackStatus::Playing
+                               ? tonvera::PlaybackStatus::Paused
+                               : tonvera::PlaybackStatus::Playing);
+  }
+};
+
+class StateWatcher : public QObject {
+  Q_OBJECT
+ public:
+  int changes = 0;
+ public Q_SLOTS:
+  void onPropertiesChanged(const QString&, const QVariantMap& changed, const QStringList&) {
+    changes += changed.contains(QStringLiteral("PlaybackStatus")) ? 1 : 0;
+  }
+};
+
+void BM_PlayPauseToStateChange(benchmark::State& state) {
+  QProcess daemon;
+  daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                               QStringLiteral("--print-address=1")});
+  if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
+    state.SkipWithError("no dbus-daemon");
+    return;
+  }
+  const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+  QTemporaryDir home;
+  tonvera::UserDefaults defaults((home.path() + QStringLiteral("/defaults.plist")).toStdString());
+  TogglingDelegate delegate;
+  tonvera::SPMediaKeyTap tap(&delegate, defaults);
+  // The program's side on its own connection to this daemon (the session bus of the process may
+  // already be the first benchmark's, now gone).
+  qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+  if (!tap.startWatchingMediaKeys()) {
+    state.SkipWithError(
+        "cannot take the bus name (the session bus is kept per process: run this benchmark alone)");
+    daemon.kill();
+    daemon.waitForFinished(2000);
+    return;
+  }
+  StateWatcher watcher;
+  {
+    QDBusConnection menu = QDBusConnection::connectToBus(address, QStringLiteral("menu2"));
+    menu.connect(QString::fromLatin1(tonvera::SPMediaKeyTap::kBusName),
+                 QStringLiteral("/org/mpris/MediaPlayer2"), QStringLiteral("org.freedesktop.DBus.Properties"),
+                 QStringLiteral("PropertiesChanged"), &watcher,
+                 SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(tonvera::SPMediaKeyTap::kBusName), QStringLiteral("/org/mpris/MediaPlayer2"),
+        QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("PlayPause"));
+    menu.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/"),
+                                             QStringLiteral("org.freedesktop.DBus"),
+                                             QStringLiteral("GetId")));
+    for (auto _ : state) {
+      const int before = watcher.changes;
+      menu.send(call);
+      QElapsedTimer timeout;
+      timeout.start();
+      while (watcher.changes == before && timeout.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+      }
+    }
+  }
+  QDBusConnection::disconnectFromBus(QStringLiteral("menu2"));
+  tap.stopWatchingMediaKeys();
+  daemon.kill();
+  daemon.waitForFinished(2000);
+}
+BENCHMARK(BM_PlayPauseToStateChange)->Unit(benchmark::kMicrosecond)->Iterations(500);
+
 }  // namespace
+
+#include "bench_mpris.moc"

@@ -137,9 +137,12 @@ void MprisService::seekTo(qlonglong positionUs) {
   tap_.seeked(positionUs);
 }
 
+// A player without a volume of its own stays at 1.0: the write is ignored rather than shown as a
+// level that changes nothing.
 void MprisService::setVolume(double volume) {
+  if (!tap_.playerHooks().setVolume) return;
   volume = std::clamp(volume, 0.0, 1.0);
-  if (tap_.playerHooks().setVolume) tap_.playerHooks().setVolume(volume);
+  tap_.playerHooks().setVolume(volume);
   tap_.setVolume(volume);
 }
 

@@ -33,9 +33,35 @@ void Preferences::setPreferenceEmptyDoc(UserDefaults& defaults, bool on) {
   defaults.set(kEmptyDocumentFlagKey, PlistValue(on));
 }
 
+namespace {
+
+// A switch that is on unless the listener turned it off.
+bool onUnlessOff(UserDefaults& defaults, const char* key) {
+  const std::optional<PlistValue> value = defaults.object(key);
+  return !value || !value->isBool() || value->toBool();
+}
+
+}  // namespace
+
+bool Preferences::songNotifications(UserDefaults& defaults) {
+  return onUnlessOff(defaults, kSongNotificationsKey);
+}
+
+void Preferences::setSongNotifications(UserDefaults& defaults, bool on) {
+  defaults.set(kSongNotificationsKey, PlistValue(on));
+}
+
+bool Preferences::closeToTray(UserDefaults& defaults) { return onUnlessOff(defaults, kCloseToTrayKey); }
+
+void Preferences::setCloseToTray(UserDefaults& defaults, bool on) {
+  defaults.set(kCloseToTrayKey, PlistValue(on));
+}
+
 void Preferences::resetPreferences(UserDefaults& defaults) {
   defaults.remove(kTableBackgroundColorKey);
   defaults.remove(kEmptyDocumentFlagKey);
+  defaults.remove(kSongNotificationsKey);
+  defaults.remove(kCloseToTrayKey);
 }
 
 }  // namespace tonvera

@@ -1,7 +1,10 @@
-// The two settings of the preferences window: a colour ("BNRTableBackgroundColor", stored as data:
-// the colour's #AARRGGBB name in bytes) and whether the cover slideshow animates its changes
-// ("BNREmptyDocumentFlag"). Reset removes both from the user's settings so the registered values
-// apply again.
+// The settings of the preferences window: a colour ("BNRTableBackgroundColor", stored as data:
+// the colour's #AARRGGBB name in bytes), whether the cover slideshow animates its changes
+// ("BNREmptyDocumentFlag"), whether each song is announced by a desktop notification
+// ("TonveraSongNotifications") and whether closing the window leaves the music playing in the tray
+// ("TonveraCloseToTray"; it applies only where the desktop has a tray). The last two are on while
+// unset (or damaged). Reset removes all four from the user's settings so the registered values (and
+// those defaults) apply again.
 //
 // Threads: main thread only (the settings store is the main thread's).
 #pragma once
@@ -17,6 +20,8 @@ class UserDefaults;
 
 inline constexpr const char* kTableBackgroundColorKey = "BNRTableBackgroundColor";
 inline constexpr const char* kEmptyDocumentFlagKey = "BNREmptyDocumentFlag";
+inline constexpr const char* kSongNotificationsKey = "TonveraSongNotifications";
+inline constexpr const char* kCloseToTrayKey = "TonveraCloseToTray";
 
 // The stored form of a colour, and back (nothing for data that is not a colour).
 PlistValue::Data archiveColor(const QColor& color);
@@ -27,6 +32,10 @@ struct Preferences {
   static void setPreferenceTableBgColor(UserDefaults& defaults, const QColor& color);
   static bool preferenceEmptyDoc(UserDefaults& defaults);
   static void setPreferenceEmptyDoc(UserDefaults& defaults, bool on);
+  static bool songNotifications(UserDefaults& defaults);
+  static void setSongNotifications(UserDefaults& defaults, bool on);
+  static bool closeToTray(UserDefaults& defaults);
+  static void setCloseToTray(UserDefaults& defaults, bool on);
   // Back to the registered values.
   static void resetPreferences(UserDefaults& defaults);
 };

@@ -14,10 +14,7 @@ namespace tonvera {
 SongNotifier::SongNotifier(UserDefaults& defaults, std::function<bool()> windowActive, QObject* parent)
     : QObject(parent), defaults_(defaults), windowActive_(std::move(windowActive)) {}
 
-bool SongNotifier::enabled(UserDefaults& defaults) {
-  const std::optional<PlistValue> value = defaults.object(kSongNotificationsKey);
-  return !value || !value->isBool() || value->toBool();
-}
+bool SongNotifier::enabled(UserDefaults& defaults) { return Preferences::songNotifications(defaults); }
 
 void SongNotifier::songStarted(const NowPlayingInfo& info) {
   if (info.trackId.empty() || !enabled(defaults_) || (windowActive_ && windowActive_())) return;

@@ -2,7 +2,7 @@
 // bus): the title as summary, the artists and album as body, the cached cover as the image. Each
 // new song replaces the previous notification in place, so they never pile up. Nothing is shown
 // while the window is active (the listener sees the song there) or when the setting
-// "TonveraSongNotifications" is false (absent: on).
+// "TonveraSongNotifications" is false (absent: on; preferences.h).
 //
 // Threads: main thread only.
 #pragma once
@@ -12,13 +12,12 @@
 #include <functional>
 #include <string>
 
+#include "keys/preferences.h"
 #include "keys/spmediakeytap.h"
 
 namespace tonvera {
 
 class UserDefaults;
-
-inline constexpr const char* kSongNotificationsKey = "TonveraSongNotifications";
 
 class SongNotifier : public QObject {
   Q_OBJECT

@@ -76,6 +76,7 @@ void SPMediaKeyTap::setPlaybackStatus(PlaybackStatus status) {
   if (status == status_) return;
   status_ = status;
   if (mpris_) mpris_->announce({QStringLiteral("PlaybackStatus")});
+  Q_EMIT playbackStatusChanged();
 }
 
 void SPMediaKeyTap::setNowPlaying(const NowPlayingInfo& info) {
@@ -84,18 +85,21 @@ void SPMediaKeyTap::setNowPlaying(const NowPlayingInfo& info) {
   if (newTrack) positionUs_ = 0;
   if (mpris_) mpris_->announce({QStringLiteral("Metadata"), QStringLiteral("CanSeek")});
   if (newTrack) Q_EMIT trackChanged();
+  Q_EMIT nowPlayingChanged();
 }
 
 void SPMediaKeyTap::setLyricsLine(const std::string& line) {
   if (line == info_.lyricsLine) return;
   info_.lyricsLine = line;
   if (mpris_) mpris_->announce({QStringLiteral("Metadata")});
+  Q_EMIT nowPlayingChanged();
 }
 
 void SPMediaKeyTap::setLiked(bool liked) {
   if (liked == info_.liked) return;
   info_.liked = liked;
   if (mpris_) mpris_->announce({QStringLiteral("Metadata")});
+  Q_EMIT nowPlayingChanged();
 }
 
 void SPMediaKeyTap::seeked(std::int64_t positionUs) {

@@ -43,11 +43,13 @@ struct NowPlayingInfo {
   std::string lyricsLine;     // the lyrics line being sung (xesam:asText), or ""
 };
 
-// What the bus may ask of the player and the window beyond the media keys. Unset hooks make the
-// matching Can* property false.
+// What the bus may ask of the player and the window beyond the media keys. Without seekTo CanSeek
+// is false; without setVolume the player has no volume of its own: Volume stays 1.0 and writes to
+// it are ignored; without position the last position set stands.
 struct PlayerHooks {
   std::function<void(std::int64_t positionUs)> seekTo;  // the player's seek
   std::function<void(double volume)> setVolume;         // 0.0 - 1.0
+  std::function<std::int64_t()> position;               // the player's position now
 };
 
 enum class PlaybackStatus { Stopped, Playing, Paused };
@@ -99,20 +101,24 @@ class SPMediaKeyTap : public QObject {
 
   // The player's side of the bus. The now-playing page keeps these current: the track (with its
   // like and lyrics line) on every change, the lyrics line and the like as they change, the
-  // position as it plays (read on demand, never announced), a seek's landing point (announced as
-  // Seeked), the volume.
+  // position as it plays (read on demand through the position hook, never announced), a seek's
+  // landing point (announced as Seeked), the volume.
   void setLyricsLine(const std::string& line);
   void setLiked(bool liked);
   void setPosition(std::int64_t positionUs) { positionUs_ = positionUs; }
   void seeked(std::int64_t positionUs);
   void setVolume(double volume);
-  std::int64_t position() const { return positionUs_; }
+  std::int64_t position() const { return hooks_.position ? hooks_.position() : positionUs_; }
   double volume() const { return volume_; }
   void setPlayerHooks(PlayerHooks hooks);
   const PlayerHooks& playerHooks() const { return hooks_; }
 
   // Emitted by setNowPlaying when the track changes (a new song, or nothing playing).
   Q_SIGNAL void trackChanged();
+  // Emitted on every change of what nowPlaying() holds (the track, its like, its lyrics line, its
+  // cover or length) and of the playback state.
+  Q_SIGNAL void nowPlayingChanged();
+  Q_SIGNAL void playbackStatusChanged();
 
   // Raise and Quit of the root interface (CanRaise, CanQuit true once set).
   void setWindowHooks(std::function<void()> raise, std::function<void()> quit);

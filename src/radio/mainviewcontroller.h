@@ -160,6 +160,9 @@ class MainViewController {
   void playbackStateChanged();
   void updateProgress();
   void sliderMoved();
+  // Seeks the player to `percent` (0..100, clamped) of the track, as the slider does when released;
+  // nothing happens to the player while its length is unknown. False then (or without a player).
+  bool seekToPercent(double percent);
   void playbackChange(const PlistValue& userInfo);
   // Gives up a player that is still waiting.
   void checkStatus();
@@ -176,8 +179,9 @@ class MainViewController {
   bool disgustArtist();
 
   // Whether the page is on screen. While it is not (window hidden or minimised), the progress timer
-  // stops updating the page and only checks, once a second, for a player that waits too long;
-  // playback goes on. Shown again, the page is brought up to date at once.
+  // stops updating the page and only checks, once a second, for a player that waits too long and
+  // moves the lyrics line on (the session bus and the tray show it); playback goes on. Shown again,
+  // the page is brought up to date at once.
   void setProgressShown(bool shown);
   bool progressShown() const { return progressShown_; }
   // Whether the progress timer runs, and at which interval (for tests).

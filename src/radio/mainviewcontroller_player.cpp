@@ -104,7 +104,6 @@ void MainViewController::updateProgress() {
     waitingSince_.reset();
   }
   checkPrefetch(false);
-  if (!progressShown_) return;  // nobody looks: the page is brought up to date when it shows again
 
   ProgressInput in;
   in.bitRate = streamer_->bitRate();
@@ -114,10 +113,12 @@ void MainViewController::updateProgress() {
   in.sliderProgress = in.sliderDown ? page_.sliderGetProgress() : 0;
   in.slideValue = slideValue_;
   const ProgressOutput out = computeProgress(in);
+  // The lyrics line follows playback also while hidden: it is shown outside the window too.
   if (out.lyricsTimestamp) {
     page_.lrcSetTimestamp(*out.lyricsTimestamp);
     page_.lrcDisplay();
   }
+  if (!progressShown_) return;  // nobody looks: the page is brought up to date when it shows again
   if (out.readout) {
     page_.readoutSetString(*out.readout);
     page_.readoutDisplay();
@@ -145,13 +146,22 @@ int MainViewController::progressTimerInterval() const {
 void MainViewController::sliderMoved() {
   page_.readoutSetColor(readoutColorFor(page_.sliderIsDown(), page_.sliderIsEntered()));
   if (!page_.sliderIsSeek()) return;
+  seekToPercent(page_.sliderGetProgress());
+}
+
+bool MainViewController::seekToPercent(double percent) {
   // Dragging past the bar's ends reports values outside 0..100; the seek stays inside the track.
-  const double percent = std::clamp(page_.sliderGetProgress(), 0.0, 100.0);
+  percent = std::clamp(percent, 0.0, 100.0);
+  bool sought = false;
   if (streamer_) {
     const double duration = streamer_->duration();
-    if (duration > 0) streamer_->seekToTime(percent / 100.0 * duration);
+    if (duration > 0) {
+      streamer_->seekToTime(percent / 100.0 * duration);
+      sought = true;
+    }
   }
   slideValue_ = percent;
+  return sought;
 }
 
 void MainViewController::buttonPressed() {

@@ -1,5 +1,5 @@
 // The desktop's side of the program: the install files pass the desktop's validators, one running
-// window per user, the window's place on screen.
+// window per user, the window's place on screen, the tray's menu, closing into the tray.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -15,10 +15,13 @@
 #include <QTest>
 #include <cstring>
 #include <memory>
+#include <optional>
 
+#include "app/ui/kkwindow.h"
 #include "app/ui/singleinstance.h"
 #include "app/ui/trayicon.h"
 #include "app/ui/windowplace.h"
+#include "controls/navigator.h"
 #include "keys/spmediakeytap.h"
 #include "platform/userdefaults.h"
 #include "temp_home.h"
@@ -146,19 +149,52 @@ TEST(WindowPlaceDefaults, TheOriginIsKeptInTheSettingsAndDamagedValuesAreIgnored
   EXPECT_FALSE(savedWindowOrigin(defaults));
 }
 
-TEST(Tray, TheMenuPlaysSkipsRaisesAndQuitsAndTheTooltipNamesTheSong) {
+TEST(Tray, TheMenuPlaysSkipsLikesRaisesAndQuitsAndTheTooltipNamesTheSong) {
   std::vector<std::string> done;
   TrayIcon tray({[&] { done.push_back("playPause"); }, [&] { done.push_back("next"); },
-                 [&] { done.push_back("raise"); }, [&] { done.push_back("quit"); }});
+                 [&] { done.push_back("like"); }, [&] { done.push_back("raise"); },
+                 [&] { done.push_back("quit"); }});
+  EXPECT_FALSE(tray.likeAction()->isEnabled()) << "nothing to like before a song";
+  const QImage shown = tray.icon().icon().pixmap(22, 22).toImage();
+  EXPECT_EQ(qAlpha(shown.pixel(11, 11)), 255) << "the program's icon, not an empty square";
+  tray.setNowPlaying(NowPlayingInfo{"5", "夜航", {"林海", "Mira"}, "北方", "", 0, false, ""});
+  EXPECT_EQ(tray.icon().toolTip(), "夜航 — 林海 / Mira");
   for (QAction* action : tray.menu()->actions()) action->trigger();  // separators do nothing
-  EXPECT_EQ(done, std::vector<std::string>({"playPause", "next", "raise", "quit"}));
+  EXPECT_EQ(done, std::vector<std::string>({"playPause", "next", "like", "raise", "quit"}));
+  EXPECT_FALSE(tray.likeAction()->isChecked()) << "checked only once the like is stored";
   Q_EMIT tray.icon().activated(QSystemTrayIcon::Trigger);
   EXPECT_EQ(done.back(), "raise");
 
-  tray.setNowPlaying(NowPlayingInfo{"5", "夜航", {"林海", "Mira"}, "北方", "", 0, false, ""});
-  EXPECT_EQ(tray.icon().toolTip(), "夜航 — 林海 / Mira");
+  tray.setNowPlaying(NowPlayingInfo{"5", "夜航", {"林海", "Mira"}, "北方", "", 0, true, ""});
+  EXPECT_TRUE(tray.likeAction()->isChecked());
   tray.setNowPlaying(NowPlayingInfo{});
   EXPECT_EQ(tray.icon().toolTip(), "Tonvera");
+  EXPECT_FALSE(tray.likeAction()->isChecked());
+  EXPECT_FALSE(tray.likeAction()->isEnabled());
+}
+
+// Closing the window: into the tray while the program keeps running there, else quitting.
+TEST(WindowClose, HidesIntoTheTrayOrQuitsThroughTheNormalShutdown) {
+  struct Quits : PageNavigator {
+    int terminated = 0;
+    void selectViewControllerIndex(int) override {}
+    void showMain() override {}
+    void terminate() override { ++terminated; }
+  } navigator;
+  setAppNavigator(&navigator);
+  for (const std::optional<bool> keepRunning :
+       {std::optional<bool>(), std::optional(true), std::optional(false)}) {
+    KKWindow window;
+    if (keepRunning) window.setKeepRunningOnClose([&] { return *keepRunning; });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const int before = navigator.terminated;
+    window.close();
+    QCoreApplication::processEvents();  // a quit is asked for on the next turn of the loop
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(navigator.terminated - before, keepRunning.value_or(false) ? 0 : 1);
+  }
+  setAppNavigator(nullptr);
 }
 
 }  // namespace

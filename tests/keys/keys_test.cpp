@@ -9,7 +9,9 @@
 #include <QTest>
 #include <vector>
 
+#include "golden.h"
 #include "keys/preferences.h"
+#include "keys/songnotifier.h"
 #include "keys/spmediakeytap.h"
 #include "keys/ui/preferencecontroller.h"
 #include "platform/userdefaults.h"
@@ -104,6 +106,42 @@ TEST(Preferences, ResetBringsBackTheRegisteredValuesAndDamagedColoursReadAsThem)
 
   defaults.set(kTableBackgroundColorKey, PlistValue(PlistValue::Data{0xff, 0x00, 0x12}));
   EXPECT_EQ(Preferences::preferenceTableBgColor(defaults), QColor(Qt::yellow));
+}
+
+TEST(Preferences, SongNotificationsAndClosingToTheTrayAreOnUntilTurnedOffAndResetTurnsThemOn) {
+  test::TempHome home;
+  UserDefaults& defaults = UserDefaults::standard();
+  PreferenceController window(defaults);
+  for (QCheckBox* box : {window.notificationsBox(), window.closeToTrayBox()}) {
+    EXPECT_TRUE(box->isChecked()) << box->text().toStdString();
+    box->click();
+  }
+  EXPECT_FALSE(Preferences::songNotifications(defaults));
+  EXPECT_FALSE(SongNotifier::enabled(defaults));
+  EXPECT_FALSE(Preferences::closeToTray(defaults));
+  PreferenceController reopened(defaults);
+  EXPECT_FALSE(reopened.notificationsBox()->isChecked());
+  EXPECT_FALSE(reopened.closeToTrayBox()->isChecked());
+
+  reopened.resetButton()->click();
+  EXPECT_TRUE(Preferences::songNotifications(defaults));
+  EXPECT_TRUE(Preferences::closeToTray(defaults));
+  EXPECT_TRUE(reopened.notificationsBox()->isChecked());
+  EXPECT_TRUE(reopened.closeToTrayBox()->isChecked());
+
+  // Without a tray the box stays, greyed: closing quits there whatever it says.
+  PreferenceController noTray(defaults, nullptr, false);
+  EXPECT_FALSE(noTray.closeToTrayBox()->isEnabled());
+}
+
+TEST(PreferencesLook, TheWindowWithItsFourSettings) {
+  test::TempHome home;
+  UserDefaults& defaults = UserDefaults::standard();
+  defaults.registerDefaults({{kTableBackgroundColorKey, PlistValue(archiveColor(QColor(Qt::yellow)))},
+                             {kEmptyDocumentFlagKey, PlistValue(false)}});
+  PreferenceController window(defaults);
+  window.resize(window.sizeHint().expandedTo(QSize(320, 0)));
+  EXPECT_GOLDEN(window, "keys/preferences");
 }
 
 }  // namespace

@@ -14,74 +14,21 @@
 #include "keys/spmediakeytap.h"
 #include "platform/userdefaults.h"
 #include "private_bus.h"
+#include "sound_menu.h"
 #include "temp_home.h"
 
 namespace tonvera {
 namespace {
 
-constexpr const char* kPath = "/org/mpris/MediaPlayer2";
-constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
-constexpr const char* kRoot = "org.mpris.MediaPlayer2";
-constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
+using test::kPlayer;
+using test::kRoot;
+using test::SoundMenu;
 
 struct RecordingDelegate : SPMediaKeyTap::Delegate {
   std::vector<int> downs;
   void mediaKeyTap(SPMediaKeyTap*, const MediaKeyEvent& e) override {
     if (e.keyDown) downs.push_back(e.keyCode);
   }
-};
-
-// The sound menu: its own connection, so calls go through the bus daemon like anybody else's.
-class SoundMenu : public QObject {
-  Q_OBJECT
- public:
-  explicit SoundMenu(const QString& address)
-      : bus_(QDBusConnection::connectToBus(address, QStringLiteral("sound-menu"))) {
-    const QString service = QString::fromLatin1(SPMediaKeyTap::kBusName);
-    bus_.connect(service, QString::fromLatin1(kPath), QString::fromLatin1(kProperties),
-                 QStringLiteral("PropertiesChanged"), this,
-                 SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
-    bus_.connect(service, QString::fromLatin1(kPath), QString::fromLatin1(kPlayer), QStringLiteral("Seeked"),
-                 this, SLOT(onSeeked(qlonglong)));
-  }
-  ~SoundMenu() override { QDBusConnection::disconnectFromBus(QStringLiteral("sound-menu")); }
-
-  QDBusMessage call(const char* interface, const QString& method, const QVariantList& args = {}) {
-    QDBusMessage m =
-        QDBusMessage::createMethodCall(QString::fromLatin1(SPMediaKeyTap::kBusName),
-                                       QString::fromLatin1(kPath), QString::fromLatin1(interface), method);
-    m.setArguments(args);
-    QDBusPendingCall pending = bus_.asyncCall(m);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return pending.isFinished(); }, 10000)) << method.toStdString();
-    EXPECT_EQ(pending.reply().type(), QDBusMessage::ReplyMessage)
-        << pending.reply().errorMessage().toStdString();
-    return pending.reply();
-  }
-  QVariant get(const char* interface, const char* name) {
-    const QDBusMessage reply =
-        call(kProperties, QStringLiteral("Get"), {QString::fromLatin1(interface), QString::fromLatin1(name)});
-    if (reply.arguments().isEmpty()) return {};
-    return reply.arguments().front().value<QDBusVariant>().variant();
-  }
-  QVariantMap metadata() { return qdbus_cast<QVariantMap>(get(kPlayer, "Metadata").value<QDBusArgument>()); }
-  void set(const char* name, const QVariant& value) {
-    call(kProperties, QStringLiteral("Set"),
-         {QString::fromLatin1(kPlayer), QString::fromLatin1(name), QVariant::fromValue(QDBusVariant(value))});
-  }
-
-  std::vector<QVariantMap> changes;  // the changed properties of each PropertiesChanged
-  std::vector<QString> changedInterfaces;
-  std::vector<qlonglong> seeks;
-
- public Q_SLOTS:
-  void onPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {
-    changedInterfaces.push_back(interface);
-    changes.push_back(changed);
-  }
-  void onSeeked(qlonglong position) { seeks.push_back(position); }
-
- private:
-  QDBusConnection bus_;
 };
 
 NowPlayingInfo song() {
@@ -114,7 +61,7 @@ TEST(Mpris, EveryPropertyShowsTheTrackTheStateAndWhatTheWindowAllows) {
   std::vector<std::int64_t> seeks;
   std::vector<double> volumes;
   tap.setPlayerHooks(
-      {[&](std::int64_t us) { seeks.push_back(us); }, [&](double v) { volumes.push_back(v); }});
+      {[&](std::int64_t us) { seeks.push_back(us); }, [&](double v) { volumes.push_back(v); }, {}});
   tap.setNowPlaying(song());
   tap.setPlaybackStatus(PlaybackStatus::Playing);
   tap.setPosition(61'500'000);
@@ -180,7 +127,7 @@ TEST(Mpris, ChangesAreAnnouncedAndSeeksAndVolumeGoToThePlayer) {
   std::vector<std::int64_t> seeks;
   std::vector<double> volumes;
   tap.setPlayerHooks(
-      {[&](std::int64_t us) { seeks.push_back(us); }, [&](double v) { volumes.push_back(v); }});
+      {[&](std::int64_t us) { seeks.push_back(us); }, [&](double v) { volumes.push_back(v); }, {}});
   tap.setNowPlaying(song());
   SoundMenu menu(bus.address());
   menu.get(kRoot, "Identity");  // the menu's match rules are in place once a call came back
@@ -239,5 +186,3 @@ TEST(Mpris, ChangesAreAnnouncedAndSeeksAndVolumeGoToThePlayer) {
 
 }  // namespace
 }  // namespace tonvera
-
-#include "mpris_test.moc"

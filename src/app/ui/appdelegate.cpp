@@ -206,7 +206,10 @@ void AppDelegate::showPreferencePanel() {
   preferenceController_->activateWindow();
 }
 
-void AppDelegate::terminate() { QCoreApplication::quit(); }
+void AppDelegate::terminate() {
+  terminating_ = true;
+  QCoreApplication::quit();
+}
 
 void AppDelegate::mediaKeyTap(SPMediaKeyTap*, const MediaKeyEvent& event) { mediaKeyTap(event); }
 

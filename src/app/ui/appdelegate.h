@@ -37,7 +37,7 @@ class AppDelegate : public QObject, public PageNavigator, public SPMediaKeyTap::
  public:
   struct Options {
     PageOptions pages;
-    bool reportUsage = true;  // configure the usage reporter and tell it of launch and quit
+    bool reportUsage = true;     // configure the usage reporter and tell it of launch and quit
     bool mediaKeysOnBus = true;  // take the MPRIS name on the session bus (tests leave it off)
     // Builds the page at an index of the list instead of the program's pages (tests).
     std::function<std::unique_ptr<PageController>(int index)> makePage;
@@ -70,6 +70,9 @@ class AppDelegate : public QObject, public PageNavigator, public SPMediaKeyTap::
   void showMain() override;
   void showPreferencePanel() override;
   void terminate() override;
+  // True once terminate() was called: the windows' closes that follow are the quit's own, not the
+  // listener's (a window kept in the tray must let them through, or the quit is called off).
+  bool isTerminating() const { return terminating_; }
 
   // A media key: key-down (or its repeat) of rewind, play/pause or fast-forward posts
   // "PlayBackChanged" with {"state": 1, 2 or 3}; key-ups and other keys do nothing.
@@ -104,6 +107,7 @@ class AppDelegate : public QObject, public PageNavigator, public SPMediaKeyTap::
   std::unique_ptr<QWidget> preferenceController_;
   std::unique_ptr<SPMediaKeyTap> keyTap_;
   bool terminated_ = false;
+  bool terminating_ = false;
 };
 
 }  // namespace tonvera

@@ -93,6 +93,12 @@ void KKWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void KKWindow::closeEvent(QCloseEvent* event) {
+  if (keepRunning_ && keepRunning_()) {
+    // Into the tray: hidden, not closed, so nothing takes it for the last window closing.
+    event->ignore();
+    hide();
+    return;
+  }
   // The window manager's close ends the program the same way as 退出 (the reporter is told once,
   // when the application quits).
   event->accept();

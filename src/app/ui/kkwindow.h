@@ -1,7 +1,9 @@
 // KKWindow: the program's one window, 512 x 256 points, without a title bar. It never zooms and can
 // become the key window. Since there are no window controls: a press on an empty area (one no
 // control takes) drags the window, a right-click there offers 偏好设置 and 退出, Ctrl+Q quits, and
-// the window manager's close quits through the normal shutdown; the window manager minimises it.
+// the window manager's close quits through the normal shutdown, unless the program keeps running in
+// the desktop's tray (setKeepRunningOnClose): then the close only hides the window and the music
+// plays on. The window manager minimises it.
 //
 // The content view holds the background picture and, above it, the pages (added by the
 // application delegate).
@@ -11,6 +13,7 @@
 
 #include <QPoint>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 namespace tonvera {
@@ -27,6 +30,8 @@ class KKWindow : public QWidget {
 
   // The parent of the background and the pages.
   QWidget* contentView() const { return content_; }
+  // Asked at each close by the window manager: true hides the window instead of quitting.
+  void setKeepRunningOnClose(std::function<bool()> keepRunning) { keepRunning_ = std::move(keepRunning); }
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -40,6 +45,7 @@ class KKWindow : public QWidget {
  private:
   QWidget* content_ = nullptr;
   BackgroundViw* background_ = nullptr;
+  std::function<bool()> keepRunning_;
   std::optional<QPoint> dragOffset_;  // set while the window is dragged by hand (no system move)
 };
 

@@ -3,7 +3,9 @@
 // terminal's Ctrl+C, the session ending) quit through the normal shutdown, like 退出.
 //
 // One window per user: a second start raises the running window and exits (singleinstance.h). The
-// window's place on screen is kept across runs (windowplace.h).
+// window's place on screen is kept across runs (windowplace.h). Where the desktop has a tray, the
+// program sits there too (trayicon.h) and, unless the preference says otherwise, closing the window
+// hides it while the music plays on; 退出 in the tray's menu quits.
 //
 // TONVERA_STARTUP_PROBE=1: prints the wall-clock time (nanoseconds since 1970) at which the window
 // was first painted on screen and quits (the start-up figure of bench/startup.sh).
@@ -22,10 +24,12 @@
 
 #include "app/ui/appdelegate.h"
 #include "app/ui/kkwindow.h"
+#include "app/ui/nowplayingbus.h"
 #include "app/ui/singleinstance.h"
 #include "app/ui/trayicon.h"
 #include "app/ui/windowplace.h"
 #include "controls/navigator.h"
+#include "keys/preferences.h"
 #include "keys/songnotifier.h"
 #include "platform/userdefaults.h"
 
@@ -79,6 +83,9 @@ void quitOnSignals(QObject* context) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The program ends through 退出 (or a close without a tray), never because its last visible
+  // window closed: in the tray the preferences window may be the only one on screen.
+  QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setApplicationName(QStringLiteral("Tonvera"));
   QApplication::setOrganizationDomain(QStringLiteral("tonvera.org"));
   QApplication::setDesktopFileName(QStringLiteral("org.tonvera.Tonvera"));
@@ -112,7 +119,8 @@ int main(int argc, char** argv) {
     QObject::connect(tap, &tonvera::SPMediaKeyTap::trackChanged, &notifier,
                      [tap, &notifier] { notifier.songStarted(tap->nowPlaying()); });
   }
-  // The tray, where the desktop has one.
+  // The tray, where the desktop has one: its like is the page's like button on the track, and
+  // closing the window leaves the music playing there while the preference says so.
   std::unique_ptr<tonvera::TrayIcon> tray;
   if (QSystemTrayIcon::isSystemTrayAvailable()) {
     const auto key = [&delegate](int code) {
@@ -120,12 +128,18 @@ int main(int argc, char** argv) {
     };
     tray = std::make_unique<tonvera::TrayIcon>(tonvera::TrayIcon::Actions{
         key(tonvera::MediaKeyEvent::kPlayPause), key(tonvera::MediaKeyEvent::kFastForward),
+        tonvera::likeTrackAction(*delegate.controllers().front()),
         [&window] { tonvera::bringWindowForward(window); }, [&delegate] { delegate.terminate(); }});
     tray->icon().show();
     if (tonvera::SPMediaKeyTap* tap = delegate.keyTap()) {
-      QObject::connect(tap, &tonvera::SPMediaKeyTap::trackChanged, tray.get(),
+      QObject::connect(tap, &tonvera::SPMediaKeyTap::nowPlayingChanged, tray.get(),
                        [tap, &tray] { tray->setNowPlaying(tap->nowPlaying()); });
     }
+    // The quit closes every window first and is called off if one stays: its own closes go through.
+    window.setKeepRunningOnClose([&tray, &defaults, &delegate] {
+      return !delegate.isTerminating() && tray && tray->icon().isVisible() &&
+             QSystemTrayIcon::isSystemTrayAvailable() && tonvera::Preferences::closeToTray(defaults);
+    });
   }
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                    [&window, &defaults] { tonvera::saveWindowPosition(window, defaults); });

@@ -1,5 +1,7 @@
 #include "app/ui/pages.h"
 
+#include <QSystemTrayIcon>
+
 #include "channels/ui/channelviewcontroller.h"
 #include "help/helpviewcontroller.h"
 #include "keys/ui/preferencecontroller.h"
@@ -33,7 +35,8 @@ std::unique_ptr<PageController> makeHelpViewController(const PageOptions&) {
 }
 
 std::unique_ptr<QWidget> makePreferenceController() {
-  return std::make_unique<PreferenceController>(UserDefaults::standard());
+  return std::make_unique<PreferenceController>(UserDefaults::standard(), nullptr,
+                                                QSystemTrayIcon::isSystemTrayAvailable());
 }
 
 }  // namespace tonvera

@@ -14,15 +14,23 @@ TrayIcon::TrayIcon(Actions actions, QObject* parent)
     connect(item, &QAction::triggered, this, [action] {
       if (action) action();
     });
+    return item;
   };
   add(QStringLiteral("播放/暂停"), actions_.playPause);
   add(QStringLiteral("下一首"), actions_.next);
+  // Checked shows the song's like as stored; the action toggles it and the new state comes back
+  // through setNowPlaying, so the item never shows a like that did not happen.
+  like_ = add(QStringLiteral("喜欢"), actions_.like);
+  like_->setCheckable(true);
+  like_->setEnabled(false);
+  connect(like_, &QAction::triggered, this, [this] { like_->setChecked(liked_); });
   menu_->addSeparator();
   add(QStringLiteral("显示窗口"), actions_.raise);
   add(QStringLiteral("退出"), actions_.quit);
 
+  // The program's own icon (CUBEICON is the page grid's sprite sheet, not an icon).
   icon_.setIcon(QIcon::fromTheme(QString::fromLatin1(SPMediaKeyTap::kOwnIdentifier),
-                                 QIcon(QStringLiteral(":/art/CUBEICON.svg"))));
+                                 QIcon(QStringLiteral(":/desktop/org.tonvera.Tonvera.svg"))));
   icon_.setToolTip(QStringLiteral("Tonvera"));
   icon_.setContextMenu(menu_.get());
   connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -33,6 +41,9 @@ TrayIcon::TrayIcon(Actions actions, QObject* parent)
 TrayIcon::~TrayIcon() { icon_.hide(); }
 
 void TrayIcon::setNowPlaying(const NowPlayingInfo& info) {
+  liked_ = info.liked && !info.trackId.empty();
+  like_->setChecked(liked_);
+  like_->setEnabled(!info.trackId.empty() && actions_.like != nullptr);
   if (info.trackId.empty()) {
     icon_.setToolTip(QStringLiteral("Tonvera"));
     return;

@@ -1,6 +1,7 @@
 // TrayIcon: the program in the desktop's tray, where there is one (with none, nothing is shown and
-// nothing changes). Its menu plays or pauses, skips to the next song and quits; its tooltip names
-// the song playing; a click brings the window forward.
+// nothing changes). Its menu plays or pauses, skips to the next song, likes the song playing (or
+// takes the like back; checked while the song is liked, like the page's like button) and quits;
+// its tooltip names the song playing; a click brings the window forward.
 //
 // Threads: main thread only.
 #pragma once
@@ -23,6 +24,7 @@ class TrayIcon : public QObject {
   struct Actions {
     std::function<void()> playPause;
     std::function<void()> next;
+    std::function<void()> like;
     std::function<void()> raise;
     std::function<void()> quit;
   };
@@ -30,13 +32,17 @@ class TrayIcon : public QObject {
   explicit TrayIcon(Actions actions, QObject* parent = nullptr);
   ~TrayIcon() override;
 
+  // The tooltip and the like item follow the song (the like item is off while nothing plays).
   void setNowPlaying(const NowPlayingInfo& info);
   QSystemTrayIcon& icon() { return icon_; }
   QMenu* menu() const { return menu_.get(); }
+  QAction* likeAction() const { return like_; }
 
  private:
   Actions actions_;
   std::unique_ptr<QMenu> menu_;
+  QAction* like_ = nullptr;  // owned by the menu
+  bool liked_ = false;       // the song's like as last shown
   QSystemTrayIcon icon_;
 };
 

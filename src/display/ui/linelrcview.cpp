@@ -63,6 +63,11 @@ void LineLrcView::display() {
   update();
 }
 
+QString LineLrcView::currentLine() {
+  const LineLrcModel::Choice choice = model_.chooseLine();
+  return choice.display == LineLrcModel::Display::Line ? qstr(choice.line) : QString();
+}
+
 void LineLrcView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);

@@ -35,6 +35,8 @@ class LineLrcView : public QWidget {
   void display();
 
   const LineLrcModel& model() const { return model_; }
+  // The timed line for the current timestamp, as text; empty without timed lyrics.
+  QString currentLine();
 
   // The line's and the notice's fonts.
   static QFont lineFont();

@@ -11,7 +11,7 @@
 
 namespace tonvera {
 
-PreferenceController::PreferenceController(UserDefaults& defaults, QWidget* parent)
+PreferenceController::PreferenceController(UserDefaults& defaults, QWidget* parent, bool trayAvailable)
     : QWidget(parent, Qt::Window), defaults_(defaults) {
   setWindowTitle(QStringLiteral("偏好设置"));
   colorWell_ = new QPushButton(this);
@@ -19,11 +19,19 @@ PreferenceController::PreferenceController(UserDefaults& defaults, QWidget* pare
   colorWell_->setAccessibleName(QStringLiteral("表格背景颜色"));
   checkbox_ = new QCheckBox(QStringLiteral("封面切换动画"), this);
   checkbox_->setToolTip(QStringLiteral("专辑封面和艺人图片轮换时播放过渡动画"));
+  notifications_ = new QCheckBox(QStringLiteral("歌曲通知"), this);
+  notifications_->setToolTip(QStringLiteral("每首歌开始时显示一条桌面通知（窗口在前台时不显示）"));
+  closeToTray_ = new QCheckBox(QStringLiteral("关闭窗口后在托盘中继续播放"), this);
+  closeToTray_->setToolTip(trayAvailable ? QStringLiteral("从托盘图标的菜单打开窗口或退出")
+                                         : QStringLiteral("桌面没有托盘：关闭窗口即退出"));
+  closeToTray_->setEnabled(trayAvailable);
   reset_ = new QPushButton(QStringLiteral("恢复默认"), this);
 
   auto* form = new QFormLayout;
   form->addRow(QStringLiteral("表格背景颜色："), colorWell_);
   form->addRow(QString(), checkbox_);
+  form->addRow(QString(), notifications_);
+  form->addRow(QString(), closeToTray_);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(reset_);
@@ -41,6 +49,10 @@ PreferenceController::PreferenceController(UserDefaults& defaults, QWidget* pare
     dialog->open();
   });
   connect(checkbox_, &QCheckBox::clicked, this, [this](bool on) { changeNewEmptyDoc(on); });
+  connect(notifications_, &QCheckBox::clicked, this,
+          [this](bool on) { Preferences::setSongNotifications(defaults_, on); });
+  connect(closeToTray_, &QCheckBox::clicked, this,
+          [this](bool on) { Preferences::setCloseToTray(defaults_, on); });
   connect(reset_, &QPushButton::clicked, this, [this] { resetPreferences(); });
   reloadFromPreferences();
 }
@@ -53,6 +65,8 @@ void PreferenceController::showColor(const QColor& color) {
 void PreferenceController::reloadFromPreferences() {
   showColor(Preferences::preferenceTableBgColor(defaults_));
   checkbox_->setChecked(Preferences::preferenceEmptyDoc(defaults_));
+  notifications_->setChecked(Preferences::songNotifications(defaults_));
+  closeToTray_->setChecked(Preferences::closeToTray(defaults_));
 }
 
 void PreferenceController::changeBackgroundColor(const QColor& color) {

@@ -1,6 +1,8 @@
-// The preferences window: a colour well for the table colour, the check box that turns the cover
-// slideshow's animated changes on, and a reset button that brings back the registered values.
-// Opened from the window's right-click menu or Ctrl+, (the window has no menu bar).
+// The preferences window: a colour well for the table colour, the check boxes that turn the cover
+// slideshow's animated changes, the song notifications and the closing to the tray on, and a reset
+// button that brings back the registered values. Where the desktop has no tray the tray's check box
+// is shown greyed (closing the window quits there). Opened from the window's right-click menu (the
+// window has no menu bar).
 //
 // Threads: main thread only.
 #pragma once
@@ -17,7 +19,7 @@ class UserDefaults;
 class PreferenceController : public QWidget {
   Q_OBJECT
  public:
-  explicit PreferenceController(UserDefaults& defaults, QWidget* parent = nullptr);
+  explicit PreferenceController(UserDefaults& defaults, QWidget* parent = nullptr, bool trayAvailable = true);
 
   // The controls show the stored settings.
   void reloadFromPreferences();
@@ -28,6 +30,8 @@ class PreferenceController : public QWidget {
 
   QPushButton* colorWell() const { return colorWell_; }
   QCheckBox* checkbox() const { return checkbox_; }
+  QCheckBox* notificationsBox() const { return notifications_; }
+  QCheckBox* closeToTrayBox() const { return closeToTray_; }
   QPushButton* resetButton() const { return reset_; }
 
  private:
@@ -35,6 +39,8 @@ class PreferenceController : public QWidget {
   UserDefaults& defaults_;
   QPushButton* colorWell_;
   QCheckBox* checkbox_;
+  QCheckBox* notifications_;
+  QCheckBox* closeToTray_;
   QPushButton* reset_;
 };
 

@@ -151,13 +151,28 @@ bool NowPlayingController::sliderIsDown() const { return progressSlider_->isDown
 bool NowPlayingController::sliderIsEntered() const { return progressSlider_->isEntered(); }
 bool NowPlayingController::sliderIsSeek() const { return progressSlider_->isSeek(); }
 
-void NowPlayingController::lrcSetLrc(const std::optional<std::string>& text) { lrcView_->setLrc(text); }
+void NowPlayingController::lrcSetLrc(const std::optional<std::string>& text) {
+  lrcView_->setLrc(text);
+  lyricsLine_.clear();
+  Q_EMIT lyricsSet();
+}
 void NowPlayingController::lrcProcess() { lrcView_->processLrc(); }
 void NowPlayingController::lrcSetTimestamp(double seconds) { lrcView_->setTimestamp(seconds); }
-void NowPlayingController::lrcDisplay() { lrcView_->display(); }
+void NowPlayingController::lrcDisplay() {
+  lrcView_->display();
+  reportLyricsLine();
+}
+
+void NowPlayingController::reportLyricsLine() {
+  const QString line = lrcView_->currentLine();
+  if (line == lyricsLine_) return;
+  lyricsLine_ = line;
+  Q_EMIT lyricsLineChanged(line);
+}
 
 void NowPlayingController::refreshImage(const QImage& image, bool yOrn) {
   albumCover_->refreshImage(image, yOrn);
+  if (!yOrn) Q_EMIT albumCoverShown(!image.isNull());
 }
 
 void NowPlayingController::playButtonSetOn(bool on) {

@@ -112,6 +112,15 @@ class NowPlayingController : public QObject, public PageController, public MainP
   NovaToggleButton* loveButton() const { return loveTrack_; }
   NovaColorButton* delButton() const { return delTrack_; }
   const QString& windowTitle() const { return windowTitle_; }
+  // The lyrics line being sung ("" without timed lyrics), as last reported by lyricsLineChanged.
+  const QString& lyricsLine() const { return lyricsLine_; }
+
+  // New lyrics were given to the page (those of the track now shown); the line starts empty.
+  Q_SIGNAL void lyricsSet();
+  // The lyrics line changed (a new line reached, or none).
+  Q_SIGNAL void lyricsLineChanged(const QString& line);
+  // The album picture of the current track arrived (a null picture: the track has none).
+  Q_SIGNAL void albumCoverShown(bool hasPicture);
 
   // MainPage
   void setArtistText(const std::string& text) override;
@@ -153,6 +162,7 @@ class NowPlayingController : public QObject, public PageController, public MainP
   // Follows the window the view is in: its title, and whether it is on screen.
   void watchWindow();
   void updateShown();
+  void reportLyricsLine();
 
   QPointer<NowPlayingView> view_;  // owned: deleted with the controller unless its window went first
   CoverImageView* albumCover_ = nullptr;
@@ -178,6 +188,7 @@ class NowPlayingController : public QObject, public PageController, public MainP
   bool playButtonOn_ = true;
   int layerFadeMs_ = kLayerFadeMs;
   QString windowTitle_;
+  QString lyricsLine_;
   QPointer<QWidget> watchedWindow_;
   MainViewController::Hooks hooks_;
   std::unique_ptr<MainViewController> controller_;  // after the views: it talks to them until it goes

@@ -1,0 +1,204 @@
+// The now-playing page as the desktop sees it: a real page playing from the scripted service (real
+// player on the null sink, taste store in a temporary HOME), fed to the session bus (a private
+// dbus-daemon) and to the tray's menu. gdbus reads and calls as a sound menu would; a second
+// connection records the signals.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QMenu>
+#include <QProcess>
+#include <QTest>
+#include <QUrl>
+#include <cstdlib>
+
+#include "app/ui/nowplayingbus.h"
+#include "app/ui/trayicon.h"
+#include "platform/notificationcenter.h"
+#include "platform/userdefaults.h"
+#include "private_bus.h"
+#include "radio/ui/nowplayingcontroller.h"
+#include "records/picturecache.h"
+#include "records/tnsong.h"
+#include "scripted_service.h"
+#include "sound_menu.h"
+#include "taste/tnmanager.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+using namespace std::chrono_literals;
+using test::kPlayer;
+using test::ScriptedTrack;
+
+// gdbus against the program's bus name; the reply's text ("" on failure). It runs while the event
+// loop turns, since the program answers from that loop.
+QString gdbus(const QStringList& args) {
+  QProcess p;
+  p.start(QStringLiteral("gdbus"),
+          QStringList{QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                      QString::fromLatin1(SPMediaKeyTap::kBusName), QStringLiteral("--object-path"),
+                      QString::fromLatin1(test::kPath)} +
+              args);
+  if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000)) return {};
+  return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()).trimmed() : QString();
+}
+QString get(const char* property) {
+  return gdbus({QStringLiteral("--method"), QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+                QString::fromLatin1(kPlayer), QString::fromLatin1(property)});
+}
+// "(<int64 1234>,)" -> 1234
+qlonglong int64Of(const QString& reply) {
+  return reply.section(QLatin1Char(' '), 1).section(QLatin1Char('>'), 0, 0).toLongLong();
+}
+
+class PageOnTheBus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
+    ASSERT_TRUE(bus.ok());
+    service.start();
+    ScriptedTrack a;
+    a.id = "a";
+    a.name = "有词";
+    a.artist = "歌手";
+    a.audio = ScriptedTrack::Audio::Long;  // 20 s
+    a.lrc = "[00:00.00]第一句\n[00:02.00]第二句\n[00:08.00]第三句";
+    service.addTrack(a);
+    ScriptedTrack b = a;
+    b.id = "bb";
+    b.name = "无词";
+    b.lrc.reset();
+    service.addTrack(b);
+    UserDefaults::standard().set(
+        kSelectStationKey,
+        PlistValue(PlistValue::Dict{{"id", PlistValue("c1")}, {"name", PlistValue("频道")}}));
+    // Track a's cover is in the picture cache; bb has none.
+    const QString cover = QString::fromStdString(*pictureCachePath(PictureKind::Album, "albuma"));
+    QDir().mkpath(QFileInfo(cover).path());
+    QImage picture(64, 64, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(cover, "PNG"));
+    coverUrl = QUrl::fromLocalFile(QDir::cleanPath(cover)).toString();
+
+    MainViewController::Options o;
+    o.configControlDelay = 0ms;
+    o.skipGuard = 0ms;
+    page = std::make_unique<NowPlayingController>(&window, std::move(o), false);
+    window.resize(NowPlayingView::kWidth, NowPlayingView::kHeight);
+    window.show();
+    ASSERT_TRUE(tap.startWatchingMediaKeys());
+    feedMediaKeyTap(*page, tap);
+    menu = std::make_unique<test::SoundMenu>(bus.address());
+    menu->get(test::kRoot, "Identity");  // the menu's match rules are in place once a call came back
+  }
+  // Plays the channel `tracks` on the page.
+  void start(std::vector<std::string> tracks) {
+    service.setChannel("c1", std::move(tracks));
+    page->awakeFromNib();
+  }
+  void TearDown() override {
+    menu.reset();
+    page.reset();
+  }
+
+  std::string current() const { return tap.nowPlaying().trackId; }
+  QVariantMap meta() { return menu->metadata(); }
+  // The metadata of the last PropertiesChanged that had any.
+  std::optional<QVariantMap> lastAnnounced() const {
+    for (auto it = menu->changes.rbegin(); it != menu->changes.rend(); ++it) {
+      if (it->contains(QStringLiteral("Metadata")))
+        return qdbus_cast<QVariantMap>(it->value(QStringLiteral("Metadata")).value<QDBusArgument>());
+    }
+    return std::nullopt;
+  }
+  bool announcedLine(const QString& line) const {
+    const auto m = lastAnnounced();
+    return m && m->value(QStringLiteral("xesam:asText")).toString() == line;
+  }
+
+  test::TempHome home;
+  test::PrivateBus bus;
+  test::ScriptedService service;
+  SPMediaKeyTap tap{nullptr, UserDefaults::standard()};
+  QWidget window;
+  std::unique_ptr<NowPlayingController> page;
+  std::unique_ptr<test::SoundMenu> menu;
+  QString coverUrl;
+};
+
+TEST_F(PageOnTheBus, TheLyricsLineThePositionSeeksAndTheVolumeFollowThePlayer) {
+  start({"a"});
+  // Playing with a known length: seekable, the cover's file and the first line in the metadata.
+  ASSERT_TRUE(test::waitFor([&] { return current() == "a" && get("CanSeek") == "(<true>,)"; }));
+  ASSERT_TRUE(test::waitFor([&] { return meta().value("xesam:asText").toString() == "第一句"; }));
+  EXPECT_EQ(meta().value("mpris:artUrl").toString(), coverUrl);
+  EXPECT_NEAR(meta().value("mpris:length").toLongLong(), 20'000'000, 500'000);
+  EXPECT_EQ(get("PlaybackStatus"), "(<'Playing'>,)");
+
+  // The next line is announced when playback reaches it, also with the window hidden (in the
+  // tray); the position only when asked for.
+  window.hide();
+  ASSERT_TRUE(test::waitFor([&] { return announcedLine("第二句"); }));
+  const qlonglong at = int64Of(get("Position"));
+  EXPECT_GE(at, 2'000'000);
+  EXPECT_LT(at, 10'000'000);
+  for (const QVariantMap& change : menu->changes) EXPECT_FALSE(change.contains("Position"));
+
+  // SetPosition takes the slider's seek: Seeked at once, the player and the lyrics line follow.
+  EXPECT_NE(gdbus({QStringLiteral("--method"), QStringLiteral("org.mpris.MediaPlayer2.Player.SetPosition"),
+                   QStringLiteral("/org/tonvera/track/a"), QStringLiteral("9000000")}),
+            QString());
+  ASSERT_TRUE(test::waitFor([&] { return !menu->seeks.empty(); }));
+  EXPECT_EQ(menu->seeks, std::vector<qlonglong>({9'000'000}));
+  EXPECT_GE(int64Of(get("Position")), 9'000'000);
+  ASSERT_TRUE(test::waitFor([&] { return announcedLine("第三句"); }));
+  EXPECT_GE(page->controller().streamer()->progress(), 8.5);
+
+  // The player has no volume of its own: 1.0 stays, whatever is written.
+  EXPECT_EQ(get("Volume"), "(<1.0>,)");
+  gdbus({QStringLiteral("--method"), QStringLiteral("org.freedesktop.DBus.Properties.Set"),
+         QString::fromLatin1(kPlayer), QStringLiteral("Volume"), QStringLiteral("<0.3>")});
+  EXPECT_EQ(get("Volume"), "(<1.0>,)");
+}
+
+TEST_F(PageOnTheBus, ASongWithoutCoverOrLyricsAndTheTrayLikeKeepInStep) {
+  TrayIcon tray({{}, {}, likeTrackAction(*page), {}, {}});
+  QObject::connect(&tap, &SPMediaKeyTap::nowPlayingChanged, &tray,
+                   [&] { tray.setNowPlaying(tap.nowPlaying()); });
+  start({"bb"});
+
+  // No cover, no lyrics: neither key, the rest as usual, seekable once its length is known.
+  ASSERT_TRUE(test::waitFor([&] { return current() == "bb" && get("CanSeek") == "(<true>,)"; }));
+  const QVariantMap bare = meta();
+  EXPECT_EQ(bare.value("xesam:title").toString(), "无词");
+  EXPECT_EQ(bare.value("xesam:artist").toStringList(), QStringList({"歌手"}));
+  EXPECT_FALSE(bare.contains("mpris:artUrl"));
+  EXPECT_FALSE(bare.contains("xesam:asText"));
+  EXPECT_DOUBLE_EQ(bare.value("xesam:userRating").toDouble(), 0.0);
+  EXPECT_EQ(tray.icon().toolTip(), "无词 — 歌手");
+
+  // The tray's like is the page's like button: the store, the bus and the check mark agree.
+  QAction* like = tray.likeAction();
+  ASSERT_TRUE(like->isEnabled());
+  EXPECT_FALSE(like->isChecked());
+  like->trigger();
+  EXPECT_TRUE(TNManager::sharedManager().isLove(*page->controller().curSong()));
+  EXPECT_TRUE(like->isChecked());
+  ASSERT_TRUE(test::waitFor([&] {
+    const auto m = lastAnnounced();
+    return m && m->value("xesam:userRating").toDouble() == 1.0;
+  }));
+  page->loveTrack();  // the page's own button takes the like back
+  EXPECT_FALSE(like->isChecked());
+  EXPECT_FALSE(TNManager::sharedManager().isLove(*page->controller().curSong()));
+  like->trigger();
+  like->trigger();
+  EXPECT_FALSE(like->isChecked());
+  EXPECT_DOUBLE_EQ(meta().value("xesam:userRating").toDouble(), 0.0);
+}
+
+}  // namespace
+}  // namespace tonvera
