@@ -53,6 +53,12 @@ void AudioStreamer::startInternal() {
         } else if (now - *lastRecivedTime_ > std::chrono::duration<double>(kDataStallSeconds)) {
           stalled = true;
           lastRecivedTime_ = now;
+          if (contentLengthKnown_ && seekByteOffset_ > 0) {
+            // A connection that went silent is a lost one: reopened at the next byte, with no
+            // jump in the audio.
+            connectionLost();
+            stalled = false;
+          }
         }
       }
       if (stalled) {
