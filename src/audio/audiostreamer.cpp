@@ -26,7 +26,20 @@ const char* streamerStateName(StreamerState state) {
   return i < std::size(kStateNames) ? kStateNames[i] : "Unknown";
 }
 
-AudioStreamer::AudioStreamer(std::string url) : url_(std::move(url)), isfile_(isFileUrl(url_)) {}
+namespace {
+// kOutageLimit, or the milliseconds the environment variable names.
+std::chrono::milliseconds outageLimitFromEnvironment() {
+  const char* text = std::getenv(AudioStreamer::kOutageLimitVariable);
+  if (!text || !*text) return AudioStreamer::kOutageLimit;
+  char* end = nullptr;
+  const long long ms = std::strtoll(text, &end, 10);
+  if (*end != '\0' || ms < 0) return AudioStreamer::kOutageLimit;
+  return std::chrono::milliseconds(ms);
+}
+}  // namespace
+
+AudioStreamer::AudioStreamer(std::string url)
+    : url_(std::move(url)), isfile_(isFileUrl(url_)), outageLimit_(outageLimitFromEnvironment()) {}
 
 AudioStreamer::~AudioStreamer() {
   // Late notifications of this player are dropped from here on.
@@ -242,9 +255,10 @@ void AudioStreamer::pause() {
     if (!audioQueue_) return;
     err_ = audioQueue_->start();
     queuePausedByCaller_ = false;
-    if (!stream_ || stream_->status() == ReadStreamStatus::Closed || stream_->status() == ReadStreamStatus::Error) {
+    // A stream lost while paused is reopened (the thread does it; its back-off may already run).
+    if (!isfile_ && (!stream_ || stream_->status() == ReadStreamStatus::Closed ||
+                     stream_->status() == ReadStreamStatus::Error)) {
       reConnect_ = true;
-      resumeAfterReconnect_ = true;
     }
     if (err_) {
       failWithErrorCode(StreamerError::AudioQueueStartFailed);

@@ -113,8 +113,15 @@ class AudioStreamer {
   static constexpr std::uint32_t kReadChunk = 2048;  // bytes per read
   static constexpr int kOpenTries = 4;
   static constexpr double kDataStallSeconds = 20.0;
-  // Pause before the n-th reopen in a row that brought nothing: n x this.
+  // A lost connection is reopened at once, then after pauses that start at kReconnectBackoff and
+  // double up to kReconnectBackoffMax, for as long as the outage lasts less than kOutageLimit (from
+  // the loss to the first byte that comes again); then the track fails with error 1.
   static constexpr std::chrono::milliseconds kReconnectBackoff{250};
+  static constexpr std::chrono::milliseconds kReconnectBackoffMax{2000};
+  static constexpr std::chrono::milliseconds kOutageLimit{30000};
+  // The environment variable that shortens (or lengthens) kOutageLimit, in milliseconds, for the
+  // players made afterwards (tests).
+  static constexpr const char* kOutageLimitVariable = "TONVERA_OUTAGE_LIMIT_MS";
   static constexpr double kRunLoopSeconds = 0.25;
 
   explicit AudioStreamer(std::string url);
@@ -215,6 +222,13 @@ class AudioStreamer {
 
   // Internal-thread helpers.
   void closeReadStream();
+  // lock_ held: the connection is lost (or a reopen was refused); the outage clock starts if it
+  // does not run yet, and the next reopen is due after the back-off.
+  void connectionLost();
+  // A reply that must not be read as the track's bytes: a server error, or, when reopening,
+  // anything but the continuation asked for (a whole file where a range was asked is taken, its
+  // first bytes skipped). Looks once per reply.
+  bool refusedReply(ReadStream& stream);
   void reconnect();
   void cleanUp();
   bool isInternalThread() const;
@@ -236,6 +250,7 @@ class AudioStreamer {
   // immutable after start
   const std::string url_;
   const bool isfile_;
+  const std::chrono::milliseconds outageLimit_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // main thread; dropped first by the destructor
   // The weak reference to alive_ that other threads copy (never alive_ itself, which the destructor
   // resets on the main thread while they may run).
@@ -251,7 +266,6 @@ class AudioStreamer {
   HttpHeaderFields httpHeaders_;
   std::int32_t err_ = 0;
   bool reConnect_ = false;
-  bool resumeAfterReconnect_ = false;  // the reconnection paused playback and resumes it
   bool queuePausedByCaller_ = false;
   bool seekWasRequested_ = false;
   double requestedSeekTime_ = 0.0;
@@ -291,9 +305,14 @@ class AudioStreamer {
   std::uint64_t processedPacketsSizeTotal_ = 0;
   double packetDuration_ = 0.0;
   std::uint32_t fileTypeHint_ = 0;
-  int reconnectTimes_ = 0;
-  bool continuingStream_ = false;  // the request being made continues the bytes read so far
-  bool bytesSinceOpen_ = false;    // the current connection delivered bytes
+  int reconnectTimes_ = 0;           // reopens since bytes last came
+  bool continuingStream_ = false;    // the request being made reopens the stream after a loss
+  bool contentLengthKnown_ = false;  // the first reply said "Content-Length": ranges may be asked
+  bool rangeAsked_ = false;          // the current request asks for a range
+  bool continuationAsked_ = false;   // ... and that range continues the bytes read so far
+  bool replyChecked_ = false;        // the current reply's status was looked at
+  std::int64_t skipReplyBytes_ = 0;  // bytes of a whole reply to a range request, already read
+  std::optional<std::chrono::steady_clock::time_point> outageSince_;  // the loss not yet made good
   std::chrono::steady_clock::time_point nextReconnectAt_{};
   std::optional<std::chrono::steady_clock::time_point> lastRecivedTime_;
 

@@ -1,8 +1,10 @@
 // AudioStreamer's stream input: the request, the read-stream events, and the hand-over of the
 // bytes to the parser (or to the PURE path).
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "audio/audiostreamer.h"
 #include "platform/log.h"
@@ -21,23 +23,63 @@ bool AudioStreamer::openReadStream() {
   if (!isHttpUrl(url_)) return false;
 
   HttpHeaderFields fields;
-  if (fileLength_ > 0 && seekByteOffset_ > 0) {
+  rangeAsked_ = fileLength_ > 0 && seekByteOffset_ > 0;
+  continuationAsked_ = rangeAsked_ && continuingStream_;
+  skipReplyBytes_ = 0;
+  replyChecked_ = false;
+  if (rangeAsked_) {
     char range[64];
     std::snprintf(range, sizeof range, "bytes=%" PRId64 "-%" PRId64, seekByteOffset_, fileLength_ - 1);
     fields.emplace_back("Range", range);
-    // A reconnection continues the bytes exactly where they stopped; only a seek jumps.
+    // A reopen continues the bytes exactly where they stopped: the parser and the decoder go on
+    // as if nothing had happened. Only a seek jumps.
     if (!continuingStream_) discontinuous_ = vbr_;
   }
   // Redirects are followed, the proxy comes from the environment, and https certificates are
   // verified.
   auto stream = ReadStream::createForHttpRequest(url_, fields);
-  setState(StreamerState::WaitingForData);
+  // A reopen keeps the state it finds (playing what is queued, buffering, paused): the listener
+  // hears of the outage only if it lasts until the queue runs dry.
+  if (!continuingStream_ || !audioQueue_) setState(StreamerState::WaitingForData);
   if (!stream->open()) return false;
   stream->setClient([this](ReadStream& s, ReadStreamEvent event) { handleReadFromStream(s, event); });
   stream->scheduleWithRunLoop(RunLoop::current());
   stream_ = std::move(stream);
-  bytesSinceOpen_ = false;
   return true;
+}
+
+void AudioStreamer::connectionLost() {
+  std::lock_guard guard(lock_);
+  if (isFinishing() || isfile_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (!outageSince_) outageSince_ = now;
+  // At once after bytes flowed; then 0.25 s, 0.5 s, 1 s, 2 s, 2 s, ...
+  std::chrono::milliseconds pause{0};
+  if (reconnectTimes_ > 0) {
+    pause = kReconnectBackoffMax;
+    if (reconnectTimes_ <= 4)
+      pause = std::min(kReconnectBackoffMax, kReconnectBackoff * (1 << (reconnectTimes_ - 1)));
+  }
+  nextReconnectAt_ = now + pause;
+  ++reconnectTimes_;
+  reConnect_ = true;
+}
+
+bool AudioStreamer::refusedReply(ReadStream& stream) {
+  std::lock_guard guard(lock_);
+  if (replyChecked_) return false;
+  replyChecked_ = true;
+  const long status = stream.responseStatusCode();
+  // The server is there but cannot serve now: an outage like a lost connection.
+  if (status >= 500) return true;
+  // A first reply is read whatever it says; a continuation must be one.
+  if (!outageSince_ && !continuationAsked_) return false;
+  if (status < 200 || status >= 300) return true;
+  if (rangeAsked_ && status != 206) {
+    // The whole file instead of the range: the bytes already read are skipped on their way.
+    skipReplyBytes_ = seekByteOffset_;
+  }
+  return false;
 }
 
 void AudioStreamer::handleReadFromStream(ReadStream& stream, ReadStreamEvent event) {
@@ -48,23 +90,16 @@ void AudioStreamer::handleReadFromStream(ReadStream& stream, ReadStreamEvent eve
   switch (event) {
     case ReadStreamEvent::OpenCompleted:
       return;
-    case ReadStreamEvent::ErrorOccurred: {
-      // The connection is lost. Playback pauses; then the stream is requested again at once (from
-      // the first byte not yet read), and playback resumes when it comes back.
-      std::lock_guard guard(lock_);
-      if (state_ == StreamerState::Playing) {
-        pause();
-        resumeAfterReconnect_ = true;
-      }
-      if (!bytesSinceOpen_) {
-        // A reopen that brought nothing counts as a failed attempt.
-        ++reconnectTimes_;
-        nextReconnectAt_ = std::chrono::steady_clock::now() + reconnectTimes_ * kReconnectBackoff;
-      }
-      if (!isFinishing()) reConnect_ = true;
+    case ReadStreamEvent::ErrorOccurred:
+      // The connection is lost. What is queued plays on (the player waits in Buffering when it
+      // runs out), and the stream is requested again from the first byte not yet read.
+      connectionLost();
       return;
-    }
     case ReadStreamEvent::EndEncountered:
+      if (refusedReply(stream)) {
+        connectionLost();
+        return;
+      }
       handleEndOfStream();
       return;
     case ReadStreamEvent::HasBytesAvailable:
@@ -75,15 +110,19 @@ void AudioStreamer::handleReadFromStream(ReadStream& stream, ReadStreamEvent eve
   long length = 0;
   {
     std::lock_guard guard(lock_);
+    if (reConnect_) return;  // a refused reply, left unread until the reopen closes it
+    if (refusedReply(stream)) {
+      connectionLost();
+      return;
+    }
     lastRecivedTime_ = std::chrono::steady_clock::now();
-    bytesSinceOpen_ = true;
-    reconnectTimes_ = 0;
     if (httpHeaders_.empty()) {
       httpHeaders_ = stream.responseHeaderFields();
       if (seekByteOffset_ == 0) {
         const std::string* length = findHeaderField(httpHeaders_, "Content-Length");
         fileLength_ = length ? std::strtoll(length->c_str(), nullptr, 10) : 0;
         if (fileLength_ < 0) fileLength_ = 0;
+        contentLengthKnown_ = fileLength_ > 0;
       }
     }
     if (!audioFileStream_ && !pCODEC_) {
@@ -123,6 +162,17 @@ void AudioStreamer::handleReadFromStream(ReadStream& stream, ReadStreamEvent eve
     }
     if (isFinishing() || !stream.hasBytesAvailable()) return;
     length = stream.read(bytes, kReadChunk);
+    if (length > 0 && skipReplyBytes_ > 0) {
+      // The part of a whole reply that was read before the loss.
+      const long skip = static_cast<long>(std::min<std::int64_t>(skipReplyBytes_, length));
+      skipReplyBytes_ -= skip;
+      length -= skip;
+      std::memmove(bytes, bytes + skip, static_cast<std::size_t>(length));
+      if (length == 0) return;
+    }
+    // Bytes again: the outage, if there was one, is over.
+    outageSince_.reset();
+    reconnectTimes_ = 0;
     if (fileTypeHint_ == kPureFileType && pCODEC_) {
       if (length <= 0) return;
     } else {

@@ -39,17 +39,26 @@ void AudioStreamer::startInternal() {
     if (bufferMismatch_.exchange(false)) failWithErrorCode(StreamerError::AudioQueueBufferMismatch);
 
     // Data-stall watchdog: nothing from the network for too long re-requests the stream from the
-    // position heard. Files are read without the network and never stall.
+    // position heard. Files are read without the network and never stall; a lost connection is
+    // the reopening's business (below), which continues at the next byte.
     if (!isfile_) {
       const auto now = Clock::now();
       bool stalled = false;
       {
         std::lock_guard guard(lock_);
-        if (!lastRecivedTime_) {
+        if (reConnect_ || outageSince_) {
+          lastRecivedTime_ = now;
+        } else if (!lastRecivedTime_) {
           lastRecivedTime_ = now;  // starts the clock
         } else if (now - *lastRecivedTime_ > std::chrono::duration<double>(kDataStallSeconds)) {
           stalled = true;
           lastRecivedTime_ = now;
+          if (contentLengthKnown_ && seekByteOffset_ > 0) {
+            // A connection that went silent is a lost one: reopened at the next byte, with no
+            // jump in the audio.
+            connectionLost();
+            stalled = false;
+          }
         }
       }
       if (stalled) {
@@ -83,20 +92,29 @@ void AudioStreamer::startInternal() {
       }
     }
 
+    bool reopening = false;
     {
       std::lock_guard guard(lock_);
+      const auto now = Clock::now();
       if (!reConnect_ || isfile_) {
         // nothing to reopen
-      } else if (reconnectTimes_ >= kOpenTries) {
-        // The stream could not be had again: the track ends with the network's error.
+      } else if (outageSince_ && now - *outageSince_ >= outageLimit_) {
+        // The stream could not be had again in time: the track ends with the network's error.
         reConnect_ = false;
         failWithErrorCode(StreamerError::NetworkConnectionFailed);
         break;
-      } else if (Clock::now() >= nextReconnectAt_) {
+      } else if (now >= nextReconnectAt_) {
         reconnect();
       }
+      reopening = reConnect_;
     }
 
+    if (!ranAtAll && reopening) {
+      // No stream to wait on (a reopen could not even be started): the next try comes after the
+      // back-off; a stop is seen within one wait.
+      std::this_thread::sleep_for(std::chrono::duration<double>(kRunLoopSeconds));
+      continue;
+    }
     if (!ranAtAll || runLoopShouldExit()) break;
   }
   cleanUp();
@@ -111,18 +129,17 @@ void AudioStreamer::closeReadStream() {
   stream_.reset();
 }
 
-// One reopen of the stream after it was lost, under lock_. The player stays in a waiting state
-// meanwhile (never Idle, which tells the caller that the track is over). With a known length the
-// new request continues at the first byte not yet read, and the parser goes on as if nothing had
-// happened; without one it starts from the beginning with a new parser.
+// One reopen of the stream after it was lost, under lock_. The player keeps its state meanwhile
+// (never Idle, which tells the caller that the track is over): what is queued plays on, and the
+// internal loop holds the queue in Buffering when it runs dry. After a reply with a length the
+// new request continues at the first byte not yet read, and the parser, the PURE framer and the
+// decoders go on as if nothing had happened; without one it starts from the beginning with a new
+// parser (no range can be asked of such a server).
 void AudioStreamer::reconnect() {
   std::lock_guard guard(lock_);
-  if (reconnectTimes_ == 0 && state_ == StreamerState::Playing) {
-    pause();
-    resumeAfterReconnect_ = true;
-  }
+  if (!outageSince_) outageSince_ = Clock::now();
   closeReadStream();
-  const bool continuing = fileLength_ > 0 && seekByteOffset_ > 0;
+  const bool continuing = contentLengthKnown_ && seekByteOffset_ > 0;
   if (!continuing) {
     if (audioFileStream_ && audioFileStream_->close() != kAudioNoErr) {
       failWithErrorCode(StreamerError::FileStreamCloseFailed);
@@ -137,27 +154,15 @@ void AudioStreamer::reconnect() {
     bytesFilled_ = 0;
     frame_buffer_.fill(0);
   }
-  const StreamerState before = state_;
   continuingStream_ = true;
   const bool opened = openReadStream();
   continuingStream_ = false;
   if (!opened) {
-    ++reconnectTimes_;
-    nextReconnectAt_ = Clock::now() + reconnectTimes_ * kReconnectBackoff;
+    connectionLost();
     return;
   }
+  // The new request's answer (bytes, a refusal, a lost connection) decides what comes next.
   reConnect_ = false;
-  // openReadStream() announced WaitingForData; with audio already queued the player goes back to
-  // where it was: paused, or playing again when the loss interrupted playback.
-  if (audioQueue_ && before != StreamerState::WaitingForData) {
-    if (before == StreamerState::Buffering) {
-      setState(StreamerState::Buffering);
-    } else {
-      setState(StreamerState::Paused);
-      if (resumeAfterReconnect_) pause();
-    }
-  }
-  resumeAfterReconnect_ = false;
 }
 
 void AudioStreamer::cleanUp() {

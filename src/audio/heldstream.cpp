@@ -4,7 +4,6 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -202,7 +201,10 @@ bool HeldStreamer::openReadStream() {
   stream->scheduleWithRunLoop(RunLoop::current());
   memory_ = stream.get();
   stream_ = std::move(stream);
-  bytesSinceOpen_ = false;
+  rangeAsked_ = false;
+  continuationAsked_ = false;
+  skipReplyBytes_ = 0;
+  replyChecked_ = false;
   return true;
 }
 
@@ -221,20 +223,13 @@ void HeldStreamer::continueOverNetwork() {
   std::lock_guard guard(lock_);
   if (isFinishing()) return;
   closeReadStream();
-  // The rest of the body, from the first byte not read: the parser goes on as if the bytes had
-  // come in one piece (no discontinuity).
-  char range[64];
-  std::snprintf(range, sizeof range, "bytes=%" PRId64 "-%" PRId64, seekByteOffset_, heldLength_ - 1);
-  auto stream = ReadStream::createForHttpRequest(url_, {{"Range", range}});
-  if (!stream->open()) {
-    // Left to the reconnection, which continues from the same byte.
-    reConnect_ = true;
-    return;
-  }
-  stream->setClient([this](ReadStream& s, ReadStreamEvent e) { handleReadFromStream(s, e); });
-  stream->scheduleWithRunLoop(RunLoop::current());
-  stream_ = std::move(stream);
-  bytesSinceOpen_ = false;
+  // The rest of the body, from the first byte not read, as a reopen after a loss asks for it: the
+  // parser goes on as if the bytes had come in one piece, and a reply that is not that range is
+  // refused or skipped up to the byte wanted.
+  continuingStream_ = true;
+  const bool opened = AudioStreamer::openReadStream();
+  continuingStream_ = false;
+  if (!opened) connectionLost();  // left to the reopening, which continues from the same byte
 }
 
 }  // namespace tonvera

@@ -59,6 +59,7 @@ MainViewController::MainViewController(MainPage& page, Options options)
       options_(std::move(options)),
       context_(std::make_unique<QObject>()),
       retry_(options_.queueRetryInitial, options_.queueRetryMaximum),
+      networkRetry_(options_.networkRetryInitial, options_.networkRetryMaximum),
       alive_(std::make_shared<bool>(true)),
       q_(std::make_unique<SerialQueue>(kQueueLabel)) {}
 
@@ -147,6 +148,8 @@ void MainViewController::applyWindowTitle() {
 void MainViewController::getStationInfo(const PlistValue* userInfo) {
   // Every choice here changes what comes next (a channel, an inserted track, a new queue).
   dropPrefetch();
+  ++networkTicket_;  // a track held for the network gives way to the choice
+  networkHeld_ = false;
   if (userInfo) {
     const auto& entries = userInfo->dict();
     std::int64_t action = -1;

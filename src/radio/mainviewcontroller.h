@@ -96,6 +96,10 @@ class MainViewController {
     // Pause before asking again for a queue that failed or had nothing to play; doubles each time.
     Millis queueRetryInitial{2000};
     Millis queueRetryMaximum{60000};
+    // While the service cannot be reached: pause before asking it again for the track held (the
+    // one to look up, or the one whose stream was lost); doubles each time.
+    Millis networkRetryInitial{1000};
+    Millis networkRetryMaximum{10000};
     // When the page's controls are built after the start (configControl).
     Millis configControlDelay{3000};
     // The waiting watchdog's tick while the page is not on screen.
@@ -200,6 +204,8 @@ class MainViewController {
   int queueRetries() const { return retry_.retries(); }
   // What is held of the next track (for tests and benchmarks).
   const TrackPrefetch& prefetch() const { return prefetch_; }
+  // Whether the radio holds a track while the service cannot be reached.
+  bool waitingForNetwork() const { return networkHeld_; }
 
   // The window title for a channel name: "Tonvera音乐播放器--<name>".
   static std::string windowTitle(const std::string& channelName);
@@ -216,6 +222,12 @@ class MainViewController {
   void scheduleQueueRetry(std::uint64_t generation);
   void queueUsedUp();
   void skipCurrent(const char* reason);
+  // The service cannot be reached: instead of skipping, asks it again for track `id` after the
+  // back-off, until it answers. `resumeAt` set: the current track's stream was lost at that
+  // position, and it is played again from there once the service answers; unset: the track is
+  // looked up and shown as usual.
+  void holdForNetwork(const std::string& id, std::optional<double> resumeAt);
+  void resumeTrack(double position);
   void playSong(const std::shared_ptr<TNSong>& song);
   // True when the listener does not want `song` now: English while "enplay" is set, or disliked.
   bool filteredOut(const TNSong& song) const;
@@ -270,6 +282,11 @@ class MainViewController {
   std::uint64_t retryGeneration_ = 0;  // the channel choice it belongs to
   std::uint64_t retryTicket_ = 0;      // stamps the one retry that may still fire
   RetryBackoff retry_;
+  // A network failure (the service or the stream unreachable) holds the track instead of skipping.
+  RetryBackoff networkRetry_;
+  bool networkHeld_ = false;
+  std::uint64_t networkTicket_ = 0;   // bumped by every advance and channel choice: a hold ends
+  bool replayedAfterOutage_ = false;  // the current player replays a track after the service answered
   std::shared_ptr<bool> alive_;  // answers on their way hold a weak reference (aliveToken())
 
   // shared with q_ under its own lock

@@ -9,6 +9,7 @@
 #include "radio/mainpage.h"
 #include "radio/mainviewcontroller.h"
 #include "radio/progresstexts.h"
+#include "records/tnsong.h"
 
 namespace tonvera {
 
@@ -68,13 +69,26 @@ void MainViewController::playbackStateChanged() {
     page_.playButtonSetOn(false);
     slideValue_ = 0;
     // Sound: the queue request that led here worked, so the next empty or failing one starts
-    // again from the shortest pause.
+    // again from the shortest pause; so does the next network failure.
     playedSinceQueue_ = true;
     retry_.reset();
     schedulePrefetch();
+    networkRetry_.reset();
+    replayedAfterOutage_ = false;
   } else if (streamer_->isIdle()) {
+    // The stream lost for longer than the player waits is a network failure, not a bad track: the
+    // track is held until the service answers, then played on from where it was heard. A second
+    // loss right after the service answered is the stream's own fault, and it is skipped.
+    const bool networkLost = streamer_->errorCode() == StreamerError::NetworkConnectionFailed &&
+                             !replayedAfterOutage_ && curSong_ && curSong_->trackId();
+    const double heard = networkLost ? std::max(0.0, streamer_->progress()) : 0.0;
     destroyStreamer();
     page_.playButtonSetOn(true);
+    if (networkLost) {
+      holdForNetwork(*curSong_->trackId(), heard);
+      return;
+    }
+    replayedAfterOutage_ = false;
     nextTrack(Sender::reason(skipreason::kPlaybackStateChanged));
   } else if (streamer_->isPaused()) {
     page_.playButtonSetOn(true);
@@ -167,6 +181,8 @@ bool MainViewController::seekToPercent(double percent) {
 void MainViewController::buttonPressed() {
   if (!streamer_ || streamer_->state() != StreamerState::Playing) {
     if (dataUrl_.empty()) return;
+    ++networkTicket_;  // the listener restarts the track: a hold for the network ends
+    networkHeld_ = false;
     createStreamer();
     if (streamer_) streamer_->start();
   } else {

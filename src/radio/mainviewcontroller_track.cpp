@@ -1,8 +1,11 @@
 // The track side of the now-playing controller: looking the next track up, the two filters,
 // showing and playing it, its lyrics and pictures, and the taste actions on it.
 #include <QImage>
+#include <QObject>
+#include <QTimer>
 #include <algorithm>
 
+#include "platform/log.h"
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/serialqueue.h"
@@ -19,9 +22,12 @@ namespace tonvera {
 
 void MainViewController::getNextTrackInfo() {
   if (streamer_) destroyStreamer();
+  const std::uint64_t ticket = ++networkTicket_;
+  networkHeld_ = false;
+  replayedAfterOutage_ = false;
   auto song = TNSong::create();
   // Records looked up ahead while the previous track played stand in for the lookup.
-  q_->async([this, song, ahead = prefetch_.lookedUp(), alive = aliveToken()]() mutable {
+  q_->async([this, song, ticket, ahead = prefetch_.lookedUp(), alive = aliveToken()]() mutable {
     const auto id = queue_.takeNextId();
     if (!id) {
       runOnMain(guarded(alive, [this] { queueUsedUp(); }));
@@ -29,8 +35,16 @@ void MainViewController::getNextTrackInfo() {
     }
     const auto known =
         std::find_if(ahead.begin(), ahead.end(), [&](const auto& entry) { return entry.first == *id; });
-    const bool found = known != ahead.end() ? (song = known->second, true) : song->apcall(*id).has_value();
-    runOnMain(guarded(alive, [this, song, found] {
+    bool unreachable = false;
+    const bool found =
+        known != ahead.end() ? (song = known->second, true) : song->apcall(*id, &unreachable).has_value();
+    runOnMain(guarded(alive, [this, song, found, unreachable, ticket, id = *id] {
+      if (!found && unreachable && ticket == networkTicket_) {
+        // Not a bad track: the service is away. The track waits for it instead of the queue
+        // being skipped through.
+        holdForNetwork(id, std::nullopt);
+        return;
+      }
       if (!found) {
         nextTrack(Sender::reason(skipreason::kTrackInfoError));
         return;
@@ -46,6 +60,51 @@ void MainViewController::skipCurrent(const char* reason) { nextTrack(Sender::rea
 bool MainViewController::filteredOut(const TNSong& song) const {
   return shouldSkipTrack(song.Artist(), song.nameStr().value_or(std::string()),
                          defaults().boolForKey(kEnplayKey), TNManager::sharedManager().isHate(song));
+}
+
+void MainViewController::holdForNetwork(const std::string& id, std::optional<double> resumeAt) {
+  networkHeld_ = true;
+  const std::uint64_t ticket = networkTicket_;
+  const Millis pause = networkRetry_.next();
+  log("network unreachable; asking for track %s again in %lld ms", id.c_str(),
+      static_cast<long long>(pause.count()));
+  QTimer::singleShot(pause, context_.get(), [this, id, resumeAt, ticket] {
+    if (ticket != networkTicket_) return;
+    auto song = TNSong::create();
+    q_->async([this, id, song, resumeAt, ticket, alive = aliveToken()] {
+      bool unreachable = false;
+      const bool found = song->apcall(id, &unreachable).has_value();
+      runOnMain(guarded(alive, [this, id, song, resumeAt, ticket, found, unreachable] {
+        if (ticket != networkTicket_) return;
+        if (!found && unreachable) {
+          holdForNetwork(id, resumeAt);
+          return;
+        }
+        networkHeld_ = false;
+        if (!found) {
+          nextTrack(Sender::reason(skipreason::kTrackInfoError));
+        } else if (resumeAt) {
+          resumeTrack(*resumeAt);
+        } else {
+          curSong_ = song;
+          showSong(song);
+        }
+      }));
+    });
+  });
+}
+
+void MainViewController::resumeTrack(double position) {
+  // The same track, from where it was heard, with a new player (the old one gave up).
+  replayedAfterOutage_ = true;
+  createStreamer();
+  if (!streamer_) {
+    skipCurrent(skipreason::kTrackInfoError);
+    return;
+  }
+  streamer_->start();
+  // Kept by the player until the stream's format and length are known; dropped without a length.
+  if (position > 0) streamer_->seekToTime(position);
 }
 
 void MainViewController::showSong(const std::shared_ptr<TNSong>& song) {

@@ -45,6 +45,9 @@ class RadioPlayer {
   virtual double progress() const = 0;
   // Seconds; 0 or less while not yet known.
   virtual double duration() const = 0;
+  // The first error recorded (StreamerError::None while none); NetworkConnectionFailed when the
+  // stream could not be had again within the player's outage limit.
+  virtual StreamerError errorCode() const = 0;
 
   // The sender of this player's "ASStatusChangedNotification".
   virtual const void* notificationSender() const = 0;

@@ -30,6 +30,7 @@ class StreamerPlayer final : public RadioPlayer {
   std::uint32_t bitRate() const override { return player_->bitRate(); }
   double progress() const override { return player_->progress(); }
   double duration() const override { return player_->duration(); }
+  StreamerError errorCode() const override { return player_->errorCode(); }
 
   const void* notificationSender() const override { return player_.get(); }
 

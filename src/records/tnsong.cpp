@@ -35,8 +35,8 @@ std::shared_ptr<TNSong> TNSong::create(std::optional<Record> info) {
   return std::make_shared<TNSong>(Key{}, std::move(info));
 }
 
-std::optional<Record> TNSong::apcall(const std::string& trackId) {
-  auto reply = JsonCall::call(trackPlayURL(trackId));
+std::optional<Record> TNSong::apcall(const std::string& trackId, bool* unreachable) {
+  auto reply = JsonCall::call(trackPlayURL(trackId), std::nullopt, unreachable);
   if (!reply || !reply->isObject()) return std::nullopt;
   PlistValue record = toPlist(*reply);
   info_ = record.dict();

@@ -41,8 +41,9 @@ class TNSong : public std::enable_shared_from_this<TNSong> {
 
   // Requests the track record "/tracks/<id>/play.json" on the calling thread (blocks up to the
   // request time-out). A JSON object becomes the record (null members dropped) and is returned;
-  // anything else returns nothing and leaves the record as it was.
-  std::optional<Record> apcall(const std::string& trackId);
+  // anything else returns nothing and leaves the record as it was. `unreachable` (when given) is
+  // set as JsonCall::down() sets it: whether nothing came because the service could not answer.
+  std::optional<Record> apcall(const std::string& trackId, bool* unreachable = nullptr);
 
   const std::optional<Record>& songInfo() const { return info_; }
   void setInfo(std::optional<Record> info) { info_ = std::move(info); }

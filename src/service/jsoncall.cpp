@@ -65,7 +65,9 @@ std::string JsonCall::percentEscape(std::string_view url) {
   return out;
 }
 
-std::optional<std::string> JsonCall::down(const std::string& url, const std::optional<std::string>& body, bool isForm) {
+std::optional<std::string> JsonCall::down(const std::string& url, const std::optional<std::string>& body,
+                                          bool isForm, bool* unreachable) {
+  if (unreachable) *unreachable = false;
   CurlEasy curl = makeCurlEasy(
       CurlSetup{.followRedirects = true, .timeout = std::chrono::milliseconds(kTimeoutMilliseconds)});
   if (!curl) return std::nullopt;
@@ -100,15 +102,17 @@ std::optional<std::string> JsonCall::down(const std::string& url, const std::opt
   }
 
   const CURLcode result = curl_easy_perform(c);
-  if (result != CURLE_OK || reply.tooLarge) return std::nullopt;
   long status = 0;
   curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+  if (unreachable) *unreachable = (result != CURLE_OK && !reply.tooLarge) || status >= 500;
+  if (result != CURLE_OK || reply.tooLarge) return std::nullopt;
   if (status == 404) return std::nullopt;
   return std::move(reply.body);
 }
 
-std::optional<JsonValue> JsonCall::call(const std::string& url, const std::optional<std::string>& body) {
-  auto bytes = down(url, body, false);
+std::optional<JsonValue> JsonCall::call(const std::string& url, const std::optional<std::string>& body,
+                                        bool* unreachable) {
+  auto bytes = down(url, body, false, unreachable);
   if (!bytes) return std::nullopt;
   // Bytes that are not UTF-8 text give nothing, without a log line: there is no text to parse.
   if (!isValidUtf8(*bytes)) return std::nullopt;

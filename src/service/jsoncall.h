@@ -35,12 +35,17 @@ class JsonCall {
   static constexpr long kTimeoutMilliseconds = 6000;
   static constexpr std::size_t kMaxReplyBytes = 64u * 1024u * 1024u;
 
-  // The reply body's bytes, or nothing.
-  static std::optional<std::string> down(const std::string& url, const std::optional<std::string>& body, bool isForm);
+  // The reply body's bytes, or nothing. `unreachable` (when given) tells why nothing came: true when
+  // the service could not be reached or cannot serve now (no reply at all, a time-out, a status
+  // of 500 or above), false when it answered.
+  static std::optional<std::string> down(const std::string& url, const std::optional<std::string>& body,
+                                         bool isForm, bool* unreachable = nullptr);
 
   // down(url, body, false), then the bytes as UTF-8 text through JSONValue(). Nothing when no bytes
   // came, the bytes are not UTF-8 (silently) or not JSON (JSONValue() logs its line).
-  static std::optional<JsonValue> call(const std::string& url, const std::optional<std::string>& body = std::nullopt);
+  static std::optional<JsonValue> call(const std::string& url,
+                                       const std::optional<std::string>& body = std::nullopt,
+                                       bool* unreachable = nullptr);
 
   // The URL text with every character that may not stand in a URL replaced by the %XX escapes of its
   // UTF-8 bytes. Kept as they are: letters, digits, "-._~", and ":/?#[]@!$&'()*+,;=". Escaped: "%",

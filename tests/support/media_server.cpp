@@ -13,6 +13,16 @@ MediaServer::MediaServer(std::vector<std::uint8_t> bytes, MediaOptions options)
       std::lock_guard lock(mutex_);
       ranges_.push_back(req.get_header_value("Range"));
       first = ranges_.size() == 1;
+      if (cutAt_ && !answeredAgainAt_) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - *cutAt_ < options_.refuseFor) {
+          ++refused_;
+          res.status = 503;
+          res.set_content("unavailable", "text/plain");
+          return;
+        }
+        answeredAgainAt_ = now;
+      }
     }
     if (!options_.contentLength) {
       res.set_chunked_content_provider(options_.contentType, [this, first](std::size_t offset, httplib::DataSink& sink) {
@@ -49,7 +59,11 @@ bool MediaServer::provide(bool firstReply, bool firstWrite, std::size_t offset, 
   if (firstWrite && options_.firstChunk > 0) n = options_.firstChunk;
   n = std::min(n, length);
   if (firstReply && options_.dropAfter >= 0) {
-    if (std::int64_t(offset) >= options_.dropAfter) return false;  // closes the connection
+    if (std::int64_t(offset) >= options_.dropAfter) {
+      std::lock_guard lock(mutex_);
+      if (!cutAt_) cutAt_ = std::chrono::steady_clock::now();
+      return false;  // closes the connection
+    }
     n = std::min<std::size_t>(n, std::size_t(options_.dropAfter) - offset);
   }
   if (firstReply && options_.stallAfter >= 0) {
@@ -87,6 +101,25 @@ void MediaServer::releaseStall() {
     stallReleased_ = true;
   }
   released_.notify_all();
+}
+
+}  // namespace tonvera::test
+
+namespace tonvera::test {
+
+std::optional<std::chrono::steady_clock::time_point> MediaServer::cutAt() {
+  std::lock_guard lock(mutex_);
+  return cutAt_;
+}
+
+std::optional<std::chrono::steady_clock::time_point> MediaServer::answeredAgainAt() {
+  std::lock_guard lock(mutex_);
+  return answeredAgainAt_;
+}
+
+int MediaServer::refused() {
+  std::lock_guard lock(mutex_);
+  return refused_;
 }
 
 }  // namespace tonvera::test

@@ -1,13 +1,15 @@
 #pragma once
 // A loopback HTTP server for one media file, for the players' tests: "Content-Length" and "Range"
 // as usual, and fault injection: replies written in chunks of chosen or random sizes with pauses
-// (so reads end inside frames and headers), a connection closed or stalled after some bytes.
+// (so reads end inside frames and headers), a connection closed or stalled after some bytes, and
+// an outage: the connection cut after some bytes and every request refused for a while.
 // Every request's "Range" field is recorded ("" when absent).
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,8 +20,10 @@ namespace tonvera::test {
 
 struct MediaOptions {
   std::string contentType = "audio/mpeg";
-  bool contentLength = true;     // false: chunked reply without "Content-Length"
-  std::int64_t dropAfter = -1;   // first reply: the connection is closed after this many file bytes
+  bool contentLength = true;    // false: chunked reply without "Content-Length"
+  std::int64_t dropAfter = -1;  // first reply: the connection is closed after this many file bytes
+  // After that drop, every request for this long is refused with 503 (and a short text body).
+  std::chrono::milliseconds refuseFor{0};
   std::int64_t stallAfter = -1;  // first reply: nothing more after this many file bytes
   std::size_t chunk = 4096;      // bytes per write (the largest, when minChunk is set)
   std::size_t minChunk = 0;      // > 0: every write carries minChunk..chunk bytes, drawn with `seed`
@@ -39,6 +43,10 @@ class MediaServer {
   std::vector<std::string> ranges();
   std::int64_t bytesSent();
   void releaseStall();
+  // When the first reply was cut, and when the first request after the refusals was answered.
+  std::optional<std::chrono::steady_clock::time_point> cutAt();
+  std::optional<std::chrono::steady_clock::time_point> answeredAgainAt();
+  int refused();
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 
  private:
@@ -52,6 +60,8 @@ class MediaServer {
   bool stallReleased_ = false;
   std::vector<std::string> ranges_;
   std::int64_t sent_ = 0;
+  std::optional<std::chrono::steady_clock::time_point> cutAt_, answeredAgainAt_;
+  int refused_ = 0;
   std::mt19937 rng_;
 };
 

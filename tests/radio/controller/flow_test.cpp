@@ -65,6 +65,8 @@ class ControllerFlow : public ::testing::Test {
     o.waitingGiveUp = 400ms;
     o.queueRetryInitial = 100ms;
     o.queueRetryMaximum = 400ms;
+    o.networkRetryInitial = 100ms;
+    o.networkRetryMaximum = 400ms;
     return o;
   }
 
@@ -437,6 +439,46 @@ TEST_F(ControllerFlow, SeekFromTheSliderAndTheReadoutColour) {
   ASSERT_TRUE(
       test::waitFor([&] { return controller->slideValue() == 0 && controller->streamer()->isPlaying(); }));
   ASSERT_TRUE(test::waitFor([&] { return page.slider >= 48 && page.slider < 60; }));
+}
+
+// The network away (the service and its streams answer 503): the stream lost in the middle of a
+// track, and then a lookup after "next". Neither skips through the queue nor asks more than once per
+// pause; when the service answers again the same track goes on (the lost one from where it was).
+TEST_F(ControllerFlow, ANetworkOutageHoldsTheTrackInsteadOfSkipping) {
+  ::setenv(AudioStreamer::kOutageLimitVariable, "1000", 1);  // the player gives up after 1 s
+  realClock = true;
+  auto paced = longTrack("a");
+  paced.audio = Audio::Paced;
+  addTracks({paced, longTrack("b"), longTrack("c")});
+  auto options = fastOptions();
+  options.waitingGiveUp = 20s;
+  make(options);
+  startChannel("c1", {"a", "b", "c"});
+  ASSERT_TRUE(waitPlaying("a"));
+  const std::size_t advancesBefore = advances.size();
+
+  service.setDown(true);
+  ASSERT_TRUE(test::waitFor([&] { return controller->waitingForNetwork(); }));
+  const int asked = service.count("/tracks/a/play.json");
+  ASSERT_TRUE(test::waitFor([&] { return service.count("/tracks/a/play.json") >= asked + 3; }));
+  EXPECT_EQ(controller->streamer(), nullptr);
+  service.setDown(false);
+  playingId.clear();
+  ASSERT_TRUE(waitPlaying("a"));
+  EXPECT_GT(controller->streamer()->progress(), 0.5);  // played on, not from the start
+  EXPECT_EQ(advances.size(), advancesBefore);
+  EXPECT_EQ(controller->queue().index(), 0);
+
+  service.setDown(true);
+  controller->nextTrack(Sender::control());
+  ASSERT_TRUE(test::waitFor([&] { return controller->waitingForNetwork(); }));
+  ASSERT_TRUE(test::waitFor([&] { return service.count("/tracks/b/play.json") >= 3; }));
+  service.setDown(false);
+  ASSERT_TRUE(waitPlaying("b"));
+  EXPECT_EQ(service.count("/tracks/c/play.json"), 0);
+  EXPECT_EQ(controller->queue().index(), 1);
+  EXPECT_EQ(std::count(advances.begin(), advances.end(), "track info error"), 0);
+  ::unsetenv(AudioStreamer::kOutageLimitVariable);
 }
 
 // A track that cannot be played is passed over for the next one, with the reason of the advance.

@@ -1,5 +1,6 @@
 #include "scripted_service.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -42,6 +43,16 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 ScriptedService::ScriptedService()
     : shortMp3_(readAll(TONVERA_TEST_MP3_SHORT)), longMp3_(readAll(TONVERA_TEST_MP3_LONG)) {
   auto& http = server_.http();
+  http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    {
+      std::lock_guard lock(mutex_);
+      if (!down_) return httplib::Server::HandlerResponse::Unhandled;
+    }
+    record(req);
+    res.status = 503;
+    res.set_content("down", "text/plain");
+    return httplib::Server::HandlerResponse::Handled;
+  });
   http.Get("/radios/selected.json", [this](const httplib::Request& req, httplib::Response& res) {
     record(req);
     std::lock_guard lock(mutex_);
@@ -94,6 +105,19 @@ ScriptedService::ScriptedService()
         break;
       case ScriptedTrack::Audio::Long:
         res.set_content(longMp3_, "audio/mpeg");
+        break;
+      case ScriptedTrack::Audio::Paced:
+        res.set_content_provider(
+            longMp3_.size(), "audio/mpeg", [this](size_t offset, size_t length, httplib::DataSink& sink) {
+              {
+                std::unique_lock lock(mutex_);
+                // A quarter of a second per write (4 KiB is a second of the 32 kbit/s tone).
+                if (offset > 0)
+                  stopped_.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping_; });
+                if (down_ || stopping_) return false;
+              }
+              return sink.write(longMp3_.data() + offset, std::min<size_t>(length, 4096));
+            });
         break;
       case ScriptedTrack::Audio::Stall:
         // Headers, then no byte at all until the server goes away.
@@ -151,6 +175,11 @@ void ScriptedService::releaseLyrics(const std::string& id) {
     released_.insert(id);
   }
   stopped_.notify_all();
+}
+
+void ScriptedService::setDown(bool down) {
+  std::lock_guard lock(mutex_);
+  down_ = down;
 }
 
 void ScriptedService::start() {

@@ -21,7 +21,9 @@ struct ScriptedTrack {
   std::string name;
   std::string artist;
   std::string album = "专辑";
-  enum class Audio { Short, Long, Missing, Stall, NoUrl, Given } audio = Audio::Short;
+  // Paced: the long stream with a length, in 4 KiB writes four times faster than it plays, cut
+  // when the service goes down.
+  enum class Audio { Short, Long, Missing, Stall, NoUrl, Given, Paced } audio = Audio::Short;
   std::string url;                 // the stream URL as it stands, for Audio::Given
   std::optional<std::string> lrc;  // LRC text served at /lrc/<id>
   bool lrcHeld = false;            // the reply waits for releaseLyrics(id)
@@ -54,6 +56,8 @@ class ScriptedService {
   void setCatalogue(std::string raw);
   // Lets the held lyrics reply of track `id` go out.
   void releaseLyrics(const std::string& id);
+  // Down: every request is answered 503 (and logged), and paced streams are cut.
+  void setDown(bool down);
 
   std::vector<LoggedRequest> requests() const;
   int count(const std::string& path) const;
@@ -74,6 +78,7 @@ class ScriptedService {
   std::vector<LoggedRequest> log_;
   std::set<std::string> released_;  // tracks whose held lyrics may go out
   bool stopping_ = false;
+  bool down_ = false;
   std::condition_variable stopped_;
   // immutable after construction
   std::string shortMp3_, longMp3_;
