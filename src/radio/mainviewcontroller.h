@@ -96,8 +96,6 @@ class MainViewController {
     Millis queueRetryMaximum{60000};
     // When the page's controls are built after the start (configControl).
     Millis configControlDelay{3000};
-    // The waiting watchdog's tick while the page is not on screen.
-    Millis hiddenWatchdogInterval{1000};
     // The clock of the skip guard and the waiting watchdog.
     std::function<Clock::time_point()> now;
     // Makes the player of each track; makeRadioPlayer when empty.
@@ -165,8 +163,9 @@ class MainViewController {
   bool disgustArtist();
 
   // Whether the page is on screen. While it is not (window hidden or minimised), the progress timer
-  // stops updating the page and only checks, once a second, for a player that waits too long;
-  // playback goes on. Shown again, the page is brought up to date at once.
+  // stops; playback and the waiting watchdog go on (the watchdog has no tick of its own: it wakes
+  // when a wait the player announced would be too long). Shown again, the page is brought up to
+  // date at once.
   void setProgressShown(bool shown);
   bool progressShown() const { return progressShown_; }
   // Whether the progress timer runs, and at which interval (for tests).
@@ -200,6 +199,11 @@ class MainViewController {
   void queueUsedUp();
   void skipCurrent(const char* reason);
   void playSong(const std::shared_ptr<TNSong>& song);
+  // The waiting watchdog: notes when the player's wait began (or that it ended), arms the check,
+  // and gives the player up once the wait has lasted waitingGiveUp.
+  void noteWaiting();
+  void armWaitingCheck(Millis after);
+  void checkWaiting();
   // The controller's life token, for work that leaves the main thread: take it on the main thread
   // (alive_ is main-thread only; the destructor resets it) and hand it to guarded() from anywhere.
   std::weak_ptr<bool> aliveToken() const { return alive_; }
@@ -216,7 +220,8 @@ class MainViewController {
   std::unique_ptr<RadioPlayer> streamer_;
   std::string dataUrl_;
   std::unique_ptr<QObject> context_;       // parent of the timers; queued calls die with it
-  QTimer* progressUpdateTimer_ = nullptr;  // child of context_ while a player exists
+  QTimer* progressUpdateTimer_ = nullptr;  // child of context_ while a player exists; stopped while hidden
+  QTimer* waitingTimer_ = nullptr;         // the watchdog's single shot; child of context_ likewise
   std::optional<Clock::time_point> lastClickDate_;
   std::optional<Clock::time_point> waitingSince_;
   double slideValue_ = 0;
