@@ -14,10 +14,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// At most this much is written ahead of the "device" (seconds) ...
-constexpr int kLeadDivisor = 4;  // a quarter of a second
-// ... and a writer held back sleeps until this much of it is left.
-constexpr int kLowDivisor = 20;  // 50 ms
+// At most this much is written ahead of the "device" (a device's latency: a pause, whose fade-out
+// follows what is written, is heard within it) ...
+constexpr int kLeadDivisor = 10;  // 100 ms
+// ... and a writer held back sleeps until this much of it is left: it wakes every 80 ms.
+constexpr int kLowDivisor = 50;  // 20 ms
 
 class RealtimeSink final : public AudioSink {
  public:
