@@ -6,6 +6,8 @@
 #   transitions  the cover changing every second through the animated transitions
 # Each phase warms up for WARMUP seconds, then measures for SECONDS (default 60): CPU as a share of
 # one core (user + system time of the process over wall time) and the peak resident set (VmHWM).
+# On a shared machine the CPU time of the process is what counts (not wall time); REPEATS=N runs
+# each phase N times, one line each, to show the spread.
 #
 # Usage: bench/nowplaying/figures.sh [DISPLAY_NUMBER] [STATION_PORT]
 # STATION_DATA=folder reuses a station folder (the demo library is generated once, about a minute).
@@ -17,6 +19,7 @@ DISPLAY_NUMBER=${1:-72}
 PORT=${2:-7672}
 SECONDS_MEASURED=${SECONDS_MEASURED:-60}
 WARMUP=${WARMUP:-10}
+REPEATS=${REPEATS:-1}
 BUILD=${TONVERA_BUILD_DIR:-build}
 HOST=$BUILD/bench/nowplaying/nowplaying_host
 CLI=$BUILD/tools/tonvera-cli
@@ -76,6 +79,6 @@ measure() {
 }
 
 echo "measured over ${SECONDS_MEASURED} s after ${WARMUP} s, Xvfb :$DISPLAY_NUMBER, station :$PORT, null sink"
-measure visible
-measure hidden --hide-after 5
-measure transitions --transitions
+for _ in $(seq 1 "$REPEATS"); do measure visible; done
+for _ in $(seq 1 "$REPEATS"); do measure hidden --hide-after 5; done
+for _ in $(seq 1 "$REPEATS"); do measure transitions --transitions; done

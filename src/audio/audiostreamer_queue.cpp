@@ -294,13 +294,17 @@ void AudioStreamer::handleBufferCompleteForQueue(AudioQueue& /*queue*/, AudioQue
       break;
     }
   }
-  std::lock_guard buffers(queueBuffersMutex_);
-  if (index >= 0) {
-    inuse_[static_cast<std::size_t>(index)] = false;
-    --buffersUsed_;
-  } else {
-    bufferMismatch_ = true;
+  {
+    std::lock_guard buffers(queueBuffersMutex_);
+    if (index >= 0) {
+      inuse_[static_cast<std::size_t>(index)] = false;
+      --buffersUsed_;
+    } else {
+      bufferMismatch_ = true;
+    }
   }
+  // Told after the lock is let go: the internal thread wakes once and finds the mutex free,
+  // instead of waking only to wait for this thread's unlock.
   queueBufferReadyCondition_.notify_all();
 }
 

@@ -45,6 +45,9 @@ class MainPage {
   virtual void lrcProcess() = 0;
   virtual void lrcSetTimestamp(double seconds) = 0;
   virtual void lrcDisplay() = 0;
+  // Whether a timed lyrics line is shown outside the page too (and so must move on while the page
+  // is hidden).
+  virtual bool lrcShownOutside() const { return false; }
 
   // Cover slideshow: a picture for the album slot (yOrn false) or the artist slot (yOrn true);
   // a null image means the lookup found nothing.

@@ -91,6 +91,8 @@ class MainViewController {
     Millis skipGuard{1000};
     // Progress updates of the page while a player exists.
     Millis progressInterval{100};
+    // The tick while the page is hidden and a timed lyrics line is shown outside the window.
+    Millis hiddenLyricsInterval{1000};
     // A player that waits (connecting, buffering, finishing) longer than this in a row is given up.
     Millis waitingGiveUp{45000};
     // Pause before asking again for a queue that failed or had nothing to play; doubles each time.
@@ -102,8 +104,6 @@ class MainViewController {
     Millis networkRetryMaximum{10000};
     // When the page's controls are built after the start (configControl).
     Millis configControlDelay{3000};
-    // The waiting watchdog's tick while the page is not on screen.
-    Millis hiddenWatchdogInterval{1000};
     // The clock of the skip guard and the waiting watchdog.
     std::function<Clock::time_point()> now;
     // Makes the player of each track; makeRadioPlayer when empty.
@@ -183,9 +183,10 @@ class MainViewController {
   bool disgustArtist();
 
   // Whether the page is on screen. While it is not (window hidden or minimised), the progress timer
-  // stops updating the page and only checks, once a second, for a player that waits too long and
-  // moves the lyrics line on (the session bus and the tray show it); playback goes on. Shown again,
-  // the page is brought up to date at once.
+  // stops updating the page; playback and the waiting watchdog go on (the watchdog has no tick of
+  // its own: it wakes when a wait the player announced would be too long). The tick itself stops,
+  // unless a timed lyrics line is shown outside the window (the session bus, the tray): then it
+  // moves that line on once a second. Shown again, the page is brought up to date at once.
   void setProgressShown(bool shown);
   bool progressShown() const { return progressShown_; }
   // Whether the progress timer runs, and at which interval (for tests).
@@ -242,6 +243,13 @@ class MainViewController {
   // Drops and starts the prefetch again when a filter changed under it: the English setting (read
   // on every progress tick), or, after a dislike, the track held is now disliked.
   void checkPrefetch(bool afterDislike);
+  // The waiting watchdog: notes when the player's wait began (or that it ended), arms the check,
+  // and gives the player up once the wait has lasted waitingGiveUp.
+  void noteWaiting();
+  void armWaitingCheck(Millis after);
+  void checkWaiting();
+  // The progress tick for the page's visibility and what it shows (see setProgressShown).
+  void followProgress();
   // The controller's life token, for work that leaves the main thread: take it on the main thread
   // (alive_ is main-thread only; the destructor resets it) and hand it to guarded() from anywhere.
   std::weak_ptr<bool> aliveToken() const { return alive_; }
@@ -258,7 +266,8 @@ class MainViewController {
   std::unique_ptr<RadioPlayer> streamer_;
   std::string dataUrl_;
   std::unique_ptr<QObject> context_;       // parent of the timers; queued calls die with it
-  QTimer* progressUpdateTimer_ = nullptr;  // child of context_ while a player exists
+  QTimer* progressUpdateTimer_ = nullptr;  // child of context_ while a player exists; stopped while hidden
+  QTimer* waitingTimer_ = nullptr;         // the watchdog's single shot; child of context_ likewise
   std::optional<Clock::time_point> lastClickDate_;
   std::optional<Clock::time_point> waitingSince_;
   double slideValue_ = 0;

@@ -1,5 +1,5 @@
 // The player side of the now-playing controller: the player's lifecycle, its state changes, the
-// progress tick with the waiting watchdog, seeking, and play/pause.
+// progress tick, the waiting watchdog, seeking, and play/pause.
 #include <QObject>
 #include <QTimer>
 #include <algorithm>
@@ -26,10 +26,12 @@ void MainViewController::createStreamer(std::shared_ptr<const HeldStream> head) 
   ++trackSerial_;
   waitingSince_.reset();
   progressUpdateTimer_ = new QTimer(context_.get());  // owned by context_; deleted in destroyStreamer
-  progressUpdateTimer_->setInterval(progressShown_ ? options_.progressInterval
-                                                   : options_.hiddenWatchdogInterval);
   QObject::connect(progressUpdateTimer_, &QTimer::timeout, context_.get(), [this] { updateProgress(); });
-  progressUpdateTimer_->start();
+  followProgress();
+  waitingTimer_ = new QTimer(context_.get());  // owned by context_; deleted in destroyStreamer
+  waitingTimer_->setSingleShot(true);
+  QObject::connect(waitingTimer_, &QTimer::timeout, context_.get(), [this] { checkWaiting(); });
+  armWaitingCheck(options_.waitingGiveUp);
   RadioPlayer* player = streamer_.get();
   streamerObserver_ = ScopedObserver(NotificationCenter::defaultCenter(), kASStatusChangedNotification,
                                      player->notificationSender(),
@@ -50,6 +52,8 @@ void MainViewController::destroyStreamer() {
   delete progressUpdateTimer_;
   progressUpdateTimer_ = nullptr;
   if (prefetchTimer_) prefetchTimer_->stop();
+  delete waitingTimer_;
+  waitingTimer_ = nullptr;
   waitingSince_.reset();
   std::unique_ptr<RadioPlayer> player = std::move(streamer_);
   player->stop();
@@ -64,6 +68,7 @@ void MainViewController::destroyStreamer() {
 void MainViewController::playbackStateChanged() {
   if (!streamer_) return;
   if (hooks_.playerStateChanged) hooks_.playerStateChanged(streamer_->state());
+  noteWaiting();
   if (streamer_->isWaiting()) return;
   if (streamer_->isPlaying()) {
     page_.playButtonSetOn(false);
@@ -102,21 +107,47 @@ void MainViewController::checkStatus() {
   }
 }
 
+void MainViewController::noteWaiting() {
+  if (!streamer_ || !waitingTimer_) return;
+  if (!streamer_->isWaiting()) {
+    waitingSince_.reset();
+    return;
+  }
+  if (waitingSince_) return;
+  waitingSince_ = now();
+  armWaitingCheck(options_.waitingGiveUp);
+}
+
+void MainViewController::armWaitingCheck(Millis after) {
+  if (waitingTimer_) waitingTimer_->start(std::max(after, Millis(1)));
+}
+
+// The waiting watchdog. A player that keeps waiting (no data, endless buffering, a finish that
+// never ends) is given up after a while; the player's own data-stall watchdog has had its chance
+// by then. A wait starts with the player's announcement of its state (noteWaiting), which arms
+// this check for the moment the wait would be too long. Between waits the check comes back once
+// per give-up time, so that a wait the player could not announce (an error recorded in a state it
+// keeps) is given up all the same, at most one give-up time later. Neither needs a periodic tick,
+// so the watchdog costs nothing while the page is hidden.
+void MainViewController::checkWaiting() {
+  if (!streamer_) return;
+  noteWaiting();
+  if (!waitingSince_) {
+    armWaitingCheck(options_.waitingGiveUp);
+    return;
+  }
+  const auto waited = now() - *waitingSince_;
+  if (waited > options_.waitingGiveUp) {
+    checkStatus();
+    return;
+  }
+  armWaitingCheck(std::chrono::duration_cast<Millis>(options_.waitingGiveUp - waited) + Millis(1));
+}
+
 void MainViewController::updateProgress() {
   if (!streamer_) return;
-  // A player that keeps waiting (no data, endless buffering, a finish that never ends) is given
-  // up after a while; the player's own data-stall watchdog has had its chance by then.
-  if (streamer_->isWaiting()) {
-    const auto t = now();
-    if (!waitingSince_) {
-      waitingSince_ = t;
-    } else if (t - *waitingSince_ > options_.waitingGiveUp) {
-      checkStatus();
-      return;
-    }
-  } else {
-    waitingSince_.reset();
-  }
+  // A wait the player did not announce is noticed here as well while the tick runs.
+  noteWaiting();
   checkPrefetch(false);
 
   ProgressInput in;
@@ -144,9 +175,23 @@ void MainViewController::updateProgress() {
 void MainViewController::setProgressShown(bool shown) {
   if (shown == progressShown_) return;
   progressShown_ = shown;
+  followProgress();
+  if (shown && progressUpdateTimer_) updateProgress();
+}
+
+// On screen the page ticks every progressInterval. Hidden, nobody looks at it: the tick stops,
+// unless a timed lyrics line is shown outside the window, which is moved on once a second.
+void MainViewController::followProgress() {
   if (!progressUpdateTimer_) return;
-  progressUpdateTimer_->setInterval(shown ? options_.progressInterval : options_.hiddenWatchdogInterval);
-  if (shown) updateProgress();
+  if (progressShown_) {
+    progressUpdateTimer_->setInterval(options_.progressInterval);
+  } else if (page_.lrcShownOutside()) {
+    progressUpdateTimer_->setInterval(options_.hiddenLyricsInterval);
+  } else {
+    progressUpdateTimer_->stop();
+    return;
+  }
+  if (!progressUpdateTimer_->isActive()) progressUpdateTimer_->start();
 }
 
 bool MainViewController::progressTimerActive() const {

@@ -175,6 +175,7 @@ void MainViewController::showLrc(const std::optional<std::string>& text,
   page_.lrcSetLrc(text);
   page_.lrcProcess();
   page_.lrcDisplay();
+  followProgress();  // timed lyrics may want the tick while the page is hidden
 }
 
 void MainViewController::showAlbumeCover(const QImage& image, const std::shared_ptr<TNSong>& song) {

@@ -6,6 +6,7 @@
 #include <QPolygonF>
 #include <QRadialGradient>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -21,22 +22,6 @@ void drawPicture(QPainter& p, const QRectF& r, const QImage& image) {
   if (!image.isNull()) p.drawImage(r, image);
 }
 
-// The picture with each pixel's opacity scaled by `alpha(x, y)` in 0..1 (device pixels).
-template <typename AlphaOf>
-QImage masked(const QImage& image, AlphaOf alphaOf) {
-  QImage out = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  for (int y = 0; y < out.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-    for (int x = 0; x < out.width(); ++x) {
-      const int a = alphaOf(x, y);
-      if (a >= 255) continue;
-      const QRgb c = line[x];
-      line[x] = qRgba(qRed(c) * a / 255, qGreen(c) * a / 255, qBlue(c) * a / 255, qAlpha(c) * a / 255);
-    }
-  }
-  return out;
-}
-
 // Opacity 0..255 of a spot of grey level g (0..255) at time t: spots turn in the order of their
 // grey level, each over a soft band, so t = 0 shows none and t = 1 all.
 int thresholdAlpha(int g, qreal t, qreal soft) {
@@ -45,6 +30,24 @@ int thresholdAlpha(int g, qreal t, qreal soft) {
   return static_cast<int>(std::clamp(a, 0.0, 1.0) * 255);
 }
 
+// A picture of `size` in the scratch layer, reused from frame to frame.
+QImage& layerOf(TransitionInputs::Scratch& scratch, const QSize& size, qreal dpr) {
+  if (scratch.layer.size() != size || scratch.layer.format() != QImage::Format_ARGB32_Premultiplied) {
+    scratch.layer = QImage(size, QImage::Format_ARGB32_Premultiplied);
+  }
+  scratch.layer.setDevicePixelRatio(dpr);
+  return scratch.layer;
+}
+
+// The grey levels at `size`: scaled once for each mask and size, then taken from the scratch.
+const QImage& levelsAt(TransitionInputs::Scratch& scratch, const QImage& levels, const QSize& size) {
+  if (levels.size() == size) return levels;
+  if (scratch.levels.size() != size || scratch.levelsSource.cacheKey() != levels.cacheKey()) {
+    scratch.levelsSource = levels;
+    scratch.levels = levels.scaled(size);
+  }
+  return scratch.levels;
+}
 // Fine grain for the dissolve: fixed random grey levels in 2 x 2 pixel blocks.
 const QImage& grain() {
   static const QImage image = [] {
@@ -59,17 +62,51 @@ const QImage& grain() {
   return image;
 }
 
+// The new picture appears spot by spot in the order of the grey levels (scaled to its size), each
+// spot over a soft band. A table gives each grey level's opacity for the frame, so the frame costs
+// one pass over the pixels.
 void throughGreyLevels(QPainter& p, const QRectF& r, qreal t, const QImage& from, const QImage& to,
-                       const QImage& levels, qreal soft) {
+                       const QImage& levels, qreal soft, TransitionInputs::Scratch& scratch) {
   drawPicture(p, r, from);
   if (to.isNull()) return;
   if (levels.isNull()) {  // no mask: the change happens at once half-way
     if (t >= 0.5) drawPicture(p, r, to);
     return;
   }
-  const QImage scaled = levels.size() == to.size() ? levels : levels.scaled(to.size());
-  p.drawImage(r,
-              masked(to, [&](int x, int y) { return thresholdAlpha(scaled.constScanLine(y)[x], t, soft); }));
+  std::array<int, 256> alphaOf;
+  int least = 255, most = 0;
+  for (int g = 0; g < 256; ++g) {
+    alphaOf[static_cast<std::size_t>(g)] = thresholdAlpha(g, t, soft);
+    least = std::min(least, alphaOf[static_cast<std::size_t>(g)]);
+    most = std::max(most, alphaOf[static_cast<std::size_t>(g)]);
+  }
+  if (most == 0) return;  // no spot has turned yet
+  if (least >= 255) {     // every spot has turned
+    drawPicture(p, r, to);
+    return;
+  }
+  const QImage source = to.format() == QImage::Format_ARGB32_Premultiplied
+                            ? to
+                            : to.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  const QImage& scaled = levelsAt(scratch, levels, source.size());
+  QImage& out = layerOf(scratch, source.size(), source.devicePixelRatio());
+  for (int y = 0; y < out.height(); ++y) {
+    const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+    const uchar* level = scaled.constScanLine(y);
+    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < out.width(); ++x) {
+      const int a = alphaOf[level[x]];
+      const QRgb c = in[x];
+      if (a >= 255) {
+        line[x] = c;
+      } else if (a <= 0) {
+        line[x] = 0;
+      } else {
+        line[x] = qRgba(qRed(c) * a / 255, qGreen(c) * a / 255, qBlue(c) * a / 255, qAlpha(c) * a / 255);
+      }
+    }
+  }
+  p.drawImage(r, out);
 }
 
 // Half-plane {p : dot(p - origin, u) <= s} as a polygon large enough to cover `r`.
@@ -285,7 +322,8 @@ void ripple(QPainter& p, const QRectF& r, qreal t, const QImage& from, const QIm
   p.restore();
 }
 
-void swipe(QPainter& p, const QRectF& r, qreal t, const QImage& from, const QImage& to) {
+void swipe(QPainter& p, const QRectF& r, qreal t, const QImage& from, const QImage& to,
+           TransitionInputs::Scratch& scratch) {
   // A soft edge runs diagonally from the top-left corner; a pale band rides on it.
   const QPointF u(std::numbers::sqrt2 / 2, std::numbers::sqrt2 / 2);
   const qreal length = (r.width() + r.height()) * std::numbers::sqrt2 / 2;
@@ -293,8 +331,7 @@ void swipe(QPainter& p, const QRectF& r, qreal t, const QImage& from, const QIma
   const qreal edge = t * (length + soft);
   drawPicture(p, r, from);
   if (!to.isNull() && t > 0) {
-    QImage layer(to.size(), QImage::Format_ARGB32_Premultiplied);
-    layer.setDevicePixelRatio(to.devicePixelRatio());
+    QImage& layer = layerOf(scratch, to.size(), to.devicePixelRatio());
     layer.fill(Qt::transparent);
     {
       QPainter lp(&layer);
@@ -358,10 +395,10 @@ void paintTransition(QPainter& painter, unsigned style, qreal t, const QRectF& b
       copyMachine(painter, bounds, t, from, to);
       break;
     case 5:
-      throughGreyLevels(painter, bounds, t, from, to, inputs.mask, 0.15);
+      throughGreyLevels(painter, bounds, t, from, to, inputs.mask, 0.15, inputs.scratch);
       break;
     case 6:
-      throughGreyLevels(painter, bounds, t, from, to, grain(), 0.05);
+      throughGreyLevels(painter, bounds, t, from, to, grain(), 0.05, inputs.scratch);
       break;
     case 7:
       flash(painter, bounds, t, from, to);
@@ -376,7 +413,7 @@ void paintTransition(QPainter& painter, unsigned style, qreal t, const QRectF& b
       ripple(painter, bounds, t, from, to, inputs.shading);
       break;
     case 11:
-      swipe(painter, bounds, t, from, to);
+      swipe(painter, bounds, t, from, to, inputs.scratch);
       break;
     default:
       break;

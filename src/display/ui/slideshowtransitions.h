@@ -7,8 +7,8 @@
 //   the centre with the shading picture in its wave, 11 swipe (a soft diagonal edge).
 // Styles 12 and above paint as style 10.
 //
-// Threads: any thread with its own painter (pure painting; the static grain is built once, thread
-// safe).
+// Threads: any thread with its own painter and its own TransitionInputs (the static grain is built
+// once, thread safe).
 #pragma once
 
 #include <QImage>
@@ -22,10 +22,21 @@ inline constexpr unsigned kStyleCount = 12;
 // Every change lasts this long (milliseconds).
 inline constexpr int kTransitionMs = 1000;
 
-// The pictures some styles use, prepared at the size of the frame in device pixels.
+// The pictures some styles use, prepared at the size of the frame in device pixels, and what the
+// frames of one change keep from one to the next.
 struct TransitionInputs {
   QImage mask;     // style 5: grey levels, dark spots turn first (Format_Grayscale8); null: uniform
   QImage shading;  // styles 9 and 10; null: a plain light shade
+
+  // Kept by paintTransition between frames, so that a frame neither scales a mask nor allocates a
+  // picture: the grey levels at the frame's size (made once per size and mask), and the layer the
+  // new picture is masked in. Painting with the same inputs gives the same frame as with fresh ones.
+  struct Scratch {
+    QImage levelsSource;  // the mask or grain the levels were made from
+    QImage levels;        // it at the frame's size
+    QImage layer;         // ARGB32 premultiplied, the frame's size
+  };
+  mutable Scratch scratch;
 };
 
 // The name of a style, for logs and tests ("fade", "move-in", ...).

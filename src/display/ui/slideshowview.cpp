@@ -1,7 +1,7 @@
 #include "display/ui/slideshowview.h"
 
 #include <QPainter>
-#include <QVariantAnimation>
+#include <QTimeLine>
 #include <cmath>
 
 #include "controls/resources.h"
@@ -17,18 +17,18 @@ constexpr const char* kAnimateKey = "BNREmptyDocumentFlag";
 SlideshowView::SlideshowView(QWidget* parent)
     : QWidget(parent),
       animates_([] { return UserDefaults::standard().boolForKey(kAnimateKey); }),
-      animation_(new QVariantAnimation(this)),
+      animation_(new QTimeLine(slideshow::kTransitionMs, this)),
       shadingPicture_(ResourcePicture::load(QStringLiteral("restrictedshine"))),
       maskPicture_(ResourcePicture::load(QStringLiteral("transitionmask"))) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
-  animation_->setDuration(slideshow::kTransitionMs);
-  animation_->setStartValue(0.0);
-  animation_->setEndValue(1.0);
-  connect(animation_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-    time_ = value.toReal();
+  // Linear time, one frame every 1/kFramesPerSecond s (not at the display's refresh rate).
+  animation_->setEasingCurve(QEasingCurve::Linear);
+  animation_->setUpdateInterval(1000 / kFramesPerSecond);
+  connect(animation_, &QTimeLine::valueChanged, this, [this](qreal value) {
+    time_ = value;
     update();
   });
-  connect(animation_, &QVariantAnimation::finished, this, [this] {
+  connect(animation_, &QTimeLine::finished, this, [this] {
     time_ = 1;
     previous_ = Slide{};
     update();
@@ -37,7 +37,7 @@ SlideshowView::SlideshowView(QWidget* parent)
 
 SlideshowView::~SlideshowView() = default;
 
-bool SlideshowView::isAnimating() const { return animation_->state() == QAbstractAnimation::Running; }
+bool SlideshowView::isAnimating() const { return animation_->state() == QTimeLine::Running; }
 
 QImage SlideshowView::fitted(const QImage& picture, const QSizeF& size, qreal dpr) {
   if (picture.isNull() || size.isEmpty()) return {};

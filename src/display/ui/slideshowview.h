@@ -1,8 +1,9 @@
 // SlideshowView: the cover area's picture and its change to the next one. A change first advances
 // the style (when cycling is on: 1, 2, ..., 11, 0, 1, ...), then shows the new picture: at once,
 // or, when the preference "BNREmptyDocumentFlag" is true, through the style's 1-second transition
-// (slideshowtransitions.h). A null picture empties the area. Portrait and landscape pictures fill
-// the view (centred, cut at the long side); square ones are scaled to fit.
+// (slideshowtransitions.h), painted at kFramesPerSecond. A null picture empties the area. Portrait
+// and landscape pictures fill the view (centred, cut at the long side); square ones are scaled to
+// fit.
 //
 // Threads: main thread only.
 #pragma once
@@ -15,7 +16,7 @@
 
 #include "display/ui/slideshowtransitions.h"
 
-class QVariantAnimation;
+class QTimeLine;
 
 namespace tonvera {
 
@@ -26,6 +27,10 @@ class SlideshowView : public QWidget {
  public:
   // Whether changes are animated; reads the preference "BNREmptyDocumentFlag" unless replaced.
   using AnimationSwitch = std::function<bool()>;
+
+  // A change is painted this many times a second: smooth for a picture of this size, and each
+  // frame repaints the whole area.
+  static constexpr int kFramesPerSecond = 30;
 
   explicit SlideshowView(QWidget* parent = nullptr);
   ~SlideshowView() override;
@@ -72,7 +77,7 @@ class SlideshowView : public QWidget {
   Slide previous_;
   std::array<Slide, 2> recent_;  // the last two pictures shown, with their renderings
   qreal time_ = 1;
-  QVariantAnimation* animation_ = nullptr;  // child
+  QTimeLine* animation_ = nullptr;  // child
   std::shared_ptr<const ResourcePicture> shadingPicture_;
   std::shared_ptr<const ResourcePicture> maskPicture_;
   slideshow::TransitionInputs inputs_;

@@ -161,7 +161,10 @@ AudioStatus AudioQueue::stop(bool immediate) {
     ++pendingRunningEvents_;
     wake_.notify_all();
     // The buffer being played comes back from the output thread as soon as it has cut its write
-    // short; not waited for here, so that no caller waits on the audio device.
+    // short; not waited for here, so that no caller waits on the audio device. A write waiting
+    // for the sink returns at once; the discard asked for above ends the interruption (told to
+    // the sink under mutex_, so it comes before that discard).
+    if (sink_) sink_->interrupt();
   }
   for (BufferSlot* slot : dropped) {
     if (callback_) callback_(*this, &slot->buffer);
@@ -196,6 +199,8 @@ AudioStatus AudioQueue::dispose() {
       disposed_ = true;
       ++generation_;
       wake_.notify_all();
+      // The output thread is joined below: a write or drain waiting for the sink returns now.
+      if (sink_) sink_->interrupt();
     }
   }
   if (thread_.joinable() && std::this_thread::get_id() != thread_.get_id()) thread_.join();

@@ -11,7 +11,8 @@
 // sink. A fallback never plays faster than real time. One line names the sink in use.
 //
 // Threads: write(), discard() and drain() are called by the one thread that feeds the sink (the
-// queue's output thread); latencyFrames() and setPaused() may be called from any thread.
+// queue's output thread); latencyFrames(), setPaused() and interrupt() may be called from any
+// thread.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,6 +35,11 @@ class AudioSink {
   virtual void drain() = 0;
   // Paused sinks play nothing; real-time pacing holds its clock meanwhile.
   virtual void setPaused(bool) {}
+  // Makes a write() or drain() that waits for the "device" return at once, and the ones after it
+  // until the next discard(): what they were given counts as written. For a feeder that stops or
+  // goes away. Sinks whose waits are bounded by a device period need not do anything. Never calls
+  // back into the feeder (the output queue calls it under its own lock).
+  virtual void interrupt() {}
 };
 
 // Which backend a TONVERA_AUDIO_SINK value names.

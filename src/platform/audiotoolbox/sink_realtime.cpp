@@ -1,5 +1,7 @@
 // Real-time pacing for the WAV and null sinks: they then take frames no faster than a device
-// playing at the sample rate, keeping a short lead written ahead.
+// playing at the sample rate, keeping a short lead written ahead. The writer is let through in
+// periods: once the lead is full it sleeps until the "device" has played a period of it, so that
+// it wakes a few times a second rather than once per write.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -12,10 +14,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// At most this much is written ahead of the "device" (a device's latency: a pause, whose fade-out
+// follows what is written, is heard within it) ...
+constexpr int kLeadDivisor = 10;  // 100 ms
+// ... and a writer held back sleeps until this much of it is left: it wakes every 80 ms.
+constexpr int kLowDivisor = 50;  // 20 ms
+
 class RealtimeSink final : public AudioSink {
  public:
   RealtimeSink(std::unique_ptr<AudioSink> inner, int sampleRate)
-      : inner_(std::move(inner)), rate_(sampleRate), lead_(sampleRate / 10) {}
+      : inner_(std::move(inner)),
+        rate_(sampleRate),
+        lead_(sampleRate / kLeadDivisor),
+        low_(sampleRate / kLowDivisor) {}
 
   bool write(const std::int16_t* samples, std::size_t frames) override {
     if (!inner_->write(samples, frames)) return false;
@@ -23,10 +34,16 @@ class RealtimeSink final : public AudioSink {
     // After an underrun the "device" starts again from what is written now.
     if (!paused_ && playedLocked() >= written_) rebase(written_);
     written_ += static_cast<std::int64_t>(frames);
-    // Wait until no more than the lead is ahead of what the "device" has played.
-    while (written_ - playedLocked() > lead_) {
-      const std::int64_t excess = written_ - playedLocked() - lead_;
-      wake_.wait_for(lock, std::chrono::microseconds(excess * 1000000 / rate_ + 1000));
+    if (written_ - playedLocked() <= lead_) return true;
+    // The lead is full: sleep until only the low mark is ahead (a paused "device" plays nothing,
+    // so then until it resumes).
+    while (!interrupted_ && written_ - playedLocked() > low_) {
+      if (paused_) {
+        wake_.wait(lock);
+      } else {
+        const std::int64_t excess = written_ - playedLocked() - low_;
+        wake_.wait_for(lock, std::chrono::microseconds(excess * 1000000 / rate_ + 1000));
+      }
     }
     return true;
   }
@@ -37,10 +54,11 @@ class RealtimeSink final : public AudioSink {
   void discard() override {
     std::lock_guard lock(mutex_);
     rebase(written_);
+    interrupted_ = false;
   }
   void drain() override {
     std::unique_lock lock(mutex_);
-    while (!paused_ && playedLocked() < written_) {
+    while (!interrupted_ && !paused_ && playedLocked() < written_) {
       wake_.wait_for(lock, std::chrono::microseconds((written_ - playedLocked()) * 1000000 / rate_ + 1000));
     }
   }
@@ -49,6 +67,11 @@ class RealtimeSink final : public AudioSink {
     if (paused == paused_) return;
     rebase(playedLocked());
     paused_ = paused;
+    wake_.notify_all();
+  }
+  void interrupt() override {
+    std::lock_guard lock(mutex_);
+    interrupted_ = true;
     wake_.notify_all();
   }
 
@@ -67,7 +90,8 @@ class RealtimeSink final : public AudioSink {
 
   std::unique_ptr<AudioSink> inner_;
   const int rate_;
-  const std::int64_t lead_;
+  const std::int64_t lead_;  // frames
+  const std::int64_t low_;   // frames
   // guarded by mutex_
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -75,6 +99,7 @@ class RealtimeSink final : public AudioSink {
   std::int64_t base_ = 0;
   Clock::time_point baseTime_ = Clock::now();
   bool paused_ = false;
+  bool interrupted_ = false;
 };
 
 }  // namespace

@@ -163,6 +163,10 @@ void NowPlayingController::lrcDisplay() {
   reportLyricsLine();
 }
 
+// The current line goes to the session bus (and from there to the desktop's sound menu) whenever
+// it has timed lines to move through.
+bool NowPlayingController::lrcShownOutside() const { return !lrcView_->model().sortedTimes().empty(); }
+
 void NowPlayingController::reportLyricsLine() {
   const QString line = lrcView_->currentLine();
   if (line == lyricsLine_) return;

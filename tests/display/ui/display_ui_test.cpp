@@ -241,9 +241,7 @@ QImage patterned(bool second) {
   return image;
 }
 
-QImage frameAt(unsigned style, qreal t) {
-  QImage out(64, 64, QImage::Format_ARGB32_Premultiplied);
-  out.fill(Qt::black);
+slideshow::TransitionInputs freshInputs() {
   slideshow::TransitionInputs inputs;
   QImage mask(64, 64, QImage::Format_Grayscale8);
   for (int y = 0; y < 64; ++y) {
@@ -251,6 +249,12 @@ QImage frameAt(unsigned style, qreal t) {
   }
   inputs.mask = mask;
   inputs.shading = picture({64, 64}, QColor(230, 225, 250));
+  return inputs;
+}
+
+QImage frameAt(unsigned style, qreal t, const slideshow::TransitionInputs& inputs = freshInputs()) {
+  QImage out(64, 64, QImage::Format_ARGB32_Premultiplied);
+  out.fill(Qt::black);
   QPainter p(&out);
   slideshow::paintTransition(p, style, t, QRectF(0, 0, 64, 64), patterned(false), patterned(true), inputs);
   return out;
@@ -292,6 +296,17 @@ INSTANTIATE_TEST_SUITE_P(Styles, Transition, ::testing::Range(0u, slideshow::kSt
                            std::replace(name.begin(), name.end(), '-', '_');
                            return std::to_string(info.param) + "_" + name;
                          });
+
+// A change's frames reuse what the first one prepared (scaled masks, the layer): each frame is the
+// same as one painted from fresh inputs.
+TEST(Transitions, FramesOfOneChangeMatchFramesPaintedAfresh) {
+  for (unsigned style = 0; style < slideshow::kStyleCount; ++style) {
+    const slideshow::TransitionInputs kept = freshInputs();
+    for (const qreal t : {0.0, 0.2, 0.5, 0.8, 1.0}) {
+      EXPECT_EQ(frameAt(style, t, kept), frameAt(style, t)) << slideshow::styleName(style) << " at " << t;
+    }
+  }
+}
 
 TEST(Transitions, TwelveStylesLookDifferentHalfWay) {
   std::vector<QImage> frames;

@@ -481,11 +481,13 @@ TEST_F(ControllerFlow, ANetworkOutageHoldsTheTrackInsteadOfSkipping) {
   ::unsetenv(AudioStreamer::kOutageLimitVariable);
 }
 
-// A track that cannot be played is passed over for the next one, with the reason of the advance.
+// A track that cannot be played is passed over for the next one, with the reason of the advance;
+// also while the page is not on screen (no progress tick runs then).
 struct BrokenTrack {
   const char* name;
   std::optional<Audio> audio;  // nothing: the service does not know the track
   const char* reason;
+  bool pageHidden = false;
 };
 
 void PrintTo(const BrokenTrack& c, std::ostream* os) { *os << c.name; }
@@ -501,18 +503,21 @@ TEST_P(BrokenTrackFlow, IsSkippedForTheNextTrack) {
   addTracks({longTrack("a")});
   // The waiting give-up counts real time.
   realClock = GetParam().audio == Audio::Stall;
+  make().setProgressShown(!GetParam().pageHidden);
   startChannel("c1", {"broken", "a"});
   ASSERT_TRUE(waitPlaying("a"));
   EXPECT_NE(std::find(advances.begin(), advances.end(), GetParam().reason), advances.end());
   EXPECT_EQ(controller->queue().index(), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, BrokenTrackFlow,
-                         ::testing::Values(BrokenTrack{"UnknownTrack", std::nullopt, "track info error"},
-                                           BrokenTrack{"NoStreamUrl", Audio::NoUrl, "track info error"},
-                                           BrokenTrack{"MissingStream", Audio::Missing, "playbackStateChanged"},
-                                           BrokenTrack{"StalledStream", Audio::Stall, "streamer waiting timeout"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BrokenTrackFlow,
+    ::testing::Values(BrokenTrack{"UnknownTrack", std::nullopt, "track info error"},
+                      BrokenTrack{"NoStreamUrl", Audio::NoUrl, "track info error"},
+                      BrokenTrack{"MissingStream", Audio::Missing, "playbackStateChanged"},
+                      BrokenTrack{"StalledStream", Audio::Stall, "streamer waiting timeout"},
+                      BrokenTrack{"StalledStreamPageHidden", Audio::Stall, "streamer waiting timeout", true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tonvera
