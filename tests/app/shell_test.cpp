@@ -144,6 +144,7 @@ struct MenuCase {
   int expected;  // the highlighted item afterwards; -1: unchanged (stays 0, nothing sent)
 };
 
+void PrintTo(const MenuCase& c, std::ostream* os) { *os << c.name; }
 class SideMenu : public testing::TestWithParam<MenuCase> {};
 
 struct RecordingDelegate : TabViewDelegate {
@@ -206,6 +207,7 @@ struct KeyCase {
   std::optional<int> state;
 };
 
+void PrintTo(const KeyCase& c, std::ostream* os) { *os << c.name; }
 class MediaKeys : public testing::TestWithParam<KeyCase> {};
 
 std::vector<int> postedStates(const std::function<void()>& act) {

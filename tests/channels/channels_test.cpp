@@ -2,7 +2,6 @@
 // pointer-driven scrolling and the choice of a channel, on offscreen widgets.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
@@ -16,12 +15,12 @@
 #include "channels/ui/channelviewcontroller.h"
 #include "channels/ui/kkstationview.h"
 #include "channels/ui/pubfilmview.h"
+#include "fake_service.h"
 #include "golden.h"
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/userdefaults.h"
 #include "temp_home.h"
-#include "test_server.h"
 
 namespace tonvera {
 namespace {
@@ -29,7 +28,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // A channel picture: a diagonal gradient in the channel's own hue with a light disc.
-std::string pictureBytes(int hue) {
+QImage picture(int hue) {
   QImage image(120, 120, QImage::Format_RGB32);
   QPainter painter(&image);
   QLinearGradient gradient(0, 0, 120, 120);
@@ -41,43 +40,14 @@ std::string pictureBytes(int hue) {
   painter.setPen(Qt::NoPen);
   painter.drawEllipse(QPointF(60, 46), 26, 26);
   painter.end();
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return png.toStdString();
+  return image;
 }
 
-// The service: a catalogue body of the test's choosing; channel "c<n>" has a picture, "nopic" a
-// reply without "l", "broken" a picture that does not decode.
-class ChannelService {
- public:
-  ChannelService() {
-    server.http().Get("/radios/selected.json", [this](const httplib::Request&, httplib::Response& res) {
-      if (!catalogue) {
-        res.status = 404;
-        return;
-      }
-      res.set_content(*catalogue, "application/json");
-    });
-    server.http().Get(
-        R"(/radios/([^/]+)/images\.json)", [this](const httplib::Request& req, httplib::Response& res) {
-          const std::string id = req.matches[1];
-          if (id == "nopic") return res.set_content("{}", "application/json");
-          res.set_content("{\"l\":\"" + server.url("/pictures/" + id) + "\"}", "application/json");
-        });
-    server.http().Get(R"(/pictures/([^/]+))", [](const httplib::Request& req, httplib::Response& res) {
-      const std::string id = req.matches[1];
-      if (id == "broken") return res.set_content("not a picture", "image/png");
-      res.set_content(pictureBytes(std::atoi(id.c_str() + 1) * 47 % 360), "image/png");
-    });
-    server.start();
-    ::setenv("TONVERA_SERVICE_URL", server.url().c_str(), 1);
-  }
-  ~ChannelService() { ::unsetenv("TONVERA_SERVICE_URL"); }
-
-  // A catalogue of channels "c0".. with names "频道<n>", ids replaced where `ids` says.
-  static std::string catalogueOf(int count, const std::vector<std::pair<int, std::string>>& ids = {}) {
+// The service. serveCatalogue(n): channels "c0".. named "频道<n>", ids replaced where `ids` says;
+// channel "c<n>" has a picture, "nopic" a reply without "l", "broken" a picture that does not
+// decode. Without a catalogue the service answers 404.
+struct ChannelService : test::FakeService {
+  void serveCatalogue(int count, const std::vector<std::pair<int, std::string>>& ids = {}) {
     std::string body = "{\"entries\":[";
     for (int i = 0; i < count; ++i) {
       std::string id = "c" + std::to_string(i);
@@ -86,26 +56,19 @@ class ChannelService {
       }
       body += (i ? "," : "") + std::string("{\"id\":\"") + id + "\",\"name\":\"频道" + std::to_string(i) +
               "\",\"intro\":\"x\"}";
+      const std::string info = "/radios/" + id + "/images.json";
+      if (id == "nopic") {
+        serve(info, "{}");
+        continue;
+      }
+      serve(info, "{\"l\":\"" + url("/pictures/" + id) + "\"}");
+      if (id == "broken") {
+        serve("/pictures/broken", "not a picture", "image/png");
+      } else {
+        servePicture("/pictures/" + id, picture(std::atoi(id.c_str() + 1) * 47 % 360));
+      }
     }
-    return body + "]}";
-  }
-
-  std::optional<std::string> catalogue;
-  test::TestServer server;
-};
-
-// The window's night backdrop behind a page, so renders look as they do in the window.
-class Backdrop : public QWidget {
- public:
-  Backdrop() { resize(512, 256); }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    QLinearGradient gradient(0, 0, width(), height());
-    gradient.setColorAt(0, QColor(0x14, 0x1b, 0x3f));
-    gradient.setColorAt(1, QColor(0x3b, 0x23, 0x63));
-    painter.fillRect(rect(), gradient);
+    serve("/radios/selected.json", body + "]}");
   }
 };
 
@@ -129,12 +92,12 @@ class ChannelPage : public ::testing::Test {
   test::TempHome home;
   std::unique_ptr<UserDefaults> defaults;
   ChannelService service;
-  Backdrop backdrop;  // outlives the controller, which takes its view back
+  test::Backdrop backdrop;  // outlives the controller, which takes its view back
   std::unique_ptr<ChannelViewController> controller;
 };
 
 TEST_F(ChannelPage, NineteenChannelsLineUpAlongTheStripWhoseMiddleShowsFirst) {
-  service.catalogue = ChannelService::catalogueOf(19, {{4, "nopic"}, {9, "broken"}});
+  service.serveCatalogue(19, {{4, "nopic"}, {9, "broken"}});
   open();
   ASSERT_EQ(tileCount(), 19);
   EXPECT_EQ(controller->containView()->geometry(), QRect(0, 70, 512, 116));
@@ -164,10 +127,11 @@ struct CatalogueCase {
   int tiles;
 };
 
+void PrintTo(const CatalogueCase& c, std::ostream* os) { *os << c.name; }
 class BadCatalogue : public ChannelPage, public ::testing::WithParamInterface<CatalogueCase> {};
 
 TEST_P(BadCatalogue, LeavesTheWallWithTheTilesItCanMake) {
-  service.catalogue = GetParam().body;
+  if (GetParam().body) service.serve("/radios/selected.json", *GetParam().body);
   open();
   EXPECT_EQ(tileCount(), GetParam().tiles);
   EXPECT_EQ(strip().geometry().size(), QSize(1690, 116));
@@ -247,7 +211,7 @@ void movePointer(QWidget* w, QPointF local) {
 }
 
 TEST_F(ChannelPage, ThePointerInAnEdgeZoneScrollsTheStripUntilItLeavesTheZone) {
-  service.catalogue = ChannelService::catalogueOf(19);
+  service.serveCatalogue(19);
   open();
   // Pointer at frame x 30 (the strip starts at -589, so that is strip x 619).
   movePointer(&strip(), QPointF(619, 50));
@@ -268,7 +232,7 @@ TEST_F(ChannelPage, ThePointerInAnEdgeZoneScrollsTheStripUntilItLeavesTheZone) {
 }
 
 TEST_F(ChannelPage, AClickChoosesItsChannelEvenWhenReleasedOutsideTheTile) {
-  service.catalogue = ChannelService::catalogueOf(19);
+  service.serveCatalogue(19);
   open();
   std::vector<Notification> posted;
   ScopedObserver observer(NotificationCenter::defaultCenter(), "STATIONChanged", nullptr,
@@ -286,7 +250,7 @@ TEST_F(ChannelPage, AClickChoosesItsChannelEvenWhenReleasedOutsideTheTile) {
 }
 
 TEST_F(ChannelPage, GoldenSixChannelsInViewAndTheChannelPlaying) {
-  service.catalogue = ChannelService::catalogueOf(6, {{2, "broken"}});
+  service.serveCatalogue(6, {{2, "broken"}});
   defaults->set("kSelectStation",
                 PlistValue(PlistValue::Dict{{"id", PlistValue("c3")}, {"name", PlistValue("频道3")}}));
   open();

@@ -114,6 +114,7 @@ struct ClampCase {
   QPoint expected;
 };
 
+void PrintTo(const ClampCase& c, std::ostream* os) { *os << c.name; }
 class WindowPlace : public testing::TestWithParam<ClampCase> {};
 
 TEST_P(WindowPlace, TheWholeWindowLandsOnAScreenThatIsThere) {

@@ -34,6 +34,7 @@ struct Step {
   int showMains;
 };
 
+void PrintTo(const Step& c, std::ostream* os) { *os << c.name; }
 class HelpIndex : public testing::TestWithParam<Step> {};
 
 TEST_P(HelpIndex, ArrowsAndDotsChooseThePicture) {

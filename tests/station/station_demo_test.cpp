@@ -1,12 +1,10 @@
-// The generated demo library: what it holds, that it is the same every time, and that its lyrics
-// fit the music.
+// The generated demo library: the same every time, made once, and its lyrics' times fall on the
+// sung phrases. (What it holds is checked through the station's scan and endpoints.)
 #include <gtest/gtest.h>
 
-#include <QImage>
-
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
-#include <regex>
-#include <sstream>
 
 #include "platform/fileutil.h"
 #include "station/demo.h"
@@ -26,11 +24,6 @@ std::vector<std::string> filesUnder(const std::string& root) {
   return files;
 }
 
-TEST(StationDemo, TheFullLibraryIsBigEnough) {
-  EXPECT_GE(demoTrackCount(false), 24);
-  EXPECT_LE(demoTrackCount(true), 10);
-}
-
 TEST(StationDemo, GenerationIsDeterministic) {
   const std::string again = test::scratchFolder() + "/demo-again";
   DemoOptions options;
@@ -45,24 +38,6 @@ TEST(StationDemo, GenerationIsDeterministic) {
   ASSERT_EQ(first, filesUnder(again));
   for (const auto& rel : first)
     EXPECT_EQ(readFile(test::demoFolder() + "/" + rel), readFile(again + "/" + rel)) << rel;
-}
-
-TEST(StationDemo, PicturesAndLyricsAreInPlace) {
-  const auto files = filesUnder(test::demoFolder());
-  int artistPictures = 0, folderCovers = 0, lyrics = 0;
-  for (const auto& rel : files) {
-    const std::string name = fs::path(rel).filename().string();
-    if (name == "artist.jpg") {
-      ++artistPictures;
-      QImage image(QString::fromStdString(test::demoFolder() + "/" + rel));
-      EXPECT_EQ(image.size(), QSize(480, 320));
-    }
-    if (name == "cover.jpg" || name == "folder.jpg") ++folderCovers;
-    if (name.size() > 4 && name.substr(name.size() - 4) == ".lrc") ++lyrics;
-  }
-  EXPECT_EQ(artistPictures, 5);
-  EXPECT_EQ(folderCovers, 4);  // the PURE album has a cover.jpg too
-  EXPECT_EQ(lyrics, demoTrackCount(true));
 }
 
 TEST(StationDemo, LyricsTimeTagsFallOnTheSungPhrases) {
@@ -90,27 +65,6 @@ TEST(StationDemo, LyricsTimeTagsFallOnTheSungPhrases) {
   float peak = 0;
   for (float v : song.left) peak = std::max(peak, std::abs(v));
   EXPECT_LE(peak, 0.9001f);
-
-  // The demo's LRC files: "[mm:ss.xx]" tags in order, inside the track.
-  const std::regex tag(R"(^\[(\d\d):(\d\d)\.(\d\d)\](.+)$)");
-  for (const auto& rel : filesUnder(test::demoFolder())) {
-    if (rel.size() < 4 || rel.substr(rel.size() - 4) != ".lrc") continue;
-    auto text = readFile(test::demoFolder() + "/" + rel);
-    ASSERT_TRUE(text);
-    double previous = -1;
-    int lines = 0;
-    std::istringstream in(*text);
-    for (std::string line; std::getline(in, line);) {
-      std::smatch m;
-      if (!std::regex_match(line, m, tag)) continue;
-      const double t = std::stoi(m[1]) * 60 + std::stoi(m[2]) + std::stoi(m[3]) / 100.0;
-      EXPECT_GT(t, previous) << rel;
-      EXPECT_LT(t, 2.5) << rel;
-      previous = t;
-      ++lines;
-    }
-    EXPECT_GE(lines, 1) << rel;
-  }
 }
 
 TEST(StationDemo, EnsureGeneratesOnceAndReusesTheLibrary) {

@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "platform/audiotoolbox/audiotypes.h"
+#include "platform/audiotoolbox/ffmpeghandles.h"
 
 namespace tonvera::test {
 
@@ -33,10 +34,6 @@ std::string source(int rate, int channels, int seconds = kSeconds) {
 void put32(Bytes& b, std::uint32_t v) {
   for (int i = 3; i >= 0; --i) b.push_back(std::uint8_t(v >> (8 * i)));
 }
-void put16(Bytes& b, std::uint16_t v) {
-  b.push_back(std::uint8_t(v >> 8));
-  b.push_back(std::uint8_t(v));
-}
 void put64(Bytes& b, std::uint64_t v) {
   put32(b, std::uint32_t(v >> 32));
   put32(b, std::uint32_t(v));
@@ -44,26 +41,7 @@ void put64(Bytes& b, std::uint64_t v) {
 void putType(Bytes& b, const char* t) { b.insert(b.end(), t, t + 4); }
 void append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 
-Bytes box(const char* type, const Bytes& payload) {
-  Bytes b;
-  put32(b, std::uint32_t(8 + payload.size()));
-  putType(b, type);
-  append(b, payload);
-  return b;
-}
-Bytes fullBox(const char* type, std::uint32_t versionFlags, const Bytes& payload) {
-  Bytes p;
-  put32(p, versionFlags);
-  append(p, payload);
-  return box(type, p);
-}
 Bytes zeros(std::size_t n) { return Bytes(n, 0); }
-Bytes matrix() {
-  Bytes b;
-  const std::uint32_t m[9] = {0x10000, 0, 0, 0, 0x10000, 0, 0, 0, 0x40000000};
-  for (std::uint32_t v : m) put32(b, v);
-  return b;
-}
 
 int rateIndex(int rate) {
   const int rates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
@@ -89,6 +67,28 @@ std::string cacheDir() {
   const std::string dir = std::string(TONVERA_BINARY_DIR) + "/test-fixtures/audio";
   std::filesystem::create_directories(dir);
   return dir;
+}
+
+void writeFileAtomic(const std::string& path, const Bytes& bytes) {
+  const std::string temp = path + ".tmp" + std::to_string(::getpid());
+  {
+    std::ofstream out(temp, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  std::filesystem::rename(temp, path);
+}
+
+std::string ffmpegFixture(const std::string& name, const std::string& args) {
+  // The arguments are part of the cached name: a changed recipe makes a new file.
+  const std::string path =
+      cacheDir() + "/" + std::to_string(std::hash<std::string>()(args) % 100000) + "-" + name;
+  if (std::filesystem::exists(path)) return path;
+  const std::string temp = path + ".tmp" + std::to_string(::getpid());
+  // The output format is named in the arguments; the temporary name has no telling extension.
+  const std::string command = "ffmpeg -v error -nostdin -y " + args + " \"" + temp + "\"";
+  if (std::system(command.c_str()) != 0) return {};
+  std::filesystem::rename(temp, path);
+  return path;
 }
 
 // AAC frames of an ADTS fixture, without their headers.
@@ -122,7 +122,8 @@ Bytes makeSpecial(const std::string& name) {
       append(cookie, esDescriptor(asc));
       return writeCaf(core, fourcc("aac "), 2, 1024, channels, cookie, frames);
     }
-    return writeM4a(asc, frames, core, channels, 1024, true);
+    return muxM4a(asc, frames, core, channels,
+                  cacheDir() + "/" + name + ".tmp" + std::to_string(::getpid()) + ".m4a");
   }
   if (name == "caf_alac") {
     const std::string path =
@@ -135,88 +136,56 @@ Bytes makeSpecial(const std::string& name) {
 struct Recipe {
   FormatCase c;
   const char* extension;
-  std::string args;  // empty: assembled by makeSpecial()
+  const char* encoding;  // ffmpeg's output arguments; nullptr: assembled by makeSpecial()
+  int seconds = kSeconds;
 };
 
 const std::vector<Recipe>& recipes() {
-  static const std::vector<Recipe> all = [] {
-    const std::uint32_t lpcm = kAudioFormatLinearPCM;
-    const std::uint32_t aac = kAudioFormatMPEG4AAC;
-    const std::uint32_t alac = kAudioFormatAppleLossless;
-    const std::string fast = " -movflags +faststart";
-    return std::vector<Recipe>{
-        {{"adts_lc", "audio/aac", kAudioFileAAC_ADTSType, aac, 44100, 2, true},
-         "aac",
-         source(44100, 2) + " -c:a aac -b:a 128k -f adts"},
-        {{"adts_mono22", "audio/aacp", kAudioFileAAC_ADTSType, aac, 22050, 1, true},
-         "aac",
-         source(22050, 1) + " -c:a aac -b:a 40k -f adts"},
-        {{"adts_vbr48", "audio/aac", kAudioFileAAC_ADTSType, aac, 48000, 2, true},
-         "aac",
-         source(48000, 2) + " -c:a aac -q:a 1.2 -f adts"},
-        {{"m4a_lc", "audio/x-m4a", kAudioFileM4AType, aac, 44100, 2, true},
-         "m4a",
-         source(44100, 2) + " -c:a aac -b:a 128k" + fast + " -f ipod"},
-        {{"mp4_lc48", "audio/mp4", kAudioFileMPEG4Type, aac, 48000, 2, true},
-         "mp4",
-         source(48000, 2) + " -c:a aac -b:a 96k" + fast + " -f mp4"},
-        {{"m4a_he", "audio/x-m4a", kAudioFileM4AType, kAudioFormatMPEG4AAC_HE, 44100, 2, true}, "m4a", ""},
-        {{"m4a_hev2", "audio/mp4", kAudioFileMPEG4Type, kAudioFormatMPEG4AAC_HE_V2, 44100, 2, true},
-         "m4a",
-         ""},
-        {{"m4a_alac16", "audio/x-m4a", kAudioFileM4AType, alac, 44100, 2, true},
-         "m4a",
-         source(44100, 2, kAlacSeconds) + " -c:a alac -sample_fmt s16p" + fast + " -f ipod"},
-        {{"m4a_alac24", "audio/x-m4a", kAudioFileM4AType, alac, 48000, 1, true},
-         "m4a",
-         source(48000, 1, kAlacSeconds) + " -c:a alac -sample_fmt s32p" + fast + " -f ipod"},
-        {{"wav_u8", "audio/x-wav", kAudioFileWAVEType, lpcm, 11025, 2, false},
-         "wav",
-         source(11025, 2) + " -c:a pcm_u8 -f wav"},
-        {{"wav_s16", "audio/x-wav", kAudioFileWAVEType, lpcm, 44100, 2, false},
-         "wav",
-         source(44100, 2) + " -c:a pcm_s16le -f wav"},
-        {{"wav_s24", "audio/x-wav", kAudioFileWAVEType, lpcm, 48000, 2, false},
-         "wav",
-         source(48000, 2) + " -c:a pcm_s24le -f wav"},
-        {{"wav_s32", "audio/x-wav", kAudioFileWAVEType, lpcm, 96000, 1, false},
-         "wav",
-         source(96000, 1) + " -c:a pcm_s32le -f wav"},
-        {{"wav_f32", "audio/x-wav", kAudioFileWAVEType, lpcm, 44100, 2, false},
-         "wav",
-         source(44100, 2) + " -c:a pcm_f32le -f wav"},
-        {{"aiff_s8", "audio/x-aiff", kAudioFileAIFFType, lpcm, 22050, 1, false},
-         "aiff",
-         source(22050, 1) + " -c:a pcm_s8 -f aiff"},
-        {{"aiff_s16", "audio/x-aiff", kAudioFileAIFFType, lpcm, 44100, 2, false},
-         "aiff",
-         source(44100, 2) + " -c:a pcm_s16be -f aiff"},
-        {{"aiff_s24", "audio/x-aiff", kAudioFileAIFFType, lpcm, 48000, 2, false},
-         "aiff",
-         source(48000, 2) + " -c:a pcm_s24be -f aiff"},
-        {{"aiff_s32", "audio/x-aiff", kAudioFileAIFFType, lpcm, 32000, 1, false},
-         "aiff",
-         source(32000, 1) + " -c:a pcm_s32be -f aiff"},
-        {{"aifc_f32", "audio/x-aiff", kAudioFileAIFFType, lpcm, 44100, 2, false},
-         "aifc",
-         source(44100, 2) + " -c:a pcm_f32be -f aiff"},
-        {{"aifc_sowt", "audio/x-aiff", kAudioFileAIFFType, lpcm, 44100, 2, false},
-         "aifc",
-         source(44100, 2) + " -c:a pcm_s16le -f aiff"},
-        {{"caf_s16", "audio/x-caf", kAudioFileCAFType, lpcm, 44100, 2, false},
-         "caf",
-         source(44100, 2) + " -c:a pcm_s16le -f caf"},
-        {{"caf_s24be", "audio/x-caf", kAudioFileCAFType, lpcm, 48000, 1, false},
-         "caf",
-         source(48000, 1) + " -c:a pcm_s24be -f caf"},
-        {{"caf_f32", "audio/x-caf", kAudioFileCAFType, lpcm, 44100, 2, false},
-         "caf",
-         source(44100, 2) + " -c:a pcm_f32le -f caf"},
-        {{"caf_aac", "audio/x-caf", kAudioFileCAFType, aac, 44100, 2, true}, "caf", ""},
-        {{"caf_he", "audio/x-caf", kAudioFileCAFType, kAudioFormatMPEG4AAC_HE, 44100, 2, true}, "caf", ""},
-        {{"caf_alac", "audio/x-caf", kAudioFileCAFType, alac, 44100, 2, true}, "caf", ""},
-    };
-  }();
+  const std::uint32_t lpcm = kAudioFormatLinearPCM, aac = kAudioFormatMPEG4AAC,
+                      alac = kAudioFormatAppleLossless;
+  const std::uint32_t adtsType = kAudioFileAAC_ADTSType, m4aType = kAudioFileM4AType,
+                      wavType = kAudioFileWAVEType, aiffType = kAudioFileAIFFType,
+                      cafType = kAudioFileCAFType;
+  static const std::vector<Recipe> all = {
+      {{"adts_lc", "audio/aac", adtsType, aac, 44100, 2, true}, "aac", "-c:a aac -b:a 128k -f adts"},
+      {{"adts_mono22", "audio/aacp", adtsType, aac, 22050, 1, true}, "aac", "-c:a aac -b:a 40k -f adts"},
+      {{"adts_vbr48", "audio/aac", adtsType, aac, 48000, 2, true}, "aac", "-c:a aac -q:a 1.2 -f adts"},
+      {{"m4a_lc", "audio/x-m4a", m4aType, aac, 44100, 2, true},
+       "m4a",
+       "-c:a aac -b:a 128k -movflags +faststart -f ipod"},
+      {{"mp4_lc48", "audio/mp4", kAudioFileMPEG4Type, aac, 48000, 2, true},
+       "mp4",
+       "-c:a aac -b:a 96k -movflags +faststart -f mp4"},
+      {{"m4a_he", "audio/x-m4a", m4aType, kAudioFormatMPEG4AAC_HE, 44100, 2, true}, "m4a", nullptr},
+      {{"m4a_hev2", "audio/mp4", kAudioFileMPEG4Type, kAudioFormatMPEG4AAC_HE_V2, 44100, 2, true},
+       "m4a",
+       nullptr},
+      {{"m4a_alac16", "audio/x-m4a", m4aType, alac, 44100, 2, true},
+       "m4a",
+       "-c:a alac -sample_fmt s16p -movflags +faststart -f ipod",
+       kAlacSeconds},
+      {{"m4a_alac24", "audio/x-m4a", m4aType, alac, 48000, 1, true},
+       "m4a",
+       "-c:a alac -sample_fmt s32p -movflags +faststart -f ipod",
+       kAlacSeconds},
+      {{"wav_u8", "audio/x-wav", wavType, lpcm, 11025, 2, false}, "wav", "-c:a pcm_u8 -f wav"},
+      {{"wav_s16", "audio/x-wav", wavType, lpcm, 44100, 2, false}, "wav", "-c:a pcm_s16le -f wav"},
+      {{"wav_s24", "audio/x-wav", wavType, lpcm, 48000, 2, false}, "wav", "-c:a pcm_s24le -f wav"},
+      {{"wav_s32", "audio/x-wav", wavType, lpcm, 96000, 1, false}, "wav", "-c:a pcm_s32le -f wav"},
+      {{"wav_f32", "audio/x-wav", wavType, lpcm, 44100, 2, false}, "wav", "-c:a pcm_f32le -f wav"},
+      {{"aiff_s8", "audio/x-aiff", aiffType, lpcm, 22050, 1, false}, "aiff", "-c:a pcm_s8 -f aiff"},
+      {{"aiff_s16", "audio/x-aiff", aiffType, lpcm, 44100, 2, false}, "aiff", "-c:a pcm_s16be -f aiff"},
+      {{"aiff_s24", "audio/x-aiff", aiffType, lpcm, 48000, 2, false}, "aiff", "-c:a pcm_s24be -f aiff"},
+      {{"aiff_s32", "audio/x-aiff", aiffType, lpcm, 32000, 1, false}, "aiff", "-c:a pcm_s32be -f aiff"},
+      {{"aifc_f32", "audio/x-aiff", aiffType, lpcm, 44100, 2, false}, "aifc", "-c:a pcm_f32be -f aiff"},
+      {{"aifc_sowt", "audio/x-aiff", aiffType, lpcm, 44100, 2, false}, "aifc", "-c:a pcm_s16le -f aiff"},
+      {{"caf_s16", "audio/x-caf", cafType, lpcm, 44100, 2, false}, "caf", "-c:a pcm_s16le -f caf"},
+      {{"caf_s24be", "audio/x-caf", cafType, lpcm, 48000, 1, false}, "caf", "-c:a pcm_s24be -f caf"},
+      {{"caf_f32", "audio/x-caf", cafType, lpcm, 44100, 2, false}, "caf", "-c:a pcm_f32le -f caf"},
+      {{"caf_aac", "audio/x-caf", cafType, aac, 44100, 2, true}, "caf", nullptr},
+      {{"caf_he", "audio/x-caf", cafType, kAudioFormatMPEG4AAC_HE, 44100, 2, true}, "caf", nullptr},
+      {{"caf_alac", "audio/x-caf", cafType, alac, 44100, 2, true}, "caf", nullptr},
+  };
   return all;
 }
 
@@ -265,35 +234,15 @@ Bytes readFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void writeFileAtomic(const std::string& path, const Bytes& bytes) {
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(temp, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
-  std::filesystem::rename(temp, path);
-}
-
-std::string ffmpegFixture(const std::string& name, const std::string& args) {
-  // The arguments are part of the cached name: a changed recipe makes a new file.
-  const std::string path =
-      cacheDir() + "/" + std::to_string(std::hash<std::string>()(args) % 100000) + "-" + name;
-  if (std::filesystem::exists(path)) return path;
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  // The output format is named in the arguments; the temporary name has no telling extension.
-  const std::string command = "ffmpeg -v error -nostdin -y " + args + " \"" + temp + "\"";
-  if (std::system(command.c_str()) != 0) return {};
-  std::filesystem::rename(temp, path);
-  return path;
-}
-
 std::string fixturePath(const FormatCase& c) {
   for (const auto& r : recipes()) {
     if (std::strcmp(r.c.name, c.name) != 0) continue;
     const std::string file = std::string(r.c.name) + "." + r.extension;
-    if (!r.args.empty()) return ffmpegFixture(file, r.args);
+    if (r.encoding) {
+      return ffmpegFixture(file, source(r.c.outputRate, r.c.outputChannels, r.seconds) + " " + r.encoding);
+    }
     // Assembled here: the version in the name changes with the way they are made.
-    const std::string path = cacheDir() + "/v2-" + file;
+    const std::string path = cacheDir() + "/v3-" + file;
     if (std::filesystem::exists(path)) return path;
     const Bytes bytes = makeSpecial(r.c.name);
     if (bytes.empty()) return {};
@@ -360,19 +309,6 @@ long bestLag(const Pcm& a, const Pcm& b, long maxLag) {
   return best;
 }
 
-int maxDifference(const Pcm& a, const Pcm& b, long lag, std::size_t from, std::size_t to) {
-  const std::size_t ch = std::size_t(a.channels);
-  int worst = 0;
-  for (std::size_t i = from; i < to; ++i) {
-    const long j = long(i) + lag;
-    if (j < 0 || std::size_t(j) >= b.frames()) continue;
-    for (std::size_t c = 0; c < ch; ++c) {
-      worst = std::max(worst, std::abs(int(a.samples[i * ch + c]) - b.samples[std::size_t(j) * ch + c]));
-    }
-  }
-  return worst;
-}
-
 std::size_t matchingTailStart(const Pcm& a, const Pcm& b, long lag, int tolerance) {
   const std::size_t ch = std::size_t(a.channels);
   std::size_t end = a.frames();
@@ -436,118 +372,50 @@ Bytes esDescriptor(const Bytes& asc) {
   return es;
 }
 
-Bytes mp4aEntryChildren(const Bytes& asc) { return fullBox("esds", 0, esDescriptor(asc)); }
-
-Bytes writeM4a(const Bytes& asc, const std::vector<Bytes>& frames, int sampleRate, int channels,
-               std::uint32_t framesPerPacket, bool moovFirst) {
-  Bytes ftyp;
-  putType(ftyp, "M4A ");
-  put32(ftyp, 0);
-  putType(ftyp, "M4A ");
-  putType(ftyp, "mp42");
-  putType(ftyp, "isom");
-  ftyp = box("ftyp", ftyp);
-  Bytes media;
-  for (const Bytes& f : frames) append(media, f);
-  const Bytes mdat = box("mdat", media);
-  const std::uint64_t duration = std::uint64_t(frames.size()) * framesPerPacket;
-
-  auto moovWith = [&](std::uint32_t mediaOffset) {
-    Bytes mvhd;
-    put32(mvhd, 0);
-    put32(mvhd, 0);
-    put32(mvhd, std::uint32_t(sampleRate));
-    put32(mvhd, std::uint32_t(duration));
-    put32(mvhd, 0x10000);
-    put16(mvhd, 0x100);
-    append(mvhd, zeros(10));
-    append(mvhd, matrix());
-    append(mvhd, zeros(24));
-    put32(mvhd, 2);
-    Bytes tkhd;
-    put32(tkhd, 0);
-    put32(tkhd, 0);
-    put32(tkhd, 1);
-    put32(tkhd, 0);
-    put32(tkhd, std::uint32_t(duration));
-    append(tkhd, zeros(8));
-    put16(tkhd, 0);
-    put16(tkhd, 0);
-    put16(tkhd, 0x100);
-    put16(tkhd, 0);
-    append(tkhd, matrix());
-    put32(tkhd, 0);
-    put32(tkhd, 0);
-    Bytes mdhd;
-    put32(mdhd, 0);
-    put32(mdhd, 0);
-    put32(mdhd, std::uint32_t(sampleRate));
-    put32(mdhd, std::uint32_t(duration));
-    put16(mdhd, 0x55C4);
-    put16(mdhd, 0);
-    Bytes hdlr;
-    put32(hdlr, 0);
-    putType(hdlr, "soun");
-    append(hdlr, zeros(12));
-    const char name[] = "SoundHandler";
-    hdlr.insert(hdlr.end(), name, name + sizeof name);
-    Bytes entry = zeros(6);
-    put16(entry, 1);
-    append(entry, zeros(8));
-    put16(entry, std::uint16_t(channels));
-    put16(entry, 16);
-    put32(entry, 0);
-    put32(entry, std::uint32_t(sampleRate) << 16);
-    append(entry, mp4aEntryChildren(asc));
-    Bytes stsd;
-    put32(stsd, 1);
-    append(stsd, box("mp4a", entry));
-    Bytes stts;
-    put32(stts, 1);
-    put32(stts, std::uint32_t(frames.size()));
-    put32(stts, framesPerPacket);
-    Bytes stsc;
-    put32(stsc, 1);
-    put32(stsc, 1);
-    put32(stsc, std::uint32_t(frames.size()));
-    put32(stsc, 1);
-    Bytes stsz;
-    put32(stsz, 0);
-    put32(stsz, std::uint32_t(frames.size()));
-    for (const Bytes& f : frames) put32(stsz, std::uint32_t(f.size()));
-    Bytes stco;
-    put32(stco, 1);
-    put32(stco, mediaOffset);
-    Bytes stbl = fullBox("stsd", 0, stsd);
-    append(stbl, fullBox("stts", 0, stts));
-    append(stbl, fullBox("stsc", 0, stsc));
-    append(stbl, fullBox("stsz", 0, stsz));
-    append(stbl, fullBox("stco", 0, stco));
-    Bytes dref;
-    put32(dref, 1);
-    append(dref, fullBox("url ", 1, {}));
-    Bytes minf = fullBox("smhd", 0, zeros(4));
-    append(minf, box("dinf", fullBox("dref", 0, dref)));
-    append(minf, box("stbl", stbl));
-    Bytes mdia = fullBox("mdhd", 0, mdhd);
-    append(mdia, fullBox("hdlr", 0, hdlr));
-    append(mdia, box("minf", minf));
-    Bytes trak = fullBox("tkhd", 7, tkhd);
-    append(trak, box("mdia", mdia));
-    Bytes moov = fullBox("mvhd", 0, mvhd);
-    append(moov, box("trak", trak));
-    return box("moov", moov);
-  };
-  Bytes out = ftyp;
-  if (moovFirst) {
-    const std::size_t moovSize = moovWith(0).size();
-    append(out, moovWith(std::uint32_t(ftyp.size() + moovSize + 8)));
-    append(out, mdat);
-  } else {
-    append(out, mdat);
-    append(out, moovWith(std::uint32_t(ftyp.size() + 8)));
+Bytes muxM4a(const Bytes& asc, const std::vector<Bytes>& frames, int sampleRate, int channels,
+             const std::string& path) {
+  struct Scratch {
+    const std::string& path;
+    ~Scratch() { std::filesystem::remove(path); }
+  } scratch{path};
+  AVFormatContext* out = nullptr;
+  // The file name is kept: moving "moov" to the front reopens the file.
+  if (avformat_alloc_output_context2(&out, nullptr, "ipod", path.c_str()) < 0) return {};
+  const std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> owner(out, [](AVFormatContext* f) {
+    avio_closep(&f->pb);
+    avformat_free_context(f);
+  });
+  AVStream* stream = avformat_new_stream(out, nullptr);
+  if (!stream) return {};
+  stream->time_base = {1, sampleRate};
+  AVCodecParameters* p = stream->codecpar;
+  p->codec_type = AVMEDIA_TYPE_AUDIO;
+  p->codec_id = AV_CODEC_ID_AAC;
+  p->sample_rate = sampleRate;
+  p->frame_size = 1024;
+  av_channel_layout_default(&p->ch_layout, channels);
+  p->extradata = static_cast<std::uint8_t*>(av_mallocz(asc.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+  p->extradata_size = int(asc.size());
+  std::memcpy(p->extradata, asc.data(), asc.size());
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "movflags", "+faststart", 0);
+  const int opened = avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE);
+  const int header = opened < 0 ? opened : avformat_write_header(out, &options);
+  av_dict_free(&options);
+  if (header < 0) return {};
+  const ffmpeg::PacketPtr packet(av_packet_alloc());
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    if (av_new_packet(packet.get(), int(frames[i].size())) < 0) return {};
+    std::memcpy(packet->data, frames[i].data(), frames[i].size());
+    packet->pts = packet->dts = std::int64_t(i) * 1024;
+    packet->duration = 1024;
+    const int written = av_write_frame(out, packet.get());
+    av_packet_unref(packet.get());
+    if (written < 0) return {};
   }
-  return out;
+  if (av_write_trailer(out) < 0) return {};
+  avio_closep(&out->pb);
+  return readFile(path);
 }
 
 Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFlags,

@@ -1,7 +1,8 @@
 #pragma once
 // Audio fixtures for the container-format tests: short files of every format and codec the parser
-// reads, made on first use with Debian's ffmpeg (and, where ffmpeg has no muxer or encoder for the
-// layout wanted, assembled here from ffmpeg's AAC frames), kept under the build folder; an
+// reads, made on first use with Debian's ffmpeg (HE-AAC in MP4 muxed by libavformat from ffmpeg's AAC
+// frames with an HE configuration; AAC in CAF, which ffmpeg cannot mux, assembled here), kept under
+// the build folder; an
 // independent decode of each by ffmpeg; and helpers to compare PCM.
 
 #include <cstdint>
@@ -41,10 +42,7 @@ ParserFactory parserFactoryFor(std::uint32_t fileType);
 std::string fixturePath(const FormatCase& c);
 // An M4A as ffmpeg writes it by default: "moov" after "mdat".
 std::string moovAtEndFixture();
-// Path of a fixture made from ffmpeg arguments (source and encoding), cached by name.
-std::string ffmpegFixture(const std::string& name, const std::string& args);
 Bytes readFile(const std::string& path);
-void writeFileAtomic(const std::string& path, const Bytes& bytes);
 
 struct Pcm {
   int rate = 0;
@@ -60,8 +58,6 @@ std::optional<Pcm> ffmpegDecode(const std::string& path);
 // The lag (in frames, within +-maxLag) at which `b` best matches `a` over a window near the end of
 // `a`: a[i] ~ b[i + lag].
 long bestLag(const Pcm& a, const Pcm& b, long maxLag);
-// Largest absolute sample difference between a[i] and b[i + lag] for frames [from, to) of a.
-int maxDifference(const Pcm& a, const Pcm& b, long lag, std::size_t from, std::size_t to);
 // First frame of `a` from which on every sample matches b (at `lag`) within `tolerance`.
 std::size_t matchingTailStart(const Pcm& a, const Pcm& b, long lag, int tolerance);
 
@@ -69,10 +65,9 @@ std::size_t matchingTailStart(const Pcm& a, const Pcm& b, long lag, int toleranc
 std::vector<Bytes> splitAdtsFrames(const Bytes& adts);
 Bytes heAacConfig(int coreRate, int channels, int extensionRate, bool parametricStereo);
 Bytes esDescriptor(const Bytes& audioSpecificConfig);
-// A minimal M4A with one AAC track, its frames in one chunk; "moov" before or after "mdat".
-Bytes writeM4a(const Bytes& audioSpecificConfig, const std::vector<Bytes>& frames, int sampleRate,
-               int channels, std::uint32_t framesPerPacket, bool moovFirst);
-Bytes mp4aEntryChildren(const Bytes& audioSpecificConfig);
+// An M4A of one AAC track written by libavformat, "moov" first (`path`: a scratch file, removed).
+Bytes muxM4a(const Bytes& audioSpecificConfig, const std::vector<Bytes>& frames, int sampleRate, int channels,
+             const std::string& path);
 Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFlags,
                std::uint32_t framesPerPacket, int channels, const Bytes& cookie,
                const std::vector<Bytes>& packets);

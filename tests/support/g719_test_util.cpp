@@ -25,22 +25,6 @@ std::vector<std::int16_t> readPcm(const std::string& path) {
   return pcm;
 }
 
-std::vector<std::string> readTableText(const std::string& path) {
-  std::ifstream f(path);
-  std::string line;
-  std::getline(f, line);
-  std::vector<std::string> values;
-  std::string token;
-  while (f >> token) values.push_back(token);
-  return values;
-}
-
-std::vector<float> readTableFloats(const std::string& path) {
-  std::vector<float> values;
-  for (const std::string& t : readTableText(path)) values.push_back(std::strtof(t.c_str(), nullptr));
-  return values;
-}
-
 std::vector<std::uint16_t> softBitsOf(const std::uint8_t* bytes, int bits) {
   std::vector<std::uint16_t> soft(static_cast<std::size_t>(bits));
   for (int k = 0; k < bits; ++k) {

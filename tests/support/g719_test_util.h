@@ -14,10 +14,6 @@ std::string g719Dir();
 std::vector<std::uint8_t> readBytes(const std::string& path);
 std::vector<std::int16_t> readPcm(const std::string& path);
 
-// The numbers of a table file (its first line is a comment), as text.
-std::vector<std::string> readTableText(const std::string& path);
-std::vector<float> readTableFloats(const std::string& path);
-
 // One frame of packed bits (most significant bit first) as soft bits.
 std::vector<std::uint16_t> softBitsOf(const std::uint8_t* bytes, int bits);
 

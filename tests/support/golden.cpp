@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QWidget>
 #include <cmath>
 #include <cstdlib>
@@ -65,6 +67,16 @@ std::string compareWithGolden(const QImage& image, const QString& name, qreal sc
         .toStdString();
   }
   return {};
+}
+
+Backdrop::Backdrop(QColor from, QColor to) : from_(from), to_(to) { resize(512, 256); }
+
+void Backdrop::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  QLinearGradient gradient(0, 0, width(), height());
+  gradient.setColorAt(0, from_);
+  gradient.setColorAt(1, to_);
+  painter.fillRect(rect(), gradient);
 }
 
 }  // namespace tonvera::test

@@ -4,13 +4,26 @@
 // scripts/golden.sh); look at every picture that changes before committing it.
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QString>
+#include <QWidget>
 #include <string>
 
-class QWidget;
-
 namespace tonvera::test {
+
+// The window's night backdrop behind a page (512 x 256 points), so renders look as they do in the
+// window: a diagonal gradient between two colours.
+class Backdrop : public QWidget {
+ public:
+  explicit Backdrop(QColor from = QColor(0x14, 0x1b, 0x3f), QColor to = QColor(0x3b, 0x23, 0x63));
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  QColor from_, to_;
+};
 
 // The widget and its children as they would appear on a screen of that scale.
 QImage renderAt(QWidget& widget, qreal scale);

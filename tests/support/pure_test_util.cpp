@@ -1,6 +1,7 @@
 #include "pure_test_util.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <random>
 #include <span>
@@ -124,6 +125,29 @@ std::vector<std::int16_t> wavSamples(const std::string& path) {
   for (std::size_t i = 0; i < pcm.size(); ++i)
     pcm[i] = static_cast<std::int16_t>(b[44 + 2 * i] | b[45 + 2 * i] << 8);
   return pcm;
+}
+
+std::vector<std::int16_t> speechAndCastanets(std::size_t n, std::size_t frames) {
+  const auto left = readPcm(g719Dir() + "/vectors/speech_en_src.pcm");
+  const auto right = readPcm(g719Dir() + "/vectors/castanets_src.pcm");
+  std::vector<std::int16_t> stereo(frames * kPureFramePcmSamples, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    stereo[2 * i] = left[i];
+    stereo[2 * i + 1] = right[i];
+  }
+  return stereo;
+}
+
+double channelSnrOneFrameLate(const std::vector<std::int16_t>& source, const std::vector<std::int16_t>& out,
+                              std::size_t n, int ch) {
+  double signal = 0, noise = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double s = source[2 * i + std::size_t(ch)];
+    const double e = s - out[2 * (i + 960) + std::size_t(ch)];
+    signal += s * s;
+    noise += e * e;
+  }
+  return 10 * std::log10(signal / noise);
 }
 
 std::vector<std::int16_t> stereoFrames(const std::vector<std::int16_t>& pcm, std::size_t first,

@@ -49,6 +49,14 @@ std::string vectorPath(const std::string& name);
 // checking the header); empty when the file is missing or not such a file.
 std::vector<std::int16_t> wavSamples(const std::string& path);
 
+// Speech (left) and castanets (right) from the G.719 sources, `frames` stereo frames long (1920
+// samples each), the first `n` samples of each channel taken, silence after them.
+std::vector<std::int16_t> speechAndCastanets(std::size_t n, std::size_t frames);
+// Signal-to-noise ratio in dB of channel `ch` of `out` against `source` (interleaved stereo, the
+// first `n` samples of the channel), `out` one frame (960 samples) late as the coder makes it.
+double channelSnrOneFrameLate(const std::vector<std::int16_t>& source, const std::vector<std::int16_t>& out,
+                              std::size_t n, int ch);
+
 // Frames (1920 samples each) [first, first + count) of interleaved stereo PCM.
 std::vector<std::int16_t> stereoFrames(const std::vector<std::int16_t>& pcm, std::size_t first,
                                        std::size_t count);

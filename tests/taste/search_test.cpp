@@ -1,4 +1,5 @@
-// Catalogue search URLs and delivery, and the similar-artists request, against a real service.
+// Catalogue searches (their URLs as the service receives them) and the similar-artists request,
+// against a real service.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -21,24 +22,6 @@ PlistValue plist(std::string_view json) {
   auto value = parseJson(json);
   EXPECT_TRUE(value) << json;
   return value ? toPlist(*value) : PlistValue();
-}
-
-TEST(SearcherURL, KindsNumbersAndEncodingOfTheKey) {
-  ::setenv("TONVERA_SERVICE_URL", "http://127.0.0.1:9", 1);
-  const std::string base = "http://127.0.0.1:9";
-  const struct {
-    int type, start, offset;
-    const char* key;
-    std::string url;
-  } cases[] = {
-      {0, 5, 10, "a b", base + "/tracks/search.json?q=a%20b&start=5&offset=10"},
-      {2, 0, 25, "周杰伦", base + "/albums/search.json?q=%E5%91%A8%E6%9D%B0%E4%BC%A6&start=0&offset=25"},
-      {1, 0, 25, "a&b=c/d?e:f", base + "/artists/search.json?q=a&b=c/d?e:f&start=0&offset=25"},
-      {1, 0, 25, "100% \"x\"", base + "/artists/search.json?q=100%25%20%22x%22&start=0&offset=25"},
-      {1, -1, 0, "", base + "/artists/search.json?q=&start=-1&offset=0"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(TNSearcher::genURL(c.type, c.start, c.offset, c.key), c.url) << c.key;
-  ::unsetenv("TONVERA_SERVICE_URL");
 }
 
 TEST(Searcher, SpaceInTheKeyReachesTheServiceEncodedTwice) {

@@ -10,7 +10,8 @@ compiler picks the nearest 32-bit float, exactly as the decoder needs. Test-only
 transform check outputs and the 120-point matrix) are left out of the product.
 
 The generated header is committed; rerun this script (or the g719_tables target) when the table
-files change. The decoder tests compare every generated array with the files value by value.
+files change. The decoder's reference tests, which must reproduce the reference output sample for
+sample, fail on a header that no longer matches the files.
 """
 import os
 import re

@@ -99,6 +99,7 @@ const SignalCase kSignals[] = {
      }},
 };
 
+void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
 class EncoderSignals : public ::testing::TestWithParam<SignalCase> {};
 
 // Every even rate the decoder accepts, 2..128 kbit/s: the decoder reads back exactly the
@@ -119,6 +120,7 @@ struct QualityCase {
   double minSnr;
 };
 
+void PrintTo(const QualityCase& c, std::ostream* os) { *os << "rate " << c.rate; }
 class EncoderQuality : public ::testing::TestWithParam<QualityCase> {};
 
 TEST_P(EncoderQuality, DecodedSpeechFollowsTheSourceOneFrameLate) {

@@ -28,6 +28,7 @@ struct FallbackCase {
   bool fellBack;                   // a reason is given for not using the sink asked for
 };
 
+void PrintTo(const FallbackCase& c, std::ostream* os) { *os << c.name; }
 class SinkFallback : public testing::TestWithParam<FallbackCase> {};
 
 TEST_P(SinkFallback, TakesTheFirstSinkThatOpensAndNeverRunsAheadOfRealTime) {

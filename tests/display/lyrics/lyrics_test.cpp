@@ -263,23 +263,6 @@ TEST(RealFiles, ChineseEnglishWithHeaderOffsetCrLfAndBom) {
   }
 }
 
-TEST(RealFiles, EnglishWithCreditsRepeatsAndBracketedWords) {
-  LineLrcModel model;
-  model.setLrcUtf8(readFile("midnight_drive.lrc"));
-  model.processLrc();
-  const Dict expected{{tagTime(0, 5.123f), u"Headlights on the empty road"},
-                      {tagTime(0, 9.9f), u"Radio low, the city's gone"},
-                      {14.5f, u"Nothing here but you and me"},
-                      {40.0f, u"Midnight drive (oh oh)"},
-                      {70.0f, u""},
-                      {tagTime(2, 59.99f), u""}};
-  EXPECT_EQ(model.lrcdict(), expected);
-  EXPECT_EQ(lineAt(model, 2.0), u"Headlights on the empty road");
-  EXPECT_EQ(lineAt(model, 12.0), u"Radio low, the city's gone");
-  EXPECT_EQ(lineAt(model, 41.0), u"Midnight drive (oh oh)");
-  EXPECT_EQ(model.index(), 3u);
-}
-
 TEST(RealFiles, UntimedLyricsAreShownAsText) {
   LineLrcModel model;
   const std::string bytes = readFile("valley_untimed.lrc");

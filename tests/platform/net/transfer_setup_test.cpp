@@ -145,6 +145,7 @@ const Transfer kTransfers[] = {
     {"UsageSender", senderAccepted},
 };
 
+void PrintTo(const Transfer& c, std::ostream* os) { *os << c.name; }
 class EveryTransfer : public ::testing::TestWithParam<Transfer> {};
 
 TEST_P(EveryTransfer, OtherSchemesFailWithoutConnecting) {

@@ -14,7 +14,6 @@
 #include "records/tnsong.h"
 #include "service/jsonvalue.h"
 #include "service/plistconvert.h"
-#include "taste/tnmanager.h"
 #include "temp_home.h"
 
 namespace tonvera {
@@ -355,27 +354,6 @@ TEST_F(SongLookups, LyricsComeFromTheChosenEntryOnTheMainThread) {
     EXPECT_TRUE(d->onMainThread) << path;
     EXPECT_FALSE(d->result) << path;
   }
-}
-
-// --- taste ------------------------------------------------------------------------------------
-
-TEST_F(SongLookups, LoveAndHateFollowTheStoreByTrackId) {
-  auto song = TNSong::create(record(R"({"id":"t1","name":"N"})"));
-  auto twin = TNSong::create(record(R"({"id":"t1"})"));
-  auto other = TNSong::create(record(R"({"id":"t10"})"));
-  auto nameless = TNSong::create();
-  EXPECT_FALSE(TNManager::sharedManager().isLove(*song) || TNManager::sharedManager().isHate(*song));
-
-  TNManager::sharedManager().likeSong(song, true);
-  EXPECT_TRUE(TNManager::sharedManager().isLove(*song));
-  EXPECT_TRUE(TNManager::sharedManager().isLove(*twin));
-  EXPECT_FALSE(TNManager::sharedManager().isLove(*other));
-  EXPECT_FALSE(TNManager::sharedManager().isLove(*nameless));
-  EXPECT_FALSE(TNManager::sharedManager().isHate(*twin));
-
-  TNManager::sharedManager().hateSong(twin, true);
-  EXPECT_TRUE(TNManager::sharedManager().isHate(*song));
-  EXPECT_TRUE(TNManager::sharedManager().isLove(*song));
 }
 
 }  // namespace

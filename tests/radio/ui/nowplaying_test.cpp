@@ -64,6 +64,7 @@ struct PointerCase {
   qreal tasteY;  // the taste strip's y, bottom-up
 };
 
+void PrintTo(const PointerCase& c, std::ostream* os) { *os << c.name; }
 class PointerRules : public ::testing::TestWithParam<PointerCase> {};
 
 TEST_P(PointerRules, LayersAndTasteTargetFollowThePointer) {

@@ -28,21 +28,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The window's night backdrop behind a page, so renders look as they do in the window.
-class Backdrop : public QWidget {
- public:
-  Backdrop() { resize(512, 256); }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    QLinearGradient gradient(0, 0, width(), height());
-    gradient.setColorAt(0, QColor(0x14, 0x1b, 0x3f));
-    gradient.setColorAt(1, QColor(0x3b, 0x23, 0x63));
-    painter.fillRect(rect(), gradient);
-  }
-};
-
 struct RecordingNavigator : PageNavigator {
   int showMains = 0;
   void selectViewControllerIndex(int) override {}
@@ -55,22 +40,6 @@ class PrivatePage : public ::testing::Test {
 
   test::TempHome home;
 };
-
-TEST(PrivateDescription, OneLinePerOptionInAFixedOrder) {
-  struct Case {
-    bool recommendation, noEnglish;
-    const char* text;
-  };
-  for (const Case& c :
-       {Case{false, false, "自动播放我喜欢的音乐内容\n"},
-        Case{true, false, "自动播放我喜欢的音乐内容\n同时推荐一些可能符合我口味的音乐\n"},
-        Case{false, true, "自动播放我喜欢的音乐内容\n并且不要播放英文内容\n"},
-        Case{true, true,
-             "自动播放我喜欢的音乐内容\n同时推荐一些可能符合我口味的音乐\n并且不要播放英文内容\n"}}) {
-    EXPECT_EQ(PrivateView::description(c.recommendation, c.noEnglish).toStdString(), c.text)
-        << c.recommendation << c.noEnglish;
-  }
-}
 
 TEST_F(PrivatePage, SwitchesAreStoredOnEveryClickAndComeBackAfterARestart) {
   {
@@ -160,7 +129,7 @@ TEST_F(PrivatePage, GoldenBothOptionsOnWhileThePrivateChannelPlays) {
   settings.set("aiplay", PlistValue(true));
   settings.set("enplay", PlistValue(true));
   settings.set("kSelectStation", PlistValue(PlistValue::Dict{{"name", PlistValue(kPrivateChannelName)}}));
-  Backdrop backdrop;
+  test::Backdrop backdrop;
   PrivateViewController page(&settings);
   page.view()->setParent(&backdrop);
   backdrop.show();

@@ -90,21 +90,9 @@ class Favourites : public ::testing::Test {
   test::FakeService service;  // picture and search requests reach this
 };
 
-// The window's night-blue to violet background behind a page.
-class Backdrop : public QWidget {
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    QLinearGradient g(0, 0, width(), height());
-    g.setColorAt(0, QColor(20, 26, 70));
-    g.setColorAt(1, QColor(74, 42, 122));
-    painter.fillRect(rect(), g);
-  }
-};
-
 // The page on the window's background, as the window shows it.
 struct OnBackground {
-  Backdrop window;
+  test::Backdrop window{QColor(20, 26, 70), QColor(74, 42, 122)};  // night blue to violet
   LoveViewController page;
   OnBackground() {
     window.resize(512, 256);

@@ -1,0 +1,155 @@
+// `tonvera-cli pure-decode` and `pure-encode` run as programs: WAV output equal to the library's
+// decode, a WAV file coded and decoded back into its channels one frame late, truncated files
+// (whole frames, a warning, status 0), and refused inputs (a status, a message, no output file).
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "audio/g719/pure_format.h"
+#include "g719_test_util.h"
+#include "pure_test_util.h"
+
+namespace tonvera::test {
+namespace {
+
+#ifdef TONVERA_CLI_PATH
+
+struct CliRun {
+  int status = -1;
+  std::string err;
+};
+
+CliRun cli(const QStringList& args) {
+  QProcess p;
+  p.start(QString::fromUtf8(TONVERA_CLI_PATH), args);
+  if (!p.waitForFinished(120000)) return {};
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError().toStdString()};
+}
+
+CliRun pureDecode(const std::string& in, const std::string& out) {
+  return cli({"pure-decode", QString::fromStdString(in), QString::fromStdString(out)});
+}
+
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A 48 kHz stereo 16-bit WAV file.
+void writeWav(const std::string& path, const std::vector<std::int16_t>& stereo) {
+  std::vector<std::uint8_t> b;
+  auto put = [&](const char* text, std::uint32_t v, int n) {
+    b.insert(b.end(), text, text + std::strlen(text));
+    for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  const auto data = static_cast<std::uint32_t>(stereo.size() * 2);
+  put("RIFF", 36 + data, 4);
+  put("WAVEfmt ", 16, 4);
+  put("", 1, 2);
+  put("", 2, 2);
+  put("", 48000, 4);
+  put("", 192000, 4);
+  put("", 4, 2);
+  put("", 16, 2);
+  put("data", data, 4);
+  for (std::int16_t s : stereo) put("", static_cast<std::uint16_t>(s), 2);
+  writeBytes(path, b);
+}
+
+TEST(PureDecodeCommand, APublicFileMatchesItsReferenceAndACutOneGivesItsWholeFrames) {
+  QTemporaryDir dir;
+  const std::string out = dir.filePath("out.wav").toStdString();
+  const CliRun run = pureDecode(purePath("en_chord_r64"), out);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  const auto full = readBytes(purePath("en_chord_r64"));
+  const auto reference = decodeWhole(full);
+  EXPECT_EQ(wavSamples(out), reference);  // a 48 kHz stereo 16-bit WAV file, header checked
+  EXPECT_EQ(strictStereoMismatch(readPcm(pureRefPath("en_chord_r64")), wavSamples(out)), "");
+
+  const std::string in = dir.filePath("cut.pur").toStdString();
+  writeBytes(in, std::vector<std::uint8_t>(full.begin(), full.begin() + 16 + 324 * 37 + 200));
+  const CliRun cut = pureDecode(in, out);
+  EXPECT_EQ(cut.status, 0);
+  EXPECT_NE(cut.err.find("warning"), std::string::npos) << cut.err;
+  EXPECT_NE(cut.err.find("ends inside a frame"), std::string::npos) << cut.err;
+  EXPECT_EQ(wavSamples(out), stereoFrames(reference, 0, 37));
+}
+
+TEST(PureDecodeCommand, RefusedInputsGiveStatusOneAndNoOutput) {
+  QTemporaryDir dir;
+  const std::string base = dir.path().toStdString() + "/";
+  const auto good = readBytes(purePath("en_chord_r64"));
+  auto withByte = [&](const char* name, std::size_t at, std::uint8_t value) {
+    auto b = good;
+    b[at] = value;
+    writeBytes(base + name, b);
+    return base + name;
+  };
+  writeBytes(base + "short.pur", std::vector<std::uint8_t>(good.begin(), good.begin() + 15));
+  const struct {
+    std::string in;
+    std::string message;
+  } cases[] = {
+      {purePath("badversion_r64"), "unsupported PURE version 15"},
+      {withByte("rate0.pur", 5, 0), "rate 0 out of range"},
+      {withByte("rate129.pur", 5, 129), "rate 129 out of range"},
+      {withByte("magic.pur", 0, 'p'), "not a PURE file"},
+      {base + "short.pur", "too short for a PURE header"},
+      {base + "missing.pur", "cannot open"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    const CliRun run = pureDecode(c.in, base + "out.wav");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(base + "out.wav"));
+  }
+}
+
+TEST(PureEncodeCommand, CodesAWavFileThatDecodesIntoItsChannels) {
+  QTemporaryDir dir;
+  const QString in = dir.filePath("in.wav"), pur = dir.filePath("out.pur"), back = dir.filePath("back.wav");
+  const std::size_t n = 96000;  // 2 s
+  const auto stereo = speechAndCastanets(n, n / 960);
+  writeWav(in.toStdString(), stereo);
+
+  const CliRun run = cli({"pure-encode", in, pur, "--rate", "96"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");  // short inputs get no progress line
+  const auto bytes = readBytes(pur.toStdString());
+  const auto header = parsePureHeader(bytes);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->m_ucBPS, 96);
+  EXPECT_EQ(header->m_dwBLOCKS, n / 960 + 1);
+  EXPECT_EQ(bytes.size(), 16 + header->m_dwBLOCKS * static_cast<std::size_t>(pureFrameBytes(96)));
+
+  ASSERT_EQ(cli({"pure-decode", pur, back}).status, 0);
+  const auto out = wavSamples(back.toStdString());
+  ASSERT_EQ(out.size(), (n / 960 + 1) * 1920);
+  EXPECT_GT(channelSnrOneFrameLate(stereo, out, n, 0), 35.0);
+  EXPECT_GT(channelSnrOneFrameLate(stereo, out, n, 1), 5.0);
+}
+
+TEST(PureEncodeCommand, RefusesBadRatesAndUnreadableInputs) {
+  QTemporaryDir dir;
+  const QString out = dir.filePath("out.pur");
+  for (const char* rate : {"63", "0", "130", "x"}) {
+    EXPECT_EQ(cli({"pure-encode", "whatever.wav", out, "--rate", rate}).status, 2) << rate;
+  }
+  std::ofstream(dir.filePath("junk.mp3").toStdString()) << "not audio at all";
+  const CliRun run = cli({"pure-encode", dir.filePath("junk.mp3"), out});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("tonvera-cli pure-encode: "), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(out.toStdString()));
+}
+
+#endif  // TONVERA_CLI_PATH
+
+}  // namespace
+}  // namespace tonvera::test
