@@ -28,6 +28,7 @@ struct Outage {
   std::chrono::milliseconds refuseFor;
   std::chrono::milliseconds limit;  // the player's outage limit (shortened for the longest outage)
 };
+void PrintTo(const Outage& o, std::ostream* os) { *os << o.name; }
 
 std::vector<std::uint8_t> trackBytes(bool pure) {
   return pure ? test::readBytes(test::purePath("en_chord_r64"))
