@@ -94,16 +94,19 @@ class SBJsonStreamParserAdapter final : public SBJsonStreamParserDelegate {
 
  private:
   void addValue(JsonValue&& value);
-  void closeContainer();
 
-  // Open containers, innermost last. An open array's elements wait in items_ (from the index in
-  // arrayStarts_ on) and are moved into an array of exactly their number when it closes: one
-  // allocation per array instead of one per doubling.
-  std::vector<JsonValue> containers_;
-  std::vector<std::size_t> arrayStarts_;
+  // Open containers, innermost last. Their contents wait on two stacks: an open array's elements in
+  // items_, an open object's members in members_ (from the index its frame holds on), and are moved
+  // into a container of exactly their number when it closes: one allocation per container, none
+  // per member or per doubling.
+  struct Frame {
+    bool object;
+    std::size_t start;
+  };
+  std::vector<Frame> frames_;
   std::vector<JsonValue> items_;
-  std::vector<std::string> keys_;   // pending object keys, innermost last
-  std::optional<JsonValue> value_;  // the accumulator
+  std::vector<JsonObject::value_type> members_;  // the last one's value is pending after a key
+  std::optional<JsonValue> value_;               // the accumulator
 };
 
 }  // namespace tonvera
