@@ -8,6 +8,7 @@
 //
 // Threads: one thread at a time per object.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -88,6 +89,17 @@ class SBJsonStreamParserAdapter final : public SBJsonStreamParserDelegate {
   void parserFoundArrayStart() override;
   void parserFoundArrayEnd() override;
   void parserFoundValue(JsonValue&& value) override;
+
+  // Prepares for a document of about `bytes` bytes. A large one gets room on the stack of pending
+  // values for the most values it can hold (one per 8 bytes, at most a million), so that a long
+  // array never grows it step by step; pages never written cost nothing but address space. The
+  // large block, given back at the end, also keeps the allocator from returning the tree's memory
+  // to the system after every document and faulting it in again for the next. Small documents
+  // need neither.
+  void reserveFor(std::size_t bytes) {
+    if (bytes >= kLargeDocument) items_.reserve(std::min<std::size_t>(bytes / 8, std::size_t{1} << 20));
+  }
+  static constexpr std::size_t kLargeDocument = 256 * 1024;
 
   // The accumulated outer-most value, once one has closed.
   std::optional<JsonValue>& value() { return value_; }

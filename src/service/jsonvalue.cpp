@@ -386,6 +386,7 @@ std::optional<JsonValue> SBJsonParser::objectWithData(std::optional<std::string_
     return std::nullopt;
   }
   SBJsonStreamParserAdapter adapter;
+  adapter.reserveFor(data->size());
   SBJsonStreamParser parser(&adapter);
   parser.setMaxDepth(maxDepth_);
   switch (parser.parse(*data)) {
