@@ -33,7 +33,9 @@ case "$kind" in
     sanitize="thread"
     targets=(test_platform test_net test_streamer test_pure_player test_controller)
     tests_regex="^(test_platform|test_net|test_streamer|test_pure_player|test_controller)$"
-    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp"
+    # die_after_fork=0: QProcess (the terminal radio's tests start tonvera-cli) forks a process
+    # with threads; the child only execs, which the sanitizer would otherwise refuse.
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$PWD/scripts/tsan.supp"
     ;;
   *)
     echo "usage: scripts/sanitize.sh address|thread [ctest arguments...]" >&2

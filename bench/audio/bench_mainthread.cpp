@@ -4,10 +4,13 @@
 // the null:realtime sink (paced like a sound card, so the output thread blocks as on a device).
 // Counters, in milliseconds: control_max and control_p99 over the control calls, read_max and
 // read_p99 over the read-outs (a window freezes for as long as the longest of them), and the
-// longest of each kind of control call.
+// longest of each kind of control call. Calls over 2 ms are told apart by what kept them: slow_waited
+// counts those in which the main thread went to sleep (a lock or a wait: something to fix),
+// slow_preempted those in which it only lost the processor to other work (the machine's load).
 // The 60 s MP3 is made once with ffmpeg in a temporary folder.
 #include <benchmark/benchmark.h>
 #include <httplib.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -56,11 +59,28 @@ struct Server {
   std::string url() const { return "http://127.0.0.1:" + std::to_string(port) + "/track"; }
 };
 
+constexpr double kSlowMs = 2.0;
+int slowWaited = 0;
+int slowPreempted = 0;
+
 template <typename F>
 double timedMs(F&& call) {
+  rusage before{};
+  getrusage(RUSAGE_THREAD, &before);
   const auto begin = Clock::now();
   call();
-  return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+  if (ms > kSlowMs) {
+    rusage after{};
+    getrusage(RUSAGE_THREAD, &after);
+    // A voluntary switch: the thread slept (lock, condition, I/O); otherwise it was only preempted.
+    if (after.ru_nvcsw > before.ru_nvcsw) {
+      ++slowWaited;
+    } else {
+      ++slowPreempted;
+    }
+  }
+  return ms;
 }
 
 double percentile(std::vector<double> values, double p) {
@@ -120,6 +140,8 @@ void BM_MainThreadStall(benchmark::State& state) {
   state.counters["read_max"] = percentile(reads, 1.0);
   state.counters["read_p99"] = percentile(reads, 0.99);
   state.counters["calls"] = double(control.size());
+  state.counters["slow_waited"] = slowWaited;
+  state.counters["slow_preempted"] = slowPreempted;
   // Which call the longest waits come from.
   state.counters["pause_max"] = percentile(pauses, 1.0);
   state.counters["seek_max"] = percentile(seeks, 1.0);

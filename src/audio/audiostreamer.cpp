@@ -245,7 +245,7 @@ void AudioStreamer::stop() {
   }
   seekWasRequested_ = false;
   // The internal thread notices at once instead of at the end of its wait.
-  if (internalRunLoop_) internalRunLoop_->wakeUp();
+  wakeInternalThread();
 }
 
 void AudioStreamer::pause() {
@@ -306,11 +306,21 @@ void AudioStreamer::fadein() {
   log("volume:%.2f", 1.0);
 }
 
+// Without lock_: the request is left for the internal thread, which may be in the middle of a pass.
 void AudioStreamer::seekToTime(double seconds) {
-  std::lock_guard guard(lock_);
-  seekWasRequested_ = true;
   requestedSeekTime_ = seconds;
+  seekWasRequested_ = true;
+  wakeInternalThread();
+}
+
+void AudioStreamer::wakeInternalThread() {
+  std::lock_guard guard(runLoopMutex_);
   if (internalRunLoop_) internalRunLoop_->wakeUp();
+}
+
+void AudioStreamer::setInternalRunLoop(RunLoop* loop) {
+  std::lock_guard guard(runLoopMutex_);
+  internalRunLoop_ = loop;
 }
 
 }  // namespace tonvera

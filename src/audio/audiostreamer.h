@@ -221,6 +221,10 @@ class AudioStreamer {
   void pureSeekOffset(double seconds);
 
   // Internal-thread helpers.
+  // Makes the internal thread's loop start its next pass at once (any thread; nothing while no
+  // loop runs).
+  void wakeInternalThread();
+  void setInternalRunLoop(RunLoop* loop);
   void closeReadStream();
   // lock_ held: the connection is lost (or a reopen was refused); the outage clock starts if it
   // does not run yet, and the next reopen is due after the back-off.
@@ -261,14 +265,21 @@ class AudioStreamer {
   // guarded by lock_
   std::recursive_mutex lock_;
   std::shared_ptr<AudioQueue> audioQueue_;  // made by the internal thread; the controls drive it
-  RunLoop* internalRunLoop_ = nullptr;      // the internal thread's loop while it runs (for wake-ups)
   std::unique_ptr<ReadStream> stream_;      // the controls read its status on resume
   HttpHeaderFields httpHeaders_;
   std::int32_t err_ = 0;
   bool reConnect_ = false;
   bool queuePausedByCaller_ = false;
-  bool seekWasRequested_ = false;
-  double requestedSeekTime_ = 0.0;
+
+  // A seek request, handed to the internal thread without lock_ (a seek never waits for a pass of
+  // the internal thread): the time is stored before the flag is raised, and the thread lowers the
+  // flag before it reads the time, so the latest request is the one carried out.
+  std::atomic<bool> seekWasRequested_{false};
+  std::atomic<double> requestedSeekTime_{0.0};
+  // guarded by runLoopMutex_, which is held for nothing longer than a wake-up (taken after lock_
+  // when both are held)
+  std::mutex runLoopMutex_;
+  RunLoop* internalRunLoop_ = nullptr;  // the internal thread's loop while it runs (for wake-ups)
   // Written under lock_, read anywhere.
   std::atomic<StreamerState> state_{StreamerState::Idle};
   std::atomic<StopReason> stopReason_{StopReason::None};

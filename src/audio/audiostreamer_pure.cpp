@@ -64,23 +64,21 @@ void AudioStreamer::handlePurePackets(const std::uint8_t* data, std::uint32_t nu
   pureChunk_.assign(data, data + numberBytes);
   std::span<std::uint8_t> chunk(pureChunk_);
   while (!chunk.empty()) {
-    {
-      std::lock_guard guard(lock_);
-      if (isFinishing() || !pCODEC_) return;
-      const std::span<std::uint8_t> frame = pureFramer_.next(chunk);
-      bytesFilled_ = pureFramer_.held();
-      if (frame.empty()) continue;  // the rest of the chunk is held
-      AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
-      std::span<std::int16_t, kPureFramePcmSamples> out(static_cast<std::int16_t*>(buffer->audioData),
-                                                         kPureFramePcmSamples);
-      if (!pureDecodeFrame(pCODEC_.get(), frame, out)) {
-        failWithErrorCode(StreamerError::FileStreamGetPropertyFailed);
-        return;
-      }
-      ++packetsFilled_;
+    // The framer, the decoder state and the buffer being filled belong to this thread (the queue
+    // holds only enqueued buffers): a frame is decoded without lock_, which the controls take.
+    if (isFinishing() || !pCODEC_) return;
+    const std::span<std::uint8_t> frame = pureFramer_.next(chunk);
+    bytesFilled_ = pureFramer_.held();
+    if (frame.empty()) continue;  // the rest of the chunk is held
+    AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
+    std::span<std::int16_t, kPureFramePcmSamples> out(static_cast<std::int16_t*>(buffer->audioData),
+                                                       kPureFramePcmSamples);
+    if (!pureDecodeFrame(pCODEC_.get(), frame, out)) {
+      failWithErrorCode(StreamerError::FileStreamGetPropertyFailed);
+      return;
     }
+    ++packetsFilled_;
     enqueueBuffer();
-    std::lock_guard guard(lock_);
     if (packetsFilled_ != 0) return;  // not enqueued: the player is finishing
   }
 }

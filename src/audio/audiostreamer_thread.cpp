@@ -20,7 +20,7 @@ void AudioStreamer::startInternal() {
       setState(StreamerState::Idle);
       return;
     }
-    internalRunLoop_ = &RunLoop::current();
+    setInternalRunLoop(&RunLoop::current());
   }
   {
     std::lock_guard buffers(queueBuffersMutex_);
@@ -68,14 +68,11 @@ void AudioStreamer::startInternal() {
       }
     }
 
-    {
+    if (seekWasRequested_.exchange(false)) {
       // A seek that cannot be done yet (asked before the bit rate or the length is known) stays
       // requested and is done on a later pass, instead of being lost.
       std::lock_guard guard(lock_);
-      if (seekWasRequested_) {
-        seekWasRequested_ = false;
-        internalSeekToTime(requestedSeekTime_);
-      }
+      internalSeekToTime(requestedSeekTime_);
     }
 
     // Underrun: the queue ran dry while playing; hold it until enough buffers are queued again.
@@ -85,7 +82,7 @@ void AudioStreamer::startInternal() {
         err_ = audioQueue_->pause();
         if (err_) {
           failWithErrorCode(StreamerError::AudioQueuePauseFailed);
-          internalRunLoop_ = nullptr;
+          setInternalRunLoop(nullptr);
           return;
         }
         setState(StreamerState::Buffering);
@@ -194,7 +191,7 @@ void AudioStreamer::cleanUp() {
   seekByteOffset_ = 0;
   packetBufferSize_ = 0;
   fillBufferIndex_ = 0;
-  internalRunLoop_ = nullptr;
+  setInternalRunLoop(nullptr);
   setState(StreamerState::Idle);
 }
 

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdio>
 #include <iterator>
+#include <span>
 
 namespace tonvera {
 
@@ -170,42 +171,37 @@ SBJsonStreamParserStatus SBJsonStreamParser::parseTokens() {
 
 // ---- tree builder ----
 
-void SBJsonStreamParserAdapter::parserFoundObjectStart() { containers_.emplace_back(JsonValue::Object{}); }
-void SBJsonStreamParserAdapter::parserFoundArrayStart() {
-  containers_.emplace_back(JsonValue::Array{});
-  arrayStarts_.push_back(items_.size());
+void SBJsonStreamParserAdapter::parserFoundObjectStart() { frames_.push_back({true, members_.size()}); }
+void SBJsonStreamParserAdapter::parserFoundArrayStart() { frames_.push_back({false, items_.size()}); }
+void SBJsonStreamParserAdapter::parserFoundObjectKey(std::string&& key) {
+  members_.emplace_back(std::move(key), JsonValue());
 }
-void SBJsonStreamParserAdapter::parserFoundObjectKey(std::string&& key) { keys_.push_back(std::move(key)); }
-void SBJsonStreamParserAdapter::parserFoundObjectEnd() { closeContainer(); }
+void SBJsonStreamParserAdapter::parserFoundObjectEnd() {
+  const std::size_t start = frames_.back().start;
+  frames_.pop_back();
+  JsonObject object = JsonObject::fromMembers(std::span(members_).subspan(start));
+  members_.erase(members_.begin() + static_cast<std::ptrdiff_t>(start), members_.end());
+  addValue(JsonValue(std::move(object)));
+}
 void SBJsonStreamParserAdapter::parserFoundArrayEnd() {
-  const auto start = static_cast<std::ptrdiff_t>(arrayStarts_.back());
-  arrayStarts_.pop_back();
-  JsonValue::Array& array = *containers_.back().mutableArray();
+  const auto start = static_cast<std::ptrdiff_t>(frames_.back().start);
+  frames_.pop_back();
+  JsonValue::Array array;
   array.reserve(items_.size() - static_cast<std::size_t>(start));
   array.insert(array.end(), std::make_move_iterator(items_.begin() + start),
                std::make_move_iterator(items_.end()));
   items_.erase(items_.begin() + start, items_.end());
-  closeContainer();
+  addValue(JsonValue(std::move(array)));
 }
 void SBJsonStreamParserAdapter::parserFoundValue(JsonValue&& value) { addValue(std::move(value)); }
 
-void SBJsonStreamParserAdapter::closeContainer() {
-  JsonValue done = std::move(containers_.back());
-  containers_.pop_back();
-  addValue(std::move(done));
-}
-
 void SBJsonStreamParserAdapter::addValue(JsonValue&& value) {
-  if (containers_.empty()) {
+  if (frames_.empty()) {
     value_ = std::move(value);
-    return;
-  }
-  JsonValue& current = containers_.back();
-  if (auto* object = current.mutableObject()) {
-    // A later duplicate key replaces the earlier value.
-    object->insert_or_assign(std::move(keys_.back()), std::move(value));
-    keys_.pop_back();
-  } else if (current.isArray()) {
+  } else if (frames_.back().object) {
+    // The value of the key just read (the parser's table lets nothing else come here).
+    members_.back().second = std::move(value);
+  } else {
     items_.push_back(std::move(value));
   }
 }

@@ -8,6 +8,7 @@
 //
 // Threads: one thread at a time per object.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -89,21 +90,35 @@ class SBJsonStreamParserAdapter final : public SBJsonStreamParserDelegate {
   void parserFoundArrayEnd() override;
   void parserFoundValue(JsonValue&& value) override;
 
+  // Prepares for a document of about `bytes` bytes. A large one gets room on the stack of pending
+  // values for the most values it can hold (one per 8 bytes, at most a million), so that a long
+  // array never grows it step by step; pages never written cost nothing but address space. The
+  // large block, given back at the end, also keeps the allocator from returning the tree's memory
+  // to the system after every document and faulting it in again for the next. Small documents
+  // need neither.
+  void reserveFor(std::size_t bytes) {
+    if (bytes >= kLargeDocument) items_.reserve(std::min<std::size_t>(bytes / 8, std::size_t{1} << 20));
+  }
+  static constexpr std::size_t kLargeDocument = 256 * 1024;
+
   // The accumulated outer-most value, once one has closed.
   std::optional<JsonValue>& value() { return value_; }
 
  private:
   void addValue(JsonValue&& value);
-  void closeContainer();
 
-  // Open containers, innermost last. An open array's elements wait in items_ (from the index in
-  // arrayStarts_ on) and are moved into an array of exactly their number when it closes: one
-  // allocation per array instead of one per doubling.
-  std::vector<JsonValue> containers_;
-  std::vector<std::size_t> arrayStarts_;
+  // Open containers, innermost last. Their contents wait on two stacks: an open array's elements in
+  // items_, an open object's members in members_ (from the index its frame holds on), and are moved
+  // into a container of exactly their number when it closes: one allocation per container, none
+  // per member or per doubling.
+  struct Frame {
+    bool object;
+    std::size_t start;
+  };
+  std::vector<Frame> frames_;
   std::vector<JsonValue> items_;
-  std::vector<std::string> keys_;   // pending object keys, innermost last
-  std::optional<JsonValue> value_;  // the accumulator
+  std::vector<JsonObject::value_type> members_;  // the last one's value is pending after a key
+  std::optional<JsonValue> value_;               // the accumulator
 };
 
 }  // namespace tonvera

@@ -1,6 +1,7 @@
 #include "service/jsonvalue.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -85,11 +86,10 @@ constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8
 
 }  // namespace
 
-// A tree of many small objects costs mostly its allocations: each object member is one map node
-// holding the key and one JsonValue. Kept at 56 bytes, a node stays within the allocator's small
-// bins (a member costs 120 bytes with its key), which the reader's speed depends on.
-static_assert(sizeof(JsonDecimal) <= 48);
-static_assert(sizeof(JsonValue) <= 56);
+// A tree of many small values costs mostly its allocations and the bytes it touches: arrays and
+// objects hold their values side by side, so a value is kept at the size of a string and its kind.
+static_assert(sizeof(JsonDecimal) <= 32);
+static_assert(sizeof(JsonValue) <= 40);
 
 // ---- JsonDecimal ----
 
@@ -99,7 +99,7 @@ std::optional<JsonDecimal> JsonDecimal::fromText(std::string_view token) {
   JsonDecimal d;
   d.negative_ = parts->negative;
   d.exponent_ = static_cast<std::int32_t>(parts->exponent);  // clamped to +-10^9 by splitNumber
-  d.wideDigits_ = std::move(parts->digits);
+  d.wideDigits_ = std::make_shared<const std::string>(std::move(parts->digits));
   return d;
 }
 
@@ -122,7 +122,7 @@ bool JsonDecimal::operator==(const JsonDecimal& other) const {
   return significand() == other.significand();
 }
 
-std::string JsonDecimal::significand() const { return isWide() ? wideDigits_ : std::to_string(mantissa_); }
+std::string JsonDecimal::significand() const { return isWide() ? *wideDigits_ : std::to_string(mantissa_); }
 
 double JsonDecimal::toDouble() const {
   double magnitude;
@@ -176,6 +176,79 @@ std::string JsonDecimal::toPlainString() const {
     if (s.back() == '.') s.pop_back();
   }
   return negative_ ? "-" + s : s;
+}
+
+// ---- JsonObject ----
+
+namespace {
+
+bool keyLess(const JsonObject::value_type& a, const JsonObject::value_type& b) { return a.first < b.first; }
+
+}  // namespace
+
+JsonObject::JsonObject(std::initializer_list<value_type> members) {
+  members_.reserve(members.size());
+  for (const auto& m : members) emplace(m.first, m.second);
+}
+
+std::vector<JsonObject::value_type>::iterator JsonObject::lowerBound(std::string_view key) {
+  return std::lower_bound(members_.begin(), members_.end(), key, [](const value_type& m, std::string_view k) {
+    return std::string_view(m.first) < k;
+  });
+}
+
+JsonObject::const_iterator JsonObject::find(std::string_view key) const {
+  auto it = const_cast<JsonObject*>(this)->lowerBound(key);
+  return it != members_.end() && it->first == key ? const_iterator(it) : end();
+}
+
+bool JsonObject::emplace(std::string key, JsonValue value) {
+  auto it = lowerBound(key);
+  if (it != members_.end() && it->first == key) return false;
+  members_.emplace(it, std::move(key), std::move(value));
+  return true;
+}
+
+void JsonObject::insert_or_assign(std::string key, JsonValue value) {
+  auto it = lowerBound(key);
+  if (it != members_.end() && it->first == key) {
+    it->second = std::move(value);
+  } else {
+    members_.emplace(it, std::move(key), std::move(value));
+  }
+}
+
+bool JsonObject::operator==(const JsonObject& other) const { return members_ == other.members_; }
+
+JsonObject JsonObject::fromMembers(std::span<value_type> members) {
+  const std::size_t n = members.size();
+  JsonObject o;
+  o.members_.reserve(n);
+  // Moves the members in key order, each once; of a run of equal keys only the last one.
+  auto take = [&](auto memberAt) {
+    for (std::size_t k = 0; k < n; ++k) {
+      if (k + 1 < n && memberAt(k + 1).first == memberAt(k).first) continue;
+      o.members_.push_back(std::move(memberAt(k)));
+    }
+  };
+  constexpr std::size_t kSmall = 32;
+  if (n <= kSmall) {
+    // Small objects (most of them): a stable insertion sort of their indexes, no scratch buffer.
+    std::array<std::uint8_t, kSmall> order;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::size_t j = i;
+      while (j > 0 && members[i].first < members[order[j - 1]].first) {
+        order[j] = order[j - 1];
+        --j;
+      }
+      order[j] = static_cast<std::uint8_t>(i);
+    }
+    take([&](std::size_t k) -> value_type& { return members[order[k]]; });
+  } else {
+    std::stable_sort(members.begin(), members.end(), keyLess);
+    take([&](std::size_t k) -> value_type& { return members[k]; });
+  }
+  return o;
 }
 
 // ---- JsonValue ----
@@ -313,6 +386,7 @@ std::optional<JsonValue> SBJsonParser::objectWithData(std::optional<std::string_
     return std::nullopt;
   }
   SBJsonStreamParserAdapter adapter;
+  adapter.reserveFor(data->size());
   SBJsonStreamParser parser(&adapter);
   parser.setMaxDepth(maxDepth_);
   switch (parser.parse(*data)) {

@@ -17,11 +17,14 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <initializer_list>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -43,7 +46,7 @@ class JsonDecimal {
   // The shortest decimal that reads back as `d` (finite values; others give 0).
   static JsonDecimal fromDouble(double d);
 
-  bool isWide() const { return !wideDigits_.empty(); }
+  bool isWide() const { return wideDigits_ != nullptr; }
   bool isNegative() const { return negative_; }
   // Narrow form: the mantissa. Wide form: 0 (see significand()).
   std::uint64_t mantissa() const { return isWide() ? 0 : mantissa_; }
@@ -64,30 +67,69 @@ class JsonDecimal {
   bool operator==(const JsonDecimal& other) const;
 
  private:
-  // Kept small: the decimal is the largest alternative of JsonValue but for the object, and every
-  // object member's node holds one JsonValue (see jsonvalue.cpp).
+  // Kept as small as a string: the decimal is an alternative of every JsonValue, and values are
+  // stored side by side in arrays and objects (see jsonvalue.cpp). The rare wide digits are shared
+  // between copies; they never change once made.
   std::uint64_t mantissa_ = 0;
   std::int32_t exponent_ = 0;  // the wide form's exponent is clamped to +-10^9
   bool negative_ = false;
-  std::string wideDigits_;  // wide form only: significand digits without leading zeros
+  std::shared_ptr<const std::string> wideDigits_;  // wide form only: significand digits without
+                                                   // leading zeros
+};
+
+class JsonValue;
+
+// A JSON object: unique keys with their values, kept in one vector sorted by the keys' bytes (the
+// reader gives no order meaning). One allocation per object; lookups are binary searches. Used
+// through JsonValue::Object.
+class JsonObject {
+ public:
+  using value_type = std::pair<std::string, JsonValue>;
+  using const_iterator = std::vector<value_type>::const_iterator;
+
+  JsonObject() = default;
+  // As a std::map would: sorted, and of equal keys the first one is kept.
+  JsonObject(std::initializer_list<value_type> members);
+
+  // (Defined below JsonValue, which they need whole.)
+  std::size_t size() const;
+  bool empty() const;
+  const_iterator begin() const;
+  const_iterator end() const;
+
+  const_iterator find(std::string_view key) const;
+  bool contains(std::string_view key) const;
+  // Adds `key` unless present (then the object is left as it is); true when added.
+  bool emplace(std::string key, JsonValue value);
+  // Adds `key`, or replaces the value of the member present.
+  void insert_or_assign(std::string key, JsonValue value);
+
+  bool operator==(const JsonObject& other) const;
+
+  // An object of members as they came (moved out of `members`): sorted by key, and of equal keys
+  // the later value is kept (as the reader does with a repeated key).
+  static JsonObject fromMembers(std::span<value_type> members);
+
+ private:
+  std::vector<value_type>::iterator lowerBound(std::string_view key);
+  std::vector<value_type> members_;
 };
 
 // One JSON value: null, boolean, unsigned 64-bit integer, signed 64-bit integer, decimal, string,
 // array or object. Non-negative integers read as Unsigned, negative ones as Signed. Object keys are
-// unique; a std::map keeps them in byte order (the reader gives no order meaning).
+// unique and kept in byte order (the reader gives no order meaning).
 class JsonValue {
  public:
   enum class Kind { Null, Bool, Unsigned, Signed, Decimal, String, Array, Object };
   using Array = std::vector<JsonValue>;
-  using Object = std::map<std::string, JsonValue, std::less<>>;
+  using Object = JsonObject;
 
   JsonValue() = default;  // null
   JsonValue(std::nullptr_t) {}
   JsonValue(bool b) : v_(b) {}
   // Integers: negative values become Signed, the others Unsigned (as the reader makes them).
   template <std::integral T>
-    requires(!std::same_as<T, bool>)
-  JsonValue(T i) {
+  requires(!std::same_as<T, bool>) JsonValue(T i) {
     if constexpr (std::is_signed_v<T>) {
       if (i < 0) {
         v_ = static_cast<std::int64_t>(i);
@@ -146,8 +188,7 @@ class JsonValue {
   // Array element or a shared null (also for negative indexes and non-arrays).
   const JsonValue& operator[](std::size_t index) const;
   template <std::integral T>
-    requires(!std::same_as<T, std::size_t>)
-  const JsonValue& operator[](T index) const {
+  requires(!std::same_as<T, std::size_t>) const JsonValue& operator[](T index) const {
     if constexpr (std::is_signed_v<T>) {
       if (index < 0) return (*this)[static_cast<std::size_t>(-1)];
     }
@@ -163,6 +204,12 @@ class JsonValue {
   // Index order matches Kind.
   std::variant<std::monostate, bool, std::uint64_t, std::int64_t, JsonDecimal, std::string, Array, Object> v_;
 };
+
+inline std::size_t JsonObject::size() const { return members_.size(); }
+inline bool JsonObject::empty() const { return members_.empty(); }
+inline JsonObject::const_iterator JsonObject::begin() const { return members_.begin(); }
+inline JsonObject::const_iterator JsonObject::end() const { return members_.end(); }
+inline bool JsonObject::contains(std::string_view key) const { return find(key) != end(); }
 
 // Status of one SBJsonStreamParser::parse() call.
 enum class SBJsonStreamParserStatus {
@@ -191,7 +238,9 @@ class SBJsonParser {
 
   // Parses `data` (UTF-8 bytes). Nothing in, nothing out: std::nullopt gives "Input was 'nil'".
   std::optional<JsonValue> objectWithData(std::optional<std::string_view> data);
-  std::optional<JsonValue> objectWithString(std::optional<std::string_view> text) { return objectWithData(text); }
+  std::optional<JsonValue> objectWithString(std::optional<std::string_view> text) {
+    return objectWithData(text);
+  }
   // As above; a failure also fills `error` (domain kJsonReaderErrorDomain, code 0, the error text).
   std::optional<JsonValue> objectWithString(std::optional<std::string_view> text, JsonError* error);
 

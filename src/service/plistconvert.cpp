@@ -92,7 +92,7 @@ void write(std::string& out, const JsonValue& v, bool withKinds) {
     case JsonValue::Kind::Object: {
       out += '{';
       bool first = true;
-      for (const auto& [key, item] : v.object()) {  // std::map: byte order
+      for (const auto& [key, item] : v.object()) {  // byte order
         if (!first) out += ',';
         first = false;
         appendJsonString(out, key);

@@ -43,6 +43,19 @@ std::string chunkedOutcome(std::string_view input, std::size_t chunk) {
 
 std::string nested(int depth) { return std::string(depth, '[') + std::string(depth, ']'); }
 
+// An object of 40 members ("k39" down to "k00"), given backwards, whose "k05" comes again at the
+// end with the value 99; as read, and as it comes out.
+std::string wideObject(bool read) {
+  std::string s = "{";
+  for (int i = 0; i < 40; ++i) {
+    const int k = read ? 39 - i : i;
+    const int value = !read && k == 5 ? 99 : k;
+    s += (i ? ",\"k" : "\"k") + std::string(k < 10 ? "0" : "") + std::to_string(k) +
+         "\":" + (read ? "" : "u:") + std::to_string(value);
+  }
+  return s + (read ? ",\"k05\":99}" : "}");
+}
+
 struct Case {
   const char* what;
   std::string input;
@@ -59,6 +72,7 @@ const std::vector<Case>& cases() {
       {"words", "[true,false,null]", "=[true,false,null]"},
       {"duplicate key keeps the later value", R"({"a":1,"a":2})", R"(={"a":u:2})"},
       {"keys come out in byte order", R"({"b":1,"a":2,"B":3})", R"(={"B":u:3,"a":u:2,"b":u:1})"},
+      {"40 keys backwards, one repeated", wideObject(true), "=" + wideObject(false)},
       {"32 nested arrays", nested(32), "=" + nested(32)},
       {"33 nested arrays", nested(33), "!Input depth exceeds max depth of 32"},
       {"33 nested objects and arrays",

@@ -94,7 +94,7 @@ TEST(StationRealFolder, CoversThatDoNotDecodeAreServedAsAbsent) {
   const std::string root = freshFolder("badcover");
   const std::string mp3 = test::demoFolder() + "/" + firstMp3(*test::demoLibrary()).relPath;
   writeBytes(root + "/Band/Broken/01 One.mp3", untaggedMp3(mp3));
-  writeBytes(root + "/Band/Broken/cover.jpg", std::string("\xFF\xD8\xFF\xE0 not really a JPEG", 24));
+  writeBytes(root + "/Band/Broken/cover.jpg", std::string("\xFF\xD8\xFF\xE0") + " not really a JPEG");
   writeBytes(root + "/Band/Empty/01 Two.mp3", untaggedMp3(mp3));
   writeBytes(root + "/Band/Empty/cover.jpg", "");
   auto lib = scanLibrary(root, "", nullptr);

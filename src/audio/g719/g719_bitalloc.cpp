@@ -144,6 +144,7 @@ void allocateBits(const int* levels, bool transient, int codedBands, int budget,
   }
   for (int i = 0; i < nb - 1; ++i) {
     const int j = ranks.firstLargest(~0ull);
+    if (j < 0) break;  // never: positions i..nb-1 are all in the groups (said for the compiler)
     ranks.remove(y[j], j);
     if (j != i) {
       ranks.remove(y[i], i);
