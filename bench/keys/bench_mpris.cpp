@@ -5,6 +5,8 @@
 // PropertiesChanged that carries it (BM_PlayPauseToStateChange).
 #include <benchmark/benchmark.h>
 
+#include <functional>
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -24,6 +26,23 @@ struct CountingDelegate : tonvera::SPMediaKeyTap::Delegate {
     downs += e.keyDown ? 1 : 0;
   }
 };
+
+// Sends PlayPause from the menu's connection once per iteration and waits (at most 5 s) until
+// `count` moves.
+void timePlayPause(benchmark::State& state, QDBusConnection& menu, const std::function<int()>& count) {
+  const QDBusMessage call = QDBusMessage::createMethodCall(
+      QString::fromLatin1(tonvera::SPMediaKeyTap::kBusName), QStringLiteral("/org/mpris/MediaPlayer2"),
+      QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("PlayPause"));
+  for (auto _ : state) {
+    const int before = count();
+    menu.send(call);
+    QElapsedTimer timeout;
+    timeout.start();
+    while (count() == before && timeout.elapsed() < 5000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+  }
+}
 
 void BM_PlayPauseRoundTrip(benchmark::State& state) {
   QProcess daemon;
@@ -45,18 +64,7 @@ void BM_PlayPauseRoundTrip(benchmark::State& state) {
   }
   {
     QDBusConnection menu = QDBusConnection::connectToBus(address, QStringLiteral("menu"));
-    const QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(tonvera::SPMediaKeyTap::kBusName), QStringLiteral("/org/mpris/MediaPlayer2"),
-        QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("PlayPause"));
-    for (auto _ : state) {
-      const int before = delegate.downs;
-      menu.send(call);
-      QElapsedTimer timeout;
-      timeout.start();
-      while (delegate.downs == before && timeout.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-      }
-    }
+    timePlayPause(state, menu, [&] { return delegate.downs; });
   }
   QDBusConnection::disconnectFromBus(QStringLiteral("menu"));
   tap.stopWatchingMediaKeys();
@@ -115,21 +123,10 @@ void BM_PlayPauseToStateChange(benchmark::State& state) {
                  QStringLiteral("/org/mpris/MediaPlayer2"), QStringLiteral("org.freedesktop.DBus.Properties"),
                  QStringLiteral("PropertiesChanged"), &watcher,
                  SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
-    const QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(tonvera::SPMediaKeyTap::kBusName), QStringLiteral("/org/mpris/MediaPlayer2"),
-        QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("PlayPause"));
     menu.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/"),
                                              QStringLiteral("org.freedesktop.DBus"),
                                              QStringLiteral("GetId")));
-    for (auto _ : state) {
-      const int before = watcher.changes;
-      menu.send(call);
-      QElapsedTimer timeout;
-      timeout.start();
-      while (watcher.changes == before && timeout.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-      }
-    }
+    timePlayPause(state, menu, [&] { return watcher.changes; });
   }
   QDBusConnection::disconnectFromBus(QStringLiteral("menu2"));
   tap.stopWatchingMediaKeys();
