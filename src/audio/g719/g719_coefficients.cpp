@@ -110,16 +110,53 @@ inline int readPlainBlock(BitReader& in, int bits, std::int16_t* k) {
 
 }  // namespace
 
+void latticePoint(const std::int16_t* k, int bits, int* y) {
+  const int q = 13 - bits;
+  const int sigma = q - bits;
+  int a[8];
+  a[0] = 2 * k[0];
+  for (int i = 1; i < 8; ++i) {
+    a[i] = k[i];
+    a[0] += k[i];
+  }
+  int z[8];
+  int c[8];
+  int parity = 0;
+  for (int i = 0; i < 8; ++i) {
+    z[i] = sigma >= 0 ? a[i] << sigma : a[i] >> -sigma;
+    c[i] = z[i] >> q;
+    if (z[i] - (c[i] << q) > (1 << (q - 1))) ++c[i];
+    parity += c[i];
+  }
+  if (parity & 1) {
+    int j = 0;
+    int largest = -1;
+    int sign = 0;
+    for (int i = 0; i < 8; ++i) {
+      const int e = z[i] - (c[i] << q);
+      const int mag = e < 0 ? -e : e;
+      if (mag > largest) {
+        largest = mag;
+        j = i;
+        sign = e;
+      }
+    }
+    c[j] += sign >= 0 ? 1 : -1;
+  }
+  for (int i = 0; i < 8; ++i) y[i] = a[i] - (c[i] << bits);
+}
+
 void decodeLatticeBlock(const std::int16_t* k, int bits, float* x) {
   // Lattice D8 inside a Voronoi region of scale 2^bits: the point is a - 2^bits c, with c the
   // D8 point nearest to a 2^sigma / 2^q (ties rounded down; an odd sum is mended at the
-  // coordinate with the largest rounding error). Every intermediate fits 16 bits.
+  // coordinate with the largest rounding error), as latticePoint does it one coordinate at a time.
+  // Every intermediate fits 16 bits.
+  const float scale = 6.0f / static_cast<float>(1 << bits);
+#if defined(__SSE2__)
   const int q = 13 - bits;
   const int sigma = q - bits;
-  const float scale = 6.0f / static_cast<float>(1 << bits);
   int a0 = k[0];
   for (int i = 0; i < 8; ++i) a0 += k[i];
-#if defined(__SSE2__)
   const __m128i a = _mm_insert_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(k)), a0, 0);
   const __m128i z =
       sigma >= 0 ? _mm_sll_epi16(a, _mm_cvtsi32_si128(sigma)) : _mm_srl_epi16(a, _mm_cvtsi32_si128(-sigma));
@@ -149,32 +186,9 @@ void decodeLatticeBlock(const std::int16_t* k, int bits, float* x) {
   _mm_storeu_ps(x, _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(ylo), s), offset));
   _mm_storeu_ps(x + 4, _mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(yhi), s), offset));
 #else
-  int a[8] = {a0, k[1], k[2], k[3], k[4], k[5], k[6], k[7]};
-  int z[8];
-  int c[8];
-  int parity = 0;
-  for (int i = 0; i < 8; ++i) {
-    z[i] = sigma >= 0 ? a[i] << sigma : a[i] >> -sigma;
-    c[i] = z[i] >> q;
-    if (z[i] - (c[i] << q) > (1 << (q - 1))) ++c[i];
-    parity += c[i];
-  }
-  if (parity & 1) {
-    int j = 0;
-    int largest = -1;
-    int sign = 0;
-    for (int i = 0; i < 8; ++i) {
-      const int e = z[i] - (c[i] << q);
-      const int mag = e < 0 ? -e : e;
-      if (mag > largest) {
-        largest = mag;
-        j = i;
-        sign = e;
-      }
-    }
-    c[j] += sign >= 0 ? 1 : -1;
-  }
-  for (int i = 0; i < 8; ++i) x[i] = static_cast<float>(a[i] - (c[i] << bits)) * scale + kLatticeOffset;
+  int y[8];
+  latticePoint(k, bits, y);
+  for (int i = 0; i < 8; ++i) x[i] = static_cast<float>(y[i]) * scale + kLatticeOffset;
 #endif
 }
 

@@ -16,6 +16,11 @@ inline constexpr int kCodedLength = 800;  // coefficients 0..799 carry the 44 ba
 // Normalised values of one block of 8 lattice indices k[0..7] (each 0..2^bits - 1) of a band
 // with bits = 2..9 bits per coefficient.
 void decodeLatticeBlock(const std::int16_t* k, int bits, float* x);
+// The integer lattice point y[0..7] of the same indices: a - 2^bits c, where a = (2 k0 + k1 + ..
+// + k7, k1, .., k7) and c is the D8 point nearest to a 2^sigma / 2^q (ties rounded down; an odd
+// sum is mended at the coordinate with the largest rounding error). The encoder checks its
+// indices with it.
+void latticePoint(const std::int16_t* k, int bits, int* y);
 
 // Reads one band of width coefficients with bits = 1..9 bits per coefficient (Huffman codes for
 // 2..5 bits when huffman is set, plain indices otherwise) into x[0..width-1].

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "audio/g719/g719_coefficients.h"
 #include "audio/g719/g719_tables.h"
 
 namespace tonvera::g719 {
@@ -64,43 +65,6 @@ void nearestD8(const float* v, int* y) {
   if (sum & 1) y[worst] += v[worst] > static_cast<float>(y[worst]) ? 1 : -1;
 }
 
-// The decoder's lattice point for indices k (the integer part of its lattice decoding).
-void decodeIndices(const std::int16_t* k, int bits, int* y) {
-  const int q = 13 - bits;
-  const int sigma = q - bits;
-  int a[8];
-  a[0] = 2 * k[0];
-  for (int i = 1; i < 8; ++i) {
-    a[i] = k[i];
-    a[0] += k[i];
-  }
-  int z[8];
-  int c[8];
-  int parity = 0;
-  for (int i = 0; i < 8; ++i) {
-    z[i] = sigma >= 0 ? a[i] << sigma : a[i] >> -sigma;
-    c[i] = z[i] >> q;
-    if (z[i] - (c[i] << q) > (1 << (q - 1))) ++c[i];
-    parity += c[i];
-  }
-  if (parity & 1) {
-    int j = 0;
-    int largest = -1;
-    int sign = 0;
-    for (int i = 0; i < 8; ++i) {
-      const int e = z[i] - (c[i] << q);
-      const int mag = e < 0 ? -e : e;
-      if (mag > largest) {
-        largest = mag;
-        j = i;
-        sign = e;
-      }
-    }
-    c[j] += sign >= 0 ? 1 : -1;
-  }
-  for (int i = 0; i < 8; ++i) y[i] = a[i] - (c[i] << bits);
-}
-
 // Indices of lattice point y: the decoder's generator maps k to a = (2 k0 + k1 + .. + k7, k1, .., k7),
 // which must equal y modulo the scaled lattice.
 void indicesOf(const int* y, int bits, std::int16_t* k) {
@@ -129,7 +93,7 @@ void quantizeLatticeBlock(const float* t, int bits, std::int16_t* k, float* xhat
       nearestD8(v, y);
     }
     indicesOf(y, bits, k);
-    decodeIndices(k, bits, back);
+    latticePoint(k, bits, back);
     bool same = true;
     for (int i = 0; i < 8; ++i) same = same && back[i] == y[i];
     if (same) break;
