@@ -9,15 +9,11 @@
 // slow_preempted those in which it only lost the processor to other work (the machine's load).
 // The 60 s MP3 is made once with ffmpeg in a temporary folder.
 #include <benchmark/benchmark.h>
-#include <httplib.h>
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -26,38 +22,12 @@
 
 #include "audio/audiostreamer.h"
 #include "platform/mainqueue.h"
+#include "support/track_server.h"
 
 namespace {
 
 using namespace tonvera;
 using Clock = std::chrono::steady_clock;
-
-struct Server {
-  std::string body;
-  httplib::Server server;
-  std::thread thread;
-  int port = 0;
-
-  Server() {
-    const std::string path = (std::filesystem::temp_directory_path() / "tonvera-bench-60s.mp3").string();
-    if (!std::filesystem::exists(path)) {
-      const std::string cmd = "ffmpeg -v error -y -f lavfi -i sine=f=440:d=60 -ar 44100 -ac 2 -c:a libmp3lame -b:a 128k " + path;
-      if (std::system(cmd.c_str()) != 0) std::abort();
-    }
-    std::ifstream in(path, std::ios::binary);
-    body.assign(std::istreambuf_iterator<char>(in), {});
-    // Range requests are what a seek sends.
-    server.Get("/track", [this](const httplib::Request&, httplib::Response& res) { res.set_content(body, "audio/mpeg"); });
-    port = server.bind_to_any_port("127.0.0.1");
-    thread = std::thread([this] { server.listen_after_bind(); });
-    while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ~Server() {
-    server.stop();
-    thread.join();
-  }
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(port) + "/track"; }
-};
 
 constexpr double kSlowMs = 2.0;
 int slowWaited = 0;
@@ -103,7 +73,8 @@ void tick(AudioStreamer& player, std::vector<double>& reads) {
 
 void BM_MainThreadStall(benchmark::State& state) {
   ::setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
-  static Server server;
+  static bench::TrackServer server("tonvera-bench-60s.mp3",
+                                   "-f lavfi -i sine=f=440:d=60 -ar 44100 -ac 2 -c:a libmp3lame -b:a 128k");
   std::vector<double> control, reads, pauses, seeks, stops, starts;
   std::mt19937 random(15);
   for (auto _ : state) {

@@ -4,54 +4,26 @@
 // - BM_StartToPlaying: milliseconds from start() to Playing (null:realtime sink).
 // The MP3 is made once with ffmpeg in a temporary folder.
 #include <benchmark/benchmark.h>
-#include <httplib.h>
 #include <sys/resource.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
 #include "audio/audiostreamer.h"
 #include "platform/mainqueue.h"
+#include "support/track_server.h"
 
 namespace {
 
 using namespace tonvera;
 
-struct Fixture {
-  std::string path;
-  std::string body;
-  httplib::Server server;
-  std::thread thread;
-  int port = 0;
-
-  Fixture() {
-    path = (std::filesystem::temp_directory_path() / "tonvera-bench-3min.mp3").string();
-    if (!std::filesystem::exists(path)) {
-      const std::string cmd = "ffmpeg -v error -y -f lavfi -i sine=f=440:d=180 -f lavfi -i anoisesrc=d=180:c=pink:seed=3:a=0.1 "
-                              "-filter_complex '[0][1]amerge=inputs=2' -ar 44100 -c:a libmp3lame -b:a 128k " + path;
-      if (std::system(cmd.c_str()) != 0) std::abort();
-    }
-    std::ifstream in(path, std::ios::binary);
-    body.assign(std::istreambuf_iterator<char>(in), {});
-    server.Get("/track", [this](const httplib::Request&, httplib::Response& res) { res.set_content(body, "audio/mpeg"); });
-    port = server.bind_to_any_port("127.0.0.1");
-    thread = std::thread([this] { server.listen_after_bind(); });
-    while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ~Fixture() {
-    server.stop();
-    thread.join();
-  }
-  std::string url() const { return "http://127.0.0.1:" + std::to_string(port) + "/track"; }
-};
-
-Fixture& fixture() {
-  static Fixture f;
+// Three minutes of a tone and pink noise, 128 kbit/s.
+bench::TrackServer& fixture() {
+  static bench::TrackServer f("tonvera-bench-3min.mp3",
+                              "-f lavfi -i sine=f=440:d=180 -f lavfi -i anoisesrc=d=180:c=pink:seed=3:a=0.1 "
+                              "-filter_complex '[0][1]amerge=inputs=2' -ar 44100 -c:a libmp3lame -b:a 128k");
   return f;
 }
 
@@ -68,7 +40,7 @@ double selfCpuSeconds() {
 
 void BM_PlayThreeMinutes(benchmark::State& state) {
   ::setenv("TONVERA_AUDIO_SINK", "null", 1);
-  Fixture& f = fixture();
+  bench::TrackServer& f = fixture();
   double player = 0, ffmpeg = 0;
   for (auto _ : state) {
     const double before = selfCpuSeconds();
@@ -78,7 +50,7 @@ void BM_PlayThreeMinutes(benchmark::State& state) {
     player += selfCpuSeconds() - before;
     state.PauseTiming();
     const double c = childCpuSeconds();
-    const std::string cmd = "ffmpeg -v quiet -i " + f.path + " -f null -";
+    const std::string cmd = "ffmpeg -v quiet -i " + f.path() + " -f null -";
     if (std::system(cmd.c_str()) != 0) state.SkipWithError("ffmpeg failed");
     ffmpeg += childCpuSeconds() - c;
     state.ResumeTiming();
@@ -91,7 +63,7 @@ BENCHMARK(BM_PlayThreeMinutes)->MeasureProcessCPUTime()->Unit(benchmark::kMillis
 
 void BM_StartToPlaying(benchmark::State& state) {
   ::setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
-  Fixture& f = fixture();
+  bench::TrackServer& f = fixture();
   for (auto _ : state) {
     AudioStreamer streamer(f.url());
     const auto begin = std::chrono::steady_clock::now();
