@@ -107,11 +107,6 @@ void MediaServer::releaseStall() {
 
 namespace tonvera::test {
 
-std::optional<std::chrono::steady_clock::time_point> MediaServer::cutAt() {
-  std::lock_guard lock(mutex_);
-  return cutAt_;
-}
-
 std::optional<std::chrono::steady_clock::time_point> MediaServer::answeredAgainAt() {
   std::lock_guard lock(mutex_);
   return answeredAgainAt_;

@@ -43,8 +43,7 @@ class MediaServer {
   std::vector<std::string> ranges();
   std::int64_t bytesSent();
   void releaseStall();
-  // When the first reply was cut, and when the first request after the refusals was answered.
-  std::optional<std::chrono::steady_clock::time_point> cutAt();
+  // When the first request after the refusals that follow a cut was answered.
   std::optional<std::chrono::steady_clock::time_point> answeredAgainAt();
   int refused();
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
