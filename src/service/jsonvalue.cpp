@@ -162,7 +162,8 @@ std::string JsonDecimal::toString() const {
 std::string JsonDecimal::toPlainString() const {
   std::string digits = significand();
   if (digits == "0") return "0";
-  if (exponent_ > kMaxPlainZeros || exponent_ < -(kMaxPlainZeros + static_cast<std::int64_t>(digits.size()))) {
+  if (exponent_ > kMaxPlainZeros ||
+      exponent_ < -(kMaxPlainZeros + static_cast<std::int64_t>(digits.size()))) {
     return toString();
   }
   std::string s;
@@ -182,7 +183,18 @@ std::string JsonDecimal::toPlainString() const {
 
 namespace {
 
-bool keyLess(const JsonObject::value_type& a, const JsonObject::value_type& b) { return a.first < b.first; }
+// Byte order of keys, as std::string orders them. Keys mostly differ in their first byte, which is
+// compared here before the rest.
+bool keyBefore(const std::string& a, const std::string& b) {
+  if (!a.empty() && !b.empty() && a[0] != b[0]) {
+    return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+  }
+  return a < b;
+}
+
+bool keyLess(const JsonObject::value_type& a, const JsonObject::value_type& b) {
+  return keyBefore(a.first, b.first);
+}
 
 }  // namespace
 
@@ -237,7 +249,7 @@ JsonObject JsonObject::fromMembers(std::span<value_type> members) {
     std::array<std::uint8_t, kSmall> order;
     for (std::size_t i = 0; i < n; ++i) {
       std::size_t j = i;
-      while (j > 0 && members[i].first < members[order[j - 1]].first) {
+      while (j > 0 && keyBefore(members[i].first, members[order[j - 1]].first)) {
         order[j] = order[j - 1];
         --j;
       }
@@ -402,7 +414,8 @@ std::optional<JsonValue> SBJsonParser::objectWithData(std::optional<std::string_
   return std::nullopt;
 }
 
-std::optional<JsonValue> SBJsonParser::objectWithString(std::optional<std::string_view> text, JsonError* error) {
+std::optional<JsonValue> SBJsonParser::objectWithString(std::optional<std::string_view> text,
+                                                        JsonError* error) {
   auto value = objectWithData(text);
   if (!value && error) *error = JsonError{kJsonReaderErrorDomain, 0, error_};
   return value;
