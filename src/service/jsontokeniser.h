@@ -94,7 +94,7 @@ class SBJsonTokeniser {
       return token;
     }
     stream_.setIndex(i);
-    return getValueToken(i);
+    return b[i] == '"' ? getStringToken(i) : getValueToken(i);
   }
 
   std::string_view string() const { return text_; }

@@ -183,18 +183,7 @@ std::string JsonDecimal::toPlainString() const {
 
 namespace {
 
-// Byte order of keys, as std::string orders them. Keys mostly differ in their first byte, which is
-// compared here before the rest.
-bool keyBefore(const std::string& a, const std::string& b) {
-  if (!a.empty() && !b.empty() && a[0] != b[0]) {
-    return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
-  }
-  return a < b;
-}
-
-bool keyLess(const JsonObject::value_type& a, const JsonObject::value_type& b) {
-  return keyBefore(a.first, b.first);
-}
+bool keyLess(const JsonObject::value_type& a, const JsonObject::value_type& b) { return a.first < b.first; }
 
 }  // namespace
 
@@ -246,10 +235,19 @@ JsonObject JsonObject::fromMembers(std::span<value_type> members) {
   constexpr std::size_t kSmall = 32;
   if (n <= kSmall) {
     // Small objects (most of them): a stable insertion sort of their indexes, no scratch buffer.
+    // Keys mostly differ in their first byte (0 stands for an empty key), compared before the rest.
     std::array<std::uint8_t, kSmall> order;
+    std::array<unsigned char, kSmall> first;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string& key = members[i].first;
+      first[i] = key.empty() ? 0 : static_cast<unsigned char>(key[0]);
+    }
+    auto before = [&](std::size_t a, std::size_t b) {
+      return first[a] != first[b] ? first[a] < first[b] : members[a].first < members[b].first;
+    };
     for (std::size_t i = 0; i < n; ++i) {
       std::size_t j = i;
-      while (j > 0 && keyBefore(members[i].first, members[order[j - 1]].first)) {
+      while (j > 0 && before(i, order[j - 1])) {
         order[j] = order[j - 1];
         --j;
       }
