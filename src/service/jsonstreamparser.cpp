@@ -20,10 +20,10 @@ constexpr std::uint16_t kOpeners = bit(SBJsonTokenArrayStart) | bit(SBJsonTokenO
 
 struct StateRow {
   const char* name;
-  std::uint16_t accepts;                  // bit per token kind
+  std::uint16_t accepts;                      // bit per token kind
   std::array<State, kSBJsonTokenKinds> next;  // state after an accepted token (a closed container
                                               // counts as its end token); Error where none applies
-  bool keyState;                          // a string here is an object key
+  bool keyState;                              // a string here is an object key
 };
 
 constexpr std::array<State, kSBJsonTokenKinds> transitions(std::uint16_t on, State to) {
@@ -45,8 +45,8 @@ const std::array<StateRow, kStates> kTable = {{
     {"as object value", kOpeners | kValues, transitions(kValues | kClosers, State::ObjectGotValue), false},
     {"after object value", bit(SBJsonTokenObjectEnd) | bit(SBJsonTokenValueSeparator),
      transitions(bit(SBJsonTokenValueSeparator), State::ObjectNeedKey), false},
-    {"in place of object key", bit(SBJsonTokenString), transitions(bit(SBJsonTokenString), State::ObjectGotKey),
-     true},
+    {"in place of object key", bit(SBJsonTokenString),
+     transitions(bit(SBJsonTokenString), State::ObjectGotKey), true},
     {"at array start", kOpeners | kValues | bit(SBJsonTokenArrayEnd),
      transitions(kValues | kClosers, State::ArrayGotValue), false},
     {"after array value", bit(SBJsonTokenArrayEnd) | bit(SBJsonTokenValueSeparator),
@@ -84,20 +84,24 @@ SBJsonStreamParserStatus SBJsonStreamParser::parse(std::string_view data) {
 }
 
 SBJsonStreamParserStatus SBJsonStreamParser::parseTokens() {
+  if (state_ == State::Error) return SBJsonStreamParserStatus::Error;
+  // The state is kept in a local while tokens come, and stored whenever the loop is left.
+  State state = state_;
   for (;;) {
-    if (state_ == State::Error) return SBJsonStreamParserStatus::Error;
     const int token = tokeniser_.getToken();
 
     if (token == SBJsonTokenError) return failWith(tokeniser_.error());
     if (token == SBJsonTokenEOF) {
-      return state_ == State::Complete ? SBJsonStreamParserStatus::Complete
-                                       : SBJsonStreamParserStatus::WaitingForData;
+      state_ = state;
+      return state == State::Complete ? SBJsonStreamParserStatus::Complete
+                                      : SBJsonStreamParserStatus::WaitingForData;
     }
-    if (!stateAccepts(state_, token)) {
+    const StateRow& current = row(state);
+    if ((current.accepts & bit(token)) == 0) {
       std::string message = "Token '";
       message += tokenName(token);
       message += "' not expected ";
-      message += stateName(state_);
+      message += current.name;
       return failWith(std::move(message));
     }
 
@@ -115,15 +119,15 @@ SBJsonStreamParserStatus SBJsonStreamParser::parseTokens() {
         } else {
           delegate_->parserFoundObjectStart();
         }
-        stateStack_.push_back(state_);
-        state_ = token == SBJsonTokenArrayStart ? State::ArrayStart : State::ObjectStart;
+        stateStack_.push_back(state);
+        state = token == SBJsonTokenArrayStart ? State::ArrayStart : State::ObjectStart;
         break;
 
       case SBJsonTokenArrayEnd:
       case SBJsonTokenObjectEnd:
         // Accepted only inside a container, so the stack holds its opener's state.
         assert(!stateStack_.empty());
-        state_ = row(stateStack_.back()).next[token];
+        state = row(stateStack_.back()).next[token];
         stateStack_.pop_back();
         if (token == SBJsonTokenArrayEnd) {
           delegate_->parserFoundArrayEnd();
@@ -132,34 +136,34 @@ SBJsonStreamParserStatus SBJsonStreamParser::parseTokens() {
         }
         break;
 
-      case SBJsonTokenValueSeparator:
-      case SBJsonTokenKeyValueSeparator:
-        state_ = row(state_).next[token];
-        break;
-
       case SBJsonTokenString:
-        if (row(state_).keyState) {
-          delegate_->parserFoundObjectKey(std::move(tokeniser_.string()));
+        if (current.keyState) {
+          delegate_->parserFoundObjectKey(tokeniser_.string());
         } else {
-          delegate_->parserFoundValue(JsonValue(std::move(tokeniser_.string())));
+          delegate_->parserFoundString(tokeniser_.string());
         }
-        state_ = row(state_).next[token];
+        state = current.next[token];
         break;
 
       case SBJsonTokenNumber:
         delegate_->parserFoundValue(std::move(tokeniser_.number()));
-        state_ = row(state_).next[token];
+        state = current.next[token];
         break;
 
       case SBJsonTokenTrue:
       case SBJsonTokenFalse:
         delegate_->parserFoundValue(JsonValue(token == SBJsonTokenTrue));
-        state_ = row(state_).next[token];
+        state = current.next[token];
         break;
 
       case SBJsonTokenNull:
         delegate_->parserFoundValue(JsonValue());
-        state_ = row(state_).next[token];
+        state = current.next[token];
+        break;
+
+      case SBJsonTokenValueSeparator:
+      case SBJsonTokenKeyValueSeparator:
+        state = current.next[token];
         break;
 
       default:
@@ -171,17 +175,20 @@ SBJsonStreamParserStatus SBJsonStreamParser::parseTokens() {
 
 // ---- tree builder ----
 
-void SBJsonStreamParserAdapter::parserFoundObjectStart() { frames_.push_back({true, members_.size()}); }
-void SBJsonStreamParserAdapter::parserFoundArrayStart() { frames_.push_back({false, items_.size()}); }
-void SBJsonStreamParserAdapter::parserFoundObjectKey(std::string&& key) {
-  members_.emplace_back(std::move(key), JsonValue());
+void SBJsonStreamParserAdapter::openFrame(bool object) {
+  if (!frames_.empty() && frames_.back().object) members_.emplace_back(std::move(key_), JsonValue());
+  frames_.push_back({object, object ? members_.size() : items_.size()});
 }
+void SBJsonStreamParserAdapter::parserFoundObjectStart() { openFrame(true); }
+void SBJsonStreamParserAdapter::parserFoundArrayStart() { openFrame(false); }
+void SBJsonStreamParserAdapter::parserFoundObjectKey(std::string_view key) { key_.assign(key); }
+
 void SBJsonStreamParserAdapter::parserFoundObjectEnd() {
   const std::size_t start = frames_.back().start;
   frames_.pop_back();
   JsonObject object = JsonObject::fromMembers(std::span(members_).subspan(start));
   members_.erase(members_.begin() + static_cast<std::ptrdiff_t>(start), members_.end());
-  addValue(JsonValue(std::move(object)));
+  addContainer(std::move(object));
 }
 void SBJsonStreamParserAdapter::parserFoundArrayEnd() {
   const auto start = static_cast<std::ptrdiff_t>(frames_.back().start);
@@ -191,18 +198,31 @@ void SBJsonStreamParserAdapter::parserFoundArrayEnd() {
   array.insert(array.end(), std::make_move_iterator(items_.begin() + start),
                std::make_move_iterator(items_.end()));
   items_.erase(items_.begin() + start, items_.end());
-  addValue(JsonValue(std::move(array)));
+  addContainer(std::move(array));
 }
+void SBJsonStreamParserAdapter::parserFoundString(std::string_view text) { addValue(std::string(text)); }
 void SBJsonStreamParserAdapter::parserFoundValue(JsonValue&& value) { addValue(std::move(value)); }
 
-void SBJsonStreamParserAdapter::addValue(JsonValue&& value) {
+template <typename T>
+void SBJsonStreamParserAdapter::addValue(T&& value) {
   if (frames_.empty()) {
-    value_ = std::move(value);
+    value_.emplace(std::forward<T>(value));  // (the parser's table lets only containers come here)
   } else if (frames_.back().object) {
-    // The value of the key just read (the parser's table lets nothing else come here).
-    members_.back().second = std::move(value);
+    members_.emplace_back(std::piecewise_construct, std::forward_as_tuple(std::move(key_)),
+                          std::forward_as_tuple(std::forward<T>(value)));
   } else {
-    items_.push_back(std::move(value));
+    items_.emplace_back(std::forward<T>(value));
+  }
+}
+
+template <typename T>
+void SBJsonStreamParserAdapter::addContainer(T&& container) {
+  if (frames_.empty()) {
+    value_.emplace(std::forward<T>(container));
+  } else if (frames_.back().object) {
+    members_.back().second = JsonValue(std::forward<T>(container));  // its key waits there
+  } else {
+    items_.emplace_back(std::forward<T>(container));
   }
 }
 

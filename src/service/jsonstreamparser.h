@@ -26,11 +26,14 @@ class SBJsonStreamParserDelegate {
  public:
   virtual ~SBJsonStreamParserDelegate() = default;
   virtual void parserFoundObjectStart() = 0;
-  virtual void parserFoundObjectKey(std::string&& key) = 0;
+  // The key's text is valid during the call only.
+  virtual void parserFoundObjectKey(std::string_view key) = 0;
   virtual void parserFoundObjectEnd() = 0;
   virtual void parserFoundArrayStart() = 0;
   virtual void parserFoundArrayEnd() = 0;
-  // A string, number, boolean or null.
+  // A string value (its text is valid during the call only).
+  virtual void parserFoundString(std::string_view text) = 0;
+  // A number, boolean or null.
   virtual void parserFoundValue(JsonValue&& value) = 0;
 };
 
@@ -84,10 +87,11 @@ class SBJsonStreamParser {
 class SBJsonStreamParserAdapter final : public SBJsonStreamParserDelegate {
  public:
   void parserFoundObjectStart() override;
-  void parserFoundObjectKey(std::string&& key) override;
+  void parserFoundObjectKey(std::string_view key) override;
   void parserFoundObjectEnd() override;
   void parserFoundArrayStart() override;
   void parserFoundArrayEnd() override;
+  void parserFoundString(std::string_view text) override;
   void parserFoundValue(JsonValue&& value) override;
 
   // Prepares for a document of about `bytes` bytes. A large one gets room on the stack of pending
@@ -105,20 +109,30 @@ class SBJsonStreamParserAdapter final : public SBJsonStreamParserDelegate {
   std::optional<JsonValue>& value() { return value_; }
 
  private:
-  void addValue(JsonValue&& value);
+  // Puts a value made of `value` into the innermost open container (or makes it the outer-most
+  // value); a closed container goes where its opening put its key.
+  template <typename T>
+  void addValue(T&& value);
+  template <typename T>
+  void addContainer(T&& container);
+  // A container opens: the key it is the value of (if any) takes its place among the members.
+  void openFrame(bool object);
 
   // Open containers, innermost last. Their contents wait on two stacks: an open array's elements in
   // items_, an open object's members in members_ (from the index its frame holds on), and are moved
   // into a container of exactly their number when it closes: one allocation per container, none
-  // per member or per doubling.
+  // per member or per doubling. A key waits in key_ for its value; when the value is a container,
+  // the key goes to members_ when the container opens (its own keys come before it closes), and the
+  // closed container becomes that member's value.
   struct Frame {
     bool object;
     std::size_t start;
   };
   std::vector<Frame> frames_;
   std::vector<JsonValue> items_;
-  std::vector<JsonObject::value_type> members_;  // the last one's value is pending after a key
-  std::optional<JsonValue> value_;               // the accumulator
+  std::vector<JsonObject::value_type> members_;
+  std::string key_;                 // the key read last, until its value comes
+  std::optional<JsonValue> value_;  // the accumulator
 };
 
 }  // namespace tonvera

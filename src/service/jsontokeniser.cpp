@@ -1,23 +1,134 @@
 #include "service/jsontokeniser.h"
 
-#include "platform/utf8.h"
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "platform/utf8.h"
 
 namespace tonvera {
 
 namespace {
 
-// Character classes of the string scanner: bytes that end a run of plain string bytes.
-constexpr std::array<bool, 256> makeStringStops() {
+// Bytes that continue a run of plain string bytes one at a time: printable ASCII but '"' and '\\'.
+constexpr std::array<bool, 256> makePlainAscii() {
   std::array<bool, 256> t{};
-  for (int c = 0; c < 0x20; ++c) t[c] = true;
-  t['"'] = true;
-  t['\\'] = true;
+  for (int c = 0x20; c < 0x80; ++c) t[c] = true;
+  t['"'] = false;
+  t['\\'] = false;
   return t;
 }
-constexpr std::array<bool, 256> kStringStop = makeStringStops();
+constexpr std::array<bool, 256> kPlainAscii = makePlainAscii();
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+// High bit of each byte of `w` that is below `limit` (at most 0x80). A byte's borrow may also mark
+// the byte above it, so only the lowest mark is exact; the callers need no more.
+constexpr std::uint64_t bytesBelow(std::uint64_t w, std::uint8_t limit) {
+  return (w - kOnes * limit) & ~w & kHighBits;
+}
+
+// The length of the well-formed UTF-8 sequence of two to four bytes at `p` (its lead byte is 0x80
+// or above), with `avail` bytes readable from `p`: 0 when it is not well formed (overlong forms,
+// surrogates and code points above U+10FFFF are not), and `avail` + 1 when the bytes run out first.
+std::size_t multiByteLength(const unsigned char* p, std::size_t avail) {
+  const unsigned char c = p[0];
+  std::size_t need;
+  unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    need = 1;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    need = 2;
+    if (c == 0xE0) lo = 0xA0;
+    if (c == 0xED) hi = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    need = 3;
+    if (c == 0xF0) lo = 0x90;
+    if (c == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (avail < 2) return avail + 1;
+  if (p[1] < lo || p[1] > hi) return 0;
+  for (std::size_t k = 2; k <= need; ++k) {
+    if (k >= avail) return avail + 1;
+    if ((p[k] & 0xC0) != 0x80) return 0;
+  }
+  return need + 1;
+}
+
+// The offset of the first byte of the 16 or 8 at `p` that is '"', '\\', a control character or 0x80
+// and above; the block's size when there is none.
+#if defined(__SSE2__)
+constexpr std::size_t kBlock = 16;
+inline std::size_t firstMarkedByte(const char* p) {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // As signed bytes, the control characters and the bytes 0x80 and above are the ones below 0x20.
+  const __m128i marked = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('"')), _mm_cmpeq_epi8(x, _mm_set1_epi8('\\'))),
+      _mm_cmplt_epi8(x, _mm_set1_epi8(0x20)));
+  const auto mask = static_cast<unsigned>(_mm_movemask_epi8(marked));
+  return mask ? static_cast<std::size_t>(std::countr_zero(mask)) : kBlock;
+}
+#else
+constexpr std::size_t kBlock = 8;
+inline std::size_t firstMarkedByte(const char* p) {
+  if constexpr (std::endian::native != std::endian::little) {
+    std::size_t k = 0;
+    while (k < kBlock && kPlainAscii[static_cast<unsigned char>(p[k])]) ++k;
+    return k;
+  }
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  const std::uint64_t marks = bytesBelow(w ^ (kOnes * '"'), 1) | bytesBelow(w ^ (kOnes * '\\'), 1) |
+                              bytesBelow(w, 0x20) | (w & kHighBits);
+  return marks ? static_cast<std::size_t>(std::countr_zero(marks)) / 8 : kBlock;
+}
+#endif
+
+// Whether the bytes at `p` start with a three-byte UTF-8 sequence of lead byte E1..EC or EE..EF
+// (most of the Chinese, Japanese and Korean characters), which needs no further check.
+inline bool isPlainThreeByteSequence(const char* p) {
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
+  const std::uint32_t v = u[0] | (u[1] << 8) | (u[2] << 16);
+  const std::uint32_t lowNibble = v & 0x0F;
+  return (v & 0xC0C0F0) == 0x8080E0 && lowNibble != 0 && lowNibble != 0x0D;
+}
+
+// The index of the first byte from `i` on that ends a run of plain string bytes ('"', '\\' or a
+// control character), or `n` when the data ends first. Multi-byte UTF-8 sequences on the way are
+// checked; `broken` is set when one is not well formed. Plain ASCII is passed over a block at a time.
+std::size_t scanStringRun(const char* b, std::size_t i, std::size_t n, bool& broken) {
+  for (;;) {
+    for (;;) {
+      if (n - i < kBlock) {
+        while (i < n && kPlainAscii[static_cast<unsigned char>(b[i])]) ++i;
+        if (i >= n) return n;
+        break;
+      }
+      const std::size_t k = firstMarkedByte(b + i);
+      i += k;
+      if (k < kBlock) break;
+    }
+    if (static_cast<unsigned char>(b[i]) < 0x80) return i;
+    while (n - i >= 3 && isPlainThreeByteSequence(b + i)) i += 3;
+    if (i >= n) return n;
+    if (static_cast<unsigned char>(b[i]) < 0x80) continue;
+    const std::size_t length = multiByteLength(reinterpret_cast<const unsigned char*>(b + i), n - i);
+    if (length > n - i) return n;  // cut off by the end of the data
+    if (length == 0) {
+      broken = true;
+      ++i;
+    } else {
+      i += length;
+    }
+  }
+}
 
 inline bool isDigit(std::uint16_t c) { return c >= '0' && c <= '9'; }
 
@@ -104,35 +215,9 @@ int SBJsonTokeniser::fail(std::string message) {
   return SBJsonTokenError;
 }
 
-int SBJsonTokeniser::getToken() {
-  SBJsonUTF8Stream& s = stream_;
-  std::size_t i = s.index();
-  const std::size_t n = s.length();
-  const char* b = s.bytes();
-  while (i < n && (b[i] == ' ' || b[i] == '\t' || b[i] == '\n' || b[i] == '\r')) ++i;
-  s.setIndex(i);
-  if (i >= n) return SBJsonTokenEOF;
-
-  const std::uint16_t c = s.unitAt(i);
+int SBJsonTokeniser::getValueToken(std::size_t i) {
+  const std::uint16_t c = stream_.unitAt(i);
   switch (c) {
-    case '[':
-      s.setIndex(i + 1);
-      return SBJsonTokenArrayStart;
-    case ']':
-      s.setIndex(i + 1);
-      return SBJsonTokenArrayEnd;
-    case '{':
-      s.setIndex(i + 1);
-      return SBJsonTokenObjectStart;
-    case '}':
-      s.setIndex(i + 1);
-      return SBJsonTokenObjectEnd;
-    case ',':
-      s.setIndex(i + 1);
-      return SBJsonTokenValueSeparator;
-    case ':':
-      s.setIndex(i + 1);
-      return SBJsonTokenKeyValueSeparator;
     case '"':
       return getStringToken(i);
     case 't':
@@ -161,8 +246,8 @@ int SBJsonTokeniser::matchWord(std::size_t tokenStart, std::string_view word, in
   if (!s.haveRemainingCharacters(word.size())) return SBJsonTokenEOF;
   if (std::string_view(s.bytes() + tokenStart, word.size()) != word) {
     char message[64];
-    std::snprintf(message, sizeof message, "Expected '%.*s' after initial '%.1s'", static_cast<int>(word.size()),
-                  word.data(), word.data());
+    std::snprintf(message, sizeof message, "Expected '%.*s' after initial '%.1s'",
+                  static_cast<int>(word.size()), word.data(), word.data());
     return fail(message);
   }
   s.setIndex(tokenStart + word.size());
@@ -173,30 +258,36 @@ int SBJsonTokeniser::getStringToken(std::size_t tokenStart) {
   SBJsonUTF8Stream& s = stream_;
   const char* b = s.bytes();
   const std::size_t n = s.length();
-  std::size_t i = tokenStart + 1;
-  bool collected = false;
-  string_.clear();
+  const std::size_t textStart = tokenStart + 1;
+  std::size_t i = textStart;
+  bool collected = false;  // an escape was met: the text is decoded into string_
+  bool broken = false;
 
   for (;;) {
     // The longest run of plain bytes.
     const std::size_t runStart = i;
-    while (i < n && !kStringStop[static_cast<unsigned char>(b[i])]) ++i;
+    i = scanStringRun(b, i, n, broken);
     if (i >= n) break;  // ran out of data
-    const std::string_view run(b + runStart, i - runStart);
-    if (!isValidUtf8(run)) return fail("Broken Unicode encoding");
+    if (broken) return fail("Broken Unicode encoding");
 
     const unsigned char c = static_cast<unsigned char>(b[i]);
     if (c == '"') {
       if (!collected) {
-        string_.assign(run);
+        // No escapes: the text is read where it stands.
+        text_ = std::string_view(b + textStart, i - textStart);
       } else {
-        string_.append(run);
+        string_.append(b + runStart, i - runStart);
+        text_ = string_;
       }
       s.setIndex(i + 1);
       return SBJsonTokenString;
     }
-    string_.append(run);
-    collected = true;
+    if (!collected) {
+      string_.assign(b + textStart, i - textStart);
+      collected = true;
+    } else {
+      string_.append(b + runStart, i - runStart);
+    }
     if (c < 0x20) {
       char message[48];
       std::snprintf(message, sizeof message, "Unescaped control character [0x%02X]", c);
@@ -360,7 +451,8 @@ int SBJsonTokeniser::getNumberToken(std::size_t tokenStart) {
     auto d = JsonDecimal::fromText(std::string_view(s.bytes() + tokenStart, i - tokenStart));
     number_ = d ? JsonValue(std::move(*d)) : JsonValue(JsonDecimal{});
   } else if (!isDecimal) {
-    number_ = negative ? JsonValue::makeSigned(-static_cast<std::int64_t>(mantissa)) : JsonValue::makeUnsigned(mantissa);
+    number_ = negative ? JsonValue::makeSigned(-static_cast<std::int64_t>(mantissa))
+                       : JsonValue::makeUnsigned(mantissa);
   } else {
     number_ = JsonValue(JsonDecimal(mantissa, static_cast<std::int16_t>(exponent), negative));
   }

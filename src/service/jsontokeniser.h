@@ -4,6 +4,7 @@
 //
 // Threads: one thread at a time per object (owned by one stream parser).
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -67,8 +68,9 @@ class SBJsonUTF8Stream {
   std::size_t index_ = 0;
 };
 
-// Cuts the cursor's bytes into tokens. After a string token, string() holds its decoded UTF-8 text
-// (ready to be moved out); after a number token, number() its value; after an error token, error()
+// Cuts the cursor's bytes into tokens. After a string token, string() views its decoded UTF-8 text
+// (the bytes in place when the string has no escapes, else a decoded copy; valid until the next token
+// or append); after a number token, number() its value; after an error token, error()
 // the message. A token that runs past the data leaves the cursor at its start and reads as end of
 // input, so parsing can resume when more data is appended.
 class SBJsonTokeniser {
@@ -76,20 +78,55 @@ class SBJsonTokeniser {
   SBJsonUTF8Stream& stream() { return stream_; }
   void appendData(std::string_view data) { stream_.appendData(data); }
 
-  int getToken();
+  // The next token. Inline: most tokens are one structural character.
+  int getToken() {
+    std::size_t i = stream_.index();
+    const std::size_t n = stream_.length();
+    const char* b = stream_.bytes();
+    while (i < n && kTokenOfByte[static_cast<unsigned char>(b[i])] == kWhitespace) ++i;
+    if (i >= n) {
+      stream_.setIndex(i);
+      return SBJsonTokenEOF;
+    }
+    const int token = kTokenOfByte[static_cast<unsigned char>(b[i])];
+    if (token > 0) {
+      stream_.setIndex(i + 1);
+      return token;
+    }
+    stream_.setIndex(i);
+    return b[i] == '"' ? getStringToken(i) : getValueToken(i);
+  }
 
-  std::string& string() { return string_; }
+  std::string_view string() const { return text_; }
   JsonValue& number() { return number_; }
   const std::string& error() const { return error_; }
 
  private:
+  // The token of a byte that is a token by itself (structural characters), kWhitespace for the
+  // four whitespace bytes, 0 for the others.
+  static constexpr int kWhitespace = -1;
+  static constexpr std::array<std::int8_t, 256> kTokenOfByte = [] {
+    std::array<std::int8_t, 256> t{};
+    t[' '] = t['\t'] = t['\n'] = t['\r'] = kWhitespace;
+    t['['] = SBJsonTokenArrayStart;
+    t[']'] = SBJsonTokenArrayEnd;
+    t['{'] = SBJsonTokenObjectStart;
+    t['}'] = SBJsonTokenObjectEnd;
+    t[','] = SBJsonTokenValueSeparator;
+    t[':'] = SBJsonTokenKeyValueSeparator;
+    return t;
+  }();
+
+  // A token starting at `i` that is not a structural character: a string, number, word or error.
+  int getValueToken(std::size_t i);
   int getStringToken(std::size_t tokenStart);
   int getNumberToken(std::size_t tokenStart);
   int matchWord(std::size_t tokenStart, std::string_view word, int token);
   int fail(std::string message);
 
   SBJsonUTF8Stream stream_;
-  std::string string_;
+  std::string string_;     // decoded text of a string with escapes
+  std::string_view text_;  // the last string token's text
   JsonValue number_;
   std::string error_;
 };

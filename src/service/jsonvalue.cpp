@@ -162,7 +162,8 @@ std::string JsonDecimal::toString() const {
 std::string JsonDecimal::toPlainString() const {
   std::string digits = significand();
   if (digits == "0") return "0";
-  if (exponent_ > kMaxPlainZeros || exponent_ < -(kMaxPlainZeros + static_cast<std::int64_t>(digits.size()))) {
+  if (exponent_ > kMaxPlainZeros ||
+      exponent_ < -(kMaxPlainZeros + static_cast<std::int64_t>(digits.size()))) {
     return toString();
   }
   std::string s;
@@ -234,10 +235,19 @@ JsonObject JsonObject::fromMembers(std::span<value_type> members) {
   constexpr std::size_t kSmall = 32;
   if (n <= kSmall) {
     // Small objects (most of them): a stable insertion sort of their indexes, no scratch buffer.
+    // Keys mostly differ in their first byte (0 stands for an empty key), compared before the rest.
     std::array<std::uint8_t, kSmall> order;
+    std::array<unsigned char, kSmall> first;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string& key = members[i].first;
+      first[i] = key.empty() ? 0 : static_cast<unsigned char>(key[0]);
+    }
+    auto before = [&](std::size_t a, std::size_t b) {
+      return first[a] != first[b] ? first[a] < first[b] : members[a].first < members[b].first;
+    };
     for (std::size_t i = 0; i < n; ++i) {
       std::size_t j = i;
-      while (j > 0 && members[i].first < members[order[j - 1]].first) {
+      while (j > 0 && before(i, order[j - 1])) {
         order[j] = order[j - 1];
         --j;
       }
@@ -402,7 +412,8 @@ std::optional<JsonValue> SBJsonParser::objectWithData(std::optional<std::string_
   return std::nullopt;
 }
 
-std::optional<JsonValue> SBJsonParser::objectWithString(std::optional<std::string_view> text, JsonError* error) {
+std::optional<JsonValue> SBJsonParser::objectWithString(std::optional<std::string_view> text,
+                                                        JsonError* error) {
   auto value = objectWithData(text);
   if (!value && error) *error = JsonError{kJsonReaderErrorDomain, 0, error_};
   return value;
