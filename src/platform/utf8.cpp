@@ -16,32 +16,14 @@ bool isValidUtf8(std::string_view bytes) {
       p += 8;
     }
     if (p >= end) break;
-    unsigned char c = *p;
-    if (c < 0x80) {
+    if (*p < 0x80) {
       ++p;
       continue;
     }
-    std::size_t need;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-      need = 1;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      need = 2;
-      if (c == 0xE0) lo = 0xA0;  // no overlong forms
-      if (c == 0xED) hi = 0x9F;  // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      need = 3;
-      if (c == 0xF0) lo = 0x90;  // no overlong forms
-      if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-    } else {
-      return false;
-    }
-    if (static_cast<std::size_t>(end - p) <= need) return false;
-    if (p[1] < lo || p[1] > hi) return false;
-    for (std::size_t k = 2; k <= need; ++k) {
-      if ((p[k] & 0xC0) != 0x80) return false;
-    }
-    p += need + 1;
+    const std::size_t avail = static_cast<std::size_t>(end - p);
+    const std::size_t length = utf8SequenceLength(p, avail);
+    if (length == 0 || length > avail) return false;
+    p += length;
   }
   return true;
 }

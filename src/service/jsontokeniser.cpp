@@ -33,35 +33,6 @@ constexpr std::uint64_t bytesBelow(std::uint64_t w, std::uint8_t limit) {
   return (w - kOnes * limit) & ~w & kHighBits;
 }
 
-// The length of the well-formed UTF-8 sequence of two to four bytes at `p` (its lead byte is 0x80
-// or above), with `avail` bytes readable from `p`: 0 when it is not well formed (overlong forms,
-// surrogates and code points above U+10FFFF are not), and `avail` + 1 when the bytes run out first.
-std::size_t multiByteLength(const unsigned char* p, std::size_t avail) {
-  const unsigned char c = p[0];
-  std::size_t need;
-  unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-  if (c >= 0xC2 && c <= 0xDF) {
-    need = 1;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    need = 2;
-    if (c == 0xE0) lo = 0xA0;
-    if (c == 0xED) hi = 0x9F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    need = 3;
-    if (c == 0xF0) lo = 0x90;
-    if (c == 0xF4) hi = 0x8F;
-  } else {
-    return 0;
-  }
-  if (avail < 2) return avail + 1;
-  if (p[1] < lo || p[1] > hi) return 0;
-  for (std::size_t k = 2; k <= need; ++k) {
-    if (k >= avail) return avail + 1;
-    if ((p[k] & 0xC0) != 0x80) return 0;
-  }
-  return need + 1;
-}
-
 // The offset of the first byte of the 16 or 8 at `p` that is '"', '\\', a control character or 0x80
 // and above; the block's size when there is none.
 #if defined(__SSE2__)
@@ -119,7 +90,7 @@ std::size_t scanStringRun(const char* b, std::size_t i, std::size_t n, bool& bro
     while (n - i >= 3 && isPlainThreeByteSequence(b + i)) i += 3;
     if (i >= n) return n;
     if (static_cast<unsigned char>(b[i]) < 0x80) continue;
-    const std::size_t length = multiByteLength(reinterpret_cast<const unsigned char*>(b + i), n - i);
+    const std::size_t length = utf8SequenceLength(reinterpret_cast<const unsigned char*>(b + i), n - i);
     if (length > n - i) return n;  // cut off by the end of the data
     if (length == 0) {
       broken = true;
