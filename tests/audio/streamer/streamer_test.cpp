@@ -217,7 +217,7 @@ TEST(AudioStreamer, ProgressFollowsTheQueueWhileItPlaysOutTheEnd) {
     if (player.state() == S::Stopping) lastWhileStopping = player.progress();
     return !run.seen.empty() && run.seen.back() == S::Idle;
   }));
-  EXPECT_GT(lastWhileStopping, 0.15);
+  EXPECT_GT(lastWhileStopping, 0.05);  // frozen, it stays at 0
 }
 
 // The parser chosen for a reply: by its content type, else MP3; likewise by file extension.
