@@ -367,9 +367,12 @@ double AudioStreamer::estimateBitRate() {
 // caller's tick.
 double AudioStreamer::progress() {
   const double sampleRate = sampleRate_;
-  if (!(sampleRate > 0) || isFinishing()) return lastProgress_;
   const StreamerState s = state_;
-  if (s == StreamerState::Playing || s == StreamerState::Buffering || s == StreamerState::Paused) {
+  // At the end of the stream the queue still plays what it holds (up to the whole ring): the clock
+  // goes on until the queue has stopped, so the readout and the lyrics do not freeze before the end.
+  const bool draining = s == StreamerState::Stopping && stopReason_ == StopReason::EndOfStream;
+  if (!(sampleRate > 0) || (isFinishing() && !draining)) return lastProgress_;
+  if (s == StreamerState::Playing || s == StreamerState::Buffering || s == StreamerState::Paused || draining) {
     const std::shared_ptr<AudioQueue> queue = clockQueue_.load();
     if (!queue) return lastProgress_;
     double sampleTime = 0;

@@ -204,6 +204,22 @@ TEST(AudioStreamer, AnUnreachableServerEndsInIdleWithTheNetworkError) {
   EXPECT_EQ(test::count(player.transitions(), S::Idle), 1);
 }
 
+// While the queue plays out the last buffers (here the whole of a 0.25 s track), the position keeps
+// moving: the readout and the lyrics must not stop short of the end.
+TEST(AudioStreamer, ProgressFollowsTheQueueWhileItPlaysOutTheEnd) {
+  test::useSink("null:realtime");
+  test::MediaServer server(test::readFileBytes(test::fixturePath("short.mp3")));
+  test::RecordingStreamer player(server.url());
+  test::PlayerRun run(player);
+  player.start();
+  double lastWhileStopping = -1;
+  ASSERT_TRUE(run.waitFor([&] {
+    if (player.state() == S::Stopping) lastWhileStopping = player.progress();
+    return !run.seen.empty() && run.seen.back() == S::Idle;
+  }));
+  EXPECT_GT(lastWhileStopping, 0.05);  // frozen, it stays at 0
+}
+
 // The parser chosen for a reply: by its content type, else MP3; likewise by file extension.
 TEST(AudioStreamer, TypeHints) {
   const std::pair<const char*, std::uint32_t> mimes[] = {
