@@ -22,14 +22,20 @@ std::string outcome(std::string_view input) {
   return "!" + parser.error();
 }
 
-// The same input fed to one stream parser in pieces of `chunk` bytes.
+// The same input fed to one stream parser in pieces of `chunk` bytes. Each piece is overwritten as
+// soon as parse() returns: the parser must keep a copy of what it still needs.
 std::string chunkedOutcome(std::string_view input, std::size_t chunk) {
   SBJsonStreamParserAdapter adapter;
   SBJsonStreamParser parser(&adapter);
   parser.setMaxDepth(SBJsonParser::kDefaultMaxDepth);
   auto status = SBJsonStreamParserStatus::WaitingForData;
   if (input.empty()) status = parser.parse({});
-  for (std::size_t at = 0; at < input.size(); at += chunk) status = parser.parse(input.substr(at, chunk));
+  std::string piece;
+  for (std::size_t at = 0; at < input.size(); at += chunk) {
+    piece.assign(input.substr(at, chunk));
+    status = parser.parse(piece);
+    piece.assign(piece.size(), '"');
+  }
   switch (status) {
     case SBJsonStreamParserStatus::Complete:
       return "=" + toCanonicalJson(*adapter.value(), true);

@@ -45,7 +45,7 @@ std::shared_ptr<const Library> demoLibrary() {
   return library;
 }
 
-RunningStation::RunningStation(std::shared_ptr<const Library> library, int threads) {
+RunningStation::RunningStation(std::shared_ptr<const Library> library, int threads, int pureRate) {
   static int count = 0;
   dataDir_ = scratchFolder() + "/station-data-" + std::to_string(++count);
   QDir().mkpath(QString::fromStdString(dataDir_));
@@ -54,6 +54,7 @@ RunningStation::RunningStation(std::shared_ptr<const Library> library, int threa
   options.dataDir = dataDir_;
   options.seed = 42;
   if (threads > 0) options.threads = threads;
+  options.pureRate = pureRate;
   server_ = std::make_unique<StationServer>(std::move(library), options);
   std::string error;
   if (!server_->bind(&error)) throw std::runtime_error(error);
