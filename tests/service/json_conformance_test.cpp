@@ -1,6 +1,8 @@
 // The reader over the JSON test suite's parsing files: "y_" files must parse, "n_" files must fail,
 // "i_" files may go either way but must end cleanly. The "y_" files for which the reader's own rules
 // decide otherwise (a scalar outer-most value) are listed below with the rule; every "n_" file fails.
+// Every file, and the committed fuzz corpus, also goes through the fuzz entry, so every input that
+// once broke an invariant stays covered in the normal test run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "json_fuzz_entry.h"
 #include "platform/fileutil.h"
 #include "service/jsonvalue.h"
 
@@ -22,15 +25,21 @@ struct SuiteFile {
   std::string bytes;
 };
 
-std::vector<SuiteFile> suiteFiles(char prefix) {
+// The files of `dir` whose names start with `prefix`, sorted by name; each replayed through the fuzz
+// entry on the way.
+std::vector<SuiteFile> suiteFiles(const std::string& prefix,
+                                  const fs::path& dir = fs::path(TONVERA_SHARED_DIR) / "jsontestsuite" /
+                                                        "test_parsing") {
   std::vector<SuiteFile> files;
-  const fs::path dir = fs::path(TONVERA_SHARED_DIR) / "jsontestsuite" / "test_parsing";
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(dir, ec)) {
     const std::string name = entry.path().filename().string();
-    if (name.size() < 2 || name[0] != prefix || name[1] != '_') continue;
+    if (!name.starts_with(prefix)) continue;
     auto bytes = readFile(entry.path().string());
-    if (bytes) files.push_back({name, std::move(*bytes)});
+    if (!bytes) continue;
+    SCOPED_TRACE(name);
+    fuzz::jsonReaderOneInput(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size());
+    files.push_back({name, std::move(*bytes)});
   }
   std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
   return files;
@@ -55,7 +64,7 @@ const std::map<std::string, std::string>& acceptedFilesThatFail() {
 }
 
 TEST(JsonConformance, AcceptedFilesParse) {
-  const auto files = suiteFiles('y');
+  const auto files = suiteFiles("y_");
   EXPECT_GT(files.size(), 90u);
   int listed = 0;
   for (const auto& f : files) {
@@ -74,7 +83,7 @@ TEST(JsonConformance, AcceptedFilesParse) {
 }
 
 TEST(JsonConformance, RejectedFilesFail) {
-  const auto files = suiteFiles('n');
+  const auto files = suiteFiles("n_");
   EXPECT_GT(files.size(), 150u);
   for (const auto& f : files) {
     std::string error;
@@ -84,13 +93,17 @@ TEST(JsonConformance, RejectedFilesFail) {
 }
 
 TEST(JsonConformance, ImplementationDefinedFilesEndCleanly) {
-  const auto files = suiteFiles('i');
+  const auto files = suiteFiles("i_");
   EXPECT_GT(files.size(), 20u);
   for (const auto& f : files) {
     std::string error;
     auto value = parseJson(f.bytes, &error);
     EXPECT_NE(value.has_value(), !error.empty()) << f.name << ": exactly one of value and error";
   }
+}
+
+TEST(JsonConformance, FuzzCorpusRunsClean) {
+  EXPECT_GE(suiteFiles("", fs::path(TONVERA_SOURCE_DIR) / "fuzz" / "service" / "corpus").size(), 10u);
 }
 
 }  // namespace

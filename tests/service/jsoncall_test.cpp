@@ -1,4 +1,6 @@
-// Requests against a real HTTP server on 127.0.0.1: methods, headers, statuses, escaping, time-out.
+// Requests against a real HTTP server on 127.0.0.1: methods, headers, statuses, escaping, time-out;
+// and the service's base URL from the environment. (The endpoint URLs and the private channel's form
+// body are checked as the station receives them.)
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -6,10 +8,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "service/endpoints.h"
 #include "service/jsoncall.h"
 #include "service/plistconvert.h"
 #include "test_server.h"
@@ -210,6 +214,17 @@ TEST(JsonCallSlow, ServerThatNeverAnswersTimesOutAfterSixSeconds) {
   EXPECT_FALSE(reply);
   EXPECT_GE(elapsed, std::chrono::milliseconds(5900));
   EXPECT_LT(elapsed, std::chrono::milliseconds(9000));
+}
+
+TEST(Endpoints, BaseUrlFromEnvironmentElseCompiledIn) {
+  ::unsetenv("TONVERA_SERVICE_URL");
+  EXPECT_EQ(serviceBaseURL(), "http://127.0.0.1:7650");
+  ::setenv("TONVERA_SERVICE_URL", "", 1);
+  EXPECT_EQ(serviceBaseURL(), "http://127.0.0.1:7650");
+  ::setenv("TONVERA_SERVICE_URL", "http://example.test:81//", 1);
+  EXPECT_EQ(serviceBaseURL(), "http://example.test:81");
+  ::setenv("TONVERA_SERVICE_URL", "http://10.0.0.2:7650", 1);
+  EXPECT_EQ(serviceBaseURL(), "http://10.0.0.2:7650");
 }
 
 }  // namespace

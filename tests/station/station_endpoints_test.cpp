@@ -194,9 +194,7 @@ TEST_F(StationEndpoints, SearchAsThePlayerEncodesIt) {
 }
 
 TEST_F(StationEndpoints, SimilarArtistsShareAlbumsAndGenres) {
-  auto bytes = JsonCall::down(artistSimilarURL(artistId("林夏")), std::nullopt, false);
-  ASSERT_TRUE(bytes);
-  auto reply = JSONValue(*bytes);
+  auto reply = JsonCall::call(artistSimilarURL(artistId("林夏")));
   ASSERT_TRUE(reply && reply->isObject());
   std::set<std::string> names;
   for (const auto& e : (*reply)["entries"].array()) {
@@ -206,7 +204,7 @@ TEST_F(StationEndpoints, SimilarArtistsShareAlbumsAndGenres) {
   EXPECT_TRUE(names.count("苏小禾"));    // sings on her album
   EXPECT_TRUE(names.count("Echo Park"));  // sings on her album
   EXPECT_FALSE(names.count("林夏"));
-  EXPECT_FALSE(JsonCall::down(artistSimilarURL("arnosuchartist"), std::nullopt, false));
+  EXPECT_FALSE(JsonCall::call(artistSimilarURL("arnosuchartist")));
 }
 
 TEST_F(StationEndpoints, PrivateChannelFromLikedIds) {

@@ -1,15 +1,19 @@
 // The station's small parts: range headers, host-based URLs, query and form decoding, text folding,
-// ids, artist-name splitting, file formats and the PURE header.
+// ids, artist-name splitting, file formats and the PURE header; and the fuzz corpus of its
+// request-text parsers, replayed through the fuzz entry.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
+#include "platform/fileutil.h"
 #include "station/audioformats.h"
 #include "station/byterange.h"
 #include "station/ids.h"
 #include "station/records.h"
 #include "station/tagreader.h"
 #include "station/text.h"
+#include "station_fuzz_entry.h"
 
 namespace tonvera::station {
 namespace {
@@ -171,6 +175,24 @@ TEST(StationParts, Id3v2TagSize) {
   EXPECT_EQ(id3v2TagSize(std::string("ID3\x04\x00\x10\x00\x00\x00\x05", 10)), 10u + 5u + 10u);  // footer
   EXPECT_EQ(id3v2TagSize(std::string("\xFF\xF1\x50\x80\x00\x1F\xFC", 7)), 0u);
   EXPECT_FALSE(id3v2TagSize(std::string("ID3\x04\x00\x00\x80\x00\x00\x00", 10)));  // not sync-safe
+}
+
+TEST(StationFuzzReplay, CorpusRunsClean) {
+  const std::filesystem::path corpus = std::string(TONVERA_SOURCE_DIR) + "/fuzz/station/corpus";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    auto bytes = readFile(entry.path().string());
+    ASSERT_TRUE(bytes) << entry.path();
+    EXPECT_EQ(stationFuzzOne(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()), 0);
+    ++files;
+  }
+  EXPECT_GE(files, 10);
+  // Every parser also meets empty and one-byte inputs.
+  for (int selector = 0; selector < 6; ++selector) {
+    const std::uint8_t one[] = {static_cast<std::uint8_t>(selector)};
+    EXPECT_EQ(stationFuzzOne(one, 1), 0);
+  }
+  EXPECT_EQ(stationFuzzOne(nullptr, 0), 0);
 }
 
 }  // namespace

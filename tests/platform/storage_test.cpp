@@ -1,13 +1,85 @@
+// Where the program keeps its files (the application and account folders), property-list files, and
+// the user defaults stored in one.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "platform/fileutil.h"
+#include "platform/folders.h"
+#include "platform/plist.h"
 #include "platform/userdefaults.h"
 #include "temp_home.h"
 
 namespace tonvera {
 namespace {
+
+TEST(Folders, FirstStartCreatesTheApplicationAndAccountFolders) {
+  test::TempHome home;
+  const std::string expectedApp = home.dataHome() + "/Tonvera/";
+  ASSERT_FALSE(std::filesystem::exists(expectedApp));
+  auto app = appSupportDir();
+  ASSERT_TRUE(app);
+  EXPECT_EQ(*app, expectedApp);
+  EXPECT_TRUE(std::filesystem::is_directory(*app));
+  auto base = baseDir();
+  ASSERT_TRUE(base);
+  EXPECT_EQ(*base, expectedApp + "/000/");  // "//" is kept as formed; it names the same folder
+  EXPECT_TRUE(std::filesystem::is_directory(home.dataHome() + "/Tonvera/000"));
+  EXPECT_EQ(KKAccount::sharedManager().accountId(), "000");
+  EXPECT_EQ(&KKAccount::sharedManager(), &KKAccount::sharedManager());
+}
+
+TEST(Folders, FallsBackToLocalShareAndFailsCleanly) {
+  test::TempHome home;
+  ::unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(*appSupportDir(), home.path() + "/.local/share/Tonvera/");
+  // A file where the folder should be: the operations answer nothing instead of failing loudly.
+  ::setenv("XDG_DATA_HOME", (home.path() + "/blocked").c_str(), 1);
+  test::writeTextFile(home.path() + "/blocked/Tonvera", "x");
+  EXPECT_FALSE(appSupportDir());
+  EXPECT_FALSE(baseDir());
+}
+
+TEST(Plist, RoundTripsEveryTypeThroughXml) {
+  PlistValue::Dict record{{"id", "1001"},
+                          {"name", "晴天 \"quoted\" & <tag>"},
+                          {"count", -5},
+                          {"big", 1ll << 40},
+                          {"ratio", 0.25},
+                          {"yes", true},
+                          {"bytes", PlistValue::Data{0, 10, 200}},
+                          {"artist", PlistValue::Array{PlistValue::Dict{{"id", "7"}, {"name", "A"}}}},
+                          {"empty", PlistValue::Dict{}}};
+  const std::string xml = PlistValue(record).toXml();
+  EXPECT_NE(xml.find("<!DOCTYPE plist"), std::string::npos);
+  auto back = PlistValue::fromBytes(xml);
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(*back, PlistValue(record));
+}
+
+TEST(Plist, NoneMembersAreLeftOutAndBadBytesAreRefused) {
+  PlistValue::Dict d{{"keep", "x"}, {"drop", PlistValue()}};
+  auto back = PlistValue::fromBytes(PlistValue(d).toXml());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->dict().size(), 1u);
+  std::string error;
+  EXPECT_FALSE(PlistValue::fromBytes("", &error));
+  EXPECT_FALSE(PlistValue::fromBytes("garbage", &error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(Plist, FilesAreWrittenAtomicallyAndStatusIsReported) {
+  test::TempHome home;
+  const std::string path = home.path() + "/a.plist";
+  EXPECT_EQ(readPlistFile(path).status, PlistFileRead::Status::Missing);
+  ASSERT_TRUE(writePlistFile(path, PlistValue::Dict{{"k", 1}}));
+  auto read = readPlistFile(path);
+  ASSERT_EQ(read.status, PlistFileRead::Status::Ok);
+  EXPECT_EQ(read.value.find("k")->toInteger(), 1);
+  ASSERT_TRUE(writeFileAtomically(path, "<plist><dict><key>"));
+  EXPECT_EQ(readPlistFile(path).status, PlistFileRead::Status::Corrupt);
+  EXPECT_FALSE(writePlistFile(home.path() + "/no/such/folder/x.plist", PlistValue::Dict{}));
+}
 
 TEST(UserDefaults, ValuesPersistAcrossInstancesAndRegisteredOnesAreNeverWritten) {
   test::TempHome home;
