@@ -59,9 +59,15 @@ TEST(JsonConvert, ToPropertyListDropsNullsAndKeepsKinds) {
       R"("on":true,"gone":null,"list":[1,null,"x"],"inner":{"k":null}})");
   // 19 digits: a decimal of the reader, a real of the property list. A null element keeps its place
   // (records address array entries by index).
-  const PlistValue expected(PlistValue::Dict{
-      {"id", "1001"}, {"name", "私人电台"}, {"n", 42}, {"neg", -7}, {"big", 9223372036854775808.0}, {"real", 0.5},
-      {"on", true}, {"list", PlistValue::Array{1, "", "x"}}, {"inner", PlistValue::Dict{}}});
+  const PlistValue expected(PlistValue::Dict{{"id", "1001"},
+                                             {"name", "私人电台"},
+                                             {"n", 42},
+                                             {"neg", -7},
+                                             {"big", 9223372036854775808.0},
+                                             {"real", 0.5},
+                                             {"on", true},
+                                             {"list", PlistValue::Array{1, "", "x"}},
+                                             {"inner", PlistValue::Dict{}}});
   EXPECT_EQ(toPlist(record), expected);
   EXPECT_TRUE(toPlist(JsonValue()).isNone());
 

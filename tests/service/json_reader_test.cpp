@@ -92,6 +92,7 @@ const std::vector<Case>& cases() {
       {"null first", "null", "!Token 'null' not expected before outer-most array or object"},
       {"lone digit never completes", "1", "!Unexpected end of input"},
       {"empty input", "", "!Unexpected end of input"},
+      {"whitespace only", " \n", "!Unexpected end of input"},
       {"second document", "[1] [2]", "!Token 'start of array' not expected after outer-most array or object"},
       {"trailing comma after document", "{},",
        "!Token 'value separator' not expected after outer-most array or object"},

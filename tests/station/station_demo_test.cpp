@@ -43,7 +43,8 @@ TEST(StationDemo, EnsureGeneratesOnceTheSameLibraryEveryTime) {
   auto made = filesUnder(*folder);
   std::erase(made, ".tonvera-demo");
   ASSERT_EQ(files, made);
-  for (const auto& rel : files) EXPECT_EQ(readFile(test::demoFolder() + "/" + rel), readFile(*folder + "/" + rel)) << rel;
+  for (const auto& rel : files)
+    EXPECT_EQ(readFile(test::demoFolder() + "/" + rel), readFile(*folder + "/" + rel)) << rel;
 
   lines.clear();
   ASSERT_EQ(ensureDemoLibrary(data, options), folder);

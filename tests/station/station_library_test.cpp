@@ -50,9 +50,10 @@ const Track* trackNamed(const Library& lib, const std::string& name) {
 }
 
 TEST(StationLibrary, NamesComeFromTagsElseFromFolders) {
-  auto lib = Library::build("/music", {file("Band/Record/03 - Song.mp3"), file("Loose/02.Another.mp3"),
-                                       file("top.mp3"), file("x/y/7.mp3"),
-                                       file("Band/Record/04 Tagged.mp3", "Real Title", {"A / B"}, "Real Album")});
+  auto lib =
+      Library::build("/music", {file("Band/Record/03 - Song.mp3"), file("Loose/02.Another.mp3"),
+                                file("top.mp3"), file("x/y/7.mp3"),
+                                file("Band/Record/04 Tagged.mp3", "Real Title", {"A / B"}, "Real Album")});
   std::vector<std::string> names;
   for (const auto& t : lib->tracks()) {
     std::string artists;
@@ -60,11 +61,12 @@ TEST(StationLibrary, NamesComeFromTagsElseFromFolders) {
     names.push_back(t.title + " | " + artists + " | " + lib->albums()[t.album].name);
   }
   const std::string unknown = std::string(kUnknownArtist) + ";";
-  EXPECT_EQ(names, (std::vector<std::string>{
-                       "Song | Band; | Record",
-                       "Real Title | A / B; | Real Album",  // split when the tags are read, not here
-                       "Another | " + unknown + " | Loose", "top | " + unknown + " | " + std::string(kUnknownAlbum),
-                       "7 | x; | y"}));  // a name of digits only stays a name
+  EXPECT_EQ(names,
+            (std::vector<std::string>{
+                "Song | Band; | Record",
+                "Real Title | A / B; | Real Album",  // split when the tags are read, not here
+                "Another | " + unknown + " | Loose", "top | " + unknown + " | " + std::string(kUnknownAlbum),
+                "7 | x; | y"}));  // a name of digits only stays a name
   EXPECT_EQ(lib->tracks()[0].path, "/music/Band/Record/03 - Song.mp3");
 }
 
@@ -145,7 +147,8 @@ TEST(StationLibrary, DemoScanFindsEveryPart) {
 std::vector<std::string> summary(const Library& lib) {
   std::vector<std::string> items;
   for (const auto& t : lib.tracks())
-    items.push_back(t.id + " " + t.title + " " + std::to_string(t.durationMs) + " " + std::to_string(t.audioBegin));
+    items.push_back(t.id + " " + t.title + " " + std::to_string(t.durationMs) + " " +
+                    std::to_string(t.audioBegin));
   for (const auto& a : lib.albums()) items.push_back(a.id);
   for (const auto& a : lib.artists()) items.push_back(a.id);
   for (const auto& c : lib.channels()) items.push_back(c.id);

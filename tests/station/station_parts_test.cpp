@@ -147,7 +147,7 @@ TEST(StationParts, FormatsByExtensionInAnyCase) {
   const std::pair<const char*, std::optional<AudioFormat>> cases[] = {
       {"a.MP3", AudioFormat::Mp3},  {"a.aif", AudioFormat::Aiff}, {"a.mp4", AudioFormat::M4a},
       {"a.pur", AudioFormat::Pure}, {"a.flac", std::nullopt},     {"a.lrc", std::nullopt},
-      {"mp3", std::nullopt},        {"a.", std::nullopt},          {"cover.jpg", std::nullopt},
+      {"mp3", std::nullopt},        {"a.", std::nullopt},         {"cover.jpg", std::nullopt},
   };
   for (const auto& [name, format] : cases) EXPECT_EQ(formatForFileName(name), format) << name;
 }

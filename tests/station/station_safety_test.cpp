@@ -71,10 +71,11 @@ TEST_F(StationSafety, RefusedRequestsGetTheirStatusAndAJsonError) {
       {404,
        {"/radios/gnosuch/play.json", "/radios/gnosuch/images.json", "/tracks/tnosuch/play.json",
         "/albums/alnosuch/images.json", "/artists/arnosuch/images", "/artists/arnosuch/similar",
-        "/streams/tnosuch.mp3", "/lyrics/tnosuch.lrc", "/pictures/albums/alnosuch", "/pictures/artists/arnosuch",
-        "/pictures/channels/gnosuch", "/nothing/here", "/radios/selected.jsonx", "/", "/radios/play",
+        "/streams/tnosuch.mp3", "/lyrics/tnosuch.lrc", "/pictures/albums/alnosuch",
+        "/pictures/artists/arnosuch", "/pictures/channels/gnosuch", "/nothing/here", "/radios/selected.jsonx",
+        "/", "/radios/play",
         "/streams/" + track.id + ".wav",  // a stream id with the wrong extension is not that stream
-        pureStreamPath(track)}},         // no PURE streams without the option
+        pureStreamPath(track)}},          // no PURE streams without the option
       {400,
        {"/tracks/T1/play.json", "/tracks/a.b/play.json", "/radios/All/play.json", "/artists/ar-1/similar",
         "/streams/T.mp3", "/pictures/albums/AL1", "/tracks/%FF/play.json",
@@ -107,8 +108,8 @@ TEST_F(StationSafety, OddIdsAreIgnoredAndOversizedBodiesRefused) {
       {"/radios/play", "similar=1&id=../../etc,12345,,TRACK,", "application/x-www-form-urlencoded", 200},
       {"/radios/play", "similar=1&id=", "", 200},  // a form without a content type reads the same
       {"/radios/play", many, "application/x-www-form-urlencoded", 200},
-      {"/radios/play", "similar=1&id=" + std::string(100 * 1024, 'a') + ",", "application/x-www-form-urlencoded",
-       413},
+      {"/radios/play", "similar=1&id=" + std::string(100 * 1024, 'a') + ",",
+       "application/x-www-form-urlencoded", 413},
       {"/stats", "api=x&param=" + std::string(100 * 1024, 'b'), "application/x-www-form-urlencoded", 413},
   };
   for (const auto& [path, body, type, status] : posts) {

@@ -1,7 +1,6 @@
 // Streams: content types and lengths, byte ranges, clients that leave. (Many players at once, next to
 // slow clients, are in the real-folder tests.)
 #include <gtest/gtest.h>
-
 #include <sys/socket.h>
 #include <unistd.h>
 

@@ -24,7 +24,8 @@ class ReportService {
 
  public:
   ReportService() {
-    server_.http().Post("/stats", [this](const httplib::Request& req, httplib::Response& res) { handle(req, res); });
+    server_.http().Post("/stats",
+                        [this](const httplib::Request& req, httplib::Response& res) { handle(req, res); });
     server_.start();
   }
   ~ReportService() {
@@ -36,18 +37,28 @@ class ReportService {
   // Points TONVERA_SERVICE_URL at this service.
   void useForReports() const { ::setenv("TONVERA_SERVICE_URL", url().c_str(), 1); }
 
-  void setStatus(int status) { locked([&] { status_ = status; }); }
+  void setStatus(int status) {
+    locked([&] { status_ = status; });
+  }
   // The first request whose body contains `marker` is answered 200 (not accepted).
-  void rejectFirst(const std::string& marker) { locked([&] { rejectMarker_ = marker; }); }
+  void rejectFirst(const std::string& marker) {
+    locked([&] { rejectMarker_ = marker; });
+  }
   // Requests whose body contains `marker` wait until release() (at most 20 s).
-  void hold(const std::string& marker) { locked([&] { holdMarker_ = marker; }); }
+  void hold(const std::string& marker) {
+    locked([&] { holdMarker_ = marker; });
+  }
   void release() {
     locked([&] { holdMarker_.clear(); });
     changed_.notify_all();
   }
 
-  std::vector<std::string> bodies() const { return locked([&] { return bodies_; }); }
-  std::vector<std::string> contentTypes() const { return locked([&] { return contentTypes_; }); }
+  std::vector<std::string> bodies() const {
+    return locked([&] { return bodies_; });
+  }
+  std::vector<std::string> contentTypes() const {
+    return locked([&] { return contentTypes_; });
+  }
   std::size_t count() const { return bodies().size(); }
   // How many received bodies equal `body`.
   std::size_t received(const std::string& body) const {

@@ -342,7 +342,11 @@ TEST(MachineInfo, ReportedInterfaceIsFirstNonLoopbackEthernetByName) {
   const LinkAddress wlan{"wlan0", false, true, {3, 3, 3, 3, 3, 3}};
   const LinkAddress loopEther{"a-loop", true, true, {4, 4, 4, 4, 4, 4}};
   const std::pair<std::vector<LinkAddress>, const char*> cases[] = {
-      {{}, ""}, {{lo, tun}, ""}, {{wlan, eth1, lo}, "eth1"}, {{eth1, eno1}, "eno1"}, {{loopEther, wlan}, "wlan0"},
+      {{}, ""},
+      {{lo, tun}, ""},
+      {{wlan, eth1, lo}, "eth1"},
+      {{eth1, eno1}, "eno1"},
+      {{loopEther, wlan}, "wlan0"},
   };
   for (const auto& [links, name] : cases) {
     const auto chosen = chooseReportedInterface(links);
