@@ -186,9 +186,8 @@ TEST_F(ReportTest, VersionFileContents) {
 // A report whose send was not accepted is scheduled again by the next report once sending resumes.
 TEST_F(ReportTest, RefusedReportIsScheduledAgainOnlyAfterItsSendFinished) {
   run(kOldCode);  // the version file exists: no live update below
-  const std::string a = "api=Service.Test&param={\"n\":\"a\"}";
-  const std::string b = "api=Service.Test&param={\"n\":\"b\"}";
-  const std::string c = "api=Service.Test&param={\"n\":\"c\"}";
+  auto test = [](const char* n) { return "api=Service.Test&param={\"n\":\"" + std::string(n) + "\"}"; };
+  const std::string a = test("a"), b = test("b"), c = test("c");
   service_->rejectFirst("\"a\"");
   launch(kOldCode);
   ASSERT_TRUE(settle());

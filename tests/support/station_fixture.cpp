@@ -1,6 +1,11 @@
 #include "station_fixture.h"
 
 #include <QTemporaryDir>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include <stdexcept>
 
@@ -79,16 +84,6 @@ std::unique_ptr<httplib::Client> RunningStation::client() const {
 std::optional<JsonValue> callJson(const RunningStation& station, const std::string& path) {
   return JsonCall::call(station.url(path));
 }
-
-}  // namespace tonvera::station::test
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
-namespace tonvera::station::test {
 
 int connectTo(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

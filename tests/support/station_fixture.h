@@ -48,10 +48,6 @@ class RunningStation {
 // GET through JsonCall (as the player does) with the service URL pointing at `station`.
 std::optional<JsonValue> callJson(const RunningStation& station, const std::string& path);
 
-}  // namespace tonvera::station::test
-
-namespace tonvera::station::test {
-
 // Sends `request` as it stands over a new connection and answers everything read until the
 // server closes it (or 10 s pass).
 std::string rawExchange(int port, const std::string& request);
