@@ -1,12 +1,12 @@
 #include "station_fixture.h"
 
-#include <QTemporaryDir>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <QTemporaryDir>
 #include <stdexcept>
 
 #include "service/jsoncall.h"
