@@ -57,23 +57,18 @@ TEST(JsonConvert, ToPropertyListDropsNullsAndKeepsKinds) {
   const JsonValue record = parsed(
       R"({"id":"1001","name":"私人电台","n":42,"neg":-7,"big":9223372036854775808,"real":0.5,)"
       R"("on":true,"gone":null,"list":[1,null,"x"],"inner":{"k":null}})");
-  const PlistValue p = toPlist(record);
-  ASSERT_TRUE(p.isDict());
-  EXPECT_EQ(p.find("gone"), nullptr);
-  EXPECT_EQ(p.find("name")->toString(), "私人电台");
-  EXPECT_EQ(p.find("id")->toString(), "1001");
-  EXPECT_TRUE(p.find("n")->isInteger());
-  EXPECT_EQ(p.find("n")->toInteger(), 42);
-  EXPECT_EQ(p.find("neg")->toInteger(), -7);
-  // 19 digits: a decimal of the reader, a real of the property list.
-  EXPECT_TRUE(p.find("big")->isReal());
-  EXPECT_EQ(p.find("real")->toReal(), 0.5);
-  EXPECT_TRUE(p.find("on")->isBool());
-  // A null element keeps its place (records address array entries by index).
-  ASSERT_EQ(p.find("list")->array().size(), 3u);
-  EXPECT_EQ(p.find("list")->array()[1], PlistValue(""));
-  EXPECT_EQ(p.find("list")->array()[2].toString(), "x");
-  EXPECT_TRUE(p.find("inner")->dict().empty());
+  // 19 digits: a decimal of the reader, a real of the property list. A null element keeps its place
+  // (records address array entries by index).
+  const PlistValue expected(PlistValue::Dict{{"id", "1001"},
+                                             {"name", "私人电台"},
+                                             {"n", 42},
+                                             {"neg", -7},
+                                             {"big", 9223372036854775808.0},
+                                             {"real", 0.5},
+                                             {"on", true},
+                                             {"list", PlistValue::Array{1, "", "x"}},
+                                             {"inner", PlistValue::Dict{}}});
+  EXPECT_EQ(toPlist(record), expected);
   EXPECT_TRUE(toPlist(JsonValue()).isNone());
 
   auto big = toPlist(JsonValue::makeUnsigned(18446744073709551615u));
@@ -82,14 +77,13 @@ TEST(JsonConvert, ToPropertyListDropsNullsAndKeepsKinds) {
 }
 
 TEST(JsonConvert, FromPropertyList) {
-  PlistValue::Dict d;
-  d["s"] = PlistValue("文字");
-  d["i"] = PlistValue(-3);
-  d["u"] = PlistValue(std::uint64_t{18446744073709551615u});
-  d["r"] = PlistValue(2.5);
-  d["b"] = PlistValue(false);
-  d["data"] = PlistValue(PlistValue::Data{'M', 'a', 'n', 'y', 0xFF});
-  d["arr"] = PlistValue(PlistValue::Array{PlistValue(1), PlistValue()});
+  const PlistValue::Dict d{{"s", "文字"},
+                           {"i", -3},
+                           {"u", std::uint64_t{18446744073709551615u}},
+                           {"r", 2.5},
+                           {"b", false},
+                           {"data", PlistValue::Data{'M', 'a', 'n', 'y', 0xFF}},
+                           {"arr", PlistValue::Array{1, PlistValue()}}};
   const JsonValue j = fromPlist(PlistValue(d));
   EXPECT_EQ(toCanonicalJson(j, true),
             R"({"arr":[u:1,null],"b":false,"data":"TWFuef8=","i":i:-3,"r":d:25e-1,"s":"文字",)"

@@ -1,4 +1,6 @@
-// Requests against a real HTTP server on 127.0.0.1: methods, headers, statuses, escaping, time-out.
+// Requests against a real HTTP server on 127.0.0.1: methods, headers, statuses, escaping, time-out;
+// and the service's base URL from the environment. (The endpoint URLs and the private channel's form
+// body are checked as the station receives them.)
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -6,10 +8,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "service/endpoints.h"
 #include "service/jsoncall.h"
 #include "service/plistconvert.h"
 #include "test_server.h"
@@ -17,55 +21,34 @@
 namespace tonvera {
 namespace {
 
-// What the server saw of the last request.
-struct Seen {
-  std::mutex mutex;
-  std::string method, target, path, body;
-  bool hasContentType = false, hasContentLength = false;
-  std::string contentType, contentLength;
-};
-
 class JsonCallTest : public testing::Test {
  protected:
   void SetUp() override {
-    auto record = [this](const httplib::Request& req) {
-      std::lock_guard lock(seen_.mutex);
-      seen_.method = req.method;
-      seen_.target = req.target;
-      seen_.path = req.path;
-      seen_.body = req.body;
-      seen_.hasContentType = req.has_header("Content-Type");
-      seen_.contentType = req.get_header_value("Content-Type");
-      seen_.hasContentLength = req.has_header("Content-Length");
-      seen_.contentLength = req.get_header_value("Content-Length");
-    };
-    auto echo = [record](const httplib::Request& req, httplib::Response& res) {
-      record(req);
+    auto echo = [this](const httplib::Request& req, httplib::Response& res) {
+      {
+        std::lock_guard lock(mutex_);
+        seen_ = req;
+      }
       res.set_content(R"({"method":")" + req.method + R"(","body":")" + req.body + R"("})", "application/json");
     };
     auto& http = server_.http();
     http.Get("/echo", echo);
     http.Post("/echo", echo);
     http.Get(R"(/radios/(.*)/play\.json)", echo);
-    http.Get(R"(/missing.*)", [](const httplib::Request&, httplib::Response& res) {
-      res.status = 404;
-      res.set_content(R"({"error":"not here"})", "application/json");
-    });
-    http.Get("/fail", [](const httplib::Request&, httplib::Response& res) {
-      res.status = 500;
-      res.set_content(R"({"err_code":1})", "application/json");
-    });
-    http.Get("/array", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content(R"(["a",2])", "application/json");
-    });
-    http.Get("/empty", [](const httplib::Request&, httplib::Response& res) { res.status = 200; });
-    http.Get("/html", [](const httplib::Request&, httplib::Response& res) {
-      res.status = 502;
-      res.set_content("<html>bad gateway</html>", "text/html");
-    });
-    http.Get("/latin1", [](const httplib::Request&, httplib::Response& res) {
-      res.set_content("[\"caf\xE9\"]", "application/json");
-    });
+    const std::tuple<const char*, int, const char*, const char*> replies[] = {
+        {"/missing", 404, R"({"error":"not here"})", "application/json"},
+        {"/fail", 500, R"({"err_code":1})", "application/json"},
+        {"/array", 200, R"(["a",2])", "application/json"},
+        {"/empty", 200, "", "application/json"},
+        {"/html", 502, "<html>bad gateway</html>", "text/html"},
+        {"/latin1", 200, "[\"caf\xE9\"]", "application/json"},
+    };
+    for (const auto& [path, status, body, type] : replies) {
+      http.Get(path, [status, body, type](const httplib::Request&, httplib::Response& res) {
+        res.status = status;
+        res.set_content(body, type);
+      });
+    }
     http.Get("/moved", [this](const httplib::Request&, httplib::Response& res) {
       res.set_redirect(server_.url("/array"));
     });
@@ -75,7 +58,14 @@ class JsonCallTest : public testing::Test {
     server_.start();
   }
 
-  Seen seen_;
+  // What the server saw of the last request to /echo.
+  httplib::Request seen() {
+    std::lock_guard lock(mutex_);
+    return seen_;
+  }
+
+  std::mutex mutex_;
+  httplib::Request seen_;
   test::TestServer server_;
 };
 
@@ -98,19 +88,15 @@ TEST_F(JsonCallTest, RequestShapes) {
       {"large body is sent at once", std::string(5000, 'x'), false, "POST", nullptr, "5000"},
   };
   for (const auto& r : table) {
-    auto reply = JsonCall::down(server_.url("/echo"), r.body, r.isForm);
-    ASSERT_TRUE(reply) << r.what;
-    std::lock_guard lock(seen_.mutex);
-    EXPECT_EQ(seen_.method, r.method) << r.what;
-    EXPECT_EQ(seen_.body, r.body.value_or("")) << r.what;
-    EXPECT_EQ(seen_.hasContentType, r.contentType != nullptr) << r.what << ": " << seen_.contentType;
-    if (r.contentType) {
-      EXPECT_EQ(seen_.contentType, r.contentType) << r.what;
-    }
-    EXPECT_EQ(seen_.hasContentLength, r.contentLength != nullptr) << r.what;
-    if (r.contentLength) {
-      EXPECT_EQ(seen_.contentLength, r.contentLength) << r.what;
-    }
+    SCOPED_TRACE(r.what);
+    ASSERT_TRUE(JsonCall::down(server_.url("/echo"), r.body, r.isForm));
+    const auto seen = this->seen();
+    EXPECT_EQ(seen.method, r.method);
+    EXPECT_EQ(seen.body, r.body.value_or(""));
+    EXPECT_EQ(seen.has_header("Content-Type") ? seen.get_header_value("Content-Type") : "(none)",
+              r.contentType ? r.contentType : "(none)");
+    EXPECT_EQ(seen.has_header("Content-Length") ? seen.get_header_value("Content-Length") : "(none)",
+              r.contentLength ? r.contentLength : "(none)");
   }
 }
 
@@ -138,8 +124,7 @@ TEST_F(JsonCallTest, StatusesAndReplies) {
   auto posted = JsonCall::call(server_.url("/echo"), std::string("x=1"));
   ASSERT_TRUE(posted);
   EXPECT_EQ(toCanonicalJson(*posted), R"({"body":"x=1","method":"POST"})");
-  std::lock_guard lock(seen_.mutex);
-  EXPECT_FALSE(seen_.hasContentType);
+  EXPECT_FALSE(seen().has_header("Content-Type"));
 }
 
 TEST_F(JsonCallTest, UndecodableRepliesAreNothingAndInvalidJsonIsLogged) {
@@ -154,15 +139,11 @@ TEST_F(JsonCallTest, UndecodableRepliesAreNothingAndInvalidJsonIsLogged) {
 
 TEST_F(JsonCallTest, UrlTextIsEscapedWithUtf8) {
   ASSERT_TRUE(JsonCall::down(server_.url("/echo?q=海 阔&x=100%"), std::nullopt, false));
-  {
-    std::lock_guard lock(seen_.mutex);
-    EXPECT_EQ(seen_.target, "/echo?q=%E6%B5%B7%20%E9%98%94&x=100%25");
-  }
+  EXPECT_EQ(seen().target, "/echo?q=%E6%B5%B7%20%E9%98%94&x=100%25");
   // An id with a space and Chinese in the path; the server decodes it back.
   ASSERT_TRUE(JsonCall::call(server_.url("/radios/私人 电台/play.json")));
-  std::lock_guard lock(seen_.mutex);
-  EXPECT_EQ(seen_.target, "/radios/%E7%A7%81%E4%BA%BA%20%E7%94%B5%E5%8F%B0/play.json");
-  EXPECT_EQ(seen_.path, "/radios/私人 电台/play.json");
+  EXPECT_EQ(seen().target, "/radios/%E7%A7%81%E4%BA%BA%20%E7%94%B5%E5%8F%B0/play.json");
+  EXPECT_EQ(seen().path, "/radios/私人 电台/play.json");
 }
 
 TEST(JsonCallEscape, PercentEscapeTable) {
@@ -233,6 +214,17 @@ TEST(JsonCallSlow, ServerThatNeverAnswersTimesOutAfterSixSeconds) {
   EXPECT_FALSE(reply);
   EXPECT_GE(elapsed, std::chrono::milliseconds(5900));
   EXPECT_LT(elapsed, std::chrono::milliseconds(9000));
+}
+
+TEST(Endpoints, BaseUrlFromEnvironmentElseCompiledIn) {
+  ::unsetenv("TONVERA_SERVICE_URL");
+  EXPECT_EQ(serviceBaseURL(), "http://127.0.0.1:7650");
+  ::setenv("TONVERA_SERVICE_URL", "", 1);
+  EXPECT_EQ(serviceBaseURL(), "http://127.0.0.1:7650");
+  ::setenv("TONVERA_SERVICE_URL", "http://example.test:81//", 1);
+  EXPECT_EQ(serviceBaseURL(), "http://example.test:81");
+  ::setenv("TONVERA_SERVICE_URL", "http://10.0.0.2:7650", 1);
+  EXPECT_EQ(serviceBaseURL(), "http://10.0.0.2:7650");
 }
 
 }  // namespace

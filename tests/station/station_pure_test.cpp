@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -17,44 +16,6 @@ namespace tonvera::station {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string freshFolder(const std::string& name) {
-  static int count = 0;
-  const std::string dir = test::scratchFolder() + "/" + name + "-" + std::to_string(++count);
-  fs::create_directories(dir);
-  return dir;
-}
-
-// A station with --pure R on a free port of 127.0.0.1.
-class PureStation {
- public:
-  explicit PureStation(int rate) : dataDir_(freshFolder("pure-station")) {
-    StationOptions options;
-    options.port = 0;
-    options.dataDir = dataDir_;
-    options.seed = 42;
-    options.pureRate = rate;
-    server_ = std::make_unique<StationServer>(test::demoLibrary(), options);
-    std::string error;
-    if (!server_->bind(&error)) throw std::runtime_error(error);
-    thread_ = std::thread([this] { server_->listen(); });
-  }
-  ~PureStation() {
-    server_->stop();
-    thread_.join();
-  }
-  std::unique_ptr<httplib::Client> client() const {
-    auto c = std::make_unique<httplib::Client>("127.0.0.1", server_->port());
-    c->set_read_timeout(60, 0);
-    return c;
-  }
-  const std::string& dataDir() const { return dataDir_; }
-
- private:
-  std::string dataDir_;
-  std::unique_ptr<StationServer> server_;
-  std::thread thread_;
-};
 
 std::vector<std::string> filesIn(const std::string& dir) {
   std::vector<std::string> names;
@@ -78,21 +39,19 @@ double meanLevel(const std::string& bytes) {
   return sum / static_cast<double>(file->frameCount() * kPureFramePcmSamples);
 }
 
-TEST(StationPure, RecordsListThePureStreamFirst) {
-  PureStation station(64);
+// The record lists the PURE stream first; the first request codes it, later ranges come from the cache.
+TEST(StationPure, RecordsListThePureStreamFirstCodedOnTheFirstRequest) {
+  test::RunningStation station(test::demoLibrary(), 0, 32);
   const Track& track = test::demoLibrary()->tracks().front();
-  auto res = station.client()->Get(("/tracks/" + track.id + "/play.json").c_str());
+  auto client = station.client();
+  client->set_read_timeout(60, 0);
+  auto res = client->Get(("/tracks/" + track.id + "/play.json").c_str());
   ASSERT_TRUE(res);
   const auto record = Json::parse(res->body);
   ASSERT_EQ(record["url"].size(), 2u);
   EXPECT_TRUE(record["url"][0].get<std::string>().ends_with(pureStreamPath(track)));
   EXPECT_TRUE(record["url"][1].get<std::string>().ends_with(streamPath(track)));
-}
 
-TEST(StationPure, FirstRequestCodesThenRangesComeFromTheCache) {
-  PureStation station(32);
-  const Track& track = test::demoLibrary()->tracks().front();
-  auto client = station.client();
   auto whole = client->Get(pureStreamPath(track).c_str());
   ASSERT_TRUE(whole);
   ASSERT_EQ(whole->status, 200);
@@ -117,19 +76,12 @@ TEST(StationPure, FirstRequestCodesThenRangesComeFromTheCache) {
   EXPECT_TRUE(cached[0].ends_with(".pur"));
 }
 
-TEST(StationPure, WithoutTheOptionNoPureStreams) {
-  test::RunningStation station;
-  const Track& track = test::demoLibrary()->tracks().front();
-  auto res = station.client()->Get(pureStreamPath(track).c_str());
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 404);
-}
-
 // Concurrent first requests share one coding; a cache bounded below two files keeps the newest.
 TEST(StationPure, CacheCodesOnceAndKeepsItsBound) {
   const auto lib = test::demoLibrary();
   ASSERT_GE(lib->tracks().size(), 2u);
-  const std::string folder = freshFolder("pure-cache");
+  const std::string folder = test::scratchFolder() + "/pure-cache";
+  fs::create_directories(folder);
   PureCache cache(folder, 24, 1);  // every older file goes
   std::vector<std::optional<std::string>> paths(4);
   std::vector<std::thread> threads;

@@ -25,9 +25,10 @@ namespace {
 namespace fs = std::filesystem;
 using test::RunningStation;
 
-const Track& firstMp3(const Library& lib) {
-  for (const auto& t : lib.tracks())
-    if (t.format == AudioFormat::Mp3) return t;
+// The first MP3 file of the demo library.
+const std::string& demoMp3() {
+  for (const auto& t : test::demoLibrary()->tracks())
+    if (t.format == AudioFormat::Mp3) return t.path;
   throw std::runtime_error("no MP3 in the demo library");
 }
 
@@ -56,23 +57,18 @@ std::string untaggedMp3(const std::string& path, int copies = 1) {
   return out;
 }
 
-struct NonAudioCase {
-  const char* name;
-  std::string (*bytes)(const std::string& mp3);
-};
-
 TEST(StationRealFolder, FilesWithoutAudioAreNotTracks) {
-  const std::string tagged = bytesOf(firstMp3(*test::demoLibrary()).path);
-  const NonAudioCase cases[] = {
-      {"empty.mp3", [](const std::string&) { return std::string(); }},
+  const std::string tagged = bytesOf(demoMp3());
+  const std::pair<const char*, std::string> cases[] = {
+      {"empty.mp3", ""},
       // The tags and less than two frames of audio: TagLib still reports the length of the whole.
-      {"truncated.mp3", [](const std::string& mp3) { return mp3.substr(0, *id3v2TagSize(mp3) + 100); }},
-      {"notes.mp3", [](const std::string&) { return std::string("shopping list\nmilk\ntea\n"); }},
-      {"silence.wav", [](const std::string&) { return std::string("RIFF\x24\0\0\0WAVEfmt ", 16); }},
+      {"truncated.mp3", tagged.substr(0, *id3v2TagSize(tagged) + 100)},
+      {"notes.mp3", "shopping list\nmilk\ntea\n"},
+      {"silence.wav", std::string("RIFF\x24\0\0\0WAVEfmt ", 16)},
   };
   const std::string root = freshFolder("nonaudio");
-  writeBytes(root + "/Band/Album/01 Good.mp3", untaggedMp3(firstMp3(*test::demoLibrary()).path));
-  for (const auto& c : cases) writeBytes(root + "/Band/Album/" + c.name, c.bytes(tagged));
+  writeBytes(root + "/Band/Album/01 Good.mp3", untaggedMp3(demoMp3()));
+  for (const auto& [name, bytes] : cases) writeBytes(root + "/Band/Album/" + name, bytes);
 
   ScanStats stats;
   auto lib = scanLibrary(root, "", &stats);
@@ -82,7 +78,7 @@ TEST(StationRealFolder, FilesWithoutAudioAreNotTracks) {
   EXPECT_EQ(stats.unreadable, std::size(cases));
   std::set<std::string> named;
   for (const auto& u : stats.unreadableFiles) named.insert(fs::path(u.relPath).filename().string());
-  for (const auto& c : cases) EXPECT_TRUE(named.count(c.name)) << c.name;
+  for (const auto& c : cases) EXPECT_TRUE(named.count(c.first)) << c.first;
   // No queue meets them.
   RunningStation station(lib);
   auto queue = test::callJson(station, "/radios/all/play.json");
@@ -92,7 +88,7 @@ TEST(StationRealFolder, FilesWithoutAudioAreNotTracks) {
 
 TEST(StationRealFolder, CoversThatDoNotDecodeAreServedAsAbsent) {
   const std::string root = freshFolder("badcover");
-  const std::string mp3 = test::demoFolder() + "/" + firstMp3(*test::demoLibrary()).relPath;
+  const std::string& mp3 = demoMp3();
   writeBytes(root + "/Band/Broken/01 One.mp3", untaggedMp3(mp3));
   writeBytes(root + "/Band/Broken/cover.jpg", std::string("\xFF\xD8\xFF\xE0") + " not really a JPEG");
   writeBytes(root + "/Band/Empty/01 Two.mp3", untaggedMp3(mp3));
@@ -132,7 +128,7 @@ std::size_t contentLength(const std::string& head) {
 
 TEST(StationRealFolder, AddedAndRemovedFilesReachTheCatalogueWhileAStreamGoesOn) {
   const std::string root = freshFolder("live");
-  const std::string mp3 = test::demoFolder() + "/" + firstMp3(*test::demoLibrary()).relPath;
+  const std::string& mp3 = demoMp3();
   // Large enough that the stream cannot sit whole in the socket buffers when the file goes.
   const std::string leaving = untaggedMp3(mp3, 400);
   writeBytes(root + "/Band/Album/01 Leaving.mp3", leaving);
@@ -185,7 +181,7 @@ TEST(StationRealFolder, AddedAndRemovedFilesReachTheCatalogueWhileAStreamGoesOn)
 
 TEST(StationRealFolder, SlowClientsDoNotHoldUpTheOthers) {
   const std::string root = freshFolder("slow");
-  const std::string mp3 = test::demoFolder() + "/" + firstMp3(*test::demoLibrary()).relPath;
+  const std::string& mp3 = demoMp3();
   const std::string big = untaggedMp3(mp3, 200);
   writeBytes(root + "/Band/Album/01 Long.mp3", big);
   RunningStation station(scanLibrary(root, ""));

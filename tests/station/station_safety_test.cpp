@@ -4,6 +4,8 @@
 
 #include "service/jsoncall.h"
 #include "service/jsonvalue.h"
+#include "station/purecache.h"
+#include "station/records.h"
 #include "station_fixture.h"
 
 namespace tonvera::station {
@@ -23,9 +25,14 @@ std::string get(const std::string& path) {
   return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
 }
 
-TEST(StationSafety, TraversalAttemptsNeverReachAFile) {
+class StationSafety : public ::testing::Test {
+ protected:
   RunningStation station;
-  const auto& track = station.server().library()->tracks().front();
+  std::unique_ptr<httplib::Client> client = station.client();
+  const Track& track = station.server().library()->tracks().front();
+};
+
+TEST_F(StationSafety, TraversalAttemptsNeverReachAFile) {
   const char* paths[] = {
       "/../../../../etc/passwd",
       "/streams/../../../../etc/passwd",
@@ -53,95 +60,70 @@ TEST(StationSafety, TraversalAttemptsNeverReachAFile) {
   }
   // The same track by its id works, by anything resembling its path does not.
   EXPECT_EQ(test::statusOf(test::rawExchange(station.port(), get("/tracks/" + track.id + "/play.json"))), 200);
-  EXPECT_EQ(test::statusOf(test::rawExchange(station.port(), get(JsonCall::percentEscape("/tracks/" + track.relPath + "/play.json")))), 404);
+  EXPECT_EQ(test::statusOf(test::rawExchange(
+                station.port(), get(JsonCall::percentEscape("/tracks/" + track.relPath + "/play.json")))),
+            404);
 }
 
-TEST(StationSafety, UnknownIdsAnd404s) {
-  RunningStation station;
-  auto client = station.client();
-  const char* paths[] = {
-      "/radios/gnosuch/play.json", "/radios/gnosuch/images.json", "/tracks/tnosuch/play.json",
-      "/albums/alnosuch/images.json", "/artists/arnosuch/images",  "/artists/arnosuch/similar",
-      "/streams/tnosuch.mp3",       "/lyrics/tnosuch.lrc",        "/pictures/albums/alnosuch",
-      "/pictures/artists/arnosuch", "/pictures/channels/gnosuch", "/nothing/here",
-      "/radios/selected.jsonx",     "/",
+// Unknown ids, wrong methods and malformed input: the status, and a small JSON error.
+TEST_F(StationSafety, RefusedRequestsGetTheirStatusAndAJsonError) {
+  const std::pair<int, std::vector<std::string>> gets[] = {
+      {404,
+       {"/radios/gnosuch/play.json", "/radios/gnosuch/images.json", "/tracks/tnosuch/play.json",
+        "/albums/alnosuch/images.json", "/artists/arnosuch/images", "/artists/arnosuch/similar",
+        "/streams/tnosuch.mp3", "/lyrics/tnosuch.lrc", "/pictures/albums/alnosuch",
+        "/pictures/artists/arnosuch", "/pictures/channels/gnosuch", "/nothing/here", "/radios/selected.jsonx",
+        "/", "/radios/play",
+        "/streams/" + track.id + ".wav",  // a stream id with the wrong extension is not that stream
+        pureStreamPath(track)}},          // no PURE streams without the option
+      {400,
+       {"/tracks/T1/play.json", "/tracks/a.b/play.json", "/radios/All/play.json", "/artists/ar-1/similar",
+        "/streams/T.mp3", "/pictures/albums/AL1", "/tracks/%FF/play.json",
+        "/tracks/" + std::string(65, 'a') + "/play.json"}},
   };
-  for (const char* path : paths) {
-    auto res = client->Get(path);
-    ASSERT_TRUE(res) << path;
-    EXPECT_EQ(res->status, 404) << path;
-    expectJsonError(res->body, path);
-    EXPECT_EQ(res->get_header_value("Content-Type").rfind("application/json", 0), 0u) << path;
+  for (const auto& [status, paths] : gets) {
+    for (const auto& path : paths) {
+      auto res = client->Get(path);
+      ASSERT_TRUE(res) << path;
+      EXPECT_EQ(res->status, status) << path;
+      expectJsonError(res->body, path);
+      EXPECT_TRUE(res->get_header_value("Content-Type").starts_with("application/json")) << path;
+    }
   }
-  // A stream id with the wrong extension is not that stream.
-  const auto& track = station.server().library()->tracks().front();
-  auto res = client->Get(("/streams/" + track.id + ".wav").c_str());
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 404);
-  // Wrong methods.
-  res = client->Get("/radios/play");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 404);
-  res = client->Post("/radios/selected.json", "x", "text/plain");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 404);
-}
-
-TEST(StationSafety, MalformedInputGets400) {
-  RunningStation station;
-  auto client = station.client();
-  for (const char* path : {"/tracks/T1/play.json", "/tracks/a.b/play.json", "/radios/All/play.json",
-                           "/artists/ar-1/similar", "/streams/T.mp3", "/pictures/albums/AL1", "/tracks/%FF/play.json"}) {
-    auto res = client->Get(path);
-    ASSERT_TRUE(res) << path;
-    EXPECT_EQ(res->status, 400) << path;
-    expectJsonError(res->body, path);
-  }
-  const std::string longId(65, 'a');
-  auto res = client->Get(("/tracks/" + longId + "/play.json").c_str());
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 400);
   for (const char* body : {"similar=1", "similar=1&id=%zz", "id=%E6%9E", ""}) {
-    res = client->Post("/radios/play", body, "application/x-www-form-urlencoded");
+    auto res = client->Post("/radios/play", body, "application/x-www-form-urlencoded");
     ASSERT_TRUE(res) << body;
     EXPECT_EQ(res->status, 400) << body;
     expectJsonError(res->body, body);
   }
-  // Foreign or odd ids in a well-formed body are ignored, not refused.
-  res = client->Post("/radios/play", "similar=1&id=../../etc,12345,,TRACK,", "application/x-www-form-urlencoded");
+  auto res = client->Post("/radios/selected.json", "x", "text/plain");
   ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 200);
-  // The body of a form without a content type is read the same way.
-  res = client->Post("/radios/play", "similar=1&id=", "");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(res->status, 404);
 }
 
-TEST(StationSafety, OversizedBodiesAreRefused) {
-  RunningStation station;
-  auto client = station.client();
-  const std::string big = "similar=1&id=" + std::string(100 * 1024, 'a') + ",";
-  auto res = client->Post("/radios/play", big, "application/x-www-form-urlencoded");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 413);
-  res = client->Post("/stats", "api=x&param=" + std::string(100 * 1024, 'b'), "application/x-www-form-urlencoded");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 413);
-  // Just under the limit is fine (a long list of liked ids).
-  std::string many = "similar=1&id=";
+TEST_F(StationSafety, OddIdsAreIgnoredAndOversizedBodiesRefused) {
+  std::string many = "similar=1&id=";  // just under the limit: a long list of liked ids
   while (many.size() < 60 * 1024) many += "tabcdefghijklm,";
-  res = client->Post("/radios/play", many, "application/x-www-form-urlencoded");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 200);
+  const std::tuple<const char*, std::string, const char*, int> posts[] = {
+      {"/radios/play", "similar=1&id=../../etc,12345,,TRACK,", "application/x-www-form-urlencoded", 200},
+      {"/radios/play", "similar=1&id=", "", 200},  // a form without a content type reads the same
+      {"/radios/play", many, "application/x-www-form-urlencoded", 200},
+      {"/radios/play", "similar=1&id=" + std::string(100 * 1024, 'a') + ",",
+       "application/x-www-form-urlencoded", 413},
+      {"/stats", "api=x&param=" + std::string(100 * 1024, 'b'), "application/x-www-form-urlencoded", 413},
+  };
+  for (const auto& [path, body, type, status] : posts) {
+    auto res = client->Post(path, body, type);
+    ASSERT_TRUE(res) << body.substr(0, 40);
+    EXPECT_EQ(res->status, status) << body.substr(0, 40);
+  }
   // The station goes on answering.
-  res = client->Get("/radios/selected.json");
+  auto res = client->Get("/radios/selected.json");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 200);
 }
 
-TEST(StationSafety, RangesApplyToStreamsOnly) {
-  RunningStation station;
-  auto client = station.client();
+TEST_F(StationSafety, RangesApplyToStreamsOnly) {
   auto whole = client->Get("/radios/selected.json");
   ASSERT_TRUE(whole);
   for (const char* range : {"bytes=0-3", "bytes=100000-", "bytes=-5"}) {

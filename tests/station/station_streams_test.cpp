@@ -1,14 +1,12 @@
-// Streams: content types and lengths, byte ranges, many clients at once, clients that leave.
+// Streams: content types and lengths, byte ranges, clients that leave. (Many players at once, next to
+// slow clients, are in the real-folder tests.)
 #include <gtest/gtest.h>
-
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "platform/fileutil.h"
 #include "platform/mainqueue.h"
@@ -26,6 +24,7 @@ std::string audioBytes(const Track& track) {
   return file ? file->substr(track.audioBegin, track.audioEnd - track.audioBegin) : std::string();
 }
 
+// The bytes themselves are compared where the track records hand out the stream URLs.
 TEST(StationStreams, ContentTypeAndLengthByFormat) {
   RunningStation station;
   auto client = station.client();
@@ -36,7 +35,6 @@ TEST(StationStreams, ContentTypeAndLengthByFormat) {
     EXPECT_EQ(res->get_header_value("Content-Type"), track.format == AudioFormat::Mp3 ? "audio/mpeg" : "audio/aac");
     EXPECT_EQ(res->get_header_value("Content-Length"), std::to_string(track.audioEnd - track.audioBegin));
     EXPECT_EQ(res->get_header_value("Accept-Ranges"), "bytes");
-    EXPECT_EQ(res->body, audioBytes(track));
     if (track.format == AudioFormat::Aac) {  // frames from the first byte
       ASSERT_GE(res->body.size(), 2u);
       EXPECT_EQ(static_cast<unsigned char>(res->body[0]), 0xFF);
@@ -85,43 +83,6 @@ TEST(StationStreams, ByteRanges) {
   EXPECT_EQ(head->status, 200);
   EXPECT_EQ(head->get_header_value("Content-Length"), std::to_string(n));
   EXPECT_TRUE(head->body.empty());
-}
-
-TEST(StationStreams, FiftyClientsStreamingAtOnceAllGetTheirBytes) {
-  RunningStation station;
-  const auto lib = station.server().library();
-  std::vector<std::string> expected;
-  for (const auto& t : lib->tracks()) expected.push_back(audioBytes(t));
-  constexpr int kClients = 50;
-  std::atomic<int> complete{0};
-  std::atomic<int> started{0};
-  std::vector<std::thread> clients;
-  const auto begin = std::chrono::steady_clock::now();
-  for (int i = 0; i < kClients; ++i) {
-    clients.emplace_back([&, i] {
-      const auto& track = lib->tracks()[static_cast<std::size_t>(i) % lib->tracks().size()];
-      // Raw sockets: each client reads its stream in small pieces over its own connection.
-      const int fd = test::connectTo(station.port());
-      if (fd < 0) return;
-      const std::string request = "GET " + streamPath(track) + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-      ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-      ++started;
-      std::string response;
-      char buffer[2048];
-      for (ssize_t got; (got = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) response.append(buffer, static_cast<std::size_t>(got));
-      ::close(fd);
-      if (test::statusOf(response) == 200 && test::bodyOf(response) == expected[static_cast<std::size_t>(i) % expected.size()])
-        ++complete;
-    });
-  }
-  for (auto& c : clients) c.join();
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count();
-  EXPECT_EQ(complete.load(), kClients);
-  std::size_t bytes = 0;
-  for (int i = 0; i < kClients; ++i) bytes += expected[static_cast<std::size_t>(i) % expected.size()].size();
-  RecordProperty("stream_clients", kClients);
-  RecordProperty("stream_bytes", static_cast<int>(bytes));
-  RecordProperty("stream_ms", static_cast<int>(ms));
 }
 
 TEST(StationStreams, ClientsLeavingMidStreamCostNothing) {

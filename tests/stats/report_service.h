@@ -3,8 +3,10 @@
 // order, with its content type) and answers with a chosen status. Requests can be held open until
 // release(), or the first one carrying a marker answered 200.
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,42 +16,88 @@
 namespace tonvera::test {
 
 class ReportService {
+  template <typename F>
+  auto locked(F f) const {
+    std::lock_guard lock(mutex_);
+    return f();
+  }
+
  public:
-  ReportService();
-  ~ReportService();
+  ReportService() {
+    server_.http().Post("/stats",
+                        [this](const httplib::Request& req, httplib::Response& res) { handle(req, res); });
+    server_.start();
+  }
+  ~ReportService() {
+    release();
+    server_.stop();
+  }
 
   std::string url() const { return server_.url(); }
   // Points TONVERA_SERVICE_URL at this service.
-  void useForReports() const;
+  void useForReports() const { ::setenv("TONVERA_SERVICE_URL", url().c_str(), 1); }
 
-  void setStatus(int status);
+  void setStatus(int status) {
+    locked([&] { status_ = status; });
+  }
   // The first request whose body contains `marker` is answered 200 (not accepted).
-  void rejectFirst(const std::string& marker);
+  void rejectFirst(const std::string& marker) {
+    locked([&] { rejectMarker_ = marker; });
+  }
   // Requests whose body contains `marker` wait until release() (at most 20 s).
-  void hold(const std::string& marker);
-  void release();
+  void hold(const std::string& marker) {
+    locked([&] { holdMarker_ = marker; });
+  }
+  void release() {
+    locked([&] { holdMarker_.clear(); });
+    changed_.notify_all();
+  }
 
-  std::vector<std::string> bodies() const;
-  std::vector<std::string> contentTypes() const;
-  std::size_t count() const;
-  // Waits (at most `timeout`) until `n` requests are being held.
-  bool waitForHeld(std::size_t n, std::chrono::milliseconds timeout) const;
+  std::vector<std::string> bodies() const {
+    return locked([&] { return bodies_; });
+  }
+  std::vector<std::string> contentTypes() const {
+    return locked([&] { return contentTypes_; });
+  }
+  std::size_t count() const { return bodies().size(); }
   // How many received bodies equal `body`.
-  std::size_t received(const std::string& body) const;
+  std::size_t received(const std::string& body) const {
+    const auto all = bodies();
+    return static_cast<std::size_t>(std::count(all.begin(), all.end(), body));
+  }
+  // Waits (at most `timeout`) until `n` requests are being held.
+  bool waitForHeld(std::size_t n, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return held_ >= n; });
+  }
 
  private:
-  void handle(const httplib::Request& request, httplib::Response& response);
+  void handle(const httplib::Request& request, httplib::Response& response) {
+    std::unique_lock lock(mutex_);
+    bodies_.push_back(request.body);
+    contentTypes_.push_back(request.get_header_value("Content-Type"));
+    auto holds = [&] { return !holdMarker_.empty() && request.body.find(holdMarker_) != std::string::npos; };
+    if (holds()) {
+      ++held_;
+      changed_.notify_all();
+      changed_.wait_for(lock, std::chrono::seconds(20), [&] { return !holds(); });
+      --held_;
+    }
+    response.status = status_;
+    if (!rejectMarker_.empty() && request.body.find(rejectMarker_) != std::string::npos) {
+      rejectMarker_.clear();
+      response.status = 200;
+    }
+    response.set_content("{}", "application/json");
+  }
 
   mutable std::mutex mutex_;
-  std::condition_variable released_;
   mutable std::condition_variable changed_;
   std::vector<std::string> bodies_;
   std::vector<std::string> contentTypes_;
   int status_ = 202;
   std::string rejectMarker_;
-  bool rejected_ = false;
   std::string holdMarker_;
-  bool releasedFlag_ = false;
   std::size_t held_ = 0;
   TestServer server_;  // last: stopped first
 };

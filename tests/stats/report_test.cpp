@@ -1,16 +1,15 @@
 // The usage reporter over whole runs of the program, against a real service on 127.0.0.1, in a
 // temporary home folder. One process plays several runs: resetForTesting() stands for the process
-// ending, so everything a later run knows comes from the two files.
+// ending, so everything a later run knows comes from the two files. Then the machine facts the start
+// report carries.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <ctime>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <optional>
 #include <regex>
-#include <set>
 
 #include "platform/fileutil.h"
 #include "platform/mainqueue.h"
@@ -26,51 +25,29 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::ReportService;
+using Bodies = std::vector<std::string>;
 
 constexpr const char* kOldCode = "1202231812";
 constexpr const char* kNewCode = "1203011005";
 
-// A report body taken apart: "api=<api>&param={<pairs>}", each pair's value kept raw (with quotes).
-struct Report {
-  std::string api;
-  std::vector<std::string> keys;
-  std::map<std::string, std::string> raw;
-};
-
-std::optional<Report> parseReport(const std::string& body) {
-  static const std::regex shape("^api=([A-Za-z.]+)&param=\\{(.*)\\}$");
-  std::smatch m;
-  if (!std::regex_match(body, m, shape)) return std::nullopt;
-  Report report;
-  report.api = m[1];
-  const std::string inner = m[2];
-  if (inner.empty()) return report;
-  static const std::regex pair("^\"([a-z_]+)\":(\"[^\"]*\"|[0-9]+)$");
-  std::size_t start = 0;
-  bool quoted = false;
-  for (std::size_t i = 0; i <= inner.size(); ++i) {
-    if (i < inner.size() && inner[i] == '"') quoted = !quoted;
-    if (i == inner.size() || (inner[i] == ',' && !quoted)) {
-      std::smatch p;
-      const std::string item = inner.substr(start, i - start);
-      if (!std::regex_match(item, p, pair)) return std::nullopt;
-      report.keys.push_back(p[1]);
-      report.raw[p[1]] = p[2];
-      start = i + 1;
-    }
-  }
-  return report;
-}
-
+// The "api" of a report body "api=<api>&param={...}".
 std::string api(const std::string& body) {
-  const auto report = parseReport(body);
-  return report ? report->api : "unparsable: " + body;
+  static const std::regex shape("^api=([A-Za-z.]+)&param=\\{.*\\}$");
+  std::smatch m;
+  return std::regex_match(body, m, shape) ? m[1].str() : "unparsable: " + body;
 }
 
-std::vector<std::string> apis(const std::vector<std::string>& bodies) {
-  std::vector<std::string> names;
+Bodies apis(const Bodies& bodies) {
+  Bodies names;
   for (const auto& body : bodies) names.push_back(api(body));
   return names;
+}
+
+// The raw value (quotes kept) of `key` in a report body, "" when absent.
+std::string field(const std::string& body, const std::string& key) {
+  std::smatch m;
+  const std::regex pair("[{,]\"" + key + "\":(\"[^\"]*\"|[0-9]+)[,}]");
+  return std::regex_search(body, m, pair) ? m[1].str() : "";
 }
 
 class ReportTest : public ::testing::Test {
@@ -78,12 +55,11 @@ class ReportTest : public ::testing::Test {
   void SetUp() override {
     TonveraReport::resetForTesting();
     DataSender::setTimeout(2s);
-    service_ = std::make_unique<ReportService>();
     service_->useForReports();
   }
 
   void TearDown() override {
-    if (service_) service_->release();
+    service_->release();
     TonveraReport::resetForTesting();
     TonveraReport::setVersionCodeOverride(std::nullopt);
     TonveraReport::setTimeOverride(std::nullopt);
@@ -120,14 +96,20 @@ class ReportTest : public ::testing::Test {
     terminate();
   }
 
-  std::vector<std::string> reportFile() const {
+  Bodies reportFile() const {
     const PlistFileRead file = readPlistFile(stateDir() + "/report.plist");
-    std::vector<std::string> bodies;
+    Bodies bodies;
     for (const auto& item : file.value.array()) bodies.push_back(item.toString());
     return bodies;
   }
 
   std::optional<std::string> versionFile() const { return readFile(stateDir() + "/update.plist"); }
+
+  // The bodies the service received after the first `seen`.
+  Bodies bodiesSince(std::size_t seen) const {
+    const Bodies all = service_->bodies();
+    return Bodies(all.begin() + static_cast<std::ptrdiff_t>(seen), all.end());
+  }
 
   // Waits until the service has received `n` bodies and every send has finished.
   bool waitForService(std::size_t n) {
@@ -139,7 +121,7 @@ class ReportTest : public ::testing::Test {
   std::string stateDir() const { return home_.stateHome() + "/tonvera"; }
 
   test::TempHome home_;
-  std::unique_ptr<ReportService> service_;
+  std::unique_ptr<ReportService> service_ = std::make_unique<ReportService>();
   long long runClock_ = 1700000000;
 };
 
@@ -149,61 +131,33 @@ TEST_F(ReportTest, FirstRunEver) {
   ASSERT_TRUE(waitForService(1));
   const auto after = std::time(nullptr);
 
-  ASSERT_EQ(apis(service_->bodies()), std::vector<std::string>{"Service.Start"});
+  ASSERT_EQ(service_->count(), 1u);
+  const std::string start = service_->bodies()[0];
   EXPECT_EQ(service_->contentTypes()[0], "application/x-www-form-urlencoded");
-  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{});
+  EXPECT_EQ(TonveraReport::pendingReports(), Bodies{});
   EXPECT_FALSE(TonveraReport::isStopped());
   EXPECT_EQ(versionFile(), kOldCode);
 
-  const auto start = parseReport(service_->bodies()[0]);
-  ASSERT_TRUE(start.has_value());
-  const long long localTime = std::stoll(start->raw.at("local_time"));
+  const long long localTime = std::stoll(field(start, "local_time"));
   EXPECT_GE(localTime, before);
   EXPECT_LE(localTime, after);
-  EXPECT_EQ(start->keys.front(), "local_time");
-  const std::pair<const char*, std::string> fields[] = {
-      {"application_key", "\"5c0e8d2a9b7f4316e2a1d0c9b8f7e6a5\""},
-      {"app", std::string("\"") + kTonveraAppIdentifier + "\""},
-      {"channel", "\"offical\""},
-      {"ver_name", "\"laser\""},
-      {"ver_code", kOldCode},
-      {"device_id", "\"" + machineIdentifier() + "\""},
-      {"mac", "\"" + macAddressText() + "\""},
-      {"model", "\"" + productName() + "\""},
-      {"os", "\"Linux\""},
-      {"operator_name", "\"WIFI\""},
-      {"operator", "\"unknown\""},
-      {"network", "\"wifi\""},
-      {"resolution", "\"0*0\""},
-      {"dpi", "72"},
-  };
-  for (const auto& [key, value] : fields) EXPECT_EQ(start->raw.at(key), value) << key;
-  EXPECT_EQ(std::set<std::string>(start->keys.begin(), start->keys.end()).size(), start->keys.size());
+  const std::string expected =
+      "api=Service.Start&param={\"local_time\":" + std::to_string(localTime) + ",\"app\":\"" +
+      kTonveraAppIdentifier +
+      "\",\"application_key\":\"5c0e8d2a9b7f4316e2a1d0c9b8f7e6a5\",\"channel\":\"offical\",\"device_id\":\"" +
+      machineIdentifier() + "\",\"ver_code\":" + kOldCode + ",\"ver_name\":\"laser\",\"mac\":\"" +
+      macAddressText() + "\",\"model\":\"" + productName() +
+      "\",\"os\":\"Linux\",\"operator_name\":\"WIFI\",\"operator\":\"unknown\",\"network\":\"wifi\","
+      "\"resolution\":\"0*0\",\"dpi\":72}";
+  EXPECT_EQ(start, expected);
 
   terminate();
-  const auto file = reportFile();
-  ASSERT_EQ(file.size(), 1u);
-  EXPECT_EQ(api(file[0]), "Service.End");
+  EXPECT_EQ(apis(reportFile()), Bodies{"Service.End"});
   EXPECT_EQ(service_->count(), 1u);
 }
 
-TEST_F(ReportTest, FirstRunOfANewBuildSendsOneLiveUpdate) {
-  run(kOldCode);
-  run(kNewCode);
-  EXPECT_EQ(versionFile(), kNewCode);
-  run(kNewCode);
-
-  ASSERT_EQ(apis(service_->bodies()),
-            (std::vector<std::string>{"Service.Start", "Service.End", "Service.Start", "Service.Liveupdate",
-                                      "Service.End", "Service.Start"}));
-  const auto update = parseReport(service_->bodies()[3]);
-  ASSERT_TRUE(update.has_value());
-  EXPECT_EQ(update->raw.at("from"), kOldCode);
-  EXPECT_EQ(update->raw.at("to"), kNewCode);
-  EXPECT_EQ(update->raw.at("ver_code"), kNewCode);
-  EXPECT_EQ(update->keys.back(), "to");
-}
-
+// The version file holds the code of the last build that ran; the first run of another build sends
+// one live-update report from that code to its own.
 TEST_F(ReportTest, VersionFileContents) {
   struct Case {
     const char* content;
@@ -220,18 +174,11 @@ TEST_F(ReportTest, VersionFileContents) {
     test::writeTextFile(stateDir() + "/update.plist", c.content);
     const std::size_t seen = service_->count();
     run(kOldCode);
-    const auto bodies = service_->bodies();
-    std::vector<std::string> updates;
-    for (std::size_t i = seen; i < bodies.size(); ++i) {
-      if (api(bodies[i]) == "Service.Liveupdate") updates.push_back(bodies[i]);
-    }
-    if (!c.from) {
-      EXPECT_TRUE(updates.empty());
-    } else {
-      ASSERT_EQ(updates.size(), 1u);
-      EXPECT_EQ(parseReport(updates[0])->raw.at("from"), c.from);
-      EXPECT_EQ(parseReport(updates[0])->raw.at("to"), kOldCode);
-    }
+    Bodies updates;
+    for (const auto& body : bodiesSince(seen))
+      if (api(body) == "Service.Liveupdate")
+        updates.push_back(field(body, "from") + ">" + field(body, "to") + " " + field(body, "ver_code"));
+    EXPECT_EQ(updates, c.from ? Bodies{std::string(c.from) + ">" + kOldCode + " " + kOldCode} : Bodies{});
     EXPECT_EQ(trimmed(versionFile().value_or("")), kOldCode);
   }
 }
@@ -239,9 +186,8 @@ TEST_F(ReportTest, VersionFileContents) {
 // A report whose send was not accepted is scheduled again by the next report once sending resumes.
 TEST_F(ReportTest, RefusedReportIsScheduledAgainOnlyAfterItsSendFinished) {
   run(kOldCode);  // the version file exists: no live update below
-  const std::string a = "api=Service.Test&param={\"n\":\"a\"}";
-  const std::string b = "api=Service.Test&param={\"n\":\"b\"}";
-  const std::string c = "api=Service.Test&param={\"n\":\"c\"}";
+  auto test = [](const char* n) { return "api=Service.Test&param={\"n\":\"" + std::string(n) + "\"}"; };
+  const std::string a = test("a"), b = test("b"), c = test("c");
   service_->rejectFirst("\"a\"");
   launch(kOldCode);
   ASSERT_TRUE(settle());
@@ -253,7 +199,7 @@ TEST_F(ReportTest, RefusedReportIsScheduledAgainOnlyAfterItsSendFinished) {
   EXPECT_EQ(TonveraReport::scheduledReportCount(), 2u);
   service_->release();  // `a` is refused, then `b` accepted
   ASSERT_TRUE(settle());
-  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{a});
+  EXPECT_EQ(TonveraReport::pendingReports(), Bodies{a});
   EXPECT_FALSE(TonveraReport::isStopped());  // the accepted `b` resumed sending
   EXPECT_EQ(service_->received(a), 1u);
 
@@ -262,13 +208,17 @@ TEST_F(ReportTest, RefusedReportIsScheduledAgainOnlyAfterItsSendFinished) {
   EXPECT_EQ(service_->received(a), 2u);
   EXPECT_EQ(service_->received(b), 1u);
   EXPECT_EQ(service_->received(c), 1u);
-  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{});
+  EXPECT_EQ(TonveraReport::pendingReports(), Bodies{});
 }
 
-TEST_F(ReportTest, AfterARefusalNewReportsOnlyCollect) {
+// Anything but 202 is a refusal: sending stops and reports collect, go to the report file at exit and
+// are sent at the next start, in order, before that start's own report. The state folder is the
+// default one under HOME here (XDG_STATE_HOME unset).
+TEST_F(ReportTest, AfterARefusalReportsCollectUntilTheNextStart) {
+  ::unsetenv("XDG_STATE_HOME");
   run(kOldCode);
   const std::size_t seen = service_->count();
-  service_->setStatus(500);
+  service_->setStatus(200);
   launch(kOldCode);
   ASSERT_TRUE(settle());
   ASSERT_TRUE(TonveraReport::isStopped());
@@ -280,8 +230,16 @@ TEST_F(ReportTest, AfterARefusalNewReportsOnlyCollect) {
   EXPECT_EQ(TonveraReport::pendingReports()->size(), 3u);
   terminate();
   EXPECT_EQ(service_->count(), refused);
-  EXPECT_EQ(apis(reportFile()),
-            (std::vector<std::string>{"Service.End", "Service.Start", "Service.Test", "Service.End"}));
+  const Bodies stored = reportFile();
+  EXPECT_EQ(apis(stored), (Bodies{"Service.End", "Service.Start", "Service.Test", "Service.End"}));
+  launch(kOldCode);
+  ASSERT_TRUE(waitForService(refused + 5));
+  Bodies sent = bodiesSince(refused);
+  EXPECT_EQ(api(sent.back()), "Service.Start");
+  sent.pop_back();
+  EXPECT_EQ(sent, stored);
+  EXPECT_EQ(TonveraReport::pendingReports(), Bodies{});
+  EXPECT_FALSE(TonveraReport::isStopped());
 }
 
 // At exit the pending bodies go to the report file; none of them may also leave the process now.
@@ -296,63 +254,32 @@ TEST_F(ReportTest, TerminationSendsNothingMore) {
   TonveraReport::resetForTesting();  // the in-flight send is aborted, the queued one skipped
   EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s);
   service_->release();
-  EXPECT_EQ(apis(service_->bodies()), std::vector<std::string>{"Service.Start"});
-  EXPECT_EQ(apis(reportFile()), (std::vector<std::string>{"Service.Start", "Service.Test", "Service.End"}));
+  EXPECT_EQ(apis(service_->bodies()), Bodies{"Service.Start"});
+  EXPECT_EQ(apis(reportFile()), (Bodies{"Service.Start", "Service.Test", "Service.End"}));
 }
 
 TEST_F(ReportTest, DamagedReportFileGivesAnEmptyList) {
-  struct Case {
-    const char* content;
-    std::vector<std::string> resent;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, Bodies> cases[] = {
       {"not a property list", {}},
       {"<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>", {}},
-      {"<?xml version=\"1.0\"?><plist "
-       "version=\"1.0\"><array><integer>3</integer><string>api=Service.End&amp;param={}"
-       "</string></array></plist>",
+      {"<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>3</integer>"
+       "<string>api=Service.End&amp;param={}</string></array></plist>",
        {"api=Service.End&param={}"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.content);
-    test::writeTextFile(stateDir() + "/report.plist", c.content);
+  for (const auto& [content, resent] : cases) {
+    SCOPED_TRACE(content);
+    test::writeTextFile(stateDir() + "/report.plist", content);
     const std::size_t seen = service_->count();
     launch(kOldCode);
     ASSERT_TRUE(settle());
-    auto bodies = service_->bodies();
-    bodies.erase(bodies.begin(), bodies.begin() + static_cast<std::ptrdiff_t>(seen));
-    ASSERT_EQ(bodies.size(), c.resent.size() + 1);
-    for (std::size_t i = 0; i < c.resent.size(); ++i) EXPECT_EQ(bodies[i], c.resent[i]);
+    Bodies bodies = bodiesSince(seen);
+    ASSERT_FALSE(bodies.empty());
     EXPECT_EQ(api(bodies.back()), "Service.Start");
+    bodies.pop_back();
+    EXPECT_EQ(bodies, resent);
     terminate();
-    EXPECT_EQ(apis(reportFile()), std::vector<std::string>{"Service.End"});
+    EXPECT_EQ(apis(reportFile()), Bodies{"Service.End"});
   }
-}
-
-// A first run on a fresh account whose start report is not accepted: the state folder (here the
-// default one under HOME, XDG_STATE_HOME being unset) is created and the report is sent at the next
-// start, before that start's own report.
-TEST_F(ReportTest, AReportThatFailedToSendIsSentOnTheNextStart) {
-  ::unsetenv("XDG_STATE_HOME");
-  ASSERT_FALSE(std::filesystem::exists(home_.path() + "/.local/state"));
-  service_->setStatus(200);  // anything but 202 is a refusal: sending stops, reports collect
-  launch(kOldCode);
-  ASSERT_TRUE(waitForService(1));
-  EXPECT_TRUE(TonveraReport::isStopped());
-  EXPECT_EQ(apis(TonveraReport::pendingReports().value()), std::vector<std::string>{"Service.Start"});
-  terminate();
-  EXPECT_EQ(apis(reportFile()), (std::vector<std::string>{"Service.Start", "Service.End"}));
-  EXPECT_EQ(versionFile(), kOldCode);
-  service_->setStatus(202);
-  launch(kOldCode);
-  ASSERT_TRUE(waitForService(4));
-  // The stored reports go first, in order, then the start's own; once accepted, sending resumes.
-  EXPECT_EQ(apis(service_->bodies()),
-            (std::vector<std::string>{"Service.Start", "Service.Start", "Service.End", "Service.Start"}));
-  EXPECT_EQ(service_->bodies()[1], service_->bodies()[0]);
-  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{});
-  EXPECT_FALSE(TonveraReport::isStopped());
-  terminate();
 }
 
 TEST_F(ReportTest, NothingHappensOutsideALaunchedRun) {
@@ -368,20 +295,70 @@ TEST_F(ReportTest, NothingHappensOutsideALaunchedRun) {
 // Reports are appended on the main thread while sends complete and remove them on the worker.
 TEST_F(ReportTest, AppendingWhileSendsComplete) {
   launch(kOldCode);
-  constexpr int kReports = 300;
-  std::vector<std::string> sent;
+  constexpr int kReports = 100;
+  Bodies sent;
   for (int i = 0; i < kReports; ++i) {
     sent.push_back("api=Service.Test&param={\"n\":" + std::to_string(i) + "}");
     TonveraReport::sharedInstance().call(sent.back());
-    if (i % 50 == 0) (void)TonveraReport::pendingReports();
+    if (i % 20 == 0) (void)TonveraReport::pendingReports();
   }
   ASSERT_TRUE(waitForService(kReports + 1));
   EXPECT_EQ(service_->count(), static_cast<std::size_t>(kReports + 1));
   for (const auto& body : sent) EXPECT_EQ(service_->received(body), 1u) << body;
-  EXPECT_EQ(TonveraReport::pendingReports(), std::vector<std::string>{});
+  EXPECT_EQ(TonveraReport::pendingReports(), Bodies{});
   EXPECT_FALSE(TonveraReport::isStopped());
   terminate();
   EXPECT_EQ(reportFile().size(), 1u);
+}
+
+TEST(MachineInfo, IdentifierAndProductNameFromFilesTrimmed) {
+  test::TempHome home;
+  struct Case {
+    const char* content;  // nullptr: no file
+    const char* id;
+    const char* product;
+  };
+  const Case cases[] = {
+      {"0123456789abcdef\n", "0123456789abcdef", "0123456789abcdef"},
+      {"\t ThinkPad X1 Carbon \r\n\n", "ThinkPad X1 Carbon", "ThinkPad X1 Carbon"},
+      {"\n", "", "PC"},
+      {nullptr, "", "PC"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string path = home.path() + "/f" + std::to_string(n++);
+    if (c.content) test::writeTextFile(path, c.content);
+    EXPECT_EQ(machineIdentifier(path), c.id);
+    EXPECT_EQ(productName(path), c.product);
+  }
+}
+
+TEST(MachineInfo, ReportedInterfaceIsFirstNonLoopbackEthernetByName) {
+  const LinkAddress lo{"lo", true, false, {0, 0, 0, 0, 0, 0}};
+  const LinkAddress tun{"tun0", false, false, {}};
+  const LinkAddress eth1{"eth1", false, true, {2, 2, 2, 2, 2, 2}};
+  const LinkAddress eno1{"eno1", false, true, {1, 1, 1, 1, 1, 1}};
+  const LinkAddress wlan{"wlan0", false, true, {3, 3, 3, 3, 3, 3}};
+  const LinkAddress loopEther{"a-loop", true, true, {4, 4, 4, 4, 4, 4}};
+  const std::pair<std::vector<LinkAddress>, const char*> cases[] = {
+      {{}, ""},
+      {{lo, tun}, ""},
+      {{wlan, eth1, lo}, "eth1"},
+      {{eth1, eno1}, "eno1"},
+      {{loopEther, wlan}, "wlan0"},
+  };
+  for (const auto& [links, name] : cases) {
+    const auto chosen = chooseReportedInterface(links);
+    EXPECT_EQ(chosen ? chosen->name : "", name);
+  }
+  const std::uint8_t six[] = {0x00, 0x1a, 0x2B, 0xc3, 0xFF, 0x09};
+  EXPECT_EQ(macText(six, 6), "00:1A:2B:C3:FF:09");
+  EXPECT_EQ(macText(six, 0), "");
+  EXPECT_TRUE(std::regex_match(macAddressText(), std::regex("^$|^[0-9A-F]{2}(:[0-9A-F]{2})*$")))
+      << macAddressText();
+  // The tests run a core application object: no screen.
+  EXPECT_EQ(screenResolutionText(), "0*0");
+  EXPECT_TRUE(std::regex_match(buildVersionCode(), std::regex("^[0-9]{10}$"))) << buildVersionCode();
 }
 
 }  // namespace

@@ -1,7 +1,12 @@
 #include "station_fixture.h"
 
-#include <QTemporaryDir>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
 
+#include <QTemporaryDir>
 #include <stdexcept>
 
 #include "service/jsoncall.h"
@@ -45,7 +50,7 @@ std::shared_ptr<const Library> demoLibrary() {
   return library;
 }
 
-RunningStation::RunningStation(std::shared_ptr<const Library> library, int threads) {
+RunningStation::RunningStation(std::shared_ptr<const Library> library, int threads, int pureRate) {
   static int count = 0;
   dataDir_ = scratchFolder() + "/station-data-" + std::to_string(++count);
   QDir().mkpath(QString::fromStdString(dataDir_));
@@ -54,6 +59,7 @@ RunningStation::RunningStation(std::shared_ptr<const Library> library, int threa
   options.dataDir = dataDir_;
   options.seed = 42;
   if (threads > 0) options.threads = threads;
+  options.pureRate = pureRate;
   server_ = std::make_unique<StationServer>(std::move(library), options);
   std::string error;
   if (!server_->bind(&error)) throw std::runtime_error(error);
@@ -78,16 +84,6 @@ std::unique_ptr<httplib::Client> RunningStation::client() const {
 std::optional<JsonValue> callJson(const RunningStation& station, const std::string& path) {
   return JsonCall::call(station.url(path));
 }
-
-}  // namespace tonvera::station::test
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
-namespace tonvera::station::test {
 
 int connectTo(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -21,11 +21,12 @@ std::shared_ptr<const Library> demoLibrary();
 // A scratch folder for this process (removed at exit).
 const std::string& scratchFolder();
 
-// A station on 127.0.0.1 with a free port, serving until destroyed. The report log goes to its own
-// data folder.
+// A station on 127.0.0.1 with a free port, serving until destroyed. The report log (and the PURE
+// cache when `pureRate` is set) go to its own data folder.
 class RunningStation {
  public:
-  explicit RunningStation(std::shared_ptr<const Library> library = demoLibrary(), int threads = 0);
+  explicit RunningStation(std::shared_ptr<const Library> library = demoLibrary(), int threads = 0,
+                          int pureRate = 0);
   ~RunningStation();
   RunningStation(const RunningStation&) = delete;
   RunningStation& operator=(const RunningStation&) = delete;
@@ -46,10 +47,6 @@ class RunningStation {
 
 // GET through JsonCall (as the player does) with the service URL pointing at `station`.
 std::optional<JsonValue> callJson(const RunningStation& station, const std::string& path);
-
-}  // namespace tonvera::station::test
-
-namespace tonvera::station::test {
 
 // Sends `request` as it stands over a new connection and answers everything read until the
 // server closes it (or 10 s pass).

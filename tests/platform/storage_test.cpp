@@ -1,0 +1,152 @@
+// Where the program keeps its files (the application and account folders), property-list files, and
+// the user defaults stored in one.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/fileutil.h"
+#include "platform/folders.h"
+#include "platform/plist.h"
+#include "platform/userdefaults.h"
+#include "temp_home.h"
+
+namespace tonvera {
+namespace {
+
+TEST(Folders, FirstStartCreatesTheApplicationAndAccountFolders) {
+  test::TempHome home;
+  const std::string expectedApp = home.dataHome() + "/Tonvera/";
+  ASSERT_FALSE(std::filesystem::exists(expectedApp));
+  auto app = appSupportDir();
+  ASSERT_TRUE(app);
+  EXPECT_EQ(*app, expectedApp);
+  EXPECT_TRUE(std::filesystem::is_directory(*app));
+  auto base = baseDir();
+  ASSERT_TRUE(base);
+  EXPECT_EQ(*base, expectedApp + "/000/");  // "//" is kept as formed; it names the same folder
+  EXPECT_TRUE(std::filesystem::is_directory(home.dataHome() + "/Tonvera/000"));
+  EXPECT_EQ(KKAccount::sharedManager().accountId(), "000");
+  EXPECT_EQ(&KKAccount::sharedManager(), &KKAccount::sharedManager());
+}
+
+TEST(Folders, FallsBackToLocalShareAndFailsCleanly) {
+  test::TempHome home;
+  ::unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(*appSupportDir(), home.path() + "/.local/share/Tonvera/");
+  // A file where the folder should be: the operations answer nothing instead of failing loudly.
+  ::setenv("XDG_DATA_HOME", (home.path() + "/blocked").c_str(), 1);
+  test::writeTextFile(home.path() + "/blocked/Tonvera", "x");
+  EXPECT_FALSE(appSupportDir());
+  EXPECT_FALSE(baseDir());
+}
+
+TEST(Plist, RoundTripsEveryTypeThroughXml) {
+  PlistValue::Dict record{{"id", "1001"},
+                          {"name", "晴天 \"quoted\" & <tag>"},
+                          {"count", -5},
+                          {"big", 1ll << 40},
+                          {"ratio", 0.25},
+                          {"yes", true},
+                          {"bytes", PlistValue::Data{0, 10, 200}},
+                          {"artist", PlistValue::Array{PlistValue::Dict{{"id", "7"}, {"name", "A"}}}},
+                          {"empty", PlistValue::Dict{}}};
+  const std::string xml = PlistValue(record).toXml();
+  EXPECT_NE(xml.find("<!DOCTYPE plist"), std::string::npos);
+  auto back = PlistValue::fromBytes(xml);
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(*back, PlistValue(record));
+}
+
+TEST(Plist, NoneMembersAreLeftOutAndBadBytesAreRefused) {
+  PlistValue::Dict d{{"keep", "x"}, {"drop", PlistValue()}};
+  auto back = PlistValue::fromBytes(PlistValue(d).toXml());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->dict().size(), 1u);
+  std::string error;
+  EXPECT_FALSE(PlistValue::fromBytes("", &error));
+  EXPECT_FALSE(PlistValue::fromBytes("garbage", &error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(Plist, FilesAreWrittenAtomicallyAndStatusIsReported) {
+  test::TempHome home;
+  const std::string path = home.path() + "/a.plist";
+  EXPECT_EQ(readPlistFile(path).status, PlistFileRead::Status::Missing);
+  ASSERT_TRUE(writePlistFile(path, PlistValue::Dict{{"k", 1}}));
+  auto read = readPlistFile(path);
+  ASSERT_EQ(read.status, PlistFileRead::Status::Ok);
+  EXPECT_EQ(read.value.find("k")->toInteger(), 1);
+  ASSERT_TRUE(writeFileAtomically(path, "<plist><dict><key>"));
+  EXPECT_EQ(readPlistFile(path).status, PlistFileRead::Status::Corrupt);
+  EXPECT_FALSE(writePlistFile(home.path() + "/no/such/folder/x.plist", PlistValue::Dict{}));
+}
+
+TEST(UserDefaults, ValuesPersistAcrossInstancesAndRegisteredOnesAreNeverWritten) {
+  test::TempHome home;
+  const std::string path = UserDefaults::standardPath();
+  EXPECT_EQ(path, home.configHome() + "/tonvera/defaults.plist");
+  {
+    UserDefaults defaults(path);
+    defaults.registerDefaults({{"enplay", true}, {"BNREmptyDocumentFlag", false}});
+    defaults.set("kSelectStation", PlistValue::Dict{{"id", "all"}, {"name", "全部"}});
+    defaults.set("count", 42);
+    defaults.set("ratio", 0.5);
+    defaults.set("blob", PlistValue::Data{0, 1, 2, 255});
+    defaults.set("list", PlistValue::Array{"a", 1, true});
+    EXPECT_TRUE(defaults.synchronize());
+  }
+  UserDefaults again(path);
+  EXPECT_EQ(again.dictionaryForKey("kSelectStation").at("name").toString(), "全部");
+  EXPECT_EQ(again.integerForKey("count"), 42);
+  EXPECT_DOUBLE_EQ(again.doubleForKey("ratio"), 0.5);
+  EXPECT_EQ(again.object("blob")->data(), (PlistValue::Data{0, 1, 2, 255}));
+  EXPECT_EQ(again.arrayForKey("list").size(), 3u);
+  // Registered values were volatile: the new store does not know them.
+  EXPECT_FALSE(again.object("enplay").has_value());
+  EXPECT_FALSE(again.boolForKey("enplay"));
+  const std::string xml = *readFile(path);
+  EXPECT_EQ(xml.find("BNREmptyDocumentFlag"), std::string::npos);
+  EXPECT_NE(xml.find("<key>kSelectStation</key>"), std::string::npos);
+}
+
+TEST(UserDefaults, SetOverridesRegisteredAndRemoveBringsItBack) {
+  test::TempHome home;
+  UserDefaults defaults(UserDefaults::standardPath());
+  defaults.registerDefaults({{"enplay", false}});
+  EXPECT_FALSE(defaults.boolForKey("enplay"));
+  defaults.set("enplay", true);
+  EXPECT_TRUE(defaults.boolForKey("enplay"));
+  defaults.remove("enplay");
+  EXPECT_FALSE(defaults.boolForKey("enplay"));
+  EXPECT_TRUE(defaults.object("enplay").has_value());
+  EXPECT_EQ(defaults.stringForKey("missing"), "");
+  EXPECT_EQ(defaults.integerForKey("missing"), 0);
+}
+
+TEST(UserDefaults, CorruptFileIsKeptAsideAndNotOverwritten) {
+  test::TempHome home;
+  const std::string path = UserDefaults::standardPath();
+  makeDirectories(std::filesystem::path(path).parent_path().string());
+  const std::string garbage = "<?xml version=\"1.0\"?><plist><dict><key>a</key><string>unterminated";
+  ASSERT_TRUE(writeFileAtomically(path, garbage));
+  {
+    UserDefaults defaults(path);  // must not crash
+    EXPECT_FALSE(defaults.object("a").has_value());
+    defaults.set("enplay", true);
+  }
+  EXPECT_EQ(*readFile(path + ".corrupt"), garbage);
+  EXPECT_TRUE(UserDefaults(path).boolForKey("enplay"));
+
+  // A second damaged file (a list where the table of values belongs) does not replace the first copy.
+  ASSERT_TRUE(writeFileAtomically(path, PlistValue(PlistValue::Array{"x"}).toXml()));
+  UserDefaults third(path);
+  EXPECT_EQ(*readFile(path + ".corrupt"), garbage);
+  int copies = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(path).parent_path())) {
+    if (entry.path().filename().string().starts_with("defaults.plist.corrupt")) ++copies;
+  }
+  EXPECT_EQ(copies, 2);
+}
+
+}  // namespace
+}  // namespace tonvera
