@@ -23,16 +23,19 @@ snapshot() {
     FILENAME ~ /status$/ && /^nonvoluntary_ctxt_switches/ { invol[tid] = $2 }
     FILENAME ~ /stat$/ { line = $0; sub(/.*\) /, "", line); split(line, f, " "); ticks[tid] = f[12] + f[13] }
     END { for (t in name) if ((t in vol) && (t in ticks)) print t, name[t], vol[t], invol[t], ticks[t] }
-  ' $(for t in "${tasks[@]}"; do echo "$t/comm $t/status $t/stat"; done) 2>/dev/null
+  ' $(for t in "${tasks[@]}"; do echo "$t/comm $t/status $t/stat"; done) 2>/dev/null || true
 }
 
 # Sampled every second, so that threads that come and go meanwhile (a new track's) are counted
 # for the time they were seen; the counts of each thread add up from its first sample on.
 t0=$(date +%s.%N)
 end=$(awk -v t="$t0" -v s="$SECONDS_MEASURED" 'BEGIN { printf "%.3f", t + s }')
+now=$t0
 samples=$(mktemp)
 trap 'rm -f "$samples"' EXIT
 while :; do
+  # A thread that ends between the listing and the reading is left out of that sample.
+  [ -d /proc/"$PID" ] || break
   snapshot | sed "s/^/$(date +%s.%N) /" >>"$samples"
   now=$(date +%s.%N)
   awk -v n="$now" -v e="$end" 'BEGIN { exit !(n >= e) }' && break
