@@ -7,7 +7,8 @@
 # Each phase warms up for WARMUP seconds, then measures for SECONDS (default 60): CPU as a share of
 # one core (user + system time of the process over wall time) and the peak resident set (VmHWM).
 # On a shared machine the CPU time of the process is what counts (not wall time); REPEATS=N runs
-# each phase N times, one line each, to show the spread.
+# each phase N times, one line each, to show the spread. PHASES="hidden" (a list) runs only those.
+# The wake-ups behind the CPU figure, thread by thread: bench/nowplaying/wakeups.sh.
 #
 # Usage: bench/nowplaying/figures.sh [DISPLAY_NUMBER] [STATION_PORT]
 # STATION_DATA=folder reuses a station folder (the demo library is generated once, about a minute).
@@ -79,6 +80,13 @@ measure() {
 }
 
 echo "measured over ${SECONDS_MEASURED} s after ${WARMUP} s, Xvfb :$DISPLAY_NUMBER, station :$PORT, null sink"
-for _ in $(seq 1 "$REPEATS"); do measure visible; done
-for _ in $(seq 1 "$REPEATS"); do measure hidden --hide-after 5; done
-for _ in $(seq 1 "$REPEATS"); do measure transitions --transitions; done
+PHASES=${PHASES:-visible hidden transitions}
+for phase in $PHASES; do
+  case $phase in
+    visible) args=() ;;
+    hidden) args=(--hide-after 5) ;;
+    transitions) args=(--transitions) ;;
+    *) echo "unknown phase $phase" >&2; exit 2 ;;
+  esac
+  for _ in $(seq 1 "$REPEATS"); do measure "$phase" "${args[@]}"; done
+done

@@ -103,11 +103,14 @@ inline constexpr std::uint32_t kPureFileType = 1979;
 
 class AudioStreamer {
  public:
-  static constexpr int kNumAQBufs = 16;           // output buffers
-  static constexpr int kAQMaxPacketDescs = 512;   // packet descriptions per buffer
+  static constexpr int kNumAQBufs = 16;          // output buffers
+  static constexpr int kAQMaxPacketDescs = 512;  // packet descriptions per buffer
   static constexpr std::uint32_t kAQDefaultBufSize = 2048;
   static constexpr std::uint32_t kPureBufSize = 3840;  // one decoded PURE frame
-  static constexpr int kBuffersToStart = 15;      // queued before a (re)start
+  static constexpr int kBuffersToStart = 15;           // queued before a (re)start
+  // While the queue plays, the filler sleeps until this many buffers are free and fills them in
+  // one go, instead of waking for every buffer played (a buffer holds 20 to 130 ms of audio).
+  static constexpr int kRefillBatch = kNumAQBufs / 2;
   static constexpr int kBitRateEstimationMaxPackets = 5000;
   static constexpr int kBitRateEstimationMinPackets = 50;
   static constexpr std::uint32_t kReadChunk = 2048;  // bytes per read
@@ -178,7 +181,8 @@ class AudioStreamer {
   // Hooks of the internal thread (overridden by the local-file player).
   virtual bool openReadStream();
   virtual void handleReadFromStream(ReadStream& stream, ReadStreamEvent event);
-  virtual void handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
+  virtual void handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes,
+                                  std::uint32_t numberPackets,
                                   const AudioStreamPacketDescription* packetDescriptions);
   // Carries out a seek (lock_ held, the request already taken). One that cannot be done yet (no
   // format, bit rate or length known so far) is requested again, for a later pass.
@@ -195,7 +199,8 @@ class AudioStreamer {
   void createQueue();
   void enqueueBuffer();
   void startQueue();
-  void handlePropertyChangeForFileStream(AudioFileStream& stream, std::uint32_t propertyID, std::uint32_t* ioFlags);
+  void handlePropertyChangeForFileStream(AudioFileStream& stream, std::uint32_t propertyID,
+                                         std::uint32_t* ioFlags);
   void handleBufferCompleteForQueue(AudioQueue& queue, AudioQueueBuffer* buffer);
   void handlePropertyChangeForQueue(AudioQueue& queue, std::uint32_t propertyID);
   void handleEndOfStream();
@@ -259,8 +264,8 @@ class AudioStreamer {
   // The weak reference to alive_ that other threads copy (never alive_ itself, which the destructor
   // resets on the main thread while they may run).
   const std::weak_ptr<int> aliveToken_{alive_};
-  std::thread internalThread_;                             // main thread only: start() and shutdown()
-  std::atomic<std::thread::id> internalThreadId_{};         // set first thing by the internal thread
+  std::thread internalThread_;                       // main thread only: start() and shutdown()
+  std::atomic<std::thread::id> internalThreadId_{};  // set first thing by the internal thread
 
   // guarded by lock_
   std::recursive_mutex lock_;
@@ -342,6 +347,8 @@ class AudioStreamer {
   std::condition_variable queueBufferReadyCondition_;
   std::array<bool, kNumAQBufs> inuse_{};
   std::atomic<std::int64_t> buffersUsed_{0};  // also read alone, as one atomic value
+  // Free buffers the waiting filler needs before it is woken (0: it does not wait).
+  int refillWanted_ = 0;
   // A give-back of a buffer that is not ours, seen on the queue's thread; recorded by the
   // internal thread (the queue's thread does not take lock_ there).
   std::atomic<bool> bufferMismatch_{false};

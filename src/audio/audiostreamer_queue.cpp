@@ -220,6 +220,7 @@ void AudioStreamer::handleParsedPackets(const std::uint8_t* data, std::uint32_t 
 }
 
 void AudioStreamer::enqueueBuffer() {
+  int wanted = 1;
   {
     std::lock_guard guard(lock_);
     if (isFinishing() || !stream_ || !audioQueue_) return;
@@ -244,23 +245,32 @@ void AudioStreamer::enqueueBuffer() {
 
     const StreamerState s = state_;
     bool startNow = false;
+    bool filling = false;  // the queue waits for the ring to fill: nothing comes back meanwhile
     if (s == StreamerState::FlushingAtEnd) {
       startNow = true;
     } else if (s == StreamerState::WaitingForData || s == StreamerState::Buffering ||
                (s == StreamerState::Stopped && stopReason_ == StopReason::Temporary)) {
       startNow = buffersUsed_ == kBuffersToStart;
+      filling = !startNow;
     }
     if (startNow) startQueue();
 
     if (++fillBufferIndex_ >= kNumAQBufs) fillBufferIndex_ = 0;
     bytesFilled_ = 0;
     packetsFilled_ = 0;
+    wanted = filling ? 1 : kRefillBatch;
   }
   // Waits for the next buffer with the player's lock released, so that the queue's thread never
-  // waits for this one.
+  // waits for this one. Once the ring is full and the queue plays, the wait lasts until a batch
+  // of buffers is free, which are then filled one after the other: the give-backs before that do
+  // not wake this thread.
   std::unique_lock buffers(queueBuffersMutex_);
   const std::uint32_t next = fillBufferIndex_;
-  queueBufferReadyCondition_.wait(buffers, [&] { return !inuse_[next]; });
+  if (!inuse_[next]) return;
+  refillWanted_ = wanted;
+  queueBufferReadyCondition_.wait(
+      buffers, [&] { return !inuse_[next] && kNumAQBufs - buffersUsed_.load() >= refillWanted_; });
+  refillWanted_ = 0;
 }
 
 void AudioStreamer::startQueue() {
@@ -294,6 +304,7 @@ void AudioStreamer::handleBufferCompleteForQueue(AudioQueue& /*queue*/, AudioQue
       break;
     }
   }
+  bool wake = false;
   {
     std::lock_guard buffers(queueBuffersMutex_);
     if (index >= 0) {
@@ -302,10 +313,13 @@ void AudioStreamer::handleBufferCompleteForQueue(AudioQueue& /*queue*/, AudioQue
     } else {
       bufferMismatch_ = true;
     }
+    // The filler is woken only once there is as much room as it waits for (every give-back when
+    // it is not waiting: it may be about to).
+    wake = kNumAQBufs - buffersUsed_.load() >= refillWanted_;
   }
   // Told after the lock is let go: the internal thread wakes once and finds the mutex free,
   // instead of waking only to wait for this thread's unlock.
-  queueBufferReadyCondition_.notify_all();
+  if (wake) queueBufferReadyCondition_.notify_all();
 }
 
 void AudioStreamer::handlePropertyChangeForQueue(AudioQueue& /*queue*/, std::uint32_t propertyID) {

@@ -48,6 +48,8 @@ class MainPage {
   // Whether a timed lyrics line is shown outside the page too (and so must move on while the page
   // is hidden).
   virtual bool lrcShownOutside() const { return false; }
+  // The time (seconds) of the first timed lyrics line after `seconds`; nothing when none follows.
+  virtual std::optional<double> lrcNextLineTime(double /*seconds*/) const { return std::nullopt; }
 
   // Cover slideshow: a picture for the album slot (yOrn false) or the artist slot (yOrn true);
   // a null image means the lookup found nothing.

@@ -91,8 +91,11 @@ class MainViewController {
     Millis skipGuard{1000};
     // Progress updates of the page while a player exists.
     Millis progressInterval{100};
-    // The tick while the page is hidden and a timed lyrics line is shown outside the window.
+    // The tick while the page is hidden and a timed lyrics line is shown outside the window, when
+    // no line is due (not playing, or just after a seek); otherwise the tick comes when the next
+    // line is due, and at the latest after hiddenLyricsLongestWait.
     Millis hiddenLyricsInterval{1000};
+    Millis hiddenLyricsLongestWait{10000};
     // A player that waits (connecting, buffering, finishing) longer than this in a row is given up.
     Millis waitingGiveUp{45000};
     // Pause before asking again for a queue that failed or had nothing to play; doubles each time.
@@ -250,6 +253,8 @@ class MainViewController {
   void checkWaiting();
   // The progress tick for the page's visibility and what it shows (see setProgressShown).
   void followProgress();
+  // The hidden page's lyrics tick: until the next timed line is due.
+  Millis hiddenLyricsDelay();
   // The controller's life token, for work that leaves the main thread: take it on the main thread
   // (alive_ is main-thread only; the destructor resets it) and hand it to guarded() from anywhere.
   std::weak_ptr<bool> aliveToken() const { return alive_; }

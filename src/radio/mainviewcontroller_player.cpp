@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
@@ -163,7 +164,12 @@ void MainViewController::updateProgress() {
     page_.lrcSetTimestamp(*out.lyricsTimestamp);
     page_.lrcDisplay();
   }
-  if (!progressShown_) return;  // nobody looks: the page is brought up to date when it shows again
+  if (!progressShown_) {
+    // Nobody looks: the page is brought up to date when it shows again. The lyrics tick is set
+    // for the next line.
+    followProgress();
+    return;
+  }
   if (out.readout) {
     page_.readoutSetString(*out.readout);
     page_.readoutDisplay();
@@ -180,18 +186,31 @@ void MainViewController::setProgressShown(bool shown) {
 }
 
 // On screen the page ticks every progressInterval. Hidden, nobody looks at it: the tick stops,
-// unless a timed lyrics line is shown outside the window, which is moved on once a second.
+// unless a timed lyrics line is shown outside the window, which is moved on when the next line is
+// due (most ticks of a steady one would find the same line).
 void MainViewController::followProgress() {
   if (!progressUpdateTimer_) return;
   if (progressShown_) {
     progressUpdateTimer_->setInterval(options_.progressInterval);
   } else if (page_.lrcShownOutside()) {
-    progressUpdateTimer_->setInterval(options_.hiddenLyricsInterval);
+    // Restarts a running tick: it counts from now.
+    progressUpdateTimer_->setInterval(hiddenLyricsDelay());
   } else {
     progressUpdateTimer_->stop();
     return;
   }
   if (!progressUpdateTimer_->isActive()) progressUpdateTimer_->start();
+}
+
+MainViewController::Millis MainViewController::hiddenLyricsDelay() {
+  if (!streamer_ || !streamer_->isPlaying()) return options_.hiddenLyricsInterval;
+  const double at = streamer_->progress();
+  if (at < 0) return options_.hiddenLyricsInterval;
+  const std::optional<double> next = page_.lrcNextLineTime(at);
+  if (!next) return options_.hiddenLyricsLongestWait;
+  // A little after the line's time, so that the tick finds it due.
+  const auto delay = Millis(static_cast<long long>(std::ceil((*next - at) * 1000.0)) + 20);
+  return std::clamp(delay, Millis(1), options_.hiddenLyricsLongestWait);
 }
 
 bool MainViewController::progressTimerActive() const {
@@ -217,6 +236,11 @@ bool MainViewController::seekToPercent(double percent) {
     if (duration > 0) {
       streamer_->seekToTime(percent / 100.0 * duration);
       sought = true;
+      // Hidden, the lyrics tick was set for the line after the old position: it comes at the
+      // usual interval instead until the player has taken the seek up.
+      if (!progressShown_ && progressUpdateTimer_ && progressUpdateTimer_->isActive()) {
+        progressUpdateTimer_->setInterval(options_.hiddenLyricsInterval);
+      }
     }
   }
   slideValue_ = percent;

@@ -4,9 +4,13 @@
 // the state then read is printed only when it differs from the last one printed, so each state
 // entered is announced once.
 // A file URL or a local path is played as a PURE file by the file player.
-#include <chrono>
+#include <QEventLoop>
+#include <QObject>
+#include <QTimer>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,7 +18,6 @@
 #include "audio/audiofiler.h"
 #include "audio/audiostreamer.h"
 #include "command.h"
-#include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 
 namespace {
@@ -60,34 +63,35 @@ int runPlay(const tonvera::cli::Args& args) {
   tonvera::AudioStreamer& player = *owned;
   bool started = false;
   bool finished = false;
+  std::function<void()> finishedHook;
   std::optional<tonvera::StreamerState> printed;
-  tonvera::ScopedObserver observer(
-      tonvera::NotificationCenter::defaultCenter(), tonvera::kASStatusChangedNotification, &player,
-      [&](const tonvera::Notification&) {
-        const tonvera::StreamerState state = player.state();
-        if (printed == state) return;
-        printed = state;
-        std::printf("state %s\n", tonvera::streamerStateName(state));
-        std::fflush(stdout);
-        if (state == tonvera::StreamerState::Playing && seek) {
-          player.seekToTime(*seek);
-          seek.reset();
-        }
-        if (state == tonvera::StreamerState::Idle && started) finished = true;
-      });
+  tonvera::ScopedObserver observer(tonvera::NotificationCenter::defaultCenter(),
+                                   tonvera::kASStatusChangedNotification, &player,
+                                   [&](const tonvera::Notification&) {
+                                     const tonvera::StreamerState state = player.state();
+                                     if (printed == state) return;
+                                     printed = state;
+                                     std::printf("state %s\n", tonvera::streamerStateName(state));
+                                     std::fflush(stdout);
+                                     if (state == tonvera::StreamerState::Playing && seek) {
+                                       player.seekToTime(*seek);
+                                       seek.reset();
+                                     }
+                                     if (state == tonvera::StreamerState::Idle && started) {
+                                       finished = true;
+                                       if (finishedHook) finishedHook();
+                                     }
+                                   });
+  // The main loop sleeps until a notification or the stop comes (no polling).
+  QEventLoop loop;
+  QTimer stopTimer;
+  stopTimer.setSingleShot(true);
+  QObject::connect(&stopTimer, &QTimer::timeout, [&] { player.stop(); });
+  finishedHook = [&] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); };
   started = true;
   player.start();
-
-  const auto begin = std::chrono::steady_clock::now();
-  bool stopSent = false;
-  while (!finished) {
-    tonvera::runMainLoopUntil([&] { return finished; }, std::chrono::milliseconds(50));
-    if (stopAfter && !stopSent &&
-        std::chrono::steady_clock::now() - begin >= std::chrono::duration<double>(*stopAfter)) {
-      stopSent = true;
-      player.stop();
-    }
-  }
+  if (stopAfter) stopTimer.start(static_cast<int>(std::llround(*stopAfter * 1000)));
+  if (!finished) loop.exec();
   const auto code = static_cast<std::int32_t>(player.errorCode());
   if (code != 0) {
     std::printf("error %d %s\n", code, tonvera::AudioStreamer::stringForErrorCode(code).c_str());
@@ -96,8 +100,8 @@ int runPlay(const tonvera::cli::Args& args) {
   return 0;
 }
 
-const tonvera::cli::CliCommand kPlay{"play", "[--seek SECONDS] [--stop-after SECONDS] URL|FILE",
-                                     "play a stream, or a PURE file, through TONVERA_AUDIO_SINK, printing its states",
-                                     runPlay};
+const tonvera::cli::CliCommand kPlay{
+    "play", "[--seek SECONDS] [--stop-after SECONDS] URL|FILE",
+    "play a stream, or a PURE file, through TONVERA_AUDIO_SINK, printing its states", runPlay};
 
 }  // namespace

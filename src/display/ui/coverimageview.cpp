@@ -42,8 +42,20 @@ void CoverImageView::startSlideshowTimer() {
   timer_ = new QTimer(this);
   timer_->setInterval(static_cast<int>(std::lround(interval_ * 1000)));
   connect(timer_, &QTimer::timeout, this, &CoverImageView::advanceSlideshow);
-  timer_->start();
+  if (shown_) timer_->start();
 }
+
+void CoverImageView::setWindowShown(bool shown) {
+  shown_ = shown;
+  if (!timer_) return;
+  if (!shown) {
+    timer_->stop();
+  } else if (!timer_->isActive()) {
+    timer_->start();
+  }
+}
+
+bool CoverImageView::slideshowTicking() const { return timer_ != nullptr && timer_->isActive(); }
 
 void CoverImageView::stopSlideshowTimer() {
   delete timer_;

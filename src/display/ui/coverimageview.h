@@ -36,6 +36,10 @@ class CoverImageView : public QWidget {
   void startSlideshowTimer();
   void stopSlideshowTimer();
   bool slideshowTimerRunning() const;
+  // Whether the window is on screen (told by the page). A hidden window's ticks would do nothing:
+  // the timer is held meanwhile, so that it wakes nobody, and ticks again once the window shows.
+  void setWindowShown(bool shown);
+  bool slideshowTicking() const;
 
   // One tick.
   void advanceSlideshow();
@@ -56,6 +60,7 @@ class CoverImageView : public QWidget {
   int count_ = 0;
   bool isArtist_ = false;
   double interval_ = 0;
+  bool shown_ = true;
   SlideshowView* slideshowView_;  // child
   QTimer* timer_ = nullptr;       // child while the slideshow runs
   std::shared_ptr<const ResourcePicture> placeholder_;

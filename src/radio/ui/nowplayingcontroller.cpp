@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "controls/buttons.h"
 #include "controls/controlview.h"
@@ -167,6 +168,14 @@ void NowPlayingController::lrcDisplay() {
 // it has timed lines to move through.
 bool NowPlayingController::lrcShownOutside() const { return !lrcView_->model().sortedTimes().empty(); }
 
+std::optional<double> NowPlayingController::lrcNextLineTime(double seconds) const {
+  const auto& times = lrcView_->model().sortedTimes();
+  const auto next = std::upper_bound(times.begin(), times.end(), seconds,
+                                     [](double at, float time) { return at < double(time); });
+  if (next == times.end()) return std::nullopt;
+  return double(*next);
+}
+
 void NowPlayingController::reportLyricsLine() {
   const QString line = lrcView_->currentLine();
   if (line == lyricsLine_) return;
@@ -204,6 +213,7 @@ void NowPlayingController::watchWindow() {
 void NowPlayingController::updateShown() {
   const QWidget* window = watchedWindow_;
   const bool shown = window && window->isVisible() && !window->isMinimized();
+  if (albumCover_) albumCover_->setWindowShown(shown);
   if (controller_) controller_->setProgressShown(shown);
 }
 

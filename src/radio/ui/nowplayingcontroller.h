@@ -140,6 +140,7 @@ class NowPlayingController : public QObject, public PageController, public MainP
   void lrcSetTimestamp(double seconds) override;
   void lrcDisplay() override;
   bool lrcShownOutside() const override;
+  std::optional<double> lrcNextLineTime(double seconds) const override;
   void refreshImage(const QImage& image, bool yOrn) override;
   void playButtonSetOn(bool on) override;
   void setWindowTitle(const std::string& title) override;

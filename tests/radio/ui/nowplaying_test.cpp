@@ -196,6 +196,7 @@ TEST_F(PlayingPage, HiddenWindowStopsTheProgressUpdatesButNotPlayback) {
     }
     EXPECT_FALSE(controller.progressShown());
     EXPECT_FALSE(controller.progressTimerActive());  // no wake-ups while nobody looks
+    EXPECT_FALSE(p->page->albumCover()->slideshowTicking());
     p->page->readoutSetString("9:99 / 9:99");
     QTest::qWait(300);
     EXPECT_EQ(p->page->progressNumView()->string(), QStringLiteral("9:99 / 9:99"));  // nothing updated it
@@ -203,8 +204,29 @@ TEST_F(PlayingPage, HiddenWindowStopsTheProgressUpdatesButNotPlayback) {
     p->window.showNormal();
     EXPECT_TRUE(controller.progressTimerActive());
     EXPECT_EQ(controller.progressTimerInterval(), 100);
+    EXPECT_TRUE(p->page->albumCover()->slideshowTicking());
     EXPECT_NE(p->page->progressNumView()->string(), QStringLiteral("9:99 / 9:99"));
   }
+}
+
+// Hidden, a timed lyrics line (shown outside the window) moves on when the next line is due rather
+// than on a steady tick; after the last line the tick only looks in now and then.
+TEST_F(PlayingPage, HiddenWindowMovesTimedLyricsOnWhenTheNextLineIsDue) {
+  ScriptedTrack a;
+  a.id = "a";
+  a.audio = ScriptedTrack::Audio::Long;
+  a.lrc = "[00:00.00]第一行\n[00:08.00]第二行";
+  service.addTrack(a);
+  start();
+  ASSERT_TRUE(test::waitFor([&] { return p->page->lyricsLine() == QStringLiteral("第一行"); }));
+  auto& controller = p->page->controller();
+  const MainViewController::Options options = quickOptions();  // the page's
+  p->window.hide();
+  ASSERT_LT(controller.streamer()->progress(), 6.0);
+  EXPECT_TRUE(controller.progressTimerActive());
+  EXPECT_GT(controller.progressTimerInterval(), options.hiddenLyricsInterval.count());  // set for 0:08
+  ASSERT_TRUE(test::waitFor([&] { return p->page->lyricsLine() == QStringLiteral("第二行"); }));
+  EXPECT_EQ(controller.progressTimerInterval(), options.hiddenLyricsLongestWait.count());
 }
 
 // ---- the look ----
