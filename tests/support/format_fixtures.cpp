@@ -94,7 +94,7 @@ std::string ffmpegFixture(const std::string& name, const std::string& args) {
 // AAC frames of an ADTS fixture, without their headers.
 std::vector<Bytes> rawAacFrames(const std::string& name, const std::string& args) {
   const std::string path = ffmpegFixture(name, args);
-  std::vector<Bytes> frames = splitAdtsFrames(readFile(path));
+  std::vector<Bytes> frames = splitAdtsFrames(readBytes(path));
   for (Bytes& f : frames) {
     const std::size_t header = (f[1] & 1) ? 7 : 9;
     f.erase(f.begin(), f.begin() + static_cast<std::ptrdiff_t>(header));
@@ -128,7 +128,7 @@ Bytes makeSpecial(const std::string& name) {
   if (name == "caf_alac") {
     const std::string path =
         ffmpegFixture("alac_raw.caf", source(44100, 2, kAlacSeconds) + " -c:a alac -f caf");
-    return cafInStreamingOrder(readFile(path));
+    return cafInStreamingOrder(readBytes(path));
   }
   return {};
 }
@@ -229,11 +229,6 @@ ParserFactory parserFactoryFor(std::uint32_t fileType) {
   }
 }
 
-Bytes readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string fixturePath(const FormatCase& c) {
   for (const auto& r : recipes()) {
     if (std::strcmp(r.c.name, c.name) != 0) continue;
@@ -256,72 +251,13 @@ std::string moovAtEndFixture() {
   return ffmpegFixture("moov_at_end.m4a", source(44100, 2) + " -c:a aac -b:a 96k -f ipod");
 }
 
-std::optional<Pcm> parseWav(const Bytes& b) {
-  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WAVE", 4) != 0) {
-    return std::nullopt;
-  }
-  Pcm pcm;
-  std::size_t at = 12;
-  while (at + 8 <= b.size()) {
-    const std::uint32_t size = b[at + 4] | b[at + 5] << 8 | b[at + 6] << 16 | std::uint32_t(b[at + 7]) << 24;
-    const std::uint8_t* p = b.data() + at + 8;
-    if (std::memcmp(b.data() + at, "fmt ", 4) == 0 && size >= 16) {
-      pcm.channels = p[2] | p[3] << 8;
-      pcm.rate = p[4] | p[5] << 8 | p[6] << 16 | p[7] << 24;
-    } else if (std::memcmp(b.data() + at, "data", 4) == 0) {
-      const std::size_t n = std::min<std::size_t>(size, b.size() - at - 8) / 2;
-      pcm.samples.resize(n);
-      std::memcpy(pcm.samples.data(), p, n * 2);
-      return pcm;
-    }
-    at += 8 + size + (size & 1);
-  }
-  return std::nullopt;
-}
-
-std::optional<Pcm> ffmpegDecode(const std::string& path) {
-  return parseWav([&] {
-    const std::string out = run("ffmpeg -v quiet -nostdin -i \"" + path + "\" -c:a pcm_s16le -f wav -");
-    return Bytes(out.begin(), out.end());
-  }());
-}
-
-long bestLag(const Pcm& a, const Pcm& b, long maxLag) {
-  const std::size_t ch = std::size_t(a.channels);
-  const std::size_t window = std::min<std::size_t>(4096, a.frames() / 4);
-  const std::size_t start = a.frames() > window * 2 ? a.frames() - window * 2 : 0;
-  long best = 0;
-  double bestError = -1;
-  for (long lag = -maxLag; lag <= maxLag; ++lag) {
-    if (long(start) + lag < 0 || start + window + std::size_t(std::max(0L, lag)) > b.frames()) continue;
-    double error = 0;
-    for (std::size_t i = start; i < start + window; ++i) {
-      for (std::size_t c = 0; c < ch; ++c) {
-        const double d = double(a.samples[i * ch + c]) - b.samples[std::size_t(long(i) + lag) * ch + c];
-        error += d * d;
-      }
-    }
-    if (bestError < 0 || error < bestError) {
-      bestError = error;
-      best = lag;
-    }
-  }
-  return best;
-}
-
-std::size_t matchingTailStart(const Pcm& a, const Pcm& b, long lag, int tolerance) {
-  const std::size_t ch = std::size_t(a.channels);
-  std::size_t end = a.frames();
-  while (end > 0 && long(end - 1) + lag >= long(b.frames())) --end;
-  for (std::size_t i = end; i > 0; --i) {
-    const long j = long(i - 1) + lag;
-    if (j < 0) return i;
-    for (std::size_t c = 0; c < ch; ++c) {
-      if (std::abs(int(a.samples[(i - 1) * ch + c]) - b.samples[std::size_t(j) * ch + c]) > tolerance)
-        return i;
-    }
-  }
-  return 0;
+Pcm ffmpegDecode(const FormatCase& c) {
+  const std::string out =
+      run("ffmpeg -v quiet -nostdin -i \"" + fixturePath(c) + "\" -ar " + std::to_string(c.outputRate) +
+          " -ac " + std::to_string(c.outputChannels) + " -f s16le -");
+  Pcm pcm{c.outputRate, c.outputChannels, std::vector<std::int16_t>(out.size() / 2)};
+  std::memcpy(pcm.samples.data(), out.data(), pcm.samples.size() * 2);
+  return pcm;
 }
 
 std::vector<Bytes> splitAdtsFrames(const Bytes& adts) {
@@ -415,7 +351,7 @@ Bytes muxM4a(const Bytes& asc, const std::vector<Bytes>& frames, int sampleRate,
   }
   if (av_write_trailer(out) < 0) return {};
   avio_closep(&out->pb);
-  return readFile(path);
+  return readBytes(path);
 }
 
 Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFlags,

@@ -1,6 +1,7 @@
 #include "g719_test_util.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -23,6 +24,59 @@ std::vector<std::int16_t> readPcm(const std::string& path) {
     pcm[i] = static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
   }
   return pcm;
+}
+
+std::optional<Pcm> readWav(const std::string& path) {
+  const auto b = readBytes(path);
+  auto le = [&](std::size_t at, int n) {
+    std::uint32_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = v << 8 | b[at + static_cast<std::size_t>(i)];
+    return v;
+  };
+  if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF" ||
+      std::string(b.begin() + 8, b.begin() + 16) != "WAVEfmt " ||
+      std::string(b.begin() + 36, b.begin() + 40) != "data" || le(20, 2) != 1 || le(34, 2) != 16 ||
+      le(40, 4) != b.size() - 44 || le(4, 4) != b.size() - 8) {
+    return std::nullopt;
+  }
+  Pcm pcm{static_cast<int>(le(24, 4)), static_cast<int>(le(22, 2)),
+          std::vector<std::int16_t>((b.size() - 44) / 2)};
+  std::memcpy(pcm.samples.data(), b.data() + 44, pcm.samples.size() * 2);
+  return pcm;
+}
+
+namespace {
+bool framesMatch(const Pcm& output, std::size_t at, const std::vector<std::int16_t>& reference,
+                 std::size_t from, std::size_t count, int tolerance) {
+  const std::size_t ch = static_cast<std::size_t>(output.channels);
+  for (std::size_t i = 0; i < count * ch; ++i) {
+    if (std::abs(reference[from * ch + i] - output.samples[at * ch + i]) > tolerance) return false;
+  }
+  return true;
+}
+}  // namespace
+
+long findAlignment(const Pcm& output, const std::vector<std::int16_t>& reference, long maxShift,
+                   int tolerance) {
+  const std::size_t refFrames = reference.size() / static_cast<std::size_t>(output.channels);
+  const std::size_t start = refFrames / 2, window = 2000;
+  if (start + window > refFrames) return -1;
+  for (long shift = 0; shift <= maxShift; ++shift) {
+    const std::size_t at = start + static_cast<std::size_t>(shift);
+    if (at + window <= output.frames() && framesMatch(output, at, reference, start, window, tolerance))
+      return shift;
+  }
+  return -1;
+}
+
+std::size_t countMismatches(const Pcm& output, const std::vector<std::int16_t>& reference, long alignment,
+                            std::size_t fromFrame, int tolerance) {
+  std::size_t bad = 0;
+  for (std::size_t f = fromFrame; f < reference.size() / static_cast<std::size_t>(output.channels); ++f) {
+    const std::size_t at = f + static_cast<std::size_t>(alignment);
+    bad += at >= output.frames() || !framesMatch(output, at, reference, f, 1, tolerance);
+  }
+  return bad;
 }
 
 std::vector<std::uint16_t> softBitsOf(const std::uint8_t* bytes, int bits) {

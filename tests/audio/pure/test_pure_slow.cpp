@@ -6,34 +6,11 @@
 #include <cstdio>
 #include <fstream>
 
-#include "audio/audiofiler.h"
 #include "player_run.h"
 #include "pure_test_util.h"
 
 namespace tonvera {
 namespace {
-
-class SeekCountingFiler : public AudioFiler {
- public:
-  using AudioFiler::AudioFiler;
-  ~SeekCountingFiler() override { shutdown(); }
-  int seeks() {
-    std::lock_guard guard(lock_);
-    return seeks_;
-  }
-
- protected:
-  void internalSeekToTime(double seconds) override {
-    {
-      std::lock_guard guard(lock_);
-      ++seeks_;
-    }
-    AudioFiler::internalSeekToTime(seconds);
-  }
-
- private:
-  int seeks_ = 0;  // guarded by lock_
-};
 
 TEST(PureFilerSlow, NoDataStallSeekWhileAFilePlaysPastTheLimit) {
   constexpr int kFrames = 1100;  // 22 s
@@ -45,12 +22,12 @@ TEST(PureFilerSlow, NoDataStallSeekWhileAFilePlaysPastTheLimit) {
   const std::string wav = test::tempPath("stall.wav");
   test::useSink("wav:" + wav + ":realtime");
   {
-    SeekCountingFiler player(path);
+    test::SeekRecordingFiler player(path);
     test::PlayerRun run(player);
     player.start();
     ASSERT_TRUE(run.waitForIdle(std::chrono::seconds(60)));
     EXPECT_EQ(player.errorCode(), StreamerError::None);
-    EXPECT_EQ(player.seeks(), 0);
+    EXPECT_TRUE(player.seekOffsets().empty());
   }
   const auto expected = test::decodeWhole(bytes);
   const auto out = test::wavSamples(wav);

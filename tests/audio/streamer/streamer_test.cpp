@@ -1,16 +1,22 @@
 // The stream player against loopback servers: decoded output, the control operations and their
-// notifications, the start rule, end-of-stream cases, seeking and the fixed texts.
+// notifications, the start rule, end-of-stream cases, seeking (also before the bit rate is known),
+// the fixed texts, the command-line player on a failing stream, and a track started from the
+// head of its stream held in memory.
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QStringList>
+#include <algorithm>
+#include <atomic>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 
-#include "streamer_fixtures.h"
+#include "audio/heldstream.h"
 #include "platform/mainqueue.h"
 #include "player_run.h"
+#include "streamer_fixtures.h"
 
 namespace tonvera {
 namespace {
@@ -22,7 +28,7 @@ TEST(AudioStreamer, DecodedOutputMatchesAnIndependentDecodeApartFromTheFadeIn) {
     SCOPED_TRACE(name);
     const std::string wav = test::tempPath(std::string(name) + ".wav");
     test::useSink("wav:" + wav);
-    test::MediaServer server(test::readFileBytes(test::fixturePath(std::string(name) + ".mp3")));
+    test::MediaServer server(test::readBytes(test::fixturePath(std::string(name) + ".mp3")));
     {
       test::RecordingStreamer player(server.url());
       test::PlayerRun run(player);
@@ -43,21 +49,22 @@ TEST(AudioStreamer, DecodedOutputMatchesAnIndependentDecodeApartFromTheFadeIn) {
     }
     const auto out = test::readWav(wav);
     ASSERT_TRUE(out);
-    const auto ref = test::readRaw(test::fixturePath(std::string(name) + ".raw"));
+    const auto ref = test::readPcm(test::fixturePath(std::string(name) + ".raw"));
     const long shift = test::findAlignment(*out, ref, 5000);
     ASSERT_GE(shift, 0);
     // The fade-in touches at most the 16 buffers queued before it ends (well under a second).
     const std::size_t second = std::size_t(out->rate);
     EXPECT_EQ(test::countMismatches(*out, ref, shift, second), 0u);
     // Nothing is missing or added at the end (beyond the encoder's padding the reference trims).
-    EXPECT_NEAR(double(out->frames()), double(ref.size() / std::size_t(out->channels) + std::size_t(shift)), 3000.0);
+    EXPECT_NEAR(double(out->frames()), double(ref.size() / std::size_t(out->channels) + std::size_t(shift)),
+                3000.0);
     std::remove(wav.c_str());
   }
 }
 
 TEST(AudioStreamer, StopRightAfterStartPostsThreeNotifications) {
   test::useSink("null");
-  test::MediaServer server(test::readFileBytes(test::fixturePath("cbr.mp3")));
+  test::MediaServer server(test::readBytes(test::fixturePath("cbr.mp3")));
   AudioStreamer player(server.url());
   test::PlayerRun run(player);
   player.start();
@@ -70,7 +77,7 @@ TEST(AudioStreamer, StopRightAfterStartPostsThreeNotifications) {
 
 TEST(AudioStreamer, PauseResumeAndStartWhilePaused) {
   test::useSink("null:realtime");
-  test::MediaServer server(test::readFileBytes(test::fixturePath("cbr.mp3")));
+  test::MediaServer server(test::readBytes(test::fixturePath("cbr.mp3")));
   AudioStreamer player(server.url());
   test::PlayerRun run(player);
   player.start();
@@ -114,14 +121,15 @@ TEST(AudioStreamer, EndOfStreamBeforeAnyAudioIsErrorSeven) {
   ASSERT_TRUE(run.waitForIdle());
   EXPECT_EQ(player.errorCode(), StreamerError::AudioDataNotFound);
   EXPECT_EQ(player.stopReason(), StopReason::Error);
-  EXPECT_EQ(player.transitions(), (std::vector<S>{S::StartingThread, S::WaitingForData, S::Stopped, S::Idle}));
+  EXPECT_EQ(player.transitions(),
+            (std::vector<S>{S::StartingThread, S::WaitingForData, S::Stopped, S::Idle}));
   EXPECT_EQ(player.bitRate(), 0u);
 }
 
 TEST(AudioStreamer, ATrackShorterThanTheStartCountPlaysFromFlushingAtEnd) {
   const std::string wav = test::tempPath("short.wav");
   test::useSink("wav:" + wav);
-  test::MediaServer server(test::readFileBytes(test::fixturePath("short.mp3")));
+  test::MediaServer server(test::readBytes(test::fixturePath("short.mp3")));
   {
     test::RecordingStreamer player(server.url());
     test::PlayerRun run(player);
@@ -131,13 +139,14 @@ TEST(AudioStreamer, ATrackShorterThanTheStartCountPlaysFromFlushingAtEnd) {
     const auto t = player.transitions();
     ASSERT_EQ(test::count(t, S::FlushingAtEnd), 1);
     const auto flushing = std::find(t.begin(), t.end(), S::FlushingAtEnd);
-    EXPECT_EQ(std::vector<S>(t.begin(), flushing + 2),
-              (std::vector<S>{S::StartingThread, S::WaitingForData, S::FlushingAtEnd, S::WaitingForQueueStart}));
+    EXPECT_EQ(
+        std::vector<S>(t.begin(), flushing + 2),
+        (std::vector<S>{S::StartingThread, S::WaitingForData, S::FlushingAtEnd, S::WaitingForQueueStart}));
     EXPECT_EQ(t.back(), S::Idle);
   }
   const auto out = test::readWav(wav);
   ASSERT_TRUE(out);
-  const auto ref = test::readRaw(test::fixturePath("short.raw"));
+  const auto ref = test::readPcm(test::fixturePath("short.raw"));
   EXPECT_GE(out->frames(), ref.size() / 2);
   std::remove(wav.c_str());
 }
@@ -145,7 +154,7 @@ TEST(AudioStreamer, ATrackShorterThanTheStartCountPlaysFromFlushingAtEnd) {
 TEST(AudioStreamer, WithoutContentLengthSeeksAreDroppedAndNoRangeIsAsked) {
   test::useSink("null:realtime");
   // A stream without an information frame: nothing but "Content-Length" could give the length.
-  test::MediaServer server(test::readFileBytes(test::fixturePath("noinfo.mp3")), {.contentLength = false});
+  test::MediaServer server(test::readBytes(test::fixturePath("noinfo.mp3")), {.contentLength = false});
   AudioStreamer player(server.url());
   test::PlayerRun run(player);
   player.start();
@@ -161,7 +170,7 @@ TEST(AudioStreamer, WithoutContentLengthSeeksAreDroppedAndNoRangeIsAsked) {
 
 TEST(AudioStreamer, SeekAsksForTheComputedRangeAndProgressGoesOnFromTheTarget) {
   test::useSink("null:realtime");
-  const auto bytes = test::readFileBytes(test::fixturePath("cbr.mp3"));
+  const auto bytes = test::readBytes(test::fixturePath("cbr.mp3"));
   test::MediaServer server(bytes);
   test::RecordingStreamer player(server.url());
   test::PlayerRun run(player);
@@ -207,10 +216,18 @@ TEST(AudioStreamer, AnUnreachableServerEndsInIdleWithTheNetworkError) {
 // The parser chosen for a reply: by its content type, else MP3; likewise by file extension.
 TEST(AudioStreamer, TypeHints) {
   const std::pair<const char*, std::uint32_t> mimes[] = {
-      {"audio/mpeg", fourcc("MPG3")}, {"audio/x-wav", fourcc("WAVE")}, {"audio/x-aiff", fourcc("AIFF")},
-      {"audio/x-m4a", fourcc("m4af")}, {"audio/mp4", fourcc("mp4f")},  {"audio/x-caf", fourcc("caff")},
-      {"audio/aac", fourcc("adts")},   {"audio/aacp", fourcc("adts")}, {"audio/x-pur", 1979},
-      {"", fourcc("MPG3")},            {"text/html", fourcc("MPG3")},  {"Audio/AAC; rate=44100", fourcc("adts")},
+      {"audio/mpeg", fourcc("MPG3")},
+      {"audio/x-wav", fourcc("WAVE")},
+      {"audio/x-aiff", fourcc("AIFF")},
+      {"audio/x-m4a", fourcc("m4af")},
+      {"audio/mp4", fourcc("mp4f")},
+      {"audio/x-caf", fourcc("caff")},
+      {"audio/aac", fourcc("adts")},
+      {"audio/aacp", fourcc("adts")},
+      {"audio/x-pur", 1979},
+      {"", fourcc("MPG3")},
+      {"text/html", fourcc("MPG3")},
+      {"Audio/AAC; rate=44100", fourcc("adts")},
       {" audio/X-PUR ", 1979},
   };
   for (const auto& [mime, code] : mimes) EXPECT_EQ(AudioStreamer::hintForMIMEType(mime), code) << mime;
@@ -221,6 +238,95 @@ TEST(AudioStreamer, TypeHints) {
   };
   for (const auto& [ext, code] : extensions) EXPECT_EQ(AudioStreamer::hintForFileExtension(ext), code) << ext;
   EXPECT_EQ(AudioStreamer::stringForErrorCode(-1), "Audio playback failed");
+}
+
+TEST(AudioStreamerSeek, ASeekAskedRightAfterTheStartIsCarriedOutOnceTheBitRateIsKnown) {
+  test::useSink("null:realtime");
+  const auto bytes = test::readBytes(test::fixturePath("cbr.mp3"));
+  test::MediaServer server(bytes);
+  test::RecordingStreamer player(server.url());
+  test::PlayerRun run(player);
+  player.start();
+  const double target = 4.0;
+  player.seekToTime(target);  // long before 50 packets have been counted
+  ASSERT_TRUE(run.waitFor([&] { return server.ranges().size() == 2; }));
+  const auto ranges = server.ranges();
+  EXPECT_EQ(ranges[0], "");
+  EXPECT_EQ(ranges[1].rfind("bytes=", 0), 0u) << ranges[1];
+  const std::int64_t from = std::strtoll(ranges[1].c_str() + 6, nullptr, 10);
+  const double share =
+      double(from - test::id3Size(bytes)) / double(std::int64_t(bytes.size()) - test::id3Size(bytes));
+  EXPECT_NEAR(share * 6.0, target, 0.3);
+  ASSERT_TRUE(run.waitFor([&] { return player.isPlaying() && player.progress() > target; }));
+  EXPECT_LT(player.progress(), target + 1.5);
+  ASSERT_TRUE(run.waitForIdle());
+  EXPECT_EQ(player.errorCode(), StreamerError::None);
+  EXPECT_EQ(test::count(player.transitions(), StreamerState::Idle), 1);
+}
+
+#ifdef TONVERA_CLI_PATH
+TEST(CliPlay, AStreamThatFailsAfterItsReconnectionAttemptsAnnouncesEachStateOnce) {
+  QProcess p;
+  auto env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("TONVERA_AUDIO_SINK"), QStringLiteral("null"));
+  // The reopens go on for the outage limit: a short one keeps the test quick.
+  env.insert(QString::fromUtf8(AudioStreamer::kOutageLimitVariable), QStringLiteral("1000"));
+  p.setProcessEnvironment(env);
+  p.start(QString::fromUtf8(TONVERA_CLI_PATH),
+          {QStringLiteral("play"), QStringLiteral("http://127.0.0.1:1/none")});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 1);
+  const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+  QStringList states;
+  for (const QString& line : lines) {
+    if (line.startsWith(QStringLiteral("state "))) states << line;
+  }
+  ASSERT_FALSE(states.isEmpty());
+  EXPECT_EQ(states.count(QStringLiteral("state Idle")), 1) << states.join(',').toStdString();
+  EXPECT_EQ(states.back(), QStringLiteral("state Idle"));
+  for (int i = 1; i < states.size(); ++i)
+    EXPECT_NE(states[i], states[i - 1]) << states.join(',').toStdString();
+}
+#endif
+
+TEST(HeldStreamer, HeadFromMemoryAndTheRestFromTheNextByteSoundAsTheWholeTrack) {
+  const auto bytes = test::readBytes(test::fixturePath("cbr.mp3"));
+  const auto ref = test::readPcm(test::fixturePath("cbr.raw"));
+  struct Case {
+    const char* name;
+    std::size_t head;
+    std::vector<std::string> ranges;  // of the requests the server saw
+  };
+  const Case cases[] = {
+      {"a head ending inside a frame", 4099, {"", "bytes=4099-" + std::to_string(bytes.size() - 1)}},
+      {"the whole stream held", bytes.size() + 1, {""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string wav = test::tempPath("held.wav");
+    test::useSink("wav:" + wav);
+    test::MediaServer server(bytes);
+    const std::atomic<bool> cancel{false};
+    auto head = fetchHeldStream(server.url(), c.head, cancel);
+    ASSERT_TRUE(head && head->usable());
+    EXPECT_EQ(head->complete, c.head > bytes.size());
+    {
+      HeldStreamer player(std::make_shared<const HeldStream>(std::move(*head)));
+      test::PlayerRun run(player);
+      player.start();
+      ASSERT_TRUE(run.waitForIdle());
+      EXPECT_EQ(player.errorCode(), StreamerError::None);
+      EXPECT_EQ(player.stopReason(), StopReason::EndOfStream);
+    }
+    EXPECT_EQ(server.ranges(), c.ranges);
+    const auto out = test::readWav(wav);
+    ASSERT_TRUE(out);
+    const long shift = test::findAlignment(*out, ref, 5000);
+    ASSERT_GE(shift, 0);
+    // Only the fade-in at the start differs.
+    EXPECT_EQ(test::countMismatches(*out, ref, shift, std::size_t(out->rate) / 5), 0u);
+    std::remove(wav.c_str());
+  }
 }
 
 }  // namespace

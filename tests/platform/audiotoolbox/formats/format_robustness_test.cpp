@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, DamagedHeaderTest, ::testing::ValuesIn(kDamage
 
 TEST(Mp4Stream, MoovAfterTheMediaCannotStream) {
   if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-  const Bytes bytes = test::readFile(test::moovAtEndFixture());
+  const Bytes bytes = test::readBytes(test::moovAtEndFixture());
   ASSERT_FALSE(bytes.empty());
   Fed fed = feed(makeMp4StreamParser, bytes);
   EXPECT_EQ(fed.status, kAudioErrNotOptimized);
@@ -126,7 +126,7 @@ TEST(Mp4Stream, MoovAfterTheMediaCannotStream) {
 
 TEST(Mp4Stream, SampleTablePointingPastTheDataDeliversWhatArrives) {
   if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-  Bytes m4a = test::readFile(test::fixturePath(*test::findCase("m4a_lc")));
+  Bytes m4a = test::readBytes(test::fixturePath(*test::findCase("m4a_lc")));
   const std::uint64_t all = feed(makeMp4StreamParser, m4a).out.packets;
   // Cut the media short ("moov" comes first): the table still lists every frame.
   m4a.resize(m4a.size() / 2);
@@ -138,7 +138,7 @@ TEST(Mp4Stream, SampleTablePointingPastTheDataDeliversWhatArrives) {
 
 TEST(CafStream, PacketTableLongerThanTheDataIsCutAtTheData) {
   if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-  const auto frames = test::splitAdtsFrames(test::readFile(test::fixturePath(*test::findCase("adts_lc"))));
+  const auto frames = test::splitAdtsFrames(test::readBytes(test::fixturePath(*test::findCase("adts_lc"))));
   std::vector<Bytes> raw(frames.begin(), frames.begin() + 30);
   for (Bytes& f : raw) f.erase(f.begin(), f.begin() + 7);
   Bytes cookie(4, 0);
@@ -184,7 +184,7 @@ TEST(AdtsStream, FrameLargerThanTheUpperBoundIsStillDelivered) {
 
 TEST(AdtsStream, SeekBeyondWhatWasParsedIsAnEstimate) {
   if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-  const Bytes bytes = test::readFile(test::fixturePath(*test::findCase("adts_lc")));
+  const Bytes bytes = test::readBytes(test::fixturePath(*test::findCase("adts_lc")));
   Recorder out;
   auto parser = makeAdtsStreamParser(out);
   ASSERT_EQ(parser->parse(bytes.data(), bytes.size() / 2, false), kAudioNoErr);

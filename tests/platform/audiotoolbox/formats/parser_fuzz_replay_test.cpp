@@ -20,7 +20,7 @@ TEST(AudioParserFuzzReplay, CommittedCorpus) {
   for (const auto& entry :
        fs::directory_iterator(fs::path(TONVERA_SOURCE_DIR) / "fuzz" / "audiotoolbox" / "corpus")) {
     if (!entry.is_regular_file()) continue;
-    const test::Bytes bytes = test::readFile(entry.path().string());
+    const test::Bytes bytes = test::readBytes(entry.path().string());
     SCOPED_TRACE(entry.path().filename().string());
     fuzz::audioParserOneInput(bytes.data(), bytes.size());
     ++count;
@@ -40,7 +40,7 @@ TEST(AudioParserFuzzReplay, WholeAndDamagedFixtures) {
                                   : c.fileType == kAudioFileAIFFType   ? 3
                                   : c.fileType == kAudioFileCAFType    ? 4
                                                                        : 1;
-    const test::Bytes file = test::readFile(test::fixturePath(c));
+    const test::Bytes file = test::readBytes(test::fixturePath(c));
     ASSERT_FALSE(file.empty()) << c.name;
     SCOPED_TRACE(c.name);
     auto replay = [&](std::size_t length, auto&& damage) {
