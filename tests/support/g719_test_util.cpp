@@ -88,17 +88,15 @@ std::vector<std::uint16_t> softBitsOf(const std::uint8_t* bytes, int bits) {
 }
 
 std::vector<std::int16_t> decodeStream(const std::vector<std::uint8_t>& bits, int rate) {
-  const int frameBits = 20 * rate;
-  const std::size_t frameBytes = static_cast<std::size_t>(frameBits / 8);
-  const std::size_t frames = bits.size() / frameBytes;
+  const std::size_t frameBytes = static_cast<std::size_t>(20 * rate / 8);
   G719ChannelState state{};
-  g719Init(state, frameBits);
-  std::vector<std::int16_t> out(frames * kG719FrameSamples);
-  for (std::size_t f = 0; f < frames; ++f) {
-    const std::vector<std::uint16_t> soft = softBitsOf(bits.data() + f * frameBytes, frameBits);
-    g719ResetBitCounts(state, frameBits);
-    g719DecodeFrame(soft, false, std::span<std::int16_t, kG719FrameSamples>(&out[f * kG719FrameSamples], 960),
-                    state);
+  g719Init(state, 20 * rate);
+  std::vector<std::int16_t> out(bits.size() / frameBytes * kG719FrameSamples);
+  for (std::size_t f = 0; f < bits.size() / frameBytes; ++f) {
+    g719ResetBitCounts(state, 20 * rate);
+    g719DecodePackedFrame(std::span(bits).subspan(f * frameBytes, frameBytes), false,
+                          std::span<std::int16_t, kG719FrameSamples>(&out[f * kG719FrameSamples], 960),
+                          state);
   }
   return out;
 }

@@ -38,8 +38,8 @@ std::size_t countMismatches(const Pcm& output, const std::vector<std::int16_t>& 
 // One frame of packed bits (most significant bit first) as soft bits.
 std::vector<std::uint16_t> softBitsOf(const std::uint8_t* bytes, int bits);
 
-// Decodes a packed mono stream of R x 20-bit frames with a fresh state, as the PURE layer
-// drives the decoder (bit counts reset before every frame).
+// Decodes a packed mono stream of R x 20-bit frames with a fresh state through the packed-byte
+// entry, bit counts reset before every frame as the PURE layer does (which decodes soft bits).
 std::vector<std::int16_t> decodeStream(const std::vector<std::uint8_t>& bits, int rate);
 
 struct Closeness {

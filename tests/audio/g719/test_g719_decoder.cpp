@@ -1,4 +1,4 @@
-// Behaviour of the G.719 decoder beyond the reference streams: the state and its operations,
+// Behaviour of the G.719 decoder beyond the reference streams: the bit counts of the state,
 // erasure concealment, the 16-bit output conversion, and clamped norms. Damaged frames and bit
 // counts at every rate come from the fuzz corpus (test_g719_corpus.cpp).
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <random>
 #include <vector>
 
-#include "alloc_counter.h"
 #include "audio/g719/g719_decoder.h"
 #include "audio/g719/g719_transform.h"
 #include "g719_test_util.h"
@@ -44,54 +43,23 @@ G719ChannelState freshState(int frameBits) {
   return s;
 }
 
-TEST(G719State, InitAndResetSetTheBitCounts) {
-  G719ChannelState s;
-  std::memset(&s, 0x55, sizeof s);
-  g719Init(s, 1280);
-  EXPECT_EQ(s.bitsPerFrame, 1280);
-  EXPECT_EQ(s.stationaryBits, 1277);
-  EXPECT_EQ(s.transientBits, 1279);
-  EXPECT_EQ(s.prevTransient, 0);
-  for (float v : s.overlap) ASSERT_EQ(v, 0.0f);
-  const std::vector<std::uint8_t> before(reinterpret_cast<const std::uint8_t*>(s.prevSpectrum),
-                                         reinterpret_cast<const std::uint8_t*>(s.prevSpectrum + 960));
-  EXPECT_TRUE(std::equal(before.begin(), before.end(), std::vector<std::uint8_t>(3840, 0x55).begin()))
-      << "init leaves the previous spectrum alone";
-
+// Frame sizes out of range are limited to what the decoder accepts; the reset before every frame
+// keeps the overlap and the transient flag.
+TEST(G719State, BitCountsAreClampedAndTheResetKeepsTheSignalState) {
+  G719ChannelState s = freshState(1280);
   s.overlap[3] = 7.0f;
   s.prevTransient = 1;
-  g719ResetBitCounts(s, 640);
-  EXPECT_EQ(s.bitsPerFrame, 640);
-  EXPECT_EQ(s.stationaryBits, 637);
-  EXPECT_EQ(s.transientBits, 639);
-  EXPECT_EQ(s.overlap[3], 7.0f);
-  EXPECT_EQ(s.prevTransient, 1);
-
-  // Out-of-range frame sizes are limited to what the decoder accepts.
   const struct {
     int in, bits;
-  } clampCases[] = {{-5, 0}, {0, 0}, {20, 20}, {2560, 2560}, {2561, 2560}, {100000, 2560}};
-  for (const auto& c : clampCases) {
+  } cases[] = {{-5, 0}, {0, 0}, {20, 20}, {640, 640}, {2560, 2560}, {2561, 2560}, {100000, 2560}};
+  for (const auto& c : cases) {
     g719ResetBitCounts(s, c.in);
     EXPECT_EQ(s.bitsPerFrame, c.bits) << c.in;
     EXPECT_EQ(s.stationaryBits, c.bits - 3) << c.in;
+    EXPECT_EQ(s.transientBits, c.bits - 1) << c.in;
   }
-}
-
-TEST(G719Decoder, DecodingAllocatesNothing) {
-  const auto bits = readBytes(g719Dir() + "vectors/speech_en_r64.bits");
-  std::vector<std::vector<std::uint16_t>> frames;
-  for (int f = 0; f < 60; ++f) frames.push_back(softBitsOf(bits.data() + f * 160, 1280));
-  G719ChannelState s = freshState(1280);
-  std::int16_t out[960];
-  startCountingAllocations();
-  for (const auto& soft : frames) {
-    g719ResetBitCounts(s, 1280);
-    g719DecodeFrame(soft, false, out, s);
-    g719DecodePackedFrame(std::span(bits).subspan(0, 160), false, out, s);
-  }
-  g719DecodeFrame({}, true, out, s);
-  EXPECT_EQ(stopCountingAllocations(), 0);
+  EXPECT_EQ(s.overlap[3], 7.0f);
+  EXPECT_EQ(s.prevTransient, 1);
 }
 
 // The erasure output is the synthesis of the halved previous spectrum with the previous frame's
@@ -129,13 +97,6 @@ TEST_P(G719Erasure, HalvesPreviousSpectrumAndKeepsTransientFlag) {
                                                                         expected.data());
   EXPECT_EQ(out, expected);
   EXPECT_EQ(std::memcmp(overlap, s.overlap, sizeof overlap), 0);
-
-  // The other transform type would sound different: the flag really chooses the path.
-  std::memcpy(overlap, before.overlap, sizeof overlap);
-  Pcm other(960);
-  (before.prevTransient ? g719::synthesizeLong : g719::synthesizeShort)(s.prevSpectrum, overlap,
-                                                                        other.data());
-  EXPECT_NE(out, other);
 
   // A second erasure halves again.
   g719DecodeFrame({}, true, std::span<std::int16_t, 960>(out.data(), 960), s);
