@@ -104,8 +104,14 @@ TEST(PurePlayer, EveryPublicFileInRandomChunksOverHttpGivesTheUnsplitOutput) {
   }
 }
 
-TEST(PurePlayer, RefusedHeadersAndStreamsWithoutAFrameEndWithErrorSeven) {
-  const auto good = test::readBytes(test::purePath("en_chord_r64"));
+// Refused headers and streams without a whole frame end with error 7 and play nothing; a stream that
+// stops inside a frame plays its whole frames and nothing else (the partial frame is dropped, and no
+// stale buffer is played again at the end).
+TEST(PurePlayer, CutOrRefusedStreamsPlayTheirWholeFramesOrEndWithErrorSeven) {
+  constexpr std::size_t kRefused = 0;
+  const auto good = test::readBytes(test::purePath("zh_castanets_r64"));
+  const auto whole = test::decodeWhole(good);
+  auto cut = [&](std::size_t n) { return std::vector<std::uint8_t>(good.begin(), good.begin() + long(n)); };
   auto withByte = [&](std::size_t at, std::uint8_t value) {
     auto b = good;
     b[at] = value;
@@ -114,38 +120,30 @@ TEST(PurePlayer, RefusedHeadersAndStreamsWithoutAFrameEndWithErrorSeven) {
   const struct {
     const char* name;
     std::vector<std::uint8_t> bytes;
+    std::size_t frames;  // played, or kRefused
   } cases[] = {
-      {"version 15", test::readBytes(test::purePath("badversion_r64"))},
-      {"rate 0", withByte(5, 0)},
-      {"rate 200", withByte(5, 200)},
-      {"no magic", withByte(1, 'u')},
-      {"cut inside the header", {good.begin(), good.begin() + 10}},
-      {"header only", {good.begin(), good.begin() + 16}},
-      {"cut inside the first frame", {good.begin(), good.begin() + 16 + 200}},
+      {"version 15", test::readBytes(test::purePath("badversion_r64")), kRefused},
+      {"rate 200", withByte(5, 200), kRefused},
+      {"no magic", withByte(1, 'u'), kRefused},
+      {"cut inside the header", cut(10), kRefused},
+      {"header only", cut(16), kRefused},
+      {"cut inside the first frame", cut(16 + 200), kRefused},
+      {"cut inside frame 2", cut(16 + 324 + 150), 1},
+      {"cut inside frame 6", cut(16 + 324 * 5 + 150), 5},
+      {"cut inside frame 41", cut(16 + 324 * 40 + 150), 40},
   };
   for (const Via via : {Via::Http, Via::File}) {
     for (const auto& c : cases) {
       SCOPED_TRACE(std::string(viaName(via)) + ": " + c.name);
-      const Played p = playBytes(via, c.bytes, "refused");
-      EXPECT_EQ(p.error, StreamerError::AudioDataNotFound);
-      EXPECT_EQ(test::count(p.seen, S::Playing), 0);
-      EXPECT_TRUE(p.pcm.empty());
-    }
-  }
-}
-
-// A stream that stops inside a frame plays its whole frames and nothing else: the partial frame
-// is dropped, and no stale buffer is played again at the end.
-TEST(PurePlayer, StreamsEndingInsideAFramePlayTheirWholeFrames) {
-  const auto full = test::readBytes(test::purePath("zh_castanets_r64"));
-  const auto whole = test::decodeWhole(full);
-  for (const Via via : {Via::Http, Via::File}) {
-    for (const std::size_t frames : {40u, 5u, 1u}) {
-      SCOPED_TRACE(std::string(viaName(via)) + ": " + std::to_string(frames) + " frames");
-      const std::vector<std::uint8_t> cut(full.begin(), full.begin() + 16 + 324 * frames + 150);
-      const Played p = playBytes(via, cut, "cut");
-      EXPECT_EQ(p.error, StreamerError::None);
-      expectAfterFade(test::stereoFrames(whole, 0, frames), p.pcm);
+      const Played p = playBytes(via, c.bytes, "cut");
+      if (c.frames == kRefused) {
+        EXPECT_EQ(p.error, StreamerError::AudioDataNotFound);
+        EXPECT_EQ(test::count(p.seen, S::Playing), 0);
+        EXPECT_TRUE(p.pcm.empty());
+      } else {
+        EXPECT_EQ(p.error, StreamerError::None);
+        expectAfterFade(test::stereoFrames(whole, 0, c.frames), p.pcm);
+      }
     }
   }
 }
