@@ -27,6 +27,8 @@ struct FormatCase {
   int outputRate;          // decoded rate
   int outputChannels;      // decoded channels
   bool packets;            // compressed, with packet descriptions
+  const char* encoding;    // ffmpeg's output arguments; nullptr: assembled from ffmpeg's AAC or ALAC
+  int seconds = 3;
 };
 const std::vector<FormatCase>& formatCases();
 // Test listings name a case by its fixture.

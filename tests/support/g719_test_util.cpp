@@ -17,6 +17,12 @@ std::vector<std::uint8_t> readBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
+std::string writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
 std::vector<std::int16_t> readPcm(const std::string& path) {
   const std::vector<std::uint8_t> bytes = readBytes(path);
   std::vector<std::int16_t> pcm(bytes.size() / 2);

@@ -14,6 +14,8 @@ namespace tonvera::test {
 std::string g719Dir();
 
 std::vector<std::uint8_t> readBytes(const std::string& path);
+// Writes `bytes` to `path` and answers the path.
+std::string writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::int16_t> readPcm(const std::string& path);  // raw 16-bit little-endian
 
 // Interleaved 16-bit PCM.

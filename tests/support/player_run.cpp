@@ -43,9 +43,7 @@ PlayerRun::PlayerRun(AudioStreamer& player)
                 [this](const Notification&) {
                   ++notifications;
                   if (!isMainThread()) allOnMainThread = false;
-                  const StreamerState s = player_.state();
-                  seen.push_back(s);
-                  if (onState) onState(s);
+                  seen.push_back(player_.state());
                 }) {}
 
 bool PlayerRun::waitForIdle(std::chrono::milliseconds timeout) {

@@ -58,7 +58,6 @@ class PlayerRun {
   int notifications = 0;
   bool allOnMainThread = true;
   std::vector<StreamerState> seen;  // the state read while handling each notification
-  std::function<void(StreamerState)> onState;
 
  private:
   AudioStreamer& player_;

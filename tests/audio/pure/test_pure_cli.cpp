@@ -36,11 +36,6 @@ CliRun pureDecode(const std::string& in, const std::string& out) {
   return cli({"pure-decode", QString::fromStdString(in), QString::fromStdString(out)});
 }
 
-void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 // A 48 kHz stereo 16-bit WAV file, as the WAV sink writes it.
 void writeWav(const std::string& path, const std::vector<std::int16_t>& stereo) {
   openWavSink(path, 48000, 2)->write(stereo.data(), stereo.size() / 2);

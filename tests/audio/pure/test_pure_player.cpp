@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "audio/audiofiler.h"
 #include "audio/audiostreamer.h"
@@ -22,13 +21,6 @@ using S = StreamerState;
 
 // The fade-in ramps the first 100 ms of audio: 5 frames of 20 ms. A track that short is all fade.
 constexpr long kMaxFadedFrames = 5;
-
-std::string writeTemp(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-  const std::string path = test::tempPath(name);
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
 
 struct Played {
   StreamerError error = StreamerError::None;
@@ -77,7 +69,7 @@ Played playBytes(Via via, const std::vector<std::uint8_t>& bytes, const std::str
     AudioStreamer player(server.url());
     p = playToEnd(player, wav);
   } else {
-    const std::string path = writeTemp(tag + ".pur", bytes);
+    const std::string path = test::writeBytes(test::tempPath(tag + ".pur"), bytes);
     AudioFiler player(AudioFiler::fileUrlFor(path));
     p = playToEnd(player, wav);
     std::remove(path.c_str());
@@ -208,7 +200,7 @@ struct SeekablePlayer {
       server = std::make_unique<test::MediaServer>(bytes, pureStream());
       player = std::make_unique<AudioStreamer>(server->url());
     } else {
-      path = writeTemp("seek.pur", bytes);
+      path = test::writeBytes(test::tempPath("seek.pur"), bytes);
       auto recording = std::make_unique<test::SeekRecordingFiler>(path);
       filer = recording.get();
       player = std::move(recording);

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 
+#include "g719_test_util.h"
 #include "player_run.h"
 #include "pure_test_util.h"
 
@@ -16,9 +16,7 @@ TEST(PureFilerSlow, NoDataStallSeekWhileAFilePlaysPastTheLimit) {
   constexpr int kFrames = 1100;  // 22 s
   const auto bytes = test::buildPure(64, {"speech_en_r64", "chord_r64", "castanets_r64"},
                                      {"speech_zh_r64", "silence_r64", "chord_r64"}, kFrames, 21);
-  const std::string path = test::tempPath("stall.pur");
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  const std::string path = test::writeBytes(test::tempPath("stall.pur"), bytes);
   const std::string wav = test::tempPath("stall.wav");
   test::useSink("wav:" + wav + ":realtime");
   {

@@ -19,31 +19,16 @@
 namespace tonvera {
 namespace {
 
+// What the sink table below does not name: "pulse", a WAV file paced in real time, and a WAV sink
+// without a path (which names no sink).
 TEST(AudioSinkChoice, NamesTheBackend) {
-  struct Case {
-    const char* text;
-    AudioSinkChoice::Kind kind;
-    const char* path;
-    bool realtime, valid;
-  } cases[] = {
-      {"", AudioSinkChoice::Kind::Pulse, "", false, true},
-      {"pulse", AudioSinkChoice::Kind::Pulse, "", false, true},
-      {"null", AudioSinkChoice::Kind::Null, "", false, true},
-      {"null:realtime", AudioSinkChoice::Kind::Null, "", true, true},
-      {"wav:/tmp/a.wav", AudioSinkChoice::Kind::Wav, "/tmp/a.wav", false, true},
-      {"wav:/tmp/a.wav:realtime", AudioSinkChoice::Kind::Wav, "/tmp/a.wav", true, true},
-      {"wav:", AudioSinkChoice::Kind::Null, "", false, false},
-      {"alsa", AudioSinkChoice::Kind::Alsa, "", false, true},
-      {"alsa:hw:1,0", AudioSinkChoice::Kind::Alsa, "hw:1,0", false, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    const auto choice = parseAudioSinkChoice(c.text);
-    EXPECT_EQ(choice.kind, c.kind);
-    EXPECT_EQ(choice.path, c.path);
-    EXPECT_EQ(choice.realtime, c.realtime);
-    EXPECT_EQ(choice.valid, c.valid);
-  }
+  const auto pulse = parseAudioSinkChoice("pulse");
+  EXPECT_EQ(pulse.kind, AudioSinkChoice::Kind::Pulse);
+  const auto wav = parseAudioSinkChoice("wav:/tmp/a.wav:realtime");
+  EXPECT_EQ(wav.kind, AudioSinkChoice::Kind::Wav);
+  EXPECT_EQ(wav.path, "/tmp/a.wav");
+  EXPECT_TRUE(wav.realtime);
+  EXPECT_FALSE(parseAudioSinkChoice("wav:").valid);
 }
 
 AudioStreamBasicDescription pcm16(double rate, std::uint32_t channels) {

@@ -23,15 +23,26 @@ namespace {
 
 using S = StreamerState;
 
+// A fixture file served over loopback HTTP to a recording player into `sink`, its notifications
+// observed.
+struct Served {
+  Served(const std::string& sink, std::vector<std::uint8_t> bytes, test::MediaOptions options = {})
+      : server((test::useSink(sink), std::move(bytes)), std::move(options)) {}
+  Served(const std::string& sink, const std::string& file, test::MediaOptions options = {})
+      : Served(sink, test::readBytes(test::fixturePath(file)), std::move(options)) {}
+
+  test::MediaServer server;
+  test::RecordingStreamer player{server.url()};
+  test::PlayerRun run{player};
+};
+
 TEST(AudioStreamer, DecodedOutputMatchesAnIndependentDecodeApartFromTheFadeIn) {
   for (const char* name : {"cbr", "vbr"}) {
     SCOPED_TRACE(name);
     const std::string wav = test::tempPath(std::string(name) + ".wav");
-    test::useSink("wav:" + wav);
-    test::MediaServer server(test::readBytes(test::fixturePath(std::string(name) + ".mp3")));
     {
-      test::RecordingStreamer player(server.url());
-      test::PlayerRun run(player);
+      Served s("wav:" + wav, std::string(name) + ".mp3");
+      auto [player, run] = std::tie(s.player, s.run);
       player.start();
       ASSERT_TRUE(run.waitForIdle());
       EXPECT_EQ(player.errorCode(), StreamerError::None);
@@ -63,23 +74,18 @@ TEST(AudioStreamer, DecodedOutputMatchesAnIndependentDecodeApartFromTheFadeIn) {
 }
 
 TEST(AudioStreamer, StopRightAfterStartPostsThreeNotifications) {
-  test::useSink("null");
-  test::MediaServer server(test::readBytes(test::fixturePath("cbr.mp3")));
-  AudioStreamer player(server.url());
-  test::PlayerRun run(player);
-  player.start();
-  player.stop();
-  ASSERT_TRUE(run.waitForIdle());
-  EXPECT_EQ(run.seen, (std::vector<S>{S::StartingThread, S::Stopped, S::Idle}));
-  EXPECT_EQ(player.errorCode(), StreamerError::None);
-  EXPECT_TRUE(server.ranges().empty());
+  Served s("null", "cbr.mp3");
+  s.player.start();
+  s.player.stop();
+  ASSERT_TRUE(s.run.waitForIdle());
+  EXPECT_EQ(s.run.seen, (std::vector<S>{S::StartingThread, S::Stopped, S::Idle}));
+  EXPECT_EQ(s.player.errorCode(), StreamerError::None);
+  EXPECT_TRUE(s.server.ranges().empty());
 }
 
 TEST(AudioStreamer, PauseResumeAndStartWhilePaused) {
-  test::useSink("null:realtime");
-  test::MediaServer server(test::readBytes(test::fixturePath("cbr.mp3")));
-  AudioStreamer player(server.url());
-  test::PlayerRun run(player);
+  Served s("null:realtime", "cbr.mp3");
+  auto [player, run] = std::tie(s.player, s.run);
   player.start();
   ASSERT_TRUE(run.waitFor([&] { return player.isPlaying() && player.progress() > 0.2; }));
   player.pause();
@@ -113,26 +119,21 @@ TEST(AudioStreamer, ASecondErrorKeepsTheFirstCode) {
 }
 
 TEST(AudioStreamer, EndOfStreamBeforeAnyAudioIsErrorSeven) {
-  test::useSink("null");
-  test::MediaServer server(std::vector<std::uint8_t>(6000, 'x'));
-  test::RecordingStreamer player(server.url());
-  test::PlayerRun run(player);
-  player.start();
-  ASSERT_TRUE(run.waitForIdle());
-  EXPECT_EQ(player.errorCode(), StreamerError::AudioDataNotFound);
-  EXPECT_EQ(player.stopReason(), StopReason::Error);
-  EXPECT_EQ(player.transitions(),
+  Served s("null", std::vector<std::uint8_t>(6000, 'x'));
+  s.player.start();
+  ASSERT_TRUE(s.run.waitForIdle());
+  EXPECT_EQ(s.player.errorCode(), StreamerError::AudioDataNotFound);
+  EXPECT_EQ(s.player.stopReason(), StopReason::Error);
+  EXPECT_EQ(s.player.transitions(),
             (std::vector<S>{S::StartingThread, S::WaitingForData, S::Stopped, S::Idle}));
-  EXPECT_EQ(player.bitRate(), 0u);
+  EXPECT_EQ(s.player.bitRate(), 0u);
 }
 
 TEST(AudioStreamer, ATrackShorterThanTheStartCountPlaysFromFlushingAtEnd) {
   const std::string wav = test::tempPath("short.wav");
-  test::useSink("wav:" + wav);
-  test::MediaServer server(test::readBytes(test::fixturePath("short.mp3")));
   {
-    test::RecordingStreamer player(server.url());
-    test::PlayerRun run(player);
+    Served s("wav:" + wav, "short.mp3");
+    auto [player, run] = std::tie(s.player, s.run);
     player.start();
     ASSERT_TRUE(run.waitForIdle());
     EXPECT_EQ(player.errorCode(), StreamerError::None);
@@ -152,11 +153,9 @@ TEST(AudioStreamer, ATrackShorterThanTheStartCountPlaysFromFlushingAtEnd) {
 }
 
 TEST(AudioStreamer, WithoutContentLengthSeeksAreDroppedAndNoRangeIsAsked) {
-  test::useSink("null:realtime");
   // A stream without an information frame: nothing but "Content-Length" could give the length.
-  test::MediaServer server(test::readBytes(test::fixturePath("noinfo.mp3")), {.contentLength = false});
-  AudioStreamer player(server.url());
-  test::PlayerRun run(player);
+  Served s("null:realtime", "noinfo.mp3", {.contentLength = false});
+  auto [server, player, run] = std::tie(s.server, s.player, s.run);
   player.start();
   ASSERT_TRUE(run.waitFor([&] { return player.isPlaying(); }));
   EXPECT_EQ(player.duration(), 0.0);
@@ -169,11 +168,9 @@ TEST(AudioStreamer, WithoutContentLengthSeeksAreDroppedAndNoRangeIsAsked) {
 }
 
 TEST(AudioStreamer, SeekAsksForTheComputedRangeAndProgressGoesOnFromTheTarget) {
-  test::useSink("null:realtime");
-  const auto bytes = test::readBytes(test::fixturePath("cbr.mp3"));
-  test::MediaServer server(bytes);
-  test::RecordingStreamer player(server.url());
-  test::PlayerRun run(player);
+  Served s("null:realtime", "cbr.mp3");
+  auto [server, player, run] = std::tie(s.server, s.player, s.run);
+  const auto& bytes = server.bytes();
   player.start();
   ASSERT_TRUE(run.waitFor([&] { return player.isPlaying(); }));
   EXPECT_EQ(player.bitRate(), 0xFFFFFFFFu);
@@ -228,11 +225,9 @@ TEST(AudioStreamer, TypeHints) {
 }
 
 TEST(AudioStreamerSeek, ASeekAskedRightAfterTheStartIsCarriedOutOnceTheBitRateIsKnown) {
-  test::useSink("null:realtime");
-  const auto bytes = test::readBytes(test::fixturePath("cbr.mp3"));
-  test::MediaServer server(bytes);
-  test::RecordingStreamer player(server.url());
-  test::PlayerRun run(player);
+  Served s("null:realtime", "cbr.mp3");
+  auto [server, player, run] = std::tie(s.server, s.player, s.run);
+  const auto& bytes = server.bytes();
   player.start();
   const double target = 4.0;
   player.seekToTime(target);  // long before 50 packets have been counted
