@@ -1,14 +1,16 @@
 // The PURE layer on the public files: decoder state, frame decode against the references,
-// framing of streams cut into arbitrary chunks, refused headers, truncated streams, and the frame
-// arithmetic of seeking and the track length.
+// framing of streams cut into arbitrary chunks, refused headers, truncated streams, the frame
+// arithmetic of seeking and the track length, and the stream fuzz target's corpus replayed.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 #include "audio/purecodec.h"
 #include "g719_test_util.h"
+#include "pure_fuzz_entry.h"
 #include "pure_test_util.h"
 
 namespace tonvera::test {
@@ -157,6 +159,18 @@ TEST(PureArithmetic, DurationComesFromThePcmLength) {
   } cases[] = {{192000, 1000}, {384000, 2000}, {191, 0}, {192 * 12345 + 191, 12345}, {0xFFFFFFFFu, 22369621}};
   for (const auto& c : cases) EXPECT_EQ(pureDurationMs(headerWith(16, 64, c.pcmLength)), c.ms) << c.pcmLength;
   EXPECT_EQ(kPureBitRate, 1536000u);
+}
+
+TEST(PureFuzz, CorpusReplays) {
+  const std::filesystem::path dir = std::filesystem::path(TONVERA_SOURCE_DIR) / "tests/audio/pure/corpus";
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const auto bytes = readBytes(entry.path().string());
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_EQ(pureFuzzOneInput(bytes.data(), bytes.size()), 0);
+    ++count;
+  }
+  EXPECT_GE(count, 8);
 }
 
 }  // namespace
