@@ -6,9 +6,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "audio/g719/pure_format.h"
 #include "g719_test_util.h"
@@ -61,37 +59,6 @@ TEST(PureDecodeCommand, APublicFileMatchesItsReferenceAndACutOneGivesItsWholeFra
   EXPECT_EQ(wavSamples(out), stereoFrames(reference, 0, 37));
 }
 
-TEST(PureDecodeCommand, RefusedInputsGiveStatusOneAndNoOutput) {
-  QTemporaryDir dir;
-  const std::string base = dir.path().toStdString() + "/";
-  const auto good = readBytes(purePath("en_chord_r64"));
-  auto withByte = [&](const char* name, std::size_t at, std::uint8_t value) {
-    auto b = good;
-    b[at] = value;
-    writeBytes(base + name, b);
-    return base + name;
-  };
-  writeBytes(base + "short.pur", std::vector<std::uint8_t>(good.begin(), good.begin() + 15));
-  const struct {
-    std::string in;
-    std::string message;
-  } cases[] = {
-      {purePath("badversion_r64"), "unsupported PURE version 15"},
-      {withByte("rate0.pur", 5, 0), "rate 0 out of range"},
-      {withByte("rate129.pur", 5, 129), "rate 129 out of range"},
-      {withByte("magic.pur", 0, 'p'), "not a PURE file"},
-      {base + "short.pur", "too short for a PURE header"},
-      {base + "missing.pur", "cannot open"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.in);
-    const CliRun run = pureDecode(c.in, base + "out.wav");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(base + "out.wav"));
-  }
-}
-
 TEST(PureEncodeCommand, CodesAWavFileThatDecodesIntoItsChannels) {
   QTemporaryDir dir;
   const QString in = dir.filePath("in.wav"), pur = dir.filePath("out.pur"), back = dir.filePath("back.wav");
@@ -120,17 +87,50 @@ TEST(PureEncodeCommand, CodesAWavFileThatDecodesIntoItsChannels) {
   EXPECT_GT(channelSnrOneFrameLate(stereo, out, n, 1), 5.0);
 }
 
-TEST(PureEncodeCommand, RefusesBadRatesAndUnreadableInputs) {
+// Refused inputs: a status (1, or 2 for a bad rate), a message naming the fault, and no output file.
+TEST(PureCommands, RefusedInputsGiveAStatusAMessageAndNoOutput) {
   QTemporaryDir dir;
-  const QString out = dir.filePath("out.pur");
-  for (const char* rate : {"63", "0", "130", "x"}) {
-    EXPECT_EQ(cli({"pure-encode", "whatever.wav", out, "--rate", rate}).status, 2) << rate;
+  const std::string base = dir.path().toStdString() + "/";
+  const auto good = readBytes(purePath("en_chord_r64"));
+  auto written = [&](const char* name, const std::vector<std::uint8_t>& bytes) {
+    return QString::fromStdString(writeBytes(base + name, bytes));
+  };
+  auto withByte = [&](const char* name, std::size_t at, std::uint8_t value) {
+    auto b = good;
+    b[at] = value;
+    return written(name, b);
+  };
+  const QString out = QString::fromStdString(base + "out");
+  const struct {
+    QStringList args;
+    int status;
+    const char* message;
+  } cases[] = {
+      {{"pure-decode", QString::fromStdString(purePath("badversion_r64")), out},
+       1,
+       "unsupported PURE version 15"},
+      {{"pure-decode", withByte("rate0.pur", 5, 0), out}, 1, "rate 0 out of range"},
+      {{"pure-decode", withByte("rate129.pur", 5, 129), out}, 1, "rate 129 out of range"},
+      {{"pure-decode", withByte("magic.pur", 0, 'p'), out}, 1, "not a PURE file"},
+      {{"pure-decode", written("short.pur", {good.begin(), good.begin() + 15}), out},
+       1,
+       "too short for a PURE header"},
+      {{"pure-decode", QString::fromStdString(base + "missing.pur"), out}, 1, "cannot open"},
+      {{"pure-encode", "whatever.wav", out, "--rate", "63"}, 2, "bad rate 63"},
+      {{"pure-encode", "whatever.wav", out, "--rate", "0"}, 2, "bad rate 0"},
+      {{"pure-encode", "whatever.wav", out, "--rate", "130"}, 2, "bad rate 130"},
+      {{"pure-encode", "whatever.wav", out, "--rate", "x"}, 2, "bad rate x"},
+      {{"pure-encode", written("junk.mp3", {'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o'}), out},
+       1,
+       "tonvera-cli pure-encode: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const CliRun run = cli(c.args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(out.toStdString()));
   }
-  std::ofstream(dir.filePath("junk.mp3").toStdString()) << "not audio at all";
-  const CliRun run = cli({"pure-encode", dir.filePath("junk.mp3"), out});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("tonvera-cli pure-encode: "), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(out.toStdString()));
 }
 
 #endif  // TONVERA_CLI_PATH
