@@ -76,14 +76,19 @@ TEST(AudioStreamer, DecodedOutputMatchesAnIndependentDecodeApartFromTheFadeIn) {
   }
 }
 
-TEST(AudioStreamer, StopRightAfterStartPostsThreeNotifications) {
+// The player's thread may or may not have asked for the stream before the stop comes: either way
+// the track ends at once, without audio or an error.
+TEST(AudioStreamer, StopRightAfterStartEndsInIdleWithoutPlaying) {
   Served s("null", "cbr.mp3");
   s.player.start();
   s.player.stop();
   ASSERT_TRUE(s.run.waitForIdle());
-  EXPECT_EQ(s.run.seen, (std::vector<S>{S::StartingThread, S::Stopped, S::Idle}));
+  const auto& seen = s.run.seen;
+  EXPECT_EQ(seen.front(), S::StartingThread);
+  EXPECT_EQ(std::vector<S>(seen.end() - 2, seen.end()), (std::vector<S>{S::Stopped, S::Idle}));
+  EXPECT_EQ(test::count(s.player.transitions(), S::Playing), 0);
   EXPECT_EQ(s.player.errorCode(), StreamerError::None);
-  EXPECT_TRUE(s.server.ranges().empty());
+  EXPECT_EQ(s.player.stopReason(), StopReason::UserAction);
 }
 
 TEST(AudioStreamer, PauseResumeAndStartWhilePaused) {
