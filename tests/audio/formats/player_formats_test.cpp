@@ -13,6 +13,7 @@
 #include "format_fixtures.h"
 #include "media_server.h"
 #include "platform/mainqueue.h"
+#include "player_run.h"
 
 namespace tonvera {
 namespace {
@@ -20,15 +21,9 @@ namespace {
 using test::Bytes;
 using namespace std::chrono_literals;
 
-// The byte offset in the file of packet `index` of the format the player plays, and that format's
-// packet duration, as the parser answers them.
-struct PacketPlace {
-  std::int64_t offset = -1;
-  double packetDuration = 0;
-  bool exact = false;
-};
-PacketPlace placeOf(const test::FormatCase& c, const Bytes& file, double seconds) {
-  PacketPlace place;
+// The byte offset in the file of the packet at `seconds` of the format the player plays, as the
+// parser answers it; -1 when it cannot.
+std::int64_t placeOf(const test::FormatCase& c, const Bytes& file, double seconds) {
   std::unique_ptr<AudioFileStream> parser;
   AudioStreamBasicDescription played{};
   if (AudioFileStream::open(
@@ -45,27 +40,19 @@ PacketPlace placeOf(const test::FormatCase& c, const Bytes& file, double seconds
           },
           [](const std::uint8_t*, std::uint32_t, std::uint32_t, const AudioStreamPacketDescription*) {},
           &parser) != 0) {
-    return place;
+    return -1;
   }
   parser->parseBytes(file.data(), std::uint32_t(file.size()), false);
   std::vector<std::uint8_t> doff;
-  if (!parser->getProperty(kAudioFileStreamProperty_DataOffset, &doff) || !played.sampleRate) return place;
-  std::int64_t dataOffset;
-  std::memcpy(&dataOffset, doff.data(), 8);
-  place.packetDuration = played.framesPerPacket / played.sampleRate;
-  std::int64_t offset = 0;
+  std::int64_t dataOffset = 0, offset = 0;
   std::uint32_t flags = 0;
-  if (parser->seek(std::int64_t(std::floor(seconds / place.packetDuration)), &offset, &flags) != 0)
-    return place;
-  place.offset = dataOffset + offset;
-  place.exact = !(flags & kAudioFileStreamSeekFlag_OffsetIsEstimated);
-  return place;
-}
-
-std::string tempWav(const char* tag) {
-  return (std::filesystem::temp_directory_path() /
-          ("tonvera-formats-" + std::string(tag) + "-" + std::to_string(::getpid()) + ".wav"))
-      .string();
+  if (!parser->getProperty(kAudioFileStreamProperty_DataOffset, &doff) || !played.sampleRate ||
+      parser->seek(std::int64_t(std::floor(seconds / (played.framesPerPacket / played.sampleRate))), &offset,
+                   &flags) != 0) {
+    return -1;
+  }
+  std::memcpy(&dataOffset, doff.data(), 8);
+  return dataOffset + offset;
 }
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s) {
@@ -86,7 +73,6 @@ class PlayerFormatTest : public ::testing::TestWithParam<test::FormatCase> {
   void TearDown() override {
     if (!wav_.empty() && !std::getenv("TONVERA_KEEP_WAV")) std::filesystem::remove(wav_);
   }
-  void useSink(const std::string& spec) { ::setenv("TONVERA_AUDIO_SINK", spec.c_str(), 1); }
   double trueDuration() const { return double(reference_.frames()) / reference_.rate; }
 
   std::string path_;
@@ -96,8 +82,8 @@ class PlayerFormatTest : public ::testing::TestWithParam<test::FormatCase> {
 };
 
 TEST_P(PlayerFormatTest, PlaysWhatFfmpegDecodes) {
-  wav_ = tempWav("play");
-  useSink("wav:" + wav_);
+  wav_ = test::tempPath("formats-play.wav");
+  test::useSink("wav:" + wav_);
   AudioStreamer player(server_->url());
   player.start();
   ASSERT_TRUE(waitFor([&] { return player.isPlaying() || player.isIdle(); }));
@@ -125,8 +111,8 @@ class PlayerSeekTest : public PlayerFormatTest {};
 
 TEST_P(PlayerSeekTest, DurationSeekAndLevels) {
   const auto& c = GetParam();
-  wav_ = tempWav("seek");
-  useSink("wav:" + wav_ + ":realtime");
+  wav_ = test::tempPath("formats-seek.wav");
+  test::useSink("wav:" + wav_ + ":realtime");
   AudioStreamer player(server_->url());
   player.start();
   ASSERT_TRUE(waitFor([&] { return player.isPlaying(); }));
@@ -174,15 +160,15 @@ TEST_P(PlayerSeekTest, DurationSeekAndLevels) {
 
   // The request after the seek starts at the byte where the packet at the target time starts
   // (for ADTS: where the parser has seen that frame; otherwise near it, by the average frame).
-  const PacketPlace place = placeOf(c, test::readBytes(path_), target);
-  ASSERT_GE(place.offset, 0);
+  const std::int64_t place = placeOf(c, test::readBytes(path_), target);
+  ASSERT_GE(place, 0);
   const auto ranges = server_->ranges();
   ASSERT_GE(ranges.size(), 2u);
   const std::int64_t requested = std::strtoll(ranges.back().c_str() + 6, nullptr, 10);  // "bytes=N-M"
   if (c.fileType == kAudioFileAAC_ADTSType) {
-    EXPECT_NEAR(double(requested), double(place.offset), 3000.0) << ranges.back();
+    EXPECT_NEAR(double(requested), double(place), 3000.0) << ranges.back();
   } else {
-    EXPECT_EQ(requested, place.offset) << ranges.back();
+    EXPECT_EQ(requested, place) << ranges.back();
   }
 }
 
@@ -203,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, PlayerSeekTest, ::testing::ValuesIn(seekCases(
 
 TEST(PlayerFormatErrors, MoovAfterTheMediaEndsWithAnError) {
   if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-  ::setenv("TONVERA_AUDIO_SINK", "null", 1);
+  test::useSink("null");
   test::MediaServer server(test::readBytes(test::moovAtEndFixture()), {.contentType = "audio/x-m4a"});
   AudioStreamer player(server.url());
   player.start();
@@ -214,7 +200,7 @@ TEST(PlayerFormatErrors, MoovAfterTheMediaEndsWithAnError) {
 
 TEST(PlayerFormatErrors, PacketLargerThanTheBuffersIsError21) {
   if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-  ::setenv("TONVERA_AUDIO_SINK", "null", 1);
+  test::useSink("null");
   auto frames = test::splitAdtsFrames(test::readBytes(test::fixturePath(*test::findCase("adts_lc"))));
   ASSERT_GT(frames.size(), 60u);
   // A frame of the same stream that says it is 6000 bytes long: more than AAC allows two channels.
