@@ -20,11 +20,10 @@ namespace {
 
 const char* kStereo = "aevalsrc=exprs=0.5*sin(2*PI*440*t)|0.4*sin(2*PI*(220+330*t)*t)";
 const char* kMono = "aevalsrc=exprs=0.6*sin(2*PI*(300+200*t)*t)";
-constexpr int kSeconds = 3;
 // Apple Lossless packets hold 4096 frames: the player's bit-rate estimate needs more than 50.
 constexpr int kAlacSeconds = 6;
 
-std::string source(int rate, int channels, int seconds = kSeconds) {
+std::string source(int rate, int channels, int seconds = 3) {
   char text[256];
   std::snprintf(text, sizeof text, "-f lavfi -i \"%s:s=%d:d=%d\"", channels == 1 ? kMono : kStereo, rate,
                 seconds);
@@ -94,7 +93,7 @@ std::string ffmpegFixture(const std::string& name, const std::string& args) {
 // AAC frames of an ADTS fixture, without their headers.
 std::vector<Bytes> rawAacFrames(const std::string& name, const std::string& args) {
   const std::string path = ffmpegFixture(name, args);
-  std::vector<Bytes> frames = splitAdtsFrames(readFile(path));
+  std::vector<Bytes> frames = splitAdtsFrames(readBytes(path));
   for (Bytes& f : frames) {
     const std::size_t header = (f[1] & 1) ? 7 : 9;
     f.erase(f.begin(), f.begin() + static_cast<std::ptrdiff_t>(header));
@@ -128,65 +127,9 @@ Bytes makeSpecial(const std::string& name) {
   if (name == "caf_alac") {
     const std::string path =
         ffmpegFixture("alac_raw.caf", source(44100, 2, kAlacSeconds) + " -c:a alac -f caf");
-    return cafInStreamingOrder(readFile(path));
+    return cafInStreamingOrder(readBytes(path));
   }
   return {};
-}
-
-struct Recipe {
-  FormatCase c;
-  const char* extension;
-  const char* encoding;  // ffmpeg's output arguments; nullptr: assembled by makeSpecial()
-  int seconds = kSeconds;
-};
-
-const std::vector<Recipe>& recipes() {
-  const std::uint32_t lpcm = kAudioFormatLinearPCM, aac = kAudioFormatMPEG4AAC,
-                      alac = kAudioFormatAppleLossless;
-  const std::uint32_t adtsType = kAudioFileAAC_ADTSType, m4aType = kAudioFileM4AType,
-                      wavType = kAudioFileWAVEType, aiffType = kAudioFileAIFFType,
-                      cafType = kAudioFileCAFType;
-  static const std::vector<Recipe> all = {
-      {{"adts_lc", "audio/aac", adtsType, aac, 44100, 2, true}, "aac", "-c:a aac -b:a 128k -f adts"},
-      {{"adts_mono22", "audio/aacp", adtsType, aac, 22050, 1, true}, "aac", "-c:a aac -b:a 40k -f adts"},
-      {{"adts_vbr48", "audio/aac", adtsType, aac, 48000, 2, true}, "aac", "-c:a aac -q:a 1.2 -f adts"},
-      {{"m4a_lc", "audio/x-m4a", m4aType, aac, 44100, 2, true},
-       "m4a",
-       "-c:a aac -b:a 128k -movflags +faststart -f ipod"},
-      {{"mp4_lc48", "audio/mp4", kAudioFileMPEG4Type, aac, 48000, 2, true},
-       "mp4",
-       "-c:a aac -b:a 96k -movflags +faststart -f mp4"},
-      {{"m4a_he", "audio/x-m4a", m4aType, kAudioFormatMPEG4AAC_HE, 44100, 2, true}, "m4a", nullptr},
-      {{"m4a_hev2", "audio/mp4", kAudioFileMPEG4Type, kAudioFormatMPEG4AAC_HE_V2, 44100, 2, true},
-       "m4a",
-       nullptr},
-      {{"m4a_alac16", "audio/x-m4a", m4aType, alac, 44100, 2, true},
-       "m4a",
-       "-c:a alac -sample_fmt s16p -movflags +faststart -f ipod",
-       kAlacSeconds},
-      {{"m4a_alac24", "audio/x-m4a", m4aType, alac, 48000, 1, true},
-       "m4a",
-       "-c:a alac -sample_fmt s32p -movflags +faststart -f ipod",
-       kAlacSeconds},
-      {{"wav_u8", "audio/x-wav", wavType, lpcm, 11025, 2, false}, "wav", "-c:a pcm_u8 -f wav"},
-      {{"wav_s16", "audio/x-wav", wavType, lpcm, 44100, 2, false}, "wav", "-c:a pcm_s16le -f wav"},
-      {{"wav_s24", "audio/x-wav", wavType, lpcm, 48000, 2, false}, "wav", "-c:a pcm_s24le -f wav"},
-      {{"wav_s32", "audio/x-wav", wavType, lpcm, 96000, 1, false}, "wav", "-c:a pcm_s32le -f wav"},
-      {{"wav_f32", "audio/x-wav", wavType, lpcm, 44100, 2, false}, "wav", "-c:a pcm_f32le -f wav"},
-      {{"aiff_s8", "audio/x-aiff", aiffType, lpcm, 22050, 1, false}, "aiff", "-c:a pcm_s8 -f aiff"},
-      {{"aiff_s16", "audio/x-aiff", aiffType, lpcm, 44100, 2, false}, "aiff", "-c:a pcm_s16be -f aiff"},
-      {{"aiff_s24", "audio/x-aiff", aiffType, lpcm, 48000, 2, false}, "aiff", "-c:a pcm_s24be -f aiff"},
-      {{"aiff_s32", "audio/x-aiff", aiffType, lpcm, 32000, 1, false}, "aiff", "-c:a pcm_s32be -f aiff"},
-      {{"aifc_f32", "audio/x-aiff", aiffType, lpcm, 44100, 2, false}, "aifc", "-c:a pcm_f32be -f aiff"},
-      {{"aifc_sowt", "audio/x-aiff", aiffType, lpcm, 44100, 2, false}, "aifc", "-c:a pcm_s16le -f aiff"},
-      {{"caf_s16", "audio/x-caf", cafType, lpcm, 44100, 2, false}, "caf", "-c:a pcm_s16le -f caf"},
-      {{"caf_s24be", "audio/x-caf", cafType, lpcm, 48000, 1, false}, "caf", "-c:a pcm_s24be -f caf"},
-      {{"caf_f32", "audio/x-caf", cafType, lpcm, 44100, 2, false}, "caf", "-c:a pcm_f32le -f caf"},
-      {{"caf_aac", "audio/x-caf", cafType, aac, 44100, 2, true}, "caf", nullptr},
-      {{"caf_he", "audio/x-caf", cafType, kAudioFormatMPEG4AAC_HE, 44100, 2, true}, "caf", nullptr},
-      {{"caf_alac", "audio/x-caf", cafType, alac, 44100, 2, true}, "caf", nullptr},
-  };
-  return all;
 }
 
 }  // namespace
@@ -197,12 +140,42 @@ bool haveFfmpeg() {
 }
 
 const std::vector<FormatCase>& formatCases() {
-  static const std::vector<FormatCase> cases = [] {
-    std::vector<FormatCase> out;
-    for (const auto& r : recipes()) out.push_back(r.c);
-    return out;
-  }();
-  return cases;
+  const std::uint32_t lpcm = kAudioFormatLinearPCM, aac = kAudioFormatMPEG4AAC,
+                      alac = kAudioFormatAppleLossless, he = kAudioFormatMPEG4AAC_HE,
+                      hev2 = kAudioFormatMPEG4AAC_HE_V2;
+  const std::uint32_t adts = kAudioFileAAC_ADTSType, m4a = kAudioFileM4AType, mp4 = kAudioFileMPEG4Type,
+                      wav = kAudioFileWAVEType, aiff = kAudioFileAIFFType, caf = kAudioFileCAFType;
+  static const std::vector<FormatCase> all = {
+      {"adts_lc", "audio/aac", adts, aac, 44100, 2, true, "-c:a aac -b:a 128k -f adts"},
+      {"adts_mono22", "audio/aacp", adts, aac, 22050, 1, true, "-c:a aac -b:a 40k -f adts"},
+      {"adts_vbr48", "audio/aac", adts, aac, 48000, 2, true, "-c:a aac -q:a 1.2 -f adts"},
+      {"m4a_lc", "audio/x-m4a", m4a, aac, 44100, 2, true, "-c:a aac -b:a 128k -f ipod"},
+      {"mp4_lc48", "audio/mp4", mp4, aac, 48000, 2, true, "-c:a aac -b:a 96k -f mp4"},
+      {"m4a_he", "audio/x-m4a", m4a, he, 44100, 2, true, nullptr},
+      {"m4a_hev2", "audio/mp4", mp4, hev2, 44100, 2, true, nullptr},
+      {"m4a_alac16", "audio/x-m4a", m4a, alac, 44100, 2, true, "-c:a alac -sample_fmt s16p -f ipod",
+       kAlacSeconds},
+      {"m4a_alac24", "audio/x-m4a", m4a, alac, 48000, 1, true, "-c:a alac -sample_fmt s32p -f ipod",
+       kAlacSeconds},
+      {"wav_u8", "audio/x-wav", wav, lpcm, 11025, 2, false, "-c:a pcm_u8 -f wav"},
+      {"wav_s16", "audio/x-wav", wav, lpcm, 44100, 2, false, "-c:a pcm_s16le -f wav"},
+      {"wav_s24", "audio/x-wav", wav, lpcm, 48000, 2, false, "-c:a pcm_s24le -f wav"},
+      {"wav_s32", "audio/x-wav", wav, lpcm, 96000, 1, false, "-c:a pcm_s32le -f wav"},
+      {"wav_f32", "audio/x-wav", wav, lpcm, 44100, 2, false, "-c:a pcm_f32le -f wav"},
+      {"aiff_s8", "audio/x-aiff", aiff, lpcm, 22050, 1, false, "-c:a pcm_s8 -f aiff"},
+      {"aiff_s16", "audio/x-aiff", aiff, lpcm, 44100, 2, false, "-c:a pcm_s16be -f aiff"},
+      {"aiff_s24", "audio/x-aiff", aiff, lpcm, 48000, 2, false, "-c:a pcm_s24be -f aiff"},
+      {"aiff_s32", "audio/x-aiff", aiff, lpcm, 32000, 1, false, "-c:a pcm_s32be -f aiff"},
+      {"aifc_f32", "audio/x-aiff", aiff, lpcm, 44100, 2, false, "-c:a pcm_f32be -f aiff"},
+      {"aifc_sowt", "audio/x-aiff", aiff, lpcm, 44100, 2, false, "-c:a pcm_s16le -f aiff"},
+      {"caf_s16", "audio/x-caf", caf, lpcm, 44100, 2, false, "-c:a pcm_s16le -f caf"},
+      {"caf_s24be", "audio/x-caf", caf, lpcm, 48000, 1, false, "-c:a pcm_s24be -f caf"},
+      {"caf_f32", "audio/x-caf", caf, lpcm, 44100, 2, false, "-c:a pcm_f32le -f caf"},
+      {"caf_aac", "audio/x-caf", caf, aac, 44100, 2, true, nullptr},
+      {"caf_he", "audio/x-caf", caf, he, 44100, 2, true, nullptr},
+      {"caf_alac", "audio/x-caf", caf, alac, 44100, 2, true, nullptr},
+  };
+  return all;
 }
 
 const FormatCase* findCase(const std::string& name) {
@@ -229,99 +202,34 @@ ParserFactory parserFactoryFor(std::uint32_t fileType) {
   }
 }
 
-Bytes readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string fixturePath(const FormatCase& c) {
-  for (const auto& r : recipes()) {
-    if (std::strcmp(r.c.name, c.name) != 0) continue;
-    const std::string file = std::string(r.c.name) + "." + r.extension;
-    if (r.encoding) {
-      return ffmpegFixture(file, source(r.c.outputRate, r.c.outputChannels, r.seconds) + " " + r.encoding);
-    }
-    // Assembled here: the version in the name changes with the way they are made.
-    const std::string path = cacheDir() + "/v3-" + file;
-    if (std::filesystem::exists(path)) return path;
-    const Bytes bytes = makeSpecial(r.c.name);
-    if (bytes.empty()) return {};
-    writeFileAtomic(path, bytes);
-    return path;
+  const std::string file = c.name;
+  if (c.encoding) {
+    // MP4 files are made to stream: "moov" before the media.
+    const bool mp4 = c.fileType == kAudioFileM4AType || c.fileType == kAudioFileMPEG4Type;
+    return ffmpegFixture(file, source(c.outputRate, c.outputChannels, c.seconds) + " " + c.encoding +
+                                   (mp4 ? " -movflags +faststart" : ""));
   }
-  return {};
+  // Assembled here: the version in the name changes with the way they are made.
+  const std::string path = cacheDir() + "/v3-" + file;
+  if (std::filesystem::exists(path)) return path;
+  const Bytes bytes = makeSpecial(c.name);
+  if (bytes.empty()) return {};
+  writeFileAtomic(path, bytes);
+  return path;
 }
 
 std::string moovAtEndFixture() {
   return ffmpegFixture("moov_at_end.m4a", source(44100, 2) + " -c:a aac -b:a 96k -f ipod");
 }
 
-std::optional<Pcm> parseWav(const Bytes& b) {
-  if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WAVE", 4) != 0) {
-    return std::nullopt;
-  }
-  Pcm pcm;
-  std::size_t at = 12;
-  while (at + 8 <= b.size()) {
-    const std::uint32_t size = b[at + 4] | b[at + 5] << 8 | b[at + 6] << 16 | std::uint32_t(b[at + 7]) << 24;
-    const std::uint8_t* p = b.data() + at + 8;
-    if (std::memcmp(b.data() + at, "fmt ", 4) == 0 && size >= 16) {
-      pcm.channels = p[2] | p[3] << 8;
-      pcm.rate = p[4] | p[5] << 8 | p[6] << 16 | p[7] << 24;
-    } else if (std::memcmp(b.data() + at, "data", 4) == 0) {
-      const std::size_t n = std::min<std::size_t>(size, b.size() - at - 8) / 2;
-      pcm.samples.resize(n);
-      std::memcpy(pcm.samples.data(), p, n * 2);
-      return pcm;
-    }
-    at += 8 + size + (size & 1);
-  }
-  return std::nullopt;
-}
-
-std::optional<Pcm> ffmpegDecode(const std::string& path) {
-  return parseWav([&] {
-    const std::string out = run("ffmpeg -v quiet -nostdin -i \"" + path + "\" -c:a pcm_s16le -f wav -");
-    return Bytes(out.begin(), out.end());
-  }());
-}
-
-long bestLag(const Pcm& a, const Pcm& b, long maxLag) {
-  const std::size_t ch = std::size_t(a.channels);
-  const std::size_t window = std::min<std::size_t>(4096, a.frames() / 4);
-  const std::size_t start = a.frames() > window * 2 ? a.frames() - window * 2 : 0;
-  long best = 0;
-  double bestError = -1;
-  for (long lag = -maxLag; lag <= maxLag; ++lag) {
-    if (long(start) + lag < 0 || start + window + std::size_t(std::max(0L, lag)) > b.frames()) continue;
-    double error = 0;
-    for (std::size_t i = start; i < start + window; ++i) {
-      for (std::size_t c = 0; c < ch; ++c) {
-        const double d = double(a.samples[i * ch + c]) - b.samples[std::size_t(long(i) + lag) * ch + c];
-        error += d * d;
-      }
-    }
-    if (bestError < 0 || error < bestError) {
-      bestError = error;
-      best = lag;
-    }
-  }
-  return best;
-}
-
-std::size_t matchingTailStart(const Pcm& a, const Pcm& b, long lag, int tolerance) {
-  const std::size_t ch = std::size_t(a.channels);
-  std::size_t end = a.frames();
-  while (end > 0 && long(end - 1) + lag >= long(b.frames())) --end;
-  for (std::size_t i = end; i > 0; --i) {
-    const long j = long(i - 1) + lag;
-    if (j < 0) return i;
-    for (std::size_t c = 0; c < ch; ++c) {
-      if (std::abs(int(a.samples[(i - 1) * ch + c]) - b.samples[std::size_t(j) * ch + c]) > tolerance)
-        return i;
-    }
-  }
-  return 0;
+Pcm ffmpegDecode(const FormatCase& c) {
+  const std::string out =
+      run("ffmpeg -v quiet -nostdin -i \"" + fixturePath(c) + "\" -ar " + std::to_string(c.outputRate) +
+          " -ac " + std::to_string(c.outputChannels) + " -f s16le -");
+  Pcm pcm{c.outputRate, c.outputChannels, std::vector<std::int16_t>(out.size() / 2)};
+  std::memcpy(pcm.samples.data(), out.data(), pcm.samples.size() * 2);
+  return pcm;
 }
 
 std::vector<Bytes> splitAdtsFrames(const Bytes& adts) {
@@ -415,7 +323,7 @@ Bytes muxM4a(const Bytes& asc, const std::vector<Bytes>& frames, int sampleRate,
   }
   if (av_write_trailer(out) < 0) return {};
   avio_closep(&out->pb);
-  return readFile(path);
+  return readBytes(path);
 }
 
 Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFlags,

@@ -2,16 +2,15 @@
 // Audio fixtures for the container-format tests: short files of every format and codec the parser
 // reads, made on first use with Debian's ffmpeg (HE-AAC in MP4 muxed by libavformat from ffmpeg's AAC
 // frames with an HE configuration; AAC in CAF, which ffmpeg cannot mux, assembled here), kept under
-// the build folder; an
-// independent decode of each by ffmpeg; and helpers to compare PCM.
+// the build folder, and an independent decode of each by ffmpeg.
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "g719_test_util.h"
 #include "platform/audiotoolbox/containerparsers.h"
 
 namespace tonvera::test {
@@ -28,6 +27,8 @@ struct FormatCase {
   int outputRate;          // decoded rate
   int outputChannels;      // decoded channels
   bool packets;            // compressed, with packet descriptions
+  const char* encoding;    // ffmpeg's output arguments; nullptr: assembled from ffmpeg's AAC or ALAC
+  int seconds = 3;
 };
 const std::vector<FormatCase>& formatCases();
 // Test listings name a case by its fixture.
@@ -42,24 +43,8 @@ ParserFactory parserFactoryFor(std::uint32_t fileType);
 std::string fixturePath(const FormatCase& c);
 // An M4A as ffmpeg writes it by default: "moov" after "mdat".
 std::string moovAtEndFixture();
-Bytes readFile(const std::string& path);
-
-struct Pcm {
-  int rate = 0;
-  int channels = 0;
-  std::vector<std::int16_t> samples;  // interleaved
-  std::size_t frames() const { return channels ? samples.size() / std::size_t(channels) : 0; }
-};
-// 16-bit PCM WAV bytes (as the WAV sink writes them).
-std::optional<Pcm> parseWav(const Bytes& bytes);
-// ffmpeg's own decode of a file to 16-bit PCM.
-std::optional<Pcm> ffmpegDecode(const std::string& path);
-
-// The lag (in frames, within +-maxLag) at which `b` best matches `a` over a window near the end of
-// `a`: a[i] ~ b[i + lag].
-long bestLag(const Pcm& a, const Pcm& b, long maxLag);
-// First frame of `a` from which on every sample matches b (at `lag`) within `tolerance`.
-std::size_t matchingTailStart(const Pcm& a, const Pcm& b, long lag, int tolerance);
+// ffmpeg's own decode of a case's fixture to 16-bit PCM at the case's rate and channels.
+Pcm ffmpegDecode(const FormatCase& c);
 
 // Building blocks used by the fixtures (and by tests that damage them).
 std::vector<Bytes> splitAdtsFrames(const Bytes& adts);

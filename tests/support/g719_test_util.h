@@ -1,8 +1,10 @@
-// Helpers of the G.719 decoder tests: the shared reference material read in place, packed
-// frames expanded to soft bits, and the closeness rule between decoded and reference audio.
+// Helpers of the audio tests: files read whole (bytes, raw 16-bit PCM, WAV files as the WAV sink
+// writes them), the shared G.719 reference material read in place, packed frames expanded to soft
+// bits, and the closeness rule between decoded and reference audio.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,13 +14,34 @@ namespace tonvera::test {
 std::string g719Dir();
 
 std::vector<std::uint8_t> readBytes(const std::string& path);
-std::vector<std::int16_t> readPcm(const std::string& path);
+// Writes `bytes` to `path` and answers the path.
+std::string writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+std::vector<std::int16_t> readPcm(const std::string& path);  // raw 16-bit little-endian
+
+// Interleaved 16-bit PCM.
+struct Pcm {
+  int rate = 0;
+  int channels = 0;
+  std::vector<std::int16_t> samples;
+  std::size_t frames() const { return channels ? samples.size() / static_cast<std::size_t>(channels) : 0; }
+};
+// A 16-bit PCM WAV file with the canonical 44-byte header, its sizes checked against the file.
+std::optional<Pcm> readWav(const std::string& path);
+
+// Frame offset (0..maxShift) at which `reference` (same channels) appears in `output`, found by
+// matching a window near the reference's middle within `tolerance`; -1 when there is none.
+long findAlignment(const Pcm& output, const std::vector<std::int16_t>& reference, long maxShift,
+                   int tolerance = 0);
+// Frames of `reference` from `fromFrame` on that differ from `output` at the alignment by more
+// than `tolerance`, or that `output` lacks.
+std::size_t countMismatches(const Pcm& output, const std::vector<std::int16_t>& reference, long alignment,
+                            std::size_t fromFrame = 0, int tolerance = 0);
 
 // One frame of packed bits (most significant bit first) as soft bits.
 std::vector<std::uint16_t> softBitsOf(const std::uint8_t* bytes, int bits);
 
-// Decodes a packed mono stream of R x 20-bit frames with a fresh state, as the PURE layer
-// drives the decoder (bit counts reset before every frame).
+// Decodes a packed mono stream of R x 20-bit frames with a fresh state through the packed-byte
+// entry, bit counts reset before every frame as the PURE layer does (which decodes soft bits).
 std::vector<std::int16_t> decodeStream(const std::vector<std::uint8_t>& bits, int rate);
 
 struct Closeness {

@@ -13,33 +13,35 @@ MediaServer::MediaServer(std::vector<std::uint8_t> bytes, MediaOptions options)
       std::lock_guard lock(mutex_);
       ranges_.push_back(req.get_header_value("Range"));
       first = ranges_.size() == 1;
-      if (cutAt_ && !answeredAgainAt_) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - *cutAt_ < options_.refuseFor) {
+      if (cutAt_ && !answeredAgain_) {
+        if (std::chrono::steady_clock::now() - *cutAt_ < options_.refuseFor) {
           ++refused_;
           res.status = 503;
           res.set_content("unavailable", "text/plain");
           return;
         }
-        answeredAgainAt_ = now;
+        answeredAgain_ = true;
       }
     }
     if (!options_.contentLength) {
-      res.set_chunked_content_provider(options_.contentType, [this, first](std::size_t offset, httplib::DataSink& sink) {
-        if (offset >= bytes_.size()) {
-          sink.done();
-          return true;
-        }
-        return provide(first, offset == 0, offset, bytes_.size() - offset, sink);
-      });
+      res.set_chunked_content_provider(
+          options_.contentType, [this, first](std::size_t offset, httplib::DataSink& sink) {
+            if (offset >= bytes_.size()) {
+              sink.done();
+              return true;
+            }
+            return provide(first, offset == 0, offset, bytes_.size() - offset, sink);
+          });
       return;
     }
     res.set_header("Accept-Ranges", "bytes");
-    const std::size_t start = req.ranges.empty() ? 0 : std::size_t(std::max<std::int64_t>(req.ranges.front().first, 0));
-    res.set_content_provider(bytes_.size(), options_.contentType,
-                             [this, first, start](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                               return provide(first, offset == start, offset, length, sink);
-                             });
+    const std::size_t start =
+        req.ranges.empty() ? 0 : std::size_t(std::max<std::int64_t>(req.ranges.front().first, 0));
+    res.set_content_provider(
+        bytes_.size(), options_.contentType,
+        [this, first, start](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+          return provide(first, offset == start, offset, length, sink);
+        });
   });
   server_.start();
 }
@@ -101,15 +103,6 @@ void MediaServer::releaseStall() {
     stallReleased_ = true;
   }
   released_.notify_all();
-}
-
-}  // namespace tonvera::test
-
-namespace tonvera::test {
-
-std::optional<std::chrono::steady_clock::time_point> MediaServer::answeredAgainAt() {
-  std::lock_guard lock(mutex_);
-  return answeredAgainAt_;
 }
 
 int MediaServer::refused() {

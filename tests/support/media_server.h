@@ -43,13 +43,12 @@ class MediaServer {
   std::vector<std::string> ranges();
   std::int64_t bytesSent();
   void releaseStall();
-  // When the first request after the refusals that follow a cut was answered.
-  std::optional<std::chrono::steady_clock::time_point> answeredAgainAt();
-  int refused();
+  int refused();  // requests refused after the cut
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 
  private:
-  bool provide(bool firstReply, bool firstWrite, std::size_t offset, std::size_t length, httplib::DataSink& sink);
+  bool provide(bool firstReply, bool firstWrite, std::size_t offset, std::size_t length,
+               httplib::DataSink& sink);
 
   const std::vector<std::uint8_t> bytes_;
   const MediaOptions options_;
@@ -59,7 +58,8 @@ class MediaServer {
   bool stallReleased_ = false;
   std::vector<std::string> ranges_;
   std::int64_t sent_ = 0;
-  std::optional<std::chrono::steady_clock::time_point> cutAt_, answeredAgainAt_;
+  std::optional<std::chrono::steady_clock::time_point> cutAt_;
+  bool answeredAgain_ = false;  // the refusals after the cut are over
   int refused_ = 0;
   std::mt19937 rng_;
 };

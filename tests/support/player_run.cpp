@@ -1,9 +1,10 @@
 #include "player_run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
 
 #include "platform/mainqueue.h"
 
@@ -25,18 +26,29 @@ void RecordingStreamer::setState(StreamerState state) {
   AudioStreamer::setState(state);
 }
 
+std::vector<std::int64_t> SeekRecordingFiler::seekOffsets() {
+  std::lock_guard guard(lock_);
+  return offsets_;
+}
+
+void SeekRecordingFiler::internalSeekToTime(double seconds) {
+  AudioFiler::internalSeekToTime(seconds);
+  std::lock_guard guard(lock_);
+  offsets_.push_back(seekByteOffset_);
+}
+
 PlayerRun::PlayerRun(AudioStreamer& player)
     : player_(player),
-      observer_(NotificationCenter::defaultCenter(), kASStatusChangedNotification, &player, [this](const Notification&) {
-        ++notifications;
-        if (!isMainThread()) allOnMainThread = false;
-        const StreamerState s = player_.state();
-        seen.push_back(s);
-        if (onState) onState(s);
-      }) {}
+      observer_(NotificationCenter::defaultCenter(), kASStatusChangedNotification, &player,
+                [this](const Notification&) {
+                  ++notifications;
+                  if (!isMainThread()) allOnMainThread = false;
+                  seen.push_back(player_.state());
+                }) {}
 
 bool PlayerRun::waitForIdle(std::chrono::milliseconds timeout) {
-  return waitFor([this] { return !seen.empty() && seen.back() == StreamerState::Idle && player_.isIdle(); }, timeout);
+  return waitFor([this] { return !seen.empty() && seen.back() == StreamerState::Idle && player_.isIdle(); },
+                 timeout);
 }
 
 bool PlayerRun::waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
@@ -46,7 +58,8 @@ bool PlayerRun::waitFor(const std::function<bool()>& condition, std::chrono::mil
 void useSink(const std::string& spec) { ::setenv("TONVERA_AUDIO_SINK", spec.c_str(), 1); }
 
 std::string tempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() / ("tonvera-" + std::to_string(::getpid()) + "-" + name)).string();
+  return (std::filesystem::temp_directory_path() / ("tonvera-" + std::to_string(::getpid()) + "-" + name))
+      .string();
 }
 
 int count(const std::vector<StreamerState>& states, StreamerState state) {

@@ -1,6 +1,7 @@
 #pragma once
-// Test support: a player that records every state it passes through (on whichever thread), and
-// the notifications it posts as the main thread handles them.
+// Test support: a player that records every state it passes through (on whichever thread), a file
+// player that records where its seeks read from, and the notifications a player posts as the main
+// thread handles them.
 
 #include <chrono>
 #include <functional>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/audiofiler.h"
 #include "audio/audiostreamer.h"
 #include "platform/notificationcenter.h"
 
@@ -29,6 +31,20 @@ class RecordingStreamer : public AudioStreamer {
   std::vector<StreamerState> transitions_;
 };
 
+// A file player that records the file offset every seek read from.
+class SeekRecordingFiler : public AudioFiler {
+ public:
+  using AudioFiler::AudioFiler;
+  ~SeekRecordingFiler() override { shutdown(); }
+  std::vector<std::int64_t> seekOffsets();
+
+ protected:
+  void internalSeekToTime(double seconds) override;
+
+ private:
+  std::vector<std::int64_t> offsets_;  // guarded by lock_
+};
+
 // Observes one player's notifications on the main thread.
 class PlayerRun {
  public:
@@ -36,12 +52,12 @@ class PlayerRun {
 
   // Runs the main loop until the player posted Idle after having left it, or the time-out.
   bool waitForIdle(std::chrono::milliseconds timeout = std::chrono::seconds(20));
-  bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+  bool waitFor(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
   int notifications = 0;
   bool allOnMainThread = true;
   std::vector<StreamerState> seen;  // the state read while handling each notification
-  std::function<void(StreamerState)> onState;
 
  private:
   AudioStreamer& player_;

@@ -110,21 +110,8 @@ std::vector<std::uint8_t> buildPure(int rate, const std::vector<std::string>& le
 }
 
 std::vector<std::int16_t> wavSamples(const std::string& path) {
-  const auto b = readBytes(path);
-  auto le32 = [&](std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-  };
-  if (b.size() < 44 || std::string(b.begin(), b.begin() + 4) != "RIFF" ||
-      std::string(b.begin() + 8, b.begin() + 16) != "WAVEfmt " ||
-      std::string(b.begin() + 36, b.begin() + 40) != "data" || (b[20] | b[21] << 8) != 1 ||
-      (b[22] | b[23] << 8) != 2 || le32(24) != 48000 || (b[34] | b[35] << 8) != 16 ||
-      le32(40) != b.size() - 44 || le32(4) != b.size() - 8) {
-    return {};
-  }
-  std::vector<std::int16_t> pcm((b.size() - 44) / 2);
-  for (std::size_t i = 0; i < pcm.size(); ++i)
-    pcm[i] = static_cast<std::int16_t>(b[44 + 2 * i] | b[45 + 2 * i] << 8);
-  return pcm;
+  const auto wav = readWav(path);
+  return wav && wav->rate == 48000 && wav->channels == 2 ? wav->samples : std::vector<std::int16_t>{};
 }
 
 std::vector<std::int16_t> speechAndCastanets(std::size_t n, std::size_t frames) {

@@ -45,8 +45,8 @@ std::vector<std::uint8_t> buildPure(int rate, const std::vector<std::string>& le
 // The packed mono stream .../g719/vectors/<name>.bits.
 std::string vectorPath(const std::string& name);
 
-// The samples of a 48 kHz stereo 16-bit WAV file with the canonical 44-byte header (after
-// checking the header); empty when the file is missing or not such a file.
+// The samples of a 48 kHz stereo 16-bit WAV file (readWav); empty when the file is missing or not
+// such a file.
 std::vector<std::int16_t> wavSamples(const std::string& path);
 
 // Speech (left) and castanets (right) from the G.719 sources, `frames` stereo frames long (1920

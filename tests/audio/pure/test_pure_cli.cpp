@@ -6,12 +6,11 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "audio/g719/pure_format.h"
 #include "g719_test_util.h"
+#include "platform/audiotoolbox/audiosink.h"
 #include "pure_test_util.h"
 
 namespace tonvera::test {
@@ -35,30 +34,9 @@ CliRun pureDecode(const std::string& in, const std::string& out) {
   return cli({"pure-decode", QString::fromStdString(in), QString::fromStdString(out)});
 }
 
-void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-// A 48 kHz stereo 16-bit WAV file.
+// A 48 kHz stereo 16-bit WAV file, as the WAV sink writes it.
 void writeWav(const std::string& path, const std::vector<std::int16_t>& stereo) {
-  std::vector<std::uint8_t> b;
-  auto put = [&](const char* text, std::uint32_t v, int n) {
-    b.insert(b.end(), text, text + std::strlen(text));
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-  };
-  const auto data = static_cast<std::uint32_t>(stereo.size() * 2);
-  put("RIFF", 36 + data, 4);
-  put("WAVEfmt ", 16, 4);
-  put("", 1, 2);
-  put("", 2, 2);
-  put("", 48000, 4);
-  put("", 192000, 4);
-  put("", 4, 2);
-  put("", 16, 2);
-  put("data", data, 4);
-  for (std::int16_t s : stereo) put("", static_cast<std::uint16_t>(s), 2);
-  writeBytes(path, b);
+  openWavSink(path, 48000, 2)->write(stereo.data(), stereo.size() / 2);
 }
 
 TEST(PureDecodeCommand, APublicFileMatchesItsReferenceAndACutOneGivesItsWholeFrames) {
@@ -81,37 +59,6 @@ TEST(PureDecodeCommand, APublicFileMatchesItsReferenceAndACutOneGivesItsWholeFra
   EXPECT_EQ(wavSamples(out), stereoFrames(reference, 0, 37));
 }
 
-TEST(PureDecodeCommand, RefusedInputsGiveStatusOneAndNoOutput) {
-  QTemporaryDir dir;
-  const std::string base = dir.path().toStdString() + "/";
-  const auto good = readBytes(purePath("en_chord_r64"));
-  auto withByte = [&](const char* name, std::size_t at, std::uint8_t value) {
-    auto b = good;
-    b[at] = value;
-    writeBytes(base + name, b);
-    return base + name;
-  };
-  writeBytes(base + "short.pur", std::vector<std::uint8_t>(good.begin(), good.begin() + 15));
-  const struct {
-    std::string in;
-    std::string message;
-  } cases[] = {
-      {purePath("badversion_r64"), "unsupported PURE version 15"},
-      {withByte("rate0.pur", 5, 0), "rate 0 out of range"},
-      {withByte("rate129.pur", 5, 129), "rate 129 out of range"},
-      {withByte("magic.pur", 0, 'p'), "not a PURE file"},
-      {base + "short.pur", "too short for a PURE header"},
-      {base + "missing.pur", "cannot open"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.in);
-    const CliRun run = pureDecode(c.in, base + "out.wav");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(base + "out.wav"));
-  }
-}
-
 TEST(PureEncodeCommand, CodesAWavFileThatDecodesIntoItsChannels) {
   QTemporaryDir dir;
   const QString in = dir.filePath("in.wav"), pur = dir.filePath("out.pur"), back = dir.filePath("back.wav");
@@ -129,6 +76,10 @@ TEST(PureEncodeCommand, CodesAWavFileThatDecodesIntoItsChannels) {
   EXPECT_EQ(header->m_dwBLOCKS, n / 960 + 1);
   EXPECT_EQ(bytes.size(), 16 + header->m_dwBLOCKS * static_cast<std::size_t>(pureFrameBytes(96)));
 
+  // Coding again gives the same bytes.
+  ASSERT_EQ(cli({"pure-encode", in, dir.filePath("again.pur"), "--rate", "96"}).status, 0);
+  EXPECT_TRUE(readBytes(dir.filePath("again.pur").toStdString()) == bytes);
+
   ASSERT_EQ(cli({"pure-decode", pur, back}).status, 0);
   const auto out = wavSamples(back.toStdString());
   ASSERT_EQ(out.size(), (n / 960 + 1) * 1920);
@@ -136,17 +87,50 @@ TEST(PureEncodeCommand, CodesAWavFileThatDecodesIntoItsChannels) {
   EXPECT_GT(channelSnrOneFrameLate(stereo, out, n, 1), 5.0);
 }
 
-TEST(PureEncodeCommand, RefusesBadRatesAndUnreadableInputs) {
+// Refused inputs: a status (1, or 2 for a bad rate), a message naming the fault, and no output file.
+TEST(PureCommands, RefusedInputsGiveAStatusAMessageAndNoOutput) {
   QTemporaryDir dir;
-  const QString out = dir.filePath("out.pur");
-  for (const char* rate : {"63", "0", "130", "x"}) {
-    EXPECT_EQ(cli({"pure-encode", "whatever.wav", out, "--rate", rate}).status, 2) << rate;
+  const std::string base = dir.path().toStdString() + "/";
+  const auto good = readBytes(purePath("en_chord_r64"));
+  auto written = [&](const char* name, const std::vector<std::uint8_t>& bytes) {
+    return QString::fromStdString(writeBytes(base + name, bytes));
+  };
+  auto withByte = [&](const char* name, std::size_t at, std::uint8_t value) {
+    auto b = good;
+    b[at] = value;
+    return written(name, b);
+  };
+  const QString out = QString::fromStdString(base + "out");
+  const struct {
+    QStringList args;
+    int status;
+    const char* message;
+  } cases[] = {
+      {{"pure-decode", QString::fromStdString(purePath("badversion_r64")), out},
+       1,
+       "unsupported PURE version 15"},
+      {{"pure-decode", withByte("rate0.pur", 5, 0), out}, 1, "rate 0 out of range"},
+      {{"pure-decode", withByte("rate129.pur", 5, 129), out}, 1, "rate 129 out of range"},
+      {{"pure-decode", withByte("magic.pur", 0, 'p'), out}, 1, "not a PURE file"},
+      {{"pure-decode", written("short.pur", {good.begin(), good.begin() + 15}), out},
+       1,
+       "too short for a PURE header"},
+      {{"pure-decode", QString::fromStdString(base + "missing.pur"), out}, 1, "cannot open"},
+      {{"pure-encode", "whatever.wav", out, "--rate", "63"}, 2, "bad rate 63"},
+      {{"pure-encode", "whatever.wav", out, "--rate", "0"}, 2, "bad rate 0"},
+      {{"pure-encode", "whatever.wav", out, "--rate", "130"}, 2, "bad rate 130"},
+      {{"pure-encode", "whatever.wav", out, "--rate", "x"}, 2, "bad rate x"},
+      {{"pure-encode", written("junk.mp3", {'n', 'o', 't', ' ', 'a', 'u', 'd', 'i', 'o'}), out},
+       1,
+       "tonvera-cli pure-encode: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const CliRun run = cli(c.args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(out.toStdString()));
   }
-  std::ofstream(dir.filePath("junk.mp3").toStdString()) << "not audio at all";
-  const CliRun run = cli({"pure-encode", dir.filePath("junk.mp3"), out});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("tonvera-cli pure-encode: "), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(out.toStdString()));
 }
 
 #endif  // TONVERA_CLI_PATH

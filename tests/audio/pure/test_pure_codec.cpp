@@ -1,14 +1,20 @@
 // The PURE layer on the public files: decoder state, frame decode against the references,
-// framing of streams cut into arbitrary chunks, refused headers, truncated streams, and the frame
-// arithmetic of seeking and the track length.
+// framing of streams cut into arbitrary chunks, refused headers, truncated streams, the frame
+// arithmetic of seeking and the track length, the stream fuzz target's corpus replayed; and the
+// writer: the header, frames that the descrambler takes apart into exactly the payloads that went in
+// (the public files are rebuilt byte for byte), and the rates the encoder takes (what the encoder
+// codes is checked through pure-encode).
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
+#include "audio/g719/pure_writer.h"
 #include "audio/purecodec.h"
 #include "g719_test_util.h"
+#include "pure_fuzz_entry.h"
 #include "pure_test_util.h"
 
 namespace tonvera::test {
@@ -16,20 +22,6 @@ namespace {
 
 PURE_HEADER headerWith(std::uint8_t version, std::uint8_t rate, std::uint32_t pcmLength = 0) {
   return PURE_HEADER{kPureMagic, version, rate, 0, pcmLength, 0};
-}
-
-TEST(PureCodec, StateIsMadeOnlyForAValidRate) {
-  for (const int rate : {1, 128}) {
-    const PURE_HEADER header = headerWith(16, static_cast<std::uint8_t>(rate));
-    const auto codec = pureCodecCreate(&header);
-    ASSERT_TRUE(codec) << rate;
-    EXPECT_EQ(codec->channel[1].bitsPerFrame, 20 * rate);
-  }
-  EXPECT_FALSE(pureCodecCreate(nullptr));
-  for (const int rate : {0, 129, 255}) {
-    const PURE_HEADER header = headerWith(16, static_cast<std::uint8_t>(rate));
-    EXPECT_FALSE(pureCodecCreate(&header)) << rate;
-  }
 }
 
 TEST(PureCodec, EveryPublicFileDecodesToItsReference) {
@@ -40,39 +32,55 @@ TEST(PureCodec, EveryPublicFileDecodesToItsReference) {
     ASSERT_EQ(out.size(), static_cast<std::size_t>(file.frames) * kPureFramePcmSamples);
     EXPECT_EQ(strictStereoMismatch(ref, out), "");
   }
-}
-
-// short3 carries the same bits in both channels: separate states must give identical channels.
-TEST(PureCodec, IdenticalChannelsDecodeIdentically) {
+  // short3 carries the same bits in both channels: separate states must give identical channels.
   const auto out = decodeWhole(readBytes(purePath("short3_r64")));
-  ASSERT_EQ(out.size(), 3u * kPureFramePcmSamples);
   for (std::size_t i = 0; i < out.size(); i += 2) ASSERT_EQ(out[i], out[i + 1]) << i;
 }
 
-// A network read returns whatever has arrived: frames cut anywhere, by any number of chunks,
-// must decode exactly as the unsplit stream.
-TEST(PureCodec, ChunkSplitsGiveTheUnsplitOutput) {
+// A network read returns whatever has arrived: frames cut anywhere, by any number of chunks, decode
+// exactly as the unsplit stream; a stream that ends inside a frame gives its whole frames and holds
+// the rest.
+TEST(PureCodec, ChunkSplitsAndCutsGiveTheWholeFramesOfTheUnsplitOutput) {
   const struct {
     const char* name;
-    std::size_t lo, hi;
+    std::size_t frames, extra;  // cut after this many frames and bytes; 0, 0: whole
+    std::size_t lo, hi;         // chunk sizes
   } cases[] = {
-      {"en_chord_r64", 1, 2048},      {"en_sweep_r32", 1, 2048},  {"sweep_noisefull_r128", 1, 2048},
-      {"zh_castanets_r64", 1, 16},    {"en_chord_r64", 323, 325}, {"sweep_noisefull_r128", 1, 1},
-      {"en_enquiet_r64", 2000, 2048},
+      {"en_chord_r64", 0, 0, 1, 2048},         {"en_sweep_r32", 0, 0, 1, 2048},
+      {"sweep_noisefull_r128", 0, 0, 1, 2048}, {"zh_castanets_r64", 0, 0, 1, 16},
+      {"en_chord_r64", 0, 0, 323, 325},        {"sweep_noisefull_r128", 0, 0, 1, 1},
+      {"en_enquiet_r64", 0, 0, 2000, 2048},    {"en_chord_r64", 1, 0, 1, 700},
+      {"en_chord_r64", 10, 1, 1, 700},         {"en_chord_r64", 0, 100, 1, 700},
+      {"en_chord_r64", 99, 323, 1, 700},       {"en_chord_r64", 1, 323, 1, 700},
   };
   unsigned seed = 7;
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + " chunks " + std::to_string(c.lo) + ".." + std::to_string(c.hi));
-    const auto stream = readBytes(purePath(c.name));
+    SCOPED_TRACE(std::string(c.name) + " cut " + std::to_string(c.frames) + "+" + std::to_string(c.extra) +
+                 " chunks " + std::to_string(c.lo) + ".." + std::to_string(c.hi));
+    auto stream = readBytes(purePath(c.name));
     const auto whole = decodeWhole(stream);
     ASSERT_FALSE(whole.empty());
+    const bool cut = c.frames || c.extra;
+    if (cut) stream.resize(16 + 324 * c.frames + c.extra);
     std::size_t held = 99;
-    EXPECT_EQ(decodeInChunks(stream, randomChunks(seed++, c.lo, c.hi), &held), whole);
-    EXPECT_EQ(held, 0u);
+    const auto out = decodeInChunks(stream, randomChunks(seed++, c.lo, c.hi), &held);
+    EXPECT_EQ(held, c.extra);
+    EXPECT_EQ(out, cut ? stereoFrames(whole, 0, c.frames) : whole);
   }
 }
 
-TEST(PureCodec, RefusedHeadersGiveNoAudio) {
+// No state without a valid rate; no audio from a refused header; no frame decoded from a missing
+// state or a short frame, and nothing written then.
+TEST(PureCodec, RefusesWhatItCannotDecode) {
+  EXPECT_FALSE(pureCodecCreate(nullptr));
+  for (const int rate : {0, 1, 128, 129, 255}) {
+    const PURE_HEADER header = headerWith(16, static_cast<std::uint8_t>(rate));
+    const auto codec = pureCodecCreate(&header);
+    EXPECT_EQ(bool(codec), rate >= 1 && rate <= 128) << rate;
+    if (codec) {
+      EXPECT_EQ(codec->channel[1].bitsPerFrame, 20 * rate);
+    }
+  }
   EXPECT_FALSE(parsePureHeader(readBytes(purePath("badversion_r64"))));
   EXPECT_TRUE(decodeWhole(readBytes(purePath("badversion_r64"))).empty());
   auto stream = readBytes(purePath("en_chord_r64"));
@@ -80,25 +88,7 @@ TEST(PureCodec, RefusedHeadersGiveNoAudio) {
     stream[5] = static_cast<std::uint8_t>(rate);
     EXPECT_TRUE(decodeWhole(stream).empty()) << rate;
   }
-}
 
-TEST(PureCodec, TruncatedStreamGivesItsWholeFrames) {
-  const auto full = readBytes(purePath("en_chord_r64"));
-  const auto reference = decodeWhole(full);
-  for (const std::size_t frames : {0u, 1u, 10u, 99u}) {
-    for (const std::size_t extra : {0u, 1u, 100u, 323u}) {
-      const std::vector<std::uint8_t> cut(full.begin(), full.begin() + 16 + 324 * frames + extra);
-      std::size_t held = 0;
-      const auto out =
-          decodeInChunks(cut, randomChunks(static_cast<unsigned>(frames + extra), 1, 700), &held);
-      EXPECT_EQ(held, extra);
-      ASSERT_EQ(out.size(), frames * kPureFramePcmSamples);
-      EXPECT_TRUE(std::equal(out.begin(), out.end(), reference.begin())) << frames << "+" << extra;
-    }
-  }
-}
-
-TEST(PureCodec, DecodeRefusesMissingInputs) {
   const PURE_HEADER header = headerWith(16, 64);
   const auto codec = pureCodecCreate(&header);
   std::vector<std::uint8_t> frame(323, 0x5A);
@@ -173,6 +163,67 @@ TEST(PureArithmetic, DurationComesFromThePcmLength) {
   } cases[] = {{192000, 1000}, {384000, 2000}, {191, 0}, {192 * 12345 + 191, 12345}, {0xFFFFFFFFu, 22369621}};
   for (const auto& c : cases) EXPECT_EQ(pureDurationMs(headerWith(16, 64, c.pcmLength)), c.ms) << c.pcmLength;
   EXPECT_EQ(kPureBitRate, 1536000u);
+}
+
+TEST(PureFuzz, CorpusReplays) {
+  const std::filesystem::path dir = std::filesystem::path(TONVERA_SOURCE_DIR) / "tests/audio/pure/corpus";
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const auto bytes = readBytes(entry.path().string());
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_EQ(pureFuzzOneInput(bytes.data(), bytes.size()), 0);
+    ++count;
+  }
+  EXPECT_GE(count, 8);
+}
+
+TEST(PureWriter, HeaderIsTheDocumentedLayout) {
+  // The header of the public file en_chord_r64.pur: R = 64, 100 frames, 384000 PCM bytes.
+  const auto h = pureHeaderBytes(64, 100);
+  const std::uint8_t expected[16] = {0x50, 0x55, 0x52, 0x45, 0x10, 0x40, 0x64, 0,
+                                     0,    0,    0,    0xdc, 0x05, 0,    0,    0};
+  EXPECT_EQ(std::memcmp(h.data(), expected, 16), 0);
+  for (const int rate : {2, 32, 64, 128}) {
+    const auto parsed = parsePureHeader(pureHeaderBytes(rate, 12345));
+    ASSERT_TRUE(parsed) << rate;
+    EXPECT_EQ(parsed->m_ucBPS, rate);
+    EXPECT_EQ(parsed->m_dwBLOCKS, 12345u);
+    EXPECT_EQ(pureDurationMs(*parsed), 12345u * 20);
+  }
+  // Beyond 32 bits of PCM length the length stays a whole number of frames.
+  const auto huge = parsePureHeader(pureHeaderBytes(64, 2000000));
+  ASSERT_TRUE(huge);
+  EXPECT_EQ(huge->m_dwPCMLENGTH % kPureFramePcmBytes, 0u);
+  EXPECT_GT(huge->m_dwPCMLENGTH, 0xFFFFFFFFu - kPureFramePcmBytes);
+}
+
+// Every public file, split into seeds and payloads and built again, is the same file.
+TEST(PureWriter, RebuildsThePublicFilesByteForByte) {
+  for (const auto& file : publicPureFiles()) {
+    SCOPED_TRACE(file.name);
+    const auto bytes = readBytes(purePath(file.name));
+    const auto pure = PureFile::open(bytes);
+    ASSERT_TRUE(pure);
+    const int rate = pure->rate();
+    std::vector<std::uint8_t> rebuilt(bytes.begin(), bytes.begin() + kPureHeaderBytes);
+    std::vector<std::uint8_t> plain(static_cast<std::size_t>(pure->frameBytes()));
+    std::vector<std::uint8_t> frame(plain.size());
+    for (std::size_t f = 0; f < pure->frameCount(); ++f) {
+      const auto d = pure->readFrame(f, plain);
+      const auto seed = static_cast<std::uint16_t>(d[1] | d[2] << 8);
+      ASSERT_TRUE(pureBuildFrame(pureChannelPayload(d, rate, 0), d.subspan(4 + pureChannelBytes(rate)), rate,
+                                 seed, frame));
+      rebuilt.insert(rebuilt.end(), frame.begin(), frame.end());
+    }
+    EXPECT_TRUE(rebuilt == bytes);
+  }
+  std::vector<std::uint8_t> small(10), frame(324);
+  EXPECT_FALSE(pureBuildFrame(small, small, 64, 0, frame));  // payloads shorter than the rate's
+}
+
+TEST(PureWriter, EncoderTakesEvenRatesOnly) {
+  for (const int rate : {2, 64, 128}) EXPECT_TRUE(PureEncoder::create(rate)) << rate;
+  for (const int rate : {0, 1, 63, 130}) EXPECT_FALSE(PureEncoder::create(rate)) << rate;
 }
 
 }  // namespace

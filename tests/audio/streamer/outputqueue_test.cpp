@@ -1,45 +1,34 @@
-// The output queue and its sinks: sink choice, linear PCM through to a WAV file, volume, levels,
-// the clock, and the give-back of buffers on an immediate stop.
+// The output queue and its sinks: sink choice and where the sound goes when the preferred sink
+// cannot open, linear PCM through to a WAV file, volume, levels, the clock, fades applied sample by
+// sample on the queue's thread (the caller only asks), and the give-back of buffers on an
+// immediate stop.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cmath>
 #include <mutex>
+#include <string>
+#include <vector>
 
-#include "streamer_fixtures.h"
 #include "platform/audiotoolbox/audioqueue.h"
 #include "platform/audiotoolbox/audiosink.h"
 #include "platform/mainqueue.h"
 #include "player_run.h"
+#include "streamer_fixtures.h"
 
 namespace tonvera {
 namespace {
 
+// What the sink table below does not name: "pulse", a WAV file paced in real time, and a WAV sink
+// without a path (which names no sink).
 TEST(AudioSinkChoice, NamesTheBackend) {
-  struct Case {
-    const char* text;
-    AudioSinkChoice::Kind kind;
-    const char* path;
-    bool realtime, valid;
-  } cases[] = {
-      {"", AudioSinkChoice::Kind::Pulse, "", false, true},
-      {"pulse", AudioSinkChoice::Kind::Pulse, "", false, true},
-      {"null", AudioSinkChoice::Kind::Null, "", false, true},
-      {"null:realtime", AudioSinkChoice::Kind::Null, "", true, true},
-      {"wav:/tmp/a.wav", AudioSinkChoice::Kind::Wav, "/tmp/a.wav", false, true},
-      {"wav:/tmp/a.wav:realtime", AudioSinkChoice::Kind::Wav, "/tmp/a.wav", true, true},
-      {"wav:", AudioSinkChoice::Kind::Null, "", false, false},
-      {"alsa", AudioSinkChoice::Kind::Alsa, "", false, true},
-      {"alsa:hw:1,0", AudioSinkChoice::Kind::Alsa, "hw:1,0", false, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    const auto choice = parseAudioSinkChoice(c.text);
-    EXPECT_EQ(choice.kind, c.kind);
-    EXPECT_EQ(choice.path, c.path);
-    EXPECT_EQ(choice.realtime, c.realtime);
-    EXPECT_EQ(choice.valid, c.valid);
-  }
+  const auto pulse = parseAudioSinkChoice("pulse");
+  EXPECT_EQ(pulse.kind, AudioSinkChoice::Kind::Pulse);
+  const auto wav = parseAudioSinkChoice("wav:/tmp/a.wav:realtime");
+  EXPECT_EQ(wav.kind, AudioSinkChoice::Kind::Wav);
+  EXPECT_EQ(wav.path, "/tmp/a.wav");
+  EXPECT_TRUE(wav.realtime);
+  EXPECT_FALSE(parseAudioSinkChoice("wav:").valid);
 }
 
 AudioStreamBasicDescription pcm16(double rate, std::uint32_t channels) {
@@ -63,8 +52,11 @@ struct QueueUnderTest {
   std::vector<AudioQueueBuffer*> buffers;
 
   explicit QueueUnderTest(const AudioStreamBasicDescription& f, int count = 4, std::uint32_t size = 4096) {
-    EXPECT_EQ(AudioQueue::newOutput(f, [this](AudioQueue&, AudioQueueBuffer*) { ++givenBack; }, &queue), kAudioNoErr);
-    queue->addPropertyListener(kAudioQueueProperty_IsRunning, [this](AudioQueue&, std::uint32_t) { ++runningChanges; });
+    EXPECT_EQ(AudioQueue::newOutput(
+                  f, [this](AudioQueue&, AudioQueueBuffer*) { ++givenBack; }, &queue),
+              kAudioNoErr);
+    queue->addPropertyListener(kAudioQueueProperty_IsRunning,
+                               [this](AudioQueue&, std::uint32_t) { ++runningChanges; });
     for (int i = 0; i < count; ++i) {
       AudioQueueBuffer* b = nullptr;
       EXPECT_EQ(queue->allocateBuffer(size, &b), kAudioNoErr);
@@ -112,7 +104,49 @@ TEST(AudioQueue, PlaysLinearPcmExactlyIntoTheWavSinkWithVolumeAndLevels) {
   EXPECT_EQ(pcm->rate, 44100);
   ASSERT_EQ(pcm->samples.size(), 2 * samples.size());
   EXPECT_TRUE(std::equal(samples.begin(), samples.end(), pcm->samples.begin()));
-  for (std::size_t i = 0; i < samples.size(); ++i) EXPECT_EQ(pcm->samples[samples.size() + i], samples[i] / 2);
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    EXPECT_EQ(pcm->samples[samples.size() + i], samples[i] / 2);
+  std::remove(wav.c_str());
+}
+
+TEST(AudioQueue, AFadeOutThenPauseHoldsWhereTheRampEndsAndTheFadeInGoesOnFromThere) {
+  const std::string wav = test::tempPath("ramp.wav");
+  test::useSink("wav:" + wav);
+  constexpr int kFrames = 6000;  // per buffer: the fade-out (4800 frames) ends inside the first
+  constexpr int kRamp = 4800;    // 100 ms at 48 kHz
+  constexpr std::int16_t kLevel = 10000;
+  {
+    QueueUnderTest q(pcm16(48000, 2), 3, kFrames * 4);
+    for (AudioQueueBuffer* b : q.buffers) q.fill(b, std::vector<std::int16_t>(2 * kFrames, kLevel));
+    // Asked before the start, so the ramp begins with the first frame.
+    ASSERT_EQ(q.queue->rampVolume(0.0f, 0.1), kAudioNoErr);
+    ASSERT_EQ(q.queue->start(), kAudioNoErr);
+    ASSERT_EQ(q.queue->pause(true), kAudioNoErr);
+    double heard = 0;
+    ASSERT_TRUE(runMainLoopUntil(
+        [&] { return q.queue->getCurrentTime(&heard) == kAudioNoErr && heard == double(kRamp); },
+        std::chrono::seconds(10)));
+    EXPECT_EQ(q.givenBack.load(), 0);  // held inside the first buffer
+    float volume = 1;
+    q.queue->getParameter(kAudioQueueParam_Volume, &volume);
+    EXPECT_EQ(volume, 0.0f);
+    ASSERT_EQ(q.queue->rampVolume(1.0f, 0.1), kAudioNoErr);
+    ASSERT_EQ(q.queue->start(), kAudioNoErr);
+    ASSERT_TRUE(runMainLoopUntil([&] { return q.givenBack == 3; }, std::chrono::seconds(10)));
+    ASSERT_EQ(q.queue->stop(false), kAudioNoErr);
+    ASSERT_TRUE(runMainLoopUntil([&] { return q.runningChanges == 2; }, std::chrono::seconds(10)));
+  }
+  const auto out = test::readWav(wav);
+  ASSERT_TRUE(out);
+  ASSERT_EQ(out->frames(), std::size_t(3 * kFrames));  // nothing lost at the pause
+  auto at = [&](int frame) { return out->samples[std::size_t(2 * frame)]; };
+  for (int i = 0; i < kRamp; ++i) {
+    // Down one step a frame, then up one step a frame: no plateaus, no jumps.
+    ASSERT_NEAR(at(i), kLevel * (1.0 - double(i + 1) / kRamp), 2.0) << "fade-out frame " << i;
+    ASSERT_NEAR(at(kRamp + i), kLevel * double(i + 1) / kRamp, 2.0) << "fade-in frame " << i;
+  }
+  EXPECT_EQ(at(kRamp - 1), 0);
+  for (int i = 2 * kRamp; i < 3 * kFrames; ++i) ASSERT_EQ(at(i), kLevel) << "frame " << i;
   std::remove(wav.c_str());
 }
 
@@ -138,6 +172,63 @@ TEST(AudioQueue, RefusesFormatsItCannotPlay) {
   EXPECT_EQ(AudioQueue::newOutput(f, nullptr, &queue), kAudioQueueErrInvalidFormat);
   EXPECT_EQ(queue, nullptr);
 }
+
+// A sink that takes everything, standing for a backend that opened.
+std::unique_ptr<AudioSink> opened(int, int, std::string*) { return openNullSink(); }
+std::unique_ptr<AudioSink> refused(int, int, std::string* error) {
+  *error = "cannot open";
+  return nullptr;
+}
+
+struct FallbackCase {
+  const char* name;
+  const char* env;
+  bool pulseOpens;
+  bool alsaOpens;
+  const char* expectedSink;
+  const char* expectedAlsaDevice;  // the device asked of ALSA, "" when ALSA is not asked
+  bool fellBack;                   // a reason is given for not using the sink asked for
+};
+
+void PrintTo(const FallbackCase& c, std::ostream* os) { *os << c.name; }
+class SinkFallback : public testing::TestWithParam<FallbackCase> {};
+
+TEST_P(SinkFallback, TakesTheFirstSinkThatOpensAndNeverRunsAheadOfRealTime) {
+  const FallbackCase& c = GetParam();
+  std::vector<std::string> alsaAsked;
+  AudioSinkOpeners openers;
+  openers.pulse = c.pulseOpens ? opened : refused;
+  openers.alsa = [&](const std::string& device, int rate, int channels, std::string* error) {
+    alsaAsked.push_back(device.empty() ? "default" : device);
+    return c.alsaOpens ? opened(rate, channels, error) : refused(rate, channels, error);
+  };
+  OpenedAudioSink sink = openAudioSink(parseAudioSinkChoice(c.env), 48000, 2, openers);
+  ASSERT_NE(sink.sink, nullptr);
+  EXPECT_EQ(sink.name, c.expectedSink);
+  EXPECT_EQ(alsaAsked.empty() ? std::string() : alsaAsked.front(), c.expectedAlsaDevice);
+  EXPECT_EQ(!sink.fallbackReason.empty(), c.fellBack);
+  // A paced sink holds what it was given until a device would have played it; a free-running one
+  // holds nothing.
+  std::vector<std::int16_t> tenth(4800 * 2, 0);
+  ASSERT_TRUE(sink.sink->write(tenth.data(), 4800));
+  const bool paced = sink.sink->latencyFrames() > 0;
+  EXPECT_EQ(paced, std::string(sink.name).find("realtime") != std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Order, SinkFallback,
+    testing::Values(
+        FallbackCase{"PulseFirst", "", true, true, "pulse", "", false},
+        FallbackCase{"AlsaWhenPulseFails", "", false, true, "alsa:default", "default", true},
+        FallbackCase{"PacedNullWhenBothFail", "", false, false, "null:realtime", "default", true},
+        FallbackCase{"NamedAlsaDevice", "alsa:hw:1,0", true, true, "alsa:hw:1,0", "hw:1,0", false},
+        FallbackCase{"NamedAlsaDeviceFails", "alsa:hw:9", true, false, "null:realtime", "hw:9", true},
+        FallbackCase{"PlainAlsaIsTheDefaultDevice", "alsa", true, true, "alsa:default", "default", false},
+        FallbackCase{"NullStaysFast", "null", false, false, "null", "", false},
+        FallbackCase{"NullRealtimeAsked", "null:realtime", false, false, "null:realtime", "", false},
+        FallbackCase{"UnwritableWavFallsBackPaced", "wav:/nonexistent/dir/a.wav", true, true, "null:realtime",
+                     "", true}),
+    [](const testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tonvera

@@ -1,9 +1,10 @@
 // The HTTP read stream on a run loop: events, reads of at most 2048 bytes, header fields, "Range",
 // connection errors and back-pressure.
+#include "platform/net/readstream.h"
+
 #include <gtest/gtest.h>
 
 #include "streamer_fixtures.h"
-#include "platform/net/readstream.h"
 
 namespace tonvera {
 namespace {
@@ -17,7 +18,8 @@ struct Collected {
 
 // Runs the stream's events for `seconds`; with fromFirstBytes, counted from the first bytes on offer
 // (at most 10 s away), so that a slow start on a busy machine does not shorten the run.
-void drive(ReadStream& stream, Collected& c, bool read = true, double seconds = 10, bool fromFirstBytes = false) {
+void drive(ReadStream& stream, Collected& c, bool read = true, double seconds = 10,
+           bool fromFirstBytes = false) {
   stream.setClient([&c, read](ReadStream& s, ReadStreamEvent e) {
     c.events.push_back(e);
     if (e == ReadStreamEvent::HasBytesAvailable && read) {

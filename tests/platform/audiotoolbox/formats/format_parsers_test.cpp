@@ -1,13 +1,19 @@
-// The container parsers fed the bytes of real files in random chunk sizes: what they publish, the
-// packets they deliver, and exact seeks. (That chunk sizes change nothing is checked by the fuzz
-// entry over these files; the decoded audio against ffmpeg's by the player's format tests.)
+// The container parsers (ADTS, MP4, WAV, AIFF, CAF). Real files fed in random chunk sizes: what
+// they publish, the packets they deliver, and exact seeks (the decoded audio against ffmpeg's is
+// the player's format tests' business). Untrusted bytes: absurd sizes, tables that point past the
+// data, files that cannot stream; nothing may crash, hang, allocate without bound or describe bytes
+// it was not given (checked by the recorder, and by the address sanitizer when the tests are built
+// with it). And the fuzz corpus and the fixtures, whole and damaged, replayed through the fuzz entry.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <random>
+#include <string_view>
 
 #include "format_fixtures.h"
+#include "parser_fuzz_entry.h"
 #include "platform/audiotoolbox/audiofilestream.h"
 #include "platform/audiotoolbox/containerparsers.h"
 
@@ -15,6 +21,8 @@ namespace tonvera {
 namespace {
 
 using test::Bytes;
+using namespace std::string_view_literals;
+namespace fs = std::filesystem;
 
 // Collects what a parser hands out.
 class Recorder : public StreamFormatParser::Output {
@@ -67,18 +75,18 @@ class Recorder : public StreamFormatParser::Output {
   std::vector<Bytes> packets;
 };
 
-// Feeds `bytes` in chunks of random size (seed 0: all at once); the first failure is returned.
-AudioStatus feed(StreamFormatParser& parser, const Bytes& bytes, unsigned seed, bool discontinuity = false) {
-  if (seed == 0) return parser.parse(bytes.data(), bytes.size(), discontinuity);
+// Feeds `bytes` in chunks of `chunk` bytes, or of random sizes drawn with `seed` (chunk 0); the first
+// failure is returned.
+AudioStatus feed(StreamFormatParser& parser, const Bytes& bytes, unsigned seed, bool discontinuity = false,
+                 std::size_t chunk = 0) {
   std::mt19937 random(seed);
   std::uniform_int_distribution<std::size_t> small(1, 16), large(17, 6000);
-  std::size_t at = 0;
-  bool first = true;
-  while (at < bytes.size()) {
-    const std::size_t n = std::min(bytes.size() - at, random() % 4 == 0 ? small(random) : large(random));
-    const AudioStatus status = parser.parse(bytes.data() + at, n, first && discontinuity);
-    if (status) return status;
-    first = false;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t n = std::min(bytes.size() - at, chunk               ? chunk
+                                                      : random() % 4 == 0 ? small(random)
+                                                                          : large(random));
+    if (const AudioStatus status = parser.parse(bytes.data() + at, n, at == 0 && discontinuity))
+      return status;
     at += n;
   }
   return kAudioNoErr;
@@ -90,10 +98,11 @@ struct Parsed {
   std::unique_ptr<StreamFormatParser> parser;
 };
 
-std::unique_ptr<Parsed> parseFile(const test::FormatCase& c, const Bytes& bytes, unsigned seed) {
+std::unique_ptr<Parsed> parse(test::ParserFactory factory, const Bytes& bytes, unsigned seed,
+                              std::size_t chunk = 0) {
   auto parsed = std::make_unique<Parsed>();
-  parsed->parser = test::parserFactoryFor(c.fileType)(parsed->out);
-  parsed->status = feed(*parsed->parser, bytes, seed);
+  parsed->parser = factory(parsed->out);
+  parsed->status = feed(*parsed->parser, bytes, seed, false, chunk);
   return parsed;
 }
 
@@ -103,18 +112,20 @@ class FormatParserTest : public ::testing::TestWithParam<test::FormatCase> {
     if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
     path_ = test::fixturePath(GetParam());
     ASSERT_FALSE(path_.empty()) << "fixture " << GetParam().name << " could not be made";
-    bytes_ = test::readFile(path_);
+    bytes_ = test::readBytes(path_);
     ASSERT_FALSE(bytes_.empty());
   }
   std::string path_;
   Bytes bytes_;
 };
 
-TEST_P(FormatParserTest, PublishesTheFormatAndTheAudioBytes) {
+// What the parser publishes and delivers; then a seek to the middle, whose offset is exact and from
+// which the bytes (as a range request brings them) give the rest of the packets.
+TEST_P(FormatParserTest, PublishesTheFormatAndTheAudioAndSeeksExactly) {
   const auto& c = GetParam();
-  auto parsed = parseFile(c, bytes_, 7);
+  auto parsed = parse(test::parserFactoryFor(c.fileType), bytes_, 7);
   ASSERT_EQ(parsed->status, kAudioNoErr);
-  const Recorder& out = parsed->out;
+  Recorder& out = parsed->out;
   const AudioStreamBasicDescription played = out.playedFormat();
   EXPECT_EQ(played.formatID, c.formatID);
   EXPECT_EQ(played.sampleRate, c.outputRate);
@@ -124,6 +135,7 @@ TEST_P(FormatParserTest, PublishesTheFormatAndTheAudioBytes) {
 
   const auto offset = out.get<std::int64_t>(kAudioFileStreamProperty_DataOffset);
   const auto count = out.get<std::uint64_t>(kAudioFileStreamProperty_AudioDataByteCount);
+  const auto format = out.get<AudioStreamBasicDescription>(kAudioFileStreamProperty_DataFormat);
   if (!c.packets) {
     // Linear PCM: exactly the bytes of the audio data, nothing of the chunks around them.
     ASSERT_TRUE(out.has(kAudioFileStreamProperty_AudioDataByteCount));
@@ -131,41 +143,30 @@ TEST_P(FormatParserTest, PublishesTheFormatAndTheAudioBytes) {
     EXPECT_EQ(out.pcm, Bytes(bytes_.begin() + offset, bytes_.begin() + offset + std::int64_t(count)));
     EXPECT_TRUE(out.packets.empty());
     EXPECT_EQ(played.bytesPerFrame, played.bytesPerPacket);
-    return;
+  } else {
+    EXPECT_TRUE(out.pcm.empty());
+    ASSERT_GT(out.packets.size(), 10u);
+    const auto upperBound = out.get<std::uint32_t>(kAudioFileStreamProperty_PacketSizeUpperBound);
+    std::uint64_t total = 0;
+    for (const Bytes& p : out.packets) {
+      EXPECT_LE(p.size(), upperBound);
+      total += p.size();
+    }
+    if (c.fileType != kAudioFileAAC_ADTSType) {
+      EXPECT_EQ(total, count);  // the packets fill the data back to back
+      EXPECT_EQ(out.get<std::uint64_t>(kAudioFileStreamProperty_AudioDataPacketCount), out.packets.size());
+      EXPECT_TRUE(out.has(kAudioFileStreamProperty_MagicCookieData));
+    }
   }
-  EXPECT_TRUE(out.pcm.empty());
-  ASSERT_GT(out.packets.size(), 10u);
-  const auto upperBound = out.get<std::uint32_t>(kAudioFileStreamProperty_PacketSizeUpperBound);
-  std::uint64_t total = 0;
-  for (const Bytes& p : out.packets) {
-    EXPECT_LE(p.size(), upperBound);
-    total += p.size();
-  }
-  if (c.fileType != kAudioFileAAC_ADTSType) {
-    EXPECT_EQ(total, count);  // the packets fill the data back to back
-    EXPECT_EQ(out.get<std::uint64_t>(kAudioFileStreamProperty_AudioDataPacketCount), out.packets.size());
-    EXPECT_TRUE(out.has(kAudioFileStreamProperty_MagicCookieData));
-  }
-}
 
-TEST_P(FormatParserTest, SeekGivesThePacketsExactOffset) {
-  const auto& c = GetParam();
-  auto parsed = parseFile(c, bytes_, 5);
-  ASSERT_EQ(parsed->status, kAudioNoErr);
-  const auto offset = parsed->out.get<std::int64_t>(kAudioFileStreamProperty_DataOffset);
-  const AudioStreamBasicDescription format =
-      parsed->out.get<AudioStreamBasicDescription>(kAudioFileStreamProperty_DataFormat);
-  const std::int64_t packets = c.packets ? std::int64_t(parsed->out.packets.size())
-                                         : std::int64_t(parsed->out.pcm.size() / format.bytesPerFrame);
+  const std::int64_t packets =
+      c.packets ? std::int64_t(out.packets.size()) : std::int64_t(out.pcm.size() / format.bytesPerFrame);
   const std::int64_t target = packets / 2 + 1;
-
   std::int64_t byteOffset = -1;
   bool estimate = true;
   ASSERT_EQ(parsed->parser->seek(target, &byteOffset, &estimate), kAudioNoErr);
   EXPECT_FALSE(estimate);
-  // The bytes from there on, as a range request brings them.
   const Bytes rest(bytes_.begin() + offset + byteOffset, bytes_.end());
-  Recorder& out = parsed->out;
   const auto before = out.packets;
   out.packets.clear();
   out.pcm.clear();
@@ -175,15 +176,179 @@ TEST_P(FormatParserTest, SeekGivesThePacketsExactOffset) {
     EXPECT_TRUE(std::equal(out.packets.begin(), out.packets.end(), before.begin() + target));
   } else {
     EXPECT_EQ(byteOffset, target * format.bytesPerFrame);
-    const auto count = out.properties.count(kAudioFileStreamProperty_AudioDataByteCount)
-                           ? out.get<std::uint64_t>(kAudioFileStreamProperty_AudioDataByteCount)
-                           : 0;
     EXPECT_EQ(out.pcm.size(), count - std::uint64_t(byteOffset));
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, FormatParserTest, ::testing::ValuesIn(test::formatCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Bytes written out, zero-padded to `size`.
+Bytes bytes(std::string_view text, std::size_t size = 0) {
+  Bytes b(text.begin(), text.end());
+  if (b.size() < size) b.resize(size);
+  return b;
+}
+
+// What the player learns from a damaged header: a format it cannot play, a file that cannot stream,
+// or a file that is not valid. (Every other guard has its damaged header in the fuzz corpus.)
+struct Damaged {
+  const char* name;
+  test::ParserFactory factory;
+  Bytes bytes;
+  AudioStatus expected;
+};
+
+const Damaged kDamaged[] = {
+    {"wav with no channels", makeWavStreamParser,
+     bytes("RIFF\xFF\xFF\xFF\xFFWAVEfmt \x10\0\0\0\x01\0\0\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0"
+           "data\x64\0\0\0"sv),
+     fourcc("fmt?")},
+    {"caf compressed data without a packet table", makeCafStreamParser,
+     bytes("caff\0\x01\0\0desc\0\0\0\0\0\0\0\x20\x40\xE5\x88\x80\0\0\0\0aac "
+           "\0\0\0\0\0\0\0\0\0\0\x04\0\0\0\0\x02"
+           "\0\0\0\x10"
+           "data\0\0\0\0\0\0\0\x68"sv,
+           64 + 104),  // the data chunk's 104 bytes
+     kAudioErrNotOptimized},
+    {"mp4 moov of 1 GB", makeMp4StreamParser, bytes("\x40\0\0\0moov"sv, 4096), kAudioErrInvalidFile},
+    {"mp4 moov without a sound track", makeMp4StreamParser, bytes("\0\0\0\x10moov\0\0\0\x08trak"sv),
+     fourcc("fmt?")},
+};
+
+void PrintTo(const Damaged& d, std::ostream* os) { *os << d.name; }
+
+class DamagedHeaderTest : public ::testing::TestWithParam<Damaged> {};
+
+TEST_P(DamagedHeaderTest, EndsWithTheExpectedStatus) {
+  const Damaged& d = GetParam();
+  const Bytes& bytes = d.bytes;
+  for (std::size_t chunk : {std::size_t(1), std::size_t(3), bytes.size()}) {
+    const auto parsed = parse(d.factory, bytes, 0, chunk);
+    EXPECT_EQ(parsed->status, d.expected) << d.name << ", chunks of " << chunk;
+    EXPECT_TRUE(parsed->out.packets.empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, DamagedHeaderTest, ::testing::ValuesIn(kDamaged), [](const auto& info) {
+  std::string name = info.param.name;
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+});
+
+TEST(Mp4Stream, SampleTablePointingPastTheDataDeliversWhatArrives) {
+  if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  Bytes m4a = test::readBytes(test::fixturePath(*test::findCase("m4a_lc")));
+  const std::size_t all = parse(makeMp4StreamParser, m4a, 1)->out.packets.size();
+  // Cut the media short ("moov" comes first): the table still lists every frame.
+  m4a.resize(m4a.size() / 2);
+  const auto cut = parse(makeMp4StreamParser, m4a, 1);
+  EXPECT_EQ(cut->status, kAudioNoErr);
+  EXPECT_GT(cut->out.packets.size(), 5u);
+  EXPECT_LT(cut->out.packets.size(), all);
+}
+
+TEST(CafStream, PacketTableLongerThanTheDataIsCutAtTheData) {
+  if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  const auto frames = test::splitAdtsFrames(test::readBytes(test::fixturePath(*test::findCase("adts_lc"))));
+  std::vector<Bytes> raw(frames.begin(), frames.begin() + 30);
+  for (Bytes& f : raw) f.erase(f.begin(), f.begin() + 7);
+  Bytes cookie(4, 0);
+  const Bytes es = test::esDescriptor(Bytes{0x12, 0x10});
+  cookie.insert(cookie.end(), es.begin(), es.end());
+  Bytes caf = test::writeCaf(44100, fourcc("aac "), 2, 1024, 2, cookie, raw);
+  // Shrink the data chunk's declared size (the last chunk; 4 bytes of edit count, then the
+  // packets) to ten packets' worth.
+  std::size_t all = 4, ten = 4;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    all += raw[i].size();
+    if (i < 10) ten += raw[i].size();
+  }
+  const std::size_t at = caf.size() - all - 8;
+  for (int i = 0; i < 8; ++i) caf[at + std::size_t(i)] = std::uint8_t(std::uint64_t(ten) >> (56 - 8 * i));
+  const auto parsed = parse(makeCafStreamParser, caf, 1);
+  EXPECT_EQ(parsed->status, kAudioNoErr);
+  EXPECT_EQ(parsed->out.packets.size(), 10u);
+}
+
+TEST(AdtsStream, SeekBeyondWhatWasParsedIsAnEstimate) {
+  if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  const Bytes bytes = test::readBytes(test::fixturePath(*test::findCase("adts_lc")));
+  Recorder out;
+  auto parser = makeAdtsStreamParser(out);
+  ASSERT_EQ(parser->parse(bytes.data(), bytes.size() / 2, false), kAudioNoErr);
+  const std::size_t seen = out.packets.size();
+  std::int64_t offset = 0;
+  bool estimate = false;
+  ASSERT_EQ(parser->seek(std::int64_t(seen) + 20, &offset, &estimate), kAudioNoErr);
+  EXPECT_TRUE(estimate);
+  const auto frames = test::splitAdtsFrames(bytes);
+  std::int64_t exact = 0;
+  for (std::size_t i = 0; i < seen + 20; ++i) exact += std::int64_t(frames[i].size());
+  EXPECT_NEAR(double(offset), double(exact), 0.05 * double(exact));
+  // After an estimate the bytes come flagged as a discontinuity: the parser finds the next frame.
+  const std::size_t from = std::size_t(offset) + 3;
+  out.packets.clear();
+  ASSERT_EQ(parser->parse(bytes.data() + from, bytes.size() - from, true), kAudioNoErr);
+  EXPECT_FALSE(out.packets.empty());
+}
+
+TEST(AudioParserFuzzReplay, CommittedCorpus) {
+  int count = 0;
+  for (const auto& entry :
+       fs::directory_iterator(fs::path(TONVERA_SOURCE_DIR) / "fuzz" / "audiotoolbox" / "corpus")) {
+    if (!entry.is_regular_file()) continue;
+    const test::Bytes bytes = test::readBytes(entry.path().string());
+    SCOPED_TRACE(entry.path().filename().string());
+    fuzz::audioParserOneInput(bytes.data(), bytes.size());
+    ++count;
+  }
+  EXPECT_GE(count, 20);
+}
+
+// The fixtures whole and damaged as streams get damaged: cut short anywhere in their headers, with
+// header bits flipped, and with garbage after a valid start.
+TEST(AudioParserFuzzReplay, WholeAndDamagedFixtures) {
+  if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  std::mt19937 random(42);
+  for (const auto& c : test::formatCases()) {
+    // The entry's first byte: 0 ADTS, 1 MP4, 2 WAV, 3 AIFF, 4 CAF; the second seeds its chunking.
+    const std::uint8_t selector = c.fileType == kAudioFileAAC_ADTSType ? 0
+                                  : c.fileType == kAudioFileWAVEType   ? 2
+                                  : c.fileType == kAudioFileAIFFType   ? 3
+                                  : c.fileType == kAudioFileCAFType    ? 4
+                                                                       : 1;
+    const test::Bytes file = test::readBytes(test::fixturePath(c));
+    ASSERT_FALSE(file.empty()) << c.name;
+    SCOPED_TRACE(c.name);
+    auto replay = [&](std::size_t length, auto&& damage) {
+      test::Bytes input = {selector, std::uint8_t(random())};
+      input.insert(input.end(), file.begin(),
+                   file.begin() + static_cast<std::ptrdiff_t>(std::min(length, file.size())));
+      damage(input);
+      fuzz::audioParserOneInput(input.data(), input.size());
+    };
+    const auto none = [](test::Bytes&) {};
+    replay(file.size(), none);
+    for (std::size_t end = 0; end < std::min<std::size_t>(file.size(), 2048); end += end < 200 ? 1 : 61) {
+      replay(end, none);
+    }
+    const std::size_t header = std::min<std::size_t>(file.size(), c.packets ? 4000 : 200);
+    for (int round = 0; round < 100; ++round) {
+      replay(20000, [&](test::Bytes& b) {
+        for (int flips = 0; flips < 4; ++flips)
+          b[2 + random() % header] ^= std::uint8_t(1u << (random() % 8));
+      });
+    }
+    for (int round = 0; round < 8; ++round) {
+      replay(random() % (file.size() / 2), [&](test::Bytes& b) {
+        for (int i = 0; i < 40000; ++i) b.push_back(std::uint8_t(random()));
+      });
+    }
+  }
+}
 
 }  // namespace
 }  // namespace tonvera
