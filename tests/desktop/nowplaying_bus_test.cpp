@@ -24,7 +24,6 @@
 #include "scripted_service.h"
 #include "sound_menu.h"
 #include "taste/tnmanager.h"
-#include "temp_home.h"
 
 namespace tonvera {
 namespace {
@@ -54,11 +53,11 @@ qlonglong int64Of(const QString& reply) {
   return reply.section(QLatin1Char(' '), 1).section(QLatin1Char('>'), 0, 0).toLongLong();
 }
 
-class PageOnTheBus : public ::testing::Test {
+class PageOnTheBus : public test::OnTheBus {
  protected:
   void SetUp() override {
     setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
-    ASSERT_TRUE(bus.ok());
+    OnTheBus::SetUp();
     service.start();
     ScriptedTrack a;
     a.id = "a";
@@ -89,7 +88,6 @@ class PageOnTheBus : public ::testing::Test {
     page = std::make_unique<NowPlayingController>(&window, std::move(o), false);
     window.resize(NowPlayingView::kWidth, NowPlayingView::kHeight);
     window.show();
-    ASSERT_TRUE(tap.startWatchingMediaKeys());
     feedMediaKeyTap(*page, tap);
     menu = std::make_unique<test::SoundMenu>(bus.address());
     menu->get(test::kRoot, "Identity");  // the menu's match rules are in place once a call came back
@@ -119,10 +117,7 @@ class PageOnTheBus : public ::testing::Test {
     return m && m->value(QStringLiteral("xesam:asText")).toString() == line;
   }
 
-  test::TempHome home;
-  test::PrivateBus bus;
   test::ScriptedService service;
-  SPMediaKeyTap tap{nullptr, UserDefaults::standard()};
   QWidget window;
   std::unique_ptr<NowPlayingController> page;
   std::unique_ptr<test::SoundMenu> menu;
