@@ -38,7 +38,7 @@ std::string compareWithGolden(const QImage& image, const QString& name, qreal sc
   do {                                                                                       \
     for (qreal scale_ : {1.0, 2.0}) {                                                        \
       EXPECT_EQ(::tonvera::test::compareWithGolden(::tonvera::test::renderAt((widget), scale_), \
-                                                   QStringLiteral(name), scale_),            \
+                                                   QString::fromUtf8(name), scale_),            \
                 "");                                                                         \
     }                                                                                        \
   } while (0)

@@ -178,16 +178,12 @@ TEST(ChooseLine, TheLastTagNotAfterThePosition) {
     std::size_t index;
   } cases[] = {
       {0.0, u"a", 0},  // before the first tag the first line shows
-      {-3.0, u"a", 0},
       {10.0, u"a", 0},
-      {20.09, u"a", 0},
       {20.1, u"b", 1},  // exactly on a tag as written
       {double(tagTime(0, 20.1f)), u"b", 1},
       {30.54, u"b", 1},
       {30.55, u"c", 2},
-      {59.9, u"c", 2},
       {60.0, u"d", 3},
-      {3600.0, u"d", 3},
       {1e300, u"d", 3},
       {std::numeric_limits<double>::infinity(), u"d", 3},
       {-std::numeric_limits<double>::infinity(), u"a", 0},

@@ -244,13 +244,7 @@ class Transition : public ::testing::TestWithParam<unsigned> {};
 TEST_P(Transition, StartsOnTheOldPictureEndsOnTheNewAndIsBetweenHalfWay) {
   const unsigned style = GetParam();
   const QImage from = frameAt(style, 0), to = frameAt(style, 1), half = frameAt(style, 0.5);
-  QImage oldOnly(64, 64, QImage::Format_ARGB32_Premultiplied), newOnly = oldOnly;
-  {
-    QPainter p(&oldOnly);
-    p.drawImage(0, 0, patterned(false));
-    QPainter q(&newOnly);
-    q.drawImage(0, 0, patterned(true));
-  }
+  const QImage oldOnly = patterned(false), newOnly = patterned(true);
   EXPECT_LT(difference(from, oldOnly), 1.0);
   EXPECT_LT(difference(to, newOnly), 1.0);
   EXPECT_GT(difference(half, oldOnly), 8.0);

@@ -66,7 +66,7 @@ class ScriptedService {
 
  private:
   std::string trackRecord(const ScriptedTrack& t) const;
-  void record(const httplib::Request& req);
+  void log(const httplib::Request& req);  // with mutex_ held
 
   TestServer server_;
   mutable std::mutex mutex_;
