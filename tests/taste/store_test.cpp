@@ -6,12 +6,11 @@
 #include <filesystem>
 
 #include "fake_service.h"
+#include "lookups.h"
 #include "platform/fileutil.h"
 #include "platform/plist.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
-#include "service/jsonvalue.h"
-#include "service/plistconvert.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
 
@@ -20,18 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Record record(std::string_view json) {
-  auto value = parseJson(json);
-  EXPECT_TRUE(value && value->isObject()) << json;
-  return value ? toPlist(*value).dict() : Record{};
-}
-
-PlistValue plist(std::string_view json) {
-  auto value = parseJson(json);
-  EXPECT_TRUE(value) << json;
-  return value ? toPlist(*value) : PlistValue();
-}
-
+using test::record;
+using test::plist;
 std::shared_ptr<TNSong> song(const std::string& id, const std::string& name = "song") {
   return TNSong::create(
       record(R"({"id":")" + id + R"(","name":")" + name + R"(","url":["http://x/)" + id +

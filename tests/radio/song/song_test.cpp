@@ -7,13 +7,11 @@
 #include <chrono>
 #include <filesystem>
 
+#include "../../taste/lookups.h"
 #include "fake_service.h"
 #include "platform/fileutil.h"
-#include "platform/mainqueue.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
-#include "service/jsonvalue.h"
-#include "service/plistconvert.h"
 #include "temp_home.h"
 
 namespace tonvera {
@@ -22,83 +20,23 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-Record record(std::string_view json) {
-  auto value = parseJson(json);
-  EXPECT_TRUE(value && value->isObject()) << json;
-  return value ? toPlist(*value).dict() : Record{};
-}
+using test::kAtOnce;
+using test::kCached;
+using test::kLater;
+using test::kNothingLater;
+using test::record;
+using test::settle;
+using Picture = std::optional<QImage>;
 
-// What one lookup delivered.
-template <typename Result>
-struct Delivery {
-  int calls = 0;
-  bool returned = false;      // the lookup call has returned
-  bool beforeReturn = false;  // delivered while the lookup call was still running
-  bool onMainThread = false;
-  Result result;
-  std::shared_ptr<TNSong> song;
-};
-using PictureDelivery = Delivery<std::optional<QImage>>;
-using TextDelivery = Delivery<std::optional<std::string>>;
-
-template <typename Result>
-auto recorder(const std::shared_ptr<Delivery<Result>>& d) {
-  return [d](Result result, std::shared_ptr<TNSong> song) {
-    ++d->calls;
-    d->beforeReturn = !d->returned;
-    d->onMainThread = isMainThread();
-    d->result = std::move(result);
-    d->song = std::move(song);
-  };
+auto albumLookup(const std::shared_ptr<TNSong>& song) {
+  return test::deliveryOf<Picture, TNSong>([&](auto deliver) { song->albumId(deliver); });
 }
-
-std::shared_ptr<PictureDelivery> albumLookup(const std::shared_ptr<TNSong>& song) {
-  auto d = std::make_shared<PictureDelivery>();
-  song->albumId(recorder(d));
-  d->returned = true;
-  return d;
+auto artistLookup(const std::shared_ptr<TNSong>& song, int index) {
+  return test::deliveryOf<Picture, TNSong>([&](auto deliver) { song->artistId(index, deliver); });
 }
-
-std::shared_ptr<PictureDelivery> artistLookup(const std::shared_ptr<TNSong>& song, int index) {
-  auto d = std::make_shared<PictureDelivery>();
-  song->artistId(index, recorder(d));
-  d->returned = true;
-  return d;
+auto lyricsLookup(const std::shared_ptr<TNSong>& song, int which) {
+  return test::deliveryOf<std::optional<std::string>, TNSong>([&](auto deliver) { song->lrc(which, deliver); });
 }
-
-std::shared_ptr<TextDelivery> lyricsLookup(const std::shared_ptr<TNSong>& song, int which) {
-  auto d = std::make_shared<TextDelivery>();
-  song->lrc(which, recorder(d));
-  d->returned = true;
-  return d;
-}
-
-// Waits for the first delivery, then lets everything already queued on the main thread run, so a
-// second delivery would have been counted.
-template <typename D>
-void settle(const D& d) {
-  ASSERT_TRUE(runMainLoopUntil([&] { return d->calls > 0; }, 10s));
-  bool flushed = false;
-  runOnMain([&] { flushed = true; });
-  ASSERT_TRUE(runMainLoopUntil([&] { return flushed; }, 10s));
-}
-
-// How a lookup answered: how often, whether before the lookup call returned, on which thread, and
-// whether with a result.
-struct Answer {
-  int calls;
-  bool beforeReturn, onMainThread, result;
-  bool operator==(const Answer&) const = default;
-};
-void PrintTo(const Answer& a, std::ostream* os) {
-  *os << a.calls << " call(s), " << (a.beforeReturn ? "at once" : "later") << (a.onMainThread ? ", main" : "")
-      << (a.result ? ", a result" : ", nothing");
-}
-template <typename D>
-Answer answer(const D& d) {
-  return {d->calls, d->beforeReturn, d->onMainThread, d->result.has_value()};
-}
-const Answer kAtOnce{1, true, true, false}, kLater{1, false, true, true}, kNothingLater{1, false, true, false};
 
 std::vector<std::string> filesIn(const std::string& folder) {
   std::vector<std::string> names;
@@ -225,8 +163,8 @@ TEST_F(SongLookups, LookupsWithoutTheirIdAnswerNothingAtOnce) {
     SCOPED_TRACE(std::string(c.lookup) + " " + c.json);
     auto song = TNSong::create(record(c.json));
     auto check = [&](const auto& d) {
-      EXPECT_EQ(answer(d), kAtOnce);
-      EXPECT_EQ(d->song, song);
+      EXPECT_EQ(d->answer(), kAtOnce);
+      EXPECT_EQ(d->owner, song);
     };
     const std::string lookup = c.lookup;
     if (lookup == "album") check(albumLookup(song));
@@ -245,15 +183,15 @@ TEST_F(SongLookups, AlbumPictureIsCachedAsTheBytesDownloadedThenAnsweredFromTheC
 
   auto first = albumLookup(song);
   settle(first);
-  ASSERT_EQ(answer(first), kLater);
+  ASSERT_EQ(first->answer(), kLater);
   EXPECT_EQ(first->result->size(), QSize(64, 48));
-  EXPECT_EQ(first->song, song);
+  EXPECT_EQ(first->owner, song);
   EXPECT_EQ(readFile(albumFolder() + "/12345"), jpeg);
   EXPECT_EQ(filesIn(albumFolder()), std::vector<std::string>{"12345"});  // no temporary file left
 
   const int before = service.totalHits();
   auto second = albumLookup(song);
-  ASSERT_EQ(answer(second), (Answer{1, true, true, true}));
+  ASSERT_EQ(second->answer(), kCached);
   EXPECT_EQ(second->result->size(), QSize(64, 48));
   EXPECT_EQ(service.totalHits(), before);
 }
@@ -268,7 +206,7 @@ TEST_F(SongLookups, UndecodableCacheFileIsDownloadedAgainAndReplacedByRename) {
 
   auto d = albumLookup(TNSong::create(record(R"({"album":{"id":"55555"}})")));
   settle(d);
-  EXPECT_EQ(answer(d), kLater);
+  EXPECT_EQ(d->answer(), kLater);
   EXPECT_EQ(readFile(albumFolder() + "/55555"), png);
   EXPECT_EQ(readFile(home.path() + "/old-link"), "not a picture");
   EXPECT_EQ(filesIn(albumFolder()), std::vector<std::string>{"55555"});
@@ -286,7 +224,7 @@ TEST_F(SongLookups, FailedAlbumDownloadAnswersNothingOnceOnTheMainThread) {
     SCOPED_TRACE(id);
     auto d = albumLookup(TNSong::create(record(std::string(R"({"album":{"id":")") + id + "\"}}")));
     settle(d);
-    EXPECT_EQ(answer(d), kNothingLater);
+    EXPECT_EQ(d->answer(), kNothingLater);
     EXPECT_FALSE(fs::exists(albumFolder() + "/" + id));
   }
 }
@@ -300,7 +238,7 @@ TEST_F(SongLookups, ArtistPictureIsSquaredAndCachedAsTiff) {
 
   auto first = artistLookup(song, 1);
   settle(first);
-  ASSERT_EQ(answer(first), kLater);
+  ASSERT_EQ(first->answer(), kLater);
   EXPECT_EQ(first->result->size(), QSize(300, 300));
   QImage fromDisk;
   ASSERT_TRUE(fromDisk.load(QString::fromStdString(artistFolder() + "/a9"), "TIFF"));
@@ -308,7 +246,7 @@ TEST_F(SongLookups, ArtistPictureIsSquaredAndCachedAsTiff) {
 
   const int before = service.totalHits();
   auto second = artistLookup(song, 1);
-  ASSERT_EQ(answer(second), (Answer{1, true, true, true}));
+  ASSERT_EQ(second->answer(), kCached);
   EXPECT_EQ(second->result->size(), QSize(300, 300));
   EXPECT_EQ(service.totalHits(), before);
 }
@@ -332,9 +270,9 @@ TEST_F(SongLookups, LyricsComeFromTheChosenEntryOnTheMainThread) {
   for (const auto& c : cases) {
     auto d = lyricsLookup(song, c.which);
     settle(d);
-    EXPECT_EQ(answer(d), kLater);
+    EXPECT_EQ(d->answer(), kLater);
     EXPECT_EQ(d->result, c.text) << c.which;
-    EXPECT_EQ(d->song, song);
+    EXPECT_EQ(d->owner, song);
   }
   EXPECT_EQ(service.hits("/lrc/1.lrc"), 1);  // not cached: one request per lookup
   EXPECT_EQ(service.hits("/lrc/2.lrc"), 3);
@@ -343,7 +281,7 @@ TEST_F(SongLookups, LyricsComeFromTheChosenEntryOnTheMainThread) {
     auto bad = TNSong::create(record(R"({"lrc":[["a","b",")" + service.url(path) + R"("]]})"));
     auto d = lyricsLookup(bad, 0);
     settle(d);
-    EXPECT_EQ(answer(d), kNothingLater) << path;
+    EXPECT_EQ(d->answer(), kNothingLater) << path;
   }
 }
 
