@@ -59,18 +59,10 @@ class PageOnTheBus : public test::OnTheBus {
     setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
     OnTheBus::SetUp();
     service.start();
-    ScriptedTrack a;
-    a.id = "a";
-    a.name = "有词";
-    a.artist = "歌手";
-    a.audio = ScriptedTrack::Audio::Long;  // 20 s
-    a.lrc = "[00:00.00]第一句\n[00:02.00]第二句\n[00:08.00]第三句";
-    service.addTrack(a);
-    ScriptedTrack b = a;
-    b.id = "bb";
-    b.name = "无词";
-    b.lrc.reset();
-    service.addTrack(b);
+    const auto long20s = ScriptedTrack::Audio::Long;
+    service.addTrack({.id = "a", .name = "有词", .artist = "歌手", .audio = long20s,
+                      .lrc = "[00:00.00]第一句\n[00:02.00]第二句\n[00:08.00]第三句"});
+    service.addTrack({.id = "bb", .name = "无词", .artist = "歌手", .audio = long20s});
     UserDefaults::standard().set(
         kSelectStationKey,
         PlistValue(PlistValue::Dict{{"id", PlistValue("c1")}, {"name", PlistValue("频道")}}));

@@ -114,12 +114,7 @@ class ControllerFlow : public ::testing::Test {
 
   static ScriptedTrack longTrack(const std::string& id, const std::string& name = "",
                                  const std::string& artist = "歌手") {
-    ScriptedTrack t;
-    t.id = id;
-    t.name = name.empty() ? "歌曲" + id : name;
-    t.artist = artist;
-    t.audio = Audio::Long;
-    return t;
+    return {.id = id, .name = name.empty() ? "歌曲" + id : name, .artist = artist, .audio = Audio::Long};
   }
 
   test::TempHome home;
@@ -141,12 +136,8 @@ TEST_F(ControllerFlow, FirstStartPlaysTheDefaultChannelAndStoresIt) {
   ASSERT_TRUE(waitPlaying("a"));
   EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--全部");
   EXPECT_EQ(service.count("/radios/all/play.json"), 1);
-  const auto stored = UserDefaults::standard().dictionaryForKey(kSelectStationKey);
-  EXPECT_EQ(stored.at("id").toString(), "all");
-  EXPECT_EQ(stored.at("name").toString(), "全部");
-  EXPECT_EQ(page.trackName, "晴天");
-  EXPECT_EQ(page.artist, "周杰伦 ");
-  EXPECT_EQ(page.album, "专辑");
+  EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey), channel("all", "全部").dict());
+  EXPECT_EQ(std::tie(page.trackName, page.artist, page.album), std::make_tuple("晴天", "周杰伦 ", "专辑"));
   EXPECT_EQ(page.playButtonOn, false);
   // The progress tick shows the position of a 20 s track.
   ASSERT_TRUE(test::waitFor([&] {
@@ -220,8 +211,8 @@ TEST_F(ControllerFlow, FilteredFirstTrackTakesTheIndexToMinusOneThenZero) {
   startChannel("c1", {"en", "zh"});
   ASSERT_TRUE(waitPlaying("zh"));
   ASSERT_GE(advances.size(), 2u);
-  EXPECT_EQ(advances[0], "(null)");  // the queue replacement
-  EXPECT_EQ(advances[1], "老外的歌曲||song is hate");
+  // The queue replacement, then the filter's skip at index -1.
+  EXPECT_EQ(std::tie(advances[0], advances[1]), std::make_tuple("(null)", "老外的歌曲||song is hate"));
   EXPECT_EQ(indexAtAdvance[1], -1);
   EXPECT_EQ(controller->queue().index(), 0);
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"zh"}));
@@ -231,9 +222,7 @@ TEST_F(ControllerFlow, FilteredFirstTrackTakesTheIndexToMinusOneThenZero) {
 TEST_F(ControllerFlow, DislikedTracksAreSkippedOnAnyChannel) {
   addLong({"x", "y", "z"});
   make();
-  auto hated = TNSong::create();
-  hated->setInfo(Record{{"id", PlistValue("x")}, {"name", PlistValue("歌曲x")}});
-  TNManager::sharedManager().hateSong(hated, true);
+  TNManager::sharedManager().hateSong(TNSong::create(Record{{"id", PlistValue("x")}}), true);
   startChannel("c1", {"x", "y"});
   ASSERT_TRUE(waitPlaying("y"));
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"y"}));
@@ -262,8 +251,7 @@ TEST_F(ControllerFlow, InsertedTrackPlaysNextAndTheEntryAfterItIsPassedOver) {
 TEST_F(ControllerFlow, DislikedTrackInsertedPastTheQueuesEndIsPlayedAfterAll) {
   addLong({"a", "x"});
   make();
-  auto hated = TNSong::create(Record{{"id", PlistValue("x")}});
-  TNManager::sharedManager().hateSong(hated, true);
+  TNManager::sharedManager().hateSong(TNSong::create(Record{{"id", PlistValue("x")}}), true);
   startChannel("c1", {"a"});
   ASSERT_TRUE(waitPlaying("a"));
   // The inserted track takes the position past the last entry, where nothing can be removed.
@@ -346,13 +334,12 @@ TEST_F(ControllerFlow, ChannelWhoseStreamsAllFailIsAskedForAgainAfterAPause) {
 }
 
 TEST_F(ControllerFlow, LateLyricsAndPicturesOfAnEarlierTrackAreDropped) {
-  auto a = longTrack("a");
-  a.lrc = "[00:00.00]第一首的歌词";
-  a.lrcHeld = true;
-  auto b = longTrack("b");
-  b.lrc = "[00:00.00]第二首的歌词";
-  b.lrcHeld = true;
-  addTracks({a, b});
+  for (const char* id : {"a", "b"}) {
+    auto t = longTrack(id);
+    t.lrc = std::string("[00:00.00]") + (*id == 'a' ? "第一首的歌词" : "第二首的歌词");
+    t.lrcHeld = true;
+    service.addTrack(t);
+  }
   startChannel("c1", {"a", "b"});
   ASSERT_TRUE(waitPlaying("a"));
   auto first = controller->curSong();
@@ -394,11 +381,7 @@ TEST_F(ControllerFlow, PrivateChannelAsksWithEveryLikedId) {
   addLong({"p1"});
   make();
   auto& store = TNManager::sharedManager();
-  for (const char* id : {"s1", "s2"}) {
-    auto song = TNSong::create();
-    song->setInfo(Record{{"id", PlistValue(id)}});
-    store.likeSong(song, true);
-  }
+  for (const char* id : {"s1", "s2"}) store.likeSong(TNSong::create(Record{{"id", PlistValue(id)}}), true);
   store.likeArtist(TNArtist::create(Record{{"id", PlistValue("ar1")}, {"name", PlistValue("歌手")}}), true);
   service.setPrivateTracks({"p1"});
   UserDefaults::standard().set(kSelectStationKey,
@@ -409,9 +392,8 @@ TEST_F(ControllerFlow, PrivateChannelAsksWithEveryLikedId) {
   const auto reqs = service.requests();
   const auto post = std::find_if(reqs.begin(), reqs.end(), [](const auto& r) { return r.method == "POST"; });
   ASSERT_NE(post, reqs.end());
-  EXPECT_EQ(post->path, "/radios/play");
-  EXPECT_EQ(post->body, "similar=1&id=s1,s2,ar1,");
-  EXPECT_EQ(post->contentType, "application/x-www-form-urlencoded");
+  EXPECT_EQ(std::tie(post->path, post->body, post->contentType),
+            std::make_tuple("/radios/play", "similar=1&id=s1,s2,ar1,", "application/x-www-form-urlencoded"));
 }
 
 TEST_F(ControllerFlow, SeekFromTheSliderAndTheReadoutColour) {

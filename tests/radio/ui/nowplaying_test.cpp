@@ -102,14 +102,8 @@ class PlayingPage : public ::testing::Test {
   void SetUp() override {
     setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
     service.start();
-    for (const char* id : {"a", "b", "c"}) {
-      ScriptedTrack t;
-      t.id = id;
-      t.name = std::string("歌曲") + id;
-      t.artist = std::string("歌手") + id;
-      t.audio = ScriptedTrack::Audio::Long;
-      service.addTrack(t);
-    }
+    for (const std::string id : {"a", "b", "c"})
+      service.addTrack({.id = id, .name = "歌曲" + id, .artist = "歌手" + id, .audio = ScriptedTrack::Audio::Long});
     service.setChannel("c1", {"a", "b", "c"});
     UserDefaults::standard().set(
         kSelectStationKey,
