@@ -107,10 +107,8 @@ TEST(PageSwitching, PagesSlideInFromTheLeftAndTheNowPlayingPageMovesRightByAPage
   EXPECT_EQ(shell.xs({0, 2}), (std::vector<int>{0, -512}));
   EXPECT_EQ(shell.delegate->selectIndex(), 0);
   EXPECT_EQ(shell.pages[0]->coverViews, 1);
-}
 
-TEST(PageSwitching, SelectionsInQuickSuccessionEndWhereSlowOnesDo) {
-  Shell shell;
+  // Selections in quick succession end where slow ones do.
   shell.delegate->selectViewControllerIndex(3);
   shell.delegate->selectViewControllerIndex(4);
   shell.settle();
@@ -149,10 +147,14 @@ TEST(SideMenu, ClickPicksTheItemWhoseRectangleHoldsThePoint) {
     QPoint windowPoint;
     int expected;  // the highlighted item afterwards; -1: unchanged (stays 0, nothing sent)
   } cases[] = {
-      {"LikedArtists_IsTheHighlightSoNothingIsSent", {100, 190}, -1}, {"DislikedArtists", {100, 170}, 1},
-      {"AddArtistsByTheTable", {100, 150}, 2},  {"GapBetweenTheGroups", {100, 110}, -1},
-      {"LikedMusic", {100, 70}, 3},             {"DislikedMusicAtItsLowerLeftCorner", {67, 42}, 4},
-      {"LeftOfTheColumn", {60, 170}, -1},       {"RightEdgeIsOutside", {127, 170}, -1},
+      {"LikedArtists_IsTheHighlightSoNothingIsSent", {100, 190}, -1},
+      {"DislikedArtists", {100, 170}, 1},
+      {"AddArtistsByTheTable", {100, 150}, 2},
+      {"GapBetweenTheGroups", {100, 110}, -1},
+      {"LikedMusic", {100, 70}, 3},
+      {"DislikedMusicAtItsLowerLeftCorner", {67, 42}, 4},
+      {"LeftOfTheColumn", {60, 170}, -1},
+      {"RightEdgeIsOutside", {127, 170}, -1},
       {"BelowTheLastItem", {100, 30}, -1},
   };
   QWidget window;
@@ -206,9 +208,9 @@ TEST(MediaKeys, KeyDownsAndRepeatsPostTheirStateKeyUpsAndOtherKeysNothing) {
     std::uint32_t data1;
     std::vector<int> states;
   } cases[] = {
-      {"PlayPauseDown", 0x00100A00, {2}},     {"PlayPauseRepeat", 0x00100A01, {2}},
-      {"PlayPauseUp", 0x00100B00, {}},        {"RewindDown", 0x00140A00, {1}},
-      {"FastForwardDown", 0x00130A00, {3}},   {"FastForwardUp", 0x00130B00, {}},
+      {"PlayPauseDown", 0x00100A00, {2}},   {"PlayPauseRepeat", 0x00100A01, {2}},
+      {"PlayPauseUp", 0x00100B00, {}},      {"RewindDown", 0x00140A00, {1}},
+      {"FastForwardDown", 0x00130A00, {3}}, {"FastForwardUp", 0x00130B00, {}},
       {"VolumeUpDown", 0x00000A00, {}},
   };
   Shell shell;
@@ -298,7 +300,8 @@ TEST(Window, CtrlQAndTheWindowManagersCloseQuitThroughTheNormalShutdown) {
 TEST(WindowGolden, ThePlaceholderPagesInTheWindow) {
   Shell shell(/*placeholders=*/true);
   EXPECT_GOLDEN(shell.window, "app/window-nowplaying");
-  const char* names[] = {"app/window-channels", "app/window-private", "app/window-favourites", "app/window-help"};
+  const char* names[] = {"app/window-channels", "app/window-private", "app/window-favourites",
+                         "app/window-help"};
   for (int page = 1; page <= 4; ++page) {
     shell.delegate->selectViewControllerIndex(page);
     shell.settle();

@@ -231,33 +231,21 @@ double difference(const QImage& a, const QImage& b) {
   return sum / (3.0 * a.width() * a.height());
 }
 
-class Transition : public ::testing::TestWithParam<unsigned> {};
-
-TEST_P(Transition, StartsOnTheOldPictureEndsOnTheNewAndIsBetweenHalfWay) {
-  const unsigned style = GetParam();
-  const QImage from = frameAt(style, 0), to = frameAt(style, 1), half = frameAt(style, 0.5);
+// Each style starts on the old picture, ends on the new and is between them half-way; a change's
+// frames reuse what the first one prepared (scaled masks, the layer), and each is the same as one
+// painted from fresh inputs.
+TEST(Transitions, EveryStyleGoesFromTheOldPictureToTheNewAndReusesWhatItPrepared) {
   const QImage oldOnly = patterned(false), newOnly = patterned(true);
-  EXPECT_LT(difference(from, oldOnly), 1.0);
-  EXPECT_LT(difference(to, newOnly), 1.0);
-  EXPECT_GT(difference(half, oldOnly), 8.0);
-  EXPECT_GT(difference(half, newOnly), 8.0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Styles, Transition, ::testing::Range(0u, slideshow::kStyleCount),
-                         [](const auto& info) {
-                           std::string name = slideshow::styleName(info.param);
-                           std::replace(name.begin(), name.end(), '-', '_');
-                           return std::to_string(info.param) + "_" + name;
-                         });
-
-// A change's frames reuse what the first one prepared (scaled masks, the layer): each frame is the
-// same as one painted from fresh inputs.
-TEST(Transitions, FramesOfOneChangeMatchFramesPaintedAfresh) {
   for (unsigned style = 0; style < slideshow::kStyleCount; ++style) {
+    SCOPED_TRACE(slideshow::styleName(style));
+    EXPECT_LT(difference(frameAt(style, 0), oldOnly), 1.0);
+    EXPECT_LT(difference(frameAt(style, 1), newOnly), 1.0);
+    const QImage half = frameAt(style, 0.5);
+    EXPECT_GT(difference(half, oldOnly), 8.0);
+    EXPECT_GT(difference(half, newOnly), 8.0);
     const slideshow::TransitionInputs kept = freshInputs();
-    for (const qreal t : {0.0, 0.2, 0.5, 0.8, 1.0}) {
-      EXPECT_EQ(frameAt(style, t, kept), frameAt(style, t)) << slideshow::styleName(style) << " at " << t;
-    }
+    for (const qreal t : {0.0, 0.2, 0.5, 0.8, 1.0})
+      EXPECT_EQ(frameAt(style, t, kept), frameAt(style, t)) << t;
   }
 }
 
