@@ -8,13 +8,11 @@
 #include <QTest>
 #include <chrono>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "app/ui/appdelegate.h"
 #include "app/ui/kkwindow.h"
 #include "app/ui/shellviews.h"
-#include "controls/kktrackview.h"
 #include "controls/pageviews.h"
 #include "controls/tabview.h"
 #include "golden.h"

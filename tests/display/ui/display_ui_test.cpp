@@ -5,9 +5,7 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPalette>
 #include <QTest>
-#include <algorithm>
 #include <cmath>
 
 #include "controls/resources.h"
