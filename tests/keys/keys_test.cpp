@@ -34,7 +34,7 @@ TEST_F(MediaKeysOnTheBus, PlayerMethodsArriveAsKeyPressesOfTheirKeys) {
     ASSERT_TRUE(bus.send(QString::fromLatin1(m)));
   ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.keys.size() >= 8; }, 5000));
   const std::vector<std::pair<int, bool>> expected{{16, true}, {16, false}, {19, true}, {19, false},
-                                             {20, true}, {20, false}, {16, true}, {16, false}};
+                                                   {20, true}, {20, false}, {16, true}, {16, false}};
   EXPECT_EQ(delegate.keys, expected);
 
   // Another listed player in front: keys from the bus are left to it. (A property read that comes

@@ -46,25 +46,31 @@ TEST_F(Mpris, EveryPropertyShowsTheTrackTheStateAndWhatTheWindowAllows) {
     const char* name;
     QVariant value;
   } properties[] = {
-      {kRoot, "Identity", "Tonvera"}, {kRoot, "DesktopEntry", "org.tonvera.Tonvera"},
-      {kRoot, "CanRaise", true},      {kRoot, "CanQuit", true},
-      {kRoot, "HasTrackList", false}, {kPlayer, "PlaybackStatus", "Playing"},
-      {kPlayer, "Position", qlonglong(61'500'000)}, {kPlayer, "Volume", 0.5},
-      {kPlayer, "Rate", 1.0},         {kPlayer, "CanGoNext", true},
-      {kPlayer, "CanGoPrevious", true}, {kPlayer, "CanPlay", true},
-      {kPlayer, "CanPause", true},    {kPlayer, "CanSeek", true},
+      {kRoot, "Identity", "Tonvera"},
+      {kRoot, "DesktopEntry", "org.tonvera.Tonvera"},
+      {kRoot, "CanRaise", true},
+      {kRoot, "CanQuit", true},
+      {kRoot, "HasTrackList", false},
+      {kPlayer, "PlaybackStatus", "Playing"},
+      {kPlayer, "Position", qlonglong(61'500'000)},
+      {kPlayer, "Volume", 0.5},
+      {kPlayer, "Rate", 1.0},
+      {kPlayer, "CanGoNext", true},
+      {kPlayer, "CanGoPrevious", true},
+      {kPlayer, "CanPlay", true},
+      {kPlayer, "CanPause", true},
+      {kPlayer, "CanSeek", true},
       {kPlayer, "CanControl", true},
   };
   for (const auto& p : properties) EXPECT_EQ(menu.get(p.interface, p.name), p.value) << p.name;
-  EXPECT_EQ(flat(menu.metadata()),
-            (QVariantMap{{"mpris:trackid", "/org/tonvera/track/1042_b"},
-                         {"xesam:title", "夜航"},
-                         {"xesam:artist", QStringList({"林海", "Mira"})},
-                         {"xesam:album", "北方"},
-                         {"mpris:length", qlonglong(215'000'000)},
-                         {"mpris:artUrl", "file:///c/1042.jpg"},
-                         {"xesam:asText", "风吹过海面"},
-                         {"xesam:userRating", 1.0}}));
+  EXPECT_EQ(flat(menu.metadata()), (QVariantMap{{"mpris:trackid", "/org/tonvera/track/1042_b"},
+                                                {"xesam:title", "夜航"},
+                                                {"xesam:artist", QStringList({"林海", "Mira"})},
+                                                {"xesam:album", "北方"},
+                                                {"mpris:length", qlonglong(215'000'000)},
+                                                {"mpris:artUrl", "file:///c/1042.jpg"},
+                                                {"xesam:asText", "风吹过海面"},
+                                                {"xesam:userRating", 1.0}}));
 
   // A song without cover and lyrics, not liked: no picture and no text, rating 0.
   tap.setNowPlaying({"77", "夜航", {"林海"}, "北方", "", 1, false, ""});
@@ -75,7 +81,8 @@ TEST_F(Mpris, EveryPropertyShowsTheTrackTheStateAndWhatTheWindowAllows) {
 
   // Nothing playing: only the no-track id, and nothing to seek in.
   tap.setNowPlaying(NowPlayingInfo{});
-  EXPECT_EQ(flat(menu.metadata()), (QVariantMap{{"mpris:trackid", "/org/mpris/MediaPlayer2/TrackList/NoTrack"}}));
+  EXPECT_EQ(flat(menu.metadata()),
+            (QVariantMap{{"mpris:trackid", "/org/mpris/MediaPlayer2/TrackList/NoTrack"}}));
   EXPECT_FALSE(menu.get(kPlayer, "CanSeek").toBool());
 
   // Raise and Quit reach the window.

@@ -68,7 +68,9 @@ class OnTheBus : public ::testing::Test {
  protected:
   struct RecordingDelegate : SPMediaKeyTap::Delegate {
     std::vector<std::pair<int, bool>> keys;  // key code, key down
-    void mediaKeyTap(SPMediaKeyTap*, const MediaKeyEvent& e) override { keys.emplace_back(e.keyCode, e.keyDown); }
+    void mediaKeyTap(SPMediaKeyTap*, const MediaKeyEvent& e) override {
+      keys.emplace_back(e.keyCode, e.keyDown);
+    }
   };
 
   void SetUp() override {

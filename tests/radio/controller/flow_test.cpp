@@ -78,11 +78,13 @@ class ControllerFlow : public ::testing::Test {
   }
   // A station change as the pages post it: the kind of change `key` with its value.
   static void changeStation(const char* key, PlistValue value) {
-    NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr, userInfo(key, std::move(value)));
+    NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
+                                             userInfo(key, std::move(value)));
   }
   // A media key as it arrives: 1 previous, 2 play/pause, 3 next.
   static void mediaKey(int state) {
-    NotificationCenter::defaultCenter().post(kPlayBackChangedNotification, nullptr, userInfo("state", PlistValue(state)));
+    NotificationCenter::defaultCenter().post(kPlayBackChangedNotification, nullptr,
+                                             userInfo("state", PlistValue(state)));
   }
   std::vector<std::chrono::steady_clock::time_point> requestTimes(const std::string& path) const {
     std::vector<std::chrono::steady_clock::time_point> times;
@@ -106,7 +108,8 @@ class ControllerFlow : public ::testing::Test {
 
   // The track `id` is current, its player plays, and the controller has handled that.
   bool playing(const std::string& id) const {
-    return currentId() == id && playingId == id && controller->streamer() && controller->streamer()->isPlaying();
+    return currentId() == id && playingId == id && controller->streamer() &&
+           controller->streamer()->isPlaying();
   }
   bool waitPlaying(const std::string& id) {
     return test::waitFor([&] { return playing(id); });

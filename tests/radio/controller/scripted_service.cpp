@@ -149,7 +149,8 @@ ScriptedService::ScriptedService()
     res.set_content(*text, "text/plain; charset=utf-8");
   });
   // Pictures: none (the lookups deliver nothing).
-  http.Get(R"(/(albums|artists)/.*)", [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
+  http.Get(R"(/(albums|artists)/.*)",
+           [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
 }
 
 ScriptedService::~ScriptedService() {
@@ -228,7 +229,8 @@ std::vector<LoggedRequest> ScriptedService::requests() const {
 
 int ScriptedService::count(const std::string& path) const {
   std::lock_guard lock(mutex_);
-  return static_cast<int>(std::count_if(log_.begin(), log_.end(), [&](const auto& r) { return r.path == path; }));
+  return static_cast<int>(
+      std::count_if(log_.begin(), log_.end(), [&](const auto& r) { return r.path == path; }));
 }
 
 int ScriptedService::countPrefix(const std::string& prefix) const {

@@ -24,7 +24,7 @@ struct ScriptedTrack {
   enum class Audio { Short, Long, Missing, Stall, NoUrl, Given, Paced } audio = Audio::Short;
   std::string url{};                 // the stream URL as it stands, for Audio::Given
   std::optional<std::string> lrc{};  // LRC text served at /lrc/<id>
-  bool lrcHeld = false;            // the reply waits for releaseLyrics(id)
+  bool lrcHeld = false;              // the reply waits for releaseLyrics(id)
 };
 
 struct LoggedRequest {

@@ -35,7 +35,8 @@ auto artistLookup(const std::shared_ptr<TNSong>& song, int index) {
   return test::deliveryOf<Picture, TNSong>([&](auto deliver) { song->artistId(index, deliver); });
 }
 auto lyricsLookup(const std::shared_ptr<TNSong>& song, int which) {
-  return test::deliveryOf<std::optional<std::string>, TNSong>([&](auto deliver) { song->lrc(which, deliver); });
+  return test::deliveryOf<std::optional<std::string>, TNSong>(
+      [&](auto deliver) { song->lrc(which, deliver); });
 }
 
 std::vector<std::string> filesIn(const std::string& folder) {
@@ -151,12 +152,17 @@ TEST_F(SongLookups, LookupsWithoutTheirIdAnswerNothingAtOnce) {
     const char* json;
     int index;
   } cases[] = {
-      {"album", R"({"album":{"id":"1234"}})", 0},   {"album", R"({"album":{"id":"丁"}})", 0},
-      {"album", R"({"album":"12345"})", 0},         {"artist", R"({"artist":[{"id":"a1"}]})", 1},
-      {"artist", R"({"artist":[{"id":"a1"}]})", -1}, {"artist", R"({"artist":["a1"]})", 0},
-      {"artist", R"({"artist":[{"name":"A"}]})", 0}, {"artist", R"({"artist":{"id":"a1"}})", 0},
+      {"album", R"({"album":{"id":"1234"}})", 0},
+      {"album", R"({"album":{"id":"丁"}})", 0},
+      {"album", R"({"album":"12345"})", 0},
+      {"artist", R"({"artist":[{"id":"a1"}]})", 1},
+      {"artist", R"({"artist":[{"id":"a1"}]})", -1},
+      {"artist", R"({"artist":["a1"]})", 0},
+      {"artist", R"({"artist":[{"name":"A"}]})", 0},
+      {"artist", R"({"artist":{"id":"a1"}})", 0},
       {"lrc", R"({"lrc":[["a","b","http://127.0.0.1:1/x.lrc"]]})", 1},
-      {"lrc", R"({"lrc":[["a","b"]]})", 0},          {"lrc", R"({"lrc":[["a","b",5]]})", 0},
+      {"lrc", R"({"lrc":[["a","b"]]})", 0},
+      {"lrc", R"({"lrc":[["a","b",5]]})", 0},
       {"lrc", R"({"lrc":"http://127.0.0.1:1/x.lrc"})", 0},
   };
   for (const auto& c : cases) {
