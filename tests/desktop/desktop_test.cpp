@@ -107,35 +107,25 @@ TEST(SingleInstance, ASocketLeftByACrashedRunDoesNotBlockTheNextStart) {
   EXPECT_FALSE(later.start());
 }
 
-struct ClampCase {
-  const char* name;
-  QPoint wanted;
-  QList<QRect> screens;
-  QPoint expected;
-};
-
-void PrintTo(const ClampCase& c, std::ostream* os) { *os << c.name; }
-class WindowPlace : public testing::TestWithParam<ClampCase> {};
-
-TEST_P(WindowPlace, TheWholeWindowLandsOnAScreenThatIsThere) {
-  const ClampCase& c = GetParam();
-  EXPECT_EQ(clampToScreens(c.wanted, QSize(512, 256), c.screens), c.expected);
+TEST(WindowPlace, TheWholeWindowLandsOnAScreenThatIsThere) {
+  const QRect left(0, 0, 1920, 1080), right(1920, 0, 1280, 1024);
+  const struct {
+    const char* name;
+    QPoint wanted;
+    QList<QRect> screens;
+    QPoint expected;
+  } cases[] = {
+      {"InsideStaysPut", {300, 200}, {left}, {300, 200}},
+      {"OffTheRightEdgeMovesIn", {1800, 100}, {left}, {1408, 100}},
+      {"AboveTheTopMovesDown", {100, -80}, {left}, {100, 0}},
+      {"OnAScreenThatIsGoneGoesToTheFirst", {2500, 300}, {left}, {1408, 300}},
+      {"OnTheSecondScreenStaysThere", {2500, 300}, {left, right}, {2500, 300}},
+      {"AcrossTwoScreensGoesToTheOneWithMore", {1800, 900}, {left, right}, {1920, 768}},
+      {"FarAwayGoesToTheFirst", {-5000, 9000}, {left, right}, {0, 824}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(clampToScreens(c.wanted, QSize(512, 256), c.screens), c.expected) << c.name;
 }
-
-const QRect kLeft(0, 0, 1920, 1080);
-const QRect kRight(1920, 0, 1280, 1024);
-
-INSTANTIATE_TEST_SUITE_P(
-    Screens, WindowPlace,
-    testing::Values(ClampCase{"InsideStaysPut", {300, 200}, {kLeft}, {300, 200}},
-                    ClampCase{"OffTheRightEdgeMovesIn", {1800, 100}, {kLeft}, {1408, 100}},
-                    ClampCase{"AboveTheTopMovesDown", {100, -80}, {kLeft}, {100, 0}},
-                    ClampCase{"OnAScreenThatIsGoneGoesToTheFirst", {2500, 300}, {kLeft}, {1408, 300}},
-                    ClampCase{"OnTheSecondScreenStaysThere", {2500, 300}, {kLeft, kRight}, {2500, 300}},
-                    ClampCase{
-                        "AcrossTwoScreensGoesToTheOneWithMore", {1800, 900}, {kLeft, kRight}, {1920, 768}},
-                    ClampCase{"FarAwayGoesToTheFirst", {-5000, 9000}, {kLeft, kRight}, {0, 824}}),
-    [](const testing::TestParamInfo<ClampCase>& info) { return std::string(info.param.name); });
 
 TEST(WindowPlaceDefaults, TheOriginIsKeptInTheSettingsAndDamagedValuesAreIgnored) {
   test::TempHome home;

@@ -26,48 +26,44 @@ void click(NovaColorButton* button) {
   QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
 }
 
-struct Step {
-  const char* name;
-  std::vector<const char*> presses;  // "prev", "next", "dot0".."dot3"
-  int index;
-  bool nextOn;
-  int showMains;
-};
-
-void PrintTo(const Step& c, std::ostream* os) { *os << c.name; }
-class HelpIndex : public testing::TestWithParam<Step> {};
-
-TEST_P(HelpIndex, ArrowsAndDotsChooseThePicture) {
-  CountingNavigator nav;
-  setAppNavigator(&nav);
-  HelpViewController help;
-  help.view()->show();
-  for (const char* p : GetParam().presses) {
-    const std::string press = p;
-    if (press == "prev") click(help.prevButton());
-    else if (press == "next") click(help.nextButton());
-    else click(help.dot(press.back() - '0'));
+TEST(HelpIndex, ArrowsAndDotsChooseThePicture) {
+  const struct {
+    const char* name;
+    std::vector<const char*> presses;  // "prev", "next", "dot0".."dot3"
+    int index;
+    bool nextOn;
+    int showMains;
+  } cases[] = {
+      {"PreviousOnTheFirstPictureStays", {"prev"}, 0, false, 0},
+      {"NextTwiceThenPrevious", {"next", "next", "prev"}, 1, false, 0},
+      {"NextToTheLastTurnsTheArrowOn", {"next", "next", "next"}, 3, true, 0},
+      {"NextOnTheLastReturnsAndKeepsTheIndex", {"dot3", "next"}, 3, true, 1},
+      {"TheCurrentDotAgainStaysOn", {"dot0"}, 0, false, 0},
+      {"DotZeroFromTheLastMovesBackThree", {"dot3", "dot0"}, 0, false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CountingNavigator nav;
+    setAppNavigator(&nav);
+    HelpViewController help;
+    help.view()->show();
+    for (const std::string press : c.presses) {
+      if (press == "prev")
+        click(help.prevButton());
+      else if (press == "next")
+        click(help.nextButton());
+      else
+        click(help.dot(press.back() - '0'));
+    }
+    EXPECT_EQ(help.index(), c.index);
+    EXPECT_EQ(help.nextButton()->isOn(), c.nextOn);
+    EXPECT_EQ(nav.showMains, c.showMains);
+    for (int k = 0; k < HelpViewController::kPictures; ++k) EXPECT_EQ(help.dot(k)->isOn(), k == c.index) << k;
+    // Once the moves end, the picture of the index fills the page.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return help.picture(help.index())->x() == 0; }, 2000));
+    setAppNavigator(nullptr);
   }
-  EXPECT_EQ(help.index(), GetParam().index);
-  EXPECT_EQ(help.nextButton()->isOn(), GetParam().nextOn);
-  EXPECT_EQ(nav.showMains, GetParam().showMains);
-  for (int k = 0; k < HelpViewController::kPictures; ++k) {
-    EXPECT_EQ(help.dot(k)->isOn(), k == GetParam().index) << "dot " << k;
-  }
-  // Once the moves end, the picture of the index fills the page.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return help.picture(help.index())->x() == 0; }, 2000));
-  setAppNavigator(nullptr);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Help, HelpIndex,
-    testing::Values(Step{"PreviousOnTheFirstPictureStays", {"prev"}, 0, false, 0},
-                    Step{"NextTwiceThenPrevious", {"next", "next", "prev"}, 1, false, 0},
-                    Step{"NextToTheLastTurnsTheArrowOn", {"next", "next", "next"}, 3, true, 0},
-                    Step{"NextOnTheLastReturnsAndKeepsTheIndex", {"dot3", "next"}, 3, true, 1},
-                    Step{"TheCurrentDotAgainStaysOn", {"dot0"}, 0, false, 0},
-                    Step{"DotZeroFromTheLastMovesBackThree", {"dot3", "dot0"}, 0, false, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HelpPage, LooksRightOnEachPicture) {
   HelpViewController help;

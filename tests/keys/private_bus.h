@@ -1,10 +1,18 @@
-// A private session bus for a test: a dbus-daemon of its own whose address becomes
-// DBUS_SESSION_BUS_ADDRESS. Qt keeps the first session-bus connection for the whole process, so a
-// test process uses one PrivateBus (CTest runs each case in its own process).
+// A private session bus for tests: a dbus-daemon of their own whose address becomes
+// DBUS_SESSION_BUS_ADDRESS. Qt keeps the first session-bus connection for the whole process, so all
+// tests of a process share one daemon: started by the first test that asks, stopped after the last.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <QProcess>
 #include <QString>
+#include <utility>
+#include <vector>
+
+#include "keys/spmediakeytap.h"
+#include "platform/userdefaults.h"
+#include "temp_home.h"
 
 namespace tonvera::test {
 
@@ -34,9 +42,46 @@ class PrivateBus {
     return p.waitForFinished(5000) && p.exitCode() == 0;
   }
 
+  // The process's bus.
+  static PrivateBus& shared() {
+    static PrivateBus* bus = [] {
+      auto* started = new PrivateBus;
+      struct Stop : ::testing::Environment {
+        explicit Stop(PrivateBus* b) : bus(b) {}
+        void TearDown() override { delete bus; }
+        PrivateBus* bus;
+      };
+      ::testing::AddGlobalTestEnvironment(new Stop(started));
+      return started;
+    }();
+    return *bus;
+  }
+
  private:
   QProcess daemon_;
   QString address_;
+};
+
+// A test on the bus: a temporary HOME, the process's bus, and the media-key tap watching on it,
+// its delegate recording the key events.
+class OnTheBus : public ::testing::Test {
+ protected:
+  struct RecordingDelegate : SPMediaKeyTap::Delegate {
+    std::vector<std::pair<int, bool>> keys;  // key code, key down
+    void mediaKeyTap(SPMediaKeyTap*, const MediaKeyEvent& e) override {
+      keys.emplace_back(e.keyCode, e.keyDown);
+    }
+  };
+
+  void SetUp() override {
+    ASSERT_TRUE(bus.ok());
+    ASSERT_TRUE(tap.startWatchingMediaKeys());
+  }
+
+  TempHome home;
+  PrivateBus& bus = PrivateBus::shared();
+  RecordingDelegate delegate;
+  SPMediaKeyTap tap{&delegate, UserDefaults::standard()};
 };
 
 }  // namespace tonvera::test

@@ -34,11 +34,11 @@ std::string compareWithGolden(const QImage& image, const QString& name, qreal sc
 }  // namespace tonvera::test
 
 // In a test: EXPECT_GOLDEN(widget, "radio/nowplaying-idle");  checks scale 1 and 2.
-#define EXPECT_GOLDEN(widget, name)                                                          \
-  do {                                                                                       \
-    for (qreal scale_ : {1.0, 2.0}) {                                                        \
+#define EXPECT_GOLDEN(widget, name)                                                             \
+  do {                                                                                          \
+    for (qreal scale_ : {1.0, 2.0}) {                                                           \
       EXPECT_EQ(::tonvera::test::compareWithGolden(::tonvera::test::renderAt((widget), scale_), \
-                                                   QStringLiteral(name), scale_),            \
-                "");                                                                         \
-    }                                                                                        \
+                                                   QString::fromUtf8(name), scale_),            \
+                "");                                                                            \
+    }                                                                                           \
   } while (0)

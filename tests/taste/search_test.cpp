@@ -6,10 +6,9 @@
 #include <chrono>
 
 #include "fake_service.h"
+#include "lookups.h"
 #include "platform/mainqueue.h"
 #include "service/endpoints.h"
-#include "service/jsonvalue.h"
-#include "service/plistconvert.h"
 #include "taste/similarartists.h"
 #include "taste/tnsearcher.h"
 
@@ -18,12 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-PlistValue plist(std::string_view json) {
-  auto value = parseJson(json);
-  EXPECT_TRUE(value) << json;
-  return value ? toPlist(*value) : PlistValue();
-}
-
+using test::plist;
 TEST(Searcher, SpaceInTheKeyReachesTheServiceEncodedTwice) {
   test::FakeService service;
   service.serve("/artists/search.json",

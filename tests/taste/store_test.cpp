@@ -6,12 +6,11 @@
 #include <filesystem>
 
 #include "fake_service.h"
+#include "lookups.h"
 #include "platform/fileutil.h"
 #include "platform/plist.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
-#include "service/jsonvalue.h"
-#include "service/plistconvert.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
 
@@ -20,18 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Record record(std::string_view json) {
-  auto value = parseJson(json);
-  EXPECT_TRUE(value && value->isObject()) << json;
-  return value ? toPlist(*value).dict() : Record{};
-}
-
-PlistValue plist(std::string_view json) {
-  auto value = parseJson(json);
-  EXPECT_TRUE(value) << json;
-  return value ? toPlist(*value) : PlistValue();
-}
-
+using test::plist;
+using test::record;
 std::shared_ptr<TNSong> song(const std::string& id, const std::string& name = "song") {
   return TNSong::create(
       record(R"({"id":")" + id + R"(","name":")" + name + R"(","url":["http://x/)" + id +
@@ -98,16 +87,6 @@ class TasteStore : public ::testing::Test {
   TNManager& store = TNManager::sharedManager();
 };
 
-TEST_F(TasteStore, FirstLikeCreatesTheFileWithTheWholeRecord) {
-  auto s = song("t1");
-  store.likeSong(s, true);
-  ASSERT_EQ(store.likeSongs().size(), 1u);
-  EXPECT_EQ(store.likeSongs().front(), s);  // the object itself
-  const auto dict = fileDict(TNManager::kLoveFileName);
-  ASSERT_EQ(dict.size(), 1u);
-  EXPECT_EQ(dict.at("t1"), PlistValue(*s->songInfo()));
-}
-
 TEST_F(TasteStore, EachListTogglesItsOwnFile) {
   const struct {
     const char* fileName;
@@ -149,6 +128,9 @@ TEST_F(TasteStore, AnotherObjectWithTheSameIdCountsAsTheSameEntry) {
   auto twin = song("t1", "second");
   store.likeSong(stored, true);
   store.likeSong(song("t2"), true);
+  EXPECT_EQ(store.likeSongs().front(), stored);  // the object itself
+  EXPECT_EQ(fileDict(TNManager::kLoveFileName).at("t1"),
+            PlistValue(*stored->songInfo()));  // the whole record
   EXPECT_TRUE(store.isLove(*twin));
   store.likeSong(twin, true);
   EXPECT_EQ(idsOf(store.likeSongs()), std::vector<std::string>{"t2"});

@@ -5,9 +5,7 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPalette>
 #include <QTest>
-#include <algorithm>
 #include <cmath>
 
 #include "controls/resources.h"
@@ -23,35 +21,27 @@ namespace {
 
 // ---- readout ----
 
-struct CellsCase {
-  const char* name;
-  const char* text;
-  std::vector<int> drawnAt;  // pen positions of the cells that get a glyph
-  int firstDim;              // index of the first dim cell, -1 for none
-};
-
-void PrintTo(const CellsCase& c, std::ostream* os) { *os << c.name; }
-class ReadoutCells : public ::testing::TestWithParam<CellsCase> {};
-
-TEST_P(ReadoutCells, EveryCharacterTakesSevenPointsAndTheSlashDimsTheRest) {
-  const CellsCase& c = GetParam();
-  const auto cells = ProgressNumView::cells(QString::fromUtf8(c.text));
-  ASSERT_EQ(cells.size(), static_cast<std::size_t>(QString::fromUtf8(c.text).size()));
-  std::vector<int> drawn;
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    EXPECT_EQ(cells[i].x, static_cast<int>(7 * i));
-    if (cells[i].glyph) drawn.push_back(cells[i].x);
-    EXPECT_EQ(cells[i].dim, c.firstDim >= 0 && static_cast<int>(i) >= c.firstDim) << i;
+TEST(ReadoutCells, EveryCharacterTakesSevenPointsAndTheSlashDimsTheRest) {
+  const struct {
+    const char* text;
+    std::vector<int> drawnAt;  // pen positions of the cells that get a glyph
+    int firstDim;              // index of the first dim cell, -1 for none
+  } cases[] = {{"0:00 / 0:00", {0, 7, 14, 21, 35, 49, 56, 63, 70}, 5},
+               {"12:34", {0, 7, 14, 21, 28}, -1},
+               {"1a-2.+", {0, 14, 21, 28, 35}, -1}};  // a letter leaves a gap
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto cells = ProgressNumView::cells(QString::fromUtf8(c.text));
+    ASSERT_EQ(cells.size(), static_cast<std::size_t>(QString::fromUtf8(c.text).size()));
+    std::vector<int> drawn;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      EXPECT_EQ(cells[i].x, static_cast<int>(7 * i));
+      if (cells[i].glyph) drawn.push_back(cells[i].x);
+      EXPECT_EQ(cells[i].dim, c.firstDim >= 0 && static_cast<int>(i) >= c.firstDim) << i;
+    }
+    EXPECT_EQ(drawn, c.drawnAt);
   }
-  EXPECT_EQ(drawn, c.drawnAt);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ReadoutCells,
-    ::testing::Values(CellsCase{"AtStart", "0:00 / 0:00", {0, 7, 14, 21, 35, 49, 56, 63, 70}, 5},
-                      CellsCase{"NoSlash", "12:34", {0, 7, 14, 21, 28}, -1},
-                      CellsCase{"LetterLeavesAGap", "1a-2.+", {0, 14, 21, 28, 35}, -1}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- progress bar ----
 
@@ -239,39 +229,21 @@ double difference(const QImage& a, const QImage& b) {
   return sum / (3.0 * a.width() * a.height());
 }
 
-class Transition : public ::testing::TestWithParam<unsigned> {};
-
-TEST_P(Transition, StartsOnTheOldPictureEndsOnTheNewAndIsBetweenHalfWay) {
-  const unsigned style = GetParam();
-  const QImage from = frameAt(style, 0), to = frameAt(style, 1), half = frameAt(style, 0.5);
-  QImage oldOnly(64, 64, QImage::Format_ARGB32_Premultiplied), newOnly = oldOnly;
-  {
-    QPainter p(&oldOnly);
-    p.drawImage(0, 0, patterned(false));
-    QPainter q(&newOnly);
-    q.drawImage(0, 0, patterned(true));
-  }
-  EXPECT_LT(difference(from, oldOnly), 1.0);
-  EXPECT_LT(difference(to, newOnly), 1.0);
-  EXPECT_GT(difference(half, oldOnly), 8.0);
-  EXPECT_GT(difference(half, newOnly), 8.0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Styles, Transition, ::testing::Range(0u, slideshow::kStyleCount),
-                         [](const auto& info) {
-                           std::string name = slideshow::styleName(info.param);
-                           std::replace(name.begin(), name.end(), '-', '_');
-                           return std::to_string(info.param) + "_" + name;
-                         });
-
-// A change's frames reuse what the first one prepared (scaled masks, the layer): each frame is the
-// same as one painted from fresh inputs.
-TEST(Transitions, FramesOfOneChangeMatchFramesPaintedAfresh) {
+// Each style starts on the old picture, ends on the new and is between them half-way; a change's
+// frames reuse what the first one prepared (scaled masks, the layer), and each is the same as one
+// painted from fresh inputs.
+TEST(Transitions, EveryStyleGoesFromTheOldPictureToTheNewAndReusesWhatItPrepared) {
+  const QImage oldOnly = patterned(false), newOnly = patterned(true);
   for (unsigned style = 0; style < slideshow::kStyleCount; ++style) {
+    SCOPED_TRACE(slideshow::styleName(style));
+    EXPECT_LT(difference(frameAt(style, 0), oldOnly), 1.0);
+    EXPECT_LT(difference(frameAt(style, 1), newOnly), 1.0);
+    const QImage half = frameAt(style, 0.5);
+    EXPECT_GT(difference(half, oldOnly), 8.0);
+    EXPECT_GT(difference(half, newOnly), 8.0);
     const slideshow::TransitionInputs kept = freshInputs();
-    for (const qreal t : {0.0, 0.2, 0.5, 0.8, 1.0}) {
-      EXPECT_EQ(frameAt(style, t, kept), frameAt(style, t)) << slideshow::styleName(style) << " at " << t;
-    }
+    for (const qreal t : {0.0, 0.2, 0.5, 0.8, 1.0})
+      EXPECT_EQ(frameAt(style, t, kept), frameAt(style, t)) << t;
   }
 }
 

@@ -47,14 +47,12 @@ class TerminalRadio : public ::testing::Test {
   void SetUp() override {
     setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
     service.setCatalogue(R"({"entries":[{"id":"c1","name":"流行"},{"id":"c2","name":"民谣"}]})");
-    for (const char* id : {"a", "b", "c"}) {
-      ScriptedTrack t;
-      t.id = id;
-      t.name = std::string("歌曲") + id;
-      t.artist = "歌手";
-      t.audio = ScriptedTrack::Audio::Long;
-      t.lrc = "[00:00.00]第一行\n[00:00.30]第二行\n";
-      service.addTrack(t);
+    for (const std::string id : {"a", "b", "c"}) {
+      service.addTrack({.id = id,
+                        .name = "歌曲" + id,
+                        .artist = "歌手",
+                        .audio = ScriptedTrack::Audio::Long,
+                        .lrc = "[00:00.00]第一行\n[00:00.30]第二行\n"});
     }
     service.setChannel("c1", {"a", "b", "c"});
     service.start();

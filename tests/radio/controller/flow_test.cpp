@@ -73,6 +73,26 @@ class ControllerFlow : public ::testing::Test {
   void addTracks(std::initializer_list<ScriptedTrack> list) {
     for (const auto& t : list) service.addTrack(t);
   }
+  void addLong(std::initializer_list<const char*> ids) {
+    for (const char* id : ids) service.addTrack(longTrack(id));
+  }
+  // A station change as the pages post it: the kind of change `key` with its value.
+  static void changeStation(const char* key, PlistValue value) {
+    NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
+                                             userInfo(key, std::move(value)));
+  }
+  // A media key as it arrives: 1 previous, 2 play/pause, 3 next.
+  static void mediaKey(int state) {
+    NotificationCenter::defaultCenter().post(kPlayBackChangedNotification, nullptr,
+                                             userInfo("state", PlistValue(state)));
+  }
+  std::vector<std::chrono::steady_clock::time_point> requestTimes(const std::string& path) const {
+    std::vector<std::chrono::steady_clock::time_point> times;
+    for (const auto& r : service.requests()) {
+      if (r.path == path) times.push_back(r.at);
+    }
+    return times;
+  }
 
   // Plays channel `id` with `tracks` (long tracks named after their ids unless added before).
   void startChannel(const std::string& id, std::vector<std::string> tracks) {
@@ -88,7 +108,8 @@ class ControllerFlow : public ::testing::Test {
 
   // The track `id` is current, its player plays, and the controller has handled that.
   bool playing(const std::string& id) const {
-    return currentId() == id && playingId == id && controller->streamer() && controller->streamer()->isPlaying();
+    return currentId() == id && playingId == id && controller->streamer() &&
+           controller->streamer()->isPlaying();
   }
   bool waitPlaying(const std::string& id) {
     return test::waitFor([&] { return playing(id); });
@@ -96,12 +117,7 @@ class ControllerFlow : public ::testing::Test {
 
   static ScriptedTrack longTrack(const std::string& id, const std::string& name = "",
                                  const std::string& artist = "歌手") {
-    ScriptedTrack t;
-    t.id = id;
-    t.name = name.empty() ? "歌曲" + id : name;
-    t.artist = artist;
-    t.audio = Audio::Long;
-    return t;
+    return {.id = id, .name = name.empty() ? "歌曲" + id : name, .artist = artist, .audio = Audio::Long};
   }
 
   test::TempHome home;
@@ -123,12 +139,8 @@ TEST_F(ControllerFlow, FirstStartPlaysTheDefaultChannelAndStoresIt) {
   ASSERT_TRUE(waitPlaying("a"));
   EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--全部");
   EXPECT_EQ(service.count("/radios/all/play.json"), 1);
-  const auto stored = UserDefaults::standard().dictionaryForKey(kSelectStationKey);
-  EXPECT_EQ(stored.at("id").toString(), "all");
-  EXPECT_EQ(stored.at("name").toString(), "全部");
-  EXPECT_EQ(page.trackName, "晴天");
-  EXPECT_EQ(page.artist, "周杰伦 ");
-  EXPECT_EQ(page.album, "专辑");
+  EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey), channel("all", "全部").dict());
+  EXPECT_EQ(std::tie(page.trackName, page.artist, page.album), std::make_tuple("晴天", "周杰伦 ", "专辑"));
   EXPECT_EQ(page.playButtonOn, false);
   // The progress tick shows the position of a 20 s track.
   ASSERT_TRUE(test::waitFor([&] {
@@ -141,7 +153,7 @@ TEST_F(ControllerFlow, FirstStartPlaysTheDefaultChannelAndStoresIt) {
 }
 
 TEST_F(ControllerFlow, SkipGuardHoldsBackRepeatedButtonPressesButNeverMediaKeys) {
-  for (const char* id : {"a", "b", "c", "d", "e", "f"}) service.addTrack(longTrack(id));
+  addLong({"a", "b", "c", "d", "e", "f"});
   startChannel("c1", {"a", "b", "c", "d", "e", "f"});
   ASSERT_TRUE(waitPlaying("a"));
   auto& c = *controller;
@@ -168,32 +180,29 @@ TEST_F(ControllerFlow, SkipGuardHoldsBackRepeatedButtonPressesButNeverMediaKeys)
   ASSERT_TRUE(waitPlaying("c"));
 
   // Media keys arrive as "PlayBackChanged" and pass the guard every time.
-  auto& center = NotificationCenter::defaultCenter();
-  center.post(kPlayBackChangedNotification, nullptr, userInfo("state", PlistValue(3)));
-  center.post(kPlayBackChangedNotification, nullptr, userInfo("state", PlistValue(3)));
+  mediaKey(3);
+  mediaKey(3);
   EXPECT_EQ(c.queue().index(), 4);
   ASSERT_TRUE(waitPlaying("e"));
   EXPECT_EQ(advances.back(), "系统消息");
   // Play/pause through the media key.
-  center.post(kPlayBackChangedNotification, nullptr, userInfo("state", PlistValue(2)));
+  mediaKey(2);
   ASSERT_TRUE(test::waitFor([&] { return c.streamer() && c.streamer()->isPaused(); }));
   EXPECT_EQ(page.playButtonOn, true);
-  center.post(kPlayBackChangedNotification, nullptr, userInfo("state", PlistValue(2)));
+  mediaKey(2);
   ASSERT_TRUE(waitPlaying("e"));
   // A media-key previous goes back one.
-  center.post(kPlayBackChangedNotification, nullptr, userInfo("state", PlistValue(1)));
+  mediaKey(1);
   ASSERT_TRUE(waitPlaying("d"));
 }
 
 TEST_F(ControllerFlow, NewQueueStartsEvenRightAfterAButtonPress) {
-  for (const char* id : {"a", "b", "x", "y"}) service.addTrack(longTrack(id));
+  addLong({"a", "b", "x", "y"});
   startChannel("c1", {"a", "b"});
   ASSERT_TRUE(waitPlaying("a"));
   controller->nextTrack(Sender::control());  // accepted at `clock`: the queue's start is no press
   ASSERT_EQ(controller->queue().index(), 1);
-  PlistValue::Array ids{PlistValue("x"), PlistValue("y")};
-  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
-                                           userInfo("4", PlistValue(ids)));
+  changeStation("4", PlistValue(PlistValue::Array{PlistValue("x"), PlistValue("y")}));
   ASSERT_TRUE(waitPlaying("x"));
   EXPECT_EQ(controller->queue().index(), 0);
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"x", "y"}));
@@ -205,8 +214,8 @@ TEST_F(ControllerFlow, FilteredFirstTrackTakesTheIndexToMinusOneThenZero) {
   startChannel("c1", {"en", "zh"});
   ASSERT_TRUE(waitPlaying("zh"));
   ASSERT_GE(advances.size(), 2u);
-  EXPECT_EQ(advances[0], "(null)");  // the queue replacement
-  EXPECT_EQ(advances[1], "老外的歌曲||song is hate");
+  // The queue replacement, then the filter's skip at index -1.
+  EXPECT_EQ(std::tie(advances[0], advances[1]), std::make_tuple("(null)", "老外的歌曲||song is hate"));
   EXPECT_EQ(indexAtAdvance[1], -1);
   EXPECT_EQ(controller->queue().index(), 0);
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"zh"}));
@@ -214,18 +223,15 @@ TEST_F(ControllerFlow, FilteredFirstTrackTakesTheIndexToMinusOneThenZero) {
 }
 
 TEST_F(ControllerFlow, DislikedTracksAreSkippedOnAnyChannel) {
-  addTracks({longTrack("x"), longTrack("y"), longTrack("z")});
+  addLong({"x", "y", "z"});
   make();
-  auto hated = TNSong::create();
-  hated->setInfo(Record{{"id", PlistValue("x")}, {"name", PlistValue("歌曲x")}});
-  TNManager::sharedManager().hateSong(hated, true);
+  TNManager::sharedManager().hateSong(TNSong::create(Record{{"id", PlistValue("x")}}), true);
   startChannel("c1", {"x", "y"});
   ASSERT_TRUE(waitPlaying("y"));
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"y"}));
 
   service.setPrivateTracks({"x", "z"});
-  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
-                                           userInfo("6", PlistValue("")));
+  changeStation("6", PlistValue(""));
   ASSERT_TRUE(waitPlaying("z"));
   EXPECT_EQ(service.countPrefix("/audio/x"), 0);
   EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey).at("name").toString(), "私人电台");
@@ -233,12 +239,10 @@ TEST_F(ControllerFlow, DislikedTracksAreSkippedOnAnyChannel) {
 }
 
 TEST_F(ControllerFlow, InsertedTrackPlaysNextAndTheEntryAfterItIsPassedOver) {
-  addTracks({longTrack("a"), longTrack("b"), longTrack("c"), longTrack("d"), longTrack("x")});
+  addLong({"a", "b", "c", "d", "x"});
   startChannel("c1", {"a", "b", "c", "d"});
   ASSERT_TRUE(waitPlaying("a"));
-  NotificationCenter::defaultCenter().post(
-      kStationChangedNotification, nullptr,
-      userInfo("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}})));
+  changeStation("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}}));
   ASSERT_TRUE(waitPlaying("x"));
   EXPECT_EQ(controller->queue().index(), 1);
   EXPECT_EQ(advances.back(), "insert track");
@@ -248,31 +252,27 @@ TEST_F(ControllerFlow, InsertedTrackPlaysNextAndTheEntryAfterItIsPassedOver) {
 }
 
 TEST_F(ControllerFlow, DislikedTrackInsertedPastTheQueuesEndIsPlayedAfterAll) {
-  addTracks({longTrack("a"), longTrack("x")});
+  addLong({"a", "x"});
   make();
-  auto hated = TNSong::create(Record{{"id", PlistValue("x")}});
-  TNManager::sharedManager().hateSong(hated, true);
+  TNManager::sharedManager().hateSong(TNSong::create(Record{{"id", PlistValue("x")}}), true);
   startChannel("c1", {"a"});
   ASSERT_TRUE(waitPlaying("a"));
   // The inserted track takes the position past the last entry, where nothing can be removed.
-  NotificationCenter::defaultCenter().post(
-      kStationChangedNotification, nullptr,
-      userInfo("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}})));
+  changeStation("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}}));
   ASSERT_TRUE(waitPlaying("x"));
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"a"}));
   EXPECT_EQ(controller->queue().index(), 1);
 }
 
 TEST_F(ControllerFlow, UnknownStationKeysPlayTheChannelAgainFromAFreshList) {
-  addTracks({longTrack("a"), longTrack("b")});
+  addLong({"a", "b"});
   startChannel("c1", {"a", "b"});
   ASSERT_TRUE(waitPlaying("a"));
   int requests = 1;
   for (const char* key : {"2", "3", "5"}) {
     controller->nextTrack(Sender::reason(skipreason::kMediaKey));
     ASSERT_TRUE(waitPlaying("b")) << key;
-    NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
-                                             userInfo(key, PlistValue(1)));
+    changeStation(key, PlistValue(1));
     ++requests;
     ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") == requests; })) << key;
     ASSERT_TRUE(waitPlaying("a")) << key;
@@ -294,10 +294,7 @@ TEST_F(ControllerFlow, QueueWithoutTracksIsAskedForAgainAfterAGrowingPause) {
     ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= before + more; }, 10s));
   }
   // Pauses between the requests: 100, 200, 400, 400 ms (from the last start of a series on).
-  std::vector<std::chrono::steady_clock::time_point> times;
-  for (const auto& r : service.requests()) {
-    if (r.path == "/radios/c1/play.json") times.push_back(r.at);
-  }
+  const auto times = requestTimes("/radios/c1/play.json");
   ASSERT_GE(times.size(), 5u);
   const auto gap = [&](std::size_t i) { return times[i + 1] - times[i]; };
   EXPECT_GE(gap(0), 90ms);
@@ -319,8 +316,7 @@ TEST_F(ControllerFlow, RetriesFollowTheLatestChannelChoice) {
   UserDefaults::standard().set(kSelectStationKey, channel("c1", "一"));
   make().awakeFromNib();
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= 1; }));
-  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
-                                           userInfo("0", channel("c2", "二")));
+  changeStation("0", channel("c2", "二"));
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c2/play.json") >= 3; }));
   EXPECT_LE(service.count("/radios/c1/play.json"), 2);  // the first channel's retry was dropped
   service.addTrack(longTrack("a"));
@@ -335,22 +331,18 @@ TEST_F(ControllerFlow, ChannelWhoseStreamsAllFailIsAskedForAgainAfterAPause) {
   service.addTrack(missing);
   startChannel("c1", {"m1"});
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= 3; }));
-  std::vector<std::chrono::steady_clock::time_point> times;
-  for (const auto& r : service.requests()) {
-    if (r.path == "/radios/c1/play.json") times.push_back(r.at);
-  }
+  const auto times = requestTimes("/radios/c1/play.json");
   EXPECT_GE(times[1] - times[0], 90ms);
   EXPECT_GE(times[2] - times[1], 180ms);
 }
 
 TEST_F(ControllerFlow, LateLyricsAndPicturesOfAnEarlierTrackAreDropped) {
-  auto a = longTrack("a");
-  a.lrc = "[00:00.00]第一首的歌词";
-  a.lrcHeld = true;
-  auto b = longTrack("b");
-  b.lrc = "[00:00.00]第二首的歌词";
-  b.lrcHeld = true;
-  addTracks({a, b});
+  for (const char* id : {"a", "b"}) {
+    auto t = longTrack(id);
+    t.lrc = std::string("[00:00.00]") + (*id == 'a' ? "第一首的歌词" : "第二首的歌词");
+    t.lrcHeld = true;
+    service.addTrack(t);
+  }
   startChannel("c1", {"a", "b"});
   ASSERT_TRUE(waitPlaying("a"));
   auto first = controller->curSong();
@@ -389,14 +381,10 @@ TEST_F(ControllerFlow, FileUrlsPlayThroughTheLocalFilePlayer) {
 }
 
 TEST_F(ControllerFlow, PrivateChannelAsksWithEveryLikedId) {
-  addTracks({longTrack("p1")});
+  addLong({"p1"});
   make();
   auto& store = TNManager::sharedManager();
-  for (const char* id : {"s1", "s2"}) {
-    auto song = TNSong::create();
-    song->setInfo(Record{{"id", PlistValue(id)}});
-    store.likeSong(song, true);
-  }
+  for (const char* id : {"s1", "s2"}) store.likeSong(TNSong::create(Record{{"id", PlistValue(id)}}), true);
   store.likeArtist(TNArtist::create(Record{{"id", PlistValue("ar1")}, {"name", PlistValue("歌手")}}), true);
   service.setPrivateTracks({"p1"});
   UserDefaults::standard().set(kSelectStationKey,
@@ -407,13 +395,12 @@ TEST_F(ControllerFlow, PrivateChannelAsksWithEveryLikedId) {
   const auto reqs = service.requests();
   const auto post = std::find_if(reqs.begin(), reqs.end(), [](const auto& r) { return r.method == "POST"; });
   ASSERT_NE(post, reqs.end());
-  EXPECT_EQ(post->path, "/radios/play");
-  EXPECT_EQ(post->body, "similar=1&id=s1,s2,ar1,");
-  EXPECT_EQ(post->contentType, "application/x-www-form-urlencoded");
+  EXPECT_EQ(std::tie(post->path, post->body, post->contentType),
+            std::make_tuple("/radios/play", "similar=1&id=s1,s2,ar1,", "application/x-www-form-urlencoded"));
 }
 
 TEST_F(ControllerFlow, SeekFromTheSliderAndTheReadoutColour) {
-  addTracks({longTrack("a")});
+  addLong({"a"});
   startChannel("c1", {"a"});
   ASSERT_TRUE(waitPlaying("a"));
   page.sliderEntered = true;
@@ -500,7 +487,7 @@ TEST_P(BrokenTrackFlow, IsSkippedForTheNextTrack) {
     broken.audio = *GetParam().audio;
     service.addTrack(broken);
   }
-  addTracks({longTrack("a")});
+  addLong({"a"});
   // The waiting give-up counts real time.
   realClock = GetParam().audio == Audio::Stall;
   make().setProgressShown(!GetParam().pageHidden);

@@ -25,12 +25,7 @@ PlistValue userInfo(const std::string& key, PlistValue value) {
 
 ScriptedTrack track(const std::string& id, const std::string& name,
                     ScriptedTrack::Audio audio = ScriptedTrack::Audio::Long) {
-  ScriptedTrack t;
-  t.id = id;
-  t.name = name;
-  t.artist = "歌手";
-  t.audio = audio;
-  return t;
+  return {.id = id, .name = name, .artist = "歌手", .audio = audio};
 }
 
 class Prefetch : public ::testing::Test {

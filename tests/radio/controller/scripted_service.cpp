@@ -43,18 +43,17 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 ScriptedService::ScriptedService()
     : shortMp3_(readAll(TONVERA_TEST_MP3_SHORT)), longMp3_(readAll(TONVERA_TEST_MP3_LONG)) {
   auto& http = server_.http();
+  // Every request is logged before its route (a POST by its route, which has read the body); while
+  // down, each is answered 503.
   http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    {
-      std::lock_guard lock(mutex_);
-      if (!down_) return httplib::Server::HandlerResponse::Unhandled;
-    }
-    record(req);
+    std::lock_guard lock(mutex_);
+    if (down_ || req.method != "POST") log(req);
+    if (!down_) return httplib::Server::HandlerResponse::Unhandled;
     res.status = 503;
     res.set_content("down", "text/plain");
     return httplib::Server::HandlerResponse::Handled;
   });
-  http.Get("/radios/selected.json", [this](const httplib::Request& req, httplib::Response& res) {
-    record(req);
+  http.Get("/radios/selected.json", [this](const httplib::Request&, httplib::Response& res) {
     std::lock_guard lock(mutex_);
     if (!catalogue_) {
       res.status = 404;
@@ -63,7 +62,6 @@ ScriptedService::ScriptedService()
     res.set_content(*catalogue_, "application/json");
   });
   http.Get(R"(/radios/([^/]+)/play\.json)", [this](const httplib::Request& req, httplib::Response& res) {
-    record(req);
     std::lock_guard lock(mutex_);
     auto it = channels_.find(req.matches[1]);
     if (it == channels_.end()) {
@@ -73,12 +71,11 @@ ScriptedService::ScriptedService()
     res.set_content(it->second, "application/json");
   });
   http.Post("/radios/play", [this](const httplib::Request& req, httplib::Response& res) {
-    record(req);
     std::lock_guard lock(mutex_);
+    log(req);
     res.set_content(privateReply_, "application/json");
   });
   http.Get(R"(/tracks/([^/]+)/play\.json)", [this](const httplib::Request& req, httplib::Response& res) {
-    record(req);
     std::lock_guard lock(mutex_);
     auto it = tracks_.find(req.matches[1]);
     if (it == tracks_.end()) {
@@ -88,7 +85,6 @@ ScriptedService::ScriptedService()
     res.set_content(trackRecord(it->second), "application/json");
   });
   http.Get(R"(/audio/([^/]+)\.mp3)", [this](const httplib::Request& req, httplib::Response& res) {
-    record(req);
     ScriptedTrack::Audio audio;
     {
       std::lock_guard lock(mutex_);
@@ -133,7 +129,6 @@ ScriptedService::ScriptedService()
     }
   });
   http.Get(R"(/lrc/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
-    record(req);
     std::optional<std::string> text;
     {
       std::unique_lock lock(mutex_);
@@ -154,10 +149,8 @@ ScriptedService::ScriptedService()
     res.set_content(*text, "text/plain; charset=utf-8");
   });
   // Pictures: none (the lookups deliver nothing).
-  http.Get(R"(/(albums|artists)/.*)", [this](const httplib::Request& req, httplib::Response& res) {
-    record(req);
-    res.status = 404;
-  });
+  http.Get(R"(/(albums|artists)/.*)",
+           [](const httplib::Request&, httplib::Response& res) { res.status = 404; });
 }
 
 ScriptedService::~ScriptedService() {
@@ -182,15 +175,14 @@ void ScriptedService::setDown(bool down) {
   down_ = down;
 }
 
+void ScriptedService::log(const httplib::Request& req) {
+  log_.push_back({req.method, req.path, req.body, req.get_header_value("Content-Type"),
+                  std::chrono::steady_clock::now(), req.get_header_value("Range")});
+}
+
 void ScriptedService::start() {
   server_.start();
   setenv("TONVERA_SERVICE_URL", server_.url().c_str(), 1);
-}
-
-void ScriptedService::record(const httplib::Request& req) {
-  std::lock_guard lock(mutex_);
-  log_.push_back({req.method, req.path, req.body, req.get_header_value("Content-Type"),
-                  std::chrono::steady_clock::now(), req.get_header_value("Range")});
 }
 
 std::string ScriptedService::trackRecord(const ScriptedTrack& t) const {
@@ -237,16 +229,14 @@ std::vector<LoggedRequest> ScriptedService::requests() const {
 
 int ScriptedService::count(const std::string& path) const {
   std::lock_guard lock(mutex_);
-  int n = 0;
-  for (const auto& r : log_) n += r.path == path;
-  return n;
+  return static_cast<int>(
+      std::count_if(log_.begin(), log_.end(), [&](const auto& r) { return r.path == path; }));
 }
 
 int ScriptedService::countPrefix(const std::string& prefix) const {
   std::lock_guard lock(mutex_);
-  int n = 0;
-  for (const auto& r : log_) n += r.path.rfind(prefix, 0) == 0;
-  return n;
+  return static_cast<int>(
+      std::count_if(log_.begin(), log_.end(), [&](const auto& r) { return r.path.starts_with(prefix); }));
 }
 
 }  // namespace tonvera::test

