@@ -62,11 +62,8 @@ class ControllerFlow : public ::testing::Test {
 
   static MainViewController::Options fastOptions() {
     MainViewController::Options o;
-    o.waitingGiveUp = 400ms;
-    o.queueRetryInitial = 100ms;
-    o.queueRetryMaximum = 400ms;
-    o.networkRetryInitial = 100ms;
-    o.networkRetryMaximum = 400ms;
+    o.waitingGiveUp = o.queueRetryMaximum = o.networkRetryMaximum = 400ms;
+    o.queueRetryInitial = o.networkRetryInitial = 100ms;
     return o;
   }
 
