@@ -8,19 +8,11 @@
 
 #include "controls/buttons.h"
 #include "controls/controlview.h"
-#include "controls/geometry.h"
 #include "controls/navigator.h"
 #include "controls/resources.h"
 
 namespace tonvera {
 namespace {
-
-TEST(Geometry, BottomUpRectanglesAndSheetCellsFlipOnce) {
-  EXPECT_EQ(geometry::fromBottomUp(20, 210, 100, 30, 256), QRectF(20, 16, 100, 30));
-  EXPECT_EQ(geometry::frameFromBottomUp(86, 172, 84, 84, 256), QRect(86, 0, 84, 84));
-  EXPECT_EQ(geometry::toBottomUp(QPointF(10, 56), 256), QPointF(10, 200));
-  EXPECT_EQ(geometry::sheetRect(0, 0, 48, 48, 96), QRectF(0, 48, 48, 48));
-}
 
 // A top-level host so enter and leave events reach the buttons.
 struct Host {
@@ -71,7 +63,8 @@ TEST(Buttons, TogglesFlipBeforeTheirActionAndStateControlsActOnPress) {
   state->addTarget([&](NovaColorButton* b) { seen.push_back(static_cast<NovaToggleButton*>(b)->isOn()); });
   int segActions = 0;
   seg->addTarget([&](SegControl*) { ++segActions; });
-  for (QWidget* w : {static_cast<QWidget*>(toggle), static_cast<QWidget*>(state), static_cast<QWidget*>(seg)}) {
+  for (QWidget* w :
+       {static_cast<QWidget*>(toggle), static_cast<QWidget*>(state), static_cast<QWidget*>(seg)}) {
     w->setGeometry(0, 0, 40, 20);
   }
 
@@ -142,7 +135,8 @@ TEST(Resources, AMissingPictureGivesNothingAndIsAskedForOnce) {
   EXPECT_EQ(ResourcePicture::load(QStringLiteral("no-such-picture.png")), nullptr);
   auto cube = ResourcePicture::load(QStringLiteral("CUBEICON.png"));
   ASSERT_NE(cube, nullptr);
-  const QPixmap cell = cube->cut(QRectF(cube->size().height(), 0, cube->size().height(), cube->size().height()), 2);
+  const QPixmap cell =
+      cube->cut(QRectF(cube->size().height(), 0, cube->size().height(), cube->size().height()), 2);
   EXPECT_EQ(cell.deviceIndependentSize(), QSizeF(cube->size().height(), cube->size().height()));
   EXPECT_EQ(cell.width(), static_cast<int>(cube->size().height() * 2));
 }

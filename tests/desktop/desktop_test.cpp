@@ -43,12 +43,9 @@ void expectValid(const QString& program, const QStringList& args) {
   EXPECT_EQ(p.exitCode(), 0) << program.toStdString() << ":\n" << p.readAll().toStdString();
 }
 
-TEST(Install, TheDesktopFilePassesDesktopFileValidate) {
+TEST(Install, TheDesktopFileAndTheMetainfoPassTheirValidators) {
   expectValid(QStringLiteral("desktop-file-validate"),
               {kDesktopDir + QStringLiteral("org.tonvera.Tonvera.desktop")});
-}
-
-TEST(Install, TheMetainfoPassesAppstreamcliValidate) {
   expectValid(QStringLiteral("appstreamcli"),
               {QStringLiteral("validate"), QStringLiteral("--no-net"),
                kDesktopDir + QStringLiteral("org.tonvera.Tonvera.metainfo.xml")});

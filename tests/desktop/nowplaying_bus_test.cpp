@@ -57,8 +57,7 @@ class PageOnTheBus : public test::OnTheBus {
     coverUrl = QUrl::fromLocalFile(QDir::cleanPath(cover)).toString();
 
     MainViewController::Options o;
-    o.configControlDelay = 0ms;
-    o.skipGuard = 0ms;
+    o.configControlDelay = o.skipGuard = 0ms;
     page = std::make_unique<NowPlayingController>(&window, std::move(o), false);
     window.resize(NowPlayingView::kWidth, NowPlayingView::kHeight);
     window.show();

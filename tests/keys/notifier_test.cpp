@@ -14,7 +14,11 @@ namespace {
 struct Shown {
   uint replaces;
   QString summary, body, image;
+  bool operator==(const Shown&) const = default;
 };
+void PrintTo(const Shown& s, std::ostream* os) {
+  *os << s.replaces << " " << (s.summary + " | " + s.body + " | " + s.image).toStdString();
+}
 
 // The desktop's notification server: records each Notify and hands out ids.
 class NotificationServer : public QObject {
@@ -51,12 +55,9 @@ TEST_F(SongNotifications, OnePerSongReplacedInPlaceOnlyInTheBackgroundAndSwitcha
   song.artUrl.clear();  // no cover: no image
   notifier.songStarted(song);
   ASSERT_TRUE(QTest::qWaitFor([&] { return server.shown.size() == 2; }, 5000));
-  EXPECT_EQ(server.shown[0].replaces, 0u);
-  EXPECT_EQ(server.shown[0].summary, "夜航");
-  EXPECT_EQ(server.shown[0].body, "林海 / Mira — 北方");
-  EXPECT_EQ(server.shown[0].image, "/tmp/covers/1.jpg");
-  EXPECT_EQ(server.shown[1].replaces, 7u) << "the next song replaces the notification";
-  EXPECT_EQ(server.shown[1].image, "");
+  // The next song replaces the notification.
+  EXPECT_EQ(server.shown, (std::vector<Shown>{{0, "夜航", "林海 / Mira — 北方", "/tmp/covers/1.jpg"},
+                                              {7, "晨光", "林海 / Mira — 北方", ""}}));
 
   // The window in front, or the setting off: nothing.
   active = true;

@@ -22,7 +22,6 @@ inline constexpr const char* kPlayer = "org.mpris.MediaPlayer2.Player";
 inline constexpr const char* kRoot = "org.mpris.MediaPlayer2";
 inline constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 
-// The sound menu: its own connection, so calls go through the bus daemon like anybody else's.
 class SoundMenu : public QObject {
   Q_OBJECT
  public:

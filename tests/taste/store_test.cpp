@@ -31,16 +31,12 @@ std::shared_ptr<TNArtist> artist(const std::string& id) {
   return TNArtist::create(record(R"({"id":")" + id + R"(","name":"artist )" + id + R"("})"));
 }
 
+std::string idOf(const std::shared_ptr<TNSong>& s) { return s->trackId().value_or("?"); }
+std::string idOf(const std::shared_ptr<TNArtist>& a) { return a->artistkId().value_or("?"); }
 template <typename List>
 std::vector<std::string> idsOf(const List& list) {
   std::vector<std::string> ids;
-  for (const auto& entry : list) {
-    if constexpr (std::is_same_v<List, TNManager::SongList>) {
-      ids.push_back(entry->trackId().value_or("?"));
-    } else {
-      ids.push_back(entry->artistkId().value_or("?"));
-    }
-  }
+  for (const auto& entry : list) ids.push_back(idOf(entry));
   return ids;
 }
 
@@ -156,6 +152,8 @@ TEST_F(TasteStore, LikedAndDislikedListsAreIndependent) {
   store.hateArtist(a, true);
   EXPECT_EQ(idsOf(store.likeSongs()), std::vector<std::string>{"t1"});
   EXPECT_EQ(idsOf(store.likeArtists()), std::vector<std::string>{"t1"});
+  EXPECT_TRUE(store.isLove(*artist("t1")) && store.isHate(*artist("t1")));  // another object, the same id
+  EXPECT_FALSE(store.isLove(*TNArtist::create()) || store.isHate(*TNArtist::create()));
 }
 
 TEST_F(TasteStore, RemovingAnEntryTheListDoesNotHoldTogglesOnlyTheFile) {

@@ -29,32 +29,21 @@ TEST(ProgressTexts, ReadoutAndRemainingTime) {
 }
 
 TEST(ProgressTexts, UnknownFormatOrPositionChangesOnlyWhatItShould) {
-  ProgressInput noFormat;
-  noFormat.bitRate = 0;
-  noFormat.progress = 30;
-  noFormat.duration = 100;
-  auto out = computeProgress(noFormat);
+  auto out = computeProgress({.bitRate = 0, .progress = 30, .duration = 100});
   EXPECT_EQ(out.positionText, std::optional<std::string>("00:00"));
   EXPECT_FALSE(out.readout || out.sliderPercent || out.lyricsTimestamp);
 
   for (auto [p, d] : {std::pair{-1.0, 100.0}, std::pair{10.0, 0.0}, std::pair{10.0, -3.0}}) {
-    ProgressInput unknown;
-    unknown.bitRate = 128000;
-    unknown.progress = p;
-    unknown.duration = d;
-    out = computeProgress(unknown);
+    out = computeProgress({.bitRate = 128000, .progress = p, .duration = d});
     EXPECT_FALSE(out.positionText || out.readout || out.sliderPercent || out.lyricsTimestamp)
         << p << " " << d;
   }
 }
 
 TEST(ProgressTexts, HeldSliderDrivesTheReadoutOnly) {
-  ProgressInput in;
-  in.bitRate = 128000;
-  in.progress = 61.9;
-  in.duration = 245.2;
-  in.sliderDown = true;
-  in.sliderProgress = 50;  // 122.6 s
+  // Held at 50 % = 122.6 s.
+  ProgressInput in{
+      .bitRate = 128000, .progress = 61.9, .duration = 245.2, .sliderDown = true, .sliderProgress = 50};
   const auto out = computeProgress(in);
   EXPECT_EQ(*out.readout, "2:02 / 4:05");
   EXPECT_EQ(*out.positionText, "03:03");  // the remaining time still follows the player
@@ -78,11 +67,7 @@ TEST(ProgressTexts, TwoPointSliderRuleWhileASeekIsPending) {
   for (const auto& c : cases) {
     EXPECT_EQ(sliderFollowsPlayer(c.reported, c.slideValue), c.follows)
         << c.reported << " vs " << c.slideValue;
-    ProgressInput in;
-    in.bitRate = 1;
-    in.duration = 100;
-    in.progress = c.reported;
-    in.slideValue = c.slideValue;
+    const ProgressInput in{.bitRate = 1, .progress = c.reported, .duration = 100, .slideValue = c.slideValue};
     EXPECT_EQ(computeProgress(in).sliderPercent.has_value(), c.follows);
   }
 }

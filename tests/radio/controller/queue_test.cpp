@@ -110,11 +110,10 @@ TEST(TrackFilter, EnglishAndDislikedTracks) {
 }
 
 TEST(RadioPlayer, FileUrls) {
-  EXPECT_TRUE(isFileUrl("file:///music/a.pur"));
-  EXPECT_TRUE(isFileUrl("FILE:/a.pur"));
-  EXPECT_FALSE(isFileUrl("http://127.0.0.1/a.mp3"));
-  EXPECT_FALSE(isFileUrl("fil"));
-  EXPECT_FALSE(isFileUrl("/music/a.pur"));
+  for (const auto& [url, isFile] : {std::pair{"file:///music/a.pur", true}, std::pair{"FILE:/a.pur", true},
+                                    std::pair{"http://127.0.0.1/a.mp3", false}, std::pair{"fil", false},
+                                    std::pair{"/music/a.pur", false}})
+    EXPECT_EQ(isFileUrl(url), isFile) << url;
 }
 
 }  // namespace

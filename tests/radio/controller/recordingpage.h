@@ -21,7 +21,7 @@ class RecordingPage : public MainPage {
 
   void readoutSetString(const std::string& text) override { readout = text; }
   void readoutSetColor(int c) override { readoutColor = c; }
-  void readoutDisplay() override { ++readoutRedraws; }
+  void readoutDisplay() override {}
 
   void sliderSetProgress(double percent) override {
     if (!sliderDown) slider = percent;
@@ -37,7 +37,7 @@ class RecordingPage : public MainPage {
   }
   void lrcProcess() override { lyrics.processLrc(); }
   void lrcSetTimestamp(double seconds) override { lyrics.setTimestamp(seconds); }
-  void lrcDisplay() override { ++lyricsRedraws; }
+  void lrcDisplay() override {}
 
   void refreshImage(const QImage& image, bool yOrn) override { pictures.push_back({image, yOrn}); }
   void playButtonSetOn(bool on) override { playButtonOn = on; }
@@ -45,12 +45,10 @@ class RecordingPage : public MainPage {
 
   std::string artist, album, trackName, position, readout, windowTitle;
   int readoutColor = -1;
-  int readoutRedraws = 0;
   double slider = 0;
   bool sliderDown = false, sliderEntered = false, sliderSeek = false;
   LineLrcModel lyrics;
   std::vector<std::optional<std::string>> lyricsShown;
-  int lyricsRedraws = 0;
   struct Picture {
     QImage image;
     bool artistSlot;

@@ -55,19 +55,13 @@ ScriptedService::ScriptedService()
   });
   http.Get("/radios/selected.json", [this](const httplib::Request&, httplib::Response& res) {
     std::lock_guard lock(mutex_);
-    if (!catalogue_) {
-      res.status = 404;
-      return;
-    }
+    if (!catalogue_) return void(res.status = 404);
     res.set_content(*catalogue_, "application/json");
   });
   http.Get(R"(/radios/([^/]+)/play\.json)", [this](const httplib::Request& req, httplib::Response& res) {
     std::lock_guard lock(mutex_);
     auto it = channels_.find(req.matches[1]);
-    if (it == channels_.end()) {
-      res.status = 404;
-      return;
-    }
+    if (it == channels_.end()) return void(res.status = 404);
     res.set_content(it->second, "application/json");
   });
   http.Post("/radios/play", [this](const httplib::Request& req, httplib::Response& res) {
@@ -78,10 +72,7 @@ ScriptedService::ScriptedService()
   http.Get(R"(/tracks/([^/]+)/play\.json)", [this](const httplib::Request& req, httplib::Response& res) {
     std::lock_guard lock(mutex_);
     auto it = tracks_.find(req.matches[1]);
-    if (it == tracks_.end()) {
-      res.status = 404;
-      return;
-    }
+    if (it == tracks_.end()) return void(res.status = 404);
     res.set_content(trackRecord(it->second), "application/json");
   });
   http.Get(R"(/audio/([^/]+)\.mp3)", [this](const httplib::Request& req, httplib::Response& res) {
@@ -91,16 +82,12 @@ ScriptedService::ScriptedService()
       auto it = tracks_.find(req.matches[1]);
       audio = it == tracks_.end() ? ScriptedTrack::Audio::Missing : it->second.audio;
     }
-    // The library answers range requests of whole contents; say so, as a music server does.
-    if (audio == ScriptedTrack::Audio::Short || audio == ScriptedTrack::Audio::Long) {
-      res.set_header("Accept-Ranges", "bytes");
-    }
     switch (audio) {
       case ScriptedTrack::Audio::Short:
-        res.set_content(shortMp3_, "audio/mpeg");
-        break;
       case ScriptedTrack::Audio::Long:
-        res.set_content(longMp3_, "audio/mpeg");
+        // The library answers range requests of whole contents; say so, as a music server does.
+        res.set_header("Accept-Ranges", "bytes");
+        res.set_content(audio == ScriptedTrack::Audio::Short ? shortMp3_ : longMp3_, "audio/mpeg");
         break;
       case ScriptedTrack::Audio::Paced:
         res.set_content_provider(
@@ -142,10 +129,7 @@ ScriptedService::ScriptedService()
         }
       }
     }
-    if (!text) {
-      res.status = 404;
-      return;
-    }
+    if (!text) return void(res.status = 404);
     res.set_content(*text, "text/plain; charset=utf-8");
   });
   // Pictures: none (the lookups deliver nothing).
@@ -228,15 +212,15 @@ std::vector<LoggedRequest> ScriptedService::requests() const {
 }
 
 int ScriptedService::count(const std::string& path) const {
-  std::lock_guard lock(mutex_);
+  const auto all = requests();
   return static_cast<int>(
-      std::count_if(log_.begin(), log_.end(), [&](const auto& r) { return r.path == path; }));
+      std::count_if(all.begin(), all.end(), [&](const auto& r) { return r.path == path; }));
 }
 
 int ScriptedService::countPrefix(const std::string& prefix) const {
-  std::lock_guard lock(mutex_);
+  const auto all = requests();
   return static_cast<int>(
-      std::count_if(log_.begin(), log_.end(), [&](const auto& r) { return r.path.starts_with(prefix); }));
+      std::count_if(all.begin(), all.end(), [&](const auto& r) { return r.path.starts_with(prefix); }));
 }
 
 }  // namespace tonvera::test

@@ -28,10 +28,7 @@ struct ScriptedTrack {
 };
 
 struct LoggedRequest {
-  std::string method;
-  std::string path;
-  std::string body;
-  std::string contentType;
+  std::string method, path, body, contentType;
   std::chrono::steady_clock::time_point at;
   std::string range;  // the Range field, "" when none
 };

@@ -35,8 +35,7 @@ using test::ScriptedTrack;
 
 MainViewController::Options quickOptions() {
   MainViewController::Options o;
-  o.configControlDelay = 0ms;
-  o.skipGuard = 0ms;
+  o.configControlDelay = o.skipGuard = 0ms;
   return o;
 }
 
@@ -51,7 +50,13 @@ struct Page {
     window.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
   }
-  ~Page() { page.reset(); }
+  // The controls configured and the track's texts set.
+  void showTrack(const std::string& name, const std::string& artist, const std::string& album) {
+    page->configControl();
+    page->setTrackNameText(name);
+    page->setArtistText(artist);
+    page->setAlbumText(album);
+  }
   // A pointer position given bottom-up in the page, as the view reports it.
   void pointAt(qreal x, qreal y) { page->mouseMoved(geometry::fromBottomUp(x, y, 0, 0, 256).topLeft()); }
 };
@@ -202,11 +207,8 @@ TEST_F(PlayingPage, HiddenWindowStopsTheProgressUpdatesButNotPlayback) {
 // Hidden, a timed lyrics line (shown outside the window) moves on when the next line is due rather
 // than on a steady tick; after the last line the tick only looks in now and then.
 TEST_F(PlayingPage, HiddenWindowMovesTimedLyricsOnWhenTheNextLineIsDue) {
-  ScriptedTrack a;
-  a.id = "a";
-  a.audio = ScriptedTrack::Audio::Long;
-  a.lrc = "[00:00.00]第一行\n[00:08.00]第二行";
-  service.addTrack(a);
+  service.addTrack(
+      {.id = "a", .audio = ScriptedTrack::Audio::Long, .lrc = "[00:00.00]第一行\n[00:08.00]第二行"});
   start();
   ASSERT_TRUE(test::waitFor([&] { return p->page->lyricsLine() == QStringLiteral("第一行"); }));
   auto& controller = p->page->controller();
@@ -235,10 +237,7 @@ QImage coverPicture() {
 
 TEST(PageLook, NoCoverNoLyrics) {
   Page p;
-  p.page->configControl();
-  p.page->setTrackNameText("晴天");
-  p.page->setArtistText("周杰伦 ");
-  p.page->setAlbumText("叶惠美");
+  p.showTrack("晴天", "周杰伦 ", "叶惠美");
   p.page->setPositionText("00:00");
   p.page->lrcSetLrc(std::nullopt);
   p.page->lrcProcess();
@@ -247,10 +246,7 @@ TEST(PageLook, NoCoverNoLyrics) {
 
 TEST(PageLook, PlayingWithCoverLyricsAndTheControlsShown) {
   Page p;
-  p.page->configControl();
-  p.page->setTrackNameText("夜空中最亮的星");
-  p.page->setArtistText("逃跑计划 ");
-  p.page->setAlbumText("世界");
+  p.showTrack("夜空中最亮的星", "逃跑计划 ", "世界");
   p.page->setPositionText("03:03");
   p.page->readoutSetString("1:01 / 4:05");
   p.page->readoutDisplay();
@@ -270,11 +266,8 @@ TEST(PageLook, PlayingWithCoverLyricsAndTheControlsShown) {
 
 TEST(PageLook, UntimedLyricsAndLongTextsStayInTheirPlaces) {
   Page p;
-  p.page->configControl();
   const std::string longText(3000, 'x');
-  p.page->setTrackNameText(longText);
-  p.page->setArtistText(longText);
-  p.page->setAlbumText(longText);
+  p.showTrack(longText, longText, longText);
   p.page->lrcSetLrc(std::string("[ti:歌名]\n第一行歌词\n第二行歌词\n") + std::string(10000, 'y'));
   p.page->lrcProcess();
   EXPECT_TRUE(p.page->lrcScrollView()->isVisible());

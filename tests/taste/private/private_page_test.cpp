@@ -4,7 +4,6 @@
 
 #include <QPainter>
 #include <QTest>
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -71,8 +70,7 @@ TEST_F(PrivatePage, StartPlaysThePrivateChannelOfTheLikedSongsAndArtists) {
   service.start();
 
   TNManager& store = TNManager::sharedManager();
-  store.likeSong(TNSong::create(Record{{"id", PlistValue("t1")}, {"name", PlistValue("一")}}), true);
-  store.likeSong(TNSong::create(Record{{"id", PlistValue("t2")}, {"name", PlistValue("二")}}), true);
+  for (const char* id : {"t1", "t2"}) store.likeSong(TNSong::create(Record{{"id", PlistValue(id)}}), true);
   store.likeArtist(TNArtist::create(Record{{"id", PlistValue("a1")}, {"name", PlistValue("甲")}}), true);
 
   UserDefaults settings(settingsPath());
@@ -102,10 +100,11 @@ TEST_F(PrivatePage, StartPlaysThePrivateChannelOfTheLikedSongsAndArtists) {
   EXPECT_EQ(settings.dictionaryForKey("kSelectStation"),
             (PlistValue::Dict{{"name", PlistValue(kPrivateChannelName)}}));
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/play") > 0; }, 10s));
-  const auto requests = service.requests();
-  const auto post =
-      std::find_if(requests.begin(), requests.end(), [](const auto& r) { return r.method == "POST"; });
-  EXPECT_EQ(post->body, "similar=1&id=t1,t2,a1,");
+  for (const auto& r : service.requests()) {
+    if (r.method == "POST") {
+      EXPECT_EQ(r.body, "similar=1&id=t1,t2,a1,");
+    }
+  }
   setAppNavigator(nullptr);
 }
 
