@@ -6,9 +6,11 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <cmath>
 #include <filesystem>
 
 #include "audio/g719/pure_format.h"
+#include "audio/purecodec.h"
 #include "g719_test_util.h"
 #include "platform/audiotoolbox/audiosink.h"
 #include "pure_test_util.h"
@@ -32,6 +34,33 @@ CliRun cli(const QStringList& args) {
 
 CliRun pureDecode(const std::string& in, const std::string& out) {
   return cli({"pure-decode", QString::fromStdString(in), QString::fromStdString(out)});
+}
+
+// Speech (left) and castanets (right), `frames` stereo frames long, the first `n` samples of each
+// channel taken, silence after them.
+std::vector<std::int16_t> speechAndCastanets(std::size_t n, std::size_t frames) {
+  const auto left = readPcm(g719Dir() + "/vectors/speech_en_src.pcm");
+  const auto right = readPcm(g719Dir() + "/vectors/castanets_src.pcm");
+  std::vector<std::int16_t> stereo(frames * kPureFramePcmSamples, 0);
+  for (std::size_t i = 0; i < n; ++i) {
+    stereo[2 * i] = left[i];
+    stereo[2 * i + 1] = right[i];
+  }
+  return stereo;
+}
+
+// Signal-to-noise ratio in dB of channel `ch` of `out` against `source`, `out` one frame late as the
+// coder makes it.
+double channelSnrOneFrameLate(const std::vector<std::int16_t>& source, const std::vector<std::int16_t>& out,
+                              std::size_t n, int ch) {
+  double signal = 0, noise = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double s = source[2 * i + std::size_t(ch)];
+    const double e = s - out[2 * (i + 960) + std::size_t(ch)];
+    signal += s * s;
+    noise += e * e;
+  }
+  return 10 * std::log10(signal / noise);
 }
 
 // A 48 kHz stereo 16-bit WAV file, as the WAV sink writes it.
