@@ -13,6 +13,7 @@
 #include <set>
 
 #include "platform/fileutil.h"
+#include "service/jsoncall.h"
 #include "station/audioformats.h"
 #include "station/scanner.h"
 #include "station/watcher.h"
@@ -80,7 +81,7 @@ TEST(StationRealFolder, FilesWithoutAudioAreNotTracks) {
   for (const auto& c : cases) EXPECT_TRUE(named.count(c.first)) << c.first;
   // No queue meets them.
   RunningStation station(lib);
-  auto queue = test::callJson(station, "/radios/all/play.json");
+  auto queue = JsonCall::call(station.url("/radios/all/play.json"));
   ASSERT_TRUE(queue);
   EXPECT_EQ((*queue)["tracks"].array().size(), 1u);
 }

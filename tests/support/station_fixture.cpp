@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
-#include "service/jsoncall.h"
 #include "station/demo.h"
 #include "station/scanner.h"
 
@@ -79,10 +78,6 @@ std::unique_ptr<httplib::Client> RunningStation::client() const {
   c->set_connection_timeout(5, 0);
   c->set_read_timeout(10, 0);
   return c;
-}
-
-std::optional<JsonValue> callJson(const RunningStation& station, const std::string& path) {
-  return JsonCall::call(station.url(path));
 }
 
 int openRequest(int port, const std::string& request) {

@@ -45,9 +45,6 @@ class RunningStation {
   std::thread thread_;
 };
 
-// GET through JsonCall (as the player does) with the service URL pointing at `station`.
-std::optional<JsonValue> callJson(const RunningStation& station, const std::string& path);
-
 // A new connection to 127.0.0.1:port that has sent `request` as it stands, or -1.
 int openRequest(int port, const std::string& request);
 // Reads from `fd` until `count` bytes have come, the peer closes, or 10 s pass per read.
