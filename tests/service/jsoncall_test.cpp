@@ -1,11 +1,7 @@
 // Requests against a real HTTP server on 127.0.0.1: methods, headers, statuses, escaping, time-out;
 // and the service's base URL from the environment. (The endpoint URLs and the private channel's form
 // body are checked as the station receives them.)
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -195,21 +191,11 @@ TEST_F(JsonCallTest, ConcurrentCallsFromSeveralThreads) {
 
 // A server that accepts the connection and never answers: the request gives up after 6 s.
 TEST(JsonCallSlow, ServerThatNeverAnswersTimesOutAfterSixSeconds) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::listen(listener, 4), 0);  // the kernel completes the handshake; nobody reads
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/radios/selected.json";
-
+  test::RawListener silent("", /*accepting=*/false);
+  const std::string url = "http://127.0.0.1:" + std::to_string(silent.port()) + "/radios/selected.json";
   const auto started = std::chrono::steady_clock::now();
   auto reply = JsonCall::down(url, std::nullopt, false);
   const auto elapsed = std::chrono::steady_clock::now() - started;
-  ::close(listener);
 
   EXPECT_FALSE(reply);
   EXPECT_GE(elapsed, std::chrono::milliseconds(5900));

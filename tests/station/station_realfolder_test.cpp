@@ -2,7 +2,6 @@
 // kept out, changes to the folder reach the catalogue while streams go on, and slow clients do not
 // hold up the others.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QImage>
@@ -14,6 +13,7 @@
 #include <set>
 
 #include "platform/fileutil.h"
+#include "service/jsoncall.h"
 #include "station/audioformats.h"
 #include "station/scanner.h"
 #include "station/watcher.h"
@@ -81,7 +81,7 @@ TEST(StationRealFolder, FilesWithoutAudioAreNotTracks) {
   for (const auto& c : cases) EXPECT_TRUE(named.count(c.first)) << c.first;
   // No queue meets them.
   RunningStation station(lib);
-  auto queue = test::callJson(station, "/radios/all/play.json");
+  auto queue = JsonCall::call(station.url("/radios/all/play.json"));
   ASSERT_TRUE(queue);
   EXPECT_EQ((*queue)["tracks"].array().size(), 1u);
 }
@@ -107,18 +107,6 @@ TEST(StationRealFolder, CoversThatDoNotDecodeAreServedAsAbsent) {
     EXPECT_TRUE(image.loadFromData(reinterpret_cast<const uchar*>(res->body.data()),
                                    static_cast<int>(res->body.size())));
   }
-}
-
-// Reads from `fd` until `count` bytes have come (or the peer closes, or 10 s pass per read).
-std::string receive(int fd, std::size_t count) {
-  std::string bytes;
-  char buffer[16 * 1024];
-  while (bytes.size() < count) {
-    const auto n = ::recv(fd, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
-    if (n <= 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
-  return bytes;
 }
 
 std::size_t contentLength(const std::string& head) {
@@ -154,12 +142,11 @@ TEST(StationRealFolder, AddedAndRemovedFilesReachTheCatalogueWhileAStreamGoesOn)
 
   // A stream of the file about to go: its head and the first bytes.
   const auto& track = station.server().library()->tracks()[0];
-  const int fd = test::connectTo(station.port());
+  const int fd =
+      test::openRequest(station.port(), "GET /streams/" + track.id +
+                                            ".mp3 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
   ASSERT_GE(fd, 0);
-  const std::string request =
-      "GET /streams/" + track.id + ".mp3 HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-  ASSERT_EQ(::send(fd, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
-  std::string response = receive(fd, 64 * 1024);
+  std::string response = test::receive(fd, 64 * 1024);
   const auto headEnd = response.find("\r\n\r\n");
   ASSERT_NE(headEnd, std::string::npos);
   ASSERT_EQ(contentLength(response), leaving.size());
@@ -173,7 +160,7 @@ TEST(StationRealFolder, AddedAndRemovedFilesReachTheCatalogueWhileAStreamGoesOn)
     }));
   }
   // The stream goes on to its end, byte for byte.
-  response += receive(fd, headEnd + 4 + leaving.size() - response.size());
+  response += test::receive(fd, headEnd + 4 + leaving.size() - response.size());
   ::close(fd);
   EXPECT_EQ(response.size(), headEnd + 4 + leaving.size());
   EXPECT_TRUE(response.compare(headEnd + 4, std::string::npos, leaving) == 0);
@@ -190,20 +177,16 @@ TEST(StationRealFolder, SlowClientsDoNotHoldUpTheOthers) {
   // 50 players streaming, each having read only the start.
   std::vector<int> streams;
   for (int i = 0; i < 50; ++i) {
-    const int fd = test::connectTo(station.port());
-    ASSERT_GE(fd, 0);
-    const std::string request = "GET /streams/" + track.id + ".mp3 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-    ASSERT_EQ(receive(fd, 1024).size(), 1024u);
+    const int fd = test::openRequest(station.port(),
+                                     "GET /streams/" + track.id + ".mp3 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    ASSERT_EQ(test::receive(fd, 1024).size(), 1024u);
     streams.push_back(fd);
   }
   // 150 clients that send half a request and wait.
   std::vector<int> slow;
   for (int i = 0; i < 150; ++i) {
-    const int fd = test::connectTo(station.port());
-    ASSERT_GE(fd, 0);
-    ::send(fd, "GET /radios/selected.json HTTP/1.1\r\nHo", 38, MSG_NOSIGNAL);
-    slow.push_back(fd);
+    slow.push_back(test::openRequest(station.port(), "GET /radios/selected.json HTTP/1.1\r\nHo"));
+    ASSERT_GE(slow.back(), 0);
   }
 
   // A well-behaved client is answered at once.
@@ -218,7 +201,7 @@ TEST(StationRealFolder, SlowClientsDoNotHoldUpTheOthers) {
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 414);
   // The streams still flow, and the slow clients are still there.
-  for (int fd : streams) EXPECT_EQ(receive(fd, 64 * 1024).size(), 64u * 1024);
+  for (int fd : streams) EXPECT_EQ(test::receive(fd, 64 * 1024).size(), 64u * 1024);
   EXPECT_GE(station.server().waitingConnections(), 150);
   for (int fd : streams) ::close(fd);
   for (int fd : slow) ::close(fd);

@@ -1,7 +1,6 @@
 // Streams: content types and lengths, byte ranges, clients that leave. (Many players at once, next to
 // slow clients, are in the real-folder tests.)
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -104,11 +103,8 @@ TEST(StationStreams, ClientsLeavingMidStreamCostNothing) {
   const std::string request =
       "GET " + streamPath(lib->tracks()[0]) + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
   for (int i = 0; i < 3 * kWorkers; ++i) {
-    const int fd = test::connectTo(station.port());
-    ASSERT_GE(fd, 0);
-    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-    char buffer[4096];
-    ASSERT_GT(::recv(fd, buffer, sizeof buffer, 0), 0);
+    const int fd = test::openRequest(station.port(), request);
+    ASSERT_FALSE(test::receive(fd, 4096).empty());
     ::close(fd);  // gone, with most of the stream unread
   }
   EXPECT_TRUE(runMainLoopUntil([&] { return station.server().openStreams() == 0; }, std::chrono::seconds(10)))

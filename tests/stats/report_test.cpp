@@ -133,7 +133,6 @@ TEST_F(ReportTest, FirstRunEver) {
 
   ASSERT_EQ(service_->count(), 1u);
   const std::string start = service_->bodies()[0];
-  EXPECT_EQ(service_->contentTypes()[0], "application/x-www-form-urlencoded");
   EXPECT_EQ(TonveraReport::pendingReports(), Bodies{});
   EXPECT_FALSE(TonveraReport::isStopped());
   EXPECT_EQ(versionFile(), kOldCode);

@@ -1,5 +1,7 @@
 #include "g719_test_util.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -105,6 +107,18 @@ std::vector<std::int16_t> decodeStream(const std::vector<std::uint8_t>& bits, in
                           state);
   }
   return out;
+}
+
+double snrOneFrameLate(const std::vector<std::int16_t>& source, const std::vector<std::int16_t>& out,
+                       std::size_t n, int channels, int channel) {
+  double signal = 0, noise = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double s = source[i * channels + channel];
+    const double e = s - out[(i + 960) * channels + channel];
+    signal += s * s;
+    noise += e * e;
+  }
+  return 10 * std::log10(signal / std::max(noise, 1e-9));
 }
 
 Closeness compare(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& out, int channels,

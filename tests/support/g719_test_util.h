@@ -44,6 +44,12 @@ std::vector<std::uint16_t> softBitsOf(const std::uint8_t* bytes, int bits);
 // entry, bit counts reset before every frame as the PURE layer does (which decodes soft bits).
 std::vector<std::int16_t> decodeStream(const std::vector<std::uint8_t>& bits, int rate);
 
+// Signal-to-noise ratio in dB of channel `channel` of `out` against `source` (both interleaved with
+// `channels` channels, the first `n` samples of the channel), `out` one frame (960 samples) late as
+// the coder makes it.
+double snrOneFrameLate(const std::vector<std::int16_t>& source, const std::vector<std::int16_t>& out,
+                       std::size_t n, int channels = 1, int channel = 0);
+
 struct Closeness {
   std::size_t samples = 0;
   std::size_t referenceSamples = 0;

@@ -41,7 +41,6 @@ PlayerRun::PlayerRun(AudioStreamer& player)
     : player_(player),
       observer_(NotificationCenter::defaultCenter(), kASStatusChangedNotification, &player,
                 [this](const Notification&) {
-                  ++notifications;
                   if (!isMainThread()) allOnMainThread = false;
                   seen.push_back(player_.state());
                 }) {}

@@ -55,7 +55,6 @@ class PlayerRun {
   bool waitFor(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-  int notifications = 0;
   bool allOnMainThread = true;
   std::vector<StreamerState> seen;  // the state read while handling each notification
 

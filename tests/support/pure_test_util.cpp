@@ -1,8 +1,6 @@
 #include "pure_test_util.h"
 
 #include <algorithm>
-#include <cmath>
-#include <memory>
 #include <random>
 #include <span>
 
@@ -52,11 +50,6 @@ std::vector<std::int16_t> decodeWhole(const std::vector<std::uint8_t>& stream) {
   return decodeInChunks(stream, [&] { return stream.size(); });
 }
 
-std::function<std::size_t()> randomChunks(unsigned seed, std::size_t lo, std::size_t hi) {
-  auto rng = std::make_shared<std::mt19937>(seed);
-  return [rng, lo, hi] { return std::uniform_int_distribution<std::size_t>(lo, hi)(*rng); };
-}
-
 std::string strictStereoMismatch(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& out) {
   std::string problems;
   for (int ch = 0; ch < 2; ++ch) {
@@ -70,15 +63,13 @@ std::string strictStereoMismatch(const std::vector<std::int16_t>& ref, const std
   return problems;
 }
 
-std::string vectorPath(const std::string& name) { return g719Dir() + "vectors/" + name + ".bits"; }
-
 std::vector<std::uint8_t> buildPure(int rate, const std::vector<std::string>& left,
                                     const std::vector<std::string>& right, int frames, unsigned seed) {
   const std::size_t w = static_cast<std::size_t>(pureChannelBytes(rate));
   auto cycle = [&](const std::vector<std::string>& names) {
     std::vector<std::vector<std::uint8_t>> out;
     for (const auto& name : names) {
-      const auto bits = readBytes(vectorPath(name));
+      const auto bits = readBytes(g719Dir() + "vectors/" + name + ".bits");
       for (std::size_t at = 0; at + w <= bits.size(); at += w)
         out.emplace_back(bits.begin() + at, bits.begin() + at + w);
     }
@@ -114,29 +105,6 @@ std::vector<std::int16_t> wavSamples(const std::string& path) {
   return wav && wav->rate == 48000 && wav->channels == 2 ? wav->samples : std::vector<std::int16_t>{};
 }
 
-std::vector<std::int16_t> speechAndCastanets(std::size_t n, std::size_t frames) {
-  const auto left = readPcm(g719Dir() + "/vectors/speech_en_src.pcm");
-  const auto right = readPcm(g719Dir() + "/vectors/castanets_src.pcm");
-  std::vector<std::int16_t> stereo(frames * kPureFramePcmSamples, 0);
-  for (std::size_t i = 0; i < n; ++i) {
-    stereo[2 * i] = left[i];
-    stereo[2 * i + 1] = right[i];
-  }
-  return stereo;
-}
-
-double channelSnrOneFrameLate(const std::vector<std::int16_t>& source, const std::vector<std::int16_t>& out,
-                              std::size_t n, int ch) {
-  double signal = 0, noise = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const double s = source[2 * i + std::size_t(ch)];
-    const double e = s - out[2 * (i + 960) + std::size_t(ch)];
-    signal += s * s;
-    noise += e * e;
-  }
-  return 10 * std::log10(signal / noise);
-}
-
 std::vector<std::int16_t> stereoFrames(const std::vector<std::int16_t>& pcm, std::size_t first,
                                        std::size_t count) {
   const std::size_t from = std::min(pcm.size(), first * kPureFramePcmSamples);
@@ -156,12 +124,6 @@ long firstExactFrameToTheEnd(const std::vector<std::int16_t>& expected,
     --frame;
   }
   return frame == static_cast<long>(out.size() / kPureFramePcmSamples) && !out.empty() ? -1 : frame;
-}
-
-long findSamples(const std::vector<std::int16_t>& haystack, const std::vector<std::int16_t>& needle) {
-  if (needle.empty()) return -1;
-  const auto it = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end());
-  return it == haystack.end() ? -1 : static_cast<long>(it - haystack.begin());
 }
 
 }  // namespace tonvera::test

@@ -29,9 +29,6 @@ std::vector<std::int16_t> decodeInChunks(const std::vector<std::uint8_t>& stream
                                          std::size_t* held = nullptr);
 std::vector<std::int16_t> decodeWhole(const std::vector<std::uint8_t>& stream);
 
-// Chunk sizes drawn uniformly from lo..hi with a fixed seed.
-std::function<std::size_t()> randomChunks(unsigned seed, std::size_t lo, std::size_t hi);
-
 // Both channels of interleaved stereo output within the strict rule of the reference material
 // (same length, largest difference at most 1, mean squared difference at most 0.01). The text
 // names what failed, empty when both pass.
@@ -42,20 +39,10 @@ std::string strictStereoMismatch(const std::vector<std::int16_t>& ref, const std
 // every frame gets its own scrambling seed. The header's frame count and PCM length match.
 std::vector<std::uint8_t> buildPure(int rate, const std::vector<std::string>& left,
                                     const std::vector<std::string>& right, int frames, unsigned seed = 1);
-// The packed mono stream .../g719/vectors/<name>.bits.
-std::string vectorPath(const std::string& name);
 
 // The samples of a 48 kHz stereo 16-bit WAV file (readWav); empty when the file is missing or not
 // such a file.
 std::vector<std::int16_t> wavSamples(const std::string& path);
-
-// Speech (left) and castanets (right) from the G.719 sources, `frames` stereo frames long (1920
-// samples each), the first `n` samples of each channel taken, silence after them.
-std::vector<std::int16_t> speechAndCastanets(std::size_t n, std::size_t frames);
-// Signal-to-noise ratio in dB of channel `ch` of `out` against `source` (interleaved stereo, the
-// first `n` samples of the channel), `out` one frame (960 samples) late as the coder makes it.
-double channelSnrOneFrameLate(const std::vector<std::int16_t>& source, const std::vector<std::int16_t>& out,
-                              std::size_t n, int ch);
 
 // Frames (1920 samples each) [first, first + count) of interleaved stereo PCM.
 std::vector<std::int16_t> stereoFrames(const std::vector<std::int16_t>& pcm, std::size_t first,
@@ -64,8 +51,5 @@ std::vector<std::int16_t> stereoFrames(const std::vector<std::int16_t>& pcm, std
 // Index of the first frame from which `out` equals `expected` to the end (both the same length):
 // what precedes it was touched by the fade-in. -1 when the lengths differ or the last frame differs.
 long firstExactFrameToTheEnd(const std::vector<std::int16_t>& expected, const std::vector<std::int16_t>& out);
-
-// Sample index at which the whole of `needle` occurs in `haystack`, or -1.
-long findSamples(const std::vector<std::int16_t>& haystack, const std::vector<std::int16_t>& needle);
 
 }  // namespace tonvera::test

@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
-#include "service/jsoncall.h"
 #include "station/demo.h"
 #include "station/scanner.h"
 
@@ -81,11 +80,7 @@ std::unique_ptr<httplib::Client> RunningStation::client() const {
   return c;
 }
 
-std::optional<JsonValue> callJson(const RunningStation& station, const std::string& path) {
-  return JsonCall::call(station.url(path));
-}
-
-int connectTo(int port) {
+int openRequest(int port, const std::string& request) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
   sockaddr_in address{};
@@ -94,29 +89,29 @@ int connectTo(int port) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   timeval timeout{10, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
     ::close(fd);
     return -1;
   }
   return fd;
 }
 
+std::string receive(int fd, std::size_t count) {
+  std::string bytes;
+  char buffer[16 * 1024];
+  while (bytes.size() < count) {
+    const auto n = ::recv(fd, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
+    if (n <= 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
 std::string rawExchange(int port, const std::string& request) {
-  const int fd = connectTo(port);
+  const int fd = openRequest(port, request);
   if (fd < 0) return {};
-  std::size_t sent = 0;
-  while (sent < request.size()) {
-    const auto n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;
-    sent += static_cast<std::size_t>(n);
-  }
-  std::string response;
-  char buffer[4096];
-  for (;;) {
-    const auto n = ::recv(fd, buffer, sizeof buffer, 0);
-    if (n <= 0) break;
-    response.append(buffer, static_cast<std::size_t>(n));
-  }
+  std::string response = receive(fd);
   ::close(fd);
   return response;
 }

@@ -45,19 +45,15 @@ class RunningStation {
   std::thread thread_;
 };
 
-// GET through JsonCall (as the player does) with the service URL pointing at `station`.
-std::optional<JsonValue> callJson(const RunningStation& station, const std::string& path);
-
-// Sends `request` as it stands over a new connection and answers everything read until the
-// server closes it (or 10 s pass).
+// A new connection to 127.0.0.1:port that has sent `request` as it stands, or -1.
+int openRequest(int port, const std::string& request);
+// Reads from `fd` until `count` bytes have come, the peer closes, or 10 s pass per read.
+std::string receive(int fd, std::size_t count = std::string::npos);
+// Sends `request` over a new connection and answers everything read until the server closes it.
 std::string rawExchange(int port, const std::string& request);
-
 // The status code of a raw response ("HTTP/1.1 404 ..." -> 404), 0 when there is none.
 int statusOf(const std::string& response);
 // The body of a raw response (after the blank line).
 std::string bodyOf(const std::string& response);
-
-// A connected socket to 127.0.0.1:port, or -1.
-int connectTo(int port);
 
 }  // namespace tonvera::station::test

@@ -9,8 +9,11 @@
 
 #include <httplib.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tonvera::test {
 
@@ -35,6 +38,33 @@ class TestServer {
   httplib::Server server_;
   std::thread thread_;
   int port_ = 0;
+};
+
+// A bare TCP listener on 127.0.0.1 with a free port. Accepting, it counts connections, keeps the
+// first line of what each sends and answers every request with `reply`: a stand-in for a server of
+// another protocol (nothing may ever connect to it) or an HTTP proxy (which sees the absolute request
+// target). Not accepting, the kernel completes the handshakes and nobody ever reads or answers.
+class RawListener {
+ public:
+  explicit RawListener(std::string reply, bool accepting = true);
+  ~RawListener();
+  RawListener(const RawListener&) = delete;
+  RawListener& operator=(const RawListener&) = delete;
+
+  int port() const { return port_; }
+  int connections() const { return connections_.load(); }
+  std::vector<std::string> requestLines() const;
+
+ private:
+  void serve();
+
+  std::string reply_;
+  int fd_ = -1;
+  int port_ = 0;
+  std::atomic<int> connections_{0};
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;
+  std::thread thread_;
 };
 
 }  // namespace tonvera::test

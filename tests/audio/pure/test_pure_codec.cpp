@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <random>
 
 #include "audio/g719/pure_writer.h"
 #include "audio/purecodec.h"
@@ -63,7 +64,9 @@ TEST(PureCodec, ChunkSplitsAndCutsGiveTheWholeFramesOfTheUnsplitOutput) {
     const bool cut = c.frames || c.extra;
     if (cut) stream.resize(16 + 324 * c.frames + c.extra);
     std::size_t held = 99;
-    const auto out = decodeInChunks(stream, randomChunks(seed++, c.lo, c.hi), &held);
+    std::mt19937 rng(seed++);
+    const auto out = decodeInChunks(
+        stream, [&] { return std::uniform_int_distribution<std::size_t>(c.lo, c.hi)(rng); }, &held);
     EXPECT_EQ(held, c.extra);
     EXPECT_EQ(out, cut ? stereoFrames(whole, 0, c.frames) : whole);
   }

@@ -2,17 +2,11 @@
 // only http and https (also after a redirect), the proxy from the environment; and the one
 // "is this a file URL" test.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/net/fileurl.h"
@@ -24,67 +18,7 @@
 namespace tonvera {
 namespace {
 
-// A bare TCP listener on 127.0.0.1: counts connections, keeps the first line of what each sends
-// and answers every request with `reply`. Stands in for an FTP or DICT server (nothing may ever
-// connect to it) and for an HTTP proxy (which sees the absolute request target).
-class RawListener {
- public:
-  explicit RawListener(std::string reply) : reply_(std::move(reply)) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(fd_, 8);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { serve(); });
-  }
-  ~RawListener() {
-    ::shutdown(fd_, SHUT_RDWR);
-    ::close(fd_);
-    thread_.join();
-  }
-
-  int port() const { return port_; }
-  int connections() const { return connections_.load(); }
-  std::vector<std::string> requestLines() const {
-    std::lock_guard guard(mutex_);
-    return lines_;
-  }
-
- private:
-  void serve() {
-    for (;;) {
-      const int client = ::accept(fd_, nullptr, nullptr);
-      if (client < 0) return;
-      ++connections_;
-      std::string got;
-      char buf[4096];
-      while (got.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t n = ::recv(client, buf, sizeof buf, 0);
-        if (n <= 0) break;
-        got.append(buf, static_cast<std::size_t>(n));
-      }
-      {
-        std::lock_guard guard(mutex_);
-        lines_.push_back(got.substr(0, got.find("\r\n")));
-      }
-      if (!reply_.empty()) (void)!::send(client, reply_.data(), reply_.size(), MSG_NOSIGNAL);
-      ::shutdown(client, SHUT_RDWR);
-      ::close(client);
-    }
-  }
-
-  std::string reply_;
-  int fd_ = -1;
-  int port_ = 0;
-  std::atomic<int> connections_{0};
-  mutable std::mutex mutex_;
-  std::vector<std::string> lines_;
-  std::thread thread_;
-};
+using test::RawListener;
 
 // Runs one GET through a read stream on this thread's run loop; true when the body ended cleanly.
 bool streamEndsCleanly(const std::string& url) {
