@@ -27,19 +27,24 @@ const char* streamerStateName(StreamerState state) {
 }
 
 namespace {
-// kOutageLimit, or the milliseconds the environment variable names.
-std::chrono::milliseconds outageLimitFromEnvironment() {
-  const char* text = std::getenv(AudioStreamer::kOutageLimitVariable);
-  if (!text || !*text) return AudioStreamer::kOutageLimit;
+// The milliseconds the environment variable names, or `fallback` when it names none.
+std::chrono::milliseconds limitFromEnvironment(const char* variable, std::chrono::milliseconds fallback) {
+  const char* text = std::getenv(variable);
+  if (!text || !*text) return fallback;
   char* end = nullptr;
   const long long ms = std::strtoll(text, &end, 10);
-  if (*end != '\0' || ms < 0) return AudioStreamer::kOutageLimit;
+  if (*end != '\0' || ms < 0) return fallback;
   return std::chrono::milliseconds(ms);
 }
+constexpr auto kDataStallLimit = std::chrono::duration_cast<std::chrono::milliseconds>(
+    std::chrono::duration<double>(AudioStreamer::kDataStallSeconds));
 }  // namespace
 
 AudioStreamer::AudioStreamer(std::string url)
-    : url_(std::move(url)), isfile_(isFileUrl(url_)), outageLimit_(outageLimitFromEnvironment()) {}
+    : url_(std::move(url)),
+      isfile_(isFileUrl(url_)),
+      outageLimit_(limitFromEnvironment(kOutageLimitVariable, kOutageLimit)),
+      dataStallLimit_(limitFromEnvironment(kDataStallVariable, kDataStallLimit)) {}
 
 AudioStreamer::~AudioStreamer() {
   // Late notifications of this player are dropped from here on.

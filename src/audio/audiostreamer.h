@@ -115,7 +115,11 @@ class AudioStreamer {
   static constexpr int kBitRateEstimationMinPackets = 50;
   static constexpr std::uint32_t kReadChunk = 2048;  // bytes per read
   static constexpr int kOpenTries = 4;
+  // Nothing from the network for this long re-requests the stream (files never stall).
   static constexpr double kDataStallSeconds = 20.0;
+  // The environment variable that shortens (or lengthens) kDataStallSeconds, in milliseconds, for
+  // the players made afterwards (tests).
+  static constexpr const char* kDataStallVariable = "TONVERA_DATA_STALL_MS";
   // A lost connection is reopened at once, then after pauses that start at kReconnectBackoff and
   // double up to kReconnectBackoffMax, for as long as the outage lasts less than kOutageLimit (from
   // the loss to the first byte that comes again); then the track fails with error 1.
@@ -260,6 +264,7 @@ class AudioStreamer {
   const std::string url_;
   const bool isfile_;
   const std::chrono::milliseconds outageLimit_;
+  const std::chrono::milliseconds dataStallLimit_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // main thread; dropped first by the destructor
   // The weak reference to alive_ that other threads copy (never alive_ itself, which the destructor
   // resets on the main thread while they may run).

@@ -50,7 +50,7 @@ void AudioStreamer::startInternal() {
           lastRecivedTime_ = now;
         } else if (!lastRecivedTime_) {
           lastRecivedTime_ = now;  // starts the clock
-        } else if (now - *lastRecivedTime_ > std::chrono::duration<double>(kDataStallSeconds)) {
+        } else if (now - *lastRecivedTime_ > dataStallLimit_) {
           stalled = true;
           lastRecivedTime_ = now;
           if (contentLengthKnown_ && seekByteOffset_ > 0) {

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -118,10 +120,21 @@ TEST(AudioQueue, AFadeOutThenPauseHoldsWhereTheRampEndsAndTheFadeInGoesOnFromThe
   {
     QueueUnderTest q(pcm16(48000, 2), 3, kFrames * 4);
     for (AudioQueueBuffer* b : q.buffers) q.fill(b, std::vector<std::int16_t>(2 * kFrames, kLevel));
+    // The output thread reports the start before it plays anything; it is held there until the
+    // pause is asked, so that the pause always comes before the ramp's end (the WAV sink takes the
+    // whole ramp at once).
+    std::promise<void> pauseAsked;
+    q.queue->addPropertyListener(kAudioQueueProperty_IsRunning,
+                                 [asked = pauseAsked.get_future().share()](AudioQueue&, std::uint32_t) {
+                                   asked.wait_for(std::chrono::seconds(10));
+                                 });
     // Asked before the start, so the ramp begins with the first frame.
     ASSERT_EQ(q.queue->rampVolume(0.0f, 0.1), kAudioNoErr);
-    ASSERT_EQ(q.queue->start(), kAudioNoErr);
-    ASSERT_EQ(q.queue->pause(true), kAudioNoErr);
+    const AudioStatus started = q.queue->start();
+    const AudioStatus paused = q.queue->pause(true);
+    pauseAsked.set_value();
+    ASSERT_EQ(started, kAudioNoErr);
+    ASSERT_EQ(paused, kAudioNoErr);
     double heard = 0;
     ASSERT_TRUE(runMainLoopUntil(
         [&] { return q.queue->getCurrentTime(&heard) == kAudioNoErr && heard == double(kRamp); },

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include "platform/notificationcenter.h"
 #include "platform/userdefaults.h"
@@ -110,16 +112,25 @@ TEST_F(Prefetch, HeadShorterThanTheStreamContinuesAtTheNextByte) {
   start({"a", "s"}, 4096);
   ASSERT_TRUE(test::waitFor([&] { return playing("a") && held("s"); }));
   EXPECT_EQ(controller->prefetch().heldBytes(), 4096u);
+  // The requests of s made until the radio moves on by itself (the refill after it may come in the
+  // same turn of the main loop, and fetch s's head again for the next round).
+  auto ranges = std::make_shared<std::optional<std::vector<std::string>>>();
+  MainViewController::Hooks hooks;
+  hooks.advanceRequested = [this, ranges](const Sender& s) {
+    if (*ranges || s.describe() != "playbackStateChanged") return;
+    ranges->emplace();
+    for (const auto& r : service.requests()) {
+      if (r.path == "/audio/s.mp3") (*ranges)->push_back(r.range);
+    }
+  };
+  controller->setHooks(std::move(hooks));
   next();
   // The 1 s track plays to its end, and the radio moves on by itself.
-  ASSERT_TRUE(test::waitFor([&] { return !advances.empty() && advances.back() == "playbackStateChanged"; }));
-  std::vector<std::string> ranges;
-  for (const auto& r : service.requests()) {
-    if (r.path == "/audio/s.mp3") ranges.push_back(r.range);
-  }
-  ASSERT_EQ(ranges.size(), 2u);
-  EXPECT_EQ(ranges[0], "");
-  EXPECT_EQ(ranges[1].rfind("bytes=4096-", 0), 0u) << ranges[1];
+  ASSERT_TRUE(test::waitFor([&] { return ranges->has_value(); }));
+  const auto& asked = **ranges;
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0], "");
+  EXPECT_EQ(asked[1].rfind("bytes=4096-", 0), 0u) << asked[1];
 }
 
 struct DropCase {
