@@ -20,6 +20,23 @@
 
 namespace {
 
+// A dbus-daemon of the benchmark's own, ended with it.
+struct PrivateBus {
+  QProcess daemon;
+  QString address;
+  PrivateBus() {
+    daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                 QStringLiteral("--print-address=1")});
+    if (daemon.waitForStarted(5000) && daemon.waitForReadyRead(5000))
+      address = QString::fromUtf8(daemon.readLine()).trimmed();
+  }
+  ~PrivateBus() {
+    daemon.kill();
+    daemon.waitForFinished(2000);
+  }
+  bool started() const { return !address.isEmpty(); }
+};
+
 struct CountingDelegate : tonvera::SPMediaKeyTap::Delegate {
   int downs = 0;
   void mediaKeyTap(tonvera::SPMediaKeyTap*, const tonvera::MediaKeyEvent& e) override {
@@ -45,14 +62,12 @@ void timePlayPause(benchmark::State& state, QDBusConnection& menu, const std::fu
 }
 
 void BM_PlayPauseRoundTrip(benchmark::State& state) {
-  QProcess daemon;
-  daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                               QStringLiteral("--print-address=1")});
-  if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
+  PrivateBus bus;
+  if (!bus.started()) {
     state.SkipWithError("no dbus-daemon");
     return;
   }
-  const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+  const QString& address = bus.address;
   qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
   QTemporaryDir home;
   tonvera::UserDefaults defaults((home.path() + QStringLiteral("/defaults.plist")).toStdString());
@@ -68,8 +83,6 @@ void BM_PlayPauseRoundTrip(benchmark::State& state) {
   }
   QDBusConnection::disconnectFromBus(QStringLiteral("menu"));
   tap.stopWatchingMediaKeys();
-  daemon.kill();
-  daemon.waitForFinished(2000);
 }
 BENCHMARK(BM_PlayPauseRoundTrip)->Unit(benchmark::kMicrosecond)->Iterations(500);
 
@@ -94,14 +107,12 @@ class StateWatcher : public QObject {
 };
 
 void BM_PlayPauseToStateChange(benchmark::State& state) {
-  QProcess daemon;
-  daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                               QStringLiteral("--print-address=1")});
-  if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
+  PrivateBus bus;
+  if (!bus.started()) {
     state.SkipWithError("no dbus-daemon");
     return;
   }
-  const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+  const QString& address = bus.address;
   QTemporaryDir home;
   tonvera::UserDefaults defaults((home.path() + QStringLiteral("/defaults.plist")).toStdString());
   TogglingDelegate delegate;
@@ -112,8 +123,6 @@ void BM_PlayPauseToStateChange(benchmark::State& state) {
   if (!tap.startWatchingMediaKeys()) {
     state.SkipWithError(
         "cannot take the bus name (the session bus is kept per process: run this benchmark alone)");
-    daemon.kill();
-    daemon.waitForFinished(2000);
     return;
   }
   StateWatcher watcher;
@@ -130,8 +139,6 @@ void BM_PlayPauseToStateChange(benchmark::State& state) {
   }
   QDBusConnection::disconnectFromBus(QStringLiteral("menu2"));
   tap.stopWatchingMediaKeys();
-  daemon.kill();
-  daemon.waitForFinished(2000);
 }
 BENCHMARK(BM_PlayPauseToStateChange)->Unit(benchmark::kMicrosecond)->Iterations(500);
 
