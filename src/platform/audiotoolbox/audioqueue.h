@@ -115,9 +115,16 @@ class AudioQueue {
   AudioQueue(const AudioStreamBasicDescription& format, OutputCallback callback);
   BufferSlot* slotFor(AudioQueueBuffer* buffer);
   void run();
-  // Output thread: decodes and writes one buffer; false when a stop or dispose cut it short.
-  bool play(BufferSlot& slot, std::uint64_t generation);
+  // Output thread: decodes one buffer onto pcm_ (writing a long one as it goes); false when a stop
+  // or dispose cut it short, or there is no decoder for the format.
+  bool decode(BufferSlot& slot, std::uint64_t generation);
+  // Output thread: writes pcm_ to the sink, giving each taken buffer back once its audio is
+  // written (and the rest when a stop cuts the write short); false when cut short.
   bool writePcm(std::uint64_t generation);
+  bool writeOut(std::uint64_t generation);
+  void giveBackWritten(std::size_t writtenSamples);
+  // How much PCM the output thread decodes before it writes.
+  std::size_t decodeAheadSamples() const;
   void measure(const std::int16_t* samples, std::size_t frames, int channels);
   // Output thread: applies the volume (and its ramp) to one piece of PCM.
   void applyVolume(std::int16_t* samples, std::size_t frames, int channels);
@@ -167,6 +174,12 @@ class AudioQueue {
   // output thread only
   std::unique_ptr<AudioDecoder> decoder_;
   std::vector<std::int16_t> pcm_;
+  // Buffers whose audio is on pcm_, oldest first, each with where its audio ends there (samples).
+  struct Taken {
+    BufferSlot* slot;
+    std::size_t end;
+  };
+  std::vector<Taken> taken_;
   float gain_ = 1.0f;              // applied to the last frame written
   float rampStart_ = 1.0f;
   float rampTarget_ = 1.0f;
