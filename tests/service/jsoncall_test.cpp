@@ -133,15 +133,6 @@ TEST_F(JsonCallTest, UndecodableRepliesAreNothingAndInvalidJsonIsLogged) {
             "-JSONValue failed. Error is: Unexpected end of input\n");
 }
 
-TEST_F(JsonCallTest, UrlTextIsEscapedWithUtf8) {
-  ASSERT_TRUE(JsonCall::down(server_.url("/echo?q=海 阔&x=100%"), std::nullopt, false));
-  EXPECT_EQ(seen().target, "/echo?q=%E6%B5%B7%20%E9%98%94&x=100%25");
-  // An id with a space and Chinese in the path; the server decodes it back.
-  ASSERT_TRUE(JsonCall::call(server_.url("/radios/私人 电台/play.json")));
-  EXPECT_EQ(seen().target, "/radios/%E7%A7%81%E4%BA%BA%20%E7%94%B5%E5%8F%B0/play.json");
-  EXPECT_EQ(seen().path, "/radios/私人 电台/play.json");
-}
-
 TEST(JsonCallEscape, PercentEscapeTable) {
   struct E {
     const char* in;

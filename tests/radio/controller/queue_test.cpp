@@ -109,12 +109,5 @@ TEST(TrackFilter, EnglishAndDislikedTracks) {
   }
 }
 
-TEST(RadioPlayer, FileUrls) {
-  for (const auto& [url, isFile] : {std::pair{"file:///music/a.pur", true}, std::pair{"FILE:/a.pur", true},
-                                    std::pair{"http://127.0.0.1/a.mp3", false}, std::pair{"fil", false},
-                                    std::pair{"/music/a.pur", false}})
-    EXPECT_EQ(isFileUrl(url), isFile) << url;
-}
-
 }  // namespace
 }  // namespace tonvera
