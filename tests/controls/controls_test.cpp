@@ -83,17 +83,6 @@ TEST(Buttons, TogglesFlipBeforeTheirActionAndStateControlsActOnPress) {
   EXPECT_EQ(segActions, 1);
 }
 
-TEST(Buttons, RestColourIsTheHoverColourAtFortyPercent) {
-  NovaColorButton button;
-  button.setColor1Color2(QColor(Qt::red), QColor(Qt::blue));
-  ASSERT_TRUE(button.color0());
-  EXPECT_NEAR(button.color0()->alphaF(), 0.4, 0.01);
-  EXPECT_EQ(button.color0()->rgb(), QColor(Qt::red).rgb());
-  button.setColor1Color2(std::nullopt, QColor(Qt::blue));
-  EXPECT_FALSE(button.color0());
-  EXPECT_FALSE(button.color1());
-}
-
 struct RecordingNavigator : PageNavigator {
   std::vector<int> selected;
   int quits = 0;

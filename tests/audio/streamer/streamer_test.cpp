@@ -130,17 +130,6 @@ TEST(AudioStreamer, ASecondErrorKeepsTheFirstCode) {
   EXPECT_EQ(player.isFinishing(), false);  // Idle: nothing is finishing
 }
 
-TEST(AudioStreamer, EndOfStreamBeforeAnyAudioIsErrorSeven) {
-  Served s("null", std::vector<std::uint8_t>(6000, 'x'));
-  s.player.start();
-  ASSERT_TRUE(s.run.waitForIdle());
-  EXPECT_EQ(s.player.errorCode(), StreamerError::AudioDataNotFound);
-  EXPECT_EQ(s.player.stopReason(), StopReason::Error);
-  EXPECT_EQ(s.player.transitions(),
-            (std::vector<S>{S::StartingThread, S::WaitingForData, S::Stopped, S::Idle}));
-  EXPECT_EQ(s.player.bitRate(), 0u);
-}
-
 TEST(AudioStreamer, WithoutContentLengthSeeksAreDroppedAndNoRangeIsAsked) {
   // A stream without an information frame: nothing but "Content-Length" could give the length.
   Served s("null:realtime", "noinfo.mp3", {.contentLength = false});

@@ -13,19 +13,6 @@ void fill(PlayQueue& q, std::initializer_list<const char*> ids) {
   q.replace(PlayQueue::TrackIds(ids.begin(), ids.end()));
 }
 
-TEST(PlayQueue, SkippingTheFirstTrackGoesToMinusOneThenBackToZero) {
-  PlayQueue q;
-  fill(q, {"a", "b", "c"});
-  ASSERT_EQ(q.advance(false), PlayQueue::Step::Lookup);  // a queue replacement: no step
-  EXPECT_EQ(q.takeNextId(), "a");
-  ASSERT_TRUE(q.removeCurrent());
-  EXPECT_EQ(q.index(), -1);
-  ASSERT_EQ(q.advance(true), PlayQueue::Step::Lookup);
-  EXPECT_EQ(q.index(), 0);
-  EXPECT_EQ(q.takeNextId(), "b");  // index 0 now holds the following track
-  EXPECT_EQ(q.length(), 2);
-}
-
 TEST(PlayQueue, PreviousFromTheFirstOrSecondTrackPlaysTheSecondElseTheOneBefore) {
   for (const auto& [from, plays] : {std::pair{0, "b"}, std::pair{1, "b"}, std::pair{3, "c"}}) {
     PlayQueue q;
