@@ -1,8 +1,9 @@
 // The container parsers (ADTS, MP4, WAV, AIFF, CAF). Real files fed in random chunk sizes and exact
-// seeks (what they publish and deliver is heard in the player's format tests, against ffmpeg). Untrusted bytes: absurd sizes, tables that point past the
-// data, files that cannot stream; nothing may crash, hang, allocate without bound or describe bytes
-// it was not given (checked by the recorder, and by the address sanitizer when the tests are built
-// with it). And the fuzz corpus and the fixtures, whole and damaged, replayed through the fuzz entry.
+// seeks (what they publish and deliver is heard in the player's format tests, against ffmpeg).
+// Untrusted bytes: absurd sizes, tables that point past the data, files that cannot stream; nothing
+// may crash, hang, allocate without bound or describe bytes it was not given (checked by the
+// recorder, and by the address sanitizer when the tests are built with it). And the fuzz corpus and
+// the fixtures, whole and damaged, replayed through the fuzz entry.
 #include <gtest/gtest.h>
 
 #include <cstring>
