@@ -1,5 +1,6 @@
 // The application shell with real widgets offscreen: page switching, pointer leaving pages, the side
-// menu, media keys, the registered defaults, and the window's golden screenshots.
+// menu's hit test in window coordinates (its items: the favourites page's tests), media keys, the
+// registered defaults, and the window's golden screenshots.
 #include <gtest/gtest.h>
 
 #include <QEnterEvent>
@@ -131,44 +132,6 @@ TEST(PageSwitching, PointerLeavingAPageReturnsToNowPlayingButLeavingNowPlayingOn
   EXPECT_EQ(shell.pages[0]->moves, 1);  // entering counts as a move
   EXPECT_EQ(shell.pages[0]->exits, 1);
   EXPECT_EQ(shell.delegate->selectIndex(), 0);
-}
-
-struct RecordingDelegate : TabViewDelegate {
-  std::vector<int> sent;
-  void tabViewSelectIndex(int index) override { sent.push_back(index); }
-};
-
-// Side menu: clicks at window points (y from the bottom) with the menu at the window's origin.
-TEST(SideMenu, ClickPicksTheItemWhoseRectangleHoldsThePoint) {
-  const struct {
-    const char* name;
-    QPoint windowPoint;
-    int expected;  // the highlighted item afterwards; -1: unchanged (stays 0, nothing sent)
-  } cases[] = {
-      {"LikedArtists_IsTheHighlightSoNothingIsSent", {100, 190}, -1},
-      {"DislikedArtists", {100, 170}, 1},
-      {"AddArtistsByTheTable", {100, 150}, 2},
-      {"GapBetweenTheGroups", {100, 110}, -1},
-      {"LikedMusic", {100, 70}, 3},
-      {"DislikedMusicAtItsLowerLeftCorner", {67, 42}, 4},
-      {"LeftOfTheColumn", {60, 170}, -1},
-      {"RightEdgeIsOutside", {127, 170}, -1},
-      {"BelowTheLastItem", {100, 30}, -1},
-  };
-  QWidget window;
-  window.resize(512, 256);
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto menu = std::make_unique<TabView>(&window);
-    menu->show();
-    RecordingDelegate delegate;
-    menu->setDelegate(&delegate);
-    QTest::mouseClick(menu.get(), Qt::LeftButton, {}, QPoint(c.windowPoint.x(), 256 - c.windowPoint.y()));
-    EXPECT_EQ(menu->selectIndex(), std::max(c.expected, 0));
-    EXPECT_EQ(delegate.sent, c.expected < 0 ? std::vector<int>{} : std::vector<int>{c.expected});
-  }
 }
 
 TEST(SideMenuHitTest, UsesWindowCoordinatesNotTheMenusOwn) {

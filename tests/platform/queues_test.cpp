@@ -51,16 +51,6 @@ TEST(SerialQueue, DestructionFinishesQueuedTasks) {
   EXPECT_EQ(done.load(), 20);
 }
 
-TEST(MainQueue, RunMainLoopUntilTimesOutWhenTheConditionNeverHolds) {
-  EXPECT_TRUE(isMainThread());
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(runMainLoopUntil([] { return false; }, 50ms));
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 50ms);
-  std::atomic<bool> flag{false};
-  SerialQueue::runDetached("albumId", [&] { runOnMain([&] { flag = true; }); });
-  EXPECT_TRUE(runMainLoopUntil([&] { return flag.load(); }, 5s));
-}
-
 TEST(NotificationCenter, CallsMatchingObserversInRegistrationOrder) {
   NotificationCenter center;
   std::vector<std::string> calls;

@@ -9,8 +9,6 @@
 #include <map>
 #include <set>
 
-#include "station/demo.h"
-#include "station/ids.h"
 #include "station/library.h"
 #include "station/queues.h"
 #include "station/scanner.h"
@@ -22,7 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::demoFolder;
-using test::demoLibrary;
 using test::scratchFolder;
 
 ScannedFile file(std::string rel, std::string title = "", std::vector<std::string> artists = {}, std::string album = "",
@@ -92,49 +89,6 @@ TEST(StationLibrary, EveryGenreIsAChannelTheMostPopulatedFirst) {
   EXPECT_TRUE(std::is_sorted(sizes.begin() + 1, sizes.end(), std::greater<>()));
   EXPECT_EQ(sizes[1], 5u);
   EXPECT_EQ(sizes.back(), 1u);
-}
-
-// Every part of the demo library is found, each under an id of its kind, all ids different.
-TEST(StationLibrary, DemoScanFindsEveryPart) {
-  auto lib = demoLibrary();
-  std::set<std::string> ids;
-  for (const auto& a : lib->artists()) EXPECT_TRUE(ids.insert(a.id).second && a.id.starts_with("ar")) << a.id;
-  for (const auto& a : lib->albums())
-    EXPECT_TRUE(ids.insert(a.id).second && a.id.starts_with("al") && a.id.size() > 4) << a.id;
-  EXPECT_EQ(static_cast<int>(lib->tracks().size()), demoTrackCount(true));
-  EXPECT_GE(lib->artists().size(), 5u);
-  EXPECT_GE(lib->albums().size(), 6u);
-  EXPECT_GE(lib->channels().size(), 5u);  // "全部" and at least four genres
-  bool mp3 = false, aac = false, english = false, chinese = false, duet = false;
-  for (const auto& t : lib->tracks()) {
-    EXPECT_TRUE(ids.insert(t.id).second && isWellFormedId(t.id) && t.id[0] == 't') << t.id;
-    mp3 |= t.format == AudioFormat::Mp3;
-    aac |= t.format == AudioFormat::Aac;
-    duet |= t.artists.size() > 1;
-    (static_cast<unsigned char>(t.title[0]) < 0x80 ? english : chinese) = true;
-    EXPECT_NEAR(t.durationMs, 2500, 150) << t.title;
-    EXPECT_FALSE(t.lyricsPath.empty()) << t.title;
-    EXPECT_FALSE(t.genre.empty());
-    EXPECT_LT(t.audioBegin, t.audioEnd);
-    if (t.format == AudioFormat::Aac) {
-      EXPECT_GT(t.audioBegin, 0u);  // the ID3v2 tag is not part of the stream
-      EXPECT_EQ(t.audioEnd, fs::file_size(t.path));
-    } else {
-      EXPECT_EQ(t.audioBegin, 0u);
-    }
-  }
-  EXPECT_TRUE(mp3 && aac && english && chinese && duet);
-  std::set<PictureSource::Kind> coverKinds;
-  for (const auto& a : lib->albums()) coverKinds.insert(a.cover.kind);
-  EXPECT_EQ(coverKinds, (std::set<PictureSource::Kind>{PictureSource::Kind::File, PictureSource::Kind::Embedded}));
-  // Artists with a folder show artist.jpg; the guest singer without one shows an album cover.
-  const Artist* lin = artistNamed(*lib, "林夏");
-  ASSERT_TRUE(lin);
-  EXPECT_EQ(lin->picture.kind, PictureSource::Kind::File);
-  EXPECT_EQ(fs::path(lin->picture.path).filename(), "artist.jpg");
-  const Artist* guest = artistNamed(*lib, "苏小禾");
-  ASSERT_TRUE(guest);
-  EXPECT_EQ(guest->picture.kind, PictureSource::Kind::Embedded);
 }
 
 // Every id, with what the index cache keeps of each track.

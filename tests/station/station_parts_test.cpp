@@ -1,6 +1,6 @@
-// The station's small parts: range headers, host-based URLs, query and form decoding, text folding,
-// ids, artist-name splitting, file formats and the PURE header; and the fuzz corpus of its
-// request-text parsers, replayed through the fuzz entry.
+// The station's small parts: range headers, host-based URLs, query and form decoding, UTF-8, ids,
+// artist-name splitting and file formats (text folding and the PURE header are checked through the
+// library); and the fuzz corpus of its request-text parsers, replayed through the fuzz entry.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -105,13 +105,6 @@ TEST(StationParts, FormBodies) {
   EXPECT_FALSE(parseForm("id=%FF"));
 }
 
-TEST(StationParts, FoldingIgnoresCaseAndWidth) {
-  EXPECT_EQ(foldText("Echo  PARK "), "echo park");
-  EXPECT_EQ(foldText("ＥＣＨＯ"), "echo");  // full-width letters
-  EXPECT_EQ(foldText("林夏"), "林夏");
-  EXPECT_EQ(foldText("Ｎｏｒａ　Ｂｅｌｌ"), "nora bell");  // ideographic space
-}
-
 TEST(StationParts, Utf8Validation) {
   EXPECT_TRUE(isValidUtf8("abc 林夏 😀"));
   EXPECT_FALSE(isValidUtf8("\xC0\xAF"));          // overlong "/"
@@ -150,24 +143,6 @@ TEST(StationParts, FormatsByExtensionInAnyCase) {
       {"mp3", std::nullopt},        {"a.", std::nullopt},         {"cover.jpg", std::nullopt},
   };
   for (const auto& [name, format] : cases) EXPECT_EQ(formatForFileName(name), format) << name;
-}
-
-TEST(StationParts, PureHeaderGivesTheLength) {
-  const std::string dir = std::string(TONVERA_SHARED_DIR) + "/g719/pure/";
-  auto header = readPureHeader(dir + "en_chord_r64.pur");
-  ASSERT_TRUE(header);
-  EXPECT_EQ(header->rate, 64);
-  EXPECT_EQ(header->durationMs(), 2000);  // 384000 bytes of PCM / 192
-  EXPECT_FALSE(readPureHeader(dir + "badversion_r64.pur"));
-
-  std::string bytes("PURE\x10\x40\0\0\0\0\x00\xEE\x02\x00\0\0", 16);  // 192000 bytes: 1 s
-  ASSERT_TRUE(parsePureHeader(bytes));
-  EXPECT_EQ(parsePureHeader(bytes)->durationMs(), 1000);
-  bytes[5] = 0;  // rate 0 cannot be framed
-  EXPECT_FALSE(parsePureHeader(bytes));
-  bytes[5] = static_cast<char>(129);
-  EXPECT_FALSE(parsePureHeader(bytes));
-  EXPECT_FALSE(parsePureHeader(bytes.substr(0, 15)));
 }
 
 TEST(StationParts, Id3v2TagSize) {

@@ -233,16 +233,6 @@ TEST_F(TasteStore, DamagedFileLoadsEmptyAndIsKeptAsideAtTheNextChange) {
   EXPECT_EQ(fileKeys(TNManager::kLoveFileName), (std::vector<std::string>{"t1", "t2"}));
 }
 
-TEST_F(TasteStore, PrivateChannelIdsAreSongsThenArtistsInListOrder) {
-  EXPECT_TRUE(store.allLikeSongAndArtistId().empty());
-  store.likeSong(song("t2"), true);
-  store.likeSong(song("t1"), true);
-  store.likeArtist(artist("t2"), true);
-  EXPECT_EQ(store.allLikeSongAndArtistId(), (std::vector<std::string>{"t2", "t1", "t2"}));
-  store.likeSongs().push_back(song("t1"));  // a page may hold duplicates; they are not merged
-  EXPECT_EQ(store.allLikeSongAndArtistId(), (std::vector<std::string>{"t2", "t1", "t1", "t2"}));
-}
-
 TEST_F(TasteStore, WithoutAnAccountFolderChangesLastForTheRunOnly) {
   test::writeTextFile(home.dataHome() + "/Tonvera", "a file where the folder should be");
   store.likeSong(song("t1"), true);

@@ -38,40 +38,6 @@ TEST(PureCodec, EveryPublicFileDecodesToItsReference) {
   for (std::size_t i = 0; i < out.size(); i += 2) ASSERT_EQ(out[i], out[i + 1]) << i;
 }
 
-// A network read returns whatever has arrived: frames cut anywhere, by any number of chunks, decode
-// exactly as the unsplit stream; a stream that ends inside a frame gives its whole frames and holds
-// the rest.
-TEST(PureCodec, ChunkSplitsAndCutsGiveTheWholeFramesOfTheUnsplitOutput) {
-  const struct {
-    const char* name;
-    std::size_t frames, extra;  // cut after this many frames and bytes; 0, 0: whole
-    std::size_t lo, hi;         // chunk sizes
-  } cases[] = {
-      {"en_chord_r64", 0, 0, 1, 2048},         {"en_sweep_r32", 0, 0, 1, 2048},
-      {"sweep_noisefull_r128", 0, 0, 1, 2048}, {"zh_castanets_r64", 0, 0, 1, 16},
-      {"en_chord_r64", 0, 0, 323, 325},        {"sweep_noisefull_r128", 0, 0, 1, 1},
-      {"en_enquiet_r64", 0, 0, 2000, 2048},    {"en_chord_r64", 1, 0, 1, 700},
-      {"en_chord_r64", 10, 1, 1, 700},         {"en_chord_r64", 0, 100, 1, 700},
-      {"en_chord_r64", 99, 323, 1, 700},       {"en_chord_r64", 1, 323, 1, 700},
-  };
-  unsigned seed = 7;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + " cut " + std::to_string(c.frames) + "+" + std::to_string(c.extra) +
-                 " chunks " + std::to_string(c.lo) + ".." + std::to_string(c.hi));
-    auto stream = readBytes(purePath(c.name));
-    const auto whole = decodeWhole(stream);
-    ASSERT_FALSE(whole.empty());
-    const bool cut = c.frames || c.extra;
-    if (cut) stream.resize(16 + 324 * c.frames + c.extra);
-    std::size_t held = 99;
-    std::mt19937 rng(seed++);
-    const auto out = decodeInChunks(
-        stream, [&] { return std::uniform_int_distribution<std::size_t>(c.lo, c.hi)(rng); }, &held);
-    EXPECT_EQ(held, c.extra);
-    EXPECT_EQ(out, cut ? stereoFrames(whole, 0, c.frames) : whole);
-  }
-}
-
 // No state without a valid rate; no audio from a refused header; no frame decoded from a missing
 // state or a short frame, and nothing written then.
 TEST(PureCodec, RefusesWhatItCannotDecode) {

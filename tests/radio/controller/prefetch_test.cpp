@@ -169,13 +169,6 @@ INSTANTIATE_TEST_SUITE_P(
                                      kStationChangedNotification, nullptr,
                                      userInfo("0", Prefetch::channel("c2")));
                                },
-                               "x"},
-                      DropCase{"QueueReplaced",
-                               [](Prefetch&) {
-                                 NotificationCenter::defaultCenter().post(
-                                     kStationChangedNotification, nullptr,
-                                     userInfo("4", PlistValue(PlistValue::Array{PlistValue("x")})));
-                               },
                                "x"}),
     [](const ::testing::TestParamInfo<DropCase>& info) { return std::string(info.param.name); });
 

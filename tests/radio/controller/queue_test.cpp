@@ -13,19 +13,6 @@ void fill(PlayQueue& q, std::initializer_list<const char*> ids) {
   q.replace(PlayQueue::TrackIds(ids.begin(), ids.end()));
 }
 
-TEST(PlayQueue, SkippingTheFirstTrackGoesToMinusOneThenBackToZero) {
-  PlayQueue q;
-  fill(q, {"a", "b", "c"});
-  ASSERT_EQ(q.advance(false), PlayQueue::Step::Lookup);  // a queue replacement: no step
-  EXPECT_EQ(q.takeNextId(), "a");
-  ASSERT_TRUE(q.removeCurrent());
-  EXPECT_EQ(q.index(), -1);
-  ASSERT_EQ(q.advance(true), PlayQueue::Step::Lookup);
-  EXPECT_EQ(q.index(), 0);
-  EXPECT_EQ(q.takeNextId(), "b");  // index 0 now holds the following track
-  EXPECT_EQ(q.length(), 2);
-}
-
 TEST(PlayQueue, PreviousFromTheFirstOrSecondTrackPlaysTheSecondElseTheOneBefore) {
   for (const auto& [from, plays] : {std::pair{0, "b"}, std::pair{1, "b"}, std::pair{3, "c"}}) {
     PlayQueue q;
@@ -107,13 +94,6 @@ TEST(TrackFilter, EnglishAndDislikedTracks) {
     EXPECT_EQ(shouldSkipTrack(c.artist, c.title, c.noEnglish, c.disliked), c.skip)
         << c.artist << "|" << c.title << " enplay " << c.noEnglish << " hate " << c.disliked;
   }
-}
-
-TEST(RadioPlayer, FileUrls) {
-  for (const auto& [url, isFile] : {std::pair{"file:///music/a.pur", true}, std::pair{"FILE:/a.pur", true},
-                                    std::pair{"http://127.0.0.1/a.mp3", false}, std::pair{"fil", false},
-                                    std::pair{"/music/a.pur", false}})
-    EXPECT_EQ(isFileUrl(url), isFile) << url;
 }
 
 }  // namespace

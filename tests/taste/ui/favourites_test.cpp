@@ -119,14 +119,19 @@ TEST_F(Favourites, SideMenuShowsEachSubPageAndAClickAtHeight150PicksTheAddPage) 
   LoveViewController& page = shown.page;
   EXPECT_EQ(page.index(), 0);
   EXPECT_EQ(page.currentVC(), page.controll(0));
-  // Window points (bottom-up y) of the menu's items; 90-136 is the gap between the groups.
-  const struct { int y, index; } clicks[] = {{150, 2}, {190, 0}, {60, 4}, {70, 3}, {100, 3}, {165, 1}};
+  // Window points (bottom-up y) of the menu's items; 90-136 is the gap between the groups, and
+  // points left of x 67, from x 127 on and below y 42 are outside every item.
+  const struct {
+    int x, y, index;
+  } clicks[] = {{90, 150, 2}, {90, 190, 0}, {90, 60, 4},   {90, 70, 3}, {90, 100, 3},
+                {90, 165, 1}, {60, 170, 1}, {127, 170, 1}, {67, 42, 4}, {100, 30, 4}};
   for (const auto& c : clicks) {
     QTest::mouseClick(page.tabView(), Qt::LeftButton, {},
-                      geometry::toBottomUp(QPointF(90, c.y), 256).toPoint());
-    EXPECT_EQ(page.index(), c.index) << "y " << c.y;
+                      geometry::toBottomUp(QPointF(c.x, c.y), 256).toPoint());
+    EXPECT_EQ(page.index(), c.index) << "at " << c.x << "," << c.y;
     for (int i = 0; i < LoveViewController::kSubPages; ++i) {
-      EXPECT_EQ(page.controll(i)->isVisible(), i == c.index) << "y " << c.y << " sub-page " << i;
+      EXPECT_EQ(page.controll(i)->isVisible(), i == c.index)
+          << "at " << c.x << "," << c.y << ", sub-page " << i;
     }
   }
 }

@@ -1,9 +1,9 @@
-// The container parsers (ADTS, MP4, WAV, AIFF, CAF). Real files fed in random chunk sizes: what
-// they publish, the packets they deliver, and exact seeks (the decoded audio against ffmpeg's is
-// the player's format tests' business). Untrusted bytes: absurd sizes, tables that point past the
-// data, files that cannot stream; nothing may crash, hang, allocate without bound or describe bytes
-// it was not given (checked by the recorder, and by the address sanitizer when the tests are built
-// with it). And the fuzz corpus and the fixtures, whole and damaged, replayed through the fuzz entry.
+// The container parsers (ADTS, MP4, WAV, AIFF, CAF). Real files fed in random chunk sizes and exact
+// seeks (what they publish and deliver is heard in the player's format tests, against ffmpeg).
+// Untrusted bytes: absurd sizes, tables that point past the data, files that cannot stream; nothing
+// may crash, hang, allocate without bound or describe bytes it was not given (checked by the
+// recorder, and by the address sanitizer when the tests are built with it). And the fuzz corpus and
+// the fixtures, whole and damaged, replayed through the fuzz entry.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -53,21 +53,6 @@ class Recorder : public StreamFormatParser::Output {
     return value;
   }
   bool has(std::uint32_t id) const { return properties.count(id) != 0; }
-  // The format the player ends up with: 'dfmt', replaced by the first 'aacp' or 'aach' of 'flst'.
-  AudioStreamBasicDescription playedFormat() const {
-    AudioStreamBasicDescription asbd = get<AudioStreamBasicDescription>(kAudioFileStreamProperty_DataFormat);
-    auto it = properties.find(kAudioFileStreamProperty_FormatList);
-    if (it == properties.end()) return asbd;
-    for (std::size_t at = 0; at + sizeof(AudioFormatListItem) <= it->second.size();
-         at += sizeof(AudioFormatListItem)) {
-      AudioFormatListItem item;
-      std::memcpy(&item, it->second.data() + at, sizeof item);
-      if (item.asbd.formatID == kAudioFormatMPEG4AAC_HE_V2 || item.asbd.formatID == kAudioFormatMPEG4AAC_HE) {
-        return item.asbd;
-      }
-    }
-    return asbd;
-  }
 
   std::map<std::uint32_t, Bytes> properties;
   std::vector<std::uint32_t> order;
@@ -119,45 +104,20 @@ class FormatParserTest : public ::testing::TestWithParam<test::FormatCase> {
   Bytes bytes_;
 };
 
-// What the parser publishes and delivers; then a seek to the middle, whose offset is exact and from
-// which the bytes (as a range request brings them) give the rest of the packets.
-TEST_P(FormatParserTest, PublishesTheFormatAndTheAudioAndSeeksExactly) {
+// A seek to the middle: its offset is exact, and the bytes from there (as a range request brings
+// them) give the rest of the packets. (What the parser publishes and delivers is heard in the player's
+// format tests, against ffmpeg's decode of the same file.)
+TEST_P(FormatParserTest, SeeksExactlyToThePacketInTheMiddle) {
   const auto& c = GetParam();
   auto parsed = parse(test::parserFactoryFor(c.fileType), bytes_, 7);
   ASSERT_EQ(parsed->status, kAudioNoErr);
   Recorder& out = parsed->out;
-  const AudioStreamBasicDescription played = out.playedFormat();
-  EXPECT_EQ(played.formatID, c.formatID);
-  EXPECT_EQ(played.sampleRate, c.outputRate);
-  EXPECT_EQ(played.channelsPerFrame, std::uint32_t(c.outputChannels));
   ASSERT_TRUE(out.has(kAudioFileStreamProperty_ReadyToProducePackets));
   EXPECT_EQ(out.order.back(), kAudioFileStreamProperty_ReadyToProducePackets);
-
   const auto offset = out.get<std::int64_t>(kAudioFileStreamProperty_DataOffset);
   const auto count = out.get<std::uint64_t>(kAudioFileStreamProperty_AudioDataByteCount);
   const auto format = out.get<AudioStreamBasicDescription>(kAudioFileStreamProperty_DataFormat);
-  if (!c.packets) {
-    // Linear PCM: exactly the bytes of the audio data, nothing of the chunks around them.
-    ASSERT_TRUE(out.has(kAudioFileStreamProperty_AudioDataByteCount));
-    ASSERT_LE(offset + std::int64_t(count), std::int64_t(bytes_.size()));
-    EXPECT_EQ(out.pcm, Bytes(bytes_.begin() + offset, bytes_.begin() + offset + std::int64_t(count)));
-    EXPECT_TRUE(out.packets.empty());
-    EXPECT_EQ(played.bytesPerFrame, played.bytesPerPacket);
-  } else {
-    EXPECT_TRUE(out.pcm.empty());
-    ASSERT_GT(out.packets.size(), 10u);
-    const auto upperBound = out.get<std::uint32_t>(kAudioFileStreamProperty_PacketSizeUpperBound);
-    std::uint64_t total = 0;
-    for (const Bytes& p : out.packets) {
-      EXPECT_LE(p.size(), upperBound);
-      total += p.size();
-    }
-    if (c.fileType != kAudioFileAAC_ADTSType) {
-      EXPECT_EQ(total, count);  // the packets fill the data back to back
-      EXPECT_EQ(out.get<std::uint64_t>(kAudioFileStreamProperty_AudioDataPacketCount), out.packets.size());
-      EXPECT_TRUE(out.has(kAudioFileStreamProperty_MagicCookieData));
-    }
-  }
+  ASSERT_TRUE(c.packets ? out.packets.size() > 10 : out.pcm.size() == count);
 
   const std::int64_t packets =
       c.packets ? std::int64_t(out.packets.size()) : std::int64_t(out.pcm.size() / format.bytesPerFrame);
