@@ -2,8 +2,8 @@
 // notifications, the start rule, end-of-stream cases, seeking (also before the bit rate is known),
 // the fixed texts, the command-line player on a failing stream, a track started from the head of
 // its stream held in memory; and the network failing: an outage (the connection cut in the middle
-// of the track, the server refusing for a while) and a server that stops sending for longer than
-// the data-stall limit, neither passing through Idle before the end.
+// of the track, the server refusing for a while) not passing through Idle before the end. A server
+// that stops sending for longer than the data-stall limit is in test_pure_slow.cpp.
 #include <gtest/gtest.h>
 
 #include <QProcess>
