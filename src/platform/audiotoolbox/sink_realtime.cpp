@@ -15,9 +15,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // At most this much is written ahead of the "device" (a device's latency: a pause, whose fade-out
-// follows what is written, is heard within it) ...
-constexpr int kLeadDivisor = 10;  // 100 ms
-// ... and a writer held back sleeps until this much of it is left: it wakes every 80 ms.
+// follows what is written, is heard within it), as much as the sound server is asked to hold ...
+constexpr int kLeadDivisor = 5;  // 200 ms
+// ... and a writer held back sleeps until this much of it is left: it wakes every 180 ms. Each
+// wake-up of the output thread costs about as much as decoding what it writes then, so fewer and
+// longer stretches keep a playing radio cheap.
 constexpr int kLowDivisor = 50;  // 20 ms
 
 class RealtimeSink final : public AudioSink {

@@ -99,9 +99,9 @@ TEST(AudioStreamer, PauseResumeAndStartWhilePaused) {
   player.pause();
   EXPECT_TRUE(player.isPaused());
   const double at = player.progress();
-  // Paused: the clock holds after what the device still had (the real-time sink writes up to
-  // 0.1 s and a piece ahead) and the 0.1 s fade-out that follows it; a clock that went on would
-  // pass that within the wait.
+  // Paused: the clock holds once the fade-out is written, which may wait until the real-time sink
+  // lets the writer through again (at most 0.18 s); a clock that went on would pass 0.3 s within
+  // the wait.
   constexpr double kHeardAfterPause = 0.3;
   ASSERT_FALSE(
       run.waitFor([&] { return player.progress() > at + kHeardAfterPause; }, std::chrono::milliseconds(600)));
