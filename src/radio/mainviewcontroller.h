@@ -159,6 +159,8 @@ class MainViewController {
   void getNextTrackInfo();
   void showSong(const std::shared_ptr<TNSong>& song);
   void refreshUI();
+  // Asks for the track's album and first artist's pictures (at once when cached).
+  void requestPictures(const std::shared_ptr<TNSong>& song);
   void showLrc(const std::optional<std::string>& text, const std::shared_ptr<TNSong>& song);
   void showAlbumeCover(const QImage& image, const std::shared_ptr<TNSong>& song);
   void showArtistImage(const QImage& image, const std::shared_ptr<TNSong>& song);
@@ -277,6 +279,7 @@ class MainViewController {
   std::optional<Clock::time_point> waitingSince_;
   double slideValue_ = 0;
   bool progressShown_ = true;
+  bool picturesWaiting_ = false;  // the current track's cached pictures wait for the page to show
   ScopedObserver stationObserver_;
   ScopedObserver playbackObserver_;
   ScopedObserver streamerObserver_;
@@ -301,7 +304,7 @@ class MainViewController {
   bool networkHeld_ = false;
   std::uint64_t networkTicket_ = 0;   // bumped by every advance and channel choice: a hold ends
   bool replayedAfterOutage_ = false;  // the current player replays a track after the service answered
-  std::shared_ptr<bool> alive_;  // answers on their way hold a weak reference (aliveToken())
+  std::shared_ptr<bool> alive_;       // answers on their way hold a weak reference (aliveToken())
 
   // shared with q_ under its own lock
   PlayQueue queue_;

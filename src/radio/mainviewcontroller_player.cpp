@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
@@ -183,6 +184,7 @@ void MainViewController::setProgressShown(bool shown) {
   progressShown_ = shown;
   followProgress();
   if (shown && progressUpdateTimer_) updateProgress();
+  if (shown && std::exchange(picturesWaiting_, false) && curSong_) requestPictures(curSong_);
 }
 
 // On screen the page ticks every progressInterval. Hidden, nobody looks at it: the tick stops,

@@ -156,6 +156,15 @@ void MainViewController::refreshUI() {
                                                            std::shared_ptr<TNSong> owner) {
     if (alive.lock()) showLrc(text, owner);
   });
+  // While the page is hidden, pictures already in the cache are not decoded while nobody sees them:
+  // they are loaded when it shows. Pictures not yet cached are fetched all the same, so that they are
+  // in the cache for the desktop's sound menu and notifications.
+  picturesWaiting_ = !progressShown_ && song->picturesAtHand(0);
+  if (!picturesWaiting_) requestPictures(song);
+  song->setRefreshed(true);
+}
+
+void MainViewController::requestPictures(const std::shared_ptr<TNSong>& song) {
   song->albumId([this, alive = std::weak_ptr<bool>(alive_)](std::optional<QImage> picture,
                                                             std::shared_ptr<TNSong> owner) {
     if (alive.lock()) showAlbumeCover(picture.value_or(QImage()), owner);
@@ -164,7 +173,6 @@ void MainViewController::refreshUI() {
                                                                 std::shared_ptr<TNSong> owner) {
     if (alive.lock()) showArtistImage(picture.value_or(QImage()), owner);
   });
-  song->setRefreshed(true);
 }
 
 // Lyrics and pictures arrive whenever their requests finish; one that belongs to a track the

@@ -1,5 +1,6 @@
 #include "records/tnsong.h"
 
+#include <QFile>
 #include <QString>
 
 #include "platform/mainqueue.h"
@@ -87,43 +88,65 @@ std::optional<std::string> TNSong::albumId() const {
   return album && album->isDict() ? recordId(album->dict()) : std::nullopt;
 }
 
+TNSong::PictureSource TNSong::albumPicture() const {
+  PictureSource source;
+  auto id = albumId();
+  if (!id || QString::fromStdString(*id).size() <= kMaxNoAlbumIdLength) return source;
+  source.path = pictureCachePath(PictureKind::Album, *id);
+  source.id = std::move(id);
+  return source;
+}
+
+TNSong::PictureSource TNSong::artistPicture(int index) const {
+  PictureSource source;
+  const PlistValue* artists = member(info_, "artist");
+  const PlistValue::Array* list = artists && artists->isArray() ? &artists->array() : nullptr;
+  if (list && index >= 0 && static_cast<size_t>(index) < list->size() && (*list)[index].isDict()) {
+    source.id = recordId((*list)[index].dict());
+  }
+  if (source.id) source.path = pictureCachePath(PictureKind::Artist, *source.id);
+  return source;
+}
+
 void TNSong::albumId(PictureCallback callback) {
   auto self = shared_from_this();
-  auto id = albumId();
-  if (!id || QString::fromStdString(*id).size() <= kMaxNoAlbumIdLength) {
+  auto source = albumPicture();
+  if (!source.id) {
     callback(std::nullopt, self);
     return;
   }
-  auto path = pictureCachePath(PictureKind::Album, *id);
-  if (path) {
-    if (auto cached = loadCachedPicture(*path)) {
+  if (source.path) {
+    if (auto cached = loadCachedPicture(*source.path)) {
       callback(std::move(cached), self);
       return;
     }
   }
-  downloadWithURL(albumImagesURL(*id), std::move(callback), std::move(path));
+  downloadWithURL(albumImagesURL(*source.id), std::move(callback), std::move(source.path));
 }
 
 void TNSong::artistId(int index, PictureCallback callback) {
   auto self = shared_from_this();
-  const PlistValue* artists = member(info_, "artist");
-  const PlistValue::Array* list = artists && artists->isArray() ? &artists->array() : nullptr;
-  std::optional<std::string> id;
-  if (list && index >= 0 && static_cast<size_t>(index) < list->size() && (*list)[index].isDict()) {
-    id = recordId((*list)[index].dict());
-  }
-  if (!id) {
+  auto source = artistPicture(index);
+  if (!source.id) {
     callback(std::nullopt, self);
     return;
   }
-  auto path = pictureCachePath(PictureKind::Artist, *id);
-  if (path) {
-    if (auto cached = loadCachedPicture(*path)) {
+  if (source.path) {
+    if (auto cached = loadCachedPicture(*source.path)) {
       callback(std::move(cached), self);
       return;
     }
   }
-  downloadWithURL(artistImagesURL(*id), std::move(callback), std::move(path), true);
+  downloadWithURL(artistImagesURL(*source.id), std::move(callback), std::move(source.path), true);
+}
+
+bool TNSong::picturesAtHand(int artistIndex) const {
+  // A file in the cache counts; one that turns out not to decode is fetched again when the
+  // pictures are asked for.
+  auto atHand = [](const PictureSource& source) {
+    return !source.id || (source.path && QFile::exists(QString::fromStdString(*source.path)));
+  };
+  return atHand(albumPicture()) && atHand(artistPicture(artistIndex));
 }
 
 void TNSong::lrc(int which, TextCallback callback) {

@@ -74,6 +74,9 @@ class TNSong : public std::enable_shared_from_this<TNSong> {
   // The picture of the artist at `index` of "artist", squared; cached as TIFF under
   // "<application folder>/artist/<artist id>". Nothing at once when there is no such artist or id.
   void artistId(int index, PictureCallback callback);
+  // Whether albumId and artistId(index) would both deliver at once, without a request: each
+  // picture is in the cache or the track has none.
+  bool picturesAtHand(int artistIndex) const;
   // The lyrics: the text at the URL in the third element of the first (which == 0) or second (any
   // other value) "lrc" entry, fetched on a new serial queue "lrc" and decoded as UTF-8 (nothing when
   // no bytes came or they are not UTF-8). No such entry: nothing at once. Not cached.
@@ -85,6 +88,15 @@ class TNSong : public std::enable_shared_from_this<TNSong> {
                        bool artistPicture = false);
 
  private:
+  // The record id of the album's or an artist's picture (none: the track has no such picture) and
+  // its cache file (none without an application folder).
+  struct PictureSource {
+    std::optional<std::string> id;
+    std::optional<std::string> path;
+  };
+  PictureSource albumPicture() const;
+  PictureSource artistPicture(int index) const;
+
   std::optional<Record> info_;
   bool refreshed_ = false;
   std::shared_ptr<TNArtist> artist_;  // created by firstArtist()

@@ -12,6 +12,7 @@
 #include "radio/progresstexts.h"
 #include "radio/radioplayer.h"
 #include "recordingpage.h"
+#include "records/picturecache.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
 #include "scripted_service.h"
@@ -329,6 +330,29 @@ TEST_F(ControllerFlow, LateLyricsAndPicturesOfAnEarlierTrackAreDropped) {
   controller->showArtistImage(image, controller->curSong());
   ASSERT_EQ(page.pictures.size(), pictures + 1);
   EXPECT_TRUE(page.pictures.back().artistSlot);
+}
+
+// While the page is hidden, pictures in the cache wait for it to show; pictures not yet cached are
+// fetched all the same (the sound menu and notifications take them from the cache).
+TEST_F(ControllerFlow, CachedPicturesWaitForThePageToShow) {
+  addLong({"a", "b"});
+  for (auto [kind, id] : {std::pair{PictureKind::Album, "albuma"}, std::pair{PictureKind::Artist, "ara"}}) {
+    const auto path = pictureCachePath(kind, id);
+    ASSERT_TRUE(path && QImage(4, 4, QImage::Format_RGB32).save(QString::fromStdString(*path), "PNG"));
+  }
+  make().setProgressShown(false);
+  startChannel("c1", {"a", "b"});
+  ASSERT_TRUE(waitPlaying("a"));
+  EXPECT_TRUE(page.pictures.empty());
+  controller->setProgressShown(true);
+  ASSERT_EQ(page.pictures.size(), 2u);
+  EXPECT_FALSE(page.pictures[0].image.isNull());
+
+  controller->setProgressShown(false);
+  controller->nextTrack(Sender::reason(skipreason::kMediaKey));
+  ASSERT_TRUE(waitPlaying("b"));
+  ASSERT_TRUE(test::waitFor(
+      [&] { return service.countPrefix("/albums/") == 1 && service.countPrefix("/artists/") == 1; }));
 }
 
 TEST_F(ControllerFlow, FileUrlsPlayThroughTheLocalFilePlayer) {
