@@ -108,25 +108,14 @@ TNSong::PictureSource TNSong::artistPicture(int index) const {
   return source;
 }
 
-void TNSong::albumId(PictureCallback callback) {
-  auto self = shared_from_this();
-  auto source = albumPicture();
-  if (!source.id) {
-    callback(std::nullopt, self);
-    return;
-  }
-  if (source.path) {
-    if (auto cached = loadCachedPicture(*source.path)) {
-      callback(std::move(cached), self);
-      return;
-    }
-  }
-  downloadWithURL(albumImagesURL(*source.id), std::move(callback), std::move(source.path));
-}
+void TNSong::albumId(PictureCallback callback) { deliverPicture(albumPicture(), false, std::move(callback)); }
 
 void TNSong::artistId(int index, PictureCallback callback) {
+  deliverPicture(artistPicture(index), true, std::move(callback));
+}
+
+void TNSong::deliverPicture(PictureSource source, bool artist, PictureCallback callback) {
   auto self = shared_from_this();
-  auto source = artistPicture(index);
   if (!source.id) {
     callback(std::nullopt, self);
     return;
@@ -137,7 +126,8 @@ void TNSong::artistId(int index, PictureCallback callback) {
       return;
     }
   }
-  downloadWithURL(artistImagesURL(*source.id), std::move(callback), std::move(source.path), true);
+  downloadWithURL(artist ? artistImagesURL(*source.id) : albumImagesURL(*source.id), std::move(callback),
+                  std::move(source.path), artist);
 }
 
 bool TNSong::picturesAtHand(int artistIndex) const {

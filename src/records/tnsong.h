@@ -96,6 +96,8 @@ class TNSong : public std::enable_shared_from_this<TNSong> {
   };
   PictureSource albumPicture() const;
   PictureSource artistPicture(int index) const;
+  // Nothing at once without an id, the cached picture at once, or else the download.
+  void deliverPicture(PictureSource source, bool artist, PictureCallback callback);
 
   std::optional<Record> info_;
   bool refreshed_ = false;

@@ -14,6 +14,7 @@
 #include "station/tagreader.h"
 #include "station/text.h"
 #include "station_fuzz_entry.h"
+#include "temp_home.h"
 
 namespace tonvera::station {
 namespace {
@@ -153,15 +154,7 @@ TEST(StationParts, Id3v2TagSize) {
 }
 
 TEST(StationFuzzReplay, CorpusRunsClean) {
-  const std::filesystem::path corpus = std::string(TONVERA_SOURCE_DIR) + "/fuzz/station/corpus";
-  int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-    auto bytes = readFile(entry.path().string());
-    ASSERT_TRUE(bytes) << entry.path();
-    EXPECT_EQ(stationFuzzOne(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()), 0);
-    ++files;
-  }
-  EXPECT_GE(files, 10);
+  EXPECT_GE(test::replayCorpus(std::string(TONVERA_SOURCE_DIR) + "/fuzz/station/corpus", stationFuzzOne), 10);
   // Every parser also meets empty and one-byte inputs.
   for (int selector = 0; selector < 6; ++selector) {
     const std::uint8_t one[] = {static_cast<std::uint8_t>(selector)};

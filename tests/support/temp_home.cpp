@@ -1,8 +1,11 @@
 #include "temp_home.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace tonvera::test {
@@ -45,6 +48,20 @@ void writeTextFile(const std::string& path, const std::string& bytes) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+int replayCorpus(const std::string& folder,
+                 const std::function<int(const std::uint8_t*, std::size_t)>& fuzzOne) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                          std::istreambuf_iterator<char>()};
+    EXPECT_EQ(fuzzOne(bytes.data(), bytes.size()), 0) << entry.path().filename().string();
+    ++count;
+  }
+  return count;
 }
 
 }  // namespace tonvera::test

@@ -3,6 +3,9 @@
 // XDG_STATE_HOME point into it while the object lives; the folder is removed afterwards (kept when
 // TONVERA_KEEP_TEMP is set).
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,5 +30,10 @@ class TempHome {
 
 // Writes a file (creating parent folders); for test data.
 void writeTextFile(const std::string& path, const std::string& bytes);
+
+// Runs a fuzz entry point on every file of a committed corpus (a failure naming the file when it
+// does not return 0); returns how many files it ran.
+int replayCorpus(const std::string& folder,
+                 const std::function<int(const std::uint8_t*, std::size_t)>& fuzzOne);
 
 }  // namespace tonvera::test

@@ -18,6 +18,7 @@
 #include "audio/g719/pure_format.h"
 #include "g719_fuzz_entry.h"
 #include "g719_test_util.h"
+#include "temp_home.h"
 
 namespace tonvera::test {
 namespace {
@@ -214,15 +215,8 @@ INSTANTIATE_TEST_SUITE_P(Vectors, G719Vector, testing::ValuesIn(kVectors),
                          });
 
 TEST(G719Fuzz, CorpusReplays) {
-  const std::filesystem::path dir = std::filesystem::path(TONVERA_SOURCE_DIR) / "tests/audio/g719/corpus";
-  int count = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    const auto bytes = readBytes(entry.path().string());
-    SCOPED_TRACE(entry.path().filename().string());
-    EXPECT_EQ(g719FuzzOneInput(bytes.data(), bytes.size()), 0);
-    ++count;
-  }
-  EXPECT_GT(count, 10);
+  EXPECT_GT(
+      test::replayCorpus(std::string(TONVERA_SOURCE_DIR) + "/tests/audio/g719/corpus", g719FuzzOneInput), 10);
 }
 
 std::vector<std::uint8_t> header(std::uint8_t version, std::uint8_t rate, std::uint32_t pcmLength = 192000) {

@@ -17,6 +17,7 @@
 #include "g719_test_util.h"
 #include "pure_fuzz_entry.h"
 #include "pure_test_util.h"
+#include "temp_home.h"
 
 namespace tonvera::test {
 namespace {
@@ -135,15 +136,8 @@ TEST(PureArithmetic, DurationComesFromThePcmLength) {
 }
 
 TEST(PureFuzz, CorpusReplays) {
-  const std::filesystem::path dir = std::filesystem::path(TONVERA_SOURCE_DIR) / "tests/audio/pure/corpus";
-  int count = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    const auto bytes = readBytes(entry.path().string());
-    SCOPED_TRACE(entry.path().filename().string());
-    EXPECT_EQ(pureFuzzOneInput(bytes.data(), bytes.size()), 0);
-    ++count;
-  }
-  EXPECT_GE(count, 8);
+  EXPECT_GE(
+      test::replayCorpus(std::string(TONVERA_SOURCE_DIR) + "/tests/audio/pure/corpus", pureFuzzOneInput), 8);
 }
 
 TEST(PureWriter, HeaderIsTheDocumentedLayout) {
