@@ -21,6 +21,7 @@ PACKAGES=(
   wrk
   dbus appstream desktop-file-utils trayer
   gcovr
+  playerctl pulseaudio pulseaudio-utils
 )
 
 missing=()

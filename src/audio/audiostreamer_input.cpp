@@ -253,6 +253,9 @@ void AudioStreamer::handleEndOfStream() {
         return;
       }
     }
+    // A track shorter than the start count: its output started just now, and the late report of
+    // that start would find the player stopping. The listener hears it, so it is announced.
+    if (state_ == StreamerState::WaitingForQueueStart) setState(StreamerState::Playing);
     setState(StreamerState::Stopping);
     stopReason_ = StopReason::EndOfStream;
     err_ = audioQueue_->stop(false);

@@ -59,6 +59,9 @@ class MainPage {
   virtual void playButtonSetOn(bool on) = 0;
 
   virtual void setWindowTitle(const std::string& title) = 0;
+
+  // A short line that says why nothing plays; "" takes it away (a track is shown again).
+  virtual void showNotice(const std::string& /*text*/) {}
 };
 
 }  // namespace tonvera

@@ -32,6 +32,9 @@ std::optional<PlayQueue::TrackIds> tracksOf(const std::optional<JsonValue>& repl
   return ids;
 }
 
+// The record stored under "kSelectStation" while the private channel plays.
+PlistValue privateStation() { return PlistValue(PlistValue::Dict{{"name", PlistValue(kPrivateChannelName)}}); }
+
 std::string nameOf(const PlistValue& station) {
   const PlistValue* name = station.find("name");
   return name ? name->toString() : std::string();
@@ -160,6 +163,7 @@ void MainViewController::getStationInfo(const PlistValue* userInfo) {
     }
     switch (action) {
       case 0:
+        privateChosen_ = false;
         station_ = value;
         if (value.isDict()) storeStation(value);
         applyWindowTitle();
@@ -176,12 +180,19 @@ void MainViewController::getStationInfo(const PlistValue* userInfo) {
         return;
       }
       case 6:
-        storeStation(PlistValue(PlistValue::Dict{{"name", PlistValue(kPrivateChannelName)}}));
+        // The private channel stays chosen until a public one is picked: every refill of its
+        // queue is a new private request. `station_` and the window title stay as they were.
+        privateChosen_ = true;
+        storeStation(privateStation());
         playLoveSimilar();
         return;
       default:
         break;
     }
+  } else if (privateChosen_) {
+    storeStation(privateStation());
+    playLoveSimilar();
+    return;
   } else {
     if (station_) {
       storeStation(*station_);
@@ -196,7 +207,7 @@ void MainViewController::getStationInfo(const PlistValue* userInfo) {
     applyWindowTitle();
   }
 
-  if (station_ && nameOf(*station_) == kPrivateChannelName) {
+  if (privateChosen_ || (station_ && nameOf(*station_) == kPrivateChannelName)) {
     playLoveSimilar();
     return;
   }
@@ -262,13 +273,32 @@ void MainViewController::queueUsedUp() {
   if (playedSinceQueue_) {
     getStationInfo(nullptr);
   } else {
+    showNothingToPlay();
     scheduleQueueRetry(queueGeneration_);
+  }
+}
+
+void MainViewController::showNothingToPlay() {
+  // Nothing plays, and the page says why instead of standing blank; the channel and private pages
+  // stay open for a way on, and the line goes as soon as a track is shown.
+  notice_ = filteredSinceQueue_ > 0 ? kNoticeAllFiltered : kNoticeNothingToPlay;
+  page_.showNotice(notice_);
+  page_.lrcSetLrc(std::nullopt);
+  page_.lrcProcess();
+  page_.lrcDisplay();
+  if (curSong_) {
+    // The track last shown is not playing any more: the taste buttons must not act on it.
+    curSong_.reset();
+    page_.setTrackNameText({});
+    page_.setArtistText({});
+    page_.setAlbumText({});
   }
 }
 
 void MainViewController::refreshTracks(std::optional<PlayQueue::TrackIds> tracks) {
   ++queueGeneration_;
   playedSinceQueue_ = false;
+  filteredSinceQueue_ = 0;
   dropPrefetch();
   queue_.replace(std::move(tracks));
   nextTrack(Sender::none());

@@ -67,6 +67,12 @@ inline constexpr const char* kMediaKey = "系统消息";
 inline constexpr const char* kWaitingTimeout = "streamer waiting timeout";
 }  // namespace skipreason
 
+// The page's line when a queue ended without a track to play: every track of it was left out by
+// the listener's settings (English songs, dislikes), or there was none to be had (an empty queue,
+// lookups or streams that all failed).
+inline constexpr const char* kNoticeAllFiltered = "这个频道在当前设置下没有可播放的歌曲";
+inline constexpr const char* kNoticeNothingToPlay = "暂时没有可播放的歌曲，稍后再试";
+
 // Who asked for an advance: nobody (a queue replacement), a control the listener pressed (a page
 // button, a terminal key; subject to the skip guard), or the program with a reason text.
 struct Sender {
@@ -201,7 +207,11 @@ class MainViewController {
   // State, for the page and for tests.
   const std::optional<PlistValue>& station() const { return station_; }
   void setStation(std::optional<PlistValue> station) { station_ = std::move(station); }
+  // The track shown (and played): set when a looked-up track passes the filters, cleared when a
+  // queue ends with nothing to play.
   const std::shared_ptr<TNSong>& curSong() const { return curSong_; }
+  // The page's line while nothing plays ("" when none).
+  const std::string& notice() const { return notice_; }
   RadioPlayer* streamer() const { return streamer_.get(); }
   const std::string& dataUrl() const { return dataUrl_; }
   double slideValue() const { return slideValue_; }
@@ -227,6 +237,7 @@ class MainViewController {
   void queueArrived(std::uint64_t generation, std::optional<PlayQueue::TrackIds> tracks);
   void scheduleQueueRetry(std::uint64_t generation);
   void queueUsedUp();
+  void showNothingToPlay();
   void skipCurrent(const char* reason);
   // The service cannot be reached: instead of skipping, asks it again for track `id` after the
   // back-off, until it answers. `resumeAt` set: the current track's stream was lost at that
@@ -269,6 +280,8 @@ class MainViewController {
 
   // main thread only
   std::optional<PlistValue> station_;
+  // The private channel was started and no public channel picked since: refills ask for it again.
+  bool privateChosen_ = false;
   std::shared_ptr<TNSong> curSong_;
   std::unique_ptr<RadioPlayer> streamer_;
   std::string dataUrl_;
@@ -295,6 +308,8 @@ class MainViewController {
   // without one (empty, every track filtered, or every stream failing) is asked for again only
   // after a pause.
   bool playedSinceQueue_ = false;
+  int filteredSinceQueue_ = 0;  // tracks of the current queue the filters left out
+  std::string notice_;          // the page's line while nothing plays ("" when none)
   bool retryPending_ = false;          // a queue request waits for its pause to pass
   std::uint64_t retryGeneration_ = 0;  // the channel choice it belongs to
   std::uint64_t retryTicket_ = 0;      // stamps the one retry that may still fire

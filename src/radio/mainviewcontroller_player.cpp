@@ -71,8 +71,12 @@ void MainViewController::playbackStateChanged() {
   if (!streamer_) return;
   if (hooks_.playerStateChanged) hooks_.playerStateChanged(streamer_->state());
   noteWaiting();
-  if (streamer_->isWaiting()) return;
-  if (streamer_->isPlaying()) {
+  // A track shorter than the player's start count is heard while its player already finishes
+  // (playing out what it queued at the end of the stream): it shows as playing all the same.
+  const bool playingOut = streamer_->state() == StreamerState::Stopping &&
+                          streamer_->errorCode() == StreamerError::None && streamer_->isWaiting();
+  if (streamer_->isWaiting() && !playingOut) return;
+  if (streamer_->isPlaying() || playingOut) {
     page_.playButtonSetOn(false);
     slideValue_ = 0;
     // Sound: the queue request that led here worked, so the next empty or failing one starts

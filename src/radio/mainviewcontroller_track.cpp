@@ -7,7 +7,6 @@
 
 #include "platform/log.h"
 #include "platform/mainqueue.h"
-#include "platform/notificationcenter.h"
 #include "platform/serialqueue.h"
 #include "platform/userdefaults.h"
 #include "radio/mainpage.h"
@@ -49,7 +48,6 @@ void MainViewController::getNextTrackInfo() {
         nextTrack(Sender::reason(skipreason::kTrackInfoError));
         return;
       }
-      curSong_ = song;
       showSong(song);
     }));
   });
@@ -86,7 +84,6 @@ void MainViewController::holdForNetwork(const std::string& id, std::optional<dou
         } else if (resumeAt) {
           resumeTrack(*resumeAt);
         } else {
-          curSong_ = song;
           showSong(song);
         }
       }));
@@ -114,10 +111,19 @@ void MainViewController::showSong(const std::shared_ptr<TNSong>& song) {
     // Removing the entry steps the position back, so the advance lands on the entry after it. An
     // inserted track that stands outside the queue cannot be removed and is played after all.
     if (queue_.removeCurrent()) {
+      ++filteredSinceQueue_;
       skipCurrent(skipreason::kFiltered);
       return;
     }
   }
+  // Only a track that is shown becomes the current one: the taste buttons, the tray and the sound
+  // menu act on what the listener sees and hears, never on a track the filters passed over.
+  curSong_ = song;
+  if (!notice_.empty()) {
+    notice_.clear();
+    page_.showNotice(notice_);
+  }
+  filteredSinceQueue_ = 0;
   page_.setArtistText(artistText);
   page_.setAlbumText(song->album().value_or(std::string()));
   page_.setTrackNameText(title);
@@ -199,14 +205,12 @@ void MainViewController::showArtistImage(const QImage& image, const std::shared_
 bool MainViewController::loveTrack() {
   if (!curSong_) return false;
   TNManager::sharedManager().likeSong(curSong_, true);
-  NotificationCenter::defaultCenter().post("likeSong", this);
   return true;
 }
 
 bool MainViewController::disgustTrack() {
   if (!curSong_) return false;
   TNManager::sharedManager().hateSong(curSong_, true);
-  NotificationCenter::defaultCenter().post("hateSong", this);
   if (queue_.removeCurrent()) skipCurrent(skipreason::kDisgustTrack);
   return true;
 }
@@ -214,14 +218,12 @@ bool MainViewController::disgustTrack() {
 bool MainViewController::loveArtist() {
   if (!curSong_) return false;
   TNManager::sharedManager().likeArtist(curSong_->firstArtist(), true);
-  NotificationCenter::defaultCenter().post("likeArtist", this);
   return true;
 }
 
 bool MainViewController::disgustArtist() {
   if (!curSong_) return false;
   TNManager::sharedManager().hateArtist(curSong_->firstArtist(), true);
-  NotificationCenter::defaultCenter().post("hateArtist", this);
   // The artist is only recorded; the track that plays is skipped like a disliked track.
   if (queue_.removeCurrent()) skipCurrent(skipreason::kDisgustTrack);
   return true;

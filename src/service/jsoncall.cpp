@@ -65,15 +65,38 @@ std::string JsonCall::percentEscape(std::string_view url) {
   return out;
 }
 
+std::string JsonCall::escapeQueryValue(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                            c == '-' || c == '.' || c == '_' || c == '~';
+    if (unreserved) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
 std::optional<std::string> JsonCall::down(const std::string& url, const std::optional<std::string>& body,
                                           bool isForm, bool* unreachable) {
+  return fetch(percentEscape(url), body, isForm, unreachable);
+}
+
+std::optional<std::string> JsonCall::fetch(const std::string& escaped, const std::optional<std::string>& body,
+                                           bool isForm, bool* unreachable) {
   if (unreachable) *unreachable = false;
   CurlEasy curl = makeCurlEasy(
       CurlSetup{.followRedirects = true, .timeout = std::chrono::milliseconds(kTimeoutMilliseconds)});
   if (!curl) return std::nullopt;
   CURL* c = curl.get();
 
-  const std::string escaped = percentEscape(url);
   Reply reply;
   curl_easy_setopt(c, CURLOPT_URL, escaped.c_str());
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);
@@ -112,7 +135,14 @@ std::optional<std::string> JsonCall::down(const std::string& url, const std::opt
 
 std::optional<JsonValue> JsonCall::call(const std::string& url, const std::optional<std::string>& body,
                                         bool* unreachable) {
-  auto bytes = down(url, body, false, unreachable);
+  return decode(down(url, body, false, unreachable));
+}
+
+std::optional<JsonValue> JsonCall::callEscaped(const std::string& url) {
+  return decode(fetch(url, std::nullopt, false, nullptr));
+}
+
+std::optional<JsonValue> JsonCall::decode(std::optional<std::string> bytes) {
   if (!bytes) return std::nullopt;
   // Bytes that are not UTF-8 text give nothing, without a log line: there is no text to parse.
   if (!isValidUtf8(*bytes)) return std::nullopt;

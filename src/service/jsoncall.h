@@ -47,10 +47,23 @@ class JsonCall {
                                        const std::optional<std::string>& body = std::nullopt,
                                        bool* unreachable = nullptr);
 
+  // call() for a URL whose escapes are already in place (a search key escaped by escapeQueryValue()):
+  // it is sent as it stands, so that every escape reaches the service once.
+  static std::optional<JsonValue> callEscaped(const std::string& url);
+
+  // A text as one query value: every byte but letters, digits and "-._~" as %XX (so "&", "=", "+",
+  // "#" and "%" inside the text stay part of the value).
+  static std::string escapeQueryValue(std::string_view text);
+
   // The URL text with every character that may not stand in a URL replaced by the %XX escapes of its
   // UTF-8 bytes. Kept as they are: letters, digits, "-._~", and ":/?#[]@!$&'()*+,;=". Escaped: "%",
   // space, control characters, '"', "<", ">", "\", "^", "`", "{", "|", "}", and every non-ASCII byte.
   static std::string percentEscape(std::string_view url);
+
+ private:
+  static std::optional<std::string> fetch(const std::string& escapedUrl, const std::optional<std::string>& body,
+                                          bool isForm, bool* unreachable);
+  static std::optional<JsonValue> decode(std::optional<std::string> bytes);
 };
 
 }  // namespace tonvera

@@ -8,6 +8,7 @@
 #include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/mainqueue.h"
+#include "platform/notificationcenter.h"
 #include "platform/plist.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
@@ -181,6 +182,7 @@ void TNManager::likeSong(const std::shared_ptr<TNSong>& song, bool yOrN) {
     removeSame(list, song, [](const TNSong& s) { return s.trackId(); });
   }
   writeInfo(song->songInfo(), true);
+  announce("likeSong");
 }
 
 void TNManager::hateSong(const std::shared_ptr<TNSong>& song, bool yOrN) {
@@ -192,6 +194,7 @@ void TNManager::hateSong(const std::shared_ptr<TNSong>& song, bool yOrN) {
     removeSame(list, song, [](const TNSong& s) { return s.trackId(); });
   }
   writeInfo(song->songInfo(), false);
+  announce("hateSong");
 }
 
 void TNManager::likeArtist(const std::shared_ptr<TNArtist>& artist, bool yOrN) {
@@ -203,6 +206,7 @@ void TNManager::likeArtist(const std::shared_ptr<TNArtist>& artist, bool yOrN) {
     removeSame(list, artist, [](const TNArtist& a) { return a.artistkId(); });
   }
   writeArtistInfo(artist->info(), true);
+  announce("likeArtist");
 }
 
 void TNManager::hateArtist(const std::shared_ptr<TNArtist>& artist, bool yOrN) {
@@ -214,6 +218,13 @@ void TNManager::hateArtist(const std::shared_ptr<TNArtist>& artist, bool yOrN) {
     removeSame(list, artist, [](const TNArtist& a) { return a.artistkId(); });
   }
   writeArtistInfo(artist->info(), false);
+  announce("hateArtist");
+}
+
+void TNManager::announce(const char* name) {
+  // Every view that shows a taste (the lists, the now-playing heart, the sound menu, the tray)
+  // follows these, whichever page made the change.
+  NotificationCenter::defaultCenter().post(name, this);
 }
 
 void TNManager::writeInfo(const std::optional<Record>& info, bool love) {

@@ -66,7 +66,9 @@ class TNManager {
   bool isHate(const TNArtist& artist);
 
   // yOrN true: toggles the entry (removed when the list holds one with the same id, else the object
-  // itself is appended); false: removes entries with the same id. Then toggles the record in the file.
+  // itself is appended); false: removes entries with the same id. Then toggles the record in the file
+  // and posts "likeSong", "hateSong", "likeArtist" or "hateArtist" (object: the store), so that every
+  // view of the taste follows whichever page made the change.
   void likeSong(const std::shared_ptr<TNSong>& song, bool yOrN);
   void hateSong(const std::shared_ptr<TNSong>& song, bool yOrN);
   void likeArtist(const std::shared_ptr<TNArtist>& artist, bool yOrN);
@@ -87,6 +89,7 @@ class TNManager {
 
  private:
   TNManager() = default;
+  void announce(const char* name);
 
   // owner: main thread
   std::optional<SongList> likeSongs_;

@@ -38,12 +38,13 @@ std::optional<PlistValue::Array> searchEntries(const std::optional<JsonValue>& r
 }  // namespace
 
 std::string TNSearcher::genURL(int type, int start, int offset, const std::string& key) {
-  return JsonCall::percentEscape(searchURL(catalogueKind(type), key, start, offset));
+  // The key is escaped once, as a query value, and the URL is sent as it stands.
+  return searchURL(catalogueKind(type), JsonCall::escapeQueryValue(key), start, offset);
 }
 
 void TNSearcher::searchWithURL(const std::string& url, EntriesCallback callback) {
   SerialQueue::runDetached("com.tonvera.searcher", [url, callback = std::move(callback)]() mutable {
-    auto entries = searchEntries(JsonCall::call(url));
+    auto entries = searchEntries(JsonCall::callEscaped(url));
     if (!entries || !callback) return;
     runOnMain([callback = std::move(callback), entries = std::move(*entries)]() mutable {
       callback(std::move(entries));

@@ -18,13 +18,11 @@ class TNSearcher {
 
   // The search URL: the service base URL followed by "/<kind>/search.json?q=<key>&start=<start>
   // &offset=<offset>" (type 0 "tracks", 1 "artists", 2 "albums"; any other type gives an empty kind),
-  // then percent-encoded as a whole with UTF-8: characters that may not stand in a URL (space, "%",
-  // non-ASCII, ...) become %XX; the characters that structure a URL ("/", ":", "?", "&", "=", ...)
-  // are kept, also inside the key. The request encodes the text once more when it is sent, so a
-  // space reaches the service as %2520.
+  // the key escaped once as a query value (UTF-8 %XX: "Nora Bell" -> "Nora%20Bell", "&" -> "%26").
+  // searchWithURL() sends it as it stands, so the service receives the key encoded exactly once.
   static std::string genURL(int type, int start, int offset, const std::string& key);
 
-  // On a new serial queue "com.tonvera.searcher": requests `url` as JSON. A reply that is an object
+  // On a new serial queue "com.tonvera.searcher": requests `url` (already escaped) as JSON. A reply that is an object
   // without a nonzero "err_code" and with a non-empty "entries" array is delivered to `callback` on
   // the main thread (null members dropped); anything else delivers nothing at all.
   static void searchWithURL(const std::string& url, EntriesCallback callback);

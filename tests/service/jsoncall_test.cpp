@@ -3,12 +3,15 @@
 // body are checked as the station receives them.)
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "platform/serialqueue.h"
 #include "service/endpoints.h"
 #include "service/jsoncall.h"
 #include "service/plistconvert.h"
@@ -180,6 +183,45 @@ TEST(JsonCallSlow, ServerThatNeverAnswersTimesOutAfterSixSeconds) {
   EXPECT_FALSE(reply);
   EXPECT_GE(elapsed, std::chrono::milliseconds(5900));
   EXPECT_LT(elapsed, std::chrono::milliseconds(9000));
+}
+
+// At quit a download in flight gives up at once instead of outliving the application object, and
+// no new one starts. (The quit is for good: each test case runs in a process of its own.)
+TEST(JsonCallQuit, DownloadsInFlightAreCancelledAndNoneStartsAfterwards) {
+  // The service takes the request and holds its answer until the test ends.
+  std::mutex mutex;
+  std::condition_variable done;
+  bool arrived = false, over = false;
+  test::TestServer server;
+  server.http().Get("/held", [&](const httplib::Request&, httplib::Response& res) {
+    std::unique_lock lock(mutex);
+    arrived = true;
+    done.notify_all();
+    done.wait(lock, [&] { return over; });
+    res.set_content("{}", "application/json");
+  });
+  server.start();
+  const std::string url = server.url("/held");
+  std::atomic<bool> ended = false;
+  SerialQueue::runDetached("albumId", [&] {
+    EXPECT_FALSE(JsonCall::down(url, std::nullopt, false));
+    ended = true;
+  });
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(done.wait_for(lock, std::chrono::seconds(10), [&] { return arrived; }));
+  }
+  // Well before the request's own time-out would end it.
+  EXPECT_TRUE(SerialQueue::finishDetached(std::chrono::milliseconds(JsonCall::kTimeoutMilliseconds * 2 / 3)));
+  EXPECT_TRUE(ended);
+  std::atomic<bool> ran = false;
+  SerialQueue::runDetached("lrc", [&] { ran = true; });
+  EXPECT_TRUE(SerialQueue::finishDetached(std::chrono::seconds(10)));
+  EXPECT_FALSE(ran);
+  EXPECT_FALSE(JsonCall::down(url, std::nullopt, false));  // not even tried
+  std::lock_guard lock(mutex);
+  over = true;
+  done.notify_all();
 }
 
 TEST(Endpoints, BaseUrlFromEnvironmentElseCompiledIn) {

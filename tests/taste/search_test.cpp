@@ -18,14 +18,14 @@ namespace {
 using namespace std::chrono_literals;
 
 using test::plist;
-TEST(Searcher, SpaceInTheKeyReachesTheServiceEncodedTwice) {
+TEST(Searcher, KeyReachesTheServiceEncodedOnce) {
   test::FakeService service;
   service.serve("/artists/search.json",
                 R"({"err_code":0,"entries":[{"id":"a1","name":"A","x":null},{"id":"a2"}]})");
   std::optional<PlistValue::Array> got;
   bool onMain = false;
   int calls = 0;
-  TNSearcher::searchWithURL(TNSearcher::genURL(1, 0, 25, "a b"), [&](PlistValue::Array entries) {
+  TNSearcher::searchWithURL(TNSearcher::genURL(1, 0, 25, "a b&中+"), [&](PlistValue::Array entries) {
     ++calls;
     onMain = isMainThread();
     got = std::move(entries);
@@ -34,7 +34,7 @@ TEST(Searcher, SpaceInTheKeyReachesTheServiceEncodedTwice) {
   EXPECT_EQ(calls, 1);
   EXPECT_TRUE(onMain);
   EXPECT_EQ(PlistValue(*got), plist(R"([{"id":"a1","name":"A"},{"id":"a2"}])"));
-  EXPECT_EQ(service.lastTarget("/artists/search.json"), "/artists/search.json?q=a%2520b&start=0&offset=25");
+  EXPECT_EQ(service.lastTarget("/artists/search.json"), "/artists/search.json?q=a%20b%26%E4%B8%AD%2B&start=0&offset=25");
 }
 
 TEST(Searcher, FailedOrEmptySearchesDeliverNothing) {

@@ -137,6 +137,9 @@ class TerminalPage : public MainPage {
   void refreshImage(const QImage&, bool) override {}
   void playButtonSetOn(bool) override {}
   void setWindowTitle(const std::string&) override {}
+  void showNotice(const std::string& text) override {
+    if (!text.empty()) line(text);
+  }
 
  private:
   void clearReadout() {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "command.h"
+#include "platform/serialqueue.h"
 
 namespace tonvera::cli {
 
@@ -48,7 +49,10 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const std::string name = argv[1];
   for (const auto* c : tonvera::cli::commands()) {
-    if (c->name == name) return c->run(tonvera::cli::Args(argv + 2, argv + argc));
+    if (c->name != name) continue;
+    const int status = c->run(tonvera::cli::Args(argv + 2, argv + argc));
+    tonvera::finishBackgroundWork(status);
+    return status;
   }
   std::fprintf(stderr, "tonvera-cli: unknown command '%s'\n\n", name.c_str());
   printHelp(stderr);

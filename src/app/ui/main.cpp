@@ -31,6 +31,7 @@
 #include "controls/navigator.h"
 #include "keys/preferences.h"
 #include "keys/songnotifier.h"
+#include "platform/serialqueue.h"
 #include "platform/userdefaults.h"
 
 namespace {
@@ -143,5 +144,7 @@ int main(int argc, char** argv) {
   }
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                    [&window, &defaults] { tonvera::saveWindowPosition(window, defaults); });
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  tonvera::finishBackgroundWork(status);
+  return status;
 }

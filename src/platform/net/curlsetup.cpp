@@ -2,7 +2,15 @@
 
 #include <mutex>
 
+#include "platform/serialqueue.h"
+
 namespace tonvera {
+namespace {
+
+// A transfer in flight when the program quits gives up here instead of holding the quit up.
+int onProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) { return transfersCancelled() ? 1 : 0; }
+
+}  // namespace
 
 void curlGlobalInit() {
   static std::once_flag once;
@@ -27,7 +35,9 @@ bool applyCurlSetup(CURL* easy, const CurlSetup& setup) {
        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                         static_cast<long>(std::chrono::milliseconds(kConnectTimeout).count())) == CURLE_OK;
   ok = ok && curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(setup.timeout.count())) == CURLE_OK;
-  return ok;
+  ok = ok && curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, onProgress) == CURLE_OK;
+  ok = ok && curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
+  return ok && !transfersCancelled();
 }
 
 CurlEasy makeCurlEasy(const CurlSetup& setup) {

@@ -10,6 +10,7 @@
 //     HTTPS_PROXY, all_proxy/ALL_PROXY, no_proxy/NO_PROXY); nothing is configured here on top.
 //   - Limits: at most kMaxRedirects redirects (or none), kConnectTimeout to connect, no signals (the
 //     handles run on worker threads).
+//   - Once the program quits (transfersCancelled()), no transfer starts and those in flight abort.
 //
 // Threads: any thread; each handle is used by one thread at a time.
 

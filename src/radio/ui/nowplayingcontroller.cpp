@@ -3,6 +3,7 @@
 #include "radio/ui/nowplayingcontroller.h"
 
 #include <QEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <algorithm>
@@ -46,6 +47,11 @@ NowPlayingController::NowPlayingController(QWidget* parent, MainViewController::
   view_->setObj(this);
   view_->installEventFilter(this);
   watchWindow();
+  auto& center = NotificationCenter::defaultCenter();
+  likeSongObserver_ =
+      ScopedObserver(center, "likeSong", nullptr, [this](const Notification&) { setLoveButtonForTarget(); });
+  likeArtistObserver_ =
+      ScopedObserver(center, "likeArtist", nullptr, [this](const Notification&) { setLoveButtonForTarget(); });
   if (startRadio) awakeFromNib();
 }
 
@@ -62,6 +68,10 @@ void NowPlayingController::awakeFromNib() { controller_->awakeFromNib(); }
 void NowPlayingController::setControllerHooks(MainViewController::Hooks hooks) {
   hooks_ = std::move(hooks);
   MainViewController::Hooks mine = hooks_;
+  mine.trackShown = [this](const std::shared_ptr<TNSong>& song) {
+    setLoveButtonForTarget();
+    if (hooks_.trackShown) hooks_.trackShown(song);
+  };
   mine.configControl = [this] {
     configControl();
     if (hooks_.configControl) hooks_.configControl();
@@ -122,6 +132,15 @@ void NowPlayingController::buildPage() {
   lrcView_ = new LineLrcView(page);
   lrcView_->setGeometry(frame(256, 8, 256, 48));
   lrcView_->setScrollView(lrcShow_);
+
+  // In the lyrics' place while nothing plays.
+  notice_ = new QLabel(page);
+  notice_->setGeometry(frame(266, 8, 236, 48));
+  notice_->setAlignment(Qt::AlignCenter);
+  notice_->setWordWrap(true);
+  notice_->setFont(systemFont(13));
+  notice_->setStyleSheet(QStringLiteral("color: rgb(45, 41, 74);"));
+  notice_->hide();
 
   // The page's own set-up: the artists' field 200 wide, the album in grey, the slider reporting to
   // the controller, and the readout.
@@ -196,6 +215,12 @@ void NowPlayingController::playButtonSetOn(bool on) {
 void NowPlayingController::setWindowTitle(const std::string& title) {
   windowTitle_ = qstr(title);
   if (view_ && view_->window() != view_) view_->window()->setWindowTitle(windowTitle_);
+}
+
+void NowPlayingController::showNotice(const std::string& text) {
+  notice_->setText(qstr(text));
+  notice_->setVisible(!text.empty());
+  lrcView_->setVisible(text.empty());
 }
 
 void NowPlayingController::watchWindow() {

@@ -36,6 +36,7 @@
 #include "radio/ui/nowplayingview.h"
 
 class QGraphicsOpacityEffect;
+class QLabel;
 class QPlainTextEdit;
 class QVariantAnimation;
 class QWidget;
@@ -144,6 +145,9 @@ class NowPlayingController : public QObject, public PageController, public MainP
   void refreshImage(const QImage& image, bool yOrn) override;
   void playButtonSetOn(bool on) override;
   void setWindowTitle(const std::string& title) override;
+  void showNotice(const std::string& text) override;
+  // The line that says why nothing plays (hidden while something does).
+  QLabel* noticeLabel() const { return notice_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -177,6 +181,7 @@ class NowPlayingController : public QObject, public PageController, public MainP
   KKSlideView* progressSlider_ = nullptr;
   LineLrcView* lrcView_ = nullptr;
   QPlainTextEdit* lrcShow_ = nullptr;
+  QLabel* notice_ = nullptr;
   QWidget* trackBtnsView_ = nullptr;
   QWidget* artisBtnsView_ = nullptr;
   NovaColorButton* preButton_ = nullptr;
@@ -193,6 +198,9 @@ class NowPlayingController : public QObject, public PageController, public MainP
   QString lyricsLine_;
   QPointer<QWidget> watchedWindow_;
   MainViewController::Hooks hooks_;
+  // The heart follows the taste store, whichever page changed it.
+  ScopedObserver likeSongObserver_;
+  ScopedObserver likeArtistObserver_;
   std::unique_ptr<MainViewController> controller_;  // after the views: it talks to them until it goes
 };
 

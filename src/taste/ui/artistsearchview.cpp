@@ -87,7 +87,6 @@ void ArtistSearchView::removeCell(TNSongTableCell* cell) {
   const std::shared_ptr<TNArtist> artist = results_[static_cast<size_t>(cell->tag())];
   results_.erase(results_.begin() + cell->tag());
   TNManager::sharedManager().likeArtist(artist, true);
-  NotificationCenter::defaultCenter().post("likeArtist", this);
   refreshData();
 }
 

@@ -58,7 +58,6 @@ void TNArtistRecommendView::addRecommendations(const PlistValue::Array& entries)
 
 void TNArtistRecommendView::removeArtist(const std::shared_ptr<TNArtist>& artist) {
   TNManager::sharedManager().likeArtist(artist, true);
-  NotificationCenter::defaultCenter().post("likeArtist", this);
   std::erase(recommended_, artist);
   refreshData();
 }

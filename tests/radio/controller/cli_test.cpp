@@ -5,7 +5,9 @@
 #include <QProcess>
 #include <QStringList>
 #include <cstdlib>
+#include <memory>
 #include <sstream>
+#include <vector>
 
 #include "scripted_service.h"
 #include "temp_home.h"
@@ -78,6 +80,33 @@ TEST_F(TerminalRadio, RefusesUnknownArguments) {
   EXPECT_EQ(runRadio({"--tracks", "0"}).status, 2);
   EXPECT_EQ(runRadio({"--bogus"}).status, 2);
   EXPECT_EQ(runRadio({"--channel", "c1", "--private"}).status, 2);
+}
+
+TEST_F(TerminalRadio, QuitsCleanlyWhileLyricsAreStillDownloading) {
+  // Every run quits while the service still holds its track's lyrics: the download is in flight.
+  constexpr int kBatches = 10, kAtOnce = 5;  // fewer held at once than the service has threads
+  int clean = 0;
+  for (int batch = 0; batch < kBatches; ++batch) {
+    std::vector<std::string> ids;
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < kAtOnce; ++i) {
+      const std::string id = "h" + std::to_string(batch * kAtOnce + i);
+      ids.push_back(id);
+      service.addTrack({.id = id, .audio = ScriptedTrack::Audio::Long, .lrc = "[00:00.00]行\n", .lrcHeld = true});
+      service.setChannel("c" + id, {id});
+      runs.push_back(std::make_unique<QProcess>());
+      runs.back()->start(QStringLiteral(TONVERA_CLI),
+                         {QStringLiteral("radio"), QStringLiteral("--channel"), QString::fromStdString("c" + id),
+                          QStringLiteral("--tracks"), QStringLiteral("1")});
+    }
+    for (auto& run : runs) {
+      ASSERT_TRUE(run->waitForFinished(30000));
+      clean += run->exitStatus() == QProcess::NormalExit && run->exitCode() == 0;
+    }
+    for (const auto& id : ids) service.releaseLyrics(id);
+  }
+  EXPECT_EQ(clean, kBatches * kAtOnce);
+  EXPECT_GT(service.countPrefix("/lrc/h"), kBatches * kAtOnce / 2);  // most quit mid-download
 }
 
 }  // namespace

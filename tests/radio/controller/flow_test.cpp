@@ -246,6 +246,63 @@ TEST_F(ControllerFlow, DislikedTracksAreSkippedOnAnyChannelUnlessInsertedPastThe
   EXPECT_EQ(controller->queue().index(), 1);
 }
 
+TEST_F(ControllerFlow, PrivateChannelStaysChosenThroughItsRefillsUntilAPublicOneIsPicked) {
+  addLong({"a", "p1", "p2", "p3", "b"});
+  startChannel("c1", {"a"});
+  ASSERT_TRUE(waitPlaying("a"));
+  // Three batches of the private channel, each used up by the next key.
+  for (const char* id : {"p1", "p2", "p3"}) {
+    SCOPED_TRACE(id);
+    service.setPrivateTracks({id});
+    if (std::string(id) == "p1") {
+      changeStation("6", PlistValue(""));
+    } else {
+      mediaKey(3);
+    }
+    ASSERT_TRUE(waitPlaying(id));
+  }
+  EXPECT_EQ(service.count("/radios/play"), 3);
+  EXPECT_EQ(service.count("/radios/c1/play.json"), 1);
+  EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey).at("name").toString(), "私人电台");
+  EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--频道c1");  // the title is left as it was
+  // A public channel ends it: its own refills follow.
+  service.setChannel("c2", {"b"});
+  changeStation("0", channel("c2", "二"));
+  ASSERT_TRUE(waitPlaying("b"));
+  mediaKey(3);
+  ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c2/play.json") == 2; }));
+  EXPECT_EQ(service.count("/radios/play"), 3);
+}
+
+TEST_F(ControllerFlow, ChannelWithEveryTrackFilteredSaysWhyAndTheTasteButtonsActOnNothingHidden) {
+  UserDefaults::standard().set(kEnplayKey, true);
+  addTracks({longTrack("zh", "远山", "林夏"), longTrack("en1", "Highway Lights", "Echo Park"),
+             longTrack("en2", "Last Train Home", "Echo Park"), longTrack("zh2", "晴天", "周杰伦")});
+  startChannel("c1", {"zh"});
+  ASSERT_TRUE(waitPlaying("zh"));
+  ASSERT_TRUE(controller->loveTrack());
+  service.setChannel("c2", {"en1", "en2"});
+  changeStation("0", channel("c2", "摇滚"));
+  ASSERT_TRUE(test::waitFor([&] { return page.notice == kNoticeAllFiltered; }));
+  // No track is shown: the title is gone and a like records nothing.
+  EXPECT_EQ(page.trackName, "");
+  EXPECT_FALSE(controller->loveTrack());
+  const auto liked = TNManager::sharedManager().genSongsLove(true);
+  ASSERT_EQ(liked.size(), 1u);
+  EXPECT_EQ(liked[0]->trackId(), "zh");
+  // The line goes as soon as something plays.
+  service.setChannel("c2", {"zh2"});
+  ASSERT_TRUE(waitPlaying("zh2"));
+  EXPECT_EQ(page.notice, "");
+}
+
+TEST_F(ControllerFlow, ATrackShorterThanThePlayersStartCountShowsAsPlaying) {
+  addTracks({{.id = "s", .audio = Audio::Short}});
+  startChannel("c1", {"s"});
+  ASSERT_TRUE(test::waitFor([&] { return currentId() == "s"; }));
+  EXPECT_TRUE(test::waitFor([&] { return page.playButtonOn == false; }));
+}
+
 TEST_F(ControllerFlow, UnknownStationKeyPlaysTheChannelAgainFromAFreshList) {
   addLong({"a", "b"});
   startChannel("c1", {"a", "b"});

@@ -42,8 +42,9 @@ class RecordingPage : public MainPage {
   void refreshImage(const QImage& image, bool yOrn) override { pictures.push_back({image, yOrn}); }
   void playButtonSetOn(bool on) override { playButtonOn = on; }
   void setWindowTitle(const std::string& title) override { windowTitle = title; }
+  void showNotice(const std::string& text) override { notice = text; }
 
-  std::string artist, album, trackName, position, readout, windowTitle;
+  std::string artist, album, trackName, position, readout, windowTitle, notice;
   int readoutColor = -1;
   double slider = 0;
   bool sliderDown = false, sliderEntered = false, sliderSeek = false;

@@ -280,7 +280,7 @@ TEST_F(Favourites, RecommendationsAreDeduplicatedInOrderAndReloadOnlyForTheFirst
 
   // Adding one: liked, announced, gone from the grid for good; the grid reloads and shows the rest.
   int posts = 0;
-  ScopedObserver observer(NotificationCenter::defaultCenter(), "likeArtist", &grid,
+  ScopedObserver observer(NotificationCenter::defaultCenter(), "likeArtist", nullptr,
                           [&](const Notification&) { ++posts; });
   auto* row = qobject_cast<TNArtistTableCell*>(grid.artistsTableView()->visibleCells().at(0));
   EXPECT_EQ(row->tileAt(0)->delButton()->index(), 1);
@@ -317,7 +317,7 @@ TEST_F(Favourites, SearchFillsTheListAddsArtistsAsTogglesAndKeepsResultsWhenNoth
 
   // Adding "Known", already liked, takes it off the liked artists (and its file).
   int posts = 0;
-  ScopedObserver observer(NotificationCenter::defaultCenter(), "likeArtist", &search,
+  ScopedObserver observer(NotificationCenter::defaultCenter(), "likeArtist", nullptr,
                           [&](const Notification&) { ++posts; });
   auto* row = qobject_cast<TNArtistCell*>(search.songsTableView()->visibleCells().at(1));
   ASSERT_EQ(row->artist()->artistkId(), "k2");
