@@ -21,7 +21,7 @@ PACKAGES=(
   wrk
   dbus appstream desktop-file-utils trayer
   gcovr
-  playerctl pulseaudio pulseaudio-utils
+  playerctl pulseaudio pulseaudio-utils dbus-x11
 )
 
 missing=()

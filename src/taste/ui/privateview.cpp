@@ -1,6 +1,7 @@
 #include "taste/ui/privateview.h"
 
 #include <QFontMetricsF>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QStringList>
@@ -35,6 +36,10 @@ const QRectF kEnSwitch(190, 76, 60, 20);
 constexpr qreal kDescriptionX = 55;
 constexpr qreal kDescriptionWidth = 290;
 constexpr qreal kDescriptionCentreY = 130;
+
+bool onStartLabel(const QMouseEvent* event, qreal height) {
+  return event->button() == Qt::LeftButton && geometry::fromBottomUp(kStartLabel, height).contains(event->position());
+}
 
 QRect frameOf(const QRectF& r, qreal parentHeight) {
   return geometry::frameFromBottomUp(r.x(), r.y(), r.width(), r.height(), parentHeight);
@@ -126,6 +131,22 @@ void PrivateView::paintEvent(QPaintEvent*) {
   painter.setClipRect(block);
   painter.drawText(block, Qt::AlignLeft | Qt::AlignTop, lines.join(u'\n'));
   painter.restore();
+}
+
+// A press on the start label is the label's own (not the start of a window drag); the release on it
+// starts the private channel.
+void PrivateView::mousePressEvent(QMouseEvent* event) {
+  if (onStartLabel(event, height())) return event->accept();
+  MainView::mousePressEvent(event);
+}
+
+void PrivateView::mouseReleaseEvent(QMouseEvent* event) {
+  if (onStartLabel(event, height())) {
+    event->accept();
+    Q_EMIT startLabelClicked();
+    return;
+  }
+  MainView::mouseReleaseEvent(event);
 }
 
 }  // namespace tonvera

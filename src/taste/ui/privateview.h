@@ -40,8 +40,13 @@ class PrivateView : public MainView {
   // The description for the switches' states: one line per option, each ending in "\n".
   static QString description(bool recommendation, bool noEnglish);
 
+  // The start button's label was clicked: it starts the private channel like the button beside it.
+  Q_SIGNAL void startLabelClicked();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   UserDefaults* defaults_;

@@ -28,8 +28,10 @@ PrivateViewController::~PrivateViewController() {
   if (!view_) return;
   if (view_->parent() == nullptr) {
     delete view_.data();
-  } else if (playButton_) {
-    playButton_->addTarget([](NovaColorButton*) {});  // the window keeps the view; no calls back to us
+  } else {
+    // The window keeps the view; no calls back to us.
+    if (playButton_) playButton_->addTarget([](NovaColorButton*) {});
+    QObject::disconnect(view_, &PrivateView::startLabelClicked, nullptr, nullptr);
   }
 }
 
@@ -50,6 +52,7 @@ void PrivateViewController::awakeFromNib() {
       geometry::frameFromBottomUp(kButtonX, kButtonY, cell.width(), cell.height(), view_->height()));
   playButton_->setImage(sheet, QRectF(0, 0, cell.width(), cell.height()));
   playButton_->addTarget([this](NovaColorButton*) { playAction(); });
+  QObject::connect(view_, &PrivateView::startLabelClicked, view_, [this] { playAction(); });
 }
 
 void PrivateViewController::playAction() {

@@ -97,6 +97,9 @@ TEST_F(PrivatePage, StartPlaysThePrivateChannelOfTheLikedSongsAndArtists) {
   QTest::mouseClick(start, Qt::LeftButton, {}, QPoint(20, 20));
 
   EXPECT_EQ(navigator.showMains, 1);
+  // The label beside the button is part of it.
+  QTest::mouseClick(page.view(), Qt::LeftButton, {}, QPoint(405, 135));
+  EXPECT_EQ(navigator.showMains, 2);
   EXPECT_EQ(settings.dictionaryForKey("kSelectStation"),
             (PlistValue::Dict{{"name", PlistValue(kPrivateChannelName)}}));
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/play") > 0; }, 10s));
