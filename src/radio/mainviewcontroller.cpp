@@ -12,6 +12,7 @@
 #include "platform/userdefaults.h"
 #include "radio/defaultstation.h"
 #include "radio/mainpage.h"
+#include "radio/progresstexts.h"
 #include "records/recordfields.h"
 #include "service/endpoints.h"
 #include "service/jsoncall.h"
@@ -292,6 +293,10 @@ void MainViewController::showNothingToPlay() {
     page_.setTrackNameText({});
     page_.setArtistText({});
     page_.setAlbumText({});
+    page_.readoutSetString(readoutText(0, 0));
+    page_.readoutDisplay();
+    page_.setPositionText(remainingText(0, 0));
+    page_.sliderSetProgress(0);
   }
 }
 
