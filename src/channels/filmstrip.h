@@ -6,8 +6,10 @@
 // grows linearly into the zone, (x - 100) * -0.1 left of 100 and (x - 412) * -0.1 right of 412 (10
 // points per tick at x 0, -10 at x 512); between 100 and 412 the strip stands still. Every 0.04 s
 // the strip moves by the speed plus a share of it that grows with the distance from the end it
-// moves towards: the edge speed at that end, twice the edge speed at the far end. It never moves past
-// either end.
+// moves towards: the edge speed at that end, twice the edge speed at the far end. The ends are
+// those of the tiles, not of the film: the strip scrolls only as far as its last tile (and a margin
+// as wide as the one before the first) comes into view, and not at all while every tile fits in the
+// frame, so it never scrolls its tiles out of view.
 //
 // Threads: pure functions; any thread.
 #pragma once
@@ -37,14 +39,22 @@ constexpr double tileX(int index) { return kTileX0 + kTileStep * index; }
 // nothing when the pointer is in the middle zone (100 <= x <= 412 for a 512-wide frame).
 std::optional<double> speedAt(double windowX, double clipWidth = kClipWidth);
 
-// The strip's origin after one tick at `speed` from `origin`, for a strip `stripWidth` wide in a
-// frame `clipWidth` wide; kept between -(stripWidth - clipWidth) and 0.
-double nextOrigin(double origin, double speed, double stripWidth = kStripWidth,
-                  double clipWidth = kClipWidth);
+// The least and the most origin the strip may scroll to; equal when it does not scroll.
+struct Bounds {
+  double least;
+  double most;
+};
 
-// Where the strip starts once `channelCount` tiles are built: the middle of the strip (-589) when the
-// tiles reach into that view; otherwise (six channels or fewer) the tiles would all lie left of the
-// view, so the strip is placed to show them, centred where the strip's ends allow.
+// The bounds for `channelCount` tiles on a strip `stripWidth` wide in a frame `clipWidth` wide.
+Bounds scrollBounds(int channelCount, double stripWidth = kStripWidth, double clipWidth = kClipWidth);
+
+// The strip's origin after one tick at `speed` from `origin`, kept within `bounds` (by default those
+// of a full strip: -(1690 - 512) to 0).
+double nextOrigin(double origin, double speed, Bounds bounds = Bounds{-(kStripWidth - kClipWidth), 0});
+
+// Where the strip starts once `channelCount` tiles are built: the middle of the strip (-589) as far
+// as the scroll bounds allow; tiles that all fit in the frame are shown centred where the strip's
+// ends allow.
 double startOrigin(int channelCount, double stripWidth = kStripWidth, double clipWidth = kClipWidth);
 
 }  // namespace tonvera::film

@@ -260,6 +260,16 @@ std::vector<float> LineLrcModel::genTimeStamps(std::u16string_view head) {
 }
 
 std::pair<std::u16string, std::u16string> LineLrcModel::splitInHalves(std::u16string_view line) {
+  // A line with spaces breaks between words: at the space nearest the middle (the earlier one of
+  // two as near), which neither row keeps.
+  std::optional<std::size_t> space;
+  const auto distance = [&](std::size_t at) {
+    return 2 * at > line.size() ? 2 * at - line.size() : line.size() - 2 * at;
+  };
+  for (std::size_t at = line.find(u' '); at != std::u16string_view::npos; at = line.find(u' ', at + 1)) {
+    if (!space || distance(at) < distance(*space)) space = at;
+  }
+  if (space) return {std::u16string(line.substr(0, *space)), std::u16string(line.substr(*space + 1))};
   std::size_t middle = line.size() / 2;
   if (middle > 0 && middle < line.size() && isHighSurrogate(line[middle - 1]) &&
       isLowSurrogate(line[middle])) {

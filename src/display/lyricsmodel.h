@@ -82,8 +82,9 @@ class LineLrcModel {
   // The times of the "[minutes:seconds]" tags in a head; other tags ([ti:...], [offset:...]) give
   // none.
   static std::vector<float> genTimeStamps(std::u16string_view head);
-  // Splits a line at its middle: the first half is the first size/2 code units, the second the
-  // rest; a surrogate pair on the boundary stays whole in the second half.
+  // Splits a line in two rows: at the space nearest its middle (the space itself dropped) when it
+  // has one; otherwise at its middle, the first half being the first size/2 code units and the
+  // second the rest, a surrogate pair on the boundary staying whole in the second half.
   static std::pair<std::u16string, std::u16string> splitInHalves(std::u16string_view line);
 
  private:

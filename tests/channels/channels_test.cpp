@@ -154,10 +154,11 @@ TEST_F(ChannelPage, BadCataloguesLeaveTheWallWithTheTilesTheyCanMake) {
   }
 }
 
-// Channels that all end short of the strip's middle are centred in the view as far as the strip's
-// start allows; with more the strip's middle shows.
+// Channels that all fit in the frame are centred in the view as far as the strip's start allows;
+// with more the strip's middle shows as far as the tiles reach.
 TEST(StripPlacement, FewChannelsAreBroughtIntoViewManyKeepTheMiddle) {
-  const std::pair<int, double> cases[] = {{0, -589}, {1, 0}, {3, 0}, {6, -76.5}, {7, -589}, {19, -589}};
+  const std::pair<int, double> cases[] = {{0, -589}, {1, 0},     {3, 0},       {6, -76.5},
+                                          {7, -238}, {11, -578}, {12, -589}, {19, -589}};
   for (const auto& [channels, origin] : cases)
     EXPECT_DOUBLE_EQ(film::startOrigin(channels), origin) << channels << " channels";
 }
@@ -214,6 +215,38 @@ TEST_F(ChannelPage, ThePointerInAnEdgeZoneScrollsTheStripUntilItLeavesTheZone) {
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(&strip(), &leave);
   EXPECT_FALSE(strip().isScrolling());
+}
+
+// The pointer rests in an edge zone while the strip ticks on: the strip stops where its tiles end
+// (six channels all fit: it does not move), and a click at the pointer chooses the tile under it,
+// the last one at the right edge.
+TEST_F(ChannelPage, TheStripNeverScrollsItsTilesOutOfViewAndATileUnderThePointerCanBeClicked) {
+  const struct {
+    int channels;
+    int frameX;
+    double origin;  // after the ticks
+  } cases[] = {{6, 470, -76.5}, {7, 420, -238}, {7, 90, 0}, {19, 470, -1178}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.channels << " channels, pointer at " << c.frameX);
+    service.serveCatalogue(c.channels);
+    backdrop.hide();
+    open();
+    std::vector<std::string> chosen;
+    ScopedObserver observer(NotificationCenter::defaultCenter(), "STATIONChanged", nullptr, [&](const Notification& n) {
+      chosen.push_back(n.userInfo.find("0")->find("id")->toString());
+    });
+    const QPoint at = controller->containView()->mapTo(&backdrop, QPoint(c.frameX, 58));
+    QTest::mouseMove(&backdrop, at);
+    for (int tick = 0; tick < 300; ++tick) strip().moveActin();
+    EXPECT_DOUBLE_EQ(strip().originX(), c.origin);
+    const auto* under = qobject_cast<KKStationView*>(backdrop.childAt(at));
+    ASSERT_NE(under, nullptr);
+    QTest::mouseClick(backdrop.windowHandle(), Qt::LeftButton, {}, at);  // to the widget under the pointer
+    EXPECT_EQ(chosen, std::vector<std::string>{"c" + std::to_string(under->tag())});
+    if (c.frameX > 256) {
+      EXPECT_EQ(under->tag(), c.channels - 1);
+    }
+  }
 }
 
 TEST_F(ChannelPage, AClickChoosesItsChannelEvenWhenReleasedOutsideTheTile) {

@@ -4,8 +4,8 @@
 // to the wall. The wall announces a choice itself ("STATIONChanged"); the controller keeps no
 // selection state.
 //
-// The wall starts showing its middle (x -589). With six channels or fewer no tile would reach into
-// that view, so then the wall is placed to show its tiles (see film::startOrigin).
+// The wall starts showing its middle (x -589) as far as its tiles reach; tiles that all fit in the
+// frame (six channels or fewer) are shown centred (see film::startOrigin).
 //
 // Threads: main thread only.
 #pragma once

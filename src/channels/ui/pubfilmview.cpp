@@ -99,7 +99,8 @@ void PubFilmView::doAction(const QPointF& windowPos) {
   const double x = frame ? frame->mapFrom(window(), windowPos).x() : windowPos.x();
   const double clipWidth = frame ? frame->width() : film::kClipWidth;
   const auto speed = film::speedAt(x, clipWidth);
-  if (!speed) {
+  const film::Bounds bounds = film::scrollBounds(static_cast<int>(channelList_.size()), width(), clipWidth);
+  if (!speed || bounds.least >= bounds.most) {
     createTimers(false);
     return;
   }
@@ -123,7 +124,8 @@ void PubFilmView::createTimers(bool start) {
 void PubFilmView::moveActin() {
   const QWidget* frame = parentWidget();
   const double clipWidth = frame ? frame->width() : film::kClipWidth;
-  setOriginX(film::nextOrigin(originX_, speed_, width(), clipWidth));
+  setOriginX(film::nextOrigin(originX_, speed_,
+                              film::scrollBounds(static_cast<int>(channelList_.size()), width(), clipWidth)));
 }
 
 void PubFilmView::paintEvent(QPaintEvent*) {

@@ -186,6 +186,11 @@ TEST(LayoutLine, SplitsALineTooWideForOneRow) {
       {"Empty", u"", u"", std::nullopt},
       {"PairOnTheBoundaryStaysWhole", u"abcde\U0001F3B5fghij", u"abcde", u"\U0001F3B5fghij"},
       {"PairBeforeTheBoundary", u"abcd\U0001F3B5fghijk", u"abcd\U0001F3B5", u"fghijk"},
+      // Words stay whole: the space nearest the middle breaks the line, the earlier of two as near.
+      {"AtTheSpaceNearestTheMiddle", u"Somewhere past the midnight train", u"Somewhere past the",
+       u"midnight train"},
+      {"SpaceRightOfTheMiddle", u"aaaaaaa bb c", u"aaaaaaa", u"bb c"},
+      {"TwoSpacesAsNear", u"aaaaa b cccc", u"aaaaa", u"b cccc"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
