@@ -17,6 +17,7 @@
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "station/limits.h"
 
@@ -239,6 +240,7 @@ struct GatedServer::Gate {
 
   std::mutex mutex;
   std::unordered_map<int, std::shared_ptr<Connection>> waiting;  // guarded by mutex, by fd
+  std::unordered_set<int> serving;  // guarded by mutex: fds of the connections workers are answering
 
   // Starts waiting for the next request head on `connection` (from any thread).
   void park(std::shared_ptr<Connection> connection, int timeoutSeconds) {
@@ -334,6 +336,12 @@ void GatedServer::finish() {
   const std::uint64_t one = 1;
   [[maybe_unused]] auto written = ::write(gate_->wakeFd, &one, sizeof one);
   gate_->thread.join();
+  {
+    // Replies in progress (streams that could go on for minutes) end at their next write; the
+    // worker then closes the connection as usual.
+    std::lock_guard lock(gate_->mutex);
+    for (const int fd : gate_->serving) ::shutdown(fd, SHUT_RDWR);
+  }
   gate_->pool.shutdown();
   std::lock_guard lock(gate_->mutex);
   gate_->waiting.clear();  // any handed back while the workers finished
@@ -368,12 +376,21 @@ void GatedServer::serve(const std::shared_ptr<Connection>& connection) {
                           write_timeout_sec_, write_timeout_usec_);
   const bool last = gate_->stopping || connection->served + 1 >= keep_alive_max_count_;
   bool closedByClient = false;
+  {
+    std::lock_guard lock(gate_->mutex);
+    if (gate_->stopping) return;
+    gate_->serving.insert(connection->fd);
+  }
   AnsweredRequest seen;
   const auto wallBegan = std::chrono::system_clock::now();
   const auto began = Clock::now();
   tAnswering = requestLog_ ? &seen : nullptr;
   const bool ok = process_request(stream, last, closedByClient, nullptr);
   tAnswering = nullptr;
+  {
+    std::lock_guard lock(gate_->mutex);
+    gate_->serving.erase(connection->fd);
+  }
   if (seen.answered) {
     requestLog_(RequestLogEntry{wallBegan, std::move(seen.client), std::move(seen.method), std::move(seen.target),
                                 seen.status, stream.bodyBytesSent(),

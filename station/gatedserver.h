@@ -47,8 +47,9 @@ class GatedServer : public httplib::Server {
   GatedServer(const GatedServer&) = delete;
   GatedServer& operator=(const GatedServer&) = delete;
 
-  // Closes the waiting connections and waits for the requests in progress (streams included)
-  // to end. Call after listen_after_bind() returned (stop() makes it return).
+  // Closes the waiting connections, cuts the connections of the replies in progress (a stream
+  // ends at its next write) and waits for the workers to finish them. Call after
+  // listen_after_bind() returned (stop() makes it return).
   void finish();
 
   // Connections waiting for a request head at the moment.

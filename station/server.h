@@ -10,7 +10,8 @@
 // bounded. Failures answer small JSON bodies: 400 for malformed input, 404 for unknown ids.
 //
 // Threads: construct, bind() and listen() on one thread (listen() blocks until stop()); stop(),
-// setLibrary(), port(), openStreams() from any thread. The destructor stops and waits.
+// setLibrary(), port(), openStreams() from any thread. After stop(), listen() closes the streams in
+// progress before it returns. The destructor stops and waits.
 
 #include <cstdint>
 #include <functional>
