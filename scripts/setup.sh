@@ -19,7 +19,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev rapidjson-dev
   wrk
-  dbus appstream desktop-file-utils trayer
+  dbus appstream desktop-file-utils trayer lintian
   gcovr
   playerctl pulseaudio pulseaudio-utils dbus-x11
 )

@@ -10,11 +10,14 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "station/limits.h"
 
@@ -63,7 +66,49 @@ void addressOf(int fd, bool peer, std::string& ip, int& port) {
   ip = text;
 }
 
+// What the library's logger saw of the request a worker is answering (one per worker thread).
+struct AnsweredRequest {
+  bool answered = false;
+  std::string client, method, target;
+  int status = 0;
+};
+thread_local AnsweredRequest* tAnswering = nullptr;
+
+void appendEscaped(std::string& out, const std::string& text) {
+  for (const unsigned char c : text) {
+    if (c < 0x20 || c == 0x7f) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+}
+
 }  // namespace
+
+std::string formatRequestLogLine(const RequestLogEntry& entry) {
+  using namespace std::chrono;
+  const auto sinceEpoch = entry.time.time_since_epoch();
+  const std::time_t seconds = duration_cast<std::chrono::seconds>(sinceEpoch).count();
+  const auto millis = duration_cast<milliseconds>(sinceEpoch).count() % 1000;
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char time[80];
+  std::snprintf(time, sizeof time, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ ", utc.tm_year + 1900, utc.tm_mon + 1,
+                utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(millis));
+  std::string line = time;
+  appendEscaped(line, entry.client);
+  line += ' ';
+  appendEscaped(line, entry.method);
+  line += ' ';
+  appendEscaped(line, entry.target);
+  char tail[64];
+  std::snprintf(tail, sizeof tail, " %d %llu %.1fms", entry.status, static_cast<unsigned long long>(entry.bytes),
+                static_cast<double>(entry.duration.count()) / 1000.0);
+  return line + tail;
+}
 
 // One client connection. Owned by the gate while it waits, by a worker while it is served.
 struct GatedServer::Connection {
@@ -127,10 +172,16 @@ class ConnectionStream : public httplib::Stream {
     for (;;) {
       if (!is_writable()) return -1;
       const ssize_t sent = ::send(fd_, ptr, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (sent >= 0) return sent;
+      if (sent >= 0) {
+        countSent(std::string_view(ptr, size), sent);
+        return sent;
+      }
       if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
     }
   }
+
+  // Body bytes of the response sent so far.
+  std::uint64_t bodyBytesSent() const { return bodyBytes_; }
 
   void get_remote_ip_and_port(std::string& ip, int& port) const override { addressOf(fd_, true, ip, port); }
   void get_local_ip_and_port(std::string& ip, int& port) const override { addressOf(fd_, false, ip, port); }
@@ -146,8 +197,19 @@ class ConnectionStream : public httplib::Stream {
     }
   }
 
+  // The library writes a response's head in one piece (after an interim "100 Continue", if any);
+  // everything written after it is body.
+  void countSent(std::string_view data, ssize_t sent) {
+    if (headSent_)
+      bodyBytes_ += static_cast<std::uint64_t>(sent);
+    else if (!data.starts_with("HTTP/1.1 1"))
+      headSent_ = true;
+  }
+
   int fd_;
   std::size_t headLeft_;
+  bool headSent_ = false;
+  std::uint64_t bodyBytes_ = 0;
   std::string buffer_;
   std::size_t begin_ = 0;
   time_t readSec_, readUsec_, writeSec_, writeUsec_;
@@ -178,6 +240,7 @@ struct GatedServer::Gate {
 
   std::mutex mutex;
   std::unordered_map<int, std::shared_ptr<Connection>> waiting;  // guarded by mutex, by fd
+  std::unordered_set<int> serving;  // guarded by mutex: fds of the connections workers are answering
 
   // Starts waiting for the next request head on `connection` (from any thread).
   void park(std::shared_ptr<Connection> connection, int timeoutSeconds) {
@@ -273,6 +336,12 @@ void GatedServer::finish() {
   const std::uint64_t one = 1;
   [[maybe_unused]] auto written = ::write(gate_->wakeFd, &one, sizeof one);
   gate_->thread.join();
+  {
+    // Replies in progress (streams that could go on for minutes) end at their next write; the
+    // worker then closes the connection as usual.
+    std::lock_guard lock(gate_->mutex);
+    for (const int fd : gate_->serving) ::shutdown(fd, SHUT_RDWR);
+  }
   gate_->pool.shutdown();
   std::lock_guard lock(gate_->mutex);
   gate_->waiting.clear();  // any handed back while the workers finished
@@ -288,12 +357,45 @@ bool GatedServer::process_and_close_socket(socket_t sock) {
   return true;
 }
 
+void GatedServer::setRequestLog(std::function<void(const RequestLogEntry&)> log) {
+  requestLog_ = std::move(log);
+  // The library calls its logger on the worker, once the response is written (or given up).
+  set_logger([](const httplib::Request& req, const httplib::Response& res) {
+    if (AnsweredRequest* seen = tAnswering) {
+      seen->answered = true;
+      seen->client = req.remote_addr;
+      seen->method = req.method;
+      seen->target = req.target;
+      seen->status = res.status;
+    }
+  });
+}
+
 void GatedServer::serve(const std::shared_ptr<Connection>& connection) {
   ConnectionStream stream(connection->fd, connection->headBytes, read_timeout_sec_, read_timeout_usec_,
                           write_timeout_sec_, write_timeout_usec_);
   const bool last = gate_->stopping || connection->served + 1 >= keep_alive_max_count_;
   bool closedByClient = false;
+  {
+    std::lock_guard lock(gate_->mutex);
+    if (gate_->stopping) return;
+    gate_->serving.insert(connection->fd);
+  }
+  AnsweredRequest seen;
+  const auto wallBegan = std::chrono::system_clock::now();
+  const auto began = Clock::now();
+  tAnswering = requestLog_ ? &seen : nullptr;
   const bool ok = process_request(stream, last, closedByClient, nullptr);
+  tAnswering = nullptr;
+  {
+    std::lock_guard lock(gate_->mutex);
+    gate_->serving.erase(connection->fd);
+  }
+  if (seen.answered) {
+    requestLog_(RequestLogEntry{wallBegan, std::move(seen.client), std::move(seen.method), std::move(seen.target),
+                                seen.status, stream.bodyBytesSent(),
+                                std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - began)});
+  }
   ++connection->served;
   if (ok && !closedByClient && !last) gate_->park(connection, kIdleTimeoutSeconds);
 }

@@ -10,14 +10,35 @@
 //   longest.
 // A head longer than kMaxRequestHeadBytes is handed on as it is (the library answers 414 or 400).
 //
+// Every answered request can be reported as one log line (see setRequestLog()).
+//
 // Threads: construct and configure on one thread; bind and listen_after_bind() as with
 // httplib::Server; finish() on the thread that ran listen_after_bind(), after it returned.
 
 #include <httplib.h>
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace tonvera::station {
+
+// One answered request, as the request log shows it.
+struct RequestLogEntry {
+  std::chrono::system_clock::time_point time;  // when its head had arrived
+  std::string client;                          // the peer's address
+  std::string method;
+  std::string target;  // path with query, as the client sent it
+  int status = 0;
+  std::uint64_t bytes = 0;  // body bytes sent (fewer than announced when the client left)
+  std::chrono::microseconds duration{0};  // from its head to the last byte sent
+};
+
+// "2026-12-07T13:20:01.123Z 127.0.0.1 GET /path?q=1 200 5120 3.2ms" (UTC); control characters of
+// the request's own text are written as \xHH so one request stays one line.
+std::string formatRequestLogLine(const RequestLogEntry& entry);
 
 class GatedServer : public httplib::Server {
  public:
@@ -26,12 +47,16 @@ class GatedServer : public httplib::Server {
   GatedServer(const GatedServer&) = delete;
   GatedServer& operator=(const GatedServer&) = delete;
 
-  // Closes the waiting connections and waits for the requests in progress (streams included)
-  // to end. Call after listen_after_bind() returned (stop() makes it return).
+  // Closes the waiting connections, cuts the connections of the replies in progress (a stream
+  // ends at its next write) and waits for the workers to finish them. Call after
+  // listen_after_bind() returned (stop() makes it return).
   void finish();
 
   // Connections waiting for a request head at the moment.
   int waitingConnections() const;
+
+  // Called on the worker thread after each answered request (set before listening; empty: none).
+  void setRequestLog(std::function<void(const RequestLogEntry&)> log);
 
  private:
   // Called by the library's accept loop (on its thread, through an inline task queue) for every
@@ -45,6 +70,7 @@ class GatedServer : public httplib::Server {
   void serve(const std::shared_ptr<Connection>& connection);
 
   std::unique_ptr<Gate> gate_;
+  std::function<void(const RequestLogEntry&)> requestLog_;  // immutable while listening
 };
 
 }  // namespace tonvera::station

@@ -29,14 +29,16 @@ void usage(FILE* out) {
   std::fprintf(
       out,
       "usage: tonvera-station [--library DIR] [--bind ADDR] [--port N] [--data DIR] [--threads N]\n"
-      "                       [--pure [R]]\n"
+      "                       [--pure [R]] [--quiet]\n"
       "  --library DIR  music folder to serve (default: a demo library generated on first use)\n"
       "  --bind ADDR    address to listen on (default %s)\n"
       "  --port N       port (default %d; 0 picks a free one)\n"
       "  --data DIR     index, demo library and report log (default $XDG_DATA_HOME/tonvera-station)\n"
       "  --threads N    request worker threads (default %d)\n"
       "  --pure [R]     also offer every track as PURE at R kbit/s per channel (even, 2..128; default %d),\n"
-      "                 coded on first request into DIR/pure (at most %llu MiB; least recently used go first)\n",
+      "                 coded on first request into DIR/pure (at most %llu MiB; least recently used go first)\n"
+      "  --quiet        no request log (by default one line per request on standard error: time, client,\n"
+      "                 method, path, status, body bytes, duration)\n",
       kDefaultBindAddress, kDefaultPort, kWorkerThreads, kPureDefaultRate,
       static_cast<unsigned long long>(kPureCacheMaxBytes >> 20));
 }
@@ -78,12 +80,15 @@ int main(int argc, char** argv) {
   std::string library;
   std::string dataDir;
   StationOptions options;
+  options.requestLog = [](const std::string& line) { std::fprintf(stderr, "tonvera-station: %s\n", line.c_str()); };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (arg == "--help" || arg == "-h") {
       usage(stdout);
       return 0;
+    } else if (arg == "--quiet") {
+      options.requestLog = nullptr;
     } else if (arg == "--library" && hasValue) {
       library = argv[++i];
     } else if (arg == "--data" && hasValue) {

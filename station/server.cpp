@@ -465,6 +465,10 @@ StationServer::StationServer(std::shared_ptr<const Library> library, StationOpti
   http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
     sendError(res, 500, "server error");
   });
+  if (impl_->options.requestLog)
+    http.setRequestLog([log = impl_->options.requestLog](const RequestLogEntry& entry) {
+      log(formatRequestLogLine(entry));
+    });
   impl_->routes();
 }
 

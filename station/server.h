@@ -10,9 +10,11 @@
 // bounded. Failures answer small JSON bodies: 400 for malformed input, 404 for unknown ids.
 //
 // Threads: construct, bind() and listen() on one thread (listen() blocks until stop()); stop(),
-// setLibrary(), port(), openStreams() from any thread. The destructor stops and waits.
+// setLibrary(), port(), openStreams() from any thread. After stop(), listen() closes the streams in
+// progress before it returns. The destructor stops and waits.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,6 +32,9 @@ struct StationOptions {
   // --pure R: every track is also offered as PURE at rate R, coded into dataDir/pure on first
   // request (see purecache.h); its record lists the PURE stream first. 0: off.
   int pureRate = 0;
+  // Receives one line per answered request (see formatRequestLogLine() in gatedserver.h), on the
+  // worker thread that answered it. Empty: no request log.
+  std::function<void(const std::string&)> requestLog;
 };
 
 class StationServer {

@@ -6,9 +6,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <regex>
 
 #include "platform/fileutil.h"
 #include "platform/mainqueue.h"
+#include "station/gatedserver.h"
 #include "station/records.h"
 #include "station/scanner.h"
 #include "station_fixture.h"
@@ -120,6 +123,54 @@ TEST(StationStreams, ClientsLeavingMidStreamCostNothing) {
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 206);
   EXPECT_EQ(res->body, std::string(10, '\x55'));
+}
+
+TEST(StationStreams, RequestLogHasOneLinePerRequest) {
+  using namespace std::chrono;
+  EXPECT_EQ(formatRequestLogLine({system_clock::time_point(seconds(1796649601) + milliseconds(7)), "::1", "GET",
+                                  "/a?b=1", 206, 5120, microseconds(3240)}),
+            "2026-12-07T13:20:01.007Z ::1 GET /a?b=1 206 5120 3.2ms");
+
+  std::mutex mutex;
+  std::vector<std::string> lines;  // guarded by mutex
+  RunningStation station(test::demoLibrary(), 0, 0, [&](const std::string& line) {
+    std::lock_guard lock(mutex);
+    lines.push_back(line);
+  });
+  const std::string stream = streamPath(station.server().library()->tracks().front());
+  struct Case {
+    std::string method, target, headers;
+    std::string logged;  // the target as logged
+  };
+  const Case cases[] = {
+      {"GET", "/radios/selected.json?x=1", "", "/radios/selected.json?x=1"},
+      {"GET", stream, "Range: bytes=0-9\r\n", stream},
+      {"HEAD", stream, "", stream},
+      {"GET", "/nothing\x01here", "", "/nothing\\x01here"},
+  };
+  std::vector<std::string> expected;  // what the wire says: target, status, body bytes
+  for (const auto& c : cases) {
+    const std::string response = test::rawExchange(
+        station.port(), c.method + " " + c.target + " HTTP/1.1\r\n" + c.headers + "Connection: close\r\n\r\n");
+    expected.push_back(c.logged + " " + std::to_string(test::statusOf(response)) + " " +
+                       std::to_string(test::bodyOf(response).size()));
+  }
+  EXPECT_TRUE(runMainLoopUntil(
+      [&] {
+        std::lock_guard lock(mutex);
+        return lines.size() >= std::size(cases);
+      },
+      std::chrono::seconds(10)));
+  std::lock_guard lock(mutex);
+  ASSERT_EQ(lines.size(), std::size(cases));
+  EXPECT_EQ(expected[1], stream + " 206 10");
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::regex shape(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z 127\.0\.0\.1 )" + cases[i].method +
+                           R"( (.*) \d+\.\dms)");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(lines[i], m, shape)) << lines[i];
+    EXPECT_EQ(m[1].str(), expected[i]);
+  }
 }
 
 }  // namespace

@@ -49,7 +49,8 @@ std::shared_ptr<const Library> demoLibrary() {
   return library;
 }
 
-RunningStation::RunningStation(std::shared_ptr<const Library> library, int threads, int pureRate) {
+RunningStation::RunningStation(std::shared_ptr<const Library> library, int threads, int pureRate,
+                               std::function<void(const std::string&)> requestLog) {
   static int count = 0;
   dataDir_ = scratchFolder() + "/station-data-" + std::to_string(++count);
   QDir().mkpath(QString::fromStdString(dataDir_));
@@ -59,6 +60,7 @@ RunningStation::RunningStation(std::shared_ptr<const Library> library, int threa
   options.seed = 42;
   if (threads > 0) options.threads = threads;
   options.pureRate = pureRate;
+  options.requestLog = std::move(requestLog);
   server_ = std::make_unique<StationServer>(std::move(library), options);
   std::string error;
   if (!server_->bind(&error)) throw std::runtime_error(error);

@@ -4,6 +4,7 @@
 
 #include <httplib.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,11 +23,11 @@ std::shared_ptr<const Library> demoLibrary();
 const std::string& scratchFolder();
 
 // A station on 127.0.0.1 with a free port, serving until destroyed. The report log (and the PURE
-// cache when `pureRate` is set) go to its own data folder.
+// cache when `pureRate` is set) go to its own data folder; request log lines go to `requestLog`.
 class RunningStation {
  public:
   explicit RunningStation(std::shared_ptr<const Library> library = demoLibrary(), int threads = 0,
-                          int pureRate = 0);
+                          int pureRate = 0, std::function<void(const std::string&)> requestLog = {});
   ~RunningStation();
   RunningStation(const RunningStation&) = delete;
   RunningStation& operator=(const RunningStation&) = delete;
