@@ -9,6 +9,7 @@
 #include "lookups.h"
 #include "platform/fileutil.h"
 #include "platform/plist.h"
+#include "plist_fuzz_entry.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
 #include "taste/tnmanager.h"
@@ -256,6 +257,11 @@ TEST_F(TasteStore, FreshStoreReadsTheSameEntries) {
   EXPECT_EQ(sorted(idsOf(store.likeArtists())), (std::vector<std::string>{"r1", "r2"}));
   EXPECT_EQ(idsOf(store.hateArtists()), std::vector<std::string>{"x1"});
   EXPECT_EQ(store.likeSongs().front()->nameStr(), "song");
+}
+
+// The property-list fuzz corpus (XML, binary, damaged) through both stores' file rules.
+TEST_F(TasteStore, FuzzCorpusReplays) {
+  EXPECT_GE(test::replayCorpus(std::string(TONVERA_SOURCE_DIR) + "/fuzz/plist/corpus", plistFuzzOne), 10);
 }
 
 }  // namespace
