@@ -62,10 +62,16 @@ constexpr int kMaxReadDepth = 256;
 std::optional<PlistValue> fromNode(plist_t node, int depth) {
   if (!node || depth > kMaxReadDepth) return std::nullopt;
   switch (plist_get_node_type(node)) {
-    case PLIST_STRING:
+    case PLIST_STRING: {
+      // By pointer and length: a binary list's string may hold a NUL byte, which the copying
+      // getter refuses by stopping the program.
+      uint64_t length = 0;
+      const char* s = plist_get_string_ptr(node, &length);
+      return PlistValue(std::string(s ? s : "", s ? length : 0));
+    }
     case PLIST_KEY: {
       char* s = nullptr;
-      plist_get_string_val(node, &s);
+      plist_get_key_val(node, &s);
       std::string out = s ? s : "";
       std::free(s);
       return PlistValue(std::move(out));

@@ -260,6 +260,7 @@ void MainViewController::scheduleQueueRetry(std::uint64_t generation) {
   const Millis pause = retry_.next();
   log("no tracks to play; asking for a queue again in %lld ms (retry %d)",
       static_cast<long long>(pause.count()), retry_.retries());
+  if (hooks_.queueRetryScheduled) hooks_.queueRetryScheduled(pause);
   QTimer::singleShot(pause, context_.get(), [this, generation, ticket] {
     if (ticket != retryTicket_) return;
     retryPending_ = false;

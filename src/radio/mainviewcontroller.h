@@ -137,6 +137,7 @@ class MainViewController {
     std::function<void(StreamerState state)> playerStateChanged;  // current player's notifications
     std::function<void()> configControl;                          // the delayed control set-up
     std::function<void(const std::shared_ptr<TNSong>& song)> prefetched;  // the next track's head is held
+    std::function<void(Millis pause)> queueRetryScheduled;  // a queue is asked for again after `pause`
   };
 
   explicit MainViewController(MainPage& page);

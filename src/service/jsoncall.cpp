@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <memory>
 
 #include "platform/net/curlsetup.h"
@@ -46,7 +47,13 @@ bool keptInURL(unsigned char c) {
   }
 }
 
+std::atomic<long> gTimeoutMs{JsonCall::kTimeoutMilliseconds};
+
 }  // namespace
+
+std::chrono::milliseconds JsonCall::timeout() { return std::chrono::milliseconds(gTimeoutMs.load()); }
+
+void JsonCall::setTimeout(std::chrono::milliseconds timeout) { gTimeoutMs.store(timeout.count()); }
 
 std::string JsonCall::percentEscape(std::string_view url) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -93,7 +100,7 @@ std::optional<std::string> JsonCall::fetch(const std::string& escaped, const std
                                            bool isForm, bool* unreachable) {
   if (unreachable) *unreachable = false;
   CurlEasy curl = makeCurlEasy(
-      CurlSetup{.followRedirects = true, .timeout = std::chrono::milliseconds(kTimeoutMilliseconds)});
+      CurlSetup{.followRedirects = true, .timeout = timeout()});
   if (!curl) return std::nullopt;
   CURL* c = curl.get();
 

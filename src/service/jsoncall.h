@@ -14,13 +14,15 @@
 //   - body == nullopt: GET with no body and no extra header. A body (even ""): POST of its bytes with
 //     "Content-Length: <bytes>", and "Content-Type: application/x-www-form-urlencoded" only when
 //     isForm is true (otherwise no Content-Type header at all).
-//   - Time-out: 6.0 s for the whole exchange. Redirects are followed (up to kMaxRedirects).
+//   - Time-out: 6.0 s for the whole exchange (timeout(); tests shorten it). Redirects are followed
+//     (up to kMaxRedirects).
 //   - Status 404 gives nothing; any other status gives the body as received ("" when empty).
 //     No reply (no connection, time-out, bad URL) gives nothing.
 //   - The common transfer set-up (platform/net/curlsetup.h): only http and https URLs are fetched
 //     (also after redirects), HTTPS certificates and host names are verified, the proxy comes from
 //     the environment. Reply bodies above kMaxReplyBytes fail as nothing rather than filling memory.
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -34,6 +36,10 @@ class JsonCall {
  public:
   static constexpr long kTimeoutMilliseconds = 6000;
   static constexpr std::size_t kMaxReplyBytes = 64u * 1024u * 1024u;
+
+  // The time-out of every call; kTimeoutMilliseconds unless changed (tests shorten it).
+  static std::chrono::milliseconds timeout();
+  static void setTimeout(std::chrono::milliseconds timeout);
 
   // The reply body's bytes, or nothing. `unreachable` (when given) tells why nothing came: true when
   // the service could not be reached or cannot serve now (no reply at all, a time-out, a status

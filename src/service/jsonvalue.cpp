@@ -143,8 +143,11 @@ double JsonDecimal::toDouble() const {
       magnitude = 0.0;
       auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
       (void)ptr;
+      // Out of range: too large when the value has digits before the decimal point (a long
+      // integer with exponent 0 included), else too small.
       if (ec == std::errc::result_out_of_range) {
-        magnitude = exponent_ > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+        magnitude = exponent_ + static_cast<std::int64_t>(digits.size()) > 0 ? std::numeric_limits<double>::infinity()
+                                                                              : 0.0;
       }
     }
   }

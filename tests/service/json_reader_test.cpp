@@ -230,6 +230,7 @@ TEST(JsonReader, NumberKindsAreDistinguishable) {
 }
 
 TEST(JsonReader, DecimalConversions) {
+  static const std::string kHugeInteger = "1" + std::string(309, '0');
   struct D {
     const char* token;
     double value;
@@ -252,6 +253,7 @@ TEST(JsonReader, DecimalConversions) {
       {"4.9406564584124654e-324", 4.9406564584124654e-324, nullptr},
       {"0.0", 0.0, "0"},
       {"-0.0", -0.0, "0"},
+      {kHugeInteger.c_str(), HUGE_VAL, kHugeInteger.c_str()},  // 310 digits, no exponent
   };
   for (const auto& d : table) {
     auto v = parseJson(std::string("[") + d.token + "]");
@@ -290,7 +292,11 @@ TEST(JsonReader, ValueReadsOfOtherKindsGiveFallbacks) {
   EXPECT_TRUE((*v)["missing"].isNull());
   EXPECT_EQ(v->find("missing"), nullptr);
   EXPECT_EQ((*v)["list"][0].toInteger(), 1);
-  EXPECT_TRUE((*v)["list"][5].isNull());
+  EXPECT_TRUE((*v)["list"][1].isNull());
+  // Past the end even where the array's storage still holds a value.
+  JsonValue::Array shrunk{JsonValue(JsonValue::Array{1}), JsonValue(JsonValue::Array{2})};
+  shrunk.pop_back();
+  EXPECT_TRUE(JsonValue(std::move(shrunk))[1].isNull());
   EXPECT_TRUE((*v)["name"].array().empty());
   EXPECT_TRUE((*v)["list"].object().empty());
 }

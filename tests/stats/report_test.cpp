@@ -242,16 +242,15 @@ TEST_F(ReportTest, AfterARefusalReportsCollectUntilTheNextStart) {
 }
 
 // At exit the pending bodies go to the report file; none of them may also leave the process now.
+// (Waited for, the held start report would be accepted after 20 s and miss from the file.)
 TEST_F(ReportTest, TerminationSendsNothingMore) {
-  DataSender::setTimeout(kReportSendTimeout);
+  DataSender::setTimeout(std::chrono::hours(1));
   service_->hold("Service.Start");
   launch(kOldCode);
   ASSERT_TRUE(service_->waitForHeld(1, 5s));
   TonveraReport::sharedInstance().call("api=Service.Test&param={}");
   TonveraReport::appTerminated();
-  const auto begin = std::chrono::steady_clock::now();
   TonveraReport::resetForTesting();  // the in-flight send is aborted, the queued one skipped
-  EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s);
   service_->release();
   EXPECT_EQ(apis(service_->bodies()), Bodies{"Service.Start"});
   EXPECT_EQ(apis(reportFile()), (Bodies{"Service.Start", "Service.Test", "Service.End"}));

@@ -45,14 +45,10 @@ TEST_F(SenderTest, OnlyStatus202IsAcceptedAndTheBodyGoesOutAsRawUtf8FormText) {
 TEST_F(SenderTest, SlowAnswerPastTheTimeoutIsAnError) {
   ReportService service;
   service.hold("api=");
-  DataSender::setTimeout(300ms);
-  const auto begin = std::chrono::steady_clock::now();
+  DataSender::setTimeout(300ms);  // the held reply would come (accepted) after 20 s
   DataSender sender("api=Test", service.url() + "/stats");
   sender.start();
-  const auto took = std::chrono::steady_clock::now() - begin;
   EXPECT_TRUE(sender.isError());
-  EXPECT_GE(took, 250ms);
-  EXPECT_LT(took, 3s);
 }
 
 TEST_F(SenderTest, CancelBeforeStartOrInFlightEndsTheSendAsAnError) {
@@ -70,15 +66,15 @@ TEST_F(SenderTest, CancelBeforeStartOrInFlightEndsTheSendAsAnError) {
   EXPECT_TRUE(early.isError());
   EXPECT_EQ(service.count(), 0u);
 
+  // Without the cancel the send would wait for the held reply (accepted after 20 s): no time-out
+  // ends it first.
   service.hold("api=");
-  DataSender::setTimeout(kReportSendTimeout);
+  DataSender::setTimeout(std::chrono::hours(1));
   auto sender = std::make_shared<DataSender>("api=Test", service.url() + "/stats");
   std::thread worker([&] { sender->start(); });
   EXPECT_TRUE(service.waitForHeld(1, 5s));
-  const auto begin = std::chrono::steady_clock::now();
   sender->cancel();
   worker.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s);
   EXPECT_TRUE(sender->isError());
   service.release();
 }

@@ -24,6 +24,16 @@ void RecordingStreamer::setState(StreamerState state) {
     }
   }
   AudioStreamer::setState(state);
+  if (state == StreamerState::Playing) {
+    const double position = progress();
+    std::lock_guard lock(mutex_);
+    positionsAtPlaying_.push_back(position);
+  }
+}
+
+std::vector<double> RecordingStreamer::positionsAtPlaying() {
+  std::lock_guard lock(mutex_);
+  return positionsAtPlaying_;
 }
 
 std::vector<std::int64_t> SeekRecordingFiler::seekOffsets() {

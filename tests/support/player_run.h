@@ -21,6 +21,9 @@ class RecordingStreamer : public AudioStreamer {
   ~RecordingStreamer() override { shutdown(); }
 
   std::vector<StreamerState> transitions();
+  // The position each time the player entered Playing, read on the player's own thread as it did:
+  // unlike a reading on the test's thread, it does not depend on how busy the machine is.
+  std::vector<double> positionsAtPlaying();
   using AudioStreamer::failWithErrorCode;
 
  protected:
@@ -29,6 +32,7 @@ class RecordingStreamer : public AudioStreamer {
  private:
   std::mutex mutex_;
   std::vector<StreamerState> transitions_;
+  std::vector<double> positionsAtPlaying_;
 };
 
 // A file player that records the file offset every seek read from.

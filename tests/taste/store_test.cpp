@@ -9,6 +9,7 @@
 #include "lookups.h"
 #include "platform/fileutil.h"
 #include "platform/plist.h"
+#include "plist_fuzz_entry.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
 #include "taste/tnmanager.h"
@@ -195,42 +196,27 @@ TEST_F(TasteStore, RecordThatHeldJsonNullsIsStillWritten) {
   EXPECT_EQ(sorted(idsOf(reread)), (std::vector<std::string>{"t7", "t8"}));
 }
 
-// Both damaged shapes: a property list whose root is an array, and bytes that are no property list.
-TEST_F(TasteStore, DamagedFileLoadsEmptyAndIsKeptAsideAtTheNextChange) {
-  const struct {
-    const char* fileName;
-    std::string bytes;
-  } cases[] = {
-      {TNManager::kLoveFileName,
-       PlistValue(PlistValue::Array{PlistValue(record(R"({"id":"old"})"))}).toXml()},
+// Both damaged shapes (a property list whose root is an array, bytes that are no property list), in
+// two files: each is set aside at the next change with one log line naming the copy. (The rest of the
+// rule, for every kind of damage, is the property-list fuzz corpus replayed below.)
+TEST_F(TasteStore, DamagedFilesAreKeptAsideWithOneLogLineEach) {
+  const std::pair<const char*, std::string> cases[] = {
+      {TNManager::kLoveFileName, PlistValue(PlistValue::Array{PlistValue(record(R"({"id":"old"})"))}).toXml()},
       {TNManager::kDisLoveArtistsFileName, "<?xml version=\"1.0\"?><plist><dict><key>x</key>"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.fileName);
-    test::writeTextFile(file(c.fileName), c.bytes);
-  }
-  EXPECT_TRUE(store.likeSongs().empty());
+  for (const auto& [name, bytes] : cases) test::writeTextFile(file(name), bytes);
   EXPECT_TRUE(store.hateArtists().empty());
-
   testing::internal::CaptureStderr();
   store.likeSong(song("t1"), true);
   store.hateArtist(artist("r1"), true);
   const std::string logged = testing::internal::GetCapturedStderr();
-
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.fileName);
-    const auto aside = asideFiles(c.fileName);
-    ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(readFile(aside.front()), c.bytes);  // nothing the listener had is lost
-    EXPECT_EQ(fileKeys(c.fileName).size(), 1u);   // the new file holds the one change
+  for (const auto& [name, bytes] : cases) {
+    const auto aside = asideFiles(name);
+    ASSERT_EQ(aside.size(), 1u) << name;
+    EXPECT_EQ(readFile(aside.front()), bytes);
     EXPECT_NE(logged.find(fs::path(aside.front()).filename().string()), std::string::npos) << logged;
   }
   EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 2) << logged;
-
-  // The new files are healthy: the next change goes in without setting anything aside.
-  store.likeSong(song("t2"), true);
-  EXPECT_EQ(asideFiles(TNManager::kLoveFileName).size(), 1u);
-  EXPECT_EQ(fileKeys(TNManager::kLoveFileName), (std::vector<std::string>{"t1", "t2"}));
 }
 
 TEST_F(TasteStore, WithoutAnAccountFolderChangesLastForTheRunOnly) {
@@ -256,6 +242,11 @@ TEST_F(TasteStore, FreshStoreReadsTheSameEntries) {
   EXPECT_EQ(sorted(idsOf(store.likeArtists())), (std::vector<std::string>{"r1", "r2"}));
   EXPECT_EQ(idsOf(store.hateArtists()), std::vector<std::string>{"x1"});
   EXPECT_EQ(store.likeSongs().front()->nameStr(), "song");
+}
+
+// The property-list fuzz corpus (XML, binary, damaged) through both stores' file rules.
+TEST_F(TasteStore, FuzzCorpusReplays) {
+  EXPECT_GE(test::replayCorpus(std::string(TONVERA_SOURCE_DIR) + "/fuzz/plist/corpus", plistFuzzOne), 10);
 }
 
 }  // namespace

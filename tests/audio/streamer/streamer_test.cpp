@@ -16,6 +16,7 @@
 #include <cstdlib>
 
 #include "audio/heldstream.h"
+#include "platform/audiotoolbox/mp3streamparser.h"
 #include "platform/mainqueue.h"
 #include "player_run.h"
 #include "pure_test_util.h"
@@ -251,6 +252,31 @@ TEST(AudioStreamerSeek, ASeekAskedRightAfterTheStartIsCarriedOutOnceTheBitRateIs
   ASSERT_TRUE(run.waitForIdle());
   EXPECT_EQ(player.errorCode(), StreamerError::None);
   EXPECT_EQ(test::count(player.transitions(), StreamerState::Idle), 1);
+}
+
+// The bit rate of packets with descriptions is estimated from their sizes only once more than 50
+// were counted; until then it is unknown, and so are the duration and the place of a seek. Streams of
+// exactly N frames of the tag-less MP3, cut at frame boundaries.
+TEST(AudioStreamerSeek, TheBitRateIsEstimatedOnceMoreThanFiftyPacketsWereCounted) {
+  const auto whole = test::readBytes(test::fixturePath("noinfo.mp3"));
+  for (const std::size_t frames : {50u, 51u}) {
+    SCOPED_TRACE(frames);
+    std::size_t end = std::size_t(test::id3Size(whole));
+    for (std::size_t n = 0; n < frames; ++n) end += Mp3FrameHeader::parse(whole.data() + end)->frameBytes;
+    Served s("null:realtime", std::vector<std::uint8_t>(whole.begin(), whole.begin() + std::ptrdiff_t(end)));
+    auto [player, run] = std::tie(s.player, s.run);
+    player.start();
+    double rate = 0;
+    ASSERT_TRUE(run.waitFor([&] {
+      rate = std::max(rate, player.calculatedBitRate());
+      return !run.seen.empty() && run.seen.back() == S::Idle;
+    }));
+    if (frames > 50) {
+      EXPECT_NEAR(rate, 128000, 2000);
+    } else {
+      EXPECT_EQ(rate, 0.0);
+    }
+  }
 }
 
 #ifdef TONVERA_CLI_PATH

@@ -1,6 +1,10 @@
 // The play queue's position rules, the retry pause and the two track filters.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <tuple>
+
 #include "radio/playqueue.h"
 #include "radio/radioplayer.h"
 #include "radio/retrybackoff.h"
@@ -28,7 +32,11 @@ TEST(PlayQueue, InsertedTrackTakesTheNextSlotAndTheEntryAfterItIsPassedOver) {
   PlayQueue q;
   fill(q, {"e0", "e1", "e2", "e3"});
   q.setIndex(1);  // e1 plays
+  EXPECT_EQ(std::make_tuple(q.idAhead(-1), q.idAhead(2), q.idAhead(3), q.idAhead(-2)),
+            std::make_tuple(std::optional<std::string>("e0"), std::optional<std::string>("e3"),
+                            std::optional<std::string>(), std::optional<std::string>()));
   q.insert("x");
+  EXPECT_FALSE(q.idAhead(1));  // what plays after an inserted track is not known yet
   q.advance(true);
   EXPECT_EQ(q.index(), 2);
   EXPECT_EQ(q.takeNextId(), "x");
@@ -50,6 +58,7 @@ TEST(PlayQueue, UsedUpQueueAndRemovalOutsideIt) {
   PlayQueue none;
   none.replace(std::nullopt);
   EXPECT_EQ(none.length(), 0);
+  EXPECT_FALSE(none.idAhead(0));
   EXPECT_EQ(none.advance(false), PlayQueue::Step::UsedUp);
   EXPECT_FALSE(none.removeCurrent());
   PlayQueue empty;

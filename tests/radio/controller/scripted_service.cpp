@@ -160,8 +160,8 @@ void ScriptedService::setDown(bool down) {
 }
 
 void ScriptedService::log(const httplib::Request& req) {
-  log_.push_back({req.method, req.path, req.body, req.get_header_value("Content-Type"),
-                  std::chrono::steady_clock::now(), req.get_header_value("Range")});
+  log_.push_back(
+      {req.method, req.path, req.body, req.get_header_value("Content-Type"), req.get_header_value("Range")});
 }
 
 void ScriptedService::start() {

@@ -29,7 +29,6 @@ struct ScriptedTrack {
 
 struct LoggedRequest {
   std::string method, path, body, contentType;
-  std::chrono::steady_clock::time_point at;
   std::string range;  // the Range field, "" when none
 };
 

@@ -91,6 +91,8 @@ TEST(Utf8Overloads, AgreeWithTheUtf16Rules) {
       {"\xE6\x99", "\xEF\xBF\xBD", false, false},              // truncated sequence
       {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD", false, false},  // overlong solidus: two bad bytes
       {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", false, false},  // encoded surrogate
+      {"\xE0\xA4\x85", "\xE0\xA4\x85", false, false},          // lead byte E0, the lowest of three
+      {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF", false, false},  // U+10FFFF: high surrogate DBFF
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.utf8);
@@ -98,6 +100,8 @@ TEST(Utf8Overloads, AgreeWithTheUtf16Rules) {
     EXPECT_EQ(isEnglish(std::string_view(c.utf8)), c.english);
     EXPECT_EQ(isEnglishArtis(std::string_view(c.utf8)), c.englishArtist);
   }
+  // A sequence cut by the end of the text is not completed from the bytes after it.
+  EXPECT_EQ(makeVeryPureText(std::string_view("\xE6\x99\xB4", 2)), "\xEF\xBF\xBD");
 }
 
 }  // namespace

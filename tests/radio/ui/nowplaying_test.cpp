@@ -193,7 +193,9 @@ TEST_F(PlayingPage, HiddenWindowStopsTheProgressUpdatesButNotPlayback) {
     EXPECT_FALSE(controller.progressTimerActive());  // no wake-ups while nobody looks
     EXPECT_FALSE(p->page->albumCover()->slideshowTicking());
     p->page->readoutSetString("9:99 / 9:99");
-    QTest::qWait(300);
+    // Long enough for three ticks of a running update: the track has played on by 0.35 s.
+    const double before = controller.streamer()->progress();
+    ASSERT_TRUE(test::waitFor([&] { return controller.streamer()->progress() > before + 0.35; }));
     EXPECT_EQ(p->page->progressNumView()->string(), QStringLiteral("9:99 / 9:99"));  // nothing updated it
     EXPECT_TRUE(playing("a"));
     p->window.showNormal();
