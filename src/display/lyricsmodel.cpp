@@ -222,7 +222,8 @@ std::optional<LineLrcModel::Span> LineLrcModel::span(double seconds, double end)
   } else if (!(end > start)) {
     stop = start + kLastLineSeconds;
   }
-  const double share = (seconds - start) / (stop - start);
+  span.length = stop - start;
+  const double share = (seconds - start) / span.length;
   span.fill = std::isnan(share) ? 0.0 : std::clamp(share, 0.0, 1.0);
   return span;
 }

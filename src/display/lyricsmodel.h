@@ -81,6 +81,7 @@ class LineLrcModel {
     std::u16string line;
     std::u16string next;  // empty after the last line
     double fill = 0;      // 0 at the line's tag up to 1 where the next line starts
+    double length = 0;    // seconds from the line's tag to where it ends
   };
   static constexpr double kLastLineSeconds = 5;
   std::optional<Span> span(double seconds, double end) const;

@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QSizeGrip>
 #include <QToolButton>
 #include <QWindow>
@@ -18,6 +17,10 @@ namespace tonvera {
 namespace {
 
 constexpr int kFrameMs = (1000 + DesktopLyricsView::kFramesPerSecond - 1) / DesktopLyricsView::kFramesPerSecond;
+// The fill moves in steps of at least this many device pixels (fewer frames for slow lines), and
+// a frame comes at least this often while it moves (milliseconds).
+constexpr qreal kFillStep = 3;
+constexpr int kSlowestFrameMs = 250;
 constexpr qreal kMargin = 18;      // left and right of the rows
 constexpr qreal kTopStrip = 30;    // above the rows: room for the buttons on hover
 constexpr qreal kRowGap = 4;
@@ -55,16 +58,23 @@ FittedRow fitRow(const QString& text, qreal pixels, qreal available) {
   return row;
 }
 
-// Text with a dark outline and a soft shadow, readable over light and dark alike.
+// Text with a dark outline and a soft shadow, readable over light and dark alike. The outline is the
+// text drawn around itself in eight directions: glyphs come from the font's cache, where stroking
+// the text's outline path took tens of milliseconds a line.
 void drawOutlined(QPainter& painter, const QFont& font, const QString& text, QPointF baseline, const QColor& fill,
                   qreal outline) {
-  QPainterPath path;
-  path.addText(baseline, font, text);
-  painter.fillPath(path.translated(1.5, 2), kShadow);
+  painter.setFont(font);
+  painter.setPen(kShadow);
+  painter.drawText(baseline + QPointF(1.5, 2), text);
   QColor stroke = kOutline;
   stroke.setAlphaF(stroke.alphaF() * fill.alphaF());
-  painter.strokePath(path, QPen(stroke, outline, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-  painter.fillPath(path, fill);
+  painter.setPen(stroke);
+  constexpr qreal kDiagonal = 0.7071;
+  const QPointF around[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {kDiagonal, kDiagonal}, {-kDiagonal, kDiagonal},
+                            {kDiagonal, -kDiagonal}, {-kDiagonal, -kDiagonal}};
+  for (const QPointF& d : around) painter.drawText(baseline + d * outline, text);
+  painter.setPen(fill);
+  painter.drawText(baseline, text);
 }
 
 QToolButton* makeButton(QWidget* parent, const QString& text, const QString& tip) {
@@ -181,6 +191,7 @@ void DesktopLyricsView::refresh() {
         first = qstr(span->line);
         second = qstr(span->next);
         fill = span->fill;
+        lineLength_ = span->length;
       }
     }
   }
@@ -210,11 +221,19 @@ void DesktopLyricsView::tick() { refresh(); }
 
 void DesktopLyricsView::followTimer() {
   const bool moving = isVisible() && playing_ && kind_ == Kind::Line && fill_ < 1.0 && source_.position;
-  if (moving && !frames_.isActive()) {
-    frames_.start();
-  } else if (!moving) {
+  if (!moving) {
     frames_.stop();
+    return;
   }
+  // As often as the fill moves a step, within the frame rate's bounds.
+  const qreal pixels = firstTextWidth_ * devicePixelRatioF();
+  int interval = kFrameMs;
+  if (pixels > 0 && lineLength_ > 0) {
+    interval = static_cast<int>(std::clamp(std::ceil(1000.0 * lineLength_ * kFillStep / pixels),
+                                           double(kFrameMs), double(kSlowestFrameMs)));
+  }
+  if (interval != frames_.interval()) frames_.setInterval(interval);
+  if (!frames_.isActive()) frames_.start();
 }
 
 void DesktopLyricsView::invalidate() {

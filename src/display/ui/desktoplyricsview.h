@@ -5,9 +5,9 @@
 // title and artist show instead; while no song plays nothing is drawn.
 //
 // The lines are the now-playing page's (the LineLrcModel given with setSource): the view shows the
-// line the page chose last and asks the position only to move the fill. It wakes for that at most
-// kFramesPerSecond times a second, only while it is on screen, a song plays and the line is not yet
-// full; it repaints only the band the fill moved over.
+// line the page chose last and asks the position only to move the fill. It wakes for that as often as
+// the fill moves a few pixels, at most kFramesPerSecond times a second, only while it is on screen, a
+// song plays and the line is not yet full; it repaints only the band the fill moved over.
 //
 // The pointer: dragging moves the window; while the pointer is over it, a dark ground shows its
 // extent with buttons for smaller and larger text, the lock and hiding, and a grip to resize it.
@@ -117,6 +117,7 @@ class DesktopLyricsView : public QWidget {
   Kind kind_ = Kind::Empty;
   QString first_, second_;
   double fill_ = 0;
+  double lineLength_ = 0;  // seconds the line fills over
   int drawnFillX_ = -1;  // device pixels of the fill as painted last
 
   // The rows drawn once per text, size and colour: plain, and in the fill's colour.

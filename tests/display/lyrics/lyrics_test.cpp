@@ -175,15 +175,15 @@ TEST(Span, TheChosenLineFillsFromItsTagToTheNextOne) {
   struct Case {
     double chosenAt, seconds, end;
     std::u16string line, next;
-    double fill;
+    double fill, length;
   } cases[] = {
-      {0, 5, 0, u"a", u"b", 0},       // before the first tag: the first line, not started
-      {10, 12.5, 0, u"a", u"b", 0.25},
-      {10, 25, 0, u"a", u"b", 1},     // the position ran ahead of the page: full until it moves on
-      {20, 15, 0, u"b", u"c", 0},     // sought back, the page not there yet: the page's line, empty
-      {30, 31, 40, u"c", u"", 0.1},   // the last line runs to the track's end
-      {30, 31, 0, u"c", u"", 1 / LineLrcModel::kLastLineSeconds},  // end unknown
-      {10, std::nan(""), 0, u"a", u"b", 0},
+      {0, 5, 0, u"a", u"b", 0, 10},     // before the first tag: the first line, not started
+      {10, 12.5, 0, u"a", u"b", 0.25, 10},
+      {10, 25, 0, u"a", u"b", 1, 10},   // the position ran ahead of the page: full until it moves on
+      {20, 15, 0, u"b", u"c", 0, 10},   // sought back, the page not there yet: the page's line, empty
+      {30, 31, 40, u"c", u"", 0.1, 10},  // the last line runs to the track's end
+      {30, 31, 0, u"c", u"", 1 / LineLrcModel::kLastLineSeconds, LineLrcModel::kLastLineSeconds},  // end unknown
+      {10, std::nan(""), 0, u"a", u"b", 0, 10},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.seconds);
@@ -192,6 +192,7 @@ TEST(Span, TheChosenLineFillsFromItsTagToTheNextOne) {
     ASSERT_TRUE(span);
     EXPECT_EQ(std::tie(span->line, span->next), std::tie(c.line, c.next));
     EXPECT_DOUBLE_EQ(span->fill, c.fill);
+    EXPECT_DOUBLE_EQ(span->length, c.length);
   }
   EXPECT_FALSE(parsed(u"untimed text").span(1, 0));
   EXPECT_FALSE(parsed(std::nullopt).span(1, 0));
