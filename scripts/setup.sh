@@ -15,7 +15,7 @@ PACKAGES=(
   libpulse-dev libasound2-dev
   libtag1-dev
   libcpp-httplib-dev
-  xvfb xdotool imagemagick x11-utils time
+  xvfb xdotool imagemagick x11-utils time xcompmgr
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev rapidjson-dev
   wrk

@@ -4,6 +4,8 @@
 #   visible      the page shown and playing
 #   hidden       the window hidden after 5 s (playback goes on)
 #   transitions  the cover changing every second through the animated transitions
+#   lyrics       the desktop lyrics shown and the window hidden after 5 s (in the tray)
+#   lyrics-visible  the desktop lyrics shown beside the page
 # Each phase warms up for WARMUP seconds, then measures for SECONDS (default 60): CPU as a share of
 # one core (user + system time of the process over wall time) and the peak resident set (VmHWM).
 # On a shared machine the CPU time of the process is what counts (not wall time); REPEATS=N runs
@@ -80,12 +82,14 @@ measure() {
 }
 
 echo "measured over ${SECONDS_MEASURED} s after ${WARMUP} s, Xvfb :$DISPLAY_NUMBER, station :$PORT, null sink"
-PHASES=${PHASES:-visible hidden transitions}
+PHASES=${PHASES:-visible hidden transitions lyrics lyrics-visible}
 for phase in $PHASES; do
   case $phase in
     visible) args=() ;;
     hidden) args=(--hide-after 5) ;;
     transitions) args=(--transitions) ;;
+    lyrics) args=(--desktop-lyrics --hide-after 5) ;;
+    lyrics-visible) args=(--desktop-lyrics) ;;
     *) echo "unknown phase $phase" >&2; exit 2 ;;
   esac
   for _ in $(seq 1 "$REPEATS"); do measure "$phase" "${args[@]}"; done

@@ -3,6 +3,7 @@
 //   --hide-after SECONDS   hide the window after that long (playback goes on)
 //   --transitions          change the cover picture every second through the slideshow's animated
 //                          transitions (one after the other, all twelve styles)
+//   --desktop-lyrics       show the desktop lyrics window too (as the program does with it on)
 //   --quit-after SECONDS   quit after that long
 #include <QApplication>
 #include <QLinearGradient>
@@ -10,9 +11,13 @@
 #include <QTimer>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
+#include "app/ui/desktoplyrics.h"
 #include "display/ui/coverimageview.h"
 #include "display/ui/slideshowview.h"
+#include "keys/preferences.h"
+#include "platform/userdefaults.h"
 #include "radio/ui/nowplayingcontroller.h"
 
 namespace {
@@ -48,7 +53,7 @@ QImage testPicture(QColor a, QColor b) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   double hideAfter = -1, quitAfter = -1;
-  bool transitions = false;
+  bool transitions = false, desktopLyrics = false;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--hide-after") && i + 1 < argc) {
       hideAfter = std::atof(argv[++i]);
@@ -56,11 +61,18 @@ int main(int argc, char** argv) {
       quitAfter = std::atof(argv[++i]);
     } else if (!std::strcmp(argv[i], "--transitions")) {
       transitions = true;
+    } else if (!std::strcmp(argv[i], "--desktop-lyrics")) {
+      desktopLyrics = true;
     }
   }
   Backdrop window;
   tonvera::NowPlayingController page(&window);
   window.show();
+  std::unique_ptr<tonvera::DesktopLyrics> lyrics;
+  if (desktopLyrics) {
+    tonvera::Preferences::setDesktopLyrics(tonvera::UserDefaults::standard(), true);
+    lyrics = std::make_unique<tonvera::DesktopLyrics>(page, tonvera::UserDefaults::standard());
+  }
   if (hideAfter >= 0) QTimer::singleShot(static_cast<int>(hideAfter * 1000), &window, [&] { window.hide(); });
   if (quitAfter >= 0) QTimer::singleShot(static_cast<int>(quitAfter * 1000), &app, &QApplication::quit);
   if (transitions) {

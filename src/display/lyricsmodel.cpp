@@ -209,6 +209,25 @@ LineLrcModel::Choice LineLrcModel::chooseLine() {
   return {Display::Line, lrcdict_.find(sortedTimes_[index_])->second};
 }
 
+std::optional<LineLrcModel::Span> LineLrcModel::span(double seconds, double end) const {
+  if (!lrc_ || sortedTimes_.empty()) return std::nullopt;
+  const std::size_t at = std::min(index_, sortedTimes_.size() - 1);
+  Span span;
+  span.line = lrcdict_.find(sortedTimes_[at])->second;
+  const double start = sortedTimes_[at];
+  double stop = end;
+  if (at + 1 < sortedTimes_.size()) {
+    span.next = lrcdict_.find(sortedTimes_[at + 1])->second;
+    stop = sortedTimes_[at + 1];
+  } else if (!(end > start)) {
+    stop = start + kLastLineSeconds;
+  }
+  span.length = stop - start;
+  const double share = (seconds - start) / span.length;
+  span.fill = std::isnan(share) ? 0.0 : std::clamp(share, 0.0, 1.0);
+  return span;
+}
+
 LineLrcModel::Rows LineLrcModel::layoutLine(const TextWidth& textWidth, double availableWidth) {
   Choice choice = chooseLine();
   Rows rows;

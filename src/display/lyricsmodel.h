@@ -73,6 +73,19 @@ class LineLrcModel {
   // first line when the position is before every tag. Updates index().
   Choice chooseLine();
 
+  // The line chosen last (index()) as a karaoke display shows it: its text, the next line's, and how
+  // far playback at `seconds` has come through the line's time, from its tag to the next line's tag
+  // (for the last line, to `end`, the track's end, or kLastLineSeconds when that is not later).
+  // Nothing without timed lines. The line is the page's; only the share moves with `seconds`.
+  struct Span {
+    std::u16string line;
+    std::u16string next;  // empty after the last line
+    double fill = 0;      // 0 at the line's tag up to 1 where the next line starts
+    double length = 0;    // seconds from the line's tag to where it ends
+  };
+  static constexpr double kLastLineSeconds = 5;
+  std::optional<Span> span(double seconds, double end) const;
+
   // chooseLine(), then splits the line into two rows when textWidth(line) exceeds availableWidth.
   Rows layoutLine(const TextWidth& textWidth, double availableWidth);
 

@@ -1,8 +1,14 @@
 #include "keys/preferences.h"
 
+#include "platform/notificationcenter.h"
 #include "platform/userdefaults.h"
 
 namespace tonvera {
+namespace {
+
+void announce() { NotificationCenter::defaultCenter().post(kPreferencesChangedNotification); }
+
+}  // namespace
 
 PlistValue::Data archiveColor(const QColor& color) {
   const std::string name = color.name(QColor::HexArgb).toStdString();
@@ -25,12 +31,14 @@ QColor Preferences::preferenceTableBgColor(UserDefaults& defaults) {
 
 void Preferences::setPreferenceTableBgColor(UserDefaults& defaults, const QColor& color) {
   defaults.set(kTableBackgroundColorKey, PlistValue(archiveColor(color)));
+  announce();
 }
 
 bool Preferences::preferenceEmptyDoc(UserDefaults& defaults) { return defaults.boolForKey(kEmptyDocumentFlagKey); }
 
 void Preferences::setPreferenceEmptyDoc(UserDefaults& defaults, bool on) {
   defaults.set(kEmptyDocumentFlagKey, PlistValue(on));
+  announce();
 }
 
 namespace {
@@ -49,12 +57,21 @@ bool Preferences::songNotifications(UserDefaults& defaults) {
 
 void Preferences::setSongNotifications(UserDefaults& defaults, bool on) {
   defaults.set(kSongNotificationsKey, PlistValue(on));
+  announce();
 }
 
 bool Preferences::closeToTray(UserDefaults& defaults) { return onUnlessOff(defaults, kCloseToTrayKey); }
 
 void Preferences::setCloseToTray(UserDefaults& defaults, bool on) {
   defaults.set(kCloseToTrayKey, PlistValue(on));
+  announce();
+}
+
+bool Preferences::desktopLyrics(UserDefaults& defaults) { return defaults.boolForKey(kDesktopLyricsKey); }
+
+void Preferences::setDesktopLyrics(UserDefaults& defaults, bool on) {
+  defaults.set(kDesktopLyricsKey, PlistValue(on));
+  announce();
 }
 
 void Preferences::resetPreferences(UserDefaults& defaults) {
@@ -62,6 +79,8 @@ void Preferences::resetPreferences(UserDefaults& defaults) {
   defaults.remove(kEmptyDocumentFlagKey);
   defaults.remove(kSongNotificationsKey);
   defaults.remove(kCloseToTrayKey);
+  defaults.remove(kDesktopLyricsKey);
+  announce();
 }
 
 }  // namespace tonvera

@@ -86,7 +86,7 @@ TEST(Preferences, ResetBringsBackTheRegisteredValuesAndDamagedColoursReadAsThem)
                              {kEmptyDocumentFlagKey, PlistValue(false)}});
   PreferenceController window(defaults);
   window.resize(window.sizeHint().expandedTo(QSize(320, 0)));
-  EXPECT_GOLDEN(window, "keys/preferences");  // the window with its four settings
+  EXPECT_GOLDEN(window, "keys/preferences");  // the window with its five settings
   window.changeBackgroundColor(QColor(Qt::blue));
   window.checkbox()->click();
   EXPECT_EQ(Preferences::preferenceTableBgColor(defaults), QColor(Qt::blue));

@@ -81,6 +81,10 @@ void KKWindow::contextMenuEvent(QContextMenuEvent* event) {
     return;
   }
   QMenu menu(this);
+  for (const QPointer<QAction>& action : menuActions_) {
+    if (action) menu.addAction(action);
+  }
+  if (!menu.isEmpty()) menu.addSeparator();
   QAction* preferences = menu.addAction(QStringLiteral("偏好设置"));
   menu.addSeparator();
   QAction* quit = menu.addAction(QStringLiteral("退出"));
@@ -90,6 +94,11 @@ void KKWindow::contextMenuEvent(QContextMenuEvent* event) {
   } else if (chosen == quit) {
     quitApplication();
   }
+}
+
+void KKWindow::setMenuActions(const QList<QAction*>& actions) {
+  menuActions_.clear();
+  for (QAction* action : actions) menuActions_ << action;
 }
 
 void KKWindow::closeEvent(QCloseEvent* event) {

@@ -11,10 +11,14 @@
 // Threads: main thread only.
 #pragma once
 
+#include <QList>
 #include <QPoint>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <optional>
+
+class QAction;
 
 namespace tonvera {
 
@@ -32,6 +36,8 @@ class KKWindow : public QWidget {
   QWidget* contentView() const { return content_; }
   // Asked at each close by the window manager: true hides the window instead of quitting.
   void setKeepRunningOnClose(std::function<bool()> keepRunning) { keepRunning_ = std::move(keepRunning); }
+  // Items the right-click menu offers above 偏好设置 (not owned; hidden items are left out).
+  void setMenuActions(const QList<QAction*>& actions);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -46,6 +52,7 @@ class KKWindow : public QWidget {
   QWidget* content_ = nullptr;
   BackgroundViw* background_ = nullptr;
   std::function<bool()> keepRunning_;
+  QList<QPointer<QAction>> menuActions_;
   std::optional<QPoint> dragOffset_;  // set while the window is dragged by hand (no system move)
 };
 

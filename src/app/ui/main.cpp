@@ -23,6 +23,7 @@
 #include <memory>
 
 #include "app/ui/appdelegate.h"
+#include "app/ui/desktoplyrics.h"
 #include "app/ui/kkwindow.h"
 #include "app/ui/nowplayingbus.h"
 #include "app/ui/singleinstance.h"
@@ -108,6 +109,11 @@ int main(int argc, char** argv) {
   delegate.applicationDidFinishLaunching();
   quitOnSignals(&delegate);
 
+  // The lyrics on the desktop, shown and unlocked from the window's menu and the tray's.
+  std::unique_ptr<tonvera::DesktopLyrics> desktopLyrics =
+      tonvera::makeDesktopLyrics(*delegate.controllers().front(), defaults);
+  if (desktopLyrics) window.setMenuActions({desktopLyrics->showAction(), desktopLyrics->unlockAction()});
+
   // The desktop's ways in: a second start and the sound menu's Raise bring the window forward,
   // the sound menu's Quit quits like 退出.
   QObject::connect(&instance, &tonvera::SingleInstance::raiseRequested, &window,
@@ -131,6 +137,7 @@ int main(int argc, char** argv) {
         key(tonvera::MediaKeyEvent::kPlayPause), key(tonvera::MediaKeyEvent::kFastForward),
         tonvera::likeTrackAction(*delegate.controllers().front()),
         [&window] { tonvera::bringWindowForward(window); }, [&delegate] { delegate.terminate(); }});
+    if (desktopLyrics) tray->addActions({desktopLyrics->showAction(), desktopLyrics->unlockAction()});
     tray->icon().show();
     if (tonvera::SPMediaKeyTap* tap = delegate.keyTap()) {
       QObject::connect(tap, &tonvera::SPMediaKeyTap::nowPlayingChanged, tray.get(),

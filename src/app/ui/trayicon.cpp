@@ -25,7 +25,7 @@ TrayIcon::TrayIcon(Actions actions, QObject* parent)
   like_->setEnabled(false);
   connect(like_, &QAction::triggered, this, [this] { like_->setChecked(liked_); });
   menu_->addSeparator();
-  add(QStringLiteral("显示窗口"), actions_.raise);
+  raise_ = add(QStringLiteral("显示窗口"), actions_.raise);
   add(QStringLiteral("退出"), actions_.quit);
 
   // The program's own icon (CUBEICON is the page grid's sprite sheet, not an icon).
@@ -39,6 +39,11 @@ TrayIcon::TrayIcon(Actions actions, QObject* parent)
 }
 
 TrayIcon::~TrayIcon() { icon_.hide(); }
+
+void TrayIcon::addActions(const QList<QAction*>& actions) {
+  menu_->insertActions(raise_, actions);
+  menu_->insertSeparator(raise_);
+}
 
 void TrayIcon::setNowPlaying(const NowPlayingInfo& info) {
   liked_ = info.liked && !info.trackId.empty();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QObject>
+#include <QList>
 #include <QSystemTrayIcon>
 #include <functional>
 #include <memory>
@@ -32,6 +33,8 @@ class TrayIcon : public QObject {
   explicit TrayIcon(Actions actions, QObject* parent = nullptr);
   ~TrayIcon() override;
 
+  // Items offered above 显示窗口 (not owned; hidden items are left out by the menu).
+  void addActions(const QList<QAction*>& actions);
   // The tooltip and the like item follow the song (the like item is off while nothing plays).
   void setNowPlaying(const NowPlayingInfo& info);
   QSystemTrayIcon& icon() { return icon_; }
@@ -42,6 +45,7 @@ class TrayIcon : public QObject {
   Actions actions_;
   std::unique_ptr<QMenu> menu_;
   QAction* like_ = nullptr;  // owned by the menu
+  QAction* raise_ = nullptr;  // owned by the menu
   bool liked_ = false;       // the song's like as last shown
   QSystemTrayIcon icon_;
 };

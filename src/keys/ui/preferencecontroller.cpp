@@ -25,6 +25,8 @@ PreferenceController::PreferenceController(UserDefaults& defaults, QWidget* pare
   closeToTray_->setToolTip(trayAvailable ? QStringLiteral("从托盘图标的菜单打开窗口或退出")
                                          : QStringLiteral("桌面没有托盘：关闭窗口即退出"));
   closeToTray_->setEnabled(trayAvailable);
+  desktopLyrics_ = new QCheckBox(tr("桌面歌词"), this);
+  desktopLyrics_->setToolTip(tr("在桌面上显示正在唱的歌词，总在其他窗口之上"));
   reset_ = new QPushButton(QStringLiteral("恢复默认"), this);
 
   auto* form = new QFormLayout;
@@ -32,6 +34,7 @@ PreferenceController::PreferenceController(UserDefaults& defaults, QWidget* pare
   form->addRow(QString(), checkbox_);
   form->addRow(QString(), notifications_);
   form->addRow(QString(), closeToTray_);
+  form->addRow(QString(), desktopLyrics_);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(reset_);
@@ -53,6 +56,10 @@ PreferenceController::PreferenceController(UserDefaults& defaults, QWidget* pare
           [this](bool on) { Preferences::setSongNotifications(defaults_, on); });
   connect(closeToTray_, &QCheckBox::clicked, this,
           [this](bool on) { Preferences::setCloseToTray(defaults_, on); });
+  connect(desktopLyrics_, &QCheckBox::clicked, this,
+          [this](bool on) { Preferences::setDesktopLyrics(defaults_, on); });
+  changes_ = ScopedObserver(NotificationCenter::defaultCenter(), kPreferencesChangedNotification, nullptr,
+                            [this](const Notification&) { reloadFromPreferences(); });
   connect(reset_, &QPushButton::clicked, this, [this] { resetPreferences(); });
   reloadFromPreferences();
 }
@@ -67,18 +74,17 @@ void PreferenceController::reloadFromPreferences() {
   checkbox_->setChecked(Preferences::preferenceEmptyDoc(defaults_));
   notifications_->setChecked(Preferences::songNotifications(defaults_));
   closeToTray_->setChecked(Preferences::closeToTray(defaults_));
+  desktopLyrics_->setChecked(Preferences::desktopLyrics(defaults_));
 }
 
 void PreferenceController::changeBackgroundColor(const QColor& color) {
   Preferences::setPreferenceTableBgColor(defaults_, color);
-  showColor(color);
 }
 
 void PreferenceController::changeNewEmptyDoc(bool on) { Preferences::setPreferenceEmptyDoc(defaults_, on); }
 
 void PreferenceController::resetPreferences() {
   Preferences::resetPreferences(defaults_);
-  reloadFromPreferences();
 }
 
 }  // namespace tonvera

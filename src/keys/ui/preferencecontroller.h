@@ -1,6 +1,7 @@
 // The preferences window: a colour well for the table colour, the check boxes that turn the cover
-// slideshow's animated changes, the song notifications and the closing to the tray on, and a reset
-// button that brings back the registered values. Where the desktop has no tray the tray's check box
+// slideshow's animated changes, the song notifications, the closing to the tray and the desktop
+// lyrics on, and a reset button that brings back the registered values. The controls follow the
+// settings when they change elsewhere (the tray and the window's menu show the desktop lyrics too). Where the desktop has no tray the tray's check box
 // is shown greyed (closing the window quits there). Opened from the window's right-click menu (the
 // window has no menu bar).
 //
@@ -8,6 +9,8 @@
 #pragma once
 
 #include <QWidget>
+
+#include "platform/notificationcenter.h"
 
 class QCheckBox;
 class QPushButton;
@@ -32,6 +35,7 @@ class PreferenceController : public QWidget {
   QCheckBox* checkbox() const { return checkbox_; }
   QCheckBox* notificationsBox() const { return notifications_; }
   QCheckBox* closeToTrayBox() const { return closeToTray_; }
+  QCheckBox* desktopLyricsBox() const { return desktopLyrics_; }
   QPushButton* resetButton() const { return reset_; }
 
  private:
@@ -41,7 +45,9 @@ class PreferenceController : public QWidget {
   QCheckBox* checkbox_;
   QCheckBox* notifications_;
   QCheckBox* closeToTray_;
+  QCheckBox* desktopLyrics_;
   QPushButton* reset_;
+  ScopedObserver changes_;
 };
 
 }  // namespace tonvera

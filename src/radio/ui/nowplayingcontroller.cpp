@@ -153,7 +153,10 @@ void NowPlayingController::buildPage() {
 
 void NowPlayingController::setArtistText(const std::string& text) { artist_->setText(qstr(text)); }
 void NowPlayingController::setAlbumText(const std::string& text) { album_->setText(qstr(text)); }
-void NowPlayingController::setTrackNameText(const std::string& text) { trackName_->setText(qstr(text)); }
+void NowPlayingController::setTrackNameText(const std::string& text) {
+  trackName_->setText(qstr(text));
+  Q_EMIT trackShown();
+}
 void NowPlayingController::setPositionText(const std::string& text) { positionLabel_->setText(qstr(text)); }
 
 void NowPlayingController::readoutSetString(const std::string& text) {
@@ -181,6 +184,7 @@ void NowPlayingController::lrcSetTimestamp(double seconds) { lrcView_->setTimest
 void NowPlayingController::lrcDisplay() {
   lrcView_->display();
   reportLyricsLine();
+  Q_EMIT lyricsDisplayed();
 }
 
 // The current line goes to the session bus (and from there to the desktop's sound menu) whenever
@@ -210,6 +214,7 @@ void NowPlayingController::refreshImage(const QImage& image, bool yOrn) {
 void NowPlayingController::playButtonSetOn(bool on) {
   playButtonOn_ = on;
   if (playButton_) playButton_->setOn(on);
+  Q_EMIT playStateChanged();
 }
 
 void NowPlayingController::setWindowTitle(const std::string& title) {

@@ -120,6 +120,12 @@ class NowPlayingController : public QObject, public PageController, public MainP
   Q_SIGNAL void lyricsSet();
   // The lyrics line changed (a new line reached, or none).
   Q_SIGNAL void lyricsLineChanged(const QString& line);
+  // The lyrics view was given a position to show (each progress tick, new lyrics).
+  Q_SIGNAL void lyricsDisplayed();
+  // A new track's texts were set (its lyrics follow with lyricsSet).
+  Q_SIGNAL void trackShown();
+  // The play button changed: the player started, paused or stopped.
+  Q_SIGNAL void playStateChanged();
   // The album picture of the current track arrived (a null picture: the track has none).
   Q_SIGNAL void albumCoverShown(bool hasPicture);
 

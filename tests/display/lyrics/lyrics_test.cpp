@@ -170,6 +170,34 @@ TEST(ChooseLine, TheLastTagNotAfterThePosition) {
   }
 }
 
+TEST(Span, TheChosenLineFillsFromItsTagToTheNextOne) {
+  LineLrcModel model = parsed(u"[00:10]a\n[00:20]b\n[00:30]c\n");
+  struct Case {
+    double chosenAt, seconds, end;
+    std::u16string line, next;
+    double fill, length;
+  } cases[] = {
+      {0, 5, 0, u"a", u"b", 0, 10},     // before the first tag: the first line, not started
+      {10, 12.5, 0, u"a", u"b", 0.25, 10},
+      {10, 25, 0, u"a", u"b", 1, 10},   // the position ran ahead of the page: full until it moves on
+      {20, 15, 0, u"b", u"c", 0, 10},   // sought back, the page not there yet: the page's line, empty
+      {30, 31, 40, u"c", u"", 0.1, 10},  // the last line runs to the track's end
+      {30, 31, 0, u"c", u"", 1 / LineLrcModel::kLastLineSeconds, LineLrcModel::kLastLineSeconds},  // end unknown
+      {10, std::nan(""), 0, u"a", u"b", 0, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.seconds);
+    lineAt(model, c.chosenAt);
+    const auto span = model.span(c.seconds, c.end);
+    ASSERT_TRUE(span);
+    EXPECT_EQ(std::tie(span->line, span->next), std::tie(c.line, c.next));
+    EXPECT_DOUBLE_EQ(span->fill, c.fill);
+    EXPECT_DOUBLE_EQ(span->length, c.length);
+  }
+  EXPECT_FALSE(parsed(u"untimed text").span(1, 0));
+  EXPECT_FALSE(parsed(std::nullopt).span(1, 0));
+}
+
 TEST(LayoutLine, SplitsALineTooWideForOneRow) {
   // Ten points per code unit; the view leaves 100 points.
   const LineLrcModel::TextWidth width = [](const std::u16string& s) { return 10.0 * s.size(); };
