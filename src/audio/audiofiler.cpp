@@ -19,7 +19,8 @@ std::string normalised(const std::string& url) {
 }
 }  // namespace
 
-AudioFiler::AudioFiler(const std::string& url) : AudioStreamer(normalised(url)) {}
+AudioFiler::AudioFiler(const std::string& url, StreamerOptions options)
+    : AudioStreamer(normalised(url), std::move(options)) {}
 
 AudioFiler::~AudioFiler() {
   // The internal thread calls the hooks of this class: it ends before this part of the object goes.

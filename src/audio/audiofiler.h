@@ -17,7 +17,7 @@ class AudioFiler : public AudioStreamer {
  public:
   // `url`: a file URL ("file:///music/a.pur", percent-encoded) or a local path, which is made
   // into a file URL.
-  explicit AudioFiler(const std::string& url);
+  explicit AudioFiler(const std::string& url, StreamerOptions options = {});
   ~AudioFiler() override;
 
   // The local path of a file URL ("file:///a%20b.pur" gives "/a b.pur"); empty when `url` is not

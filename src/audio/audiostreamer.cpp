@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <thread>
 
 #include "platform/log.h"
@@ -26,25 +25,8 @@ const char* streamerStateName(StreamerState state) {
   return i < std::size(kStateNames) ? kStateNames[i] : "Unknown";
 }
 
-namespace {
-// The milliseconds the environment variable names, or `fallback` when it names none.
-std::chrono::milliseconds limitFromEnvironment(const char* variable, std::chrono::milliseconds fallback) {
-  const char* text = std::getenv(variable);
-  if (!text || !*text) return fallback;
-  char* end = nullptr;
-  const long long ms = std::strtoll(text, &end, 10);
-  if (*end != '\0' || ms < 0) return fallback;
-  return std::chrono::milliseconds(ms);
-}
-constexpr auto kDataStallLimit = std::chrono::duration_cast<std::chrono::milliseconds>(
-    std::chrono::duration<double>(AudioStreamer::kDataStallSeconds));
-}  // namespace
-
-AudioStreamer::AudioStreamer(std::string url)
-    : url_(std::move(url)),
-      isfile_(isFileUrl(url_)),
-      outageLimit_(limitFromEnvironment(kOutageLimitVariable, kOutageLimit)),
-      dataStallLimit_(limitFromEnvironment(kDataStallVariable, kDataStallLimit)) {}
+AudioStreamer::AudioStreamer(std::string url, StreamerOptions options)
+    : url_(std::move(url)), isfile_(isFileUrl(url_)), options_(std::move(options)) {}
 
 AudioStreamer::~AudioStreamer() {
   // Late notifications of this player are dropped from here on.
@@ -68,6 +50,10 @@ void AudioStreamer::shutdown() {
   }
 }
 
+StreamerOptions::Clock::time_point AudioStreamer::now() const {
+  return options_.now ? options_.now() : StreamerOptions::Clock::now();
+}
+
 bool AudioStreamer::isInternalThread() const { return std::this_thread::get_id() == internalThreadId_.load(); }
 
 // ---- state ----
@@ -78,6 +64,7 @@ void AudioStreamer::setState(StreamerState state) {
   std::lock_guard guard(lock_);
   if (state_ == state) return;
   state_ = state;
+  if (options_.stateEntered) options_.stateEntered(state);
   if (isMainThread()) {
     mainThreadStateNotification();
   } else {

@@ -31,6 +31,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -101,6 +102,34 @@ inline constexpr const char* kASStatusChangedNotification = "ASStatusChangedNoti
 // The file-type code that marks a PURE stream.
 inline constexpr std::uint32_t kPureFileType = 1979;
 
+// How a player is set up: the product uses the defaults; a test sets what it is about directly
+// (a short outage limit, its own clock), on the player it makes.
+//
+//   StreamerOptions options;
+//   options.outageLimit = std::chrono::milliseconds(1000);
+//   options.now = [&] { return fakeNow; };  // the limits below then run on the test's time
+//   AudioStreamer player(url, options);
+struct StreamerOptions {
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds kOutageLimit{30000};
+  static constexpr std::chrono::milliseconds kDataStallLimit{20000};
+
+  // A lost connection is reopened for this long (from the loss to the first byte that comes
+  // again); then the track fails with error 1.
+  std::chrono::milliseconds outageLimit = kOutageLimit;
+  // Nothing from the network for this long: the stream is asked for again (files never stall).
+  std::chrono::milliseconds dataStallLimit = kDataStallLimit;
+  // The clock of the two limits and of the reconnection back-off, read on the player's internal
+  // thread only (Clock::now when empty). The thread still waits on its own for the network
+  // (at most kRunLoopSeconds a pass), so a test that moves this clock sees its effect within a pass.
+  std::function<Clock::time_point()> now;
+  // Told of every state the player enters, in order, on the thread that changes it and before
+  // the change is announced (the announcement reaches the main thread later, when the state may
+  // have moved on). For tests and tools that follow every step; the product leaves it empty.
+  // It must not call back into the player.
+  std::function<void(StreamerState)> stateEntered;
+};
+
 class AudioStreamer {
  public:
   static constexpr int kNumAQBufs = 16;          // output buffers
@@ -116,22 +145,17 @@ class AudioStreamer {
   static constexpr std::uint32_t kReadChunk = 2048;  // bytes per read
   static constexpr int kOpenTries = 4;
   // Nothing from the network for this long re-requests the stream (files never stall).
-  static constexpr double kDataStallSeconds = 20.0;
-  // The environment variable that shortens (or lengthens) kDataStallSeconds, in milliseconds, for
-  // the players made afterwards (tests).
-  static constexpr const char* kDataStallVariable = "TONVERA_DATA_STALL_MS";
+  static constexpr double kDataStallSeconds = StreamerOptions::kDataStallLimit.count() / 1000.0;
   // A lost connection is reopened at once, then after pauses that start at kReconnectBackoff and
-  // double up to kReconnectBackoffMax, for as long as the outage lasts less than kOutageLimit (from
-  // the loss to the first byte that comes again); then the track fails with error 1.
+  // double up to kReconnectBackoffMax, for as long as the outage lasts less than the outage limit
+  // (StreamerOptions; from the loss to the first byte that comes again); then the track fails
+  // with error 1.
   static constexpr std::chrono::milliseconds kReconnectBackoff{250};
   static constexpr std::chrono::milliseconds kReconnectBackoffMax{2000};
-  static constexpr std::chrono::milliseconds kOutageLimit{30000};
-  // The environment variable that shortens (or lengthens) kOutageLimit, in milliseconds, for the
-  // players made afterwards (tests).
-  static constexpr const char* kOutageLimitVariable = "TONVERA_OUTAGE_LIMIT_MS";
+  static constexpr std::chrono::milliseconds kOutageLimit = StreamerOptions::kOutageLimit;
   static constexpr double kRunLoopSeconds = 0.25;
 
-  explicit AudioStreamer(std::string url);
+  explicit AudioStreamer(std::string url, StreamerOptions options = {});
   virtual ~AudioStreamer();
   AudioStreamer(const AudioStreamer&) = delete;
   AudioStreamer& operator=(const AudioStreamer&) = delete;
@@ -245,6 +269,8 @@ class AudioStreamer {
   void reconnect();
   void cleanUp();
   bool isInternalThread() const;
+  // The options' clock.
+  StreamerOptions::Clock::time_point now() const;
   // Internal thread: the bit rate from what was parsed so far (0 while unknown).
   double estimateBitRate();
   // Internal thread: publishes the numbers the read-outs serve (duration, bit rate).
@@ -263,8 +289,7 @@ class AudioStreamer {
   // immutable after start
   const std::string url_;
   const bool isfile_;
-  const std::chrono::milliseconds outageLimit_;
-  const std::chrono::milliseconds dataStallLimit_;
+  const StreamerOptions options_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // main thread; dropped first by the destructor
   // The weak reference to alive_ that other threads copy (never alive_ itself, which the destructor
   // resets on the main thread while they may run).

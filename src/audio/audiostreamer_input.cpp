@@ -51,7 +51,7 @@ bool AudioStreamer::openReadStream() {
 void AudioStreamer::connectionLost() {
   std::lock_guard guard(lock_);
   if (isFinishing() || isfile_) return;
-  const auto now = std::chrono::steady_clock::now();
+  const auto now = this->now();
   if (!outageSince_) outageSince_ = now;
   // At once after bytes flowed; then 0.25 s, 0.5 s, 1 s, 2 s, 2 s, ...
   std::chrono::milliseconds pause{0};
@@ -115,7 +115,7 @@ void AudioStreamer::handleReadFromStream(ReadStream& stream, ReadStreamEvent eve
       connectionLost();
       return;
     }
-    lastRecivedTime_ = std::chrono::steady_clock::now();
+    lastRecivedTime_ = now();
     if (httpHeaders_.empty()) {
       httpHeaders_ = stream.responseHeaderFields();
       if (seekByteOffset_ == 0) {

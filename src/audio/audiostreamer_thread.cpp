@@ -6,10 +6,6 @@
 
 namespace tonvera {
 
-namespace {
-using Clock = std::chrono::steady_clock;
-}  // namespace
-
 void AudioStreamer::startInternal() {
   setCurrentThreadName("InternalThread");
   internalThreadId_ = std::this_thread::get_id();
@@ -42,7 +38,7 @@ void AudioStreamer::startInternal() {
     // position heard. Files are read without the network and never stall; a lost connection is
     // the reopening's business (below), which continues at the next byte.
     if (!isfile_) {
-      const auto now = Clock::now();
+      const auto now = this->now();
       bool stalled = false;
       {
         std::lock_guard guard(lock_);
@@ -50,7 +46,7 @@ void AudioStreamer::startInternal() {
           lastRecivedTime_ = now;
         } else if (!lastRecivedTime_) {
           lastRecivedTime_ = now;  // starts the clock
-        } else if (now - *lastRecivedTime_ > dataStallLimit_) {
+        } else if (now - *lastRecivedTime_ > options_.dataStallLimit) {
           stalled = true;
           lastRecivedTime_ = now;
           if (contentLengthKnown_ && seekByteOffset_ > 0) {
@@ -92,10 +88,10 @@ void AudioStreamer::startInternal() {
     bool reopening = false;
     {
       std::lock_guard guard(lock_);
-      const auto now = Clock::now();
+      const auto now = this->now();
       if (!reConnect_ || isfile_) {
         // nothing to reopen
-      } else if (outageSince_ && now - *outageSince_ >= outageLimit_) {
+      } else if (outageSince_ && now - *outageSince_ >= options_.outageLimit) {
         // The stream could not be had again in time: the track ends with the network's error.
         reConnect_ = false;
         failWithErrorCode(StreamerError::NetworkConnectionFailed);
@@ -134,7 +130,7 @@ void AudioStreamer::closeReadStream() {
 // parser (no range can be asked of such a server).
 void AudioStreamer::reconnect() {
   std::lock_guard guard(lock_);
-  if (!outageSince_) outageSince_ = Clock::now();
+  if (!outageSince_) outageSince_ = now();
   closeReadStream();
   const bool continuing = contentLengthKnown_ && seekByteOffset_ > 0;
   if (!continuing) {

@@ -176,8 +176,8 @@ std::optional<HeldStream> fetchHeldStream(const std::string& url, std::size_t ma
   return held;
 }
 
-HeldStreamer::HeldStreamer(std::shared_ptr<const HeldStream> held)
-    : AudioStreamer(held ? held->url : std::string()), held_(std::move(held)) {}
+HeldStreamer::HeldStreamer(std::shared_ptr<const HeldStream> held, StreamerOptions options)
+    : AudioStreamer(held ? held->url : std::string(), std::move(options)), held_(std::move(held)) {}
 
 HeldStreamer::~HeldStreamer() { shutdown(); }
 

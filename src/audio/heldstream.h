@@ -51,7 +51,7 @@ std::optional<HeldStream> fetchHeldStream(const std::string& url, std::size_t ma
 // every later request (the rest, a reconnection, a seek) goes over the network as usual.
 class HeldStreamer final : public AudioStreamer {
  public:
-  explicit HeldStreamer(std::shared_ptr<const HeldStream> held);
+  explicit HeldStreamer(std::shared_ptr<const HeldStream> held, StreamerOptions options = {});
   ~HeldStreamer() override;
 
  protected:

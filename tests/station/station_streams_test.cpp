@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "main_loop.h"
 #include "platform/fileutil.h"
 #include "platform/mainqueue.h"
 #include "station/records.h"

@@ -1,3 +1,4 @@
+#include "main_loop.h"
 #include "player_run.h"
 
 #include <unistd.h>
@@ -10,20 +11,17 @@
 
 namespace tonvera::test {
 
-std::vector<StreamerState> RecordingStreamer::transitions() {
-  std::lock_guard lock(mutex_);
-  return transitions_;
+StreamerOptions StateLog::options(StreamerOptions base) {
+  base.stateEntered = [this](StreamerState state) {
+    std::lock_guard lock(mutex_);
+    transitions_.push_back(state);
+  };
+  return base;
 }
 
-void RecordingStreamer::setState(StreamerState state) {
-  {
-    std::lock_guard guard(lock_);
-    if (state_ != state) {
-      std::lock_guard lock(mutex_);
-      transitions_.push_back(state);
-    }
-  }
-  AudioStreamer::setState(state);
+std::vector<StreamerState> StateLog::transitions() {
+  std::lock_guard lock(mutex_);
+  return transitions_;
 }
 
 std::vector<std::int64_t> SeekRecordingFiler::seekOffsets() {

@@ -1,7 +1,7 @@
 #pragma once
-// Test support: a player that records every state it passes through (on whichever thread), a file
-// player that records where its seeks read from, and the notifications a player posts as the main
-// thread handles them.
+// Test support: a log of every state a player passes through (on whichever thread), a file player
+// that records where its seeks read from, and the notifications a player posts as the main thread
+// handles them.
 
 #include <chrono>
 #include <functional>
@@ -15,16 +15,12 @@
 
 namespace tonvera::test {
 
-class RecordingStreamer : public AudioStreamer {
+// Every state a player enters, in order, on whichever thread it changes. Made before the player
+// it watches, which takes options() (the log must outlive the player).
+class StateLog {
  public:
-  using AudioStreamer::AudioStreamer;
-  ~RecordingStreamer() override { shutdown(); }
-
+  StreamerOptions options(StreamerOptions base = {});
   std::vector<StreamerState> transitions();
-  using AudioStreamer::failWithErrorCode;
-
- protected:
-  void setState(StreamerState state) override;
 
  private:
   std::mutex mutex_;
@@ -34,7 +30,8 @@ class RecordingStreamer : public AudioStreamer {
 // A file player that records the file offset every seek read from.
 class SeekRecordingFiler : public AudioFiler {
  public:
-  using AudioFiler::AudioFiler;
+  explicit SeekRecordingFiler(const std::string& url, StreamerOptions options = {})
+      : AudioFiler(url, std::move(options)) {}
   ~SeekRecordingFiler() override { shutdown(); }
   std::vector<std::int64_t> seekOffsets();
 

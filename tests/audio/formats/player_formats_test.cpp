@@ -11,6 +11,7 @@
 
 #include "audio/audiostreamer.h"
 #include "format_fixtures.h"
+#include "main_loop.h"
 #include "media_server.h"
 #include "platform/mainqueue.h"
 #include "player_run.h"

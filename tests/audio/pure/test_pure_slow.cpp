@@ -23,22 +23,19 @@ struct StallCase {
   bool file;  // a file player on a local file; otherwise a stream that stalls halfway
 };
 
-class DataStall : public ::testing::TestWithParam<StallCase> {
- protected:
-  void SetUp() override { ::setenv(AudioStreamer::kDataStallVariable, std::to_string(kLimitMs).c_str(), 1); }
-  void TearDown() override { ::unsetenv(AudioStreamer::kDataStallVariable); }
-};
+class DataStall : public ::testing::TestWithParam<StallCase> {};
 
 TEST_P(DataStall, OnlyAStalledStreamIsAskedForAgain) {
   constexpr int kFrames = 150;  // 3 s
   const auto bytes = test::buildPure(64, {"speech_en_r64", "chord_r64", "castanets_r64"},
                                      {"speech_zh_r64", "silence_r64", "chord_r64"}, kFrames, 21);
   const std::string wav = test::tempPath(std::string(GetParam().name) + ".wav");
+  const StreamerOptions options{.dataStallLimit = std::chrono::milliseconds(kLimitMs)};
   if (GetParam().file) {
     const std::string path = test::writeBytes(test::tempPath("stall.pur"), bytes);
     test::useSink("wav:" + wav + ":realtime");  // plays past the limit in real time
     {
-      test::SeekRecordingFiler player(path);
+      test::SeekRecordingFiler player(path, options);
       test::PlayerRun run(player);
       player.start();
       ASSERT_TRUE(run.waitForIdle(std::chrono::seconds(30)));
@@ -50,7 +47,7 @@ TEST_P(DataStall, OnlyAStalledStreamIsAskedForAgain) {
     const std::int64_t stall = std::int64_t(bytes.size() / 2);
     test::MediaServer server(bytes, {.contentType = "audio/x-pur", .stallAfter = stall});
     test::useSink("wav:" + wav);
-    test::RecordingStreamer player(server.url());
+    AudioStreamer player(server.url(), options);
     test::PlayerRun run(player);
     const auto begin = std::chrono::steady_clock::now();
     player.start();
