@@ -8,7 +8,6 @@
 
 #include "platform/log.h"
 #include "platform/mainqueue.h"
-#include "platform/net/fileurl.h"
 #include "platform/notificationcenter.h"
 
 namespace tonvera {
@@ -26,7 +25,10 @@ const char* streamerStateName(StreamerState state) {
 }
 
 AudioStreamer::AudioStreamer(std::string url, StreamerOptions options)
-    : url_(std::move(url)), isfile_(isFileUrl(url_)), options_(std::move(options)) {}
+    : AudioStreamer(makeHttpInput(std::move(url)), std::move(options)) {}
+
+AudioStreamer::AudioStreamer(std::unique_ptr<AudioInput> input, StreamerOptions options)
+    : input_(std::move(input)), url_(input_->url()), options_(std::move(options)) {}
 
 AudioStreamer::~AudioStreamer() {
   // Late notifications of this player are dropped from here on.
@@ -245,10 +247,13 @@ void AudioStreamer::pause() {
   const StreamerState s = state_;
   if (s == StreamerState::Paused) {
     if (!audioQueue_) return;
+    // The ramp is asked for before the queue runs again: its first sample already rises from the
+    // silence the fade-out ended in.
+    rampUp();
     err_ = audioQueue_->start();
     queuePausedByCaller_ = false;
     // A stream lost while paused is reopened (the thread does it; its back-off may already run).
-    if (!isfile_ && (!stream_ || stream_->status() == ReadStreamStatus::Closed ||
+    if (input_->reopens() && (!stream_ || stream_->status() == ReadStreamStatus::Closed ||
                      stream_->status() == ReadStreamStatus::Error)) {
       reConnect_ = true;
     }
@@ -256,7 +261,6 @@ void AudioStreamer::pause() {
       failWithErrorCode(StreamerError::AudioQueueStartFailed);
     } else {
       setState(StreamerState::Playing);
-      fadein();
     }
   } else if (s == StreamerState::Playing) {
     togglePause();
@@ -273,6 +277,7 @@ void AudioStreamer::pause() {
              audioQueue_) {
     // The stream ended while paused: resuming plays the rest, and the track ends after it.
     queuePausedByCaller_ = false;
+    rampUp();
     err_ = audioQueue_->start();
     if (err_) failWithErrorCode(StreamerError::AudioQueueStartFailed);
   }
@@ -293,6 +298,11 @@ void AudioStreamer::fadeout() {
 void AudioStreamer::fadein() {
   std::lock_guard guard(lock_);
   if (state_ != StreamerState::WaitingForQueueStart && state_ != StreamerState::Playing) return;
+  rampUp();
+}
+
+void AudioStreamer::rampUp() {
+  std::lock_guard guard(lock_);
   log("volume:%.2f", 0.0);
   if (audioQueue_) audioQueue_->rampVolume(1.0f, kFadeSeconds);
   log("volume:%.2f", 1.0);

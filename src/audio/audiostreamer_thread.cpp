@@ -30,6 +30,7 @@ void AudioStreamer::startInternal() {
   while (opened) {
     const bool ranAtAll = RunLoop::current().runInMode(kRunLoopSeconds) != RunLoop::Result::Finished;
     if (state() == StreamerState::Stopped) break;
+    takeQueueReport();
     publishReadouts();
 
     if (bufferMismatch_.exchange(false)) failWithErrorCode(StreamerError::AudioQueueBufferMismatch);
@@ -37,7 +38,7 @@ void AudioStreamer::startInternal() {
     // Data-stall watchdog: nothing from the network for too long re-requests the stream from the
     // position heard. Files are read without the network and never stall; a lost connection is
     // the reopening's business (below), which continues at the next byte.
-    if (!isfile_) {
+    if (input_->reopens()) {
       const auto now = this->now();
       bool stalled = false;
       {
@@ -49,7 +50,7 @@ void AudioStreamer::startInternal() {
         } else if (now - *lastRecivedTime_ > options_.dataStallLimit) {
           stalled = true;
           lastRecivedTime_ = now;
-          if (contentLengthKnown_ && seekByteOffset_ > 0) {
+          if (streamLength_ > 0 && seekByteOffset_ > 0) {
             // A connection that went silent is a lost one: reopened at the next byte, with no
             // jump in the audio.
             connectionLost();
@@ -89,7 +90,7 @@ void AudioStreamer::startInternal() {
     {
       std::lock_guard guard(lock_);
       const auto now = this->now();
-      if (!reConnect_ || isfile_) {
+      if (!reConnect_ || !input_->reopens()) {
         // nothing to reopen
       } else if (outageSince_ && now - *outageSince_ >= options_.outageLimit) {
         // The stream could not be had again in time: the track ends with the network's error.
@@ -132,13 +133,14 @@ void AudioStreamer::reconnect() {
   std::lock_guard guard(lock_);
   if (!outageSince_) outageSince_ = now();
   closeReadStream();
-  const bool continuing = contentLengthKnown_ && seekByteOffset_ > 0;
+  const bool continuing = streamLength_ > 0 && seekByteOffset_ > 0;
   if (!continuing) {
     if (audioFileStream_ && audioFileStream_->close() != kAudioNoErr) {
       failWithErrorCode(StreamerError::FileStreamCloseFailed);
     }
     audioFileStream_.reset();
     httpHeaders_.clear();
+    replyRead_ = false;
     seekByteOffset_ = 0;
     // PURE starts over too: the new reply begins with the header, which is read again (and a
     // fresh decoder state made for it) instead of being taken for frame bytes.
@@ -182,6 +184,7 @@ void AudioStreamer::cleanUp() {
   std::lock_guard guard(lock_);
   audioQueueBuffer_.fill(nullptr);
   httpHeaders_.clear();
+  replyRead_ = false;
   bytesFilled_ = 0;
   packetsFilled_ = 0;
   seekByteOffset_ = 0;

@@ -57,7 +57,7 @@ class RadioPlayer {
 // otherwise. Nothing when no player can be made for the URL (one line is logged).
 using RadioPlayerFactory = std::function<std::unique_ptr<RadioPlayer>(const std::string& url)>;
 std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url, const StreamerOptions& options = {});
-// The stream player for a track whose head was fetched ahead (HeldStreamer): it starts from the
+// The stream player for a track whose head was fetched ahead (makeHeldInput): it starts from the
 // held bytes.
 std::unique_ptr<RadioPlayer> makeRadioPlayer(std::shared_ptr<const HeldStream> head,
                                              const StreamerOptions& options = {});

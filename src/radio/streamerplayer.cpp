@@ -42,13 +42,13 @@ class StreamerPlayer final : public RadioPlayer {
 }  // namespace
 
 std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url, const StreamerOptions& options) {
-  if (isFileUrl(url)) return std::make_unique<StreamerPlayer>(std::make_unique<AudioFiler>(url, options));
+  if (isFileUrl(url)) return std::make_unique<StreamerPlayer>(AudioFiler::create(url, options));
   return std::make_unique<StreamerPlayer>(std::make_unique<AudioStreamer>(url, options));
 }
 
 std::unique_ptr<RadioPlayer> makeRadioPlayer(std::shared_ptr<const HeldStream> head,
                                              const StreamerOptions& options) {
-  return std::make_unique<StreamerPlayer>(std::make_unique<HeldStreamer>(std::move(head), options));
+  return std::make_unique<StreamerPlayer>(std::make_unique<AudioStreamer>(makeHeldInput(std::move(head)), options));
 }
 
 }  // namespace tonvera

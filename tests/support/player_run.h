@@ -1,6 +1,6 @@
 #pragma once
-// Test support: a log of every state a player passes through (on whichever thread), a file player
-// that records where its seeks read from, and the notifications a player posts as the main thread
+// Test support: a log of every state a player passes through (on whichever thread), a log of where
+// a player's input was asked to read from, and the notifications a player posts as the main thread
 // handles them.
 
 #include <chrono>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/audiofiler.h"
+#include "audio/audioinput.h"
 #include "audio/audiostreamer.h"
 #include "platform/notificationcenter.h"
 
@@ -27,19 +27,18 @@ class StateLog {
   std::vector<StreamerState> transitions_;
 };
 
-// A file player that records the file offset every seek read from.
-class SeekRecordingFiler : public AudioFiler {
+// The offsets a player's input was asked to read from after its first request (the seeks, and
+// the reopens of a stream). Made before the player, which reads through wrap(input).
+class OffsetLog {
  public:
-  explicit SeekRecordingFiler(const std::string& url, StreamerOptions options = {})
-      : AudioFiler(url, std::move(options)) {}
-  ~SeekRecordingFiler() override { shutdown(); }
+  std::unique_ptr<AudioInput> wrap(std::unique_ptr<AudioInput> input);
   std::vector<std::int64_t> seekOffsets();
 
- protected:
-  void internalSeekToTime(double seconds) override;
-
  private:
-  std::vector<std::int64_t> offsets_;  // guarded by lock_
+  friend class LoggedInput;
+  std::mutex mutex_;
+  bool first_ = true;
+  std::vector<std::int64_t> offsets_;
 };
 
 // Observes one player's notifications on the main thread.

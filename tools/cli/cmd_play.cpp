@@ -59,7 +59,7 @@ int runPlay(const tonvera::cli::Args& args) {
   if (outageLimit) options.outageLimit = std::chrono::milliseconds(std::llround(*outageLimit * 1000));
   std::unique_ptr<tonvera::AudioStreamer> owned;
   if (tonvera::AudioFiler::namesLocalFile(url)) {
-    owned = std::make_unique<tonvera::AudioFiler>(url, options);
+    owned = tonvera::AudioFiler::create(url, options);
   } else {
     owned = std::make_unique<tonvera::AudioStreamer>(url, options);
   }

@@ -282,7 +282,7 @@ TEST(CliPlay, AnUnreachableServerEndsInIdleWithTheNetworkErrorAndEachStateAnnoun
 }
 #endif
 
-TEST(HeldStreamer, HeadFromMemoryAndTheRestFromTheNextByteSoundAsTheWholeTrack) {
+TEST(HeldInput, HeadFromMemoryAndTheRestFromTheNextByteSoundAsTheWholeTrack) {
   const auto bytes = test::readBytes(test::fixturePath("cbr.mp3"));
   const auto ref = test::readPcm(test::fixturePath("cbr.raw"));
   struct Case {
@@ -304,7 +304,7 @@ TEST(HeldStreamer, HeadFromMemoryAndTheRestFromTheNextByteSoundAsTheWholeTrack) 
     ASSERT_TRUE(head && head->usable());
     EXPECT_EQ(head->complete, c.head > bytes.size());
     {
-      HeldStreamer player(std::make_shared<const HeldStream>(std::move(*head)));
+      AudioStreamer player(makeHeldInput(std::make_shared<const HeldStream>(std::move(*head))));
       test::PlayerRun run(player);
       player.start();
       ASSERT_TRUE(run.waitForIdle());
@@ -381,7 +381,9 @@ TEST_P(AudioStreamerOutage, TheTrackGoesOnAtTheNextByteOrFailsOnceAfterTheLimit)
   options.dropAfter = cut;
   options.refuseFor = o.refuseFor;
   test::MediaServer server(bytes, options);
-  const Heard heard = play(server, o.name, {.outageLimit = o.limit});
+  StreamerOptions limited;
+  limited.outageLimit = o.limit;
+  const Heard heard = play(server, o.name, limited);
 
   EXPECT_EQ(test::count(heard.transitions, S::Idle), 1);
   EXPECT_EQ(test::count(heard.transitions, S::Paused), 0);
