@@ -31,7 +31,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/audiotoolbox/soundprobe.h"
+#include "support/main_loop.h"
+#include "support/soundprobe.h"
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "radio/mainpage.h"

@@ -4,12 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <thread>
 
 #include "platform/log.h"
 #include "platform/mainqueue.h"
-#include "platform/net/fileurl.h"
 #include "platform/notificationcenter.h"
 
 namespace tonvera {
@@ -26,25 +24,11 @@ const char* streamerStateName(StreamerState state) {
   return i < std::size(kStateNames) ? kStateNames[i] : "Unknown";
 }
 
-namespace {
-// The milliseconds the environment variable names, or `fallback` when it names none.
-std::chrono::milliseconds limitFromEnvironment(const char* variable, std::chrono::milliseconds fallback) {
-  const char* text = std::getenv(variable);
-  if (!text || !*text) return fallback;
-  char* end = nullptr;
-  const long long ms = std::strtoll(text, &end, 10);
-  if (*end != '\0' || ms < 0) return fallback;
-  return std::chrono::milliseconds(ms);
-}
-constexpr auto kDataStallLimit = std::chrono::duration_cast<std::chrono::milliseconds>(
-    std::chrono::duration<double>(AudioStreamer::kDataStallSeconds));
-}  // namespace
+AudioStreamer::AudioStreamer(std::string url, StreamerOptions options)
+    : AudioStreamer(makeHttpInput(std::move(url)), std::move(options)) {}
 
-AudioStreamer::AudioStreamer(std::string url)
-    : url_(std::move(url)),
-      isfile_(isFileUrl(url_)),
-      outageLimit_(limitFromEnvironment(kOutageLimitVariable, kOutageLimit)),
-      dataStallLimit_(limitFromEnvironment(kDataStallVariable, kDataStallLimit)) {}
+AudioStreamer::AudioStreamer(std::unique_ptr<AudioInput> input, StreamerOptions options)
+    : input_(std::move(input)), url_(input_->url()), options_(std::move(options)) {}
 
 AudioStreamer::~AudioStreamer() {
   // Late notifications of this player are dropped from here on.
@@ -68,6 +52,10 @@ void AudioStreamer::shutdown() {
   }
 }
 
+StreamerOptions::Clock::time_point AudioStreamer::now() const {
+  return options_.now ? options_.now() : StreamerOptions::Clock::now();
+}
+
 bool AudioStreamer::isInternalThread() const { return std::this_thread::get_id() == internalThreadId_.load(); }
 
 // ---- state ----
@@ -78,6 +66,7 @@ void AudioStreamer::setState(StreamerState state) {
   std::lock_guard guard(lock_);
   if (state_ == state) return;
   state_ = state;
+  if (options_.stateEntered) options_.stateEntered(state);
   if (isMainThread()) {
     mainThreadStateNotification();
   } else {
@@ -258,10 +247,13 @@ void AudioStreamer::pause() {
   const StreamerState s = state_;
   if (s == StreamerState::Paused) {
     if (!audioQueue_) return;
+    // The ramp is asked for before the queue runs again: its first sample already rises from the
+    // silence the fade-out ended in.
+    rampUp();
     err_ = audioQueue_->start();
     queuePausedByCaller_ = false;
     // A stream lost while paused is reopened (the thread does it; its back-off may already run).
-    if (!isfile_ && (!stream_ || stream_->status() == ReadStreamStatus::Closed ||
+    if (input_->reopens() && (!stream_ || stream_->status() == ReadStreamStatus::Closed ||
                      stream_->status() == ReadStreamStatus::Error)) {
       reConnect_ = true;
     }
@@ -269,7 +261,6 @@ void AudioStreamer::pause() {
       failWithErrorCode(StreamerError::AudioQueueStartFailed);
     } else {
       setState(StreamerState::Playing);
-      fadein();
     }
   } else if (s == StreamerState::Playing) {
     togglePause();
@@ -286,6 +277,7 @@ void AudioStreamer::pause() {
              audioQueue_) {
     // The stream ended while paused: resuming plays the rest, and the track ends after it.
     queuePausedByCaller_ = false;
+    rampUp();
     err_ = audioQueue_->start();
     if (err_) failWithErrorCode(StreamerError::AudioQueueStartFailed);
   }
@@ -306,6 +298,11 @@ void AudioStreamer::fadeout() {
 void AudioStreamer::fadein() {
   std::lock_guard guard(lock_);
   if (state_ != StreamerState::WaitingForQueueStart && state_ != StreamerState::Playing) return;
+  rampUp();
+}
+
+void AudioStreamer::rampUp() {
+  std::lock_guard guard(lock_);
   log("volume:%.2f", 0.0);
   if (audioQueue_) audioQueue_->rampVolume(1.0f, kFadeSeconds);
   log("volume:%.2f", 1.0);

@@ -1,7 +1,7 @@
 #pragma once
-// AudioStreamer plays one track from one URL: its own thread ("InternalThread") fetches the bytes
-// over HTTP, parses them into packets (or PURE frames) and fills a ring of 16 buffers that an
-// output queue plays. Every state change is announced once by "ASStatusChangedNotification"
+// AudioStreamer plays one track from one input (audioinput.h: HTTP, a local file, or a held head
+// followed by HTTP): its own thread ("InternalThread") reads the bytes, parses them into packets
+// (or PURE frames) and fills a ring of 16 buffers that an output queue plays. Every state change is announced once by "ASStatusChangedNotification"
 // (sender: the player, no user info) on the main thread; when the track ends, fails or is stopped
 // the player returns to Idle after cleaning up.
 //
@@ -10,27 +10,24 @@
 //   tests, state(), progress(), duration() and the other read-outs, destruction.
 // - the internal thread: startInternal(), the read-stream, parser and packet call-backs,
 //   enqueueBuffer(), internalSeekToTime(), reconnection and clean-up.
-// - the output queue's thread: handleBufferCompleteForQueue(), handlePropertyChangeForQueue(), and
-//   the fades (volume ramps the queue applies to the samples it writes).
+// - the output queue's thread: handleBufferCompleteForQueue(), handlePropertyChangeForQueue() (which
+//   only publish and wake), and the fades (volume ramps the queue applies to the samples it writes).
 // The main thread never waits: the read-outs (state(), the is... tests, progress(), duration(),
 // bitRate(), calculatedBitRate(), stopReason(), errorCode(), vbr(), numberOfChannels()) read atomics
 // that the internal thread publishes, and the controls take `lock_` only for short steps, since no
 // thread holds it while sleeping, waiting for the network, a free buffer or the output thread.
 // Locks: `lock_` (recursive) guards the fields so marked below; operations call each other while
-// holding it. `queueBuffersMutex_` with `queueBufferReadyCondition_` guards `inuse_` and
-// `buffersUsed_` only. The internal thread never waits for a free buffer while holding `lock_`, and
-// the queue's thread takes `lock_` only in its property listener, never while a buffer is on its
-// way back.
-//
-// Subclasses (the local-file player) override the four hooks openReadStream(),
-// handleReadFromStream(), handleAudioPackets() and internalSeekToTime(). Since the internal thread
-// calls them, a subclass must call shutdown() first thing in its destructor.
+// holding it. `queueBuffersMutex_` with `queueBufferReadyCondition_` guards the buffers' use and
+// the queue's running report. The internal thread never waits for a free buffer while holding
+// `lock_`, and the queue's thread never takes `lock_`: it gives buffers back and publishes its
+// running reports under `queueBuffersMutex_`, and wakes the internal thread, which changes the state.
 
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -38,6 +35,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio/audioinput.h"
 #include "audio/g719/pure_format.h"
 #include "audio/purecodec.h"
 #include "platform/audiotoolbox/audiofilestream.h"
@@ -101,7 +99,35 @@ inline constexpr const char* kASStatusChangedNotification = "ASStatusChangedNoti
 // The file-type code that marks a PURE stream.
 inline constexpr std::uint32_t kPureFileType = 1979;
 
-class AudioStreamer {
+// How a player is set up: the product uses the defaults; a test sets what it is about directly
+// (a short outage limit, its own clock), on the player it makes.
+//
+//   StreamerOptions options;
+//   options.outageLimit = std::chrono::milliseconds(1000);
+//   options.now = [&] { return fakeNow; };  // the limits below then run on the test's time
+//   AudioStreamer player(url, options);
+struct StreamerOptions {
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::milliseconds kOutageLimit{30000};
+  static constexpr std::chrono::milliseconds kDataStallLimit{20000};
+
+  // A lost connection is reopened for this long (from the loss to the first byte that comes
+  // again); then the track fails with error 1.
+  std::chrono::milliseconds outageLimit = kOutageLimit;
+  // Nothing from the network for this long: the stream is asked for again (files never stall).
+  std::chrono::milliseconds dataStallLimit = kDataStallLimit;
+  // The clock of the two limits and of the reconnection back-off, read on the player's internal
+  // thread only (Clock::now when empty). The thread still waits on its own for the network
+  // (at most kRunLoopSeconds a pass), so a test that moves this clock sees its effect within a pass.
+  std::function<Clock::time_point()> now;
+  // Told of every state the player enters, in order, on the thread that changes it and before
+  // the change is announced (the announcement reaches the main thread later, when the state may
+  // have moved on). For tests and tools that follow every step; the product leaves it empty.
+  // It must not call back into the player.
+  std::function<void(StreamerState)> stateEntered;
+};
+
+class AudioStreamer final {
  public:
   static constexpr int kNumAQBufs = 16;          // output buffers
   static constexpr int kAQMaxPacketDescs = 512;  // packet descriptions per buffer
@@ -116,23 +142,20 @@ class AudioStreamer {
   static constexpr std::uint32_t kReadChunk = 2048;  // bytes per read
   static constexpr int kOpenTries = 4;
   // Nothing from the network for this long re-requests the stream (files never stall).
-  static constexpr double kDataStallSeconds = 20.0;
-  // The environment variable that shortens (or lengthens) kDataStallSeconds, in milliseconds, for
-  // the players made afterwards (tests).
-  static constexpr const char* kDataStallVariable = "TONVERA_DATA_STALL_MS";
+  static constexpr double kDataStallSeconds = StreamerOptions::kDataStallLimit.count() / 1000.0;
   // A lost connection is reopened at once, then after pauses that start at kReconnectBackoff and
-  // double up to kReconnectBackoffMax, for as long as the outage lasts less than kOutageLimit (from
-  // the loss to the first byte that comes again); then the track fails with error 1.
+  // double up to kReconnectBackoffMax, for as long as the outage lasts less than the outage limit
+  // (StreamerOptions; from the loss to the first byte that comes again); then the track fails
+  // with error 1.
   static constexpr std::chrono::milliseconds kReconnectBackoff{250};
   static constexpr std::chrono::milliseconds kReconnectBackoffMax{2000};
-  static constexpr std::chrono::milliseconds kOutageLimit{30000};
-  // The environment variable that shortens (or lengthens) kOutageLimit, in milliseconds, for the
-  // players made afterwards (tests).
-  static constexpr const char* kOutageLimitVariable = "TONVERA_OUTAGE_LIMIT_MS";
+  static constexpr std::chrono::milliseconds kOutageLimit = StreamerOptions::kOutageLimit;
   static constexpr double kRunLoopSeconds = 0.25;
 
-  explicit AudioStreamer(std::string url);
-  virtual ~AudioStreamer();
+  // A player of the body of an http(s) URL.
+  explicit AudioStreamer(std::string url, StreamerOptions options = {});
+  AudioStreamer(std::unique_ptr<AudioInput> input, StreamerOptions options = {});
+  ~AudioStreamer();
   AudioStreamer(const AudioStreamer&) = delete;
   AudioStreamer& operator=(const AudioStreamer&) = delete;
 
@@ -178,23 +201,27 @@ class AudioStreamer {
   static std::uint32_t hintForMIMEType(const std::string& contentType);
 
   // Stops and waits for the internal thread to end (and so for the player to be Idle). Called by
-  // the destructor; a subclass calls it first in its own. Main thread.
+  // the destructor. Main thread.
   void shutdown();
 
- protected:
-  // Hooks of the internal thread (overridden by the local-file player).
-  virtual bool openReadStream();
-  virtual void handleReadFromStream(ReadStream& stream, ReadStreamEvent event);
-  virtual void handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes,
-                                  std::uint32_t numberPackets,
-                                  const AudioStreamPacketDescription* packetDescriptions);
+  // Records the error (the first one stays) and ends the track as the error requires. Any thread;
+  // the player calls it on its own failures.
+  void failWithErrorCode(StreamerError code);
+
+ private:
+  // The internal thread's reading: opens the input at seekByteOffset_ (lock_ held or not).
+  bool openReadStream();
+  void handleReadFromStream(ReadStream& stream, ReadStreamEvent event);
+  void handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
+                          const AudioStreamPacketDescription* packetDescriptions);
   // Carries out a seek (lock_ held, the request already taken). One that cannot be done yet (no
   // format, bit rate or length known so far) is requested again, for a later pass.
-  virtual void internalSeekToTime(double seconds);
+  void internalSeekToTime(double seconds);
 
-  // Stores the state and announces the change (virtual so that a subclass can watch transitions).
-  virtual void setState(StreamerState state);
-  void failWithErrorCode(StreamerError code);
+  // The ramp from the present volume (silence after a fade-out or before a start) up to full, logged.
+  void rampUp();
+  // Stores the state, tells the options' hook and announces the change.
+  void setState(StreamerState state);
   bool runLoopShouldExit();
   void startInternal();
   void mainThreadStateNotification();
@@ -207,6 +234,8 @@ class AudioStreamer {
                                          std::uint32_t* ioFlags);
   void handleBufferCompleteForQueue(AudioQueue& queue, AudioQueueBuffer* buffer);
   void handlePropertyChangeForQueue(AudioQueue& queue, std::uint32_t propertyID);
+  // Internal thread: the state change a running report of the queue asks for, if one came.
+  void takeQueueReport();
   void handleEndOfStream();
   // The parsed-format part of handleAudioPackets() (the first step included).
   void handleParsedPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
@@ -236,7 +265,8 @@ class AudioStreamer {
   void setInternalRunLoop(RunLoop* loop);
   void closeReadStream();
   // lock_ held: the connection is lost (or a reopen was refused); the outage clock starts if it
-  // does not run yet, and the next reopen is due after the back-off.
+  // does not run yet, and the next reopen is due after the back-off. An input that does not
+  // reopen (a file) cannot be read any further: the track ends with error 7.
   void connectionLost();
   // A reply that must not be read as the track's bytes: a server error, or, when reopening,
   // anything but the continuation asked for (a whole file where a range was asked is taken, its
@@ -245,6 +275,8 @@ class AudioStreamer {
   void reconnect();
   void cleanUp();
   bool isInternalThread() const;
+  // The options' clock.
+  StreamerOptions::Clock::time_point now() const;
   // Internal thread: the bit rate from what was parsed so far (0 while unknown).
   double estimateBitRate();
   // Internal thread: publishes the numbers the read-outs serve (duration, bit rate).
@@ -261,10 +293,9 @@ class AudioStreamer {
   //   never take a lock that a seek, a reopen or the clean-up holds.
 
   // immutable after start
+  const std::unique_ptr<AudioInput> input_;  // used by the internal thread only
   const std::string url_;
-  const bool isfile_;
-  const std::chrono::milliseconds outageLimit_;
-  const std::chrono::milliseconds dataStallLimit_;
+  const StreamerOptions options_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // main thread; dropped first by the destructor
   // The weak reference to alive_ that other threads copy (never alive_ itself, which the destructor
   // resets on the main thread while they may run).
@@ -306,12 +337,14 @@ class AudioStreamer {
   std::atomic<bool> vbr_{false};
   std::atomic<std::uint32_t> numberOfChannels_{0};
 
+  // written by the internal thread only while none of them is queued (made with the queue, before
+  // the first enqueue; cleared after the queue is disposed of); read by the queue's thread in its
+  // give-back, which runs only between those two (the queue's own lock orders them)
+  std::array<AudioQueueBuffer*, kNumAQBufs> audioQueueBuffer_{};
+
   // internal thread only
   std::unique_ptr<AudioFileStream> audioFileStream_;
   AudioStreamBasicDescription asbd_{};
-  // Set before the queue plays and cleared after it is gone; the queue's thread reads them in its
-  // give-back while the queue exists.
-  std::array<AudioQueueBuffer*, kNumAQBufs> audioQueueBuffer_{};
   std::array<AudioStreamPacketDescription, kAQMaxPacketDescs> packetDescs_{};
   std::uint32_t fillBufferIndex_ = 0;
   std::uint32_t packetBufferSize_ = 0;
@@ -328,7 +361,8 @@ class AudioStreamer {
   std::uint32_t fileTypeHint_ = 0;
   int reconnectTimes_ = 0;           // reopens since bytes last came
   bool continuingStream_ = false;    // the request being made reopens the stream after a loss
-  bool contentLengthKnown_ = false;  // the first reply said "Content-Length": ranges may be asked
+  std::int64_t streamLength_ = 0;    // the first reply's length (0: not told; no range may be asked)
+  bool replyRead_ = false;           // the current body's first reply was looked at
   bool rangeAsked_ = false;          // the current request asks for a range
   bool continuationAsked_ = false;   // ... and that range continues the bytes read so far
   bool replyChecked_ = false;        // the current reply's status was looked at
@@ -354,6 +388,8 @@ class AudioStreamer {
   std::atomic<std::int64_t> buffersUsed_{0};  // also read alone, as one atomic value
   // Free buffers the waiting filler needs before it is woken (0: it does not wait).
   int refillWanted_ = 0;
+  // The queue reported a change of its running state, not yet taken up by the internal thread.
+  bool queueRunningReported_ = false;
   // A give-back of a buffer that is not ours, seen on the queue's thread; recorded by the
   // internal thread (the queue's thread does not take lock_ there).
   std::atomic<bool> bufferMismatch_{false};

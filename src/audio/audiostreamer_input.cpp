@@ -11,37 +11,31 @@
 
 namespace tonvera {
 
-namespace {
-bool isHttpUrl(const std::string& url) { return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0; }
-}  // namespace
-
 bool AudioStreamer::openReadStream() {
   std::lock_guard guard(lock_);
   contractAssert(isInternalThread(), "File stream download must be started on the internalThread");
   contractAssert(!stream_, "Download stream already initialized");
-  if (url_.empty() || stream_) return false;
-  if (!isHttpUrl(url_)) return false;
+  // An input that was refused once is refused again: no point in the thread's further attempts.
+  if (stream_ || errorCode_ != StreamerError::None) return false;
 
-  HttpHeaderFields fields;
   rangeAsked_ = fileLength_ > 0 && seekByteOffset_ > 0;
   continuationAsked_ = rangeAsked_ && continuingStream_;
   skipReplyBytes_ = 0;
   replyChecked_ = false;
-  if (rangeAsked_) {
-    char range[64];
-    std::snprintf(range, sizeof range, "bytes=%" PRId64 "-%" PRId64, seekByteOffset_, fileLength_ - 1);
-    fields.emplace_back("Range", range);
-    // A reopen continues the bytes exactly where they stopped: the parser and the decoder go on
-    // as if nothing had happened. Only a seek jumps.
-    if (!continuingStream_) discontinuous_ = vbr_;
-  }
-  // Redirects are followed, the proxy comes from the environment, and https certificates are
-  // verified.
-  auto stream = ReadStream::createForHttpRequest(url_, fields);
+  // A reopen continues the bytes exactly where they stopped: the parser and the decoder go on as
+  // if nothing had happened. Only a seek jumps.
+  if (rangeAsked_ && !continuingStream_) discontinuous_ = vbr_;
+  auto stream = input_->open({.offset = seekByteOffset_, .length = fileLength_, .continuing = continuingStream_});
   // A reopen keeps the state it finds (playing what is queued, buffering, paused): the listener
   // hears of the outage only if it lasts until the queue runs dry.
   if (!continuingStream_ || !audioQueue_) setState(StreamerState::WaitingForData);
-  if (!stream->open()) return false;
+  if (!stream) {
+    // A file that cannot be read has no audio: the track ends with that error instead of looking
+    // like an empty track that played to its end. (A request that could not be started is the
+    // caller's to try again.)
+    if (!input_->reopens()) failWithErrorCode(StreamerError::AudioDataNotFound);
+    return false;
+  }
   stream->setClient([this](ReadStream& s, ReadStreamEvent event) { handleReadFromStream(s, event); });
   stream->scheduleWithRunLoop(RunLoop::current());
   stream_ = std::move(stream);
@@ -50,8 +44,14 @@ bool AudioStreamer::openReadStream() {
 
 void AudioStreamer::connectionLost() {
   std::lock_guard guard(lock_);
-  if (isFinishing() || isfile_) return;
-  const auto now = std::chrono::steady_clock::now();
+  if (isFinishing()) return;
+  if (!input_->reopens()) {
+    // The file can no longer be read: nothing more will come, so the track ends here instead of
+    // waiting for bytes forever.
+    failWithErrorCode(StreamerError::AudioDataNotFound);
+    return;
+  }
+  const auto now = this->now();
   if (!outageSince_) outageSince_ = now;
   // At once after bytes flowed; then 0.25 s, 0.5 s, 1 s, 2 s, 2 s, ...
   std::chrono::milliseconds pause{0};
@@ -115,19 +115,17 @@ void AudioStreamer::handleReadFromStream(ReadStream& stream, ReadStreamEvent eve
       connectionLost();
       return;
     }
-    lastRecivedTime_ = std::chrono::steady_clock::now();
-    if (httpHeaders_.empty()) {
+    lastRecivedTime_ = now();
+    if (!replyRead_) {
+      replyRead_ = true;
       httpHeaders_ = stream.responseHeaderFields();
       if (seekByteOffset_ == 0) {
-        const std::string* length = findHeaderField(httpHeaders_, "Content-Length");
-        fileLength_ = length ? std::strtoll(length->c_str(), nullptr, 10) : 0;
-        if (fileLength_ < 0) fileLength_ = 0;
-        contentLengthKnown_ = fileLength_ > 0;
+        fileLength_ = input_->length(stream);
+        streamLength_ = fileLength_;
       }
     }
     if (!audioFileStream_ && !pCODEC_) {
-      const std::string* type = findHeaderField(httpHeaders_, "Content-Type");
-      fileTypeHint_ = hintForMIMEType(type ? *type : std::string());
+      fileTypeHint_ = input_->typeHint(stream);
       if (fileTypeHint_ == kPureFileType) {
         const PureHeaderLoad header = loadHeader();
         if (header == PureHeaderLoad::Pending) return;  // the rest of the header comes with the next reads

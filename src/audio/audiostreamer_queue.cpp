@@ -264,12 +264,20 @@ void AudioStreamer::enqueueBuffer() {
   // waits for this one. Once the ring is full and the queue plays, the wait lasts until a batch
   // of buffers is free, which are then filled one after the other: the give-backs before that do
   // not wake this thread.
+  // Running reports of the queue that come meanwhile are taken up while waiting.
   std::unique_lock buffers(queueBuffersMutex_);
   const std::uint32_t next = fillBufferIndex_;
   if (!inuse_[next]) return;
   refillWanted_ = wanted;
-  queueBufferReadyCondition_.wait(
-      buffers, [&] { return !inuse_[next] && kNumAQBufs - buffersUsed_.load() >= refillWanted_; });
+  for (;;) {
+    queueBufferReadyCondition_.wait(buffers, [&] {
+      return queueRunningReported_ || (!inuse_[next] && kNumAQBufs - buffersUsed_.load() >= refillWanted_);
+    });
+    if (!queueRunningReported_) break;
+    buffers.unlock();
+    takeQueueReport();
+    buffers.lock();
+  }
   refillWanted_ = 0;
 }
 
@@ -288,10 +296,11 @@ void AudioStreamer::startQueue() {
     publishReadouts();
     setState(StreamerState::WaitingForQueueStart);
     // The fade-in rises from silence: a new queue's volume is 1.0, and its first buffer would
-    // otherwise sound at full volume before the fade's first step.
+    // otherwise sound at full volume before the fade's first step. Both are asked for before the
+    // queue runs, so that its first sample is the ramp's first step.
     audioQueue_->setParameter(kAudioQueueParam_Volume, 0.0f);
-    err_ = audioQueue_->start();
     fadein();
+    err_ = audioQueue_->start();
     if (err_) failWithErrorCode(StreamerError::AudioQueueStartFailed);
   }
 }
@@ -322,15 +331,31 @@ void AudioStreamer::handleBufferCompleteForQueue(AudioQueue& /*queue*/, AudioQue
   if (wake) queueBufferReadyCondition_.notify_all();
 }
 
+// The queue's thread only publishes the report and wakes the internal thread, wherever it waits
+// (its loop, or a free buffer): the state changes there.
 void AudioStreamer::handlePropertyChangeForQueue(AudioQueue& /*queue*/, std::uint32_t propertyID) {
-  std::lock_guard guard(lock_);
   if (propertyID != kAudioQueueProperty_IsRunning) return;
+  {
+    std::lock_guard buffers(queueBuffersMutex_);
+    queueRunningReported_ = true;
+  }
+  queueBufferReadyCondition_.notify_all();
+  wakeInternalThread();
+}
+
+void AudioStreamer::takeQueueReport() {
+  {
+    std::lock_guard buffers(queueBuffersMutex_);
+    if (!queueRunningReported_) return;
+    queueRunningReported_ = false;
+  }
+  std::lock_guard guard(lock_);
   if (state_ == StreamerState::WaitingForQueueStart) {
     setState(StreamerState::Playing);
   } else if (state_ == StreamerState::Stopping || state_ == StreamerState::Stopped) {
-    // Reports arrive late, on the queue's thread: the report of a start made just before an
-    // end-of-stream stop (a track shorter than the ring) must not end the track while the queue
-    // still plays what is queued; only a report while the queue is stopped does.
+    // Reports are taken late: the report of a start made just before an end-of-stream stop (a
+    // track shorter than the ring) must not end the track while the queue still plays what is
+    // queued; only a report while the queue is stopped does.
     std::uint32_t running = 0;
     std::uint32_t size = sizeof running;
     if (audioQueue_ &&
@@ -453,7 +478,7 @@ void AudioStreamer::internalSeekToTime(double seconds) {
   publishReadouts();
   const double bitRate = estimateBitRate();
   // The reply came without a length: no byte can be computed for a time, ever. Dropped.
-  if (fileLength_ <= 0 && !httpHeaders_.empty()) return;
+  if (fileLength_ <= 0 && replyRead_) return;
   if (bitRate == 0.0 || fileLength_ <= 0 || (fileTypeHint_ != kPureFileType && !(duration_ > 0))) {
     // No format, bit rate or length yet: the seek waits until they are known.
     seekWasRequested_ = true;

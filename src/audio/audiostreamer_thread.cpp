@@ -6,10 +6,6 @@
 
 namespace tonvera {
 
-namespace {
-using Clock = std::chrono::steady_clock;
-}  // namespace
-
 void AudioStreamer::startInternal() {
   setCurrentThreadName("InternalThread");
   internalThreadId_ = std::this_thread::get_id();
@@ -34,6 +30,7 @@ void AudioStreamer::startInternal() {
   while (opened) {
     const bool ranAtAll = RunLoop::current().runInMode(kRunLoopSeconds) != RunLoop::Result::Finished;
     if (state() == StreamerState::Stopped) break;
+    takeQueueReport();
     publishReadouts();
 
     if (bufferMismatch_.exchange(false)) failWithErrorCode(StreamerError::AudioQueueBufferMismatch);
@@ -41,8 +38,8 @@ void AudioStreamer::startInternal() {
     // Data-stall watchdog: nothing from the network for too long re-requests the stream from the
     // position heard. Files are read without the network and never stall; a lost connection is
     // the reopening's business (below), which continues at the next byte.
-    if (!isfile_) {
-      const auto now = Clock::now();
+    if (input_->reopens()) {
+      const auto now = this->now();
       bool stalled = false;
       {
         std::lock_guard guard(lock_);
@@ -50,10 +47,10 @@ void AudioStreamer::startInternal() {
           lastRecivedTime_ = now;
         } else if (!lastRecivedTime_) {
           lastRecivedTime_ = now;  // starts the clock
-        } else if (now - *lastRecivedTime_ > dataStallLimit_) {
+        } else if (now - *lastRecivedTime_ > options_.dataStallLimit) {
           stalled = true;
           lastRecivedTime_ = now;
-          if (contentLengthKnown_ && seekByteOffset_ > 0) {
+          if (streamLength_ > 0 && seekByteOffset_ > 0) {
             // A connection that went silent is a lost one: reopened at the next byte, with no
             // jump in the audio.
             connectionLost();
@@ -92,10 +89,10 @@ void AudioStreamer::startInternal() {
     bool reopening = false;
     {
       std::lock_guard guard(lock_);
-      const auto now = Clock::now();
-      if (!reConnect_ || isfile_) {
+      const auto now = this->now();
+      if (!reConnect_ || !input_->reopens()) {
         // nothing to reopen
-      } else if (outageSince_ && now - *outageSince_ >= outageLimit_) {
+      } else if (outageSince_ && now - *outageSince_ >= options_.outageLimit) {
         // The stream could not be had again in time: the track ends with the network's error.
         reConnect_ = false;
         failWithErrorCode(StreamerError::NetworkConnectionFailed);
@@ -134,15 +131,16 @@ void AudioStreamer::closeReadStream() {
 // parser (no range can be asked of such a server).
 void AudioStreamer::reconnect() {
   std::lock_guard guard(lock_);
-  if (!outageSince_) outageSince_ = Clock::now();
+  if (!outageSince_) outageSince_ = now();
   closeReadStream();
-  const bool continuing = contentLengthKnown_ && seekByteOffset_ > 0;
+  const bool continuing = streamLength_ > 0 && seekByteOffset_ > 0;
   if (!continuing) {
     if (audioFileStream_ && audioFileStream_->close() != kAudioNoErr) {
       failWithErrorCode(StreamerError::FileStreamCloseFailed);
     }
     audioFileStream_.reset();
     httpHeaders_.clear();
+    replyRead_ = false;
     seekByteOffset_ = 0;
     // PURE starts over too: the new reply begins with the header, which is read again (and a
     // fresh decoder state made for it) instead of being taken for frame bytes.
@@ -186,6 +184,7 @@ void AudioStreamer::cleanUp() {
   std::lock_guard guard(lock_);
   audioQueueBuffer_.fill(nullptr);
   httpHeaders_.clear();
+  replyRead_ = false;
   bytesFilled_ = 0;
   packetsFilled_ = 0;
   seekByteOffset_ = 0;

@@ -1,12 +1,12 @@
 #pragma once
-// The head of a track's stream, fetched ahead and held in memory, and the stream player that starts
+// The head of a track's stream, fetched ahead and held in memory, and the player input that starts
 // from it. The radio fetches the next track's head while the current one plays; when that track
 // becomes current its player reads the held bytes at once (no connection to wait for) and then
 // continues over the network from the first byte not held, with a range request, exactly as if
 // the bytes had come in one piece.
 //
-// Threads: fetchHeldStream() runs on a worker thread (it blocks on the network). HeldStreamer is an
-// AudioStreamer with the same thread rules.
+// Threads: fetchHeldStream() runs on a worker thread (it blocks on the network, on that thread's
+// own run loop). The input follows the input rules (audioinput.h).
 
 #include <atomic>
 #include <chrono>
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/audiostreamer.h"
+#include "audio/audioinput.h"
 #include "platform/net/readstream.h"
 
 namespace tonvera {
@@ -46,28 +46,11 @@ struct HeldStream {
 std::optional<HeldStream> fetchHeldStream(const std::string& url, std::size_t maxBytes,
                                           const std::atomic<bool>& cancel);
 
-// A stream player that reads the held head first. Only the first request of the track is served
-// from memory; the held bytes are let go as soon as they are read (or a seek leaves them), and
-// every later request (the rest, a reconnection, a seek) goes over the network as usual.
-class HeldStreamer final : public AudioStreamer {
- public:
-  explicit HeldStreamer(std::shared_ptr<const HeldStream> held);
-  ~HeldStreamer() override;
-
- protected:
-  bool openReadStream() override;
-  void handleReadFromStream(ReadStream& stream, ReadStreamEvent event) override;
-
- private:
-  // Internal thread, from the held bytes' end: requests the rest of the body.
-  void continueOverNetwork();
-
-  // immutable after start, then let go by the internal thread once read
-  std::shared_ptr<const HeldStream> held_;
-  // internal thread only
-  const ReadStream* memory_ = nullptr;  // the stream over the held bytes while it is open
-  bool heldComplete_ = false;           // the held bytes are the whole body
-  std::int64_t heldLength_ = 0;         // the body's length as the response gave it
-};
+// A player input that reads the held head first. Only the first request of the track is served
+// from memory; the held bytes are let go as they are read (or when a seek leaves them), and every
+// later request (the rest, a reconnection, a seek) goes over the network through the HTTP input.
+// Held bytes that are not the whole body end as a lost connection would: the player asks for the
+// rest from the first byte not read.
+std::unique_ptr<AudioInput> makeHeldInput(std::shared_ptr<const HeldStream> held);
 
 }  // namespace tonvera

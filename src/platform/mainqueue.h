@@ -16,8 +16,4 @@ void runOnMain(std::function<void()> task);
 // that asked).
 bool isMainThread();
 
-// Main thread only. Runs the event loop until `condition` holds or `timeout` passes; answers whether
-// the condition held. For tests and command-line tools.
-bool runMainLoopUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
-
 }  // namespace tonvera

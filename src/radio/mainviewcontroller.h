@@ -117,6 +117,8 @@ class MainViewController {
     std::function<Clock::time_point()> now;
     // Makes the player of each track; makeRadioPlayer when empty.
     RadioPlayerFactory makePlayer;
+    // The limits and clock of the players makeRadioPlayer makes.
+    StreamerOptions player;
     // The settings store; UserDefaults::standard() when null.
     UserDefaults* defaults = nullptr;
     // Prefetch: once the current track has played this long, the next track that passes the

@@ -22,7 +22,7 @@ void MainViewController::createStreamer(std::shared_ptr<const HeldStream> head) 
   if (options_.makePlayer) {
     streamer_ = options_.makePlayer(dataUrl_);
   } else {
-    streamer_ = head ? makeRadioPlayer(std::move(head)) : makeRadioPlayer(dataUrl_);
+    streamer_ = head ? makeRadioPlayer(std::move(head), options_.player) : makeRadioPlayer(dataUrl_, options_.player);
   }
   if (!streamer_) return;
   ++trackSerial_;

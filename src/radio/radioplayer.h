@@ -56,9 +56,10 @@ class RadioPlayer {
 // Makes the player for a track URL: the local-file player for "file:" URLs (isFileUrl), the stream player
 // otherwise. Nothing when no player can be made for the URL (one line is logged).
 using RadioPlayerFactory = std::function<std::unique_ptr<RadioPlayer>(const std::string& url)>;
-std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url);
-// The stream player for a track whose head was fetched ahead (HeldStreamer): it starts from the
+std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url, const StreamerOptions& options = {});
+// The stream player for a track whose head was fetched ahead (makeHeldInput): it starts from the
 // held bytes.
-std::unique_ptr<RadioPlayer> makeRadioPlayer(std::shared_ptr<const HeldStream> head);
+std::unique_ptr<RadioPlayer> makeRadioPlayer(std::shared_ptr<const HeldStream> head,
+                                             const StreamerOptions& options = {});
 
 }  // namespace tonvera

@@ -41,13 +41,14 @@ class StreamerPlayer final : public RadioPlayer {
 
 }  // namespace
 
-std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url) {
-  if (isFileUrl(url)) return std::make_unique<StreamerPlayer>(std::make_unique<AudioFiler>(url));
-  return std::make_unique<StreamerPlayer>(std::make_unique<AudioStreamer>(url));
+std::unique_ptr<RadioPlayer> makeRadioPlayer(const std::string& url, const StreamerOptions& options) {
+  if (isFileUrl(url)) return std::make_unique<StreamerPlayer>(AudioFiler::create(url, options));
+  return std::make_unique<StreamerPlayer>(std::make_unique<AudioStreamer>(url, options));
 }
 
-std::unique_ptr<RadioPlayer> makeRadioPlayer(std::shared_ptr<const HeldStream> head) {
-  return std::make_unique<StreamerPlayer>(std::make_unique<HeldStreamer>(std::move(head)));
+std::unique_ptr<RadioPlayer> makeRadioPlayer(std::shared_ptr<const HeldStream> head,
+                                             const StreamerOptions& options) {
+  return std::make_unique<StreamerPlayer>(std::make_unique<AudioStreamer>(makeHeldInput(std::move(head)), options));
 }
 
 }  // namespace tonvera

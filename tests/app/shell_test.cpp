@@ -17,6 +17,7 @@
 #include "controls/pageviews.h"
 #include "controls/tabview.h"
 #include "golden.h"
+#include "main_loop.h"
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/plist.h"

@@ -17,6 +17,7 @@
 #include "channels/ui/pubfilmview.h"
 #include "fake_service.h"
 #include "golden.h"
+#include "main_loop.h"
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/userdefaults.h"

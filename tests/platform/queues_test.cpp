@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "main_loop.h"
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/serialqueue.h"

@@ -8,6 +8,7 @@
 
 #include "audio/g719/pure_format.h"
 #include "audio/purecodec.h"
+#include "g719_test_util.h"
 #include "station/purecache.h"
 #include "station/records.h"
 #include "station_fixture.h"

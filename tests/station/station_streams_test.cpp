@@ -9,6 +9,7 @@
 #include <mutex>
 #include <regex>
 
+#include "main_loop.h"
 #include "platform/fileutil.h"
 #include "platform/mainqueue.h"
 #include "station/gatedserver.h"

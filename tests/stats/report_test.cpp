@@ -11,6 +11,7 @@
 #include <optional>
 #include <regex>
 
+#include "main_loop.h"
 #include "platform/fileutil.h"
 #include "platform/mainqueue.h"
 #include "platform/plist.h"

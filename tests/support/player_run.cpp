@@ -1,3 +1,4 @@
+#include "main_loop.h"
 #include "player_run.h"
 
 #include <unistd.h>
@@ -10,41 +11,55 @@
 
 namespace tonvera::test {
 
-std::vector<StreamerState> RecordingStreamer::transitions() {
+StreamerOptions StateLog::options(StreamerOptions base) {
+  base.stateEntered = [this](StreamerState state) {
+    AudioStreamer* watched = player.load();
+    const double position = state == StreamerState::Playing && watched ? watched->progress() : -1;
+    std::lock_guard lock(mutex_);
+    transitions_.push_back(state);
+    if (state == StreamerState::Playing && watched) positionsAtPlaying_.push_back(position);
+  };
+  return base;
+}
+
+std::vector<StreamerState> StateLog::transitions() {
   std::lock_guard lock(mutex_);
   return transitions_;
 }
 
-void RecordingStreamer::setState(StreamerState state) {
-  {
-    std::lock_guard guard(lock_);
-    if (state_ != state) {
-      std::lock_guard lock(mutex_);
-      transitions_.push_back(state);
-    }
-  }
-  AudioStreamer::setState(state);
-  if (state == StreamerState::Playing) {
-    const double position = progress();
-    std::lock_guard lock(mutex_);
-    positionsAtPlaying_.push_back(position);
-  }
-}
-
-std::vector<double> RecordingStreamer::positionsAtPlaying() {
+std::vector<double> StateLog::positionsAtPlaying() {
   std::lock_guard lock(mutex_);
   return positionsAtPlaying_;
 }
 
-std::vector<std::int64_t> SeekRecordingFiler::seekOffsets() {
-  std::lock_guard guard(lock_);
-  return offsets_;
+class LoggedInput final : public AudioInput {
+ public:
+  LoggedInput(std::unique_ptr<AudioInput> input, OffsetLog& log) : input_(std::move(input)), log_(log) {}
+  std::unique_ptr<ReadStream> open(const Request& request) override {
+    {
+      std::lock_guard lock(log_.mutex_);
+      if (!log_.first_) log_.offsets_.push_back(request.offset);
+      log_.first_ = false;
+    }
+    return input_->open(request);
+  }
+  bool reopens() const override { return input_->reopens(); }
+  std::uint32_t typeHint(const ReadStream& stream) const override { return input_->typeHint(stream); }
+  std::int64_t length(const ReadStream& stream) const override { return input_->length(stream); }
+  const std::string& url() const override { return input_->url(); }
+
+ private:
+  const std::unique_ptr<AudioInput> input_;
+  OffsetLog& log_;
+};
+
+std::unique_ptr<AudioInput> OffsetLog::wrap(std::unique_ptr<AudioInput> input) {
+  return std::make_unique<LoggedInput>(std::move(input), *this);
 }
 
-void SeekRecordingFiler::internalSeekToTime(double seconds) {
-  AudioFiler::internalSeekToTime(seconds);
-  std::lock_guard guard(lock_);
-  offsets_.push_back(seekByteOffset_);
+std::vector<std::int64_t> OffsetLog::seekOffsets() {
+  std::lock_guard lock(mutex_);
+  return offsets_;
 }
 
 PlayerRun::PlayerRun(AudioStreamer& player)

@@ -1,33 +1,31 @@
 #pragma once
-// Test support: a player that records every state it passes through (on whichever thread), a file
-// player that records where its seeks read from, and the notifications a player posts as the main
-// thread handles them.
+// Test support: a log of every state a player passes through (on whichever thread), a log of where
+// a player's input was asked to read from, and the notifications a player posts as the main thread
+// handles them.
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "audio/audiofiler.h"
+#include "audio/audioinput.h"
 #include "audio/audiostreamer.h"
 #include "platform/notificationcenter.h"
 
 namespace tonvera::test {
 
-class RecordingStreamer : public AudioStreamer {
+// Every state a player enters, in order, on whichever thread it changes. Made before the player
+// it watches, which takes options() (the log must outlive the player).
+class StateLog {
  public:
-  using AudioStreamer::AudioStreamer;
-  ~RecordingStreamer() override { shutdown(); }
-
+  StreamerOptions options(StreamerOptions base = {});
   std::vector<StreamerState> transitions();
-  // The position each time the player entered Playing, read on the player's own thread as it did:
-  // unlike a reading on the test's thread, it does not depend on how busy the machine is.
+  // The position of `player` each time it entered Playing, read on the player's thread at that
+  // moment (however late the main thread hears of it). Set `player` before starting it.
   std::vector<double> positionsAtPlaying();
-  using AudioStreamer::failWithErrorCode;
-
- protected:
-  void setState(StreamerState state) override;
+  std::atomic<AudioStreamer*> player{nullptr};
 
  private:
   std::mutex mutex_;
@@ -35,18 +33,18 @@ class RecordingStreamer : public AudioStreamer {
   std::vector<double> positionsAtPlaying_;
 };
 
-// A file player that records the file offset every seek read from.
-class SeekRecordingFiler : public AudioFiler {
+// The offsets a player's input was asked to read from after its first request (the seeks, and
+// the reopens of a stream). Made before the player, which reads through wrap(input).
+class OffsetLog {
  public:
-  using AudioFiler::AudioFiler;
-  ~SeekRecordingFiler() override { shutdown(); }
+  std::unique_ptr<AudioInput> wrap(std::unique_ptr<AudioInput> input);
   std::vector<std::int64_t> seekOffsets();
 
- protected:
-  void internalSeekToTime(double seconds) override;
-
  private:
-  std::vector<std::int64_t> offsets_;  // guarded by lock_
+  friend class LoggedInput;
+  std::mutex mutex_;
+  bool first_ = true;
+  std::vector<std::int64_t> offsets_;
 };
 
 // Observes one player's notifications on the main thread.

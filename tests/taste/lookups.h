@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "main_loop.h"
 #include "platform/mainqueue.h"
 #include "records/recordfields.h"
 #include "service/jsonvalue.h"

@@ -7,6 +7,7 @@
 
 #include "fake_service.h"
 #include "lookups.h"
+#include "main_loop.h"
 #include "platform/mainqueue.h"
 #include "service/endpoints.h"
 #include "taste/similarartists.h"

@@ -1,5 +1,5 @@
-// tonvera-cli play [--seek SECONDS] [--stop-after SECONDS] URL|FILE: plays one stream headless
-// through the sink named by TONVERA_AUDIO_SINK, printing "state NAME" for every state it is seen to
+// tonvera-cli play [--seek SECONDS] [--stop-after SECONDS] [--outage-limit SECONDS] URL|FILE: plays
+// one stream headless through the sink named by TONVERA_AUDIO_SINK, printing "state NAME" for every state it is seen to
 // enter. A notification is handled after the change it announces, possibly after later ones too;
 // the state then read is printed only when it differs from the last one printed, so each state
 // entered is announced once.
@@ -30,20 +30,21 @@ std::optional<double> parseSeconds(const std::string& text) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: tonvera-cli play [--seek SECONDS] [--stop-after SECONDS] URL|FILE\n");
+  std::fprintf(stderr, "usage: tonvera-cli play [--seek SECONDS] [--stop-after SECONDS] [--outage-limit SECONDS] URL|FILE\n");
   return 2;
 }
 
 int runPlay(const tonvera::cli::Args& args) {
   std::optional<double> seek;
   std::optional<double> stopAfter;
+  std::optional<double> outageLimit;
   std::string url;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if ((a == "--seek" || a == "--stop-after") && i + 1 < args.size()) {
+    if ((a == "--seek" || a == "--stop-after" || a == "--outage-limit") && i + 1 < args.size()) {
       const auto v = parseSeconds(args[++i]);
       if (!v) return usage();
-      (a == "--seek" ? seek : stopAfter) = v;
+      (a == "--seek" ? seek : a == "--stop-after" ? stopAfter : outageLimit) = v;
     } else if (!a.empty() && a[0] == '-') {
       return usage();
     } else if (url.empty()) {
@@ -54,11 +55,13 @@ int runPlay(const tonvera::cli::Args& args) {
   }
   if (url.empty()) return usage();
 
+  tonvera::StreamerOptions options;
+  if (outageLimit) options.outageLimit = std::chrono::milliseconds(std::llround(*outageLimit * 1000));
   std::unique_ptr<tonvera::AudioStreamer> owned;
   if (tonvera::AudioFiler::namesLocalFile(url)) {
-    owned = std::make_unique<tonvera::AudioFiler>(url);
+    owned = tonvera::AudioFiler::create(url, options);
   } else {
-    owned = std::make_unique<tonvera::AudioStreamer>(url);
+    owned = std::make_unique<tonvera::AudioStreamer>(url, options);
   }
   tonvera::AudioStreamer& player = *owned;
   bool started = false;
@@ -101,7 +104,7 @@ int runPlay(const tonvera::cli::Args& args) {
 }
 
 const tonvera::cli::CliCommand kPlay{
-    "play", "[--seek SECONDS] [--stop-after SECONDS] URL|FILE",
+    "play", "[--seek SECONDS] [--stop-after SECONDS] [--outage-limit SECONDS] URL|FILE",
     "play a stream, or a PURE file, through TONVERA_AUDIO_SINK, printing its states", runPlay};
 
 }  // namespace

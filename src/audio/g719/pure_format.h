@@ -1,6 +1,6 @@
 // The PURE stream layout around the G.719 decoder: the 16-byte header, frames of 5 R + 4 bytes,
 // the descrambling of a frame's payload and the expansion of a channel's payload into the soft
-// bits the decoder takes. PureFile walks a complete stream held in memory.
+// bits the decoder takes.
 //
 // Threads: pure functions and a read-only view; callable from any thread.
 #pragma once
@@ -50,31 +50,5 @@ std::span<const std::uint8_t> pureChannelPayload(std::span<const std::uint8_t> f
 // Expands a channel payload into R x 20 soft bits, most significant bit first (0x0081 for 1,
 // 0x007F for 0); for odd R the last 4 soft bits come from no byte and are 0x007F.
 void pureExpandSoftBits(std::span<const std::uint8_t> payload, int rate, std::span<std::uint16_t> softBits);
-
-// A whole PURE stream in memory (a view: the bytes must outlive it).
-class PureFile {
- public:
-  // Empty when the header is refused (see parsePureHeader).
-  static std::optional<PureFile> open(std::span<const std::uint8_t> bytes);
-
-  const PURE_HEADER& header() const { return header_; }
-  int rate() const { return header_.m_ucBPS; }
-  int frameBytes() const { return pureFrameBytes(rate()); }
-  // Whole frames after the header; a trailing partial frame is not counted.
-  std::size_t frameCount() const { return frames_.size() / static_cast<std::size_t>(frameBytes()); }
-  // Bytes of a trailing partial frame (0 when the stream ends on a frame boundary).
-  std::size_t trailingBytes() const { return frames_.size() % static_cast<std::size_t>(frameBytes()); }
-
-  // Copies frame index into out (at least frameBytes() bytes) and descrambles it there.
-  // Returns the descrambled frame, or an empty span when index or out is out of range.
-  std::span<std::uint8_t> readFrame(std::size_t index, std::span<std::uint8_t> out) const;
-
- private:
-  PureFile(const PURE_HEADER& header, std::span<const std::uint8_t> frames)
-      : header_(header), frames_(frames) {}
-
-  PURE_HEADER header_;
-  std::span<const std::uint8_t> frames_;
-};
 
 }  // namespace tonvera

@@ -8,7 +8,6 @@
 
 #include "platform/audiotoolbox/audiodecoder.h"
 #include "platform/audiotoolbox/audiosink.h"
-#include "platform/audiotoolbox/soundprobe.h"
 #include "platform/serialqueue.h"
 
 namespace tonvera {
@@ -18,7 +17,12 @@ namespace {
 constexpr std::size_t kWriteFrames = 1024;
 // The output thread decodes up to this much audio in one stretch before writing it.
 constexpr double kDecodeAheadSeconds = 0.25;
+std::atomic<std::uint64_t> queueSerials{0};
+std::atomic<AudioQueue::SampleWatcher> sampleWatcher{nullptr};
 }  // namespace
+
+void AudioQueue::setSampleWatcher(SampleWatcher watcher) { sampleWatcher.store(watcher); }
+std::uint64_t AudioQueue::lastQueueSerial() { return queueSerials.load(); }
 
 struct AudioQueue::BufferSlot {
   explicit BufferSlot(std::uint32_t capacity)
@@ -44,7 +48,7 @@ AudioStatus AudioQueue::newOutput(const AudioStreamBasicDescription& format, Out
 }
 
 AudioQueue::AudioQueue(const AudioStreamBasicDescription& format, OutputCallback callback)
-    : format_(format), callback_(std::move(callback)), probeSerial_(soundprobe::nextQueueSerial()) {}
+    : format_(format), callback_(std::move(callback)), serial_(++queueSerials) {}
 
 AudioQueue::~AudioQueue() { dispose(); }
 
@@ -478,7 +482,9 @@ bool AudioQueue::writeOut(std::uint64_t generation) {
     std::int16_t* piece = pcm_.data() + at * static_cast<std::size_t>(channels);
     applyVolume(piece, n, channels);
     if (metering_) measure(piece, n, channels);
-    soundprobe::observe(probeSerial_, piece, n * static_cast<std::size_t>(channels));
+    if (const SampleWatcher watch = sampleWatcher.load(std::memory_order_relaxed)) {
+      watch(serial_, piece, n * static_cast<std::size_t>(channels));
+    }
     sink->write(piece, n);
     framesWritten_ += static_cast<std::int64_t>(n);
     at += n;

@@ -11,6 +11,7 @@
 
 #include "audio/audiostreamer.h"
 #include "format_fixtures.h"
+#include "main_loop.h"
 #include "media_server.h"
 #include "platform/mainqueue.h"
 #include "player_run.h"
@@ -113,7 +114,9 @@ TEST_P(PlayerSeekTest, DurationSeekAndLevels) {
   const auto& c = GetParam();
   wav_ = test::tempPath("formats-seek.wav");
   test::useSink("wav:" + wav_ + ":realtime");
-  test::RecordingStreamer player(server_->url());
+  test::StateLog log;
+  AudioStreamer player(server_->url(), log.options());
+  log.player = &player;
   player.start();
   ASSERT_TRUE(waitFor([&] { return player.isPlaying(); }));
 
@@ -153,7 +156,7 @@ TEST_P(PlayerSeekTest, DurationSeekAndLevels) {
   if (player.isPlaying()) {
     // The time of a seek comes from the byte offset and the average bit rate, so variable bit
     // rates shift it a little (the audio itself lands on the packet: checked below).
-    const auto positions = player.positionsAtPlaying();
+    const auto positions = log.positionsAtPlaying();
     ASSERT_GE(positions.size(), 2u);
     EXPECT_NEAR(positions.back(), target, 0.1 * truth) << "progress just after the seek";
   }

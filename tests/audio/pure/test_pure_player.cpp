@@ -71,8 +71,7 @@ Played playBytes(Via via, const std::vector<std::uint8_t>& bytes, const std::str
     p = playToEnd(player, wav);
   } else {
     const std::string path = test::writeBytes(test::tempPath(tag + ".pur"), bytes);
-    AudioFiler player(AudioFiler::fileUrlFor(path));
-    p = playToEnd(player, wav);
+    p = playToEnd(*AudioFiler::create(AudioFiler::fileUrlFor(path)), wav);
     std::remove(path.c_str());
   }
   std::remove(wav.c_str());
@@ -156,7 +155,8 @@ TEST(PureFiler, AFileUrlOrPathPlaysToTheEndAndAMissingFileIsErrorSeven) {
     SCOPED_TRACE(given);
     const std::string wav = test::tempPath("fileurl.wav");
     test::useSink("wav:" + wav);
-    AudioFiler player(given);
+    auto made = AudioFiler::create(given);
+    AudioStreamer& player = *made;
     EXPECT_EQ(player.url(), url);  // a plain path is played as its file URL
     const Played p = playToEnd(player, wav);
     EXPECT_EQ(p.error, StreamerError::None);
@@ -168,8 +168,8 @@ TEST(PureFiler, AFileUrlOrPathPlaysToTheEndAndAMissingFileIsErrorSeven) {
   }
   std::filesystem::remove_all(dir);
   test::useSink("null");
-  AudioFiler missing(AudioFiler::fileUrlFor(test::tempPath("nothing-here.pur")));
-  EXPECT_EQ(playToEnd(missing, "").error, StreamerError::AudioDataNotFound);
+  auto missing = AudioFiler::create(AudioFiler::fileUrlFor(test::tempPath("nothing-here.pur")));
+  EXPECT_EQ(playToEnd(*missing, "").error, StreamerError::AudioDataNotFound);
 }
 
 TEST(PureFiler, TellsFilesFromStreams) {
@@ -202,9 +202,7 @@ struct SeekablePlayer {
       player = std::make_unique<AudioStreamer>(server->url());
     } else {
       path = test::writeBytes(test::tempPath("seek.pur"), bytes);
-      auto recording = std::make_unique<test::SeekRecordingFiler>(path);
-      filer = recording.get();
-      player = std::move(recording);
+      player = std::make_unique<AudioStreamer>(offsets.wrap(makeFileInput(AudioFiler::fileUrlFor(path))));
     }
   }
   ~SeekablePlayer() {
@@ -213,7 +211,7 @@ struct SeekablePlayer {
   }
   // The starts of the ranges asked after the first request, or the file offsets.
   std::vector<std::int64_t> seekOffsets() {
-    if (filer) return filer->seekOffsets();
+    if (!server) return offsets.seekOffsets();
     std::vector<std::int64_t> offsets;
     const auto ranges = server->ranges();
     for (std::size_t i = 1; i < ranges.size(); ++i) offsets.push_back(std::stoll(ranges[i].substr(6)));
@@ -222,7 +220,7 @@ struct SeekablePlayer {
 
   std::unique_ptr<test::MediaServer> server;
   std::string path;
-  test::SeekRecordingFiler* filer = nullptr;
+  test::OffsetLog offsets;
   std::unique_ptr<AudioStreamer> player;
 };
 

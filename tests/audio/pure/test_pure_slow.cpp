@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "audio/audiofiler.h"
 #include "audio/audiostreamer.h"
 #include "g719_test_util.h"
 #include "media_server.h"
@@ -23,34 +24,33 @@ struct StallCase {
   bool file;  // a file player on a local file; otherwise a stream that stalls halfway
 };
 
-class DataStall : public ::testing::TestWithParam<StallCase> {
- protected:
-  void SetUp() override { ::setenv(AudioStreamer::kDataStallVariable, std::to_string(kLimitMs).c_str(), 1); }
-  void TearDown() override { ::unsetenv(AudioStreamer::kDataStallVariable); }
-};
+class DataStall : public ::testing::TestWithParam<StallCase> {};
 
 TEST_P(DataStall, OnlyAStalledStreamIsAskedForAgain) {
   constexpr int kFrames = 150;  // 3 s
   const auto bytes = test::buildPure(64, {"speech_en_r64", "chord_r64", "castanets_r64"},
                                      {"speech_zh_r64", "silence_r64", "chord_r64"}, kFrames, 21);
   const std::string wav = test::tempPath(std::string(GetParam().name) + ".wav");
+  StreamerOptions options;
+  options.dataStallLimit = std::chrono::milliseconds(kLimitMs);
   if (GetParam().file) {
     const std::string path = test::writeBytes(test::tempPath("stall.pur"), bytes);
     test::useSink("wav:" + wav + ":realtime");  // plays past the limit in real time
     {
-      test::SeekRecordingFiler player(path);
+      test::OffsetLog offsets;
+      AudioStreamer player(offsets.wrap(makeFileInput(AudioFiler::fileUrlFor(path))), options);
       test::PlayerRun run(player);
       player.start();
       ASSERT_TRUE(run.waitForIdle(std::chrono::seconds(30)));
       EXPECT_EQ(player.errorCode(), StreamerError::None);
-      EXPECT_TRUE(player.seekOffsets().empty());
+      EXPECT_TRUE(offsets.seekOffsets().empty());
     }
     std::remove(path.c_str());
   } else {
     const std::int64_t stall = std::int64_t(bytes.size() / 2);
     test::MediaServer server(bytes, {.contentType = "audio/x-pur", .stallAfter = stall});
     test::useSink("wav:" + wav);
-    test::RecordingStreamer player(server.url());
+    AudioStreamer player(server.url(), options);
     test::PlayerRun run(player);
     const auto begin = std::chrono::steady_clock::now();
     player.start();

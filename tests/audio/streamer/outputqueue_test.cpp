@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "main_loop.h"
 #include "platform/audiotoolbox/audioqueue.h"
 #include "platform/audiotoolbox/audiosink.h"
 #include "platform/mainqueue.h"

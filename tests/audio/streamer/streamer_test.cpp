@@ -36,7 +36,8 @@ struct Served {
       : Served(sink, test::readBytes(test::fixturePath(file)), std::move(options)) {}
 
   test::MediaServer server;
-  test::RecordingStreamer player{server.url()};
+  test::StateLog log;
+  AudioStreamer player{server.url(), log.options()};
   test::PlayerRun run{player};
 };
 
@@ -52,10 +53,10 @@ TEST(AudioStreamer, DecodedOutputMatchesAnIndependentDecodeApartFromTheFadeIn) {
       EXPECT_EQ(player.errorCode(), StreamerError::None);
       EXPECT_TRUE(run.allOnMainThread);
       // One notification per change.
-      EXPECT_EQ(run.seen.size(), player.transitions().size());
+      EXPECT_EQ(run.seen.size(), s.log.transitions().size());
       // The WAV sink plays faster than real time, so on a busy machine it may run dry and wait for
       // the network: Buffering (and the Playing after it) is a legitimate underrun, not another path.
-      auto t = player.transitions();
+      auto t = s.log.transitions();
       std::erase(t, S::Buffering);
       t.erase(std::unique(t.begin(), t.end()), t.end());
       EXPECT_EQ(t, (std::vector<S>{S::StartingThread, S::WaitingForData, S::WaitingForQueueStart, S::Playing,
@@ -87,7 +88,7 @@ TEST(AudioStreamer, StopRightAfterStartEndsInIdleWithoutPlaying) {
   const auto& seen = s.run.seen;
   EXPECT_EQ(seen.front(), S::StartingThread);
   EXPECT_EQ(std::vector<S>(seen.end() - 2, seen.end()), (std::vector<S>{S::Stopped, S::Idle}));
-  EXPECT_EQ(test::count(s.player.transitions(), S::Playing), 0);
+  EXPECT_EQ(test::count(s.log.transitions(), S::Playing), 0);
   EXPECT_EQ(s.player.errorCode(), StreamerError::None);
   EXPECT_EQ(s.player.stopReason(), StopReason::UserAction);
 }
@@ -124,7 +125,7 @@ TEST(AudioStreamer, PauseResumeAndStartWhilePaused) {
 
 TEST(AudioStreamer, ASecondErrorKeepsTheFirstCode) {
   test::useSink("null");
-  test::RecordingStreamer player("http://127.0.0.1:1/none");
+  AudioStreamer player("http://127.0.0.1:1/none");
   player.failWithErrorCode(StreamerError::AudioQueueStartFailed);
   player.failWithErrorCode(StreamerError::AudioDataNotFound);
   EXPECT_EQ(player.errorCode(), StreamerError::AudioQueueStartFailed);
@@ -173,7 +174,7 @@ TEST(AudioStreamer, SeekAsksForTheComputedRangeAndProgressGoesOnFromTheTarget) {
   EXPECT_LT(player.progress(), target + 1.5);
   player.stop();
   ASSERT_TRUE(run.waitForIdle());
-  EXPECT_EQ(test::count(player.transitions(), S::Idle), 1);
+  EXPECT_EQ(test::count(s.log.transitions(), S::Idle), 1);
 }
 
 // A track shorter than the start count (here 0.25 s) starts playing from FlushingAtEnd. While the
@@ -192,7 +193,7 @@ TEST(AudioStreamer, ATrackShorterThanTheStartCountPlaysFromFlushingAtEndWithItsP
     }));
     EXPECT_GT(lastWhileStopping, 0.05);  // frozen, it stays at 0
     EXPECT_EQ(player.errorCode(), StreamerError::None);
-    const auto t = player.transitions();
+    const auto t = s.log.transitions();
     ASSERT_EQ(test::count(t, S::FlushingAtEnd), 1);
     const auto flushing = std::find(t.begin(), t.end(), S::FlushingAtEnd);
     EXPECT_EQ(
@@ -251,7 +252,7 @@ TEST(AudioStreamerSeek, ASeekAskedRightAfterTheStartIsCarriedOutOnceTheBitRateIs
   EXPECT_LT(player.progress(), target + 1.5);
   ASSERT_TRUE(run.waitForIdle());
   EXPECT_EQ(player.errorCode(), StreamerError::None);
-  EXPECT_EQ(test::count(player.transitions(), StreamerState::Idle), 1);
+  EXPECT_EQ(test::count(s.log.transitions(), StreamerState::Idle), 1);
 }
 
 // The bit rate of packets with descriptions is estimated from their sizes only once more than 50
@@ -286,11 +287,10 @@ TEST(CliPlay, AnUnreachableServerEndsInIdleWithTheNetworkErrorAndEachStateAnnoun
   QProcess p;
   auto env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("TONVERA_AUDIO_SINK"), QStringLiteral("null"));
-  // The reopens go on for the outage limit: a short one keeps the test quick.
-  env.insert(QString::fromUtf8(AudioStreamer::kOutageLimitVariable), QStringLiteral("1000"));
   p.setProcessEnvironment(env);
-  p.start(QString::fromUtf8(TONVERA_CLI_PATH),
-          {QStringLiteral("play"), QStringLiteral("http://127.0.0.1:1/none")});
+  // The reopens go on for the outage limit: a short one keeps the test quick.
+  p.start(QString::fromUtf8(TONVERA_CLI_PATH), {QStringLiteral("play"), QStringLiteral("--outage-limit"),
+                                                QStringLiteral("1"), QStringLiteral("http://127.0.0.1:1/none")});
   ASSERT_TRUE(p.waitForFinished(60000));
   EXPECT_EQ(p.exitCode(), 1);
   const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
@@ -308,7 +308,7 @@ TEST(CliPlay, AnUnreachableServerEndsInIdleWithTheNetworkErrorAndEachStateAnnoun
 }
 #endif
 
-TEST(HeldStreamer, HeadFromMemoryAndTheRestFromTheNextByteSoundAsTheWholeTrack) {
+TEST(HeldInput, HeadFromMemoryAndTheRestFromTheNextByteSoundAsTheWholeTrack) {
   const auto bytes = test::readBytes(test::fixturePath("cbr.mp3"));
   const auto ref = test::readPcm(test::fixturePath("cbr.raw"));
   struct Case {
@@ -330,7 +330,7 @@ TEST(HeldStreamer, HeadFromMemoryAndTheRestFromTheNextByteSoundAsTheWholeTrack) 
     ASSERT_TRUE(head && head->usable());
     EXPECT_EQ(head->complete, c.head > bytes.size());
     {
-      HeldStreamer player(std::make_shared<const HeldStream>(std::move(*head)));
+      AudioStreamer player(makeHeldInput(std::make_shared<const HeldStream>(std::move(*head))));
       test::PlayerRun run(player);
       player.start();
       ASSERT_TRUE(run.waitForIdle());
@@ -371,27 +371,25 @@ struct Heard {
 };
 
 // Plays the track from `server` into a WAV file.
-Heard play(test::MediaServer& server, const std::string& tag) {
+Heard play(test::MediaServer& server, const std::string& tag, StreamerOptions options = {}) {
   const std::string wav = test::tempPath(tag + ".wav");
   test::useSink("wav:" + wav);
   Heard heard;
   {
-    test::RecordingStreamer player(server.url());
+    test::StateLog log;
+    AudioStreamer player(server.url(), log.options(std::move(options)));
     test::PlayerRun run(player);
     player.start();
     EXPECT_TRUE(run.waitForIdle(std::chrono::seconds(60)));
     heard.error = player.errorCode();
-    heard.transitions = player.transitions();
+    heard.transitions = log.transitions();
   }
   if (auto pcm = test::readWav(wav)) heard.pcm = std::move(*pcm);
   std::remove(wav.c_str());
   return heard;
 }
 
-class AudioStreamerOutage : public ::testing::TestWithParam<Outage> {
- protected:
-  void TearDown() override { ::unsetenv(AudioStreamer::kOutageLimitVariable); }
-};
+class AudioStreamerOutage : public ::testing::TestWithParam<Outage> {};
 
 TEST_P(AudioStreamerOutage, TheTrackGoesOnAtTheNextByteOrFailsOnceAfterTheLimit) {
   const Outage& o = GetParam();
@@ -408,9 +406,10 @@ TEST_P(AudioStreamerOutage, TheTrackGoesOnAtTheNextByteOrFailsOnceAfterTheLimit)
   const std::int64_t cut = std::int64_t(bytes.size() * 2 / 5);
   options.dropAfter = cut;
   options.refuseFor = o.refuseFor;
-  ::setenv(AudioStreamer::kOutageLimitVariable, std::to_string(o.limit.count()).c_str(), 1);
   test::MediaServer server(bytes, options);
-  const Heard heard = play(server, o.name);
+  StreamerOptions limited;
+  limited.outageLimit = o.limit;
+  const Heard heard = play(server, o.name, limited);
 
   EXPECT_EQ(test::count(heard.transitions, S::Idle), 1);
   EXPECT_EQ(test::count(heard.transitions, S::Paused), 0);

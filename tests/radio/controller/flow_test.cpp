@@ -474,11 +474,11 @@ TEST_F(ControllerFlow, SeekFromTheSliderAndTheReadoutColour) {
 // track, and then a lookup after "next". Neither skips through the queue nor asks more than once per
 // pause; when the service answers again the same track goes on (the lost one from where it was).
 TEST_F(ControllerFlow, ANetworkOutageHoldsTheTrackInsteadOfSkipping) {
-  ::setenv(AudioStreamer::kOutageLimitVariable, "1000", 1);  // the player gives up after 1 s
   realClock = true;
   addTracks({{.id = "a", .audio = Audio::Paced}, longTrack("b"), longTrack("c")});
   auto options = fastOptions();
   options.waitingGiveUp = 20s;
+  options.player.outageLimit = 1000ms;  // the player gives up after 1 s
   make(options);
   startChannel("c1", {"a", "b", "c"});
   ASSERT_TRUE(waitPlaying("a"));
@@ -505,7 +505,6 @@ TEST_F(ControllerFlow, ANetworkOutageHoldsTheTrackInsteadOfSkipping) {
   EXPECT_EQ(service.count("/tracks/c/play.json"), 0);
   EXPECT_EQ(controller->queue().index(), 1);
   EXPECT_EQ(std::count(advances.begin(), advances.end(), "track info error"), 0);
-  ::unsetenv(AudioStreamer::kOutageLimitVariable);
 }
 
 // A track that cannot be played is passed over for the next one, with the reason of the advance;

@@ -1,3 +1,4 @@
+#include "main_loop.h"
 #include "scripted_service.h"
 
 #include <algorithm>

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "main_loop.h"
 #include "platform/mainqueue.h"
 #include "radio/mainviewcontroller.h"
 #include "radio/radioplayer.h"

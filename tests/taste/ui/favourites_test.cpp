@@ -11,6 +11,7 @@
 #include "controls/geometry.h"
 #include "fake_service.h"
 #include "golden.h"
+#include "main_loop.h"
 #include "platform/folders.h"
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"

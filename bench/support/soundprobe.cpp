@@ -1,29 +1,19 @@
-#include "platform/audiotoolbox/soundprobe.h"
+#include "support/soundprobe.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/audiotoolbox/audioqueue.h"
 
 namespace tonvera::soundprobe {
 
 namespace {
-std::atomic<std::uint64_t> queueSerials{0};
-// Queues with a serial above this are watched; 0 with armed == false: nothing is.
+// Queues with a serial above this are watched while armed.
 std::atomic<std::uint64_t> watchedAfter{0};
 std::atomic<bool> armed{false};
 // Nanoseconds of Clock since its epoch; 0: no sound since arm().
 std::atomic<std::int64_t> stamp{0};
-}  // namespace
-
-void arm() {
-  stamp.store(0);
-  watchedAfter.store(queueSerials.load());
-  armed.store(true);
-}
-
-std::optional<Clock::time_point> firstSound() {
-  const std::int64_t ns = stamp.load();
-  if (ns == 0) return std::nullopt;
-  return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns)));
-}
-
-std::uint64_t nextQueueSerial() { return ++queueSerials; }
 
 void observe(std::uint64_t serial, const std::int16_t* samples, std::size_t count) {
   if (!armed.load(std::memory_order_relaxed)) return;
@@ -36,6 +26,20 @@ void observe(std::uint64_t serial, const std::int16_t* samples, std::size_t coun
     if (armed.compare_exchange_strong(expected, false)) stamp.store(now.count());
     return;
   }
+}
+}  // namespace
+
+void arm() {
+  AudioQueue::setSampleWatcher(observe);
+  stamp.store(0);
+  watchedAfter.store(AudioQueue::lastQueueSerial());
+  armed.store(true);
+}
+
+std::optional<Clock::time_point> firstSound() {
+  const std::int64_t ns = stamp.load();
+  if (ns == 0) return std::nullopt;
+  return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns)));
 }
 
 }  // namespace tonvera::soundprobe
