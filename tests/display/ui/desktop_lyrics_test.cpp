@@ -11,6 +11,7 @@
 #include "display/lyricsmodel.h"
 #include "display/ui/desktoplyricsview.h"
 #include "golden.h"
+#include "main_loop.h"
 #include "platform/mainqueue.h"
 
 namespace tonvera {
