@@ -100,8 +100,18 @@ void NovaColorButton::leaveEvent(QEvent* event) {
   event->ignore();
 }
 
+// The pointer's own position decides inside or outside: a button that moved under a pointer at
+// rest was never entered, and one that moved away was never left.
+void NovaColorButton::followPointer(const QMouseEvent& event) {
+  const bool inside = rect().contains(event.position().toPoint());
+  if (inside != isEntered_) {
+    inside ? onEntered() : onExited();
+  }
+}
+
 void NovaColorButton::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
+    followPointer(*event);
     onPressed();
   }
 }
@@ -110,16 +120,14 @@ void NovaColorButton::mousePressEvent(QMouseEvent* event) {
 // entering and leaving do when no button is held.
 void NovaColorButton::mouseMoveEvent(QMouseEvent* event) {
   if (event->buttons() & Qt::LeftButton) {
-    const bool inside = rect().contains(event->position().toPoint());
-    if (inside != isEntered_) {
-      inside ? onEntered() : onExited();
-    }
+    followPointer(*event);
   }
   event->ignore();  // the page behind follows the pointer too
 }
 
 void NovaColorButton::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
+    followPointer(*event);
     onReleased();
   }
 }
@@ -210,7 +218,7 @@ void StateButton::onReleased() {}
 NovaControlButton::NovaControlButton(QWidget* parent) : NovaColorButton(parent) {}
 
 QString NovaControlButton::caption(int tag) {
-  static const std::array<const char*, 9> kCaptions = {"帮助", "", "设置", "", "", "登录", "公共频道", "私人频道", "喜好"};
+  static const std::array<const char*, 9> kCaptions = {"帮助", "", "设置", "", "", "", "公共频道", "私人频道", "喜好"};
   return tag >= 0 && tag < static_cast<int>(kCaptions.size()) ? QString::fromUtf8(kCaptions[static_cast<size_t>(tag)])
                                                               : QString();
 }
@@ -244,7 +252,8 @@ void NovaControlButton::drawBackGray(QPainter& painter, qreal alpha) {
 }
 
 void NovaControlButton::drawButton(QPainter& painter) {
-  if (isEntered_) {
+  // A square that opens nothing does not answer the pointer.
+  if (isEntered_ && !caption(tag()).isEmpty()) {
     if (image().isNull()) {
       return;
     }

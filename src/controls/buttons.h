@@ -73,6 +73,8 @@ class NovaColorButton : public QWidget {
   void drawColor(QPainter& painter, const Color& color);
   void drawColor(QPainter& painter, const Color& color, const SheetIcon& icon, qreal offset);
   void sendAction();
+  // Enters or leaves as the event's position says.
+  void followPointer(const QMouseEvent& event);
 
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
@@ -133,7 +135,8 @@ class NovaControlButton : public NovaColorButton {
   // Also makes the centre square (tag 4 at that moment) follow "NovaControlButtonEntered".
   void setImage(std::shared_ptr<const ResourcePicture> sheet, const QRectF& rect) override;
 
-  // The caption shown for the grid square with that tag ("" for none).
+  // The caption shown for the grid square with that tag; "" for a square that opens nothing, which
+  // also draws no hover look.
   static QString caption(int tag);
 
  protected:

@@ -51,9 +51,18 @@ void ControlView::buttonAction(NovaColorButton* sender) {
   if (nav == nullptr || sender == nullptr) {
     return;
   }
+  // The page slides in over the grid: the centre's caption must not outlast it.
+  if (sender->tag() != 2) {
+    for (auto* square : findChildren<NovaControlButton*>()) {
+      if (square->tag() == 4) square->setText(QString());
+    }
+  }
   switch (sender->tag()) {
     case 0:
       nav->selectViewControllerIndex(4);
+      break;
+    case 2:
+      nav->showPreferencePanel();
       break;
     case 6:
       nav->selectViewControllerIndex(1);
@@ -68,7 +77,7 @@ void ControlView::buttonAction(NovaColorButton* sender) {
       nav->terminate();
       break;
     default:
-      break;  // the settings and login squares lead nowhere
+      break;  // the login square and the empty ones lead nowhere
   }
 }
 

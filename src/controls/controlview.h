@@ -20,7 +20,8 @@ class ControlView : public QWidget {
   explicit ControlView(QWidget* parent = nullptr);
 
   void addButton(NovaColorButton* button);
-  // Acts by the sender's tag: 0 help, 6 channels, 7 private channel, 8 favourites, 100 quit.
+  // Acts by the sender's tag: 0 help, 2 preferences, 6 channels, 7 private channel, 8 favourites,
+  // 100 quit.
   void buttonAction(NovaColorButton* sender);
 
  private:

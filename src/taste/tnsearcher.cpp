@@ -44,9 +44,9 @@ std::string TNSearcher::genURL(int type, int start, int offset, const std::strin
 
 void TNSearcher::searchWithURL(const std::string& url, EntriesCallback callback) {
   SerialQueue::runDetached("com.tonvera.searcher", [url, callback = std::move(callback)]() mutable {
-    auto entries = searchEntries(JsonCall::callEscaped(url));
-    if (!entries || !callback) return;
-    runOnMain([callback = std::move(callback), entries = std::move(*entries)]() mutable {
+    auto entries = searchEntries(JsonCall::callEscaped(url)).value_or(PlistValue::Array{});
+    if (!callback) return;
+    runOnMain([callback = std::move(callback), entries = std::move(entries)]() mutable {
       callback(std::move(entries));
     });
   });

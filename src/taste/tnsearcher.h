@@ -13,7 +13,7 @@ namespace tonvera {
 
 class TNSearcher {
  public:
-  // Called with the "entries" of a search reply (never empty).
+  // Called with the "entries" of a search reply; empty when the search found nothing or failed.
   using EntriesCallback = std::function<void(PlistValue::Array entries)>;
 
   // The search URL: the service base URL followed by "/<kind>/search.json?q=<key>&start=<start>
@@ -22,9 +22,10 @@ class TNSearcher {
   // searchWithURL() sends it as it stands, so the service receives the key encoded exactly once.
   static std::string genURL(int type, int start, int offset, const std::string& key);
 
-  // On a new serial queue "com.tonvera.searcher": requests `url` (already escaped) as JSON. A reply that is an object
-  // without a nonzero "err_code" and with a non-empty "entries" array is delivered to `callback` on
-  // the main thread (null members dropped); anything else delivers nothing at all.
+  // On a new serial queue "com.tonvera.searcher": requests `url` (already escaped) as JSON and calls `callback` once on
+  // the main thread: with the "entries" (null members dropped) of a reply that is an object without
+  // a nonzero "err_code", and with an empty list for anything else, so the caller can say that
+  // nothing was found.
   static void searchWithURL(const std::string& url, EntriesCallback callback);
 };
 

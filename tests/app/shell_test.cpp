@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QTest>
+#include <QWindow>
 #include <chrono>
 #include <memory>
 #include <vector>
@@ -23,7 +24,14 @@
 #include "platform/plist.h"
 #include "platform/userdefaults.h"
 #include "radio/mainviewcontroller.h"
+#include "radio/ui/nowplayingcontroller.h"
+#include "records/tnartist.h"
+#include "records/tnsong.h"
 #include "stats/tonverareport.h"
+#include "taste/tnmanager.h"
+#include "taste/ui/loveviewcontroller.h"
+#include "taste/ui/tastetableview.h"
+#include "taste/ui/tnartistslistviewcontroller.h"
 #include "temp_home.h"
 
 namespace tonvera {
@@ -236,13 +244,14 @@ TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
 }
 
 struct QuitRecorder : PageNavigator {
-  int quits = 0;
+  int quits = 0, preferences = 0;
   void selectViewControllerIndex(int) override {}
   void showMain() override {}
+  void showPreferencePanel() override { ++preferences; }
   void terminate() override { ++quits; }
 };
 
-TEST(Window, CtrlQAndTheWindowManagersCloseQuitThroughTheNormalShutdown) {
+TEST(Window, CtrlCommaOpensThePreferencesCtrlQAndTheWindowManagersCloseQuit) {
   QuitRecorder nav;
   setAppNavigator(&nav);
   KKWindow window;
@@ -250,6 +259,8 @@ TEST(Window, CtrlQAndTheWindowManagersCloseQuitThroughTheNormalShutdown) {
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   EXPECT_EQ(window.size(), QSize(512, 256));
+  QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
+  EXPECT_EQ(nav.preferences, 1);
   QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
   EXPECT_EQ(nav.quits, 1);
   window.close();  // what the window manager's close does
@@ -257,6 +268,75 @@ TEST(Window, CtrlQAndTheWindowManagersCloseQuitThroughTheNormalShutdown) {
   window.setWindowState(Qt::WindowMaximized);  // never zooms
   EXPECT_TRUE(runMainLoopUntil([&] { return !(window.windowState() & Qt::WindowMaximized); }, 5s));
   setAppNavigator(nullptr);
+}
+
+// ---- the favourites lists, filled within a session and read again after a restart ----
+
+// Entry i of a list: a song "歌i" by "手i", or the artist "手i".
+void record(int list, int i) {
+  const std::string n = std::to_string(i);
+  const Record artist{{"id", PlistValue("a" + n)}, {"name", PlistValue("手" + n)}};
+  const auto song = TNSong::create(Record{{"id", PlistValue("s" + n)},
+                                          {"name", PlistValue("歌" + n)},
+                                          {"artist", PlistValue(PlistValue::Array{PlistValue(artist)})}});
+  TNManager& store = TNManager::sharedManager();
+  const char* posts[] = {"likeArtist", "hateArtist", "", "likeSong", "hateSong"};
+  if (list == 0) store.likeArtist(TNArtist::create(artist), true);
+  if (list == 1) store.hateArtist(TNArtist::create(artist), true);
+  if (list == 3) store.likeSong(song, true);
+  if (list == 4) store.hateSong(song, true);
+  NotificationCenter::defaultCenter().post(posts[list]);
+}
+
+// Opens 喜好 from the grid, then the list's item in its side menu (`menuY`: window points from the
+// bottom), with the pointer; every row on screen must be drawn (a song row's grey ground, an artist
+// tile's picture), and the list must hold `rows` rows.
+void expectListDrawn(Shell& shell, int list, int menuY, int rows) {
+  // The now-playing page's controls fade through opacity effects, which render the window's pages.
+  static_cast<NowPlayingController&>(*shell.delegate->controllers()[0]).configControl();
+  QWindow* window = shell.window.windowHandle();
+  QTest::mouseMove(window, QPoint(214, 42));
+  QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(214, 42));
+  shell.settle();
+  QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(90, 256 - menuY));
+  auto& page = static_cast<LoveViewController&>(*shell.delegate->controllers()[3]);
+  ASSERT_EQ(page.index(), list);
+  auto* table = page.currentVC()->findChild<TasteTableView*>();
+  EXPECT_EQ(table->rowCount(), rows);
+  const QImage shown = shell.window.grab().toImage();
+  int onScreen = 0;
+  for (TableCell* cell : table->visibleCells()) {
+    QWidget* ground = cell->findChild<ArtistView*>();
+    if (!ground) ground = cell;
+    const QPoint at = ground->mapTo(&shell.window, QPoint(4, 4)) * shown.devicePixelRatio();
+    EXPECT_NE(shown.pixelColor(at), QColor(Qt::white)) << "row " << cell->tag();
+    onScreen += cell->isVisible();
+  }
+  EXPECT_EQ(onScreen, std::min(rows, list >= 3 ? 13 : 4));  // rows of 20 or 84 points in 256
+}
+
+TEST(FavouritesFlow, EveryLikedOrDislikedEntryShowsInItsListWithinASessionAndAfterARestart) {
+  const struct {
+    int list, menuY;
+    std::vector<int> counts;
+  } cases[] = {{3, 70, {1, 6, 20}}, {4, 60, {6}}, {0, 190, {1, 4, 5, 9}}, {1, 165, {5}}};
+  for (const auto& c : cases) {
+    for (const int count : c.counts) {
+      SCOPED_TRACE(testing::Message() << "list " << c.list << ", " << count << " entries");
+      test::TempHome home;
+      TNManager::resetForTesting();
+      const int rows = c.list >= 3 ? count : (count + 3) / 4;
+      {
+        Shell shell(/*placeholders=*/true);
+        for (int i = 1; i <= count; ++i) record(c.list, i);
+        expectListDrawn(shell, c.list, c.menuY, rows);
+      }
+      TNManager::resetForTesting();  // quit; the next start reads the files
+      Shell restarted(/*placeholders=*/true);
+      expectListDrawn(restarted, c.list, c.menuY, rows);
+    }
+  }
+  TNManager::resetForTesting();
 }
 
 TEST(WindowGolden, ThePlaceholderPagesInTheWindow) {

@@ -83,9 +83,10 @@ TEST(Buttons, TogglesFlipAndStateControlsActOnPress) {
 
 struct RecordingNavigator : PageNavigator {
   std::vector<int> selected;
-  int quits = 0;
+  int quits = 0, preferences = 0;
   void selectViewControllerIndex(int index) override { selected.push_back(index); }
   void showMain() override {}
+  void showPreferencePanel() override { ++preferences; }
   void terminate() override { ++quits; }
 };
 
@@ -109,11 +110,20 @@ TEST(ControlGrid, SquaresOpenTheirPagesAndTheCentreShowsTheCaptionOfTheSquareEnt
     QTest::mouseClick(byTag[static_cast<size_t>(tag)], Qt::LeftButton, {}, QPoint(40, 40));
   }
   EXPECT_EQ(nav.selected, (std::vector<int>{4, 1, 2, 3}));
+  EXPECT_EQ(nav.preferences, 1);  // 设置
+  EXPECT_EQ(byTag[4]->text(), QString());  // the page opened over the grid takes its caption along
 
   enter(byTag[6]);
   EXPECT_EQ(byTag[4]->text(), QStringLiteral("公共频道"));
   enter(byTag[4]);
   EXPECT_EQ(byTag[4]->text(), QString());
+  // The login square opens nothing: no caption, and it looks the same under the pointer.
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(byTag[5], &leave);
+  const QImage atRest = byTag[5]->grab().toImage();
+  enter(byTag[5]);
+  EXPECT_EQ(byTag[4]->text(), QString());
+  EXPECT_EQ(byTag[5]->grab().toImage(), atRest);
   setAppNavigator(nullptr);
 }
 

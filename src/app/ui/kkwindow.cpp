@@ -43,6 +43,11 @@ KKWindow::KKWindow(QWidget* parent)
   auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
   quit->setContext(Qt::WindowShortcut);
   connect(quit, &QShortcut::activated, this, [] { quitApplication(); });
+  auto* preferences = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), this);
+  preferences->setContext(Qt::WindowShortcut);
+  connect(preferences, &QShortcut::activated, this, [] {
+    if (PageNavigator* nav = appNavigator()) nav->showPreferencePanel();
+  });
 }
 
 void KKWindow::mousePressEvent(QMouseEvent* event) {

@@ -1,9 +1,9 @@
 // KKWindow: the program's one window, 512 x 256 points, without a title bar. It never zooms and can
 // become the key window. Since there are no window controls: a press on an empty area (one no
-// control takes) drags the window, a right-click there offers 偏好设置 and 退出, Ctrl+Q quits, and
-// the window manager's close quits through the normal shutdown, unless the program keeps running in
-// the desktop's tray (setKeepRunningOnClose): then the close only hides the window and the music
-// plays on. The window manager minimises it.
+// control takes) drags the window, a right-click there offers 偏好设置 and 退出, Ctrl+, opens the
+// preferences, Ctrl+Q quits, and the window manager's close quits through the normal shutdown,
+// unless the program keeps running in the desktop's tray (setKeepRunningOnClose): then the close
+// only hides the window and the music plays on. The window manager minimises it.
 //
 // The content view holds the background picture and, above it, the pages (added by the
 // application delegate).

@@ -92,7 +92,9 @@ void NowPlayingController::buildPage() {
   controlView_->setGeometry(frame(0, 0, ControlView::kSide, ControlView::kSide));
 
   trackName_ = new TextField(page);
-  trackName_->setGeometry(frame(276, 206, 156, 30));
+  // As wide as the panel allows (to x 492, where the slider ends); the taste buttons narrow it
+  // while they stand beside it.
+  trackName_->setGeometry(frame(276, 206, 216, 30));
   trackName_->setTextFont(systemFont(20, true));
   trackName_->setTextColor(kTitleColor);
 

@@ -27,6 +27,8 @@ constexpr qreal kArtisX = 436;
 constexpr qreal kArtisLowY = 54;
 constexpr qreal kArtisHighY = 200;
 constexpr qreal kArtisHeight = 76;
+// The title's right end when nothing stands beside it (the panel's right margin).
+constexpr int kTitleRight = 492;
 // The sheet's size when "CONTROL.png" is missing: the buttons keep their places, without icons.
 constexpr qreal kFallbackSheetWidth = 280;
 constexpr qreal kFallbackSheetHeight = 80;
@@ -174,6 +176,11 @@ void NowPlayingController::setArtisBtnsFrame(qreal y, qreal height) {
   artisBtnsView_->setGeometry(stripFrame(kArtisX, y, 256, height));
   if (loveTrack_) placeInStrip(loveTrack_, artisBtnsView_, kArtisX, y, QRectF(0, 6, tasteSide_, tasteSide_));
   if (delTrack_) placeInStrip(delTrack_, artisBtnsView_, kArtisX, y, QRectF(30, 6, tasteSide_, tasteSide_));
+  // Standing high, the buttons are beside the title: it then ends 4 points before them.
+  if (trackName_) {
+    const int right = y >= kUpperPart ? static_cast<int>(kArtisX) - 4 : kTitleRight;
+    trackName_->resize(right - trackName_->x(), trackName_->height());
+  }
 }
 
 void NowPlayingController::mouseMoved(const QPointF& windowPos) {
@@ -189,6 +196,7 @@ void NowPlayingController::showCoverView() {
   setLayerOpacity(Layer::Control, 0);
   setLayerOpacity(Layer::TrackButtons, 0);
   setLayerOpacity(Layer::ArtistButtons, 0);
+  setArtisBtnsFrame(kArtisLowY, kArtisHeight);  // hidden buttons leave the title its whole width
 }
 
 void NowPlayingController::mouseEventWithPoint(const QPointF& p) {

@@ -49,14 +49,14 @@ void TextField::setAlignment(Qt::Alignment alignment) {
 
 qreal TextField::textWidth() const { return QFontMetricsF(font_).horizontalAdvance(text_); }
 
+QString TextField::shownText() const { return QFontMetricsF(font_).elidedText(text_, Qt::ElideRight, width()); }
+
 void TextField::paintEvent(QPaintEvent*) {
   if (text_.isEmpty()) return;
   QPainter painter(this);
   painter.setFont(font_);
   painter.setPen(color_);
-  const QFontMetricsF metrics(font_);
-  painter.drawText(QRectF(rect()), alignment_ | Qt::TextSingleLine,
-                   metrics.elidedText(text_, Qt::ElideRight, width()));
+  painter.drawText(QRectF(rect()), alignment_ | Qt::TextSingleLine, shownText());
 }
 
 }  // namespace tonvera

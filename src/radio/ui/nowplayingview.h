@@ -40,6 +40,8 @@ class TextField : public QWidget {
   void setAlignment(Qt::Alignment alignment);
   // Width of the whole text in the field's font (points).
   qreal textWidth() const;
+  // The text as drawn: cut with an ellipsis only when it does not fit the field's width.
+  QString shownText() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -58,7 +58,14 @@ void ArtistSearchView::didEndFinishInput(const QString& text) {
 }
 
 void ArtistSearchView::showArtist(const PlistValue::Array& entries) {
-  if (entries.empty()) return;
+  if (entries.empty()) {
+    // Nothing found: the results of an earlier search would answer a question no longer asked.
+    results_.clear();
+    songsTableView()->setEmptyText(QStringLiteral("没有找到相关的艺人"));
+    refreshData();
+    return;
+  }
+  songsTableView()->setEmptyText(QString());
   const PlistValue& first = entries.front();
   const auto firstName = first.isDict() ? recordId(first.dict()) : std::nullopt;
   log("%s,%s", __func__, firstName.value_or("?").c_str());

@@ -1,8 +1,8 @@
 // ArtistSearchView: searches the service's artist catalogue for the text of its search field (on
 // Return) and lists the artists found, one 20-point row each with an add button. Adding an artist
 // toggles it in the liked artists (an artist already liked is taken off them), posts "likeArtist"
-// and takes it off the results. A search that finds nothing leaves the previous results; of two
-// overlapping searches the one answered last fills the list.
+// and takes it off the results. A search that finds nothing (or fails) empties the list, which then
+// says so; of two overlapping searches the one answered last fills the list.
 //
 // Threads: main thread; the search runs on its own queue and answers on the main thread.
 #pragma once

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QStringList>
+#include <algorithm>
 
 #include "controls/buttons.h"
 #include "controls/fonts.h"
@@ -32,10 +33,12 @@ const QRectF kAiLabel(95, 72, 100, 26);
 const QRectF kEnLabel(260, 72, 100, 26);
 const QRectF kAiSwitch(30, 76, 60, 20);
 const QRectF kEnSwitch(190, 76, 60, 20);
-// The description block: left edge, width, and the line it is centred on.
+// The description block: left edge, width, the line it is centred on, and the lowest its last line
+// may reach (ten points above the switches' labels, so three lines do not crowd them).
 constexpr qreal kDescriptionX = 55;
 constexpr qreal kDescriptionWidth = 290;
 constexpr qreal kDescriptionCentreY = 130;
+constexpr qreal kDescriptionFloorY = 108;
 
 bool onStartLabel(const QMouseEvent* event, qreal height) {
   return event->button() == Qt::LeftButton && geometry::fromBottomUp(kStartLabel, height).contains(event->position());
@@ -118,15 +121,16 @@ void PrivateView::paintEvent(QPaintEvent*) {
   centred(kTitleBox, QStringLiteral("私人频道"));  // drawn a second time, as the title always was
 
   // The description: left-aligned lines clipped at the block's right edge, centred as a block on
-  // y = 130 inside the band. Each line ends in "\n"; the last one opens no further line.
+  // y = 130 inside the band, raised when it would reach below the floor. Each line ends in "\n";
+  // the last one opens no further line.
   QFont descriptionFont(QStringLiteral("Helvetica"));
   descriptionFont.setPixelSize(kDescriptionFontSize);
   painter.setFont(descriptionFont);
   const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
   const QFontMetricsF metrics(descriptionFont);
   const qreal height = metrics.lineSpacing() * lines.size();
-  const QRectF block =
-      geometry::fromBottomUp(kDescriptionX, kDescriptionCentreY - height / 2, kDescriptionWidth, height, h);
+  const qreal bottom = std::max(kDescriptionCentreY - height / 2, kDescriptionFloorY);
+  const QRectF block = geometry::fromBottomUp(kDescriptionX, bottom, kDescriptionWidth, height, h);
   painter.save();
   painter.setClipRect(block);
   painter.drawText(block, Qt::AlignLeft | Qt::AlignTop, lines.join(u'\n'));

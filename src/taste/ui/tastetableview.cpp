@@ -5,6 +5,8 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "controls/fonts.h"
+
 namespace tonvera {
 
 void reportHover(QWidget* view, bool entered, const QPointF& globalPos) {
@@ -66,6 +68,7 @@ void TasteTableView::reloadData() {
   bar->setRange(0, std::max(0, contentHeight_ - viewport()->height()));
   bar->setValue(offset);
   layoutRows();
+  viewport()->update();  // the empty list's line comes or goes
 }
 
 std::vector<TableCell*> TasteTableView::visibleCells() const {
@@ -96,12 +99,36 @@ void TasteTableView::scrollContentsBy(int, int) {
   if (dataSource_) dataSource_->scrollViewDidScroll(*this);
 }
 
+void TasteTableView::setEmptyText(const QString& text) {
+  if (text == emptyText_) return;
+  emptyText_ = text;
+  viewport()->update();
+}
+
 void TasteTableView::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
   painter.fillRect(viewport()->rect(), Qt::white);
+  if (rowCount() == 0 && !emptyText_.isEmpty()) {
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(QColor(120, 120, 128));
+    painter.setFont(systemFont(14));
+    painter.drawText(viewport()->rect(), Qt::AlignCenter | Qt::TextSingleLine, emptyText_);
+  }
+}
+
+void TasteTableView::showEvent(QShowEvent* event) {
+  QAbstractScrollArea::showEvent(event);
+  if (layoutPending_) layoutRows();
 }
 
 void TasteTableView::layoutRows() {
+  // Rows are laid out on screen only: a hidden list is resized with its updates off, and a row made
+  // then would never draw. The list lays out its rows when it shows.
+  if (!isVisible()) {
+    layoutPending_ = true;
+    return;
+  }
+  layoutPending_ = false;
   for (auto& cell : onScreen_) {
     if (cell) pool_.push_back(cell);
   }

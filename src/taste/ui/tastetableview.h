@@ -2,7 +2,8 @@
 // the data source answers the row count, each row's height and the row widget. Row widgets are
 // reused: before every layout the rows on screen go back to a pool, and the data source takes them
 // out again by class and identifier (reusableCell), so a list of any length keeps only the rows that
-// fit on screen. The content offset is kept across reloads (clamped to the new content).
+// fit on screen. The content offset is kept across reloads (clamped to the new content). A hidden
+// list lays out its rows when it shows.
 //
 // Hover: rows and the views in them report the pointer entering and leaving them with reportHover();
 // every HoverReceiver above the reporting view is told, nearest first.
@@ -78,6 +79,9 @@ class TasteTableView : public QAbstractScrollArea {
   void setContentOffset(int y);
   int selectedRow() const { return selectedRow_; }
   void selectRow(int row);
+  // A short line shown in the middle of the list while it has no rows ("" for none).
+  void setEmptyText(const QString& text);
+  const QString& emptyText() const { return emptyText_; }
 
   // A row of class T with that identifier taken from the pool, or a new one made by `make`.
   template <typename T>
@@ -96,6 +100,7 @@ class TasteTableView : public QAbstractScrollArea {
   void resizeEvent(QResizeEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void layoutRows();
@@ -106,6 +111,8 @@ class TasteTableView : public QAbstractScrollArea {
   int selectedRow_ = -1;
   std::vector<QPointer<TableCell>> onScreen_;
   std::vector<QPointer<TableCell>> pool_;
+  QString emptyText_;
+  bool layoutPending_ = false;  // rows to lay out once the list shows
 };
 
 }  // namespace tonvera

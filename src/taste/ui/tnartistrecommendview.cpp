@@ -30,7 +30,10 @@ void TNArtistRecommendView::genRecommendArtists() {
   for (const auto& artist : TNManager::sharedManager().likeArtists()) {
     if (auto id = artist->artistkId()) liked.push_back(*id);
   }
-  if (liked.empty()) return;
+  if (liked.empty()) {
+    showNothingFound();
+    return;
+  }
   // One queue for the run: the liked artists are asked in list order, one after another, and each
   // answer goes to the main queue behind the previous one.
   SerialQueue::runDetached("getNextTrackInfo", [liked = std::move(liked), alive = alive_, this] {
@@ -41,7 +44,14 @@ void TNArtistRecommendView::genRecommendArtists() {
         if (*alive) addRecommendations(entries);
       });
     }
+    runOnMain([alive, this] {
+      if (*alive && recommended_.empty()) showNothingFound();
+    });
   });
+}
+
+void TNArtistRecommendView::showNothingFound() {
+  artistsTableView()->setEmptyText(QStringLiteral("还没有可推荐的相似艺人"));
 }
 
 void TNArtistRecommendView::addRecommendations(const PlistValue::Array& entries) {

@@ -3,7 +3,8 @@
 // order; the answers are added on the main thread in that order, each artist only the first time its
 // id occurs during the run of the program. The grid reloads for each of the first 15 distinct
 // artists; later ones show at the next reload. A tile's button adds the artist to the liked artists
-// (a toggle in the store), posts "likeArtist" and takes the artist off the grid for good.
+// (a toggle in the store), posts "likeArtist" and takes the artist off the grid for good. A run that
+// ends without any artist to recommend leaves a line in the empty grid saying so.
 //
 // Threads: main thread; the requests run on the run's queue and hand their answers to the main queue.
 #pragma once
@@ -38,6 +39,8 @@ class TNArtistRecommendView : public TNArtistsListViewController {
  private:
   // One liked artist's similar artists (records), in the answer's order.
   void addRecommendations(const PlistValue::Array& entries);
+  // The grid's line for a run that found no artist to recommend (or had no liked artist to ask).
+  void showNothingFound();
 
   TNManager::ArtistList recommended_;
   std::vector<std::string> ids_;  // never cleared

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QWindow>
 #include <cstdlib>
 
 #include "controls/buttons.h"
@@ -95,6 +96,21 @@ TEST(PointerRules, LayersAndTasteTargetFollowThePointer) {
   }
 }
 
+// The title takes the panel's width and is cut only when it does not fit; while the taste buttons
+// stand beside it (the pointer high on the right half) it ends 4 points before them.
+TEST(PointerRules, TheTitleUsesTheWidthThereIs) {
+  Page p;
+  p.showTrack("Last Train Home", "Echo Park", "Night Drives");
+  TextField* title = p.page->trackNameField();
+  const std::pair<qreal, QString> cases[] = {{100, "Last Train Home"}, {150, "Last Train H…"}};
+  for (const auto& [y, shown] : cases) {
+    p.pointAt(300, y);
+    EXPECT_EQ(title->shownText(), shown) << "pointer at y " << y;
+  }
+  p.page->mouseExited();  // the buttons go: the whole width again
+  EXPECT_EQ(title->shownText(), QStringLiteral("Last Train Home"));
+}
+
 // ---- on a playing track ----
 
 class PlayingPage : public ::testing::Test {
@@ -175,6 +191,21 @@ TEST_F(PlayingPage, DislikeOnTheArtistRecordsItAndSkipsTheTrack) {
   EXPECT_EQ(posted.back(), "hateSong");
   ASSERT_TRUE(test::waitFor([&] { return playing("c"); }));
   EXPECT_EQ(TNManager::sharedManager().hateSongs().size(), 1u);
+}
+
+// Straight from the lower heart (or bin) to where the upper one stands: the strip moves up under
+// the pointer at rest, and a click there acts on the artist.
+TEST_F(PlayingPage, TasteButtonsAnswerThePointerWhereItIsAfterTheStripMovedUnderIt) {
+  start();
+  QWindow* window = p->window.windowHandle();
+  for (const int x : {451, 481}) {  // the heart, the bin
+    QTest::mouseMove(window, QPoint(x, 181));
+    ASSERT_TRUE(p->page->isTrack());
+    QTest::mouseMove(window, QPoint(x, 35));
+    ASSERT_FALSE(p->page->isTrack());
+    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(x, 35));
+  }
+  EXPECT_EQ(posted, (std::vector<std::string>{"likeArtist", "hateArtist"}));
 }
 
 TEST_F(PlayingPage, HiddenWindowStopsTheProgressUpdatesButNotPlayback) {

@@ -295,7 +295,7 @@ TEST_F(Favourites, RecommendationsAreDeduplicatedInOrderAndReloadOnlyForTheFirst
   EXPECT_EQ(grid.artists().front()->artistkId(), "x2");
 }
 
-TEST_F(Favourites, SearchFillsTheListAddsArtistsAsTogglesAndKeepsResultsWhenNothingIsFound) {
+TEST_F(Favourites, SearchFillsTheListAddsArtistsAsTogglesAndSaysWhenNothingIsFound) {
   TNManager::sharedManager().likeArtist(TNArtist::create(artistRecord("k2", "Known")), true);
   service.serve("/artists/search.json", json({"k1", "k2", "k3"}));
   TNArtistSearchAndSimilarViewController page(QRect(0, 0, 367, 256));
@@ -312,10 +312,6 @@ TEST_F(Favourites, SearchFillsTheListAddsArtistsAsTogglesAndKeepsResultsWhenNoth
   QTest::keyClick(search.searchField(), Qt::Key_Return);
   ASSERT_TRUE(runMainLoopUntil([&] { return search.songsTableView()->rowCount() == 3; }, 10s));
 
-  // No results: the searcher delivers nothing; an empty delivery would change nothing either.
-  search.showArtist({});
-  EXPECT_EQ(search.results().size(), 3u);
-
   // Adding "Known", already liked, takes it off the liked artists (and its file).
   int posts = 0;
   ScopedObserver observer(NotificationCenter::defaultCenter(), "likeArtist", nullptr,
@@ -328,6 +324,22 @@ TEST_F(Favourites, SearchFillsTheListAddsArtistsAsTogglesAndKeepsResultsWhenNoth
   EXPECT_TRUE(TNManager::sharedManager().likeArtists().empty());
   EXPECT_TRUE(readTasteFile(TNManager::kLoveArtistsFileName).empty());
   EXPECT_EQ(search.songsTableView()->rowCount(), 2);
+
+  // A search that finds nothing empties the list, which says so.
+  service.serve("/artists/search.json", R"({"entries":[]})");
+  search.searchField()->setText(QStringLiteral("无此人"));
+  QTest::keyClick(search.searchField(), Qt::Key_Return);
+  ASSERT_TRUE(runMainLoopUntil([&] { return search.songsTableView()->rowCount() == 0; }, 10s));
+  EXPECT_EQ(search.songsTableView()->emptyText(), QStringLiteral("没有找到相关的艺人"));
+}
+
+TEST_F(Favourites, RecommendationsSayWhenTheServiceHasNoSimilarArtists) {
+  writeTasteFile(TNManager::kLoveArtistsFileName, {artistRecord("l1", "L1")});
+  service.serve("/artists/l1/similar", R"({"entries":[]})");
+  TNArtistRecommendView grid(QRect(0, 0, 367, 212));
+  grid.show();
+  ASSERT_TRUE(runMainLoopUntil([&] { return !grid.artistsTableView()->emptyText().isEmpty(); }, 10s));
+  EXPECT_EQ(grid.artistsTableView()->rowCount(), 0);
 }
 
 }  // namespace
