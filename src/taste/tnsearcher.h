@@ -22,10 +22,10 @@ class TNSearcher {
   // searchWithURL() sends it as it stands, so the service receives the key encoded exactly once.
   static std::string genURL(int type, int start, int offset, const std::string& key);
 
-  // On a new serial queue "com.tonvera.searcher": requests `url` (already escaped) as JSON and calls `callback` once on
-  // the main thread: with the "entries" (null members dropped) of a reply that is an object without
-  // a nonzero "err_code", and with an empty list for anything else, so the caller can say that
-  // nothing was found.
+  // On a new serial queue "com.tonvera.searcher": requests `url` (already escaped) as JSON and calls
+  // `callback` once on the main thread: with the "entries" (null members dropped) of a reply that is
+  // an object without a nonzero "err_code", and with an empty list for anything else, so the caller
+  // can say that nothing was found.
   static void searchWithURL(const std::string& url, EntriesCallback callback);
 };
 
