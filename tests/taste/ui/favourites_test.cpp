@@ -158,6 +158,7 @@ TEST_F(Favourites, RemovingTheOnlyLikedSongEmptiesListTableAndFile) {
 
   EXPECT_TRUE(TNManager::sharedManager().likeSongs().empty());
   EXPECT_EQ(list->songsTableView()->rowCount(), 0);
+  EXPECT_EQ(list->songsTableView()->emptyText(), QStringLiteral("还没有喜欢的歌曲"));  // drawn in its place
   EXPECT_TRUE(readTasteFile(TNManager::kLoveFileName).empty());
 }
 
