@@ -44,6 +44,8 @@ export DISPLAY=":$(head -n1 "$WORK/display")"
 xdotool mousemove 1270 710  # the pointer away from the window: nothing hovered
 
 # A fresh home, so the picture shows the default channel with no settings of yours.
+# In the program's own language, whatever the locale of this shell.
+LANGUAGE= LC_ALL= LC_MESSAGES= LANG=zh_CN.UTF-8 \
 HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/.config" XDG_DATA_HOME="$WORK/home/.local/share" \
   QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=2 TONVERA_SERVICE_URL="http://127.0.0.1:$PORT" \
   TONVERA_AUDIO_SINK=null:realtime "$BUILD_DIR/src/app/ui/tonvera" >"$WORK/app.log" 2>&1 &

@@ -7,6 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config git python3 python3-numpy
   clang llvm libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-image-formats-plugins libgl-dev qt6-svg-dev
+  qt6-l10n-tools
   fonts-wqy-microhei
   libcurl4-openssl-dev ca-certificates curl
   libplist-dev libplist-utils

@@ -218,9 +218,11 @@ void StateButton::onReleased() {}
 NovaControlButton::NovaControlButton(QWidget* parent) : NovaColorButton(parent) {}
 
 QString NovaControlButton::caption(int tag) {
-  static const std::array<const char*, 9> kCaptions = {"帮助", "", "设置", "", "", "", "公共频道", "私人频道", "喜好"};
-  return tag >= 0 && tag < static_cast<int>(kCaptions.size()) ? QString::fromUtf8(kCaptions[static_cast<size_t>(tag)])
-                                                              : QString();
+  static const std::array<const char*, 9> kCaptions = {QT_TR_NOOP("帮助"), "",   QT_TR_NOOP("设置"),
+                                                       "",                 "",   "",
+                                                       QT_TR_NOOP("公共频道"), QT_TR_NOOP("私人频道"), QT_TR_NOOP("喜好")};
+  const char* text = tag >= 0 && tag < static_cast<int>(kCaptions.size()) ? kCaptions[static_cast<size_t>(tag)] : "";
+  return *text ? tr(text) : QString();
 }
 
 void NovaControlButton::setText(const QString& text) {

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "controls/geometry.h"
+#include "platform/language.h"
 #include "platform/log.h"
 
 namespace tonvera {
@@ -29,6 +30,11 @@ void logMissing(const QString& name, const char* why) {
 }  // namespace
 
 QString resourcePath(const QString& name) {
+  // A picture with text in it has an English form beside the program's own.
+  if (currentLanguage() == Language::English) {
+    const QString english = QString::fromLatin1(kArtPrefix) + QStringLiteral("en/") + stemOf(name) + QStringLiteral(".svg");
+    if (QFile::exists(english)) return english;
+  }
   const QString svg = QString::fromLatin1(kArtPrefix) + stemOf(name) + QStringLiteral(".svg");
   if (QFile::exists(svg)) {
     return svg;

@@ -4,6 +4,8 @@
 // A picture whose vector source exists (resources/art/<stem>.svg) is rendered from it at the
 // device-pixel ratio asked for, so it stays sharp at every scale; its logical size is the SVG's
 // own size, the size the layouts' sheet rectangles assume. Otherwise the raster file is used.
+// In English (platform/language.h) a picture with text is taken from resources/art/en/ when it is
+// there.
 // A missing or undecodable resource logs one line and gives nothing; callers show a placeholder.
 //
 // Threads: main thread only (the cache is not synchronised).

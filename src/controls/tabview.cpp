@@ -17,11 +17,11 @@ struct Item {
   int y;
 };
 constexpr std::array<Item, TabView::kItemCount> kItems{{
-    {"喜欢", 184},    // liked artists
-    {"不喜欢", 160},  // disliked artists
-    {"添加", 136},    // add artists
-    {"喜欢", 66},     // liked music
-    {"不喜欢", 42},   // disliked music
+    {QT_TRANSLATE_NOOP("tonvera::TabView", "喜欢"), 184},    // liked artists
+    {QT_TRANSLATE_NOOP("tonvera::TabView", "不喜欢"), 160},  // disliked artists
+    {QT_TRANSLATE_NOOP("tonvera::TabView", "添加"), 136},    // add artists
+    {QT_TRANSLATE_NOOP("tonvera::TabView", "喜欢"), 66},     // liked music
+    {QT_TRANSLATE_NOOP("tonvera::TabView", "不喜欢"), 42},   // disliked music
 }};
 
 // Item rectangles: x 67 when drawn, bounds width - 78 when hit-tested; 60 x 24 either way.
@@ -45,7 +45,7 @@ TabView::TabView(QWidget* parent, Gradient gradient) : QWidget(parent) {
 }
 
 QString TabView::itemText(int index) {
-  return index >= 0 && index < kItemCount ? QString::fromUtf8(kItems[static_cast<size_t>(index)].text)
+  return index >= 0 && index < kItemCount ? tr(kItems[static_cast<size_t>(index)].text)
                                           : QString();
 }
 
@@ -115,13 +115,13 @@ void TabView::paintEvent(QPaintEvent*) {
   painter.setPen(Qt::black);
   painter.setFont(systemFont(26));
   painter.drawText(geometry::fromBottomUp(20, 210, 100, 30, h), Qt::AlignLeft | Qt::AlignTop,
-                   QStringLiteral("艺人"));
+                   tr("艺人"));
   painter.drawText(geometry::fromBottomUp(20, 90, 100, 30, h), Qt::AlignLeft | Qt::AlignTop,
-                   QStringLiteral("音乐"));
+                   tr("音乐"));
   painter.setFont(systemFont(16));
   for (int i = 0; i < kItemCount; ++i) {
     painter.drawText(geometry::fromBottomUp(kItemX, itemY(i), kItemWidth, kItemHeight, h),
-                     Qt::AlignRight | Qt::AlignTop, itemText(i));
+                     Qt::AlignRight | Qt::AlignTop | Qt::TextDontClip, itemText(i));
   }
 }
 

@@ -1,5 +1,6 @@
 #include "keys/preferences.h"
 
+#include "platform/language.h"
 #include "platform/notificationcenter.h"
 #include "platform/userdefaults.h"
 
@@ -67,6 +68,20 @@ void Preferences::setCloseToTray(UserDefaults& defaults, bool on) {
   announce();
 }
 
+std::string Preferences::language(UserDefaults& defaults) {
+  const std::string code = defaults.stringForKey(kLanguageKey);
+  return code == "zh" || code == "en" ? code : std::string();
+}
+
+void Preferences::setLanguage(UserDefaults& defaults, const std::string& code) {
+  if (code.empty()) {
+    defaults.remove(kLanguageKey);
+  } else {
+    defaults.set(kLanguageKey, PlistValue(code));
+  }
+  announce();
+}
+
 bool Preferences::desktopLyrics(UserDefaults& defaults) { return defaults.boolForKey(kDesktopLyricsKey); }
 
 void Preferences::setDesktopLyrics(UserDefaults& defaults, bool on) {
@@ -80,6 +95,7 @@ void Preferences::resetPreferences(UserDefaults& defaults) {
   defaults.remove(kSongNotificationsKey);
   defaults.remove(kCloseToTrayKey);
   defaults.remove(kDesktopLyricsKey);
+  defaults.remove(kLanguageKey);
   announce();
 }
 

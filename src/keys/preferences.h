@@ -3,8 +3,9 @@
 // ("BNREmptyDocumentFlag"), whether each song is announced by a desktop notification
 // ("TonveraSongNotifications") and whether closing the window leaves the music playing in the tray
 // ("TonveraCloseToTray"; it applies only where the desktop has a tray) and whether the lyrics show on
-// the desktop ("TonveraDesktopLyrics", off while unset). Notifications and the tray are on while unset
-// (or damaged). Reset removes all five from the user's settings so the registered values (and those
+// the desktop ("TonveraDesktopLyrics", off while unset), and the language ("TonveraLanguage": "zh",
+// "en", or unset to follow the locale; see platform/language.h; it applies at the next start). Notifications and the tray are on while unset
+// (or damaged). Reset removes all six from the user's settings so the registered values (and those
 // defaults) apply again. Every change through these functions posts "TonveraPreferencesChanged", so
 // whatever shows a setting (the preferences window, the tray, the desktop lyrics) follows it.
 //
@@ -13,6 +14,7 @@
 
 #include <QColor>
 #include <optional>
+#include <string>
 
 #include "platform/plist.h"
 
@@ -40,6 +42,9 @@ struct Preferences {
   static void setSongNotifications(UserDefaults& defaults, bool on);
   static bool closeToTray(UserDefaults& defaults);
   static void setCloseToTray(UserDefaults& defaults, bool on);
+  // "zh", "en", or "" (the locale decides).
+  static std::string language(UserDefaults& defaults);
+  static void setLanguage(UserDefaults& defaults, const std::string& code);
   static bool desktopLyrics(UserDefaults& defaults);
   static void setDesktopLyrics(UserDefaults& defaults, bool on);
   // Back to the registered values.

@@ -2,6 +2,7 @@
 // queue replacement, advancing and going back, media keys.
 #include "radio/mainviewcontroller.h"
 
+#include <QCoreApplication>
 #include <QObject>
 #include <QTimer>
 #include <charconv>
@@ -95,7 +96,7 @@ std::function<void()> MainViewController::guarded(std::weak_ptr<bool> alive, std
 }
 
 std::string MainViewController::windowTitle(const std::string& channelName) {
-  return "Tonvera音乐播放器--" + channelName;
+  return QCoreApplication::translate("MainViewController", "Tonvera音乐播放器--").toStdString() + channelName;
 }
 
 void MainViewController::awakeFromNib() {

@@ -90,9 +90,9 @@ void KKWindow::contextMenuEvent(QContextMenuEvent* event) {
     if (action) menu.addAction(action);
   }
   if (!menu.isEmpty()) menu.addSeparator();
-  QAction* preferences = menu.addAction(QStringLiteral("偏好设置"));
+  QAction* preferences = menu.addAction(tr("偏好设置"));
   menu.addSeparator();
-  QAction* quit = menu.addAction(QStringLiteral("退出"));
+  QAction* quit = menu.addAction(tr("退出"));
   QAction* chosen = menu.exec(event->globalPos());
   if (chosen == preferences) {
     if (PageNavigator* nav = appNavigator()) nav->showPreferencePanel();

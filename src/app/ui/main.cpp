@@ -32,6 +32,7 @@
 #include "controls/navigator.h"
 #include "keys/preferences.h"
 #include "keys/songnotifier.h"
+#include "platform/language.h"
 #include "platform/serialqueue.h"
 #include "platform/userdefaults.h"
 
@@ -101,6 +102,8 @@ int main(int argc, char** argv) {
 
   tonvera::UserDefaults& defaults = tonvera::UserDefaults::standard();
   tonvera::AppDelegate::registerDefaults(defaults);
+  // The listener's language, before the first text is made.
+  tonvera::useLanguage(tonvera::chosenLanguage(defaults));
   tonvera::KKWindow window;
   StartupProbe probe;
   if (probing) window.contentView()->installEventFilter(&probe);

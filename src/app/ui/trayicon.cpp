@@ -16,17 +16,17 @@ TrayIcon::TrayIcon(Actions actions, QObject* parent)
     });
     return item;
   };
-  add(QStringLiteral("播放/暂停"), actions_.playPause);
-  add(QStringLiteral("下一首"), actions_.next);
+  add(tr("播放/暂停"), actions_.playPause);
+  add(tr("下一首"), actions_.next);
   // Checked shows the song's like as stored; the action toggles it and the new state comes back
   // through setNowPlaying, so the item never shows a like that did not happen.
-  like_ = add(QStringLiteral("喜欢"), actions_.like);
+  like_ = add(tr("喜欢"), actions_.like);
   like_->setCheckable(true);
   like_->setEnabled(false);
   connect(like_, &QAction::triggered, this, [this] { like_->setChecked(liked_); });
   menu_->addSeparator();
-  raise_ = add(QStringLiteral("显示窗口"), actions_.raise);
-  add(QStringLiteral("退出"), actions_.quit);
+  raise_ = add(tr("显示窗口"), actions_.raise);
+  add(tr("退出"), actions_.quit);
 
   // The program's own icon (CUBEICON is the page grid's sprite sheet, not an icon).
   icon_.setIcon(QIcon::fromTheme(QString::fromLatin1(SPMediaKeyTap::kOwnIdentifier),

@@ -69,7 +69,7 @@ void ChannelView::paintEvent(QPaintEvent*) {
   const QFont font = systemFont(kFontSize);
   painter.setFont(font);
   painter.setPen(Qt::white);
-  painter.drawText(geometry::fromBottomUp(kTitleBox, h), Qt::AlignCenter, QStringLiteral("公共频道"));
+  painter.drawText(geometry::fromBottomUp(kTitleBox, h), Qt::AlignCenter, tr("公共频道"));
   const QRectF nameBox = geometry::fromBottomUp(kNameBox, h);
   painter.drawText(nameBox, Qt::AlignCenter | Qt::TextSingleLine,
                    QFontMetrics(font).elidedText(selectedStationName(*defaults_), Qt::ElideRight,

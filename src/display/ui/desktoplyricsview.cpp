@@ -19,7 +19,7 @@ namespace {
 constexpr int kFrameMs = (1000 + DesktopLyricsView::kFramesPerSecond - 1) / DesktopLyricsView::kFramesPerSecond;
 // The fill moves in steps of at least this many device pixels (fewer frames for slow lines), and
 // a frame comes at least this often while it moves (milliseconds).
-constexpr qreal kFillStep = 3;
+constexpr qreal kFillStep = 4;
 constexpr int kSlowestFrameMs = 250;
 constexpr qreal kMargin = 18;      // left and right of the rows
 constexpr qreal kTopStrip = 30;    // above the rows: room for the buttons on hover
@@ -137,7 +137,9 @@ void DesktopLyricsView::setPlaying(bool playing) {
   refresh();
 }
 
-void DesktopLyricsView::lyricsChanged() { refresh(); }
+// The page's tick (ten times a second while the window shows) moves the line; the fill is this
+// view's own frames' while they run.
+void DesktopLyricsView::lyricsChanged() { refresh(!frames_.isActive()); }
 
 void DesktopLyricsView::setLocked(bool locked) {
   if (locked == locked_) return;
@@ -175,7 +177,7 @@ void DesktopLyricsView::setColor(const QColor& color) {
 QString DesktopLyricsView::firstRow() const { return first_; }
 QString DesktopLyricsView::secondRow() const { return second_; }
 
-void DesktopLyricsView::refresh() {
+void DesktopLyricsView::refresh(bool moveFill) {
   Kind kind = Kind::Empty;
   QString first, second;
   double fill = 0;
@@ -201,7 +203,7 @@ void DesktopLyricsView::refresh() {
     second_ = second;
     fill_ = fill;
     invalidate();
-  } else if (fill != fill_) {
+  } else if (moveFill && fill != fill_) {
     const int before = fillX(fill_);
     fill_ = fill;
     const int after = fillX(fill_);

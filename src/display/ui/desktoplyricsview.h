@@ -93,8 +93,8 @@ class DesktopLyricsView : public QWidget {
 
  private:
   enum class Kind { Empty, Title, Line };
-  // Reads the model and the position, and repaints what changed.
-  void refresh();
+  // Reads the model and the position, and repaints what changed (the fill only when `moveFill`).
+  void refresh(bool moveFill = true);
   void tick();
   void followTimer();
   void setHovered(bool hovered);

@@ -87,8 +87,7 @@ void LineLrcView::paintEvent(QPaintEvent*) {
     case LineLrcModel::Display::NoLyrics: {
       const QFont notice = noticeFont();
       const QFontMetricsF nm(notice);
-      const QString text = QString::fromUtf16(LineLrcModel::kNoLyricsText.data(),
-                                              static_cast<qsizetype>(LineLrcModel::kNoLyricsText.size()));
+      const QString text = tr("无歌词");  // LineLrcModel::kNoLyricsText in the listener's language
       // Drawn with its bottom-left corner at (w/2 - 100, h/2), y from the bottom.
       const QRectF box =
           geometry::fromBottomUp(w / 2 - 100, h / 2, nm.horizontalAdvance(text), nm.height(), h);

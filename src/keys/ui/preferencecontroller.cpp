@@ -2,10 +2,12 @@
 
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "keys/preferences.h"
 
@@ -13,28 +15,35 @@ namespace tonvera {
 
 PreferenceController::PreferenceController(UserDefaults& defaults, QWidget* parent, bool trayAvailable)
     : QWidget(parent, Qt::Window), defaults_(defaults) {
-  setWindowTitle(QStringLiteral("偏好设置"));
+  setWindowTitle(tr("偏好设置"));
   colorWell_ = new QPushButton(this);
   colorWell_->setFixedSize(56, 24);
-  colorWell_->setAccessibleName(QStringLiteral("表格背景颜色"));
-  checkbox_ = new QCheckBox(QStringLiteral("封面切换动画"), this);
-  checkbox_->setToolTip(QStringLiteral("专辑封面和艺人图片轮换时播放过渡动画"));
-  notifications_ = new QCheckBox(QStringLiteral("歌曲通知"), this);
-  notifications_->setToolTip(QStringLiteral("每首歌开始时显示一条桌面通知（窗口在前台时不显示）"));
-  closeToTray_ = new QCheckBox(QStringLiteral("关闭窗口后在托盘中继续播放"), this);
-  closeToTray_->setToolTip(trayAvailable ? QStringLiteral("从托盘图标的菜单打开窗口或退出")
-                                         : QStringLiteral("桌面没有托盘：关闭窗口即退出"));
+  colorWell_->setAccessibleName(tr("表格背景颜色"));
+  checkbox_ = new QCheckBox(tr("封面切换动画"), this);
+  checkbox_->setToolTip(tr("专辑封面和艺人图片轮换时播放过渡动画"));
+  notifications_ = new QCheckBox(tr("歌曲通知"), this);
+  notifications_->setToolTip(tr("每首歌开始时显示一条桌面通知（窗口在前台时不显示）"));
+  closeToTray_ = new QCheckBox(tr("关闭窗口后在托盘中继续播放"), this);
+  closeToTray_->setToolTip(trayAvailable ? tr("从托盘图标的菜单打开窗口或退出")
+                                         : tr("桌面没有托盘：关闭窗口即退出"));
   closeToTray_->setEnabled(trayAvailable);
   desktopLyrics_ = new QCheckBox(tr("桌面歌词"), this);
   desktopLyrics_->setToolTip(tr("在桌面上显示正在唱的歌词，总在其他窗口之上"));
-  reset_ = new QPushButton(QStringLiteral("恢复默认"), this);
+  // Each language by its own name; the choice applies at the next start.
+  language_ = new QComboBox(this);
+  language_->addItem(tr("跟随系统"), QString());
+  language_->addItem(QStringLiteral("中文"), QStringLiteral("zh"));
+  language_->addItem(QStringLiteral("English"), QStringLiteral("en"));
+  language_->setToolTip(tr("重新启动 Tonvera 后生效"));
+  reset_ = new QPushButton(tr("恢复默认"), this);
 
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("表格背景颜色："), colorWell_);
+  form->addRow(tr("表格背景颜色："), colorWell_);
   form->addRow(QString(), checkbox_);
   form->addRow(QString(), notifications_);
   form->addRow(QString(), closeToTray_);
   form->addRow(QString(), desktopLyrics_);
+  form->addRow(tr("语言："), language_);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(reset_);
@@ -56,6 +65,9 @@ PreferenceController::PreferenceController(UserDefaults& defaults, QWidget* pare
           [this](bool on) { Preferences::setSongNotifications(defaults_, on); });
   connect(closeToTray_, &QCheckBox::clicked, this,
           [this](bool on) { Preferences::setCloseToTray(defaults_, on); });
+  connect(language_, &QComboBox::activated, this, [this](int index) {
+    Preferences::setLanguage(defaults_, language_->itemData(index).toString().toStdString());
+  });
   connect(desktopLyrics_, &QCheckBox::clicked, this,
           [this](bool on) { Preferences::setDesktopLyrics(defaults_, on); });
   changes_ = ScopedObserver(NotificationCenter::defaultCenter(), kPreferencesChangedNotification, nullptr,
@@ -75,6 +87,7 @@ void PreferenceController::reloadFromPreferences() {
   notifications_->setChecked(Preferences::songNotifications(defaults_));
   closeToTray_->setChecked(Preferences::closeToTray(defaults_));
   desktopLyrics_->setChecked(Preferences::desktopLyrics(defaults_));
+  language_->setCurrentIndex(std::max(0, language_->findData(QString::fromStdString(Preferences::language(defaults_)))));
 }
 
 void PreferenceController::changeBackgroundColor(const QColor& color) {

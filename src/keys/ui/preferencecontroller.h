@@ -1,6 +1,6 @@
 // The preferences window: a colour well for the table colour, the check boxes that turn the cover
 // slideshow's animated changes, the song notifications, the closing to the tray and the desktop
-// lyrics on, and a reset button that brings back the registered values. The controls follow the
+// lyrics on, the language (the locale's, Chinese or English; from the next start), and a reset button that brings back the registered values. The controls follow the
 // settings when they change elsewhere (the tray and the window's menu show the desktop lyrics too). Where the desktop has no tray the tray's check box
 // is shown greyed (closing the window quits there). Opened from the window's right-click menu (the
 // window has no menu bar).
@@ -13,6 +13,7 @@
 #include "platform/notificationcenter.h"
 
 class QCheckBox;
+class QComboBox;
 class QPushButton;
 
 namespace tonvera {
@@ -36,6 +37,7 @@ class PreferenceController : public QWidget {
   QCheckBox* notificationsBox() const { return notifications_; }
   QCheckBox* closeToTrayBox() const { return closeToTray_; }
   QCheckBox* desktopLyricsBox() const { return desktopLyrics_; }
+  QComboBox* languageBox() const { return language_; }
   QPushButton* resetButton() const { return reset_; }
 
  private:
@@ -46,6 +48,7 @@ class PreferenceController : public QWidget {
   QCheckBox* notifications_;
   QCheckBox* closeToTray_;
   QCheckBox* desktopLyrics_;
+  QComboBox* language_;
   QPushButton* reset_;
   ScopedObserver changes_;
 };

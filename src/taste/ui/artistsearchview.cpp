@@ -36,7 +36,7 @@ ArtistSearchView::ArtistSearchView(const QRect& frame, QWidget* parent)
   searchField_ = new QLineEdit(this);
   searchField_->setGeometry(geometry::frameFromBottomUp(70, h - 25, 220, 22, h));
   searchField_->setFont(systemFont(13));
-  searchField_->setPlaceholderText(QStringLiteral("搜索艺人"));
+  searchField_->setPlaceholderText(tr("搜索艺人"));
   searchField_->setClearButtonEnabled(true);
   searchField_->setStyleSheet(QStringLiteral(
       "QLineEdit { color: black; background: white; border: 1px solid #c8c8d0; border-radius: 11px;"

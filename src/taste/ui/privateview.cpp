@@ -57,9 +57,9 @@ QString stationName(UserDefaults& defaults) {
 }  // namespace
 
 QString PrivateView::description(bool recommendation, bool noEnglish) {
-  QString text = QStringLiteral("自动播放我喜欢的音乐内容\n");
-  if (recommendation) text += QStringLiteral("同时推荐一些可能符合我口味的音乐\n");
-  if (noEnglish) text += QStringLiteral("并且不要播放英文内容\n");
+  QString text = tr("自动播放我喜欢的音乐内容\n");
+  if (recommendation) text += tr("同时推荐一些可能符合我口味的音乐\n");
+  if (noEnglish) text += tr("并且不要播放英文内容\n");
   return text;
 }
 
@@ -113,12 +113,12 @@ void PrivateView::paintEvent(QPaintEvent*) {
     painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine,
                      QFontMetrics(labelFont).elidedText(s, Qt::ElideRight, static_cast<int>(r.width())));
   };
-  centred(kTitleBox, QStringLiteral("私人频道"));
+  centred(kTitleBox, tr("私人频道"));
   centred(kNameBox, stationName(*defaults_));
-  centred(kStartLabel, QStringLiteral("启动播放"));
-  centred(kAiLabel, QStringLiteral("智能推荐"));
-  centred(kEnLabel, QStringLiteral("不想听英文"));
-  centred(kTitleBox, QStringLiteral("私人频道"));  // drawn a second time, as the title always was
+  centred(kStartLabel, tr("启动播放"));
+  centred(kAiLabel, tr("智能推荐"));
+  centred(kEnLabel, tr("不想听英文"));
+  centred(kTitleBox, tr("私人频道"));  // drawn a second time, as the title always was
 
   // The description: left-aligned lines clipped at the block's right edge, centred as a block on
   // y = 130 inside the band, raised when it would reach below the floor. Each line ends in "\n";

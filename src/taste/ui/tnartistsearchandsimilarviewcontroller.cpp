@@ -80,12 +80,12 @@ TNArtistSearchAndSimilarViewController::TNArtistSearchAndSimilarViewController(c
 
   const auto action = [this](ChangeBgBtn* sender) { buttonAction(sender); };
   myLoveBtn_ = new ChangeBgBtn(geometry::frameFromBottomUp(102, 2, 82, 28, kBarHeight), tuicontainView_);
-  myLoveBtn_->configTitle(QStringLiteral("可能喜欢"));
+  myLoveBtn_->configTitle(tr("可能喜欢"));
   myLoveBtn_->setTag(99);
   myLoveBtn_->setIsSelect(true);
   myLoveBtn_->addTarget(action);
   searchBtn_ = new ChangeBgBtn(geometry::frameFromBottomUp(204, 2, 82, 28, kBarHeight), tuicontainView_);
-  searchBtn_->configTitle(QStringLiteral("搜索艺人"));
+  searchBtn_->configTitle(tr("搜索艺人"));
   searchBtn_->setTag(100);
   searchBtn_->addTarget(action);
 }
