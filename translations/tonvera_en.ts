@@ -7,12 +7,24 @@
         <source>Tonvera音乐播放器--</source>
         <translation>Tonvera Music Player--</translation>
     </message>
+    <message>
+        <source>这个频道在当前设置下没有可播放的歌曲</source>
+        <translation>No song of this channel plays with the current settings</translation>
+    </message>
+    <message>
+        <source>暂时没有可播放的歌曲，稍后再试</source>
+        <translation>No songs to play right now; trying again soon</translation>
+    </message>
 </context>
 <context>
     <name>tonvera::ArtistSearchView</name>
     <message>
         <source>搜索艺人</source>
         <translation>Artist name</translation>
+    </message>
+    <message>
+        <source>没有找到相关的艺人</source>
+        <translation>No artist found</translation>
     </message>
 </context>
 <context>
@@ -53,7 +65,7 @@
     </message>
     <message>
         <source>锁定后鼠标穿透歌词；从托盘或主窗口的右键菜单解锁</source>
-        <translation>Locked, the pointer passes through the lyrics; unlock them from the tray or the window's right-click menu</translation>
+        <translation>Locked, the pointer passes through the lyrics; unlock them from the tray or the window&apos;s right-click menu</translation>
     </message>
     <message>
         <source>隐藏</source>
@@ -91,10 +103,6 @@
     <message>
         <source>设置</source>
         <translation>Settings</translation>
-    </message>
-    <message>
-        <source>登录</source>
-        <translation>Log in</translation>
     </message>
     <message>
         <source>公共频道</source>
@@ -141,7 +149,7 @@
     </message>
     <message>
         <source>从托盘图标的菜单打开窗口或退出</source>
-        <translation>Open the window or quit from the tray icon's menu</translation>
+        <translation>Open the window or quit from the tray icon&apos;s menu</translation>
     </message>
     <message>
         <source>桌面没有托盘：关闭窗口即退出</source>
@@ -214,6 +222,13 @@
     </message>
 </context>
 <context>
+    <name>tonvera::TNArtistRecommendView</name>
+    <message>
+        <source>还没有可推荐的相似艺人</source>
+        <translation>No similar artists to suggest yet</translation>
+    </message>
+</context>
+<context>
     <name>tonvera::TNArtistSearchAndSimilarViewController</name>
     <message>
         <source>可能喜欢</source>
@@ -222,6 +237,28 @@
     <message>
         <source>搜索艺人</source>
         <translation>Search</translation>
+    </message>
+</context>
+<context>
+    <name>tonvera::TNArtistsListViewController</name>
+    <message>
+        <source>还没有喜欢的艺人</source>
+        <translation>No liked artists yet</translation>
+    </message>
+    <message>
+        <source>还没有不喜欢的艺人</source>
+        <translation>No disliked artists yet</translation>
+    </message>
+</context>
+<context>
+    <name>tonvera::TNSongsViewController</name>
+    <message>
+        <source>还没有喜欢的歌曲</source>
+        <translation>No liked songs yet</translation>
+    </message>
+    <message>
+        <source>还没有不喜欢的歌曲</source>
+        <translation>No disliked songs yet</translation>
     </message>
 </context>
 <context>

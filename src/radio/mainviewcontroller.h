@@ -21,6 +21,7 @@
 // the player and drops every answer still on its way.
 #pragma once
 
+#include <QtGlobal>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -70,8 +71,9 @@ inline constexpr const char* kWaitingTimeout = "streamer waiting timeout";
 // The page's line when a queue ended without a track to play: every track of it was left out by
 // the listener's settings (English songs, dislikes), or there was none to be had (an empty queue,
 // lookups or streams that all failed).
-inline constexpr const char* kNoticeAllFiltered = "这个频道在当前设置下没有可播放的歌曲";
-inline constexpr const char* kNoticeNothingToPlay = "暂时没有可播放的歌曲，稍后再试";
+// (Source texts of the translation; the page shows them translated.)
+inline constexpr const char* kNoticeAllFiltered = QT_TRANSLATE_NOOP("MainViewController", "这个频道在当前设置下没有可播放的歌曲");
+inline constexpr const char* kNoticeNothingToPlay = QT_TRANSLATE_NOOP("MainViewController", "暂时没有可播放的歌曲，稍后再试");
 
 // Who asked for an advance: nobody (a queue replacement), a control the listener pressed (a page
 // button, a terminal key; subject to the skip guard), or the program with a reason text.

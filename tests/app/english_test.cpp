@@ -20,6 +20,7 @@
 #include "controls/controlview.h"
 #include "display/ui/desktoplyricsview.h"
 #include "golden.h"
+#include "main_loop.h"
 #include "help/helpviewcontroller.h"
 #include "keys/preferences.h"
 #include "keys/ui/preferencecontroller.h"

@@ -2,6 +2,7 @@
 // and the window it lives in. The pointer-driven controls are in nowplayingcontrols.cpp.
 #include "radio/ui/nowplayingcontroller.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -225,7 +226,7 @@ void NowPlayingController::setWindowTitle(const std::string& title) {
 }
 
 void NowPlayingController::showNotice(const std::string& text) {
-  notice_->setText(qstr(text));
+  notice_->setText(text.empty() ? QString() : QCoreApplication::translate("MainViewController", text.c_str()));
   notice_->setVisible(!text.empty());
   lrcView_->setVisible(text.empty());
 }

@@ -61,7 +61,7 @@ void ArtistSearchView::showArtist(const PlistValue::Array& entries) {
   if (entries.empty()) {
     // Nothing found: the results of an earlier search would answer a question no longer asked.
     results_.clear();
-    songsTableView()->setEmptyText(QStringLiteral("没有找到相关的艺人"));
+    songsTableView()->setEmptyText(tr("没有找到相关的艺人"));
     refreshData();
     return;
   }

@@ -51,7 +51,7 @@ void TNArtistRecommendView::genRecommendArtists() {
 }
 
 void TNArtistRecommendView::showNothingFound() {
-  artistsTableView()->setEmptyText(QStringLiteral("还没有可推荐的相似艺人"));
+  artistsTableView()->setEmptyText(tr("还没有可推荐的相似艺人"));
 }
 
 void TNArtistRecommendView::addRecommendations(const PlistValue::Array& entries) {

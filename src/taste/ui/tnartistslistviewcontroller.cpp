@@ -287,7 +287,7 @@ void TNArtistsListViewController::loadImage(bool love) {
   observer_ = ScopedObserver(NotificationCenter::defaultCenter(), love ? "likeArtist" : "hateArtist", nullptr,
                              [this](const Notification&) { refreshData(); });
   love_ = love;
-  artistsTableView_->setEmptyText(love ? QStringLiteral("还没有喜欢的艺人") : QStringLiteral("还没有不喜欢的艺人"));
+  artistsTableView_->setEmptyText(love ? tr("还没有喜欢的艺人") : tr("还没有不喜欢的艺人"));
   refreshData();
 }
 

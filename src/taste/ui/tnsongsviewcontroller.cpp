@@ -103,7 +103,7 @@ TNSongsViewController::TNSongsViewController(const QRect& frame, bool love, QWid
     : QWidget(parent), love_(love) {
   setGeometry(frame);
   build(QRect(QPoint(0, 0), frame.size()));
-  songsTableView_->setEmptyText(love ? QStringLiteral("还没有喜欢的歌曲") : QStringLiteral("还没有不喜欢的歌曲"));
+  songsTableView_->setEmptyText(love ? tr("还没有喜欢的歌曲") : tr("还没有不喜欢的歌曲"));
   TNManager& store = TNManager::sharedManager();
   loveTracks_ = love ? &store.likeSongs() : &store.hateSongs();
   observer_ = ScopedObserver(NotificationCenter::defaultCenter(), love ? "likeSong" : "hateSong", nullptr,
