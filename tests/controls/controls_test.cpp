@@ -1,4 +1,5 @@
-// The button family and the page grid, driven with real pointer events on offscreen widgets.
+// The button family, the page grid and the help page's strip, driven with real pointer events on
+// offscreen widgets.
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
@@ -10,6 +11,8 @@
 #include "controls/controlview.h"
 #include "controls/navigator.h"
 #include "controls/resources.h"
+#include "golden.h"
+#include "help/helpviewcontroller.h"
 
 namespace tonvera {
 namespace {
@@ -27,6 +30,12 @@ struct Host {
 void enter(QWidget* w) {
   QEnterEvent e(QPointF(1, 1), QPointF(1, 1), w->mapToGlobal(QPointF(1, 1)));
   QCoreApplication::sendEvent(w, &e);
+}
+
+// Presses a button the way the pointer does: in, down, up.
+void click(NovaColorButton* button) {
+  enter(button);
+  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
 }
 
 TEST(Buttons, ReleaseInsideActsReleaseAfterDraggingOutDoesNot) {
@@ -83,9 +92,9 @@ TEST(Buttons, TogglesFlipAndStateControlsActOnPress) {
 
 struct RecordingNavigator : PageNavigator {
   std::vector<int> selected;
-  int quits = 0, preferences = 0;
+  int quits = 0, preferences = 0, showMains = 0;
   void selectViewControllerIndex(int index) override { selected.push_back(index); }
-  void showMain() override {}
+  void showMain() override { ++showMains; }
   void showPreferencePanel() override { ++preferences; }
   void terminate() override { ++quits; }
 };
@@ -136,6 +145,56 @@ TEST(Resources, AMissingPictureGivesNothingAndIsAskedForOnce) {
       cube->cut(QRectF(cube->size().height(), 0, cube->size().height(), cube->size().height()), 2);
   EXPECT_EQ(cell.deviceIndependentSize(), QSizeF(cube->size().height(), cube->size().height()));
   EXPECT_EQ(cell.width(), static_cast<int>(cube->size().height() * 2));
+}
+
+// The help page's strip: which picture the arrows and dots lead to, the next arrow's last-picture
+// look and its way back to the now-playing page.
+TEST(HelpIndex, ArrowsAndDotsChooseThePicture) {
+  const struct {
+    const char* name;
+    std::vector<const char*> presses;  // "prev", "next", "dot0".."dot3"
+    int index;
+    bool nextOn;
+    int showMains;
+  } cases[] = {
+      {"PreviousOnTheFirstPictureStays", {"prev"}, 0, false, 0},
+      {"NextTwiceThenPrevious", {"next", "next", "prev"}, 1, false, 0},
+      {"NextToTheLastTurnsTheArrowOn", {"next", "next", "next"}, 3, true, 0},
+      {"NextOnTheLastReturnsAndKeepsTheIndex", {"dot3", "next"}, 3, true, 1},
+      {"TheCurrentDotAgainStaysOn", {"dot0"}, 0, false, 0},
+      {"DotZeroFromTheLastMovesBackThree", {"dot3", "dot0"}, 0, false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingNavigator nav;
+    setAppNavigator(&nav);
+    HelpViewController help;
+    help.view()->show();
+    for (const std::string press : c.presses) {
+      if (press == "prev")
+        click(help.prevButton());
+      else if (press == "next")
+        click(help.nextButton());
+      else
+        click(help.dot(press.back() - '0'));
+    }
+    EXPECT_EQ(help.index(), c.index);
+    EXPECT_EQ(help.nextButton()->isOn(), c.nextOn);
+    EXPECT_EQ(nav.showMains, c.showMains);
+    for (int k = 0; k < HelpViewController::kPictures; ++k) EXPECT_EQ(help.dot(k)->isOn(), k == c.index) << k;
+    // Once the moves end, the picture of the index fills the page.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return help.picture(help.index())->x() == 0; }, 2000));
+    setAppNavigator(nullptr);
+  }
+}
+
+TEST(HelpPage, LooksRightOnEachPicture) {
+  HelpViewController help;
+  help.view()->show();
+  EXPECT_GOLDEN(*help.view(), "help/help-first");
+  click(help.dot(3));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return help.picture(3)->x() == 0; }, 2000));
+  EXPECT_GOLDEN(*help.view(), "help/help-last");
 }
 
 }  // namespace

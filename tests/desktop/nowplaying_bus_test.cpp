@@ -1,7 +1,7 @@
 // The now-playing page as the desktop sees it: a real page playing from the scripted service (real
 // player on the null sink, taste store in a temporary HOME), fed to the session bus (a private
-// dbus-daemon) and to the tray's menu. A second connection reads, calls and records the signals as
-// a sound menu would.
+// dbus-daemon), to the tray's menu and to the desktop lyrics. A second connection reads, calls and
+// records the signals as a sound menu would.
 #include <gtest/gtest.h>
 
 #include <QDBusObjectPath>
@@ -13,9 +13,12 @@
 #include <QUrl>
 #include <cstdlib>
 
+#include "app/ui/desktoplyrics.h"
 #include "app/ui/nowplayingbus.h"
 #include "app/ui/trayicon.h"
 #include "controls/buttons.h"
+#include "display/ui/desktoplyricsview.h"
+#include "keys/preferences.h"
 #include "platform/notificationcenter.h"
 #include "platform/userdefaults.h"
 #include "private_bus.h"
@@ -32,6 +35,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::kPlayer;
 using test::ScriptedTrack;
+using Rows = std::pair<QString, QString>;
 
 class PageOnTheBus : public test::OnTheBus {
  protected:
@@ -173,6 +177,66 @@ TEST_F(PageOnTheBus, ASongWithoutCoverOrLyricsAndTheTrayLikeKeepInStep) {
     const auto m = lastAnnounced();
     return m && m->value("xesam:userRating").toDouble() == 0.0;
   }));
+}
+
+// The desktop lyrics: off until asked for; they follow the page's line also with the window in the
+// tray and after a seek, stay put and stop waking while paused, and show the title without lyrics.
+TEST_F(PageOnTheBus, DesktopLyricsFollowThePagesLineHiddenAfterASeekAndPausedAndShowTheTitleWithoutLyrics) {
+  DesktopLyrics lyrics(*page, UserDefaults::standard());
+  DesktopLyricsView& view = lyrics.view();
+  const auto rows = [&] { return Rows(view.firstRow(), view.secondRow()); };
+  EXPECT_FALSE(view.isVisible());
+  Preferences::setDesktopLyrics(UserDefaults::standard(), true);
+  EXPECT_TRUE(view.isVisible());
+  EXPECT_EQ(rows(), Rows());  // nothing plays yet
+  start({"a", "bb"});
+  ASSERT_TRUE(test::waitFor([&] { return rows() == Rows("第一句", "第二句"); }));
+  ASSERT_TRUE(test::waitFor([&] { return view.frameTimerActive() && view.fill() > 0; }));
+
+  window.hide();
+  ASSERT_TRUE(test::waitFor([&] { return view.firstRow() == QStringLiteral("第二句"); }));
+  EXPECT_EQ(page->lyricsLine(), view.firstRow());
+  ASSERT_TRUE(page->controller().seekToPercent(45));  // 9 s of 20
+  ASSERT_TRUE(test::waitFor([&] { return view.firstRow() == QStringLiteral("第三句"); }));
+  EXPECT_EQ(page->lyricsLine(), view.firstRow());
+
+  page->controller().buttonPressed();  // pause
+  ASSERT_TRUE(test::waitFor([&] { return !view.frameTimerActive(); }));
+  EXPECT_EQ(rows(), Rows("第三句", ""));
+
+  NotificationCenter::defaultCenter().post(kPlayBackChangedNotification, nullptr,
+                                           PlistValue(PlistValue::Dict{{"state", PlistValue(3)}}));
+  ASSERT_TRUE(test::waitFor([&] { return rows() == Rows("无词", "歌手"); }));
+}
+
+TEST_F(PageOnTheBus, DesktopLyricsMenuItemShowsAndHidesThemUnlockingIsOfferedWhileLockedAndTheFrameIsKept) {
+  auto lyrics = std::make_unique<DesktopLyrics>(*page, UserDefaults::standard());
+  lyrics->showAction()->trigger();
+  EXPECT_TRUE(Preferences::desktopLyrics(UserDefaults::standard()));
+  EXPECT_TRUE(lyrics->view().isVisible());
+  EXPECT_TRUE(lyrics->showAction()->isChecked());
+  EXPECT_FALSE(lyrics->unlockAction()->isVisible());
+
+  lyrics->view().setLocked(true);
+  EXPECT_TRUE(lyrics->unlockAction()->isVisible());
+  lyrics->unlockAction()->trigger();
+  EXPECT_FALSE(lyrics->view().isLocked());
+  EXPECT_FALSE(lyrics->unlockAction()->isVisible());
+
+  lyrics->view().setGeometry(120, 140, 600, 110);
+  lyrics->view().setFontSize(50);
+  lyrics->view().setLocked(true);
+  lyrics.reset();  // writes the frame
+  lyrics = std::make_unique<DesktopLyrics>(*page, UserDefaults::standard());
+  DesktopLyricsView& view = lyrics->view();
+  EXPECT_TRUE(view.isVisible());  // it was on
+  EXPECT_EQ(view.geometry(), QRect(120, 140, 600, 110));
+  EXPECT_EQ(view.fontSize(), 50);
+  EXPECT_TRUE(view.isLocked());
+
+  lyrics->showAction()->trigger();
+  EXPECT_FALSE(view.isVisible());
+  EXPECT_FALSE(Preferences::desktopLyrics(UserDefaults::standard()));
 }
 
 }  // namespace

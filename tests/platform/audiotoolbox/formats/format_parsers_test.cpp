@@ -161,19 +161,19 @@ struct Damaged {
 };
 
 const Damaged kDamaged[] = {
-    {"wav with no channels", makeWavStreamParser,
+    {"WavWithNoChannels", makeWavStreamParser,
      bytes("RIFF\xFF\xFF\xFF\xFFWAVEfmt \x10\0\0\0\x01\0\0\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0"
            "data\x64\0\0\0"sv),
      fourcc("fmt?")},
-    {"caf compressed data without a packet table", makeCafStreamParser,
+    {"CafCompressedDataWithoutAPacketTable", makeCafStreamParser,
      bytes("caff\0\x01\0\0desc\0\0\0\0\0\0\0\x20\x40\xE5\x88\x80\0\0\0\0aac "
            "\0\0\0\0\0\0\0\0\0\0\x04\0\0\0\0\x02"
            "\0\0\0\x10"
            "data\0\0\0\0\0\0\0\x68"sv,
            64 + 104),  // the data chunk's 104 bytes
      kAudioErrNotOptimized},
-    {"mp4 moov of 1 GB", makeMp4StreamParser, bytes("\x40\0\0\0moov"sv, 4096), kAudioErrInvalidFile},
-    {"mp4 moov without a sound track", makeMp4StreamParser, bytes("\0\0\0\x10moov\0\0\0\x08trak"sv),
+    {"Mp4MoovOf1GB", makeMp4StreamParser, bytes("\x40\0\0\0moov"sv, 4096), kAudioErrInvalidFile},
+    {"Mp4MoovWithoutASoundTrack", makeMp4StreamParser, bytes("\0\0\0\x10moov\0\0\0\x08trak"sv),
      fourcc("fmt?")},
 };
 
@@ -183,21 +183,15 @@ class DamagedHeaderTest : public ::testing::TestWithParam<Damaged> {};
 
 TEST_P(DamagedHeaderTest, EndsWithTheExpectedStatus) {
   const Damaged& d = GetParam();
-  const Bytes& bytes = d.bytes;
-  for (std::size_t chunk : {std::size_t(1), std::size_t(3), bytes.size()}) {
-    const auto parsed = parse(d.factory, bytes, 0, chunk);
-    EXPECT_EQ(parsed->status, d.expected) << d.name << ", chunks of " << chunk;
+  for (std::size_t chunk : {std::size_t(1), std::size_t(3), d.bytes.size()}) {
+    const auto parsed = parse(d.factory, d.bytes, 0, chunk);
+    EXPECT_EQ(parsed->status, d.expected) << "chunks of " << chunk;
     EXPECT_TRUE(parsed->out.packets.empty());
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, DamagedHeaderTest, ::testing::ValuesIn(kDamaged), [](const auto& info) {
-  std::string name = info.param.name;
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  }
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Formats, DamagedHeaderTest, ::testing::ValuesIn(kDamaged),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Mp4Stream, SampleTablePointingPastTheDataDeliversWhatArrives) {
   if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";

@@ -1,17 +1,29 @@
 // Where the program keeps its files (the application and account folders), property-list files, and
-// the user defaults stored in one.
+// the user defaults stored in one; work handed between the main thread and serial queues, and
+// notices posted to observers.
 #include <gtest/gtest.h>
 
+#include <QThread>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <string>
+#include <vector>
 
+#include "main_loop.h"
 #include "platform/fileutil.h"
 #include "platform/folders.h"
+#include "platform/mainqueue.h"
+#include "platform/notificationcenter.h"
 #include "platform/plist.h"
+#include "platform/serialqueue.h"
 #include "platform/userdefaults.h"
 #include "temp_home.h"
 
 namespace tonvera {
 namespace {
+
+using namespace std::chrono_literals;
 
 // The account folder under XDG_DATA_HOME is the taste store's business (its files are read there);
 // without the variable the folders go under ~/.local/share.
@@ -22,6 +34,8 @@ TEST(Folders, FallBackToLocalShare) {
   EXPECT_EQ(*baseDir(), home.path() + "/.local/share/Tonvera//000/");
 }
 
+// Every type goes through XML and back; members without a value are left out; a missing file, bad
+// bytes and a folder that is not there are reported.
 TEST(Plist, RoundTripsEveryTypeThroughXml) {
   PlistValue::Dict record{{"id", "1001"},
                           {"name", "晴天 \"quoted\" & <tag>"},
@@ -32,24 +46,15 @@ TEST(Plist, RoundTripsEveryTypeThroughXml) {
                           {"bytes", PlistValue::Data{0, 10, 200}},
                           {"artist", PlistValue::Array{PlistValue::Dict{{"id", "7"}, {"name", "A"}}}},
                           {"empty", PlistValue::Dict{}}};
-  const std::string xml = PlistValue(record).toXml();
+  PlistValue::Dict withNone = record;
+  withNone["drop"] = PlistValue();
+  const std::string xml = PlistValue(withNone).toXml();
   EXPECT_NE(xml.find("<!DOCTYPE plist"), std::string::npos);
-  auto back = PlistValue::fromBytes(xml);
-  ASSERT_TRUE(back.has_value());
-  EXPECT_EQ(*back, PlistValue(record));
-}
-
-TEST(Plist, NoneMembersAreLeftOutAndBadBytesGiveAReason) {
-  PlistValue::Dict d{{"keep", "x"}, {"drop", PlistValue()}};
-  auto back = PlistValue::fromBytes(PlistValue(d).toXml());
-  ASSERT_TRUE(back);
-  EXPECT_EQ(back->dict().size(), 1u);
+  EXPECT_EQ(PlistValue::fromBytes(xml), PlistValue(record));
   std::string error;
   EXPECT_FALSE(PlistValue::fromBytes("garbage", &error));
   EXPECT_FALSE(error.empty());
-}
 
-TEST(Plist, FilesAreWrittenAtomicallyAndStatusIsReported) {
   test::TempHome home;
   const std::string path = home.path() + "/a.plist";
   EXPECT_EQ(readPlistFile(path).status, PlistFileRead::Status::Missing);
@@ -67,6 +72,10 @@ TEST(UserDefaults, ValuesPersistAcrossInstancesAndRegisteredOnesAreNeverWritten)
   {
     UserDefaults defaults(path);
     defaults.registerDefaults({{"enplay", true}, {"BNREmptyDocumentFlag", false}});
+    defaults.set("enplay", false);  // a set value overrides the registered one; removed, it is back
+    EXPECT_FALSE(defaults.boolForKey("enplay"));
+    defaults.remove("enplay");
+    EXPECT_TRUE(defaults.boolForKey("enplay"));
     defaults.set("kSelectStation", PlistValue::Dict{{"id", "all"}, {"name", "全部"}});
     defaults.set("count", 42);
     defaults.set("ratio", 0.5);
@@ -79,23 +88,11 @@ TEST(UserDefaults, ValuesPersistAcrossInstancesAndRegisteredOnesAreNeverWritten)
   // Registered values were volatile: the new store does not know them.
   EXPECT_FALSE(again.object("enplay").has_value());
   EXPECT_FALSE(again.boolForKey("enplay"));
+  EXPECT_EQ(again.stringForKey("missing"), "");
+  EXPECT_EQ(again.integerForKey("missing"), 0);
   const std::string xml = *readFile(path);
   EXPECT_EQ(xml.find("BNREmptyDocumentFlag"), std::string::npos);
   EXPECT_NE(xml.find("<key>kSelectStation</key>"), std::string::npos);
-}
-
-TEST(UserDefaults, SetOverridesRegisteredAndRemoveBringsItBack) {
-  test::TempHome home;
-  UserDefaults defaults(UserDefaults::standardPath());
-  defaults.registerDefaults({{"enplay", false}});
-  EXPECT_FALSE(defaults.boolForKey("enplay"));
-  defaults.set("enplay", true);
-  EXPECT_TRUE(defaults.boolForKey("enplay"));
-  defaults.remove("enplay");
-  EXPECT_FALSE(defaults.boolForKey("enplay"));
-  EXPECT_TRUE(defaults.object("enplay").has_value());
-  EXPECT_EQ(defaults.stringForKey("missing"), "");
-  EXPECT_EQ(defaults.integerForKey("missing"), 0);
 }
 
 // A damaged file set aside with its bytes while the store starts empty and keeps what is set: the
@@ -115,6 +112,85 @@ TEST(UserDefaults, ASecondDamagedFileDoesNotReplaceTheFirstCopy) {
     if (entry.path().filename().string().starts_with("defaults.plist.corrupt")) ++copies;
   }
   EXPECT_EQ(copies, 2);
+}
+
+TEST(SerialQueue, RunsTasksInOrderOffTheMainThreadAndHandsBackToMain) {
+  SerialQueue queue("getNextTrackInfo");
+  std::vector<int> order;  // written by the worker only, read after the hand-back
+  std::vector<int> mainOrder;
+  std::atomic<bool> offMain{true};
+  for (int i = 0; i < 100; ++i) {
+    queue.async([&, i] {
+      if (isMainThread()) offMain = false;
+      order.push_back(i);
+      if (i % 10 == 9) runOnMain([&, i] {
+        EXPECT_TRUE(isMainThread());
+        mainOrder.push_back(i);
+      });
+    });
+  }
+  ASSERT_TRUE(runMainLoopUntil([&] { return mainOrder.size() == 10; }, 5s));
+  EXPECT_TRUE(offMain);
+  ASSERT_EQ(order.size(), 100u);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(order[i], i);
+  EXPECT_EQ(mainOrder, (std::vector<int>{9, 19, 29, 39, 49, 59, 69, 79, 89, 99}));
+}
+
+TEST(SerialQueue, DestructionFinishesQueuedTasks) {
+  std::atomic<int> done{0};
+  {
+    SerialQueue queue("lrc");
+    for (int i = 0; i < 20; ++i) queue.async([&] {
+      QThread::usleep(200);
+      ++done;
+    });
+  }
+  EXPECT_EQ(done.load(), 20);
+}
+
+TEST(NotificationCenter, CallsMatchingObserversInRegistrationOrder) {
+  NotificationCenter center;
+  std::vector<std::string> calls;
+  int senderA = 0, senderB = 0;
+  center.addObserver("STATIONChanged", nullptr, [&](const Notification& n) {
+    calls.push_back("any:" + n.userInfo.find("key")->toString());
+  });
+  center.addObserver("STATIONChanged", &senderA, [&](const Notification&) { calls.push_back("fromA"); });
+  center.addObserver("other", nullptr, [&](const Notification&) { calls.push_back("other"); });
+  center.addObserver("", nullptr, [&](const Notification& n) { calls.push_back("all:" + n.name); });
+
+  center.post("STATIONChanged", &senderA, PlistValue::Dict{{"key", "1"}});
+  EXPECT_EQ(calls, (std::vector<std::string>{"any:1", "fromA", "all:STATIONChanged"}));
+  calls.clear();
+  center.post("STATIONChanged", &senderB, PlistValue::Dict{{"key", "2"}});
+  EXPECT_EQ(calls, (std::vector<std::string>{"any:2", "all:STATIONChanged"}));
+}
+
+TEST(NotificationCenter, RemovalStopsDeliveryEvenDuringAPost) {
+  NotificationCenter center;
+  int first = 0, second = 0;
+  NotificationCenter::ObserverId secondId = 0;
+  center.addObserver("n", nullptr, [&](const Notification&) {
+    ++first;
+    center.removeObserver(secondId);
+  });
+  secondId = center.addObserver("n", nullptr, [&](const Notification&) { ++second; });
+  center.post("n");
+  center.post("n");
+  EXPECT_EQ(first, 2);
+  EXPECT_EQ(second, 0);
+
+  int owned = 0;
+  const int owner = 0;
+  center.addObserver("m", nullptr, [&](const Notification&) { ++owned; }, &owner);
+  {
+    ScopedObserver scoped(center, "m", nullptr, [&](const Notification&) { ++owned; });
+    center.post("m");
+  }
+  center.post("m");
+  center.removeObserversOf(&owner);
+  center.post("m");
+  EXPECT_EQ(owned, 3);
 }
 
 }  // namespace
