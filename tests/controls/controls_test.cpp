@@ -111,8 +111,6 @@ TEST(ControlGrid, SquaresOpenTheirPagesAndTheCentreShowsTheCaptionOfTheSquareEnt
     byTag[static_cast<size_t>(b->tag())] = b;
   }
   ASSERT_TRUE(byTag[4] && byTag[6] && byTag[0]);
-  EXPECT_EQ(byTag[6]->geometry(), QRect(0, 0, 84, 84));  // top left
-  EXPECT_EQ(byTag[0]->geometry(), QRect(0, 172, 84, 84));
 
   for (int tag : {0, 2, 5, 6, 7, 8}) {
     enter(byTag[static_cast<size_t>(tag)]);
@@ -136,8 +134,7 @@ TEST(ControlGrid, SquaresOpenTheirPagesAndTheCentreShowsTheCaptionOfTheSquareEnt
   setAppNavigator(nullptr);
 }
 
-TEST(Resources, AMissingPictureGivesNothingAndIsAskedForOnce) {
-  EXPECT_EQ(ResourcePicture::load(QStringLiteral("no-such-picture.png")), nullptr);
+TEST(Resources, AMissingPictureGivesNothingAndACutKeepsItsPointSize) {
   EXPECT_EQ(ResourcePicture::load(QStringLiteral("no-such-picture.png")), nullptr);
   auto cube = ResourcePicture::load(QStringLiteral("CUBEICON.png"));
   ASSERT_NE(cube, nullptr);

@@ -103,19 +103,33 @@ class PageOnTheBus : public test::OnTheBus {
   QString coverUrl;
 };
 
+// The lyrics line reaches the bus and the desktop lyrics (off until asked for) as playback reaches
+// it, also after a seek and with the window hidden; paused, the desktop lyrics stay put and stop
+// waking; a song without lyrics shows its title there.
 TEST_F(PageOnTheBus, TheLyricsLineThePositionSeeksAndTheVolumeFollowThePlayer) {
-  start({"a"});
+  DesktopLyrics lyrics(*page, UserDefaults::standard());
+  DesktopLyricsView& view = lyrics.view();
+  const auto rows = [&] { return Rows(view.firstRow(), view.secondRow()); };
+  EXPECT_FALSE(view.isVisible());
+  Preferences::setDesktopLyrics(UserDefaults::standard(), true);
+  EXPECT_TRUE(view.isVisible());
+  EXPECT_EQ(rows(), Rows());  // nothing plays yet
+  start({"a", "bb"});
   // Playing with a known length: seekable, the cover's file and the first line in the metadata.
   ASSERT_TRUE(test::waitFor([&] { return current() == "a" && get("CanSeek").toBool(); }));
   ASSERT_TRUE(test::waitFor([&] { return meta().value("xesam:asText").toString() == "第一句"; }));
   EXPECT_EQ(meta().value("mpris:artUrl").toString(), coverUrl);
   EXPECT_NEAR(meta().value("mpris:length").toLongLong(), 20'000'000, 500'000);
   EXPECT_EQ(get("PlaybackStatus"), "Playing");
+  ASSERT_TRUE(test::waitFor([&] { return rows() == Rows("第一句", "第二句"); }));
+  ASSERT_TRUE(test::waitFor([&] { return view.frameTimerActive() && view.fill() > 0; }));
 
   // The next line is announced when playback reaches it, also with the window hidden (in the
   // tray); the position only when asked for.
   window.hide();
   ASSERT_TRUE(test::waitFor([&] { return announcedLine("第二句"); }));
+  ASSERT_TRUE(test::waitFor([&] { return view.firstRow() == QStringLiteral("第二句"); }));
+  EXPECT_EQ(page->lyricsLine(), view.firstRow());
   const qlonglong at = get("Position").toLongLong();
   EXPECT_GE(at, 2'000'000);
   EXPECT_LT(at, 10'000'000);
@@ -128,12 +142,21 @@ TEST_F(PageOnTheBus, TheLyricsLineThePositionSeeksAndTheVolumeFollowThePlayer) {
   EXPECT_EQ(menu->seeks, std::vector<qlonglong>({9'000'000}));
   EXPECT_GE(get("Position").toLongLong(), 9'000'000);
   ASSERT_TRUE(test::waitFor([&] { return announcedLine("第三句"); }));
+  ASSERT_TRUE(test::waitFor([&] { return view.firstRow() == QStringLiteral("第三句"); }));
+  EXPECT_EQ(page->lyricsLine(), view.firstRow());
   EXPECT_GE(page->controller().streamer()->progress(), 8.5);
 
   // The player has no volume of its own: 1.0 stays, whatever is written.
   EXPECT_EQ(get("Volume"), 1.0);
   menu->set("Volume", 0.3);
   EXPECT_EQ(get("Volume"), 1.0);
+
+  page->controller().buttonPressed();  // pause
+  ASSERT_TRUE(test::waitFor([&] { return !view.frameTimerActive(); }));
+  EXPECT_EQ(rows(), Rows("第三句", ""));
+  NotificationCenter::defaultCenter().post(kPlayBackChangedNotification, nullptr,
+                                           PlistValue(PlistValue::Dict{{"state", PlistValue(3)}}));
+  ASSERT_TRUE(test::waitFor([&] { return rows() == Rows("无词", "歌手"); }));
 }
 
 TEST_F(PageOnTheBus, ASongWithoutCoverOrLyricsAndTheTrayLikeKeepInStep) {
@@ -177,36 +200,6 @@ TEST_F(PageOnTheBus, ASongWithoutCoverOrLyricsAndTheTrayLikeKeepInStep) {
     const auto m = lastAnnounced();
     return m && m->value("xesam:userRating").toDouble() == 0.0;
   }));
-}
-
-// The desktop lyrics: off until asked for; they follow the page's line also with the window in the
-// tray and after a seek, stay put and stop waking while paused, and show the title without lyrics.
-TEST_F(PageOnTheBus, DesktopLyricsFollowThePagesLineHiddenAfterASeekAndPausedAndShowTheTitleWithoutLyrics) {
-  DesktopLyrics lyrics(*page, UserDefaults::standard());
-  DesktopLyricsView& view = lyrics.view();
-  const auto rows = [&] { return Rows(view.firstRow(), view.secondRow()); };
-  EXPECT_FALSE(view.isVisible());
-  Preferences::setDesktopLyrics(UserDefaults::standard(), true);
-  EXPECT_TRUE(view.isVisible());
-  EXPECT_EQ(rows(), Rows());  // nothing plays yet
-  start({"a", "bb"});
-  ASSERT_TRUE(test::waitFor([&] { return rows() == Rows("第一句", "第二句"); }));
-  ASSERT_TRUE(test::waitFor([&] { return view.frameTimerActive() && view.fill() > 0; }));
-
-  window.hide();
-  ASSERT_TRUE(test::waitFor([&] { return view.firstRow() == QStringLiteral("第二句"); }));
-  EXPECT_EQ(page->lyricsLine(), view.firstRow());
-  ASSERT_TRUE(page->controller().seekToPercent(45));  // 9 s of 20
-  ASSERT_TRUE(test::waitFor([&] { return view.firstRow() == QStringLiteral("第三句"); }));
-  EXPECT_EQ(page->lyricsLine(), view.firstRow());
-
-  page->controller().buttonPressed();  // pause
-  ASSERT_TRUE(test::waitFor([&] { return !view.frameTimerActive(); }));
-  EXPECT_EQ(rows(), Rows("第三句", ""));
-
-  NotificationCenter::defaultCenter().post(kPlayBackChangedNotification, nullptr,
-                                           PlistValue(PlistValue::Dict{{"state", PlistValue(3)}}));
-  ASSERT_TRUE(test::waitFor([&] { return rows() == Rows("无词", "歌手"); }));
 }
 
 TEST_F(PageOnTheBus, DesktopLyricsMenuItemShowsAndHidesThemUnlockingIsOfferedWhileLockedAndTheFrameIsKept) {

@@ -29,21 +29,19 @@ TEST_F(MediaKeysOnTheBus, PlayerMethodsArriveAsKeyPressesOfTheirKeys) {
         QString::fromLatin1(SPMediaKeyTap::kBusName));
   };
   EXPECT_TRUE(registered());
-  // Pause while stopped presses nothing; Play does, sent once the others have arrived.
-  for (const char* m : {"PlayPause", "Next", "Previous", "Pause"})
-    ASSERT_TRUE(bus.send(QString::fromLatin1(m)));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.keys.size() >= 6; }, 5000));
-  ASSERT_TRUE(bus.send(QStringLiteral("Play")));
+  // Pause while stopped presses nothing; Play does.
+  test::SoundMenu menu(bus.address());
+  for (const char* m : {"PlayPause", "Next", "Previous", "Pause", "Play"})
+    menu.call(test::kPlayer, QString::fromLatin1(m));
   ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.keys.size() >= 8; }, 5000));
   const std::vector<std::pair<int, bool>> expected{{16, true}, {16, false}, {19, true}, {19, false},
                                                    {20, true}, {20, false}, {16, true}, {16, false}};
   EXPECT_EQ(delegate.keys, expected);
 
-  // Another listed player in front: keys from the bus are left to it. (A property read that comes
-  // back after the call shows the call was handled.)
+  // Another listed player in front: keys from the bus are left to it (the call's reply comes after
+  // it was handled).
   tap.setShouldInterceptMediaKeyEvents(false);
-  ASSERT_TRUE(bus.send(QStringLiteral("Next")));
-  test::SoundMenu(bus.address()).get(test::kRoot, "Identity");
+  menu.call(test::kPlayer, QStringLiteral("Next"));
   EXPECT_EQ(delegate.keys, expected);
 
   tap.stopWatchingMediaKeys();

@@ -32,16 +32,6 @@ class PrivateBus {
   bool ok() const { return !address_.isEmpty(); }
   const QString& address() const { return address_; }
 
-  // Calls a Player method with dbus-send, as a desktop's key handling would.
-  bool send(const QString& method) {
-    QProcess p;
-    p.start(QStringLiteral("dbus-send"), {QStringLiteral("--session"), QStringLiteral("--type=method_call"),
-                                          QStringLiteral("--dest=org.mpris.MediaPlayer2.tonvera"),
-                                          QStringLiteral("/org/mpris/MediaPlayer2"),
-                                          QStringLiteral("org.mpris.MediaPlayer2.Player.") + method});
-    return p.waitForFinished(5000) && p.exitCode() == 0;
-  }
-
   // The process's bus.
   static PrivateBus& shared() {
     static PrivateBus* bus = [] {

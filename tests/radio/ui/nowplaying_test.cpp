@@ -212,7 +212,6 @@ TEST_F(PlayingPage, HiddenWindowStopsTheProgressUpdatesButNotPlayback) {
   start();
   auto& controller = p->page->controller();
   EXPECT_TRUE(controller.progressTimerActive());
-  EXPECT_EQ(controller.progressTimerInterval(), 100);
   for (const bool minimise : {false, true}) {
     SCOPED_TRACE(minimise ? "minimised" : "hidden");
     if (minimise) {

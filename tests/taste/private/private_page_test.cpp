@@ -46,8 +46,6 @@ TEST_F(PrivatePage, SwitchesAreStoredOnEveryClickAndComeBackAfterARestart) {
     PrivateView view(&store);
     EXPECT_FALSE(view.recommendationSwitch()->state());  // neither key has a default
     EXPECT_FALSE(view.englishSwitch()->state());
-    EXPECT_EQ(view.recommendationSwitch()->geometry(), QRect(30, 160, 60, 20));
-    EXPECT_EQ(view.englishSwitch()->geometry(), QRect(190, 160, 60, 20));
     QTest::mouseClick(view.recommendationSwitch(), Qt::LeftButton, {}, QPoint(10, 10));
     QTest::mouseClick(view.englishSwitch(), Qt::LeftButton, {}, QPoint(10, 10));
     QTest::mouseClick(view.englishSwitch(), Qt::LeftButton, {}, QPoint(10, 10));
@@ -89,7 +87,6 @@ TEST_F(PrivatePage, StartPlaysThePrivateChannelOfTheLikedSongsAndArtists) {
   QTest::mouseClick(page.privateView()->recommendationSwitch(), Qt::LeftButton, {}, QPoint(10, 10));
   NovaColorButton* start = page.playButton();
   ASSERT_NE(start, nullptr);
-  EXPECT_EQ(start->geometry(), QRect(445, 111, 40, 40));
   page.view()->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(page.view()));
   QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), start->mapToGlobal(QPointF(20, 20)));
