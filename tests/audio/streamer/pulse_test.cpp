@@ -5,14 +5,12 @@
 // in from silence, and the tone again, going on from the sample where it stopped, every sample at
 // full level equal to the decode. Skipped where pulseaudio or parec is not installed.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "audio/audiostreamer.h"
@@ -36,19 +34,16 @@ std::int16_t toneAt(long i) {
 }
 std::int16_t indexAt(long i) { return std::int16_t(16384 + i % 16384); }
 
+// A WAV file of `seconds` of both.
 std::vector<std::uint8_t> toneWav(int seconds) {
   const std::uint32_t frames = std::uint32_t(seconds * kRate);
-  const std::uint32_t data = frames * 4;
   std::vector<std::uint8_t> out;
   auto put = [&](std::uint32_t v, int bytes) {
     for (int b = 0; b < bytes; ++b) out.push_back(std::uint8_t(v >> (8 * b)));
   };
-  out.insert(out.end(), {'R', 'I', 'F', 'F'});
-  put(36 + data, 4);
-  out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  put(16, 4), put(1, 2), put(2, 2), put(kRate, 4), put(kRate * 4, 4), put(4, 2), put(16, 2);
-  out.insert(out.end(), {'d', 'a', 't', 'a'});
-  put(data, 4);
+  for (const std::uint32_t word : {0x46464952u, 36 + frames * 4, 0x45564157u, 0x20746d66u, 16u}) put(word, 4);
+  put(0x00020001u, 4), put(kRate, 4), put(kRate * 4, 4), put(0x00100004u, 4), put(0x61746164u, 4);
+  put(frames * 4, 4);
   for (long i = 0; i < long(frames); ++i) put(std::uint16_t(toneAt(i)), 2), put(std::uint16_t(indexAt(i)), 2);
   return out;
 }
@@ -147,13 +142,10 @@ TEST(PulsePauseResume, TheFadesAreHeardAndNothingStaleComesBackAtTheResume) {
     ASSERT_TRUE(run.waitForIdle());
   }
   const auto pcm = pulse.recording();
-  const long frames = long(pcm.size() / 2);
-  long first = 0;
-  while (first < frames && silent(pcm, first)) ++first;
-  long last = frames - 1;
-  while (last > first && silent(pcm, last)) --last;
   // The silent stretches between the first and the last sound: one, the pause.
-  long gapStart = -1, gapEnd = -1, silentFrames = 0;
+  long first = 0, last = long(pcm.size() / 2) - 1, gapStart = 0, gapEnd = 0, silentFrames = 0;
+  while (first < last && silent(pcm, first)) ++first;
+  while (last > first && silent(pcm, last)) --last;
   for (long i = first, run = 0; i <= last; ++i) {
     run = silent(pcm, i) ? run + 1 : 0;
     silentFrames += run > 0;
