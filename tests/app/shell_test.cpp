@@ -23,6 +23,7 @@
 #include "platform/plist.h"
 #include "platform/userdefaults.h"
 #include "radio/mainviewcontroller.h"
+#include "shared_state.h"
 #include "stats/tonverareport.h"
 #include "temp_home.h"
 
@@ -217,7 +218,7 @@ TEST(Defaults, MediaKeyPlayersListOursFirstAndThePreferencesDefaultsAreRegistere
 
 TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
   test::TempHome home;
-  TonveraReport::resetForTesting();
+  test::forgetReporter();
   KKWindow window;
   AppDelegate::Options options;
   options.pages.playRadio = false;
@@ -232,7 +233,7 @@ TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
   ASSERT_EQ(first.status, PlistFileRead::Status::Ok);
   delegate.applicationWillTerminate();  // told once: the second call adds nothing
   EXPECT_EQ(readPlistFile(kept).value, first.value);
-  TonveraReport::resetForTesting();
+  test::forgetReporter();
 }
 
 struct QuitRecorder : PageNavigator {

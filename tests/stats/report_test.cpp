@@ -1,7 +1,7 @@
 // The usage reporter over whole runs of the program, against a real service on 127.0.0.1, in a
-// temporary home folder. One process plays several runs: resetForTesting() stands for the process
-// ending, so everything a later run knows comes from the two files. Then the machine facts the start
-// report carries.
+// temporary home folder. One process plays several runs: test::forgetReporter() stands for the
+// process ending, so everything a later run knows comes from the two files. Then the machine facts
+// the start report carries.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,6 +16,7 @@
 #include "platform/mainqueue.h"
 #include "platform/plist.h"
 #include "report_service.h"
+#include "shared_state.h"
 #include "stats/datasender.h"
 #include "stats/machineinfo.h"
 #include "stats/tonverareport.h"
@@ -54,14 +55,14 @@ std::string field(const std::string& body, const std::string& key) {
 class ReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TonveraReport::resetForTesting();
+    test::forgetReporter();
     DataSender::setTimeout(2s);
     service_->useForReports();
   }
 
   void TearDown() override {
     service_->release();
-    TonveraReport::resetForTesting();
+    test::forgetReporter();
     TonveraReport::setVersionCodeOverride(std::nullopt);
     TonveraReport::setTimeOverride(std::nullopt);
     DataSender::setTimeout(kReportSendTimeout);
@@ -87,7 +88,7 @@ class ReportTest : public ::testing::Test {
   // The end of the run, then the end of the process.
   static void terminate() {
     TonveraReport::appTerminated();
-    TonveraReport::resetForTesting();
+    test::forgetReporter();
   }
 
   // One complete run: launch, all sends finished, exit.
@@ -251,7 +252,7 @@ TEST_F(ReportTest, TerminationSendsNothingMore) {
   TonveraReport::sharedInstance().call("api=Service.Test&param={}");
   TonveraReport::appTerminated();
   const auto begin = std::chrono::steady_clock::now();
-  TonveraReport::resetForTesting();  // the in-flight send is aborted, the queued one skipped
+  test::forgetReporter();  // the in-flight send is aborted, the queued one skipped
   EXPECT_LT(std::chrono::steady_clock::now() - begin, 5s);
   service_->release();
   EXPECT_EQ(apis(service_->bodies()), Bodies{"Service.Start"});
