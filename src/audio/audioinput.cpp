@@ -11,7 +11,9 @@ namespace tonvera {
 
 namespace {
 
-bool isHttpUrl(const std::string& url) { return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0; }
+bool isHttpUrl(const std::string& url) {
+  return url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0;
+}
 
 class HttpInput final : public AudioInput {
  public:
@@ -51,6 +53,8 @@ class HttpInput final : public AudioInput {
 
 }  // namespace
 
-std::unique_ptr<AudioInput> makeHttpInput(std::string url) { return std::make_unique<HttpInput>(std::move(url)); }
+std::unique_ptr<AudioInput> makeHttpInput(std::string url) {
+  return std::make_unique<HttpInput>(std::move(url));
+}
 
 }  // namespace tonvera

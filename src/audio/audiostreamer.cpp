@@ -35,7 +35,7 @@ AudioStreamer::~AudioStreamer() {
   alive_.reset();
   shutdown();
   // Normally gone with the clean-up; after a thread that ended early the queue may remain. Its
-  // listeners take lock_, so it is disposed of before anything else goes.
+  // call-backs reach into this player, so it is disposed of before anything else goes.
   std::shared_ptr<AudioQueue> queue;
   {
     std::lock_guard guard(lock_);

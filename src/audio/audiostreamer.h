@@ -1,9 +1,11 @@
 #pragma once
 // AudioStreamer plays one track from one input (audioinput.h: HTTP, a local file, or a held head
 // followed by HTTP): its own thread ("InternalThread") reads the bytes, parses them into packets
-// (or PURE frames) and fills a ring of 16 buffers that an output queue plays. Every state change is announced once by "ASStatusChangedNotification"
-// (sender: the player, no user info) on the main thread; when the track ends, fails or is stopped
-// the player returns to Idle after cleaning up.
+// (or PURE frames) and fills a ring of 16 buffers that an output queue plays. Every state change
+// is announced once by "ASStatusChangedNotification" (sender: the player, no user info) on the
+// main thread; when the track ends, fails or is stopped the player returns to Idle after cleaning
+// up. The limits and clock of the reconnection and of the data-stall watchdog, and a hook for
+// tests, come in StreamerOptions.
 //
 // Threads:
 // - main thread: construction, start(), stop(), pause(), togglePause(), seekToTime(), the is...
@@ -209,7 +211,7 @@ class AudioStreamer final {
   void failWithErrorCode(StreamerError code);
 
  private:
-  // The internal thread's reading: opens the input at seekByteOffset_ (lock_ held or not).
+  // The internal thread's reading: opens the input at seekByteOffset_.
   bool openReadStream();
   void handleReadFromStream(ReadStream& stream, ReadStreamEvent event);
   void handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,

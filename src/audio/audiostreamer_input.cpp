@@ -1,9 +1,6 @@
 // AudioStreamer's stream input: the request, the read-stream events, and the hand-over of the
 // bytes to the parser (or to the PURE path).
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "audio/audiostreamer.h"

@@ -172,7 +172,7 @@ void AudioStreamer::cleanUp() {
     queue = std::move(audioQueue_);
     clockQueue_.store(nullptr);
   }
-  // Disposing waits for the queue's thread, whose listener takes lock_: done without it. The
+  // Disposing waits for the queue's thread: done without lock_, which the controls take. The
   // buffers go with the queue.
   if (queue && queue->dispose() != kAudioNoErr) failWithErrorCode(StreamerError::AudioQueueDisposeFailed);
   queue.reset();

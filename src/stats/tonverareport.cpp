@@ -234,14 +234,4 @@ void TonveraReport::setTimeOverride(std::optional<long long> seconds) {
   sharedInstance().timeOverride_ = seconds;
 }
 
-void TonveraReport::resetForTesting() {
-  TonveraReport& self = sharedInstance();
-  self.finishQueue();
-  std::lock_guard lock(self.mutex_);
-  self.pending_.reset();
-  self.stop_ = false;
-  self.settings_.clear();
-  self.lastVersion_.reset();
-}
-
 }  // namespace tonvera

@@ -26,6 +26,10 @@
 
 namespace tonvera {
 
+namespace test {
+void forgetReporter();  // tests/support: the reporter as a new process finds it
+}
+
 class DataSender;
 class SerialQueue;
 
@@ -90,18 +94,19 @@ class TonveraReport {
   static std::map<std::string, std::string> settings();
 
   // Test seams. A version code used by the next setTonveraAppkey() instead of the build's (nothing
-  // restores the build's until it is set back). resetForTesting() ends every send (skipping or aborting
-  // them), waits for the send queue and forgets all state, as a new process would start.
+  // restores the build's until it is set back).
   static void setVersionCodeOverride(std::optional<std::string> code);
   // A fixed "local_time" (seconds since 1970) for every report built while it is set.
   static void setTimeOverride(std::optional<long long> seconds);
-  static void resetForTesting();
 
   ~TonveraReport();
   TonveraReport(const TonveraReport&) = delete;
   TonveraReport& operator=(const TonveraReport&) = delete;
 
  private:
+  // Ends every send (skipping or aborting them), waits for the send queue and forgets all state, as
+  // a new process would start (tests play several runs in one process).
+  friend void test::forgetReporter();
   TonveraReport() = default;
 
   struct Pending {

@@ -96,14 +96,6 @@ TNManager& TNManager::sharedManager() {
   return manager;
 }
 
-void TNManager::resetForTesting() {
-  TNManager& store = sharedManager();
-  store.likeSongs_.reset();
-  store.hateSongs_.reset();
-  store.likeArtists_.reset();
-  store.hateArtists_.reset();
-}
-
 std::optional<std::string> TNManager::tasteFilePath(const char* fileName) {
   auto base = baseDir();
   if (!base) return std::nullopt;

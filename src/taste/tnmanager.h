@@ -23,6 +23,10 @@
 
 namespace tonvera {
 
+namespace test {
+void forgetTasteStore();  // tests/support: the store as a new process finds it
+}
+
 class TNSong;
 class TNArtist;
 
@@ -38,9 +42,6 @@ class TNManager {
 
   // The one store of the process, created on first use with all four lists absent.
   static TNManager& sharedManager();
-  // Forgets the shared store's four lists, as a new process would start: the next use loads them
-  // from the files again. For tests, which play several runs in one process.
-  static void resetForTesting();
   TNManager(const TNManager&) = delete;
   TNManager& operator=(const TNManager&) = delete;
 
@@ -88,6 +89,8 @@ class TNManager {
   static std::optional<std::string> tasteFilePath(const char* fileName);
 
  private:
+  // Forgets the shared store's four lists (tests play several runs in one process).
+  friend void test::forgetTasteStore();
   TNManager() = default;
   void announce(const char* name);
 

@@ -27,6 +27,7 @@
 #include "radio/ui/nowplayingcontroller.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
+#include "shared_state.h"
 #include "stats/tonverareport.h"
 #include "taste/tnmanager.h"
 #include "taste/ui/loveviewcontroller.h"
@@ -225,7 +226,7 @@ TEST(Defaults, MediaKeyPlayersListOursFirstAndThePreferencesDefaultsAreRegistere
 
 TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
   test::TempHome home;
-  TonveraReport::resetForTesting();
+  test::forgetReporter();
   KKWindow window;
   AppDelegate::Options options;
   options.pages.playRadio = false;
@@ -240,7 +241,7 @@ TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
   ASSERT_EQ(first.status, PlistFileRead::Status::Ok);
   delegate.applicationWillTerminate();  // told once: the second call adds nothing
   EXPECT_EQ(readPlistFile(kept).value, first.value);
-  TonveraReport::resetForTesting();
+  test::forgetReporter();
 }
 
 struct QuitRecorder : PageNavigator {
@@ -324,19 +325,19 @@ TEST(FavouritesFlow, EveryLikedOrDislikedEntryShowsInItsListWithinASessionAndAft
     for (const int count : c.counts) {
       SCOPED_TRACE(testing::Message() << "list " << c.list << ", " << count << " entries");
       test::TempHome home;
-      TNManager::resetForTesting();
+      test::forgetTasteStore();
       const int rows = c.list >= 3 ? count : (count + 3) / 4;
       {
         Shell shell(/*placeholders=*/true);
         for (int i = 1; i <= count; ++i) record(c.list, i);
         expectListDrawn(shell, c.list, c.menuY, rows);
       }
-      TNManager::resetForTesting();  // quit; the next start reads the files
+      test::forgetTasteStore();  // quit; the next start reads the files
       Shell restarted(/*placeholders=*/true);
       expectListDrawn(restarted, c.list, c.menuY, rows);
     }
   }
-  TNManager::resetForTesting();
+  test::forgetTasteStore();
 }
 
 TEST(WindowGolden, ThePlaceholderPagesInTheWindow) {

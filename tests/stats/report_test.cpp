@@ -1,8 +1,8 @@
 // The usage reporter over whole runs of the program, against a real service on 127.0.0.1, in a
 // temporary home folder; first the single send (what counts as accepted, what goes on the wire,
-// time-outs and cancellation). One process plays several runs: resetForTesting() stands for the process
-// ending, so everything a later run knows comes from the two files. Then the machine facts the start
-// report carries.
+// time-outs and cancellation). One process plays several runs: test::forgetReporter() stands for the
+// process ending, so everything a later run knows comes from the two files. Then the machine facts
+// the start report carries.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,6 +18,7 @@
 #include "platform/mainqueue.h"
 #include "platform/plist.h"
 #include "report_service.h"
+#include "shared_state.h"
 #include "stats/datasender.h"
 #include "stats/machineinfo.h"
 #include "stats/tonverareport.h"
@@ -56,14 +57,14 @@ std::string field(const std::string& body, const std::string& key) {
 class ReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    TonveraReport::resetForTesting();
+    test::forgetReporter();
     DataSender::setTimeout(2s);
     service_->useForReports();
   }
 
   void TearDown() override {
     service_->release();
-    TonveraReport::resetForTesting();
+    test::forgetReporter();
     TonveraReport::setVersionCodeOverride(std::nullopt);
     TonveraReport::setTimeOverride(std::nullopt);
     DataSender::setTimeout(kReportSendTimeout);
@@ -89,7 +90,7 @@ class ReportTest : public ::testing::Test {
   // The end of the run, then the end of the process.
   static void terminate() {
     TonveraReport::appTerminated();
-    TonveraReport::resetForTesting();
+    test::forgetReporter();
   }
 
   // One complete run: launch, all sends finished, exit.
@@ -307,7 +308,7 @@ TEST_F(ReportTest, TerminationSendsNothingMore) {
   ASSERT_TRUE(service_->waitForHeld(1, 5s));
   TonveraReport::sharedInstance().call("api=Service.Test&param={}");
   TonveraReport::appTerminated();
-  TonveraReport::resetForTesting();  // the in-flight send is aborted, the queued one skipped
+  test::forgetReporter();  // the in-flight send is aborted, the queued one skipped
   service_->release();
   EXPECT_EQ(apis(service_->bodies()), Bodies{"Service.Start"});
   EXPECT_EQ(apis(reportFile()), (Bodies{"Service.Start", "Service.Test", "Service.End"}));

@@ -12,6 +12,7 @@
 #include "plist_fuzz_entry.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
+#include "shared_state.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
 
@@ -48,8 +49,8 @@ std::vector<std::string> sorted(std::vector<std::string> v) {
 
 class TasteStore : public ::testing::Test {
  protected:
-  void SetUp() override { TNManager::resetForTesting(); }
-  void TearDown() override { TNManager::resetForTesting(); }
+  void SetUp() override { test::forgetTasteStore(); }
+  void TearDown() override { test::forgetTasteStore(); }
 
   std::string folder() const { return home.dataHome() + "/Tonvera/000/"; }
   std::string file(const char* name) const { return folder() + name; }
@@ -236,7 +237,7 @@ TEST_F(TasteStore, FreshStoreReadsTheSameEntries) {
   store.likeArtist(artist("r2"), true);
   store.hateArtist(artist("x1"), true);
 
-  TNManager::resetForTesting();
+  test::forgetTasteStore();
   EXPECT_EQ(sorted(idsOf(store.likeSongs())), (std::vector<std::string>{"t1", "t3"}));
   EXPECT_EQ(idsOf(store.hateSongs()), std::vector<std::string>{"h1"});
   EXPECT_EQ(sorted(idsOf(store.likeArtists())), (std::vector<std::string>{"r1", "r2"}));

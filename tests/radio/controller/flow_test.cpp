@@ -16,6 +16,7 @@
 #include "records/tnartist.h"
 #include "records/tnsong.h"
 #include "scripted_service.h"
+#include "shared_state.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
 
@@ -38,7 +39,7 @@ class ControllerFlow : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
-    TNManager::resetForTesting();  // the store of an earlier test in this process knew other files
+    test::forgetTasteStore();  // the store of an earlier test in this process knew other files
     service.start();
   }
 

@@ -12,6 +12,7 @@
 #include "recordingpage.h"
 #include "records/tnsong.h"
 #include "scripted_service.h"
+#include "shared_state.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
 
@@ -34,7 +35,7 @@ class Prefetch : public ::testing::Test {
  public:
   void SetUp() override {
     setenv("TONVERA_AUDIO_SINK", "null:realtime", 1);
-    TNManager::resetForTesting();
+    test::forgetTasteStore();
     UserDefaults::standard().set(kEnplayKey, PlistValue(false));  // the store outlives each test
     service.start();
     service.addTrack(track("a", "第一首"));

@@ -19,6 +19,7 @@
 #include "records/picturecache.h"
 #include "records/tnartist.h"
 #include "records/tnsong.h"
+#include "shared_state.h"
 #include "taste/tnmanager.h"
 #include "taste/ui/artistsearchview.h"
 #include "taste/ui/loveviewcontroller.h"
@@ -54,8 +55,8 @@ std::string json(const std::vector<std::string>& ids) {
 
 class Favourites : public ::testing::Test {
  protected:
-  void SetUp() override { TNManager::resetForTesting(); }
-  void TearDown() override { TNManager::resetForTesting(); }
+  void SetUp() override { test::forgetTasteStore(); }
+  void TearDown() override { test::forgetTasteStore(); }
 
   std::string file(const char* name) const { return home.dataHome() + "/Tonvera/000/" + name; }
   // A taste file holding `records` (id -> record), as an earlier run would have left it.
