@@ -8,6 +8,7 @@
 #include "platform/plist.h"
 #include "platform/userdefaults.h"
 #include "records/tnsong.h"
+#include "shared_state.h"
 #include "taste/tnmanager.h"
 
 namespace tonvera {
@@ -64,7 +65,7 @@ void checkTaste(const std::string& bytes, const std::optional<PlistValue>& parse
   check(writeFileAtomically(path.string(), bytes));
   const bool usable = parsed && parsed->isDict();
 
-  TNManager::resetForTesting();
+  test::forgetTasteStore();
   TNManager& store = TNManager::sharedManager();
   check(usable || store.likeSongs().empty());
   const bool held = usable && parsed->find("fuzz.song");
@@ -78,7 +79,7 @@ void checkTaste(const std::string& bytes, const std::optional<PlistValue>& parse
   } else {
     check(asideBytes(path) == bytes);
   }
-  TNManager::resetForTesting();
+  test::forgetTasteStore();
 }
 
 }  // namespace
