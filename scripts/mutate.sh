@@ -13,11 +13,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 CORE=(
-  src/service/jsontokeniser.cpp src/service/jsonstreamparser.cpp src/service/jsonvalue.cpp
   src/radio/titlerules.cpp src/radio/playqueue.cpp src/radio/trackfilter.cpp
+  src/service/jsonvalue.cpp src/service/jsontokeniser.cpp src/service/jsonstreamparser.cpp
+  "src/audio/audiostreamer_queue.cpp:349-512"
   src/display/lyricsmodel.cpp src/taste/tnmanager.cpp
   src/audio/purecodec.cpp src/audio/g719/pure_format.cpp src/audio/g719/g719_bitalloc.cpp
-  "src/audio/audiostreamer_queue.cpp:349-512"
   station/byterange.cpp
 )
 has_file=0
