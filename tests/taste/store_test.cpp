@@ -242,6 +242,13 @@ TEST_F(TasteStore, FreshStoreReadsTheSameEntries) {
   EXPECT_EQ(sorted(idsOf(store.likeArtists())), (std::vector<std::string>{"r1", "r2"}));
   EXPECT_EQ(idsOf(store.hateArtists()), std::vector<std::string>{"x1"});
   EXPECT_EQ(store.likeSongs().front()->nameStr(), "song");
+
+  // Nothing of the earlier run is kept in memory: with the files gone, every list starts empty.
+  fs::remove_all(folder());
+  TNManager::resetForTesting();
+  EXPECT_EQ(store.likeSongs().size() + store.hateSongs().size() + store.likeArtists().size() +
+                store.hateArtists().size(),
+            0u);
 }
 
 // The property-list fuzz corpus (XML, binary, damaged) through both stores' file rules.
