@@ -285,7 +285,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("files", nargs="+", help="source files (path or path:FIRST-LAST)")
     parser.add_argument("--seed", type=int, default=int(os.environ.get("TONVERA_MUTATE_SEED", "1")))
-    parser.add_argument("--sample", type=int, default=int(os.environ.get("TONVERA_MUTATE_SAMPLE", "10")),
+    parser.add_argument("--sample", type=int, default=int(os.environ.get("TONVERA_MUTATE_SAMPLE", "5")),
                         help="mutants tried per file (0: all)")
     parser.add_argument("--jobs", type=int, default=int(os.environ.get("TONVERA_JOBS", "2")))
     parser.add_argument("--timeout", type=int, default=120, help="seconds per test case")
