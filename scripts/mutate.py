@@ -55,8 +55,9 @@ MODULES = [
     (r"^src/platform/plist\.cpp$", "test_platform", None),
 ]
 
-# File arguments may name a line range: path:FIRST-LAST.
-FILE_ARG = re.compile(r"^(?P<path>[^:]+)(?::(?P<first>\d+)-(?P<last>\d+))?$")
+# File arguments may name a line range, path:FIRST-LAST, or the part from the first line that
+# matches a regular expression to the end, path:/REGEX/ (which follows the code as lines move).
+FILE_ARG = re.compile(r"^(?P<path>[^:]+)(?::(?P<first>\d+)-(?P<last>\d+)|:/(?P<start>.+)/)?$")
 
 
 @dataclass
@@ -283,7 +284,7 @@ def module_of(path):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("files", nargs="+", help="source files (path or path:FIRST-LAST)")
+    parser.add_argument("files", nargs="+", help="source files (path, path:FIRST-LAST or path:/REGEX/)")
     parser.add_argument("--seed", type=int, default=int(os.environ.get("TONVERA_MUTATE_SEED", "1")))
     parser.add_argument("--sample", type=int, default=int(os.environ.get("TONVERA_MUTATE_SAMPLE", "5")),
                         help="mutants tried per file (0: all)")
@@ -310,6 +311,11 @@ def main():
         with open(full, encoding="utf-8") as f:
             original = f.read()
         lines = original.split("\n")
+        if m.group("start"):
+            starts = [n for n, line in enumerate(lines, 1) if re.search(m.group("start"), line)]
+            if not starts:
+                sys.exit(f"mutate: no line of {path} matches {m.group('start')!r}")
+            first = starts[0]
         candidates = all_mutants(path, lines, first, last)
         # The seed and the file's name pick the sample, so adding a file does not change another's.
         rng = random.Random(f"{args.seed}:{path}")

@@ -4,7 +4,7 @@
 # score per file. It works on a copy of the sources in build-mutate/tree (built in
 # build-mutate/tree/build), so the work tree stays as it is and can be edited meanwhile.
 #
-#   scripts/mutate.sh [--seed N] [--sample N] [--list] FILE[:FIRST-LAST]...
+#   scripts/mutate.sh [--seed N] [--sample N] [--list] FILE[:FIRST-LAST | :/REGEX/]...
 #
 # Without files it runs the core set below. A fixed seed (1) and sample (5 per file, 65 mutants) keep
 # the core run under half an hour on two cores (a mutant took 42 s on average with both cores busy
@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 CORE=(
   src/radio/titlerules.cpp src/radio/playqueue.cpp src/radio/trackfilter.cpp
   src/service/jsonvalue.cpp src/service/jsontokeniser.cpp src/service/jsonstreamparser.cpp
-  "src/audio/audiostreamer_queue.cpp:349-512"
+  "src/audio/audiostreamer_queue.cpp:/^// ---- numbers ----/"
   src/display/lyricsmodel.cpp src/taste/tnmanager.cpp
   src/audio/purecodec.cpp src/audio/g719/pure_format.cpp src/audio/g719/g719_bitalloc.cpp
   station/byterange.cpp
