@@ -201,7 +201,8 @@ TEST_F(TasteStore, RecordThatHeldJsonNullsIsStillWritten) {
 // rule, for every kind of damage, is the property-list fuzz corpus replayed below.)
 TEST_F(TasteStore, DamagedFilesAreKeptAsideWithOneLogLineEach) {
   const std::pair<const char*, std::string> cases[] = {
-      {TNManager::kLoveFileName, PlistValue(PlistValue::Array{PlistValue(record(R"({"id":"old"})"))}).toXml()},
+      {TNManager::kLoveFileName,
+       PlistValue(PlistValue::Array{PlistValue(record(R"({"id":"old"})"))}).toXml()},
       {TNManager::kDisLoveArtistsFileName, "<?xml version=\"1.0\"?><plist><dict><key>x</key>"},
   };
   for (const auto& [name, bytes] : cases) test::writeTextFile(file(name), bytes);
