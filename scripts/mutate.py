@@ -14,15 +14,18 @@ Faults: a relational operator or its boundary (< <=, > >=, == !=), && and ||, + 
 condition negated, an integer constant changed by one, true and false swapped, a statement that is
 a call or an assignment dropped, and a void function returning at its start.
 
-Mutants listed in scripts/mutate_ignore.txt (equivalent: no behaviour changes) are not run.
+Mutants listed in scripts/mutate_ignore.txt (equivalent: no behaviour changes) are not run, and a
+mutant that compiles to the same machine code as the original is counted as equivalent too.
 """
 
 import argparse
 import filecmp
+import hashlib
 import os
 import random
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -46,14 +49,15 @@ MODULES = [
     (r"^src/audio/purecodec\.cpp$", "test_pure", r"PureCodec|PureFramer|PureArithmetic|PureFuzz"),
     (r"^src/audio/g719/pure_format\.cpp$", "test_pure", None),
     (r"^src/audio/g719/g719_bitalloc\.cpp$", "test_g719", None),
-    (r"^src/audio/audiostreamer_queue\.cpp$", "test_streamer test_player_formats", None),
+    (r"^src/audio/audiostreamer_queue\.cpp$", "test_streamer test_player_formats test_pure_player", None),
     (r"^station/(byterange|text)\.cpp$", "test_station", r"Parts|Range|Safety"),
     (r"^station/limits\.h$", "test_station", r"Safety"),
     (r"^src/platform/plist\.cpp$", "test_platform", None),
 ]
 
-# File arguments may name a line range: path:FIRST-LAST.
-FILE_ARG = re.compile(r"^(?P<path>[^:]+)(?::(?P<first>\d+)-(?P<last>\d+))?$")
+# File arguments may name a line range, path:FIRST-LAST, or the part from the first line that
+# matches a regular expression to the end, path:/REGEX/ (which follows the code as lines move).
+FILE_ARG = re.compile(r"^(?P<path>[^:]+)(?::(?P<first>\d+)-(?P<last>\d+)|:/(?P<start>.+)/)?$")
 
 
 @dataclass
@@ -252,6 +256,25 @@ def tests_pass(target, regex, jobs, timeout, log):
     return code == 0
 
 
+def code_digest(path):
+    """A digest of the machine code built from `path` (every object of that name, without debug
+    information), or None for a header. A mutant whose digest equals the original's changed nothing
+    the compiler kept (code the preprocessor leaves out, or a change it folds away): equivalent."""
+    if not path.endswith(".cpp"):
+        return None
+    name = os.path.basename(path) + ".o"
+    digest = hashlib.sha256()
+    found = False
+    for folder, _, files in sorted(os.walk(BUILD)):
+        if name in files:
+            found = True
+            stripped = os.path.join(BUILD, "mutate-stripped.o")
+            subprocess.run(["objcopy", "--strip-debug", os.path.join(folder, name), stripped], check=True)
+            with open(stripped, "rb") as f:
+                digest.update(f.read())
+    return digest.hexdigest() if found else None
+
+
 def module_of(path):
     for pattern, target, regex in MODULES:
         if re.search(pattern, path):
@@ -261,14 +284,16 @@ def module_of(path):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("files", nargs="+", help="source files (path or path:FIRST-LAST)")
+    parser.add_argument("files", nargs="+", help="source files (path, path:FIRST-LAST or path:/REGEX/)")
     parser.add_argument("--seed", type=int, default=int(os.environ.get("TONVERA_MUTATE_SEED", "1")))
-    parser.add_argument("--sample", type=int, default=int(os.environ.get("TONVERA_MUTATE_SAMPLE", "10")),
+    parser.add_argument("--sample", type=int, default=int(os.environ.get("TONVERA_MUTATE_SAMPLE", "5")),
                         help="mutants tried per file (0: all)")
     parser.add_argument("--jobs", type=int, default=int(os.environ.get("TONVERA_JOBS", "2")))
     parser.add_argument("--timeout", type=int, default=120, help="seconds per test case")
     parser.add_argument("--list", action="store_true", help="only list the sampled mutants")
     args = parser.parse_args()
+    # Ended from outside, the file being mutated is still put back (the finally clauses run).
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
 
     ignores = read_ignores()
     sync_tree()
@@ -286,6 +311,11 @@ def main():
         with open(full, encoding="utf-8") as f:
             original = f.read()
         lines = original.split("\n")
+        if m.group("start"):
+            starts = [n for n, line in enumerate(lines, 1) if re.search(m.group("start"), line)]
+            if not starts:
+                sys.exit(f"mutate: no line of {path} matches {m.group('start')!r}")
+            first = starts[0]
         candidates = all_mutants(path, lines, first, last)
         # The seed and the file's name pick the sample, so adding a file does not change another's.
         rng = random.Random(f"{args.seed}:{path}")
@@ -298,6 +328,7 @@ def main():
             continue
         if not build(target, args.jobs, log) or not tests_pass(target, None, args.jobs, args.timeout, log):
             sys.exit(f"mutate: {target} does not build or pass unmutated; see {BUILD}/mutate.log")
+        original_code = code_digest(path)
         killed = survived = ignored = invalid = 0
         try:
             for mutant in chosen:
@@ -313,6 +344,10 @@ def main():
                 if not build(target, args.jobs, log):
                     invalid += 1
                     print(f"   invalid   {mutant.describe()} (does not build)", flush=True)
+                    continue
+                if original_code and code_digest(path) == original_code:
+                    ignored += 1
+                    print(f"   ignored   {mutant.describe()}  (the same machine code)", flush=True)
                     continue
                 if not tests_pass(target, regex, args.jobs, args.timeout, log):
                     verdict, how = "killed", ""

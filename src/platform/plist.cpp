@@ -2,6 +2,7 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -59,12 +60,54 @@ plist_t toNode(const PlistValue& v) {
 // Depth limit for documents we read: deeper nesting is refused rather than recursed into.
 constexpr int kMaxReadDepth = 256;
 
+// Whether a binary property list holds a string object (ASCII or UTF-16) with a NUL character.
+// libplist stops the program when asked for a dictionary key like that, so such a list is refused
+// as damaged before it is parsed. Objects are found through the offset table; anything out of
+// bounds is left to libplist, which refuses it.
+bool binaryListHoldsNulString(std::string_view bytes) {
+  constexpr std::size_t kTrailer = 32;
+  if (bytes.size() < 8 + kTrailer || bytes.substr(0, 8) != "bplist00") return false;
+  const auto* u = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  auto bigEndian = [u](std::size_t at, std::size_t width) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < width; ++i) v = v << 8 | u[at + i];
+    return v;
+  };
+  const std::size_t trailer = n - kTrailer;
+  const std::size_t offsetSize = u[trailer + 6];
+  const std::uint64_t objects = bigEndian(trailer + 8, 8);
+  const std::uint64_t table = bigEndian(trailer + 24, 8);
+  if (offsetSize < 1 || offsetSize > 8 || table >= trailer || objects > (trailer - table) / offsetSize) {
+    return false;
+  }
+  for (std::uint64_t i = 0; i < objects; ++i) {
+    const std::uint64_t at = bigEndian(table + i * offsetSize, offsetSize);
+    if (at >= n) continue;
+    const unsigned type = u[at] >> 4;
+    if (type != 0x5 && type != 0x6) continue;  // 5: ASCII string, 6: UTF-16 string
+    std::uint64_t length = u[at] & 0xF;
+    std::uint64_t start = at + 1;
+    if (length == 0xF) {  // the length follows as an integer object
+      if (start >= n || (u[start] >> 4) != 0x1 || (u[start] & 0xF) > 3) continue;
+      const std::size_t width = std::size_t(1) << (u[start] & 0xF);
+      if (start + 1 + width > n) continue;
+      length = bigEndian(start + 1, width);
+      start += 1 + width;
+    }
+    const std::uint64_t unit = type == 0x6 ? 2 : 1;
+    length = std::min<std::uint64_t>(length, (n - start) / unit);
+    for (std::uint64_t k = 0; k < length; ++k) {
+      if (u[start + k * unit] == 0 && (unit == 1 || u[start + k * unit + 1] == 0)) return true;
+    }
+  }
+  return false;
+}
+
 std::optional<PlistValue> fromNode(plist_t node, int depth) {
   if (!node || depth > kMaxReadDepth) return std::nullopt;
   switch (plist_get_node_type(node)) {
     case PLIST_STRING: {
-      // By pointer and length: a binary list's string may hold a NUL byte, which the copying
-      // getter refuses by stopping the program.
       uint64_t length = 0;
       const char* s = plist_get_string_ptr(node, &length);
       return PlistValue(std::string(s ? s : "", s ? length : 0));
@@ -235,6 +278,10 @@ std::string PlistValue::toXml() const {
 std::optional<PlistValue> PlistValue::fromBytes(std::string_view bytes, std::string* error) {
   if (bytes.empty() || bytes.size() > UINT32_MAX) {
     if (error) *error = bytes.empty() ? "empty property list" : "property list too large";
+    return std::nullopt;
+  }
+  if (binaryListHoldsNulString(bytes)) {
+    if (error) *error = "string holding a NUL character";
     return std::nullopt;
   }
   plist_t raw = nullptr;

@@ -301,6 +301,13 @@ TEST(JsonReader, ValueReadsOfOtherKindsGiveFallbacks) {
   EXPECT_TRUE((*v)["list"].object().empty());
 }
 
+TEST(JsonObject, EmplaceKeepsTheFirstValueAndSaysSo) {
+  JsonObject o;
+  EXPECT_TRUE(o.emplace("k", JsonValue(1)));
+  EXPECT_FALSE(o.emplace("k", JsonValue(2)));
+  EXPECT_EQ(o.find("k")->second, JsonValue(1));
+}
+
 TEST(JsonReader, EntryPointsAgree) {
   SBJsonParser parser;
   EXPECT_FALSE(parser.objectWithData(std::nullopt));

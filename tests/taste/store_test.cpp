@@ -202,7 +202,8 @@ TEST_F(TasteStore, RecordThatHeldJsonNullsIsStillWritten) {
 // rule, for every kind of damage, is the property-list fuzz corpus replayed below.)
 TEST_F(TasteStore, DamagedFilesAreKeptAsideWithOneLogLineEach) {
   const std::pair<const char*, std::string> cases[] = {
-      {TNManager::kLoveFileName, PlistValue(PlistValue::Array{PlistValue(record(R"({"id":"old"})"))}).toXml()},
+      {TNManager::kLoveFileName,
+       PlistValue(PlistValue::Array{PlistValue(record(R"({"id":"old"})"))}).toXml()},
       {TNManager::kDisLoveArtistsFileName, "<?xml version=\"1.0\"?><plist><dict><key>x</key>"},
   };
   for (const auto& [name, bytes] : cases) test::writeTextFile(file(name), bytes);
@@ -243,6 +244,13 @@ TEST_F(TasteStore, FreshStoreReadsTheSameEntries) {
   EXPECT_EQ(sorted(idsOf(store.likeArtists())), (std::vector<std::string>{"r1", "r2"}));
   EXPECT_EQ(idsOf(store.hateArtists()), std::vector<std::string>{"x1"});
   EXPECT_EQ(store.likeSongs().front()->nameStr(), "song");
+
+  // Nothing of the earlier run is kept in memory: with the files gone, every list starts empty.
+  fs::remove_all(folder());
+  TNManager::resetForTesting();
+  EXPECT_EQ(store.likeSongs().size() + store.hateSongs().size() + store.likeArtists().size() +
+                store.hateArtists().size(),
+            0u);
 }
 
 // The property-list fuzz corpus (XML, binary, damaged) through both stores' file rules.

@@ -276,6 +276,21 @@ INSTANTIATE_TEST_SUITE_P(Players, PureSeek,
                                            SeekCase{"file_r64", Via::File, 64}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A seek before the start reads from the first frame.
+TEST(PurePlayer, SeekBeforeTheStartReadsFromTheFirstFrame) {
+  test::useSink("null:realtime");
+  SeekablePlayer under(Via::Http, longStream(64));
+  AudioStreamer& player = *under.player;
+  test::PlayerRun run(player);
+  player.start();
+  ASSERT_TRUE(run.waitFor([&] { return player.isPlaying(); }));
+  player.seekToTime(-2.0);
+  ASSERT_TRUE(run.waitFor([&] { return !under.seekOffsets().empty(); }));
+  EXPECT_EQ(under.seekOffsets(), std::vector<std::int64_t>{16});
+  player.stop();
+  ASSERT_TRUE(run.waitForIdle());
+}
+
 // A seek to the very end (or past it) lands on the last whole frame: the track ends normally, and
 // nothing beyond the stream is requested or decoded.
 TEST(PurePlayer, SeekToTheEndPlaysTheLastFrame) {
