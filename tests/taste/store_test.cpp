@@ -247,7 +247,7 @@ TEST_F(TasteStore, FreshStoreReadsTheSameEntries) {
 
   // Nothing of the earlier run is kept in memory: with the files gone, every list starts empty.
   fs::remove_all(folder());
-  TNManager::resetForTesting();
+  test::forgetTasteStore();
   EXPECT_EQ(store.likeSongs().size() + store.hateSongs().size() + store.likeArtists().size() +
                 store.hateArtists().size(),
             0u);
