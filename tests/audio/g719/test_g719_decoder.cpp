@@ -2,9 +2,8 @@
 // decoder's output (the soft-bit entry is checked on the PURE files through the PURE layer), under
 // the strict rule (largest difference 1, mean squared difference 0.01) and in fact sample for
 // sample; the bit counts of the state, erasure concealment, the 16-bit output conversion, clamped
-// norms; the fuzz corpus replayed (damaged frames and bit counts at every rate); and the PURE layout
-// helpers beyond what decoding the public files checks (soft bits of short payloads, a partial last
-// frame).
+// norms; the fuzz corpus replayed (damaged frames and bit counts at every rate); and the soft bits
+// of short PURE payloads (beyond what decoding the public files checks).
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -219,14 +218,6 @@ TEST(G719Fuzz, CorpusReplays) {
       test::replayCorpus(std::string(TONVERA_SOURCE_DIR) + "/tests/audio/g719/corpus", g719FuzzOneInput), 10);
 }
 
-std::vector<std::uint8_t> header(std::uint8_t version, std::uint8_t rate, std::uint32_t pcmLength = 192000) {
-  std::vector<std::uint8_t> h = {'P', 'U', 'R', 'E', version, rate, 100, 0, 0, 0};
-  for (int i = 0; i < 4; ++i) h.push_back(static_cast<std::uint8_t>(pcmLength >> (8 * i)));
-  h.push_back(0x34);
-  h.push_back(0x12);
-  return h;
-}
-
 TEST(PureFormat, SoftBitExpansionFollowsTheBytesMsbFirst) {
   std::uint32_t seed = 1;
   for (const int rate : {1, 2, 3, 31, 64, 127, 128}) {
@@ -241,15 +232,6 @@ TEST(PureFormat, SoftBitExpansionFollowsTheBytesMsbFirst) {
       }
     }
   }
-}
-
-TEST(PureFormat, PartialLastFrameIsNotCounted) {
-  auto bytes = header(16, 64);
-  bytes.resize(16 + 2 * 324 + 100, 0);
-  const auto file = PureFile::open(bytes);
-  ASSERT_TRUE(file);
-  EXPECT_EQ(file->frameCount(), 2u);
-  EXPECT_EQ(file->trailingBytes(), 100u);
 }
 
 }  // namespace
