@@ -70,52 +70,40 @@ TEST(G719State, BitCountsAreClampedAndTheResetKeepsTheSignalState) {
 }
 
 // The erasure output is the synthesis of the halved previous spectrum with the previous frame's
-// transform type; the halved spectrum is kept for the next erasure.
-struct ErasureCase {
-  int framesBefore;  // castanets_r64 frames decoded before the erasure
-  int lastTransient;
-};
-
-void PrintTo(const ErasureCase& c, std::ostream* os) { *os << c.framesBefore << " frames"; }
-
-class G719Erasure : public testing::TestWithParam<ErasureCase> {};
-
-TEST_P(G719Erasure, HalvesPreviousSpectrumAndKeepsTransientFlag) {
+// transform type; the halved spectrum is kept for the next erasure. (castanets_r64 frames 40 and 41
+// are transient, frame 42 stationary.)
+TEST(G719Erasure, HalvesPreviousSpectrumAndKeepsTransientFlag) {
   const auto bits = readBytes(g719Dir() + "vectors/castanets_r64.bits");
-  G719ChannelState s = freshState(1280);
-  decodeFrames(bits, 64, GetParam().framesBefore, s);
-  ASSERT_EQ(s.prevTransient, GetParam().lastTransient);
-  const G719ChannelState before = s;
+  for (const auto& [framesBefore, lastTransient] : {std::pair{41, 1}, std::pair{43, 0}}) {
+    SCOPED_TRACE(framesBefore);
+    G719ChannelState s = freshState(1280);
+    decodeFrames(bits, 64, framesBefore, s);
+    ASSERT_EQ(s.prevTransient, lastTransient);
+    const G719ChannelState before = s;
 
-  Pcm out(960);
-  g719DecodeFrame({}, true, std::span<std::int16_t, 960>(out.data(), 960), s);
-  EXPECT_EQ(s.prevTransient, before.prevTransient);
-  int nonzero = 0;
-  for (int i = 0; i < 960; ++i) {
-    ASSERT_EQ(s.prevSpectrum[i], before.prevSpectrum[i] / 2) << i;
-    nonzero += before.prevSpectrum[i] != 0;
+    Pcm out(960);
+    g719DecodeFrame({}, true, std::span<std::int16_t, 960>(out.data(), 960), s);
+    EXPECT_EQ(s.prevTransient, before.prevTransient);
+    int nonzero = 0;
+    for (int i = 0; i < 960; ++i) {
+      ASSERT_EQ(s.prevSpectrum[i], before.prevSpectrum[i] / 2) << i;
+      nonzero += before.prevSpectrum[i] != 0;
+    }
+    EXPECT_GT(nonzero, 100);
+
+    float overlap[960];
+    std::memcpy(overlap, before.overlap, sizeof overlap);
+    Pcm expected(960);
+    (before.prevTransient ? g719::synthesizeShort : g719::synthesizeLong)(s.prevSpectrum, overlap,
+                                                                          expected.data());
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(std::memcmp(overlap, s.overlap, sizeof overlap), 0);
+
+    // A second erasure halves again.
+    g719DecodeFrame({}, true, std::span<std::int16_t, 960>(out.data(), 960), s);
+    for (int i = 0; i < 960; ++i) ASSERT_EQ(s.prevSpectrum[i], before.prevSpectrum[i] / 4) << i;
   }
-  EXPECT_GT(nonzero, 100);
-
-  float overlap[960];
-  std::memcpy(overlap, before.overlap, sizeof overlap);
-  Pcm expected(960);
-  (before.prevTransient ? g719::synthesizeShort : g719::synthesizeLong)(s.prevSpectrum, overlap,
-                                                                        expected.data());
-  EXPECT_EQ(out, expected);
-  EXPECT_EQ(std::memcmp(overlap, s.overlap, sizeof overlap), 0);
-
-  // A second erasure halves again.
-  g719DecodeFrame({}, true, std::span<std::int16_t, 960>(out.data(), 960), s);
-  for (int i = 0; i < 960; ++i) ASSERT_EQ(s.prevSpectrum[i], before.prevSpectrum[i] / 4) << i;
 }
-
-// castanets_r64 frames 40 and 41 are transient, frame 42 stationary.
-INSTANTIATE_TEST_SUITE_P(PreviousFrame, G719Erasure, testing::Values(ErasureCase{41, 1}, ErasureCase{43, 0}),
-                         [](const testing::TestParamInfo<ErasureCase>& info) {
-                           return info.param.lastTransient ? std::string("Transient")
-                                                           : std::string("Stationary");
-                         });
 
 // With a zero spectrum the output is the overlap memory itself, clamped to 16 bits and truncated
 // toward zero.
