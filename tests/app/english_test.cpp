@@ -10,7 +10,6 @@
 #include <QTest>
 #include <cstdlib>
 #include <map>
-#include <memory>
 
 #include "app/ui/appdelegate.h"
 #include "app/ui/desktoplyrics.h"

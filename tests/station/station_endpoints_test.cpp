@@ -5,7 +5,6 @@
 #include <QImage>
 
 #include <cstdlib>
-#include <fstream>
 #include <set>
 
 #include "platform/fileutil.h"

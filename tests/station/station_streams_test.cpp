@@ -11,7 +11,6 @@
 
 #include "main_loop.h"
 #include "platform/fileutil.h"
-#include "platform/mainqueue.h"
 #include "station/gatedserver.h"
 #include "station/records.h"
 #include "station/scanner.h"

@@ -3,12 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <iterator>
 
 #include "platform/audiotoolbox/audiotypes.h"
 #include "platform/audiotoolbox/ffmpeghandles.h"

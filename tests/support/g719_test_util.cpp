@@ -6,7 +6,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "audio/g719/g719_decoder.h"
 

@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <filesystem>
 #include <random>
 #include <vector>
 

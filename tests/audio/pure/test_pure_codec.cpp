@@ -6,11 +6,8 @@
 // codes is checked through pure-encode).
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <limits>
-#include <random>
 
 #include "audio/g719/pure_writer.h"
 #include "audio/purecodec.h"
