@@ -99,11 +99,6 @@ TEST(StationRealFolder, CoversThatDoNotDecodeAreServedAsAbsent) {
   }
 }
 
-std::size_t contentLength(const std::string& head) {
-  const auto at = head.find("Content-Length: ");
-  return at == std::string::npos ? 0 : std::stoul(head.substr(at + 16));
-}
-
 TEST(StationRealFolder, AddedAndRemovedFilesReachTheCatalogueWhileAStreamGoesOn) {
   const std::string root = freshFolder("live");
   const std::string& mp3 = demoMp3();
@@ -139,7 +134,7 @@ TEST(StationRealFolder, AddedAndRemovedFilesReachTheCatalogueWhileAStreamGoesOn)
   std::string response = test::receive(fd, 64 * 1024);
   const auto headEnd = response.find("\r\n\r\n");
   ASSERT_NE(headEnd, std::string::npos);
-  ASSERT_EQ(contentLength(response), leaving.size());
+  ASSERT_NE(response.find("Content-Length: " + std::to_string(leaving.size()) + "\r\n"), std::string::npos);
 
   fs::remove(root + "/Band/Album/01 Leaving.mp3");
   writeTextFile(root + "/Band/Album/03 Arriving.mp3", untaggedMp3(mp3));
