@@ -363,11 +363,8 @@ Bytes cafInStreamingOrder(const Bytes& caf) {
     std::uint64_t size = 0;
     for (int i = 0; i < 8; ++i) size = size << 8 | caf[at + 4 + std::size_t(i)];
     const std::size_t end = std::min<std::size_t>(caf.size(), at + 12 + std::size_t(size));
-    Bytes chunk(caf.begin() + static_cast<std::ptrdiff_t>(at),
-                caf.begin() + static_cast<std::ptrdiff_t>(end));
-    (std::memcmp(caf.data() + at, "data", 4) == 0 ? data : first)
-        .insert((std::memcmp(caf.data() + at, "data", 4) == 0 ? data : first).end(), chunk.begin(),
-                chunk.end());
+    Bytes& to = std::memcmp(caf.data() + at, "data", 4) == 0 ? data : first;
+    to.insert(to.end(), caf.begin() + static_cast<std::ptrdiff_t>(at), caf.begin() + static_cast<std::ptrdiff_t>(end));
     at = end;
   }
   append(head, first);
