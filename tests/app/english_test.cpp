@@ -10,7 +10,6 @@
 #include <QTest>
 #include <cstdlib>
 #include <map>
-#include <memory>
 
 #include "app/ui/appdelegate.h"
 #include "app/ui/desktoplyrics.h"
@@ -84,12 +83,6 @@ void expectGolden(QWidget& widget, const char* name) {
   EXPECT_EQ(test::compareWithGolden(test::renderAt(widget, 1.0), QString::fromUtf8(name), 1.0), "");
 }
 
-void click(NovaColorButton* button) {
-  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), button->mapToGlobal(QPointF(5, 5)));
-  QCoreApplication::sendEvent(button, &enter);
-  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
-}
-
 TEST(EnglishGolden, EveryPageTheHelpPicturesThePreferencesTheMenusAndTheDesktopLyrics) {
   test::TempHome home;
   ASSERT_TRUE(useLanguage(Language::English));
@@ -125,7 +118,10 @@ TEST(EnglishGolden, EveryPageTheHelpPicturesThePreferencesTheMenusAndTheDesktopL
   auto* help = dynamic_cast<HelpViewController*>(delegate.controllers()[4].get());
   ASSERT_NE(help, nullptr);
   for (int k = 1; k < HelpViewController::kPictures; ++k) {
-    click(help->dot(k));
+    NovaColorButton* dot = help->dot(k);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), dot->mapToGlobal(QPointF(5, 5)));
+    QCoreApplication::sendEvent(dot, &enter);
+    QTest::mouseClick(dot, Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_TRUE(QTest::qWaitFor([&] { return help->picture(k)->x() == 0; }, 2000));
     expectGolden(window, ("english/help-" + std::to_string(k + 1)).c_str());
   }
@@ -142,9 +138,7 @@ TEST(EnglishGolden, EveryPageTheHelpPicturesThePreferencesTheMenusAndTheDesktopL
   preferences.resize(preferences.sizeHint());
   expectGolden(preferences, "english/preferences");
 
-  auto* nowPlaying = dynamic_cast<NowPlayingController*>(delegate.controllers()[0].get());
-  ASSERT_NE(nowPlaying, nullptr);
-  DesktopLyrics lyrics(*nowPlaying, UserDefaults::standard());
+  DesktopLyrics lyrics(*nowPlayingPage, UserDefaults::standard());
   lyrics.view().setSong(QStringLiteral("Orbit"), QStringLiteral("Chen Mo"));
   lyrics.view().show();
   QEnterEvent enter(QPointF(20, 60), QPointF(20, 60), lyrics.view().mapToGlobal(QPointF(20, 60)));

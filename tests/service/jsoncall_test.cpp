@@ -33,7 +33,6 @@ class JsonCallTest : public testing::Test {
     auto& http = server_.http();
     http.Get("/echo", echo);
     http.Post("/echo", echo);
-    http.Get(R"(/radios/(.*)/play\.json)", echo);
     const std::tuple<const char*, int, const char*, const char*> replies[] = {
         {"/missing", 404, R"({"error":"not here"})", "application/json"},
         {"/fail", 500, R"({"err_code":1})", "application/json"},

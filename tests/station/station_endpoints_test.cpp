@@ -1,11 +1,10 @@
 // Every endpoint over real HTTP, asked the way the player asks (JsonCall and the endpoint
-// catalogue), checking every key the player reads.
+// catalogue), checking every key the player reads; every track's stream with its content type.
 #include <gtest/gtest.h>
 
 #include <QImage>
 
 #include <cstdlib>
-#include <fstream>
 #include <set>
 
 #include "platform/fileutil.h"
@@ -88,11 +87,17 @@ TEST_F(StationEndpoints, TrackRecordsCarryEveryKeyAndWorkingUrls) {
     ASSERT_EQ(r["url"].array().size(), 1u);
     const std::string stream = r["url"][0].toString();
     expectOwnUrl(stream);
-    auto bytes = JsonCall::down(stream, std::nullopt, false);
-    ASSERT_TRUE(bytes);
+    auto res = station.client()->Get(stream.substr(station.base().size()));
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->get_header_value("Content-Type"), track.format == AudioFormat::Mp3 ? "audio/mpeg" : "audio/aac");
+    EXPECT_EQ(res->get_header_value("Accept-Ranges"), "bytes");
     auto file = readFile(track.path);
     ASSERT_TRUE(file);
-    EXPECT_EQ(*bytes, file->substr(track.audioBegin, track.audioEnd - track.audioBegin));
+    EXPECT_EQ(res->body, file->substr(track.audioBegin, track.audioEnd - track.audioBegin));
+    if (track.format == AudioFormat::Aac) {  // frames from the first byte
+      EXPECT_EQ(static_cast<unsigned char>(res->body.at(0)), 0xFF);
+      EXPECT_EQ(static_cast<unsigned char>(res->body.at(1)) & 0xF6, 0xF0);
+    }
     ASSERT_TRUE(r["lrc"].isArray());
     const std::string lyrics = r["lrc"][0][2].toString();
     expectOwnUrl(lyrics);
@@ -226,20 +231,16 @@ TEST_F(StationEndpoints, UsageReportsAreAcceptedAndLogged) {
   const std::string report =
       "api=Service.Start&param={\"local_time\":1700000000,\"ver_code\":2401011200,\"mac\":\"00:11\",\"os\":\"MacOSX\"}";
   auto client = station.client();
-  auto res = client->Post("/stats", report, "application/x-www-form-urlencoded");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 202);
-  res = client->Post("/stats", "api=Service.End&param={\"a\":1}\nsecond line", "application/x-www-form-urlencoded");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 202);
+  EXPECT_EQ(test::statusOf(client->Post("/stats", report, "application/x-www-form-urlencoded")), 202);
+  EXPECT_EQ(test::statusOf(client->Post("/stats", "api=Service.End&param={\"a\":1}\nsecond line",
+                                        "application/x-www-form-urlencoded")),
+            202);
   auto log = readFile(statsLogPath(station.dataDir()));
   ASSERT_TRUE(log);
   EXPECT_NE(log->find("\t" + report + "\n"), std::string::npos);
   EXPECT_NE(log->find("\tapi=Service.End&param={\"a\":1} second line\n"), std::string::npos);
   EXPECT_EQ(std::count(log->begin(), log->end(), '\n'), 2);
-  res = client->Post("/stats", "", "application/x-www-form-urlencoded");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 400);
+  EXPECT_EQ(test::statusOf(client->Post("/stats", "", "application/x-www-form-urlencoded")), 400);
 }
 
 }  // namespace

@@ -3,10 +3,7 @@
 // library); and the fuzz corpus of its request-text parsers, replayed through the fuzz entry.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 
-#include "platform/fileutil.h"
 #include "station/audioformats.h"
 #include "station/byterange.h"
 #include "station/ids.h"

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "audio/g719/pure_format.h"
-#include "audio/purecodec.h"
-#include "g719_test_util.h"
+#include "pure_test_util.h"
 #include "station/purecache.h"
 #include "station/records.h"
 #include "station_fixture.h"
@@ -24,20 +23,12 @@ std::vector<std::string> filesIn(const std::string& dir) {
   return names;
 }
 
-// Decodes a whole PURE stream; the mean absolute sample value of its output.
+// The mean absolute sample value of a whole PURE stream's decode.
 double meanLevel(const std::string& bytes) {
-  std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
-  const auto file = PureFile::open(data);
-  if (!file) return -1;
-  const auto codec = pureCodecCreate(&file->header());
-  std::vector<std::uint8_t> frame(static_cast<std::size_t>(file->frameBytes()));
-  std::int16_t pcm[kPureFramePcmSamples];
+  const auto pcm = tonvera::test::decodeWhole({bytes.begin(), bytes.end()});
   double sum = 0;
-  for (std::size_t f = 0; f < file->frameCount(); ++f) {
-    pureDecodeFrame(codec.get(), file->readFrame(f, frame), pcm);
-    for (const std::int16_t v : pcm) sum += std::abs(v);
-  }
-  return sum / static_cast<double>(file->frameCount() * kPureFramePcmSamples);
+  for (const std::int16_t v : pcm) sum += std::abs(v);
+  return pcm.empty() ? -1 : sum / static_cast<double>(pcm.size());
 }
 
 // The record lists the PURE stream first; the first request codes it, later ranges come from the cache.

@@ -8,22 +8,22 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <set>
 
 #include "platform/fileutil.h"
-#include "service/jsoncall.h"
 #include "station/audioformats.h"
 #include "station/scanner.h"
 #include "station/watcher.h"
 #include "station_fixture.h"
+#include "temp_home.h"
 
 namespace tonvera::station {
 namespace {
 
 namespace fs = std::filesystem;
 using test::RunningStation;
+using tonvera::test::writeTextFile;
 
 // The first MP3 file of the demo library.
 const std::string& demoMp3() {
@@ -33,11 +33,6 @@ const std::string& demoMp3() {
 }
 
 std::string bytesOf(const std::string& path) { return readFile(path).value_or(std::string()); }
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // A fresh folder under the scratch folder.
 std::string freshFolder(const std::string& name) {
@@ -67,8 +62,8 @@ TEST(StationRealFolder, FilesWithoutAudioAreNotTracks) {
       {"silence.wav", std::string("RIFF\x24\0\0\0WAVEfmt ", 16)},
   };
   const std::string root = freshFolder("nonaudio");
-  writeBytes(root + "/Band/Album/01 Good.mp3", untaggedMp3(demoMp3()));
-  for (const auto& [name, bytes] : cases) writeBytes(root + "/Band/Album/" + name, bytes);
+  writeTextFile(root + "/Band/Album/01 Good.mp3", untaggedMp3(demoMp3()));
+  for (const auto& [name, bytes] : cases) writeTextFile(root + "/Band/Album/" + name, bytes);
 
   ScanStats stats;
   auto lib = scanLibrary(root, "", &stats);
@@ -79,20 +74,15 @@ TEST(StationRealFolder, FilesWithoutAudioAreNotTracks) {
   std::set<std::string> named;
   for (const auto& u : stats.unreadableFiles) named.insert(fs::path(u.relPath).filename().string());
   for (const auto& c : cases) EXPECT_TRUE(named.count(c.first)) << c.first;
-  // No queue meets them.
-  RunningStation station(lib);
-  auto queue = JsonCall::call(station.url("/radios/all/play.json"));
-  ASSERT_TRUE(queue);
-  EXPECT_EQ((*queue)["tracks"].array().size(), 1u);
 }
 
 TEST(StationRealFolder, CoversThatDoNotDecodeAreServedAsAbsent) {
   const std::string root = freshFolder("badcover");
   const std::string& mp3 = demoMp3();
-  writeBytes(root + "/Band/Broken/01 One.mp3", untaggedMp3(mp3));
-  writeBytes(root + "/Band/Broken/cover.jpg", std::string("\xFF\xD8\xFF\xE0") + " not really a JPEG");
-  writeBytes(root + "/Band/Empty/01 Two.mp3", untaggedMp3(mp3));
-  writeBytes(root + "/Band/Empty/cover.jpg", "");
+  writeTextFile(root + "/Band/Broken/01 One.mp3", untaggedMp3(mp3));
+  writeTextFile(root + "/Band/Broken/cover.jpg", std::string("\xFF\xD8\xFF\xE0") + " not really a JPEG");
+  writeTextFile(root + "/Band/Empty/01 Two.mp3", untaggedMp3(mp3));
+  writeTextFile(root + "/Band/Empty/cover.jpg", "");
   auto lib = scanLibrary(root, "", nullptr);
   ASSERT_TRUE(lib);
   ASSERT_EQ(lib->albums().size(), 2u);
@@ -109,18 +99,13 @@ TEST(StationRealFolder, CoversThatDoNotDecodeAreServedAsAbsent) {
   }
 }
 
-std::size_t contentLength(const std::string& head) {
-  const auto at = head.find("Content-Length: ");
-  return at == std::string::npos ? 0 : std::stoul(head.substr(at + 16));
-}
-
 TEST(StationRealFolder, AddedAndRemovedFilesReachTheCatalogueWhileAStreamGoesOn) {
   const std::string root = freshFolder("live");
   const std::string& mp3 = demoMp3();
   // Large enough that the stream cannot sit whole in the socket buffers when the file goes.
   const std::string leaving = untaggedMp3(mp3, 400);
-  writeBytes(root + "/Band/Album/01 Leaving.mp3", leaving);
-  writeBytes(root + "/Band/Album/02 Staying.mp3", untaggedMp3(mp3));
+  writeTextFile(root + "/Band/Album/01 Leaving.mp3", leaving);
+  writeTextFile(root + "/Band/Album/02 Staying.mp3", untaggedMp3(mp3));
 
   LibraryScanner scanner(root, "");
   RunningStation station(scanner.scan());
@@ -149,10 +134,10 @@ TEST(StationRealFolder, AddedAndRemovedFilesReachTheCatalogueWhileAStreamGoesOn)
   std::string response = test::receive(fd, 64 * 1024);
   const auto headEnd = response.find("\r\n\r\n");
   ASSERT_NE(headEnd, std::string::npos);
-  ASSERT_EQ(contentLength(response), leaving.size());
+  ASSERT_NE(response.find("Content-Length: " + std::to_string(leaving.size()) + "\r\n"), std::string::npos);
 
   fs::remove(root + "/Band/Album/01 Leaving.mp3");
-  writeBytes(root + "/Band/Album/03 Arriving.mp3", untaggedMp3(mp3));
+  writeTextFile(root + "/Band/Album/03 Arriving.mp3", untaggedMp3(mp3));
   {
     std::unique_lock lock(mutex);
     EXPECT_TRUE(rescanned.wait_for(lock, std::chrono::seconds(20), [&] {
@@ -170,7 +155,7 @@ TEST(StationRealFolder, SlowClientsDoNotHoldUpTheOthers) {
   const std::string root = freshFolder("slow");
   const std::string& mp3 = demoMp3();
   const std::string big = untaggedMp3(mp3, 200);
-  writeBytes(root + "/Band/Album/01 Long.mp3", big);
+  writeTextFile(root + "/Band/Album/01 Long.mp3", big);
   RunningStation station(scanLibrary(root, ""));
   const auto& track = station.server().library()->tracks()[0];
 
@@ -193,13 +178,9 @@ TEST(StationRealFolder, SlowClientsDoNotHoldUpTheOthers) {
   auto client = station.client();
   client->set_connection_timeout(1, 0);
   client->set_read_timeout(1, 0);
-  auto res = client->Get("/radios/selected.json");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(test::statusOf(client->Get("/radios/selected.json")), 200);
   // Long URLs are still refused.
-  res = client->Get(("/radios/selected.json?q=" + std::string(10000, 'a')).c_str());
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 414);
+  EXPECT_EQ(test::statusOf(client->Get(("/radios/selected.json?q=" + std::string(10000, 'a')).c_str())), 414);
   // The streams still flow, and the slow clients are still there.
   for (int fd : streams) EXPECT_EQ(test::receive(fd, 64 * 1024).size(), 64u * 1024);
   EXPECT_GE(station.server().waitingConnections(), 150);

@@ -3,16 +3,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 #include "platform/audiotoolbox/audiotypes.h"
 #include "platform/audiotoolbox/ffmpeghandles.h"
+#include "platform/fileutil.h"
 
 namespace tonvera::test {
 
@@ -40,8 +38,6 @@ void put64(Bytes& b, std::uint64_t v) {
 void putType(Bytes& b, const char* t) { b.insert(b.end(), t, t + 4); }
 void append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 
-Bytes zeros(std::size_t n) { return Bytes(n, 0); }
-
 int rateIndex(int rate) {
   const int rates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
                        22050, 16000, 12000, 11025, 8000,  7350};
@@ -66,15 +62,6 @@ std::string cacheDir() {
   const std::string dir = std::string(TONVERA_BINARY_DIR) + "/test-fixtures/audio";
   std::filesystem::create_directories(dir);
   return dir;
-}
-
-void writeFileAtomic(const std::string& path, const Bytes& bytes) {
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(temp, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
-  std::filesystem::rename(temp, path);
 }
 
 std::string ffmpegFixture(const std::string& name, const std::string& args) {
@@ -117,7 +104,7 @@ Bytes makeSpecial(const std::string& name) {
     }
     if (name.rfind("caf", 0) == 0) {
       // The cookie as an 'esds' box's payload: version and flags, then the descriptor.
-      Bytes cookie = zeros(4);
+      Bytes cookie = Bytes(4, 0);
       append(cookie, esDescriptor(asc));
       return writeCaf(core, fourcc("aac "), 2, 1024, channels, cookie, frames);
     }
@@ -215,7 +202,7 @@ std::string fixturePath(const FormatCase& c) {
   if (std::filesystem::exists(path)) return path;
   const Bytes bytes = makeSpecial(c.name);
   if (bytes.empty()) return {};
-  writeFileAtomic(path, bytes);
+  writeFileAtomically(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
   return path;
 }
 
@@ -362,7 +349,7 @@ Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFl
     append(pakt, var);
   }
   append(out, chunk("pakt", pakt));
-  Bytes data = zeros(4);
+  Bytes data = Bytes(4, 0);
   for (const Bytes& p : packets) append(data, p);
   append(out, chunk("data", data));
   return out;
@@ -376,11 +363,8 @@ Bytes cafInStreamingOrder(const Bytes& caf) {
     std::uint64_t size = 0;
     for (int i = 0; i < 8; ++i) size = size << 8 | caf[at + 4 + std::size_t(i)];
     const std::size_t end = std::min<std::size_t>(caf.size(), at + 12 + std::size_t(size));
-    Bytes chunk(caf.begin() + static_cast<std::ptrdiff_t>(at),
-                caf.begin() + static_cast<std::ptrdiff_t>(end));
-    (std::memcmp(caf.data() + at, "data", 4) == 0 ? data : first)
-        .insert((std::memcmp(caf.data() + at, "data", 4) == 0 ? data : first).end(), chunk.begin(),
-                chunk.end());
+    Bytes& to = std::memcmp(caf.data() + at, "data", 4) == 0 ? data : first;
+    to.insert(to.end(), caf.begin() + static_cast<std::ptrdiff_t>(at), caf.begin() + static_cast<std::ptrdiff_t>(end));
     at = end;
   }
   append(head, first);

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "audio/g719/g719_decoder.h"
 
@@ -139,26 +138,3 @@ Closeness compare(const std::vector<std::int16_t>& ref, const std::vector<std::i
 }
 
 }  // namespace tonvera::test
-
-namespace tonvera {
-
-std::optional<PureFile> PureFile::open(std::span<const std::uint8_t> bytes) {
-  const auto header = parsePureHeader(bytes);
-  if (!header) {
-    return std::nullopt;
-  }
-  return PureFile(*header, bytes.subspan(kPureHeaderBytes));
-}
-
-std::span<std::uint8_t> PureFile::readFrame(std::size_t index, std::span<std::uint8_t> out) const {
-  const std::size_t size = static_cast<std::size_t>(frameBytes());
-  if (index >= frameCount() || out.size() < size) {
-    return {};
-  }
-  std::memcpy(out.data(), frames_.data() + index * size, size);
-  std::span<std::uint8_t> frame = out.first(size);
-  pureDescramble(frame, rate());
-  return frame;
-}
-
-}  // namespace tonvera

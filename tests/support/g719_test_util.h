@@ -5,41 +5,8 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
-
-#include "audio/g719/pure_format.h"
-
-namespace tonvera {
-
-// A whole PURE stream in memory (a view: the bytes must outlive it).
-class PureFile {
- public:
-  // Empty when the header is refused (see parsePureHeader).
-  static std::optional<PureFile> open(std::span<const std::uint8_t> bytes);
-
-  const PURE_HEADER& header() const { return header_; }
-  int rate() const { return header_.m_ucBPS; }
-  int frameBytes() const { return pureFrameBytes(rate()); }
-  // Whole frames after the header; a trailing partial frame is not counted.
-  std::size_t frameCount() const { return frames_.size() / static_cast<std::size_t>(frameBytes()); }
-  // Bytes of a trailing partial frame (0 when the stream ends on a frame boundary).
-  std::size_t trailingBytes() const { return frames_.size() % static_cast<std::size_t>(frameBytes()); }
-
-  // Copies frame index into out (at least frameBytes() bytes) and descrambles it there.
-  // Returns the descrambled frame, or an empty span when index or out is out of range.
-  std::span<std::uint8_t> readFrame(std::size_t index, std::span<std::uint8_t> out) const;
-
- private:
-  PureFile(const PURE_HEADER& header, std::span<const std::uint8_t> frames)
-      : header_(header), frames_(frames) {}
-
-  PURE_HEADER header_;
-  std::span<const std::uint8_t> frames_;
-};
-
-}  // namespace tonvera
 
 namespace tonvera::test {
 

@@ -21,33 +21,20 @@ const std::vector<PublicPureFile>& publicPureFiles() {
 std::string purePath(const std::string& name) { return g719Dir() + "pure/" + name + ".pur"; }
 std::string pureRefPath(const std::string& name) { return g719Dir() + "pure/" + name + ".ref.pcm"; }
 
-std::vector<std::int16_t> decodeInChunks(const std::vector<std::uint8_t>& stream,
-                                         const std::function<std::size_t()>& chunkSize, std::size_t* held) {
+std::vector<std::int16_t> decodeWhole(const std::vector<std::uint8_t>& stream) {
   const auto header = parsePureHeader(stream);
-  if (!header) return {};
-  const auto codec = pureCodecCreate(&*header);
+  const auto codec = header ? pureCodecCreate(&*header) : nullptr;
   if (!codec) return {};
   std::vector<std::uint8_t> bytes(stream.begin() + kPureHeaderBytes, stream.end());
   PureFramer framer(pureFrameBytes(header->m_ucBPS));
+  std::span<std::uint8_t> rest(bytes);
   std::vector<std::int16_t> out;
   std::int16_t pcm[kPureFramePcmSamples];
-  for (std::size_t pos = 0; pos < bytes.size();) {
-    const std::size_t n = std::min(chunkSize(), bytes.size() - pos);
-    std::span<std::uint8_t> chunk(bytes.data() + pos, n);
-    pos += n;
-    while (!chunk.empty()) {
-      const auto frame = framer.next(chunk);
-      if (frame.empty()) break;
-      if (!pureDecodeFrame(codec.get(), frame, pcm)) return {};
-      out.insert(out.end(), pcm, pcm + kPureFramePcmSamples);
-    }
+  for (auto frame = framer.next(rest); !frame.empty(); frame = framer.next(rest)) {
+    if (!pureDecodeFrame(codec.get(), frame, pcm)) return {};
+    out.insert(out.end(), pcm, pcm + kPureFramePcmSamples);
   }
-  if (held) *held = framer.held();
   return out;
-}
-
-std::vector<std::int16_t> decodeWhole(const std::vector<std::uint8_t>& stream) {
-  return decodeInChunks(stream, [&] { return stream.size(); });
 }
 
 std::string strictStereoMismatch(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& out) {

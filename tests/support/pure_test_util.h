@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,12 +20,8 @@ const std::vector<PublicPureFile>& publicPureFiles();
 std::string purePath(const std::string& name);     // .../g719/pure/<name>.pur
 std::string pureRefPath(const std::string& name);  // .../g719/pure/<name>.ref.pcm
 
-// Decodes a whole PURE stream (header included) handed over in chunks whose sizes come from
-// `chunkSize` (called once per chunk, answers at least 1). `held` receives the bytes of a partial
-// frame left at the end. Empty when the header is refused.
-std::vector<std::int16_t> decodeInChunks(const std::vector<std::uint8_t>& stream,
-                                         const std::function<std::size_t()>& chunkSize,
-                                         std::size_t* held = nullptr);
+// Decodes a whole PURE stream (header included), a partial last frame left out. Empty when the
+// header is refused.
 std::vector<std::int16_t> decodeWhole(const std::vector<std::uint8_t>& stream);
 
 // Both channels of interleaved stereo output within the strict rule of the reference material

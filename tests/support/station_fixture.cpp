@@ -14,16 +14,10 @@
 
 namespace tonvera::station::test {
 
-namespace {
-QTemporaryDir& temp() {
-  static QTemporaryDir dir;
-  if (!dir.isValid()) throw std::runtime_error("no temporary folder");
-  return dir;
-}
-}  // namespace
-
 const std::string& scratchFolder() {
-  static const std::string path = temp().path().toStdString();
+  static QTemporaryDir dir;
+  static const std::string path =
+      dir.isValid() ? dir.path().toStdString() : throw std::runtime_error("no temporary folder");
   return path;
 }
 

@@ -54,6 +54,8 @@ std::string receive(int fd, std::size_t count = std::string::npos);
 std::string rawExchange(int port, const std::string& request);
 // The status code of a raw response ("HTTP/1.1 404 ..." -> 404), 0 when there is none.
 int statusOf(const std::string& response);
+// The status of a client's result, 0 when there was no response.
+inline int statusOf(const httplib::Result& result) { return result ? result->status : 0; }
 // The body of a raw response (after the blank line).
 std::string bodyOf(const std::string& response);
 

@@ -35,24 +35,6 @@ CliRun pureDecode(const std::string& in, const std::string& out) {
   return cli({"pure-decode", QString::fromStdString(in), QString::fromStdString(out)});
 }
 
-// Speech (left) and castanets (right), `frames` stereo frames long, the first `n` samples of each
-// channel taken, silence after them.
-std::vector<std::int16_t> speechAndCastanets(std::size_t n, std::size_t frames) {
-  const auto left = readPcm(g719Dir() + "/vectors/speech_en_src.pcm");
-  const auto right = readPcm(g719Dir() + "/vectors/castanets_src.pcm");
-  std::vector<std::int16_t> stereo(frames * kPureFramePcmSamples, 0);
-  for (std::size_t i = 0; i < n; ++i) {
-    stereo[2 * i] = left[i];
-    stereo[2 * i + 1] = right[i];
-  }
-  return stereo;
-}
-
-// A 48 kHz stereo 16-bit WAV file, as the WAV sink writes it.
-void writeWav(const std::string& path, const std::vector<std::int16_t>& stereo) {
-  openWavSink(path, 48000, 2)->write(stereo.data(), stereo.size() / 2);
-}
-
 TEST(PureDecodeCommand, APublicFileMatchesItsReferenceAndACutOneGivesItsWholeFrames) {
   QTemporaryDir dir;
   const std::string out = dir.filePath("out.wav").toStdString();
@@ -62,7 +44,6 @@ TEST(PureDecodeCommand, APublicFileMatchesItsReferenceAndACutOneGivesItsWholeFra
   const auto full = readBytes(purePath("en_chord_r64"));
   const auto reference = decodeWhole(full);
   EXPECT_EQ(wavSamples(out), reference);  // a 48 kHz stereo 16-bit WAV file, header checked
-  EXPECT_EQ(strictStereoMismatch(readPcm(pureRefPath("en_chord_r64")), wavSamples(out)), "");
 
   const std::string in = dir.filePath("cut.pur").toStdString();
   writeBytes(in, std::vector<std::uint8_t>(full.begin(), full.begin() + 16 + 324 * 37 + 200));
@@ -76,9 +57,16 @@ TEST(PureDecodeCommand, APublicFileMatchesItsReferenceAndACutOneGivesItsWholeFra
 TEST(PureEncodeCommand, CodesAWavFileThatDecodesIntoItsChannels) {
   QTemporaryDir dir;
   const QString in = dir.filePath("in.wav"), pur = dir.filePath("out.pur"), back = dir.filePath("back.wav");
-  const std::size_t n = 96000;  // 2 s
-  const auto stereo = speechAndCastanets(n, n / 960);
-  writeWav(in.toStdString(), stereo);
+  // Speech (left) and castanets (right), 2 s, as the WAV sink writes them.
+  const std::size_t n = 96000;
+  const auto left = readPcm(g719Dir() + "/vectors/speech_en_src.pcm");
+  const auto right = readPcm(g719Dir() + "/vectors/castanets_src.pcm");
+  std::vector<std::int16_t> stereo(2 * n);
+  for (std::size_t i = 0; i < n; ++i) {
+    stereo[2 * i] = left[i];
+    stereo[2 * i + 1] = right[i];
+  }
+  openWavSink(in.toStdString(), 48000, 2)->write(stereo.data(), n);
 
   const CliRun run = cli({"pure-encode", in, pur, "--rate", "96"});
   ASSERT_EQ(run.status, 0) << run.err;

@@ -6,11 +6,8 @@
 // codes is checked through pure-encode).
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <limits>
-#include <random>
 
 #include "audio/g719/pure_writer.h"
 #include "audio/purecodec.h"
@@ -52,12 +49,6 @@ TEST(PureCodec, RefusesWhatItCannotDecode) {
     }
   }
   EXPECT_FALSE(parsePureHeader(readBytes(purePath("badversion_r64"))));
-  EXPECT_TRUE(decodeWhole(readBytes(purePath("badversion_r64"))).empty());
-  auto stream = readBytes(purePath("en_chord_r64"));
-  for (const int rate : {0, 129, 200}) {
-    stream[5] = static_cast<std::uint8_t>(rate);
-    EXPECT_TRUE(decodeWhole(stream).empty()) << rate;
-  }
 
   const PURE_HEADER header = headerWith(16, 64);
   const auto codec = pureCodecCreate(&header);
@@ -132,7 +123,6 @@ TEST(PureArithmetic, DurationComesFromThePcmLength) {
     std::uint32_t pcmLength, ms;
   } cases[] = {{192000, 1000}, {384000, 2000}, {191, 0}, {192 * 12345 + 191, 12345}, {0xFFFFFFFFu, 22369621}};
   for (const auto& c : cases) EXPECT_EQ(pureDurationMs(headerWith(16, 64, c.pcmLength)), c.ms) << c.pcmLength;
-  EXPECT_EQ(kPureBitRate, 1536000u);
 }
 
 TEST(PureFuzz, CorpusReplays) {
@@ -165,17 +155,17 @@ TEST(PureWriter, RebuildsThePublicFilesByteForByte) {
   for (const auto& file : publicPureFiles()) {
     SCOPED_TRACE(file.name);
     const auto bytes = readBytes(purePath(file.name));
-    const auto pure = PureFile::open(bytes);
-    ASSERT_TRUE(pure);
-    const int rate = pure->rate();
-    std::vector<std::uint8_t> rebuilt(bytes.begin(), bytes.begin() + kPureHeaderBytes);
-    std::vector<std::uint8_t> plain(static_cast<std::size_t>(pure->frameBytes()));
-    std::vector<std::uint8_t> frame(plain.size());
-    for (std::size_t f = 0; f < pure->frameCount(); ++f) {
-      const auto d = pure->readFrame(f, plain);
+    const auto header = parsePureHeader(bytes);
+    ASSERT_TRUE(header);
+    const int rate = header->m_ucBPS;
+    const std::size_t size = static_cast<std::size_t>(pureFrameBytes(rate));
+    std::vector<std::uint8_t> rebuilt(bytes.begin(), bytes.begin() + kPureHeaderBytes), frame(size);
+    for (std::size_t at = kPureHeaderBytes; at + size <= bytes.size(); at += size) {
+      std::vector<std::uint8_t> d(bytes.begin() + long(at), bytes.begin() + long(at + size));
+      pureDescramble(d, rate);
       const auto seed = static_cast<std::uint16_t>(d[1] | d[2] << 8);
-      ASSERT_TRUE(pureBuildFrame(pureChannelPayload(d, rate, 0), d.subspan(4 + pureChannelBytes(rate)), rate,
-                                 seed, frame));
+      ASSERT_TRUE(pureBuildFrame(pureChannelPayload(d, rate, 0), std::span(d).subspan(4 + pureChannelBytes(rate)),
+                                 rate, seed, frame));
       rebuilt.insert(rebuilt.end(), frame.begin(), frame.end());
     }
     EXPECT_TRUE(rebuilt == bytes);

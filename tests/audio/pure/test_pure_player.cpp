@@ -27,7 +27,6 @@ struct Played {
   StreamerError error = StreamerError::None;
   std::vector<S> seen;
   std::vector<std::int16_t> pcm;
-  bool idle = false;
 };
 
 // Plays `player` to its end into a WAV file and collects what came out.
@@ -35,8 +34,7 @@ Played playToEnd(AudioStreamer& player, const std::string& wav) {
   Played p;
   test::PlayerRun run(player);
   player.start();
-  p.idle = run.waitForIdle(std::chrono::seconds(20));
-  EXPECT_TRUE(p.idle) << "not idle: now " << streamerStateName(player.state());
+  EXPECT_TRUE(run.waitForIdle(std::chrono::seconds(20))) << "not idle: now " << streamerStateName(player.state());
   p.error = player.errorCode();
   p.seen = run.seen;
   p.pcm = test::wavSamples(wav);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "audio/audiofiler.h"
 #include "audio/audiostreamer.h"

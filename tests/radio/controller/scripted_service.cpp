@@ -3,22 +3,12 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
-#include "platform/mainqueue.h"
+#include "platform/fileutil.h"
 
 namespace tonvera::test {
 
 namespace {
-
-std::string readAll(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 std::string quoted(const std::string& s) {
   std::string out = "\"";
@@ -42,7 +32,8 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 }
 
 ScriptedService::ScriptedService()
-    : shortMp3_(readAll(TONVERA_TEST_MP3_SHORT)), longMp3_(readAll(TONVERA_TEST_MP3_LONG)) {
+    : shortMp3_(readFile(TONVERA_TEST_MP3_SHORT).value_or("")),
+      longMp3_(readFile(TONVERA_TEST_MP3_LONG).value_or("")) {
   auto& http = server_.http();
   // Every request is logged before its route (a POST by its route, which has read the body); while
   // down, each is answered 503.

@@ -179,26 +179,37 @@ TEST_F(SongLookups, LookupsWithoutTheirIdAnswerNothingAtOnce) {
   EXPECT_EQ(service.totalHits(), 0);
 }
 
-// --- album picture ----------------------------------------------------------------------------
+// --- pictures ---------------------------------------------------------------------------------
 
-TEST_F(SongLookups, AlbumPictureIsCachedAsTheBytesDownloadedThenAnsweredFromTheCache) {
+// The album's picture is cached as the bytes downloaded, the artist's squared and as TIFF; a second
+// lookup answers from the cache without a request.
+TEST_F(SongLookups, PicturesAreCachedThenAnsweredFromTheCache) {
   const std::string jpeg = service.servePicture("/pic/a.jpg", test::coordinatePicture(64, 48), "JPG");
   service.servePictureInfo("/albums/12345/images.json", "/pic/a.jpg");
-  auto song = TNSong::create(record(R"({"album":{"id":"12345","name":"Al"}})"));
-
-  auto first = albumLookup(song);
-  settle(first);
-  ASSERT_EQ(first->answer(), kLater);
-  EXPECT_EQ(first->result->size(), QSize(64, 48));
-  EXPECT_EQ(first->owner, song);
+  service.servePicture("/pic/artist.png", test::coordinatePicture(300, 200));
+  service.servePictureInfo("/artists/a9/images", "/pic/artist.png");
+  auto song = TNSong::create(
+      record(R"({"album":{"id":"12345","name":"Al"},"artist":[{"id":"a0"},{"id":"a9","name":"X"}]})"));
+  for (const bool album : {true, false}) {
+    SCOPED_TRACE(album ? "album" : "artist");
+    const auto lookup = [&] { return album ? albumLookup(song) : artistLookup(song, 1); };
+    const QSize size = album ? QSize(64, 48) : QSize(300, 300);
+    auto first = lookup();
+    settle(first);
+    ASSERT_EQ(first->answer(), kLater);
+    EXPECT_EQ(first->result->size(), size);
+    EXPECT_EQ(first->owner, song);
+    const int before = service.totalHits();
+    auto second = lookup();
+    ASSERT_EQ(second->answer(), kCached);
+    EXPECT_EQ(second->result->size(), size);
+    EXPECT_EQ(service.totalHits(), before);
+  }
   EXPECT_EQ(readFile(albumFolder() + "/12345"), jpeg);
   EXPECT_EQ(filesIn(albumFolder()), std::vector<std::string>{"12345"});  // no temporary file left
-
-  const int before = service.totalHits();
-  auto second = albumLookup(song);
-  ASSERT_EQ(second->answer(), kCached);
-  EXPECT_EQ(second->result->size(), QSize(64, 48));
-  EXPECT_EQ(service.totalHits(), before);
+  QImage fromDisk;
+  ASSERT_TRUE(fromDisk.load(QString::fromStdString(artistFolder() + "/a9"), "TIFF"));
+  EXPECT_EQ(fromDisk.size(), QSize(300, 300));
 }
 
 TEST_F(SongLookups, UndecodableCacheFileIsDownloadedAgainAndReplacedByRename) {
@@ -232,28 +243,6 @@ TEST_F(SongLookups, FailedAlbumDownloadAnswersNothingOnceOnTheMainThread) {
     EXPECT_EQ(d->answer(), kNothingLater);
     EXPECT_FALSE(fs::exists(albumFolder() + "/" + id));
   }
-}
-
-// --- artist picture ---------------------------------------------------------------------------
-
-TEST_F(SongLookups, ArtistPictureIsSquaredAndCachedAsTiff) {
-  service.servePicture("/pic/artist.png", test::coordinatePicture(300, 200));
-  service.servePictureInfo("/artists/a9/images", "/pic/artist.png");
-  auto song = TNSong::create(record(R"({"artist":[{"id":"a0"},{"id":"a9","name":"X"}]})"));
-
-  auto first = artistLookup(song, 1);
-  settle(first);
-  ASSERT_EQ(first->answer(), kLater);
-  EXPECT_EQ(first->result->size(), QSize(300, 300));
-  QImage fromDisk;
-  ASSERT_TRUE(fromDisk.load(QString::fromStdString(artistFolder() + "/a9"), "TIFF"));
-  EXPECT_EQ(fromDisk.size(), QSize(300, 300));
-
-  const int before = service.totalHits();
-  auto second = artistLookup(song, 1);
-  ASSERT_EQ(second->answer(), kCached);
-  EXPECT_EQ(second->result->size(), QSize(300, 300));
-  EXPECT_EQ(service.totalHits(), before);
 }
 
 // --- lyrics -----------------------------------------------------------------------------------
