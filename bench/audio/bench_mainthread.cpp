@@ -22,7 +22,7 @@
 
 #include "audio/audiostreamer.h"
 #include "platform/mainqueue.h"
-#include "support/main_loop.h"
+#include "main_loop.h"
 #include "support/track_server.h"
 
 namespace {

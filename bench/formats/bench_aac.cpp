@@ -21,7 +21,7 @@
 
 #include "audio/audiostreamer.h"
 #include "platform/mainqueue.h"
-#include "support/main_loop.h"
+#include "main_loop.h"
 
 namespace {
 

@@ -31,7 +31,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/main_loop.h"
+#include "main_loop.h"
 #include "support/soundprobe.h"
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"

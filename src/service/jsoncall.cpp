@@ -55,13 +55,21 @@ std::chrono::milliseconds JsonCall::timeout() { return std::chrono::milliseconds
 
 void JsonCall::setTimeout(std::chrono::milliseconds timeout) { gTimeoutMs.store(timeout.count()); }
 
-std::string JsonCall::percentEscape(std::string_view url) {
+namespace {
+
+bool unreservedInQuery(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_' || c == '~';
+}
+
+// `text` with every byte that `kept` refuses written as %XX.
+std::string escapeBytes(std::string_view text, bool (*kept)(unsigned char)) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
-  out.reserve(url.size());
-  for (char ch : url) {
+  out.reserve(text.size());
+  for (char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
-    if (keptInURL(c)) {
+    if (kept(c)) {
       out += ch;
     } else {
       out += '%';
@@ -72,24 +80,11 @@ std::string JsonCall::percentEscape(std::string_view url) {
   return out;
 }
 
-std::string JsonCall::escapeQueryValue(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(text.size());
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                            c == '-' || c == '.' || c == '_' || c == '~';
-    if (unreserved) {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
+}  // namespace
+
+std::string JsonCall::percentEscape(std::string_view url) { return escapeBytes(url, keptInURL); }
+
+std::string JsonCall::escapeQueryValue(std::string_view text) { return escapeBytes(text, unreservedInQuery); }
 
 std::optional<std::string> JsonCall::down(const std::string& url, const std::optional<std::string>& body,
                                           bool isForm, bool* unreachable) {
