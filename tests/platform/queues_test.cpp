@@ -1,4 +1,4 @@
-// Work handed between the main thread and serial queues, and notices posted to observers.
+// Work handed between the main thread and serial queues, notices posted to observers, and the log.
 #include <gtest/gtest.h>
 
 #include <QThread>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/log.h"
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/serialqueue.h"
@@ -94,6 +95,18 @@ TEST(NotificationCenter, RemovalStopsDeliveryEvenDuringAPost) {
   center.removeObserversOf(&owner);
   center.post("m");
   EXPECT_EQ(owned, 3);
+}
+
+TEST(Log, ModuleCategoriesOnStandardErrorAndDebugLinesOnlyWhenVerbose) {
+  testing::internal::CaptureStderr();
+  log(lcTaste, "taste file %s cannot be read", "a.plist");
+  logDebug(lcAudio, "volume:%.2f", 1.0);
+  enableVerboseLog();
+  logDebug(lcAudio, "volume:%.2f", 0.0);
+  QLoggingCategory::setFilterRules(QString());
+  logDebug(lcRadio, "%s", "nextButton");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "tonvera.taste: taste file a.plist cannot be read\ntonvera.audio: volume:0.00\n");
 }
 
 }  // namespace

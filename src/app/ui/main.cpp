@@ -7,6 +7,8 @@
 // program sits there too (trayicon.h) and, unless the preference says otherwise, closing the window
 // hides it while the music plays on; 退出 in the tray's menu quits.
 //
+// --verbose: the debug lines of the log too (platform/log.h).
+//
 // TONVERA_STARTUP_PROBE=1: prints the wall-clock time (nanoseconds since 1970) at which the window
 // was first painted on screen and quits (the start-up figure of bench/startup.sh).
 #include <sys/socket.h>
@@ -31,6 +33,7 @@
 #include "controls/navigator.h"
 #include "keys/preferences.h"
 #include "keys/songnotifier.h"
+#include "platform/log.h"
 #include "platform/userdefaults.h"
 
 namespace {
@@ -89,6 +92,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tonvera"));
   QApplication::setOrganizationDomain(QStringLiteral("tonvera.org"));
   QApplication::setDesktopFileName(QStringLiteral("org.tonvera.Tonvera"));
+  if (QCoreApplication::arguments().contains(QStringLiteral("--verbose"))) tonvera::enableVerboseLog();
 
   const bool probing = qEnvironmentVariableIntValue("TONVERA_STARTUP_PROBE") == 1;
   tonvera::SingleInstance instance;
