@@ -32,6 +32,7 @@
 #include "app/ui/windowplace.h"
 #include "controls/navigator.h"
 #include "keys/preferences.h"
+#include "keys/sleepinhibitor.h"
 #include "keys/songnotifier.h"
 #include "platform/log.h"
 #include "platform/userdefaults.h"
@@ -123,6 +124,14 @@ int main(int argc, char** argv) {
     QObject::connect(tap, &tonvera::SPMediaKeyTap::trackChanged, &notifier,
                      [tap, &notifier] { notifier.songStarted(tap->nowPlaying()); });
   }
+  // No suspend while the music plays (released on pause, stop and quit).
+  tonvera::SleepInhibitor inhibitor;
+  if (tonvera::SPMediaKeyTap* tap = delegate.keyTap()) {
+    QObject::connect(tap, &tonvera::SPMediaKeyTap::playbackStatusChanged, &inhibitor, [tap, &inhibitor] {
+      inhibitor.setPlaying(tap->playbackStatus() == tonvera::PlaybackStatus::Playing);
+    });
+  }
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &inhibitor, [&inhibitor] { inhibitor.setPlaying(false); });
   // The tray, where the desktop has one: its like is the page's like button on the track, and
   // closing the window leaves the music playing there while the preference says so.
   std::unique_ptr<tonvera::TrayIcon> tray;
