@@ -14,90 +14,72 @@
 namespace tonvera {
 namespace {
 
-// The desktop's side. Each call it receives is one line in `calls`.
-class Desktop : public QObject {
- public:
-  explicit Desktop(QDBusConnection bus) : bus(std::move(bus)) {}
-  QDBusConnection bus;
-  std::vector<QString> calls;
-  int handed = 0;
-};
+std::vector<QString> gCalls;  // what the desktop's side received, one line per call
+int gHanded = 0;
 
 class PortalRequest : public QObject {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
- public:
-  PortalRequest(Desktop& desktop, QString path) : QObject(&desktop), desktop_(desktop), path_(std::move(path)) {}
  public Q_SLOTS:
-  void Close() { desktop_.calls.push_back(QStringLiteral("Close ") + path_); }
-
- private:
-  Desktop& desktop_;
-  QString path_;
+  void Close() { gCalls.push_back(QStringLiteral("Close ") + objectName()); }
 };
 
 class Portal : public QObject {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
- public:
-  explicit Portal(Desktop& desktop) : QObject(&desktop), desktop_(desktop) {}
  public Q_SLOTS:
   QDBusObjectPath Inhibit(const QString&, uint flags, const QVariantMap& options) {
-    const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/r%1").arg(++desktop_.handed);
-    desktop_.bus.registerObject(path, new PortalRequest(desktop_, path), QDBusConnection::ExportAllSlots);
-    desktop_.calls.push_back(QStringLiteral("Inhibit %1 %2").arg(flags).arg(options.value(QStringLiteral("reason")).toString()));
-    return QDBusObjectPath(path);
+    auto* request = new PortalRequest;
+    request->setParent(this);
+    request->setObjectName(QStringLiteral("/org/freedesktop/portal/desktop/request/r%1").arg(++gHanded));
+    QDBusConnection(QStringLiteral("desktop")).registerObject(request->objectName(), request, QDBusConnection::ExportAllSlots);
+    gCalls.push_back(QStringLiteral("Inhibit %1 %2").arg(flags).arg(options.value(QStringLiteral("reason")).toString()));
+    return QDBusObjectPath(request->objectName());
   }
-
- private:
-  Desktop& desktop_;
 };
 
 class ScreenSaver : public QObject {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
- public:
-  explicit ScreenSaver(Desktop& desktop) : QObject(&desktop), desktop_(desktop) {}
  public Q_SLOTS:
   uint Inhibit(const QString& application, const QString&) {
-    desktop_.calls.push_back(QStringLiteral("Inhibit ") + application);
-    return 40 + ++desktop_.handed;
+    gCalls.push_back(QStringLiteral("Inhibit ") + application);
+    return 40 + ++gHanded;
   }
-  void UnInhibit(uint cookie) { desktop_.calls.push_back(QStringLiteral("UnInhibit %1").arg(cookie)); }
-
- private:
-  Desktop& desktop_;
+  void UnInhibit(uint cookie) { gCalls.push_back(QStringLiteral("UnInhibit %1").arg(cookie)); }
 };
 
 using SleepInhibit = test::OnTheBus;
 
 TEST_F(SleepInhibit, HeldWhilePlayingAndLetGoOnPauseAndQuitThroughThePortalElseTheScreenSaver) {
   const QString portal = QStringLiteral("Inhibit 4 音乐播放中 (music is playing)");
-  const QString request = QStringLiteral("Close /org/freedesktop/portal/desktop/request/r");
+  const QString closed = QStringLiteral("Close /org/freedesktop/portal/desktop/request/r");
+  const QString saver = QStringLiteral("Inhibit Tonvera");
   struct Case {
-    bool hasPortal;
+    bool portal;
+    const char* service;
+    const char* path;
     std::vector<QString> calls;
   };
   const Case cases[] = {
-      {true, {portal, request + "1", portal, request + "2", portal, request + "3"}},
-      {false, {"Inhibit Tonvera", "UnInhibit 41", "Inhibit Tonvera", "UnInhibit 42", "Inhibit Tonvera", "UnInhibit 43"}},
+      {true, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+       {portal, closed + "1", portal, closed + "2", portal, closed + "3"}},
+      {false, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
+       {saver, "UnInhibit 41", saver, "UnInhibit 42", saver, "UnInhibit 43"}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.hasPortal ? "portal" : "screen saver");
-    Desktop desktop(QDBusConnection::connectToBus(bus.address(), QStringLiteral("desktop")));
-    if (c.hasPortal) {
-      ASSERT_TRUE(desktop.bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), new Portal(desktop),
-                                             QDBusConnection::ExportAllSlots));
-      ASSERT_TRUE(desktop.bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
-    } else {
-      ASSERT_TRUE(desktop.bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), new ScreenSaver(desktop),
-                                             QDBusConnection::ExportAllSlots));
-      ASSERT_TRUE(desktop.bus.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
-    }
+    SCOPED_TRACE(c.service);
+    gCalls.clear();
+    gHanded = 0;
+    QDBusConnection desktop = QDBusConnection::connectToBus(bus.address(), QStringLiteral("desktop"));
+    std::unique_ptr<QObject> standIn(c.portal ? static_cast<QObject*>(new Portal) : new ScreenSaver);
+    ASSERT_TRUE(desktop.registerObject(QString::fromLatin1(c.path), standIn.get(), QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(desktop.registerService(QString::fromLatin1(c.service)));
+
     auto inhibitor = std::make_unique<SleepInhibitor>();
     inhibitor->setPlaying(true);
     inhibitor->setPlaying(false);  // paused before the desktop answered: let go once it has
-    ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.calls.size() == 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gCalls.size() == 2; }, 5000));
     inhibitor->setPlaying(true);
     inhibitor->setPlaying(true);  // still playing: no second hold
     ASSERT_TRUE(QTest::qWaitFor([&] { return inhibitor->holding(); }, 5000));
@@ -105,8 +87,8 @@ TEST_F(SleepInhibit, HeldWhilePlayingAndLetGoOnPauseAndQuitThroughThePortalElseT
     inhibitor->setPlaying(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return inhibitor->holding(); }, 5000));
     inhibitor.reset();  // quit
-    ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.calls.size() == 6; }, 5000));
-    EXPECT_EQ(desktop.calls, c.calls);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gCalls.size() == 6; }, 5000));
+    EXPECT_EQ(gCalls, c.calls);
     QDBusConnection::disconnectFromBus(QStringLiteral("desktop"));
   }
 }
