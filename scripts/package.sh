@@ -9,8 +9,14 @@ scripts/setup.sh
 BUILD_DIR=${TONVERA_PACKAGE_DIR:-build-package}
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export SOURCE_DATE_EPOCH
-# The same compiler flags as scripts/build.sh, so ccache serves what that build compiled already.
+# The folder names leave the objects (their debug information, and through it the build ids that
+# stay in the stripped programs), and ccache keeps the paths as the compiler is given them (its
+# base_dir would make them relative): a fresh build and one from ccache, here or in another
+# checkout, give the very same bytes.
+map="-ffile-prefix-map=$PWD=."
+export CCACHE_BASEDIR=""
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVERA_WERROR=ON \
+  -DCMAKE_C_FLAGS="$map" -DCMAKE_CXX_FLAGS="$map" \
   -DCMAKE_INSTALL_PREFIX=/usr -DTONVERA_BUILD_TESTS=OFF -DTONVERA_BUILD_BENCH=OFF >/dev/null
 cmake --build "$BUILD_DIR" -j"${TONVERA_JOBS:-2}"
 rm -f "$BUILD_DIR"/tonvera_*.deb

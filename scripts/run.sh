@@ -29,15 +29,26 @@ stop_station() {
 trap stop_station EXIT
 trap 'exit 130' INT TERM
 
+# The station logs one line per request on standard error: beside the window that is the
+# terminal; the terminal radio needs the terminal for itself, so then the log goes to a file.
+APP="$BUILD_DIR/src/app/ui/tonvera"
+STATION_LOG=""
+exec 3>&2
+if ! { { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ -x "$APP" ]; }; then
+  STATION_LOG="$BUILD_DIR/station.log"
+  exec 3>>"$STATION_LOG"
+fi
+
 if answers; then
   echo "run.sh: using the station already at $TONVERA_SERVICE_URL" >&2
 else
   if [ -n "${TONVERA_MUSIC:-}" ]; then
-    "$STATION" --port "$PORT" --library "$TONVERA_MUSIC" &
+    "$STATION" --port "$PORT" --library "$TONVERA_MUSIC" 2>&3 3>&- &
   else
-    "$STATION" --port "$PORT" &
+    "$STATION" --port "$PORT" 2>&3 3>&- &
   fi
   STATION_PID=$!
+  [ -z "$STATION_LOG" ] || echo "run.sh: the station's log goes to $STATION_LOG" >&2
   # The first start generates the demo library (progress on standard error); later ones only scan.
   for _ in $(seq 1 600); do
     answers && break
@@ -53,7 +64,6 @@ fi
 has_command() { "$CLI" --help 2>&1 | grep -Eq "^  $1 "; }
 
 # The player, best available first: the window when there is a display, else the terminal radio.
-APP="$BUILD_DIR/src/app/ui/tonvera"
 status=0
 if { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ -x "$APP" ]; then
   "$APP" "$@" || status=$?

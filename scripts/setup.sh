@@ -21,6 +21,7 @@ PACKAGES=(
   nlohmann-json3-dev rapidjson-dev
   wrk
   dbus appstream desktop-file-utils trayer lintian
+  weston qt6-wayland
   gcovr
   playerctl pulseaudio pulseaudio-utils dbus-x11
 )

@@ -290,9 +290,9 @@ void AudioStreamer::togglePause() { fadeout(); }
 void AudioStreamer::fadeout() {
   std::lock_guard guard(lock_);
   if (state_ != StreamerState::Playing) return;
-  log("volume:%.2f", 1.0);
+  logDebug(lcAudio, "volume:%.2f", 1.0);
   if (audioQueue_) audioQueue_->rampVolume(0.0f, kFadeSeconds);
-  log("volume:%.2f", 0.0);
+  logDebug(lcAudio, "volume:%.2f", 0.0);
 }
 
 void AudioStreamer::fadein() {
@@ -303,9 +303,9 @@ void AudioStreamer::fadein() {
 
 void AudioStreamer::rampUp() {
   std::lock_guard guard(lock_);
-  log("volume:%.2f", 0.0);
+  logDebug(lcAudio, "volume:%.2f", 0.0);
   if (audioQueue_) audioQueue_->rampVolume(1.0f, kFadeSeconds);
-  log("volume:%.2f", 1.0);
+  logDebug(lcAudio, "volume:%.2f", 1.0);
 }
 
 // Without lock_: the request is left for the internal thread, which may be in the middle of a pass.

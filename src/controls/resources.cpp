@@ -24,7 +24,7 @@ QString stemOf(const QString& name) {
 }
 
 void logMissing(const QString& name, const char* why) {
-  log("resource %s %s", name.toUtf8().constData(), why);
+  log(lcControls, "resource %s %s", name.toUtf8().constData(), why);
 }
 
 }  // namespace

@@ -43,16 +43,16 @@ MprisService::~MprisService() {
 bool MprisService::registerOnBus() {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) {
-    log("media keys: no session bus; the keys work in the window only");
+    log(lcKeys, "media keys: no session bus; the keys work in the window only");
     return false;
   }
   if (!bus.registerObject(QString::fromLatin1(kObjectPath), this, QDBusConnection::ExportAdaptors)) {
-    log("media keys: cannot export %s", kObjectPath);
+    log(lcKeys, "media keys: cannot export %s", kObjectPath);
     return false;
   }
   if (!bus.registerService(QString::fromLatin1(SPMediaKeyTap::kBusName))) {
     bus.unregisterObject(QString::fromLatin1(kObjectPath));
-    log("media keys: the bus name %s is taken", SPMediaKeyTap::kBusName);
+    log(lcKeys, "media keys: the bus name %s is taken", SPMediaKeyTap::kBusName);
     return false;
   }
   registered_ = true;

@@ -27,7 +27,7 @@ namespace tonvera {
 void runOnMain(std::function<void()> task) {
   QCoreApplication* app = QCoreApplication::instance();
   if (!app) {
-    log("runOnMain: no application object; task dropped");
+    log(lcPlatform, "runOnMain: no application object; task dropped");
     return;
   }
 #ifdef TONVERA_TSAN

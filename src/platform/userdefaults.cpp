@@ -29,12 +29,12 @@ UserDefaults::UserDefaults(std::string path) : path_(std::move(path)) {
       [[fallthrough]];
     case PlistFileRead::Status::Corrupt: {
       auto aside = moveAside(path_, ".corrupt");
-      log("settings file %s is damaged (%s); kept as %s, starting with defaults", path_.c_str(),
+      log(lcPlatform, "settings file %s is damaged (%s); kept as %s, starting with defaults", path_.c_str(),
           read.error.c_str(), aside ? aside->c_str() : "(could not move it)");
       return;
     }
     case PlistFileRead::Status::Unreadable:
-      log("settings file %s cannot be read (%s); starting with defaults", path_.c_str(), read.error.c_str());
+      log(lcPlatform, "settings file %s cannot be read (%s); starting with defaults", path_.c_str(), read.error.c_str());
       return;
     case PlistFileRead::Status::Missing:
       return;
@@ -107,11 +107,11 @@ bool UserDefaults::writeLocked() {
   std::string error;
   const std::string folder = std::filesystem::path(path_).parent_path().string();
   if (!folder.empty() && !makeDirectories(folder, &error)) {
-    log("settings folder %s cannot be created: %s", folder.c_str(), error.c_str());
+    log(lcPlatform, "settings folder %s cannot be created: %s", folder.c_str(), error.c_str());
     return false;
   }
   if (!writePlistFile(path_, PlistValue(values_), &error)) {
-    log("settings file %s cannot be written: %s", path_.c_str(), error.c_str());
+    log(lcPlatform, "settings file %s cannot be written: %s", path_.c_str(), error.c_str());
     return false;
   }
   return true;

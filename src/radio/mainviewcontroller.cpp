@@ -259,7 +259,7 @@ void MainViewController::scheduleQueueRetry(std::uint64_t generation) {
   retryGeneration_ = generation;
   const std::uint64_t ticket = ++retryTicket_;
   const Millis pause = retry_.next();
-  log("no tracks to play; asking for a queue again in %lld ms (retry %d)",
+  log(lcRadio, "no tracks to play; asking for a queue again in %lld ms (retry %d)",
       static_cast<long long>(pause.count()), retry_.retries());
   if (hooks_.queueRetryScheduled) hooks_.queueRetryScheduled(pause);
   QTimer::singleShot(pause, context_.get(), [this, generation, ticket] {
@@ -312,7 +312,7 @@ void MainViewController::refreshTracks(std::optional<PlayQueue::TrackIds> tracks
 }
 
 void MainViewController::nextTrack(const Sender& sender) {
-  log("%s", sender.describe().c_str());
+  logDebug(lcRadio, "%s", sender.describe().c_str());
   // The skip guard is for repeated presses of a control: a press within a second of the last
   // accepted advance is ignored. Reasons from the program (track ended, media keys, filters) always
   // pass and restart that second. A queue replacement neither waits for the guard nor restarts it:
@@ -334,7 +334,7 @@ void MainViewController::preTrack(const Sender& sender) {
   // A press the guard will hold back must not move the position either: the position would stop
   // pointing at the track that plays, and a later removal would hit another entry.
   if (heldBySkipGuard(sender)) {
-    log("%s", sender.describe().c_str());
+    logDebug(lcRadio, "%s", sender.describe().c_str());
     return;
   }
   queue_.back();

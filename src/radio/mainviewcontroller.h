@@ -85,8 +85,8 @@ struct Sender {
   static Sender none() { return {}; }
   static Sender control(std::string name = "button") { return {Kind::Control, std::move(name)}; }
   static Sender reason(std::string text) { return {Kind::Reason, std::move(text)}; }
-  // The text of the advance's log line.
-  std::string describe() const { return kind == Kind::None ? "(null)" : text; }
+  // The text of the advance's log line ("new queue" when nobody asked).
+  std::string describe() const { return kind == Kind::None ? "new queue" : text; }
 };
 
 class MainViewController {

@@ -64,7 +64,7 @@ void MainViewController::holdForNetwork(const std::string& id, std::optional<dou
   networkHeld_ = true;
   const std::uint64_t ticket = networkTicket_;
   const Millis pause = networkRetry_.next();
-  log("network unreachable; asking for track %s again in %lld ms", id.c_str(),
+  log(lcRadio, "network unreachable; asking for track %s again in %lld ms", id.c_str(),
       static_cast<long long>(pause.count()));
   QTimer::singleShot(pause, context_.get(), [this, id, resumeAt, ticket] {
     if (ticket != networkTicket_) return;

@@ -433,7 +433,7 @@ std::optional<JsonValue> JSONValue(std::string_view text, std::string* error) {
   SBJsonParser parser;
   auto value = parser.objectWithString(text);
   if (!value) {
-    log("-JSONValue failed. Error is: %s", parser.error().c_str());
+    log(lcService, "-JSONValue failed. Error is: %s", parser.error().c_str());
     if (error) *error = parser.error();
   }
   return value;

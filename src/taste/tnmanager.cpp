@@ -40,11 +40,11 @@ List loadList(const char* fileName, Make make) {
 bool setAside(const std::string& path, const std::string& reason) {
   auto moved = moveAside(path, ".corrupt-" + std::to_string(std::time(nullptr)));
   if (!moved) {
-    log("taste file %s cannot be read (%s) and cannot be moved aside; left unchanged", path.c_str(),
+    log(lcTaste, "taste file %s cannot be read (%s) and cannot be moved aside; left unchanged", path.c_str(),
         reason.c_str());
     return false;
   }
-  log("taste file %s cannot be read (%s); kept as %s", path.c_str(), reason.c_str(), moved->c_str());
+  log(lcTaste, "taste file %s cannot be read (%s); kept as %s", path.c_str(), reason.c_str(), moved->c_str());
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include "main_loop.h"
 #include "platform/fileutil.h"
 #include "platform/folders.h"
+#include "platform/log.h"
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/plist.h"
@@ -191,6 +192,18 @@ TEST(NotificationCenter, RemovalStopsDeliveryEvenDuringAPost) {
   center.removeObserversOf(&owner);
   center.post("m");
   EXPECT_EQ(owned, 3);
+}
+
+TEST(Log, ModuleCategoriesOnStandardErrorAndDebugLinesOnlyWhenVerbose) {
+  testing::internal::CaptureStderr();
+  log(lcTaste, "taste file %s cannot be read", "a.plist");
+  logDebug(lcAudio, "volume:%.2f", 1.0);
+  enableVerboseLog();
+  logDebug(lcAudio, "volume:%.2f", 0.0);
+  QLoggingCategory::setFilterRules(QString());
+  logDebug(lcRadio, "%s", "nextButton");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "tonvera.taste: taste file a.plist cannot be read\ntonvera.audio: volume:0.00\n");
 }
 
 }  // namespace

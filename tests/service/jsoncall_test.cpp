@@ -128,8 +128,8 @@ TEST_F(JsonCallTest, RepliesAsBytesAndAsJson) {
     EXPECT_EQ(json ? std::optional<std::string>(toCanonicalJson(*json)) : std::nullopt, c.json);
   }
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "-JSONValue failed. Error is: Illegal start of token [<]\n"
-            "-JSONValue failed. Error is: Unexpected end of input\n");
+            "tonvera.service: -JSONValue failed. Error is: Illegal start of token [<]\n"
+            "tonvera.service: -JSONValue failed. Error is: Unexpected end of input\n");
   // A body through call() goes out as a POST without a content type.
   auto posted = JsonCall::call(server_.url("/echo"), std::string("x=1"));
   ASSERT_TRUE(posted);

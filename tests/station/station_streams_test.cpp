@@ -1,6 +1,9 @@
 // Streams: byte ranges and lengths, clients that leave, the request log. (Content types are the
 // endpoint tests'; many players at once, next to slow clients, the real-folder tests'.)
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -100,6 +103,45 @@ TEST(StationStreams, ClientsLeavingMidStreamCostNothing) {
   ASSERT_TRUE(res);
   EXPECT_EQ(res->status, 206);
   EXPECT_EQ(res->body, std::string(10, '\x55'));
+}
+
+TEST(StationStreams, StopClosesStreamsInProgress) {
+  // A player that stopped reading (paused, its buffer full) must not hold up a stop (SIGTERM) for
+  // the write time-out (kWriteTimeoutSeconds, longer than the wait below).
+  const std::string root = test::scratchFolder() + "/stop/Artist/Album";
+  std::filesystem::create_directories(root);
+  constexpr std::size_t kBytes = 16 << 20;
+  std::ofstream(root + "/01 Long.pur", std::ios::binary)
+      << std::string("PURE\x10\x40\0\0\0\0\0\0\0\0\0\0", 16) << std::string(kBytes, '\x55');
+  auto lib = scanLibrary(test::scratchFolder() + "/stop", "");
+  ASSERT_TRUE(lib);
+  RunningStation station(lib);
+  const int fd = test::openRequest(
+      station.port(), "GET " + streamPath(lib->tracks()[0]) + " HTTP/1.1\r\nConnection: close\r\n\r\n", 4096);
+  ASSERT_FALSE(test::receive(fd, 1).empty());  // under way
+  // The station's end of the connection (this process's socket whose peer is the client), with a
+  // fixed small buffer too: the kernel would otherwise grow it to hold more of the file.
+  sockaddr_in client{};
+  socklen_t length = sizeof client;
+  ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&client), &length), 0);
+  int stationEnd = -1;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    const int other = std::atoi(entry.path().filename().c_str());
+    sockaddr_in peer{};
+    length = sizeof peer;
+    if (other != fd && ::getpeername(other, reinterpret_cast<sockaddr*>(&peer), &length) == 0 &&
+        peer.sin_family == AF_INET && peer.sin_port == client.sin_port)
+      stationEnd = other;
+  }
+  ASSERT_GE(stationEnd, 0);
+  const int small = 4096;
+  ::setsockopt(stationEnd, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+  // Stalled: the station's next write waits for the client.
+  ASSERT_TRUE(runMainLoopUntil([&] { pollfd p{stationEnd, POLLOUT, 0}; return ::poll(&p, 1, 0) == 0; },
+                               std::chrono::seconds(10)));
+  station.server().stop();
+  EXPECT_TRUE(runMainLoopUntil([&] { return station.server().openStreams() == 0; }, std::chrono::seconds(10)));
+  ::close(fd);
 }
 
 TEST(StationStreams, RequestLogHasOneLinePerRequest) {

@@ -76,9 +76,10 @@ std::unique_ptr<httplib::Client> RunningStation::client() const {
   return c;
 }
 
-int openRequest(int port, const std::string& request) {
+int openRequest(int port, const std::string& request, int receiveBuffer) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
+  if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));

@@ -46,8 +46,10 @@ class RunningStation {
   std::thread thread_;
 };
 
-// A new connection to 127.0.0.1:port that has sent `request` as it stands, or -1.
-int openRequest(int port, const std::string& request);
+// A new connection to 127.0.0.1:port that has sent `request` as it stands, or -1. A fixed
+// `receiveBuffer` (bytes; 0: the kernel's, which grows) makes a client that stops reading stall
+// the station's writes.
+int openRequest(int port, const std::string& request, int receiveBuffer = 0);
 // Reads from `fd` until `count` bytes have come, the peer closes, or 10 s pass per read.
 std::string receive(int fd, std::size_t count = std::string::npos);
 // Sends `request` over a new connection and answers everything read until the server closes it.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "command.h"
+#include "platform/log.h"
 #include "platform/serialqueue.h"
 
 namespace tonvera::cli {
@@ -32,7 +33,8 @@ const std::vector<const CliCommand*>& commands() {
 namespace {
 
 void printHelp(FILE* out) {
-  std::fprintf(out, "usage: tonvera-cli COMMAND [ARGS...]\n\nTonvera's command-line tools.\n\ncommands:\n");
+  std::fprintf(out, "usage: tonvera-cli [--verbose] COMMAND [ARGS...]\n\nTonvera's command-line tools "
+                   "(--verbose: the debug lines of the log too).\n\ncommands:\n");
   for (const auto* c : tonvera::cli::commands()) {
     std::fprintf(out, "  %-12s %s\n  %-12s   %s\n", c->name.c_str(), c->usage.c_str(), "", c->summary.c_str());
   }
@@ -42,11 +44,18 @@ void printHelp(FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool verbose = argc > 1 && !std::strcmp(argv[1], "--verbose");
+  if (verbose) {
+    argv[1] = argv[0];
+    ++argv;
+    --argc;
+  }
   if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
     printHelp(stdout);
     return argc < 2 ? 2 : 0;
   }
   QCoreApplication app(argc, argv);
+  if (verbose) tonvera::enableVerboseLog();
   const std::string name = argv[1];
   for (const auto* c : tonvera::cli::commands()) {
     if (c->name != name) continue;

@@ -64,7 +64,7 @@ void AppDelegate::registerDefaults(UserDefaults& defaults) {
   const PlistValue::Dict first{{"BNRTableBackgroundColor", PlistValue(archiveColor(QColor(Qt::yellow)))},
                                {"BNREmptyDocumentFlag", PlistValue(false)}};
   defaults.registerDefaults(first);
-  log("registered defaults: %s", describe(first).c_str());
+  logDebug(lcApp, "registered defaults: %s", describe(first).c_str());
   PlistValue::Array apps;
   for (const std::string& id : defaultMediaKeyUserBundleIdentifiers()) apps.emplace_back(id);
   defaults.registerDefaults({{kApplicationsNeedingMediaKeysKey, PlistValue(std::move(apps))}});
@@ -195,11 +195,11 @@ void AppDelegate::showPreferencePanel() {
   if (!preferenceController_) {
     preferenceController_ = makePreferenceController();
     if (!preferenceController_) {
-      log("showing (null)");
+      log(lcApp, "showing nothing: the preferences window could not be made");
       return;
     }
   }
-  log("showing <%s: %p>", preferenceController_->metaObject()->className(),
+  logDebug(lcApp, "showing <%s: %p>", preferenceController_->metaObject()->className(),
       static_cast<const void*>(preferenceController_.get()));
   preferenceController_->show();
   preferenceController_->raise();

@@ -7,6 +7,8 @@
 // program sits there too (trayicon.h) and, unless the preference says otherwise, closing the window
 // hides it while the music plays on; 退出 in the tray's menu quits.
 //
+// --verbose: the debug lines of the log too (platform/log.h).
+//
 // TONVERA_STARTUP_PROBE=1: prints the wall-clock time (nanoseconds since 1970) at which the window
 // was first painted on screen and quits (the start-up figure of bench/startup.sh).
 #include <sys/socket.h>
@@ -31,8 +33,10 @@
 #include "app/ui/windowplace.h"
 #include "controls/navigator.h"
 #include "keys/preferences.h"
+#include "keys/sleepinhibitor.h"
 #include "keys/songnotifier.h"
 #include "platform/language.h"
+#include "platform/log.h"
 #include "platform/serialqueue.h"
 #include "platform/userdefaults.h"
 
@@ -92,6 +96,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Tonvera"));
   QApplication::setOrganizationDomain(QStringLiteral("tonvera.org"));
   QApplication::setDesktopFileName(QStringLiteral("org.tonvera.Tonvera"));
+  if (QCoreApplication::arguments().contains(QStringLiteral("--verbose"))) tonvera::enableVerboseLog();
 
   const bool probing = qEnvironmentVariableIntValue("TONVERA_STARTUP_PROBE") == 1;
   tonvera::SingleInstance instance;
@@ -129,6 +134,14 @@ int main(int argc, char** argv) {
     QObject::connect(tap, &tonvera::SPMediaKeyTap::trackChanged, &notifier,
                      [tap, &notifier] { notifier.songStarted(tap->nowPlaying()); });
   }
+  // No suspend while the music plays (released on pause, stop and quit).
+  tonvera::SleepInhibitor inhibitor;
+  if (tonvera::SPMediaKeyTap* tap = delegate.keyTap()) {
+    QObject::connect(tap, &tonvera::SPMediaKeyTap::playbackStatusChanged, &inhibitor, [tap, &inhibitor] {
+      inhibitor.setPlaying(tap->playbackStatus() == tonvera::PlaybackStatus::Playing);
+    });
+  }
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &inhibitor, [&inhibitor] { inhibitor.setPlaying(false); });
   // The tray, where the desktop has one: its like is the page's like button on the track, and
   // closing the window leaves the music playing there while the preference says so.
   std::unique_ptr<tonvera::TrayIcon> tray;

@@ -67,7 +67,7 @@ bool SingleInstance::start() {
     delete server;
   }
   // Neither answered nor listenable (an unwritable folder): run without the guard.
-  log("single instance: cannot listen on %s; a second start will not find this one", qPrintable(path_));
+  log(lcApp, "single instance: cannot listen on %s; a second start will not find this one", qPrintable(path_));
   return true;
 }
 

@@ -30,6 +30,10 @@ QPoint clampToScreens(QPoint wanted, QSize size, const QList<QRect>& screens) {
   return {x, y};
 }
 
+// Wayland compositors place windows themselves and tell no client where: there the remembered
+// place is neither applied nor overwritten with the position Qt reports (which means nothing).
+static bool compositorPlacesWindows() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
 std::optional<QPoint> savedWindowOrigin(UserDefaults& defaults) {
   const PlistValue::Dict origin = defaults.dictionaryForKey(kWindowOriginKey);
   const auto x = origin.find("x");
@@ -40,6 +44,7 @@ std::optional<QPoint> savedWindowOrigin(UserDefaults& defaults) {
 }
 
 void restoreWindowPosition(QWidget& window, UserDefaults& defaults) {
+  if (compositorPlacesWindows()) return;
   const std::optional<QPoint> saved = savedWindowOrigin(defaults);
   if (!saved) return;
   QList<QRect> screens;
@@ -48,6 +53,7 @@ void restoreWindowPosition(QWidget& window, UserDefaults& defaults) {
 }
 
 void saveWindowPosition(const QWidget& window, UserDefaults& defaults) {
+  if (compositorPlacesWindows()) return;
   const QPoint origin = window.pos();
   defaults.set(kWindowOriginKey,
                PlistValue(PlistValue::Dict{{"x", PlistValue(origin.x())}, {"y", PlistValue(origin.y())}}));

@@ -1,6 +1,7 @@
 // Where the window goes on screen: its top-left corner is kept in the settings
 // ("TonveraWindowOrigin", {x, y}) when the program quits and restored at the next start, moved so
-// the whole window lies on a screen that is still there (screens come and go between runs).
+// the whole window lies on a screen that is still there (screens come and go between runs). Not
+// under Wayland, where the compositor places windows.
 //
 // Threads: main thread only.
 #pragma once

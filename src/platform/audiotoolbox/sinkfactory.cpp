@@ -19,7 +19,7 @@ void logOnce(const std::string& line) {
     std::lock_guard lock(mutex);
     if (!logged.insert(line).second) return;
   }
-  log("%s", line.c_str());
+  log(lcAudio, "%s", line.c_str());
 }
 
 }  // namespace

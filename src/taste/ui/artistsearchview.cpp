@@ -68,7 +68,7 @@ void ArtistSearchView::showArtist(const PlistValue::Array& entries) {
   songsTableView()->setEmptyText(QString());
   const PlistValue& first = entries.front();
   const auto firstName = first.isDict() ? recordId(first.dict()) : std::nullopt;
-  log("%s,%s", __func__, firstName.value_or("?").c_str());
+  logDebug(lcTaste, "%s,%s", __func__, firstName.value_or("?").c_str());
   results_.clear();
   for (const PlistValue& entry : entries) {
     if (entry.isDict()) results_.push_back(TNArtist::create(entry.dict()));

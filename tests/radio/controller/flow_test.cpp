@@ -215,7 +215,7 @@ TEST_F(ControllerFlow, FilteredFirstTrackTakesTheIndexToMinusOneThenZero) {
   ASSERT_TRUE(waitPlaying("zh"));
   ASSERT_GE(advances.size(), 2u);
   // The queue replacement, then the filter's skip at index -1.
-  EXPECT_EQ(std::tie(advances[0], advances[1]), std::make_tuple("(null)", "老外的歌曲||song is hate"));
+  EXPECT_EQ(std::tie(advances[0], advances[1]), std::make_tuple("new queue", "老外的歌曲||song is hate"));
   EXPECT_EQ(indexAtAdvance[1], -1);
   EXPECT_EQ(controller->queue().index(), 0);
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"zh"}));

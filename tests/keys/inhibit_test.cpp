@@ -1,0 +1,99 @@
+// Keeping the machine awake while music plays, against stand-ins for the desktop portal and the
+// screen saver on a private bus: what is asked, and that every hold is let go.
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QTest>
+#include <memory>
+#include <vector>
+
+#include "keys/sleepinhibitor.h"
+#include "private_bus.h"
+
+namespace tonvera {
+namespace {
+
+std::vector<QString> gCalls;  // what the desktop's side received, one line per call
+int gHanded = 0;
+
+class PortalRequest : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
+ public Q_SLOTS:
+  void Close() { gCalls.push_back(QStringLiteral("Close ") + objectName()); }
+};
+
+class Portal : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
+ public Q_SLOTS:
+  QDBusObjectPath Inhibit(const QString&, uint flags, const QVariantMap& options) {
+    auto* request = new PortalRequest;
+    request->setParent(this);
+    request->setObjectName(QStringLiteral("/org/freedesktop/portal/desktop/request/r%1").arg(++gHanded));
+    QDBusConnection(QStringLiteral("desktop")).registerObject(request->objectName(), request, QDBusConnection::ExportAllSlots);
+    gCalls.push_back(QStringLiteral("Inhibit %1 %2").arg(flags).arg(options.value(QStringLiteral("reason")).toString()));
+    return QDBusObjectPath(request->objectName());
+  }
+};
+
+class ScreenSaver : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+ public Q_SLOTS:
+  uint Inhibit(const QString& application, const QString&) {
+    gCalls.push_back(QStringLiteral("Inhibit ") + application);
+    return 40 + ++gHanded;
+  }
+  void UnInhibit(uint cookie) { gCalls.push_back(QStringLiteral("UnInhibit %1").arg(cookie)); }
+};
+
+using SleepInhibit = test::OnTheBus;
+
+TEST_F(SleepInhibit, HeldWhilePlayingAndLetGoOnPauseAndQuitThroughThePortalElseTheScreenSaver) {
+  const QString portal = QStringLiteral("Inhibit 4 音乐播放中 (music is playing)");
+  const QString closed = QStringLiteral("Close /org/freedesktop/portal/desktop/request/r");
+  const QString saver = QStringLiteral("Inhibit Tonvera");
+  struct Case {
+    bool portal;
+    const char* service;
+    const char* path;
+    std::vector<QString> calls;
+  };
+  const Case cases[] = {
+      {true, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+       {portal, closed + "1", portal, closed + "2", portal, closed + "3"}},
+      {false, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
+       {saver, "UnInhibit 41", saver, "UnInhibit 42", saver, "UnInhibit 43"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.service);
+    gCalls.clear();
+    gHanded = 0;
+    QDBusConnection desktop = QDBusConnection::connectToBus(bus.address(), QStringLiteral("desktop"));
+    std::unique_ptr<QObject> standIn(c.portal ? static_cast<QObject*>(new Portal) : new ScreenSaver);
+    ASSERT_TRUE(desktop.registerObject(QString::fromLatin1(c.path), standIn.get(), QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(desktop.registerService(QString::fromLatin1(c.service)));
+
+    auto inhibitor = std::make_unique<SleepInhibitor>();
+    inhibitor->setPlaying(true);
+    inhibitor->setPlaying(false);  // paused before the desktop answered: let go once it has
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gCalls.size() == 2; }, 5000));
+    inhibitor->setPlaying(true);
+    inhibitor->setPlaying(true);  // still playing: no second hold
+    ASSERT_TRUE(QTest::qWaitFor([&] { return inhibitor->holding(); }, 5000));
+    inhibitor->setPlaying(false);
+    inhibitor->setPlaying(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return inhibitor->holding(); }, 5000));
+    inhibitor.reset();  // quit
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gCalls.size() == 6; }, 5000));
+    EXPECT_EQ(gCalls, c.calls);
+    QDBusConnection::disconnectFromBus(QStringLiteral("desktop"));
+  }
+}
+
+}  // namespace
+}  // namespace tonvera
+
+#include "inhibit_test.moc"
