@@ -1,9 +1,14 @@
-// Keeping the machine awake while music plays, against stand-ins for the desktop portal and the
-// screen saver on a private bus: what is asked, and that every hold is let go.
+// Keeping the machine awake while music plays, against stand-ins for the desktop portal, the screen
+// saver and logind on a private bus: what is asked, and that every hold is let go.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
+#include <QSocketNotifier>
 #include <QTest>
 #include <memory>
 #include <vector>
@@ -49,30 +54,59 @@ class ScreenSaver : public QObject {
   void UnInhibit(uint cookie) { gCalls.push_back(QStringLiteral("UnInhibit %1").arg(cookie)); }
 };
 
+// Hands out the writing end of a pipe per hold, like logind, and records when the last copy of it
+// is closed (its reading end hangs up).
+class Login1 : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+ public Q_SLOTS:
+  QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString&,
+                                  const QString& mode) {
+    gCalls.push_back(QStringLiteral("Inhibit %1 %2 %3").arg(what, who, mode));
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return {};
+    const QDBusUnixFileDescriptor held(ends[1]);  // a copy of its own
+    ::close(ends[1]);
+    auto* hangUp = new QSocketNotifier(ends[0], QSocketNotifier::Read, this);
+    connect(hangUp, &QSocketNotifier::activated, this, [hangUp, n = ++gHanded] {
+      gCalls.push_back(QStringLiteral("Closed %1").arg(n));
+      ::close(static_cast<int>(hangUp->socket()));
+      hangUp->deleteLater();
+    });
+    return held;
+  }
+};
+
 using SleepInhibit = test::OnTheBus;
 
-TEST_F(SleepInhibit, HeldWhilePlayingAndLetGoOnPauseAndQuitThroughThePortalElseTheScreenSaver) {
+TEST_F(SleepInhibit, HeldWhilePlayingAndLetGoOnPauseAndQuitThroughThePortalElseTheScreenSaverElseLogind) {
   const QString portal = QStringLiteral("Inhibit 4 音乐播放中 (music is playing)");
   const QString closed = QStringLiteral("Close /org/freedesktop/portal/desktop/request/r");
   const QString saver = QStringLiteral("Inhibit Tonvera");
+  const QString logind = QStringLiteral("Inhibit sleep Tonvera block");
   struct Case {
-    bool portal;
+    int via;
     const char* service;
     const char* path;
     std::vector<QString> calls;
   };
   const Case cases[] = {
-      {true, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
+      {0, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
        {portal, closed + "1", portal, closed + "2", portal, closed + "3"}},
-      {false, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
+      {1, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
        {saver, "UnInhibit 41", saver, "UnInhibit 42", saver, "UnInhibit 43"}},
+      // (The private bus is the system bus too.)
+      {2, "org.freedesktop.login1", "/org/freedesktop/login1",
+       {logind, "Closed 1", logind, "Closed 2", logind, "Closed 3"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.service);
     gCalls.clear();
     gHanded = 0;
     QDBusConnection desktop = QDBusConnection::connectToBus(bus.address(), QStringLiteral("desktop"));
-    std::unique_ptr<QObject> standIn(c.portal ? static_cast<QObject*>(new Portal) : new ScreenSaver);
+    std::unique_ptr<QObject> standIn(c.via == 0   ? static_cast<QObject*>(new Portal)
+                                     : c.via == 1 ? static_cast<QObject*>(new ScreenSaver)
+                                                  : new Login1);
     ASSERT_TRUE(desktop.registerObject(QString::fromLatin1(c.path), standIn.get(), QDBusConnection::ExportAllSlots));
     ASSERT_TRUE(desktop.registerService(QString::fromLatin1(c.service)));
 
@@ -84,6 +118,7 @@ TEST_F(SleepInhibit, HeldWhilePlayingAndLetGoOnPauseAndQuitThroughThePortalElseT
     inhibitor->setPlaying(true);  // still playing: no second hold
     ASSERT_TRUE(QTest::qWaitFor([&] { return inhibitor->holding(); }, 5000));
     inhibitor->setPlaying(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gCalls.size() == 4; }, 5000));
     inhibitor->setPlaying(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return inhibitor->holding(); }, 5000));
     inhibitor.reset();  // quit

@@ -1,6 +1,7 @@
-// A private session bus for tests: a dbus-daemon of their own whose address becomes
-// DBUS_SESSION_BUS_ADDRESS. Qt keeps the first session-bus connection for the whole process, so all
-// tests of a process share one daemon: started by the first test that asks, stopped after the last.
+// A private bus for tests: a dbus-daemon of their own whose address becomes DBUS_SESSION_BUS_ADDRESS
+// and DBUS_SYSTEM_BUS_ADDRESS (nothing reaches the machine's buses). Qt keeps the first connection to
+// each bus for the whole process, so all tests of a process share one daemon: started by the first
+// test that asks, stopped after the last.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@ class PrivateBus {
     if (!daemon_.waitForStarted(5000) || !daemon_.waitForReadyRead(5000)) return;
     address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
     qputenv("DBUS_SESSION_BUS_ADDRESS", address_.toUtf8());
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", address_.toUtf8());
   }
   ~PrivateBus() {
     daemon_.kill();
