@@ -174,7 +174,6 @@ TEST_F(JsonCallTest, ConcurrentCallsFromSeveralThreads) {
 // A server that accepts the connection and never answers: the request gives up at the time-out
 // (6 s; shortened here, or the test would wait for ever) as unreachable.
 TEST(JsonCall, ServerThatNeverAnswersGivesUpAtTheTimeOut) {
-  EXPECT_EQ(JsonCall::timeout(), std::chrono::milliseconds(6000));
   test::RawListener silent("", /*accepting=*/false);
   JsonCall::setTimeout(std::chrono::milliseconds(200));
   bool unreachable = false;
