@@ -227,6 +227,7 @@ TEST(JsonReader, NumberKindsAreDistinguishable) {
 
 TEST(JsonReader, DecimalConversions) {
   static const std::string kHugeInteger = "1" + std::string(309, '0');
+  static const std::string kTiny = "0." + std::string(399, '0') + "1";  // 400 zeros: still written out
   struct D {
     const char* token;
     double value;
@@ -245,7 +246,7 @@ TEST(JsonReader, DecimalConversions) {
       {"1e400", HUGE_VAL, nullptr},
       {"-1e400", -HUGE_VAL, nullptr},
       {"1e401", HUGE_VAL, "1e401"},
-      {"1e-400", 0.0, nullptr},
+      {"1e-400", 0.0, kTiny.c_str()},
       {"4.9406564584124654e-324", 4.9406564584124654e-324, nullptr},
       {"0.0", 0.0, "0"},
       {"-0.0", -0.0, "0"},
