@@ -142,7 +142,7 @@ TEST(SerialQueue, DestructionFinishesQueuedTasks) {
   {
     SerialQueue queue("lrc");
     for (int i = 0; i < 20; ++i) queue.async([&] {
-      QThread::usleep(200);
+      QThread::usleep(200);  // slow tasks: some are still queued as the destructor starts
       ++done;
     });
   }

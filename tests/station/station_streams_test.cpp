@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <regex>
 
@@ -18,6 +17,7 @@
 #include "station/records.h"
 #include "station/scanner.h"
 #include "station_fixture.h"
+#include "temp_home.h"
 
 namespace tonvera::station {
 namespace {
@@ -27,6 +27,15 @@ using test::RunningStation;
 std::string audioBytes(const Track& track) {
   auto file = readFile(track.path);
   return file ? file->substr(track.audioBegin, track.audioEnd - track.audioBegin) : std::string();
+}
+
+// A library of one long PURE track (a header and `bytes` of payload) in a folder of its own.
+std::shared_ptr<const Library> longPureLibrary(const std::string& name, std::size_t bytes) {
+  const std::string root = test::scratchFolder() + "/" + name;
+  tonvera::test::writeTextFile(
+      root + "/Artist/Album/01 Long.pur",
+      std::string("PURE\x10\x40\0\0\0\0\0\0\0\0\0\0", 16) + std::string(bytes, '\x55'));
+  return scanLibrary(root, "");
 }
 
 TEST(StationStreams, ByteRanges) {
@@ -74,15 +83,7 @@ TEST(StationStreams, ByteRanges) {
 TEST(StationStreams, ClientsLeavingMidStreamCostNothing) {
   // A long stream (a PURE file of 24 MB) served by a station with few workers: clients that read a
   // little and leave must give their worker back, or the station would stop answering.
-  namespace fs = std::filesystem;
-  const std::string root = test::scratchFolder() + "/big/Artist/Album";
-  fs::create_directories(root);
-  {
-    std::ofstream out(root + "/01 Long.pur", std::ios::binary);
-    std::string header("PURE\x10\x40\0\0\0\0\0\0\0\0\0\0", 16);
-    out << header << std::string(24 << 20, '\x55');
-  }
-  auto lib = scanLibrary(test::scratchFolder() + "/big", "");
+  auto lib = longPureLibrary("big", 24 << 20);
   ASSERT_TRUE(lib);
   ASSERT_EQ(lib->tracks().size(), 1u);
   constexpr int kWorkers = 4;
@@ -108,12 +109,7 @@ TEST(StationStreams, ClientsLeavingMidStreamCostNothing) {
 TEST(StationStreams, StopClosesStreamsInProgress) {
   // A player that stopped reading (paused, its buffer full) must not hold up a stop (SIGTERM) for
   // the write time-out (kWriteTimeoutSeconds, longer than the wait below).
-  const std::string root = test::scratchFolder() + "/stop/Artist/Album";
-  std::filesystem::create_directories(root);
-  constexpr std::size_t kBytes = 16 << 20;
-  std::ofstream(root + "/01 Long.pur", std::ios::binary)
-      << std::string("PURE\x10\x40\0\0\0\0\0\0\0\0\0\0", 16) << std::string(kBytes, '\x55');
-  auto lib = scanLibrary(test::scratchFolder() + "/stop", "");
+  auto lib = longPureLibrary("stop", 16 << 20);
   ASSERT_TRUE(lib);
   RunningStation station(lib);
   const int fd = test::openRequest(

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <utility>
 
 #include "platform/audiotoolbox/audiotypes.h"
 #include "platform/audiotoolbox/ffmpeghandles.h"
@@ -37,6 +38,12 @@ void put64(Bytes& b, std::uint64_t v) {
 }
 void putType(Bytes& b, const char* t) { b.insert(b.end(), t, t + 4); }
 void append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
+// A number of a CAF packet table: 7 bits a byte, high bit set on all but the last.
+Bytes varint(std::uint64_t v) {
+  Bytes var{std::uint8_t(v & 0x7F)};
+  while (v >>= 7) var.insert(var.begin(), std::uint8_t(0x80 | (v & 0x7F)));
+  return var;
+}
 
 int rateIndex(int rate) {
   const int rates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
@@ -111,10 +118,10 @@ Bytes makeSpecial(const std::string& name) {
     return muxM4a(asc, frames, core, channels,
                   cacheDir() + "/" + name + ".tmp" + std::to_string(::getpid()) + ".m4a");
   }
-  if (name == "caf_alac") {
+  if (name.rfind("caf_alac", 0) == 0) {
     const std::string path =
         ffmpegFixture("alac_raw.caf", source(44100, 2, kAlacSeconds) + " -c:a alac -f caf");
-    return cafInStreamingOrder(readBytes(path));
+    return cafInStreamingOrder(readBytes(path), name == "caf_alac_varframes");
   }
   return {};
 }
@@ -161,6 +168,7 @@ const std::vector<FormatCase>& formatCases() {
       {"caf_aac", "audio/x-caf", caf, aac, 44100, 2, true, nullptr},
       {"caf_he", "audio/x-caf", caf, he, 44100, 2, true, nullptr},
       {"caf_alac", "audio/x-caf", caf, alac, 44100, 2, true, nullptr},
+      {"caf_alac_varframes", "audio/x-caf", caf, alac, 44100, 2, true, nullptr},
   };
   return all;
 }
@@ -341,13 +349,7 @@ Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFl
   put64(pakt, packets.size() * framesPerPacket);
   put32(pakt, 0);
   put32(pakt, 0);
-  for (const Bytes& p : packets) {
-    std::uint32_t v = std::uint32_t(p.size());
-    Bytes var;
-    var.push_back(std::uint8_t(v & 0x7F));
-    while (v >>= 7) var.insert(var.begin(), std::uint8_t(0x80 | (v & 0x7F)));
-    append(pakt, var);
-  }
+  for (const Bytes& p : packets) append(pakt, varint(p.size()));
   append(out, chunk("pakt", pakt));
   Bytes data = Bytes(4, 0);
   for (const Bytes& p : packets) append(data, p);
@@ -355,16 +357,31 @@ Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFl
   return out;
 }
 
-Bytes cafInStreamingOrder(const Bytes& caf) {
+Bytes cafInStreamingOrder(const Bytes& caf, bool framesInTable) {
   Bytes head(caf.begin(), caf.begin() + 8);
   Bytes first, data;
+  std::uint32_t frames = 0;
   std::size_t at = 8;
   while (at + 12 <= caf.size()) {
     std::uint64_t size = 0;
     for (int i = 0; i < 8; ++i) size = size << 8 | caf[at + 4 + std::size_t(i)];
     const std::size_t end = std::min<std::size_t>(caf.size(), at + 12 + std::size_t(size));
-    Bytes& to = std::memcmp(caf.data() + at, "data", 4) == 0 ? data : first;
-    to.insert(to.end(), caf.begin() + static_cast<std::ptrdiff_t>(at), caf.begin() + static_cast<std::ptrdiff_t>(end));
+    Bytes chunk(caf.begin() + static_cast<std::ptrdiff_t>(at),
+                caf.begin() + static_cast<std::ptrdiff_t>(end));
+    const std::string type(chunk.begin(), chunk.begin() + 4);
+    if (framesInTable && type == "desc") {  // frames per packet (payload bytes 20..23) become 0
+      for (std::size_t i = 32; i < 36; ++i) frames = frames << 8 | std::exchange(chunk[i], 0);
+    } else if (framesInTable && type == "pakt") {  // after each entry's size comes its frame count
+      Bytes table(chunk.begin() + 12, chunk.begin() + 36);
+      for (std::size_t i = 36; i < chunk.size(); ++i) {
+        table.push_back(chunk[i]);
+        if (!(chunk[i] & 0x80)) append(table, varint(frames));
+      }
+      chunk.resize(4);
+      put64(chunk, table.size());
+      append(chunk, table);
+    }
+    append(type == "data" ? data : first, chunk);
     at = end;
   }
   append(head, first);

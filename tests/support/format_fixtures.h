@@ -56,7 +56,8 @@ Bytes muxM4a(const Bytes& audioSpecificConfig, const std::vector<Bytes>& frames,
 Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFlags,
                std::uint32_t framesPerPacket, int channels, const Bytes& cookie,
                const std::vector<Bytes>& packets);
-// A CAF file with its chunks put in streaming order (desc, kuki, pakt, then data).
-Bytes cafInStreamingOrder(const Bytes& caf);
+// A CAF file with its chunks put in streaming order (desc, kuki, pakt, then data); `framesInTable`:
+// no fixed frames per packet, each packet's count in the table instead.
+Bytes cafInStreamingOrder(const Bytes& caf, bool framesInTable = false);
 
 }  // namespace tonvera::test

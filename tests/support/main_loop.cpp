@@ -10,7 +10,8 @@ bool runMainLoopUntil(const std::function<bool()>& condition, std::chrono::milli
   QDeadlineTimer deadline(timeout);
   while (!condition()) {
     if (deadline.hasExpired()) return condition();
-    // Process what is queued, then wait briefly for more; 5 ms keeps polled conditions responsive.
+    // Process what is queued, then poll again: conditions are often set on other threads without an
+    // event to wait for (the sleep only yields; nothing is timed by it).
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     QCoreApplication::sendPostedEvents();
     if (!QCoreApplication::instance()) return condition();

@@ -27,9 +27,17 @@ std::vector<StreamerState> StateLog::transitions() {
   return transitions_;
 }
 
-std::vector<double> StateLog::positionsAtPlaying() {
+double StateLog::positionAtPlayingAfter(StreamerState state) {
   std::lock_guard lock(mutex_);
-  return positionsAtPlaying_;
+  bool after = false;
+  std::size_t playing = 0;
+  for (const StreamerState s : transitions_) {
+    if (s == StreamerState::Playing && after)
+      return playing < positionsAtPlaying_.size() ? positionsAtPlaying_[playing] : -1;
+    playing += s == StreamerState::Playing;
+    after = after || s == state;
+  }
+  return -1;
 }
 
 class LoggedInput final : public AudioInput {

@@ -22,9 +22,10 @@ class StateLog {
  public:
   StreamerOptions options(StreamerOptions base = {});
   std::vector<StreamerState> transitions();
-  // The position of `player` each time it entered Playing, read on the player's thread at that
-  // moment (however late the main thread hears of it). Set `player` before starting it.
-  std::vector<double> positionsAtPlaying();
+  // The position of `player` when it first entered Playing after first entering `state` (after a
+  // seek: Stopping), read on the player's thread at that moment (however late the main thread hears
+  // of it, and whatever states followed); -1 when there is none yet. Set `player` before starting it.
+  double positionAtPlayingAfter(StreamerState state);
   std::atomic<AudioStreamer*> player{nullptr};
 
  private:

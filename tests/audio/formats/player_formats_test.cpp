@@ -93,6 +93,8 @@ TEST_P(PlayerFormatTest, PlaysWhatFfmpegDecodes) {
       << ", buffers " << player.bufferFillPercentage() * 15;
   EXPECT_EQ(player.errorCode(), StreamerError::None);
   EXPECT_EQ(player.stopReason(), StopReason::EndOfStream);
+  // Without a fixed number of frames a packet has no duration: the rate stays unknown (0).
+  EXPECT_EQ(player.calculatedBitRate() > 0, std::string(GetParam().name) != "caf_alac_varframes");
 
   const auto ours = test::readWav(wav_);
   ASSERT_TRUE(ours);
@@ -156,9 +158,8 @@ TEST_P(PlayerSeekTest, DurationSeekAndLevels) {
   if (player.isPlaying()) {
     // The time of a seek comes from the byte offset and the average bit rate, so variable bit
     // rates shift it a little (the audio itself lands on the packet: checked below).
-    const auto positions = log.positionsAtPlaying();
-    ASSERT_GE(positions.size(), 2u);
-    EXPECT_NEAR(positions.back(), target, 0.1 * truth) << "progress just after the seek";
+    EXPECT_NEAR(log.positionAtPlayingAfter(StreamerState::Stopping), target, 0.1 * truth)
+        << "progress just after the seek";
   }
   ASSERT_TRUE(waitFor([&] { return player.isIdle(); }, 10s));
   EXPECT_EQ(player.errorCode(), StreamerError::None);

@@ -23,23 +23,16 @@ namespace {
 
 using Pcm = std::vector<std::int16_t>;
 
-// Decodes frames [0, count) of a packed vector into state; returns the last frame's samples.
-Pcm decodeFrames(const std::vector<std::uint8_t>& bits, int rate, int count, G719ChannelState& state) {
-  const int frameBits = 20 * rate;
-  Pcm out(960);
-  for (int f = 0; f < count; ++f) {
-    const auto soft = softBitsOf(bits.data() + static_cast<std::size_t>(f) * frameBits / 8, frameBits);
-    g719ResetBitCounts(state, frameBits);
-    g719DecodeFrame(soft, false, std::span<std::int16_t, 960>(out.data(), 960), state);
-  }
-  return out;
-}
-
 Pcm decodeOne(std::span<const std::uint16_t> soft, int frameBits, G719ChannelState& state) {
   Pcm out(960);
   g719ResetBitCounts(state, frameBits);
   g719DecodeFrame(soft, false, std::span<std::int16_t, 960>(out.data(), 960), state);
   return out;
+}
+
+// Decodes frames [0, count) of a packed vector at 64 kbit/s into state.
+void decodeFrames(const std::vector<std::uint8_t>& bits, int count, G719ChannelState& state) {
+  for (int f = 0; f < count; ++f) decodeOne(softBitsOf(bits.data() + f * 160, 1280), 1280, state);
 }
 
 G719ChannelState freshState(int frameBits) {
@@ -76,7 +69,7 @@ TEST(G719Erasure, HalvesPreviousSpectrumAndKeepsTransientFlag) {
   for (const auto& [framesBefore, lastTransient] : {std::pair{41, 1}, std::pair{43, 0}}) {
     SCOPED_TRACE(framesBefore);
     G719ChannelState s = freshState(1280);
-    decodeFrames(bits, 64, framesBefore, s);
+    decodeFrames(bits, framesBefore, s);
     ASSERT_EQ(s.prevTransient, lastTransient);
     const G719ChannelState before = s;
 
