@@ -330,8 +330,9 @@ class AudioStreamer final {
   std::atomic<std::uint32_t> bitRate_{0};  // also written by setBitRate()
 
   // written by the internal thread only while none of them is queued (made with the queue, before
-  // the first enqueue; cleared after the queue is disposed of); read by the queue's thread in its
-  // give-back, which runs only between those two (the queue's own lock orders them)
+  // the first enqueue; cleared after the queue is disposed of); read by the give-back (on the
+  // queue's thread, or on the thread of a stop that drops what is queued), which runs only between
+  // those two (the queue's own lock orders them)
   std::array<AudioQueueBuffer*, kNumAQBufs> audioQueueBuffer_{};
 
   // internal thread only
