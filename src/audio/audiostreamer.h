@@ -296,7 +296,8 @@ class AudioStreamer final {
   // guarded by lock_
   std::mutex lock_;
   // Made and cleared by the internal thread (under lock_; it reads it without, as no other thread
-  // writes it); the controls drive it.
+  // writes it while it runs: the destructor takes what is left only after it ended); the controls
+  // drive it.
   std::shared_ptr<AudioQueue> audioQueue_;
   HttpHeaderFields httpHeaders_;
   bool queuePausedByCaller_ = false;
