@@ -46,7 +46,7 @@ MODULES = [
     (r"^src/radio/retrybackoff\.h$", "test_controller", r"RetryBackoff"),
     (r"^src/display/lyricsmodel\.cpp$", "test_lyrics", None),
     (r"^src/taste/tnmanager\.cpp$", "test_taste", r"TasteStore"),
-    (r"^src/audio/purecodec\.cpp$", "test_pure", r"PureCodec|PureFramer|PureArithmetic|PureFuzz"),
+    (r"^src/audio/g719/purecodec\.cpp$", "test_pure", r"PureCodec|PureFramer|PureArithmetic|PureFuzz"),
     (r"^src/audio/g719/pure_format\.cpp$", "test_pure", None),
     (r"^src/audio/g719/g719_bitalloc\.cpp$", "test_g719", None),
     (r"^src/audio/audiostreamer_queue\.cpp$", "test_streamer test_player_formats test_pure_player", None),

@@ -18,7 +18,7 @@ CORE=(
   src/service/jsonvalue.cpp src/service/jsontokeniser.cpp src/service/jsonstreamparser.cpp
   "src/audio/audiostreamer_queue.cpp:/^// ---- numbers ----/"
   src/display/lyricsmodel.cpp src/taste/tnmanager.cpp
-  src/audio/purecodec.cpp src/audio/g719/pure_format.cpp src/audio/g719/g719_bitalloc.cpp
+  src/audio/g719/purecodec.cpp src/audio/g719/pure_format.cpp src/audio/g719/g719_bitalloc.cpp
   station/byterange.cpp
 )
 has_file=0

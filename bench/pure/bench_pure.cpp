@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/purecodec.h"
+#include "audio/g719/purecodec.h"
 
 namespace {
 

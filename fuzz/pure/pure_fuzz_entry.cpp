@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "audio/purecodec.h"
+#include "audio/g719/purecodec.h"
 
 namespace tonvera {
 namespace {

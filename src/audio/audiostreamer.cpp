@@ -40,8 +40,8 @@ AudioStreamer::~AudioStreamer() {
   {
     std::lock_guard guard(lock_);
     queue = std::move(audioQueue_);
-    clockQueue_.store(nullptr);
   }
+  clockQueue_.store(nullptr);
   if (queue) queue->dispose();
 }
 
@@ -64,6 +64,10 @@ StreamerState AudioStreamer::state() { return state_.load(); }
 
 void AudioStreamer::setState(StreamerState state) {
   std::lock_guard guard(lock_);
+  setStateLocked(state);
+}
+
+void AudioStreamer::setStateLocked(StreamerState state) {
   if (state_ == state) return;
   state_ = state;
   if (options_.stateEntered) options_.stateEntered(state);
@@ -95,7 +99,6 @@ bool AudioStreamer::isWaiting() {
 }
 
 bool AudioStreamer::runLoopShouldExit() {
-  std::lock_guard guard(lock_);
   if (reConnect_) return false;
   if (errorCode_ != StreamerError::None) return true;
   return state_ == StreamerState::Stopped && stopReason_ != StopReason::Temporary;
@@ -109,10 +112,7 @@ void AudioStreamer::setErrorCode(StreamerError code) {
   errorCode_ = code;
 }
 std::uint32_t AudioStreamer::bitRate() { return bitRate_; }
-void AudioStreamer::setBitRate(std::uint32_t bitRate) {
-  std::lock_guard guard(lock_);
-  bitRate_ = bitRate;
-}
+void AudioStreamer::setBitRate(std::uint32_t bitRate) { bitRate_ = bitRate; }
 HttpHeaderFields AudioStreamer::httpHeaders() {
   std::lock_guard guard(lock_);
   return httpHeaders_;
@@ -125,6 +125,10 @@ std::uint32_t AudioStreamer::numberOfChannels() { return numberOfChannels_; }
 
 void AudioStreamer::failWithErrorCode(StreamerError code) {
   std::lock_guard guard(lock_);
+  failLocked(code);
+}
+
+void AudioStreamer::failLocked(StreamerError code) {
   if (errorCode_ != StreamerError::None) return;
   errorCode_ = code;
   const StreamerState s = state_;
@@ -133,7 +137,7 @@ void AudioStreamer::failWithErrorCode(StreamerError code) {
     return;
   }
   if (s == StreamerState::Buffering || s == StreamerState::Paused) {
-    setState(StreamerState::Stopping);
+    setStateLocked(StreamerState::Stopping);
     stopReason_ = StopReason::Error;
     if (audioQueue_) audioQueue_->stop(true);
   }
@@ -203,39 +207,42 @@ std::uint32_t AudioStreamer::hintForMIMEType(const std::string& contentType) {
 // ---- control ----
 
 void AudioStreamer::start() {
-  std::lock_guard guard(lock_);
-  const StreamerState s = state_;
-  if (s == StreamerState::Idle) {
+  if (state_ == StreamerState::Idle) {
     contractAssert(isMainThread(), "Playback can only be started from the main thread.");
     if (!isMainThread()) return;
     // A thread of an earlier run has set Idle as its last act; let it end.
     if (internalThread_.joinable()) internalThread_.join();
-    setState(StreamerState::StartingThread);
-    reConnect_ = false;
+  }
+  std::lock_guard guard(lock_);
+  const StreamerState s = state_;
+  if (s == StreamerState::Idle) {
+    setStateLocked(StreamerState::StartingThread);
+    reConnect_ = false;  // before the thread runs: it reads it from here on
     internalThread_ = std::thread([this] { startInternal(); });
   } else if (s == StreamerState::Paused) {
-    pause();
+    resumeLocked();
   }
 }
 
 void AudioStreamer::stop() {
-  std::lock_guard guard(lock_);
-  const StreamerState s = state_;
-  if (audioQueue_ && (s == StreamerState::StartingThread || s == StreamerState::WaitingForData ||
-                      s == StreamerState::WaitingForQueueStart || s == StreamerState::Playing ||
-                      s == StreamerState::Buffering || s == StreamerState::Paused)) {
-    togglePause();
-    setState(StreamerState::Stopping);
-    stopReason_ = StopReason::UserAction;
-    err_ = audioQueue_->stop(true);
-    if (err_) {
-      failWithErrorCode(StreamerError::AudioQueueStopFailed);
-      return;
+  {
+    std::lock_guard guard(lock_);
+    const StreamerState s = state_;
+    if (audioQueue_ && (s == StreamerState::StartingThread || s == StreamerState::WaitingForData ||
+                        s == StreamerState::WaitingForQueueStart || s == StreamerState::Playing ||
+                        s == StreamerState::Buffering || s == StreamerState::Paused)) {
+      fadeoutLocked();
+      setStateLocked(StreamerState::Stopping);
+      stopReason_ = StopReason::UserAction;
+      if (audioQueue_->stop(true)) {
+        failLocked(StreamerError::AudioQueueStopFailed);
+      } else {
+        setStateLocked(StreamerState::Stopped);
+      }
+    } else if (s != StreamerState::Idle) {
+      setStateLocked(StreamerState::Stopped);
+      stopReason_ = StopReason::UserAction;
     }
-    setState(StreamerState::Stopped);
-  } else if (s != StreamerState::Idle) {
-    setState(StreamerState::Stopped);
-    stopReason_ = StopReason::UserAction;
   }
   seekWasRequested_ = false;
   // The internal thread notices at once instead of at the end of its wait.
@@ -246,41 +253,41 @@ void AudioStreamer::pause() {
   std::lock_guard guard(lock_);
   const StreamerState s = state_;
   if (s == StreamerState::Paused) {
-    if (!audioQueue_) return;
-    // The ramp is asked for before the queue runs again: its first sample already rises from the
-    // silence the fade-out ended in.
-    rampUp();
-    err_ = audioQueue_->start();
-    queuePausedByCaller_ = false;
-    // A stream lost while paused is reopened (the thread does it; its back-off may already run).
-    if (input_->reopens() && (!stream_ || stream_->status() == ReadStreamStatus::Closed ||
-                     stream_->status() == ReadStreamStatus::Error)) {
-      reConnect_ = true;
-    }
-    if (err_) {
-      failWithErrorCode(StreamerError::AudioQueueStartFailed);
-    } else {
-      setState(StreamerState::Playing);
-    }
+    resumeLocked();
   } else if (s == StreamerState::Playing) {
-    togglePause();
+    fadeoutLocked();
     if (!audioQueue_) return;
     // The queue holds where the fade-out ends.
-    err_ = audioQueue_->pause(true);
-    if (err_) {
-      failWithErrorCode(StreamerError::AudioQueuePauseFailed);
+    if (audioQueue_->pause(true)) {
+      failLocked(StreamerError::AudioQueuePauseFailed);
     } else {
       queuePausedByCaller_ = true;
-      setState(StreamerState::Paused);
+      setStateLocked(StreamerState::Paused);
     }
   } else if (s == StreamerState::Stopping && stopReason_ == StopReason::EndOfStream && queuePausedByCaller_ &&
              audioQueue_) {
     // The stream ended while paused: resuming plays the rest, and the track ends after it.
     queuePausedByCaller_ = false;
-    rampUp();
-    err_ = audioQueue_->start();
-    if (err_) failWithErrorCode(StreamerError::AudioQueueStartFailed);
+    rampUpLocked();
+    if (audioQueue_->start()) failLocked(StreamerError::AudioQueueStartFailed);
   }
+}
+
+void AudioStreamer::resumeLocked() {
+  if (!audioQueue_) return;
+  // The ramp is asked for before the queue runs again: its first sample already rises from the
+  // silence the fade-out ended in.
+  rampUpLocked();
+  const AudioStatus status = audioQueue_->start();
+  queuePausedByCaller_ = false;
+  // A stream lost while paused is reopened: the internal thread looks (its back-off may already run).
+  resumed_ = true;
+  if (status) {
+    failLocked(StreamerError::AudioQueueStartFailed);
+  } else {
+    setStateLocked(StreamerState::Playing);
+  }
+  wakeInternalThread();
 }
 
 void AudioStreamer::togglePause() { fadeout(); }
@@ -289,6 +296,10 @@ void AudioStreamer::togglePause() { fadeout(); }
 // hear, and the caller returns at once). The two lines log where each ramp starts and ends.
 void AudioStreamer::fadeout() {
   std::lock_guard guard(lock_);
+  fadeoutLocked();
+}
+
+void AudioStreamer::fadeoutLocked() {
   if (state_ != StreamerState::Playing) return;
   logDebug(lcAudio, "volume:%.2f", 1.0);
   if (audioQueue_) audioQueue_->rampVolume(0.0f, kFadeSeconds);
@@ -297,12 +308,15 @@ void AudioStreamer::fadeout() {
 
 void AudioStreamer::fadein() {
   std::lock_guard guard(lock_);
-  if (state_ != StreamerState::WaitingForQueueStart && state_ != StreamerState::Playing) return;
-  rampUp();
+  fadeinLocked();
 }
 
-void AudioStreamer::rampUp() {
-  std::lock_guard guard(lock_);
+void AudioStreamer::fadeinLocked() {
+  if (state_ != StreamerState::WaitingForQueueStart && state_ != StreamerState::Playing) return;
+  rampUpLocked();
+}
+
+void AudioStreamer::rampUpLocked() {
   logDebug(lcAudio, "volume:%.2f", 0.0);
   if (audioQueue_) audioQueue_->rampVolume(1.0f, kFadeSeconds);
   logDebug(lcAudio, "volume:%.2f", 1.0);

@@ -1,11 +1,12 @@
 #pragma once
 // AudioStreamer plays one track from one input (audioinput.h: HTTP, a local file, or a held head
 // followed by HTTP): its own thread ("InternalThread") reads the bytes, parses them into packets
-// (or PURE frames) and fills a ring of 16 buffers that an output queue plays. Every state change
-// is announced once by "ASStatusChangedNotification" (sender: the player, no user info) on the
-// main thread; when the track ends, fails or is stopped the player returns to Idle after cleaning
-// up. The limits and clock of the reconnection and of the data-stall watchdog, and a hook for
-// tests, come in StreamerOptions.
+// with the audio toolbox's parser for the type (MP3, AAC, the PCM containers, PURE) and fills a
+// ring of 16 buffers that an output queue decodes and plays. Every state change is announced once
+// by "ASStatusChangedNotification" (sender: the player, no user info) on the main thread; when the
+// track ends, fails or is stopped the player returns to Idle after cleaning up. The limits and
+// clock of the reconnection and of the data-stall watchdog, and a hook for tests, come in
+// StreamerOptions.
 //
 // Threads:
 // - main thread: construction, start(), stop(), pause(), togglePause(), seekToTime(), the is...
@@ -18,11 +19,12 @@
 // bitRate(), calculatedBitRate(), stopReason(), errorCode(), vbr(), numberOfChannels()) read atomics
 // that the internal thread publishes, and the controls take `lock_` only for short steps, since no
 // thread holds it while sleeping, waiting for the network, a free buffer or the output thread.
-// Locks: `lock_` (recursive) guards the fields so marked below; operations call each other while
-// holding it. `queueBuffersMutex_` with `queueBufferReadyCondition_` guards the buffers' use and
-// the queue's running report. The internal thread never waits for a free buffer while holding
-// `lock_`, and the queue's thread never takes `lock_`: it gives buffers back and publishes its
-// running reports under `queueBuffersMutex_`, and wakes the internal thread, which changes the state.
+// Locks: `lock_` (a plain mutex) guards the few things the main thread and the internal thread
+// share: the state changes, the queue the controls drive, the reply's headers. It is taken once
+// per step, never twice: the functions named ...Locked expect it held. The output queue's thread
+// never takes it: it gives buffers back and publishes its running reports under
+// `queueBuffersMutex_`, and wakes the internal thread, which changes the state. Lock order:
+// lock_, then queueBuffersMutex_, then runLoopMutex_.
 
 #include <array>
 #include <atomic>
@@ -38,19 +40,11 @@
 #include <vector>
 
 #include "audio/audioinput.h"
-#include "audio/g719/pure_format.h"
-#include "audio/purecodec.h"
 #include "platform/audiotoolbox/audiofilestream.h"
 #include "platform/audiotoolbox/audioqueue.h"
 #include "platform/net/readstream.h"
 
 namespace tonvera {
-
-struct PURE_CODEC_HANDLE;
-// Frees the PURE decoder state (defined with the PURE path, in audiostreamer_pure.cpp).
-struct PureCodecDeleter {
-  void operator()(PURE_CODEC_HANDLE* codec) const;
-};
 
 // The numbers are part of the interface: callers compare with them.
 enum class StreamerState : std::int32_t {
@@ -98,8 +92,8 @@ const char* streamerStateName(StreamerState state);
 
 // The notification posted on every state change.
 inline constexpr const char* kASStatusChangedNotification = "ASStatusChangedNotification";
-// The file-type code that marks a PURE stream.
-inline constexpr std::uint32_t kPureFileType = 1979;
+// The file-type code that marks a PURE stream (the audio toolbox's).
+inline constexpr std::uint32_t kPureFileType = kAudioFilePureType;
 
 // How a player is set up: the product uses the defaults; a test sets what it is about directly
 // (a short outage limit, its own clock), on the player it makes.
@@ -125,7 +119,8 @@ struct StreamerOptions {
   // Told of every state the player enters, in order, on the thread that changes it and before
   // the change is announced (the announcement reaches the main thread later, when the state may
   // have moved on). For tests and tools that follow every step; the product leaves it empty.
-  // It must not call back into the player.
+  // It runs with the player's lock held: it may read the read-outs (progress() included), which
+  // take no lock, and must call nothing else of the player.
   std::function<void(StreamerState)> stateEntered;
 };
 
@@ -134,7 +129,6 @@ class AudioStreamer final {
   static constexpr int kNumAQBufs = 16;          // output buffers
   static constexpr int kAQMaxPacketDescs = 512;  // packet descriptions per buffer
   static constexpr std::uint32_t kAQDefaultBufSize = 2048;
-  static constexpr std::uint32_t kPureBufSize = 3840;  // one decoded PURE frame
   static constexpr int kBuffersToStart = 15;           // queued before a (re)start
   // While the queue plays, the filler sleeps until this many buffers are free and fills them in
   // one go, instead of waking for every buffer played (a buffer holds 20 to 130 ms of audio).
@@ -211,91 +205,85 @@ class AudioStreamer final {
   void failWithErrorCode(StreamerError code);
 
  private:
-  // The internal thread's reading: opens the input at seekByteOffset_.
+  // ---- internal thread (audiostreamer_input.cpp): reading and parsing ----
+  // Opens the input at seekByteOffset_.
   bool openReadStream();
   void handleReadFromStream(ReadStream& stream, ReadStreamEvent event);
-  void handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
-                          const AudioStreamPacketDescription* packetDescriptions);
-  // Carries out a seek (lock_ held, the request already taken). One that cannot be done yet (no
-  // format, bit rate or length known so far) is requested again, for a later pass.
-  void internalSeekToTime(double seconds);
-
-  // The ramp from the present volume (silence after a fade-out or before a start) up to full, logged.
-  void rampUp();
-  // Stores the state, tells the options' hook and announces the change.
-  void setState(StreamerState state);
-  bool runLoopShouldExit();
-  void startInternal();
-  void mainThreadStateNotification();
-
-  // Output queue use.
-  void createQueue();
-  void enqueueBuffer();
-  void startQueue();
-  void handlePropertyChangeForFileStream(AudioFileStream& stream, std::uint32_t propertyID,
-                                         std::uint32_t* ioFlags);
-  void handleBufferCompleteForQueue(AudioQueue& queue, AudioQueueBuffer* buffer);
-  void handlePropertyChangeForQueue(AudioQueue& queue, std::uint32_t propertyID);
-  // Internal thread: the state change a running report of the queue asks for, if one came.
-  void takeQueueReport();
+  // Opens the parser for the input's type hint when there is none yet; false when the player fails.
+  bool openParser(const ReadStream& stream);
+  void handlePropertyChangeForFileStream(AudioFileStream& stream, std::uint32_t propertyID);
   void handleEndOfStream();
-  // The parsed-format part of handleAudioPackets() (the first step included).
-  void handleParsedPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
-                           const AudioStreamPacketDescription* packetDescriptions);
-  // The step shared by every format: marks that audio arrived and makes the queue. False when
-  // the player is finishing.
-  bool beginPackets(bool withDescriptions);
-
-  // PURE hooks (audiostreamer_pure.cpp).
-  enum class PureHeaderLoad {
-    Loaded,   // all 16 bytes are there and the header is accepted
-    Pending,  // fewer than 16 bytes have arrived so far; they are held for the next read
-    Refused,  // the header failed the check (magic, version, or a rate outside 1..128)
-  };
-  // Reads what is there of the 16 header bytes from the read stream, keeping what has arrived
-  // across calls: a network read returns only the bytes received so far.
-  PureHeaderLoad loadHeader();
-  bool createPureCodec();
-  void handlePropertyChangeForPur();
-  void handlePurePackets(const std::uint8_t* data, std::uint32_t numberBytes);
-  void pureSeekOffset(double seconds);
-
-  // Internal-thread helpers.
-  // Makes the internal thread's loop start its next pass at once (any thread; nothing while no
-  // loop runs).
-  void wakeInternalThread();
-  void setInternalRunLoop(RunLoop* loop);
-  void closeReadStream();
-  // lock_ held: the connection is lost (or a reopen was refused); the outage clock starts if it
-  // does not run yet, and the next reopen is due after the back-off. An input that does not
-  // reopen (a file) cannot be read any further: the track ends with error 7.
+  // The connection is lost (or a reopen was refused); the outage clock starts if it does not run
+  // yet, and the next reopen is due after the back-off. An input that does not reopen (a file)
+  // cannot be read any further: the track ends with error 7.
   void connectionLost();
   // A reply that must not be read as the track's bytes: a server error, or, when reopening,
   // anything but the continuation asked for (a whole file where a range was asked is taken, its
   // first bytes skipped). Looks once per reply.
   bool refusedReply(ReadStream& stream);
+  void closeReadStream();
+
+  // ---- internal thread (audiostreamer_queue.cpp): packets, buffers and the queue ----
+  void handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
+                          const AudioStreamPacketDescription* packetDescriptions);
+  // Marks that audio arrived and makes the queue; false when the player is finishing.
+  bool beginPackets(bool withDescriptions);
+  void createQueue();
+  void enqueueBuffer();
+  // The state change a running report of the queue asks for, if one came.
+  void takeQueueReport();
+  // The bit rate from what was parsed so far (0 while unknown).
+  double estimateBitRate();
+  // Publishes the numbers the read-outs serve (duration, bit rate).
+  void publishReadouts();
+  // Carries out a seek (the request already taken). One that cannot be done yet (no format, bit
+  // rate or length known so far) is requested again, for a later pass.
+  void internalSeekToTime(double seconds);
+
+  // ---- internal thread (audiostreamer_thread.cpp): the loop, reconnection, clean-up ----
+  void startInternal();
+  // One pass's checks after the loop ran: reports, watchdog, seek, underrun. False: the loop ends.
+  bool afterPass();
+  bool runLoopShouldExit();
   void reconnect();
   void cleanUp();
   bool isInternalThread() const;
-  // The options' clock.
   StreamerOptions::Clock::time_point now() const;
-  // Internal thread: the bit rate from what was parsed so far (0 while unknown).
-  double estimateBitRate();
-  // Internal thread: publishes the numbers the read-outs serve (duration, bit rate).
-  void publishReadouts();
-  // Internal thread, lock_ held: makes the queue the one whose clock progress() reads.
-  void publishQueue();
+
+  // ---- lock_ held (audiostreamer.cpp and audiostreamer_queue.cpp) ----
+  // Stores the state, tells the options' hook and announces the change.
+  void setStateLocked(StreamerState state);
+  // Records the error (the first one stays) and ends the track as the error requires.
+  void failLocked(StreamerError code);
+  void fadeoutLocked();
+  // The ramp from the present volume (silence after a fade-out or before a start) up to full, logged.
+  void rampUpLocked();
+  void fadeinLocked();
+  // Paused: the queue runs again from silence up.
+  void resumeLocked();
+  void startQueueLocked();
+  bool isMeteringEnabledLocked();
+  // lock_ not held: takes it for one state change.
+  void setState(StreamerState state);
+
+  // ---- any thread ----
+  // Makes the internal thread's loop start its next pass at once (nothing while no loop runs).
+  void wakeInternalThread();
+  void setInternalRunLoop(RunLoop* loop);
+  void mainThreadStateNotification();
+  // Output thread: the queue's give-backs and running reports (publish and wake only).
+  void handleBufferCompleteForQueue(AudioQueue& queue, AudioQueueBuffer* buffer);
+  void handlePropertyChangeForQueue(AudioQueue& queue, std::uint32_t propertyID);
 
   // Each field says who may touch it:
   // - "immutable after start": set before the internal thread starts, then only read;
-  // - "guarded by lock_": read and written with lock_ held (the main thread's controls use these);
-  // - "internal thread only": read and written by the internal thread alone (lock_ may be held
-  //   around them too, for the sake of the code around, but no other thread touches them);
+  // - "guarded by lock_": read and written with lock_ held;
+  // - "internal thread only": read and written by the internal thread alone, without a lock;
   // - "published": atomics the internal thread writes for the main thread's read-outs, which
-  //   never take a lock that a seek, a reopen or the clean-up holds.
+  //   never take a lock.
 
   // immutable after start
-  const std::unique_ptr<AudioInput> input_;  // used by the internal thread only
+  const std::unique_ptr<AudioInput> input_;  // its calls are made by the internal thread only
   const std::string url_;
   const StreamerOptions options_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // main thread; dropped first by the destructor
@@ -306,28 +294,30 @@ class AudioStreamer final {
   std::atomic<std::thread::id> internalThreadId_{};  // set first thing by the internal thread
 
   // guarded by lock_
-  std::recursive_mutex lock_;
-  std::shared_ptr<AudioQueue> audioQueue_;  // made by the internal thread; the controls drive it
-  std::unique_ptr<ReadStream> stream_;      // the controls read its status on resume
+  std::mutex lock_;
+  // Made and cleared by the internal thread (under lock_; it reads it without, as no other thread
+  // writes it while it runs: the destructor takes what is left only after it ended); the controls
+  // drive it.
+  std::shared_ptr<AudioQueue> audioQueue_;
   HttpHeaderFields httpHeaders_;
-  std::int32_t err_ = 0;
-  bool reConnect_ = false;
   bool queuePausedByCaller_ = false;
-
-  // A seek request, handed to the internal thread without lock_ (a seek never waits for a pass of
-  // the internal thread): the time is stored before the flag is raised, and the thread lowers the
-  // flag before it reads the time, so the latest request is the one carried out.
-  std::atomic<bool> seekWasRequested_{false};
-  std::atomic<double> requestedSeekTime_{0.0};
-  // guarded by runLoopMutex_, which is held for nothing longer than a wake-up (taken after lock_
-  // when both are held)
-  std::mutex runLoopMutex_;
-  RunLoop* internalRunLoop_ = nullptr;  // the internal thread's loop while it runs (for wake-ups)
-  // Written under lock_, read anywhere.
+  // Written under lock_ (each change of state with the others), read anywhere.
   std::atomic<StreamerState> state_{StreamerState::Idle};
   std::atomic<StopReason> stopReason_{StopReason::None};
   std::atomic<StreamerError> errorCode_{StreamerError::None};
-  std::atomic<std::uint32_t> bitRate_{0};
+
+  // Requests to the internal thread, without lock_ (a control never waits for a pass of it).
+  // A seek: the time is stored before the flag is raised, and the thread lowers the flag before it
+  // reads the time, so the latest request is the one carried out.
+  std::atomic<bool> seekWasRequested_{false};
+  std::atomic<double> requestedSeekTime_{0.0};
+  // A resume: a stream lost while paused is reopened.
+  std::atomic<bool> resumed_{false};
+  // The queue's clock failed when progress() read it (error 20, recorded by the internal thread).
+  std::atomic<bool> clockFailed_{false};
+  // guarded by runLoopMutex_, which is held for nothing longer than a wake-up
+  std::mutex runLoopMutex_;
+  RunLoop* internalRunLoop_ = nullptr;  // the internal thread's loop while it runs (for wake-ups)
 
   // published by the internal thread (read anywhere, without a lock)
   std::atomic<std::shared_ptr<AudioQueue>> clockQueue_;  // the queue whose clock progress() reads
@@ -338,13 +328,16 @@ class AudioStreamer final {
   std::atomic<double> calculatedBitRate_{0.0};
   std::atomic<bool> vbr_{false};
   std::atomic<std::uint32_t> numberOfChannels_{0};
+  std::atomic<std::uint32_t> bitRate_{0};  // also written by setBitRate()
 
   // written by the internal thread only while none of them is queued (made with the queue, before
-  // the first enqueue; cleared after the queue is disposed of); read by the queue's thread in its
-  // give-back, which runs only between those two (the queue's own lock orders them)
+  // the first enqueue; cleared after the queue is disposed of); read by the give-back (on the
+  // queue's thread, or on the thread of a stop that drops what is queued), which runs only between
+  // those two (the queue's own lock orders them)
   std::array<AudioQueueBuffer*, kNumAQBufs> audioQueueBuffer_{};
 
   // internal thread only
+  std::unique_ptr<ReadStream> stream_;
   std::unique_ptr<AudioFileStream> audioFileStream_;
   AudioStreamBasicDescription asbd_{};
   std::array<AudioStreamPacketDescription, kAQMaxPacketDescs> packetDescs_{};
@@ -353,6 +346,7 @@ class AudioStreamer final {
   std::uint64_t bytesFilled_ = 0;
   std::uint64_t packetsFilled_ = 0;
   bool discontinuous_ = false;
+  bool reConnect_ = false;  // a reopen is due (set by start() before the thread runs)
   std::int64_t dataOffset_ = 0;
   std::int64_t fileLength_ = 0;
   std::int64_t seekByteOffset_ = 0;  // where the next request starts; grows with every byte read
@@ -360,6 +354,8 @@ class AudioStreamer final {
   std::uint64_t processedPacketsCount_ = 0;
   std::uint64_t processedPacketsSizeTotal_ = 0;
   double packetDuration_ = 0.0;
+  std::uint32_t statedBitRate_ = 0;  // the parser's 'brat' (0: not stated)
+  double statedDuration_ = 0.0;      // the parser's 'edur' (0: not stated)
   std::uint32_t fileTypeHint_ = 0;
   int reconnectTimes_ = 0;           // reopens since bytes last came
   bool continuingStream_ = false;    // the request being made reopens the stream after a loss
@@ -373,16 +369,6 @@ class AudioStreamer final {
   std::chrono::steady_clock::time_point nextReconnectAt_{};
   std::optional<std::chrono::steady_clock::time_point> lastRecivedTime_;
 
-  // PURE (internal thread only)
-  std::unique_ptr<PURE_CODEC_HANDLE, PureCodecDeleter> pCODEC_;
-  PURE_HEADER pure_header_{};
-  std::int32_t frame_bytes_ = 0;
-  std::int32_t durationMS_ = 0;
-  std::array<std::uint8_t, kPureMaxFrameBytes> frame_buffer_{};  // the header while it arrives
-  std::uint32_t pureHeaderHeld_ = 0;  // header bytes held in frame_buffer_ while fewer than 16 came
-  PureFramer pureFramer_;             // cuts the bytes after the header into whole frames
-  std::vector<std::uint8_t> pureChunk_;
-
   // guarded by queueBuffersMutex_
   std::mutex queueBuffersMutex_;
   std::condition_variable queueBufferReadyCondition_;
@@ -393,7 +379,7 @@ class AudioStreamer final {
   // The queue reported a change of its running state, not yet taken up by the internal thread.
   bool queueRunningReported_ = false;
   // A give-back of a buffer that is not ours, seen on the queue's thread; recorded by the
-  // internal thread (the queue's thread does not take lock_ there).
+  // internal thread (the queue's thread does not take lock_).
   std::atomic<bool> bufferMismatch_{false};
 };
 

@@ -1,5 +1,5 @@
-// AudioStreamer's stream input: the request, the read-stream events, and the hand-over of the
-// bytes to the parser (or to the PURE path).
+// AudioStreamer's stream input: the request, the read-stream events, the hand-over of the bytes to
+// the format's parser and the parser's properties. Internal thread only.
 #include <algorithm>
 #include <cstring>
 
@@ -9,7 +9,6 @@
 namespace tonvera {
 
 bool AudioStreamer::openReadStream() {
-  std::lock_guard guard(lock_);
   contractAssert(isInternalThread(), "File stream download must be started on the internalThread");
   contractAssert(!stream_, "Download stream already initialized");
   // An input that was refused once is refused again: no point in the thread's further attempts.
@@ -39,8 +38,15 @@ bool AudioStreamer::openReadStream() {
   return true;
 }
 
+void AudioStreamer::closeReadStream() {
+  if (!stream_) return;
+  stream_->unscheduleFromRunLoop();
+  stream_->setClient(nullptr);
+  stream_->close();
+  stream_.reset();
+}
+
 void AudioStreamer::connectionLost() {
-  std::lock_guard guard(lock_);
   if (isFinishing()) return;
   if (!input_->reopens()) {
     // The file can no longer be read: nothing more will come, so the track ends here instead of
@@ -63,7 +69,6 @@ void AudioStreamer::connectionLost() {
 }
 
 bool AudioStreamer::refusedReply(ReadStream& stream) {
-  std::lock_guard guard(lock_);
   if (replyChecked_) return false;
   replyChecked_ = true;
   const long status = stream.responseStatusCode();
@@ -79,11 +84,24 @@ bool AudioStreamer::refusedReply(ReadStream& stream) {
   return false;
 }
 
+bool AudioStreamer::openParser(const ReadStream& stream) {
+  if (audioFileStream_) return true;
+  fileTypeHint_ = input_->typeHint(stream);
+  const AudioStatus status = AudioFileStream::open(
+      fileTypeHint_,
+      [this](AudioFileStream& s, std::uint32_t id, std::uint32_t*) { handlePropertyChangeForFileStream(s, id); },
+      [this](const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
+             const AudioStreamPacketDescription* descriptions) {
+        handleAudioPackets(data, numberBytes, numberPackets, descriptions);
+      },
+      &audioFileStream_);
+  if (status == kAudioNoErr) return true;
+  failWithErrorCode(StreamerError::FileStreamOpenFailed);
+  return false;
+}
+
 void AudioStreamer::handleReadFromStream(ReadStream& stream, ReadStreamEvent event) {
-  {
-    std::lock_guard guard(lock_);
-    if (&stream != stream_.get()) return;
-  }
+  if (&stream != stream_.get()) return;
   switch (event) {
     case ReadStreamEvent::OpenCompleted:
       return;
@@ -103,162 +121,164 @@ void AudioStreamer::handleReadFromStream(ReadStream& stream, ReadStreamEvent eve
       break;
   }
 
-  std::uint8_t bytes[kReadChunk];
-  long length = 0;
-  {
-    std::lock_guard guard(lock_);
-    if (reConnect_) return;  // a refused reply, left unread until the reopen closes it
-    if (refusedReply(stream)) {
-      connectionLost();
-      return;
-    }
-    lastRecivedTime_ = now();
-    if (!replyRead_) {
-      replyRead_ = true;
-      httpHeaders_ = stream.responseHeaderFields();
-      if (seekByteOffset_ == 0) {
-        fileLength_ = input_->length(stream);
-        streamLength_ = fileLength_;
-      }
-    }
-    if (!audioFileStream_ && !pCODEC_) {
-      fileTypeHint_ = input_->typeHint(stream);
-      if (fileTypeHint_ == kPureFileType) {
-        const PureHeaderLoad header = loadHeader();
-        if (header == PureHeaderLoad::Pending) return;  // the rest of the header comes with the next reads
-        if (header == PureHeaderLoad::Refused) {
-          // A stream announced as PURE without a valid header cannot be framed.
-          failWithErrorCode(StreamerError::AudioDataNotFound);
-          return;
-        }
-        seekByteOffset_ += static_cast<std::int64_t>(kPureHeaderBytes);
-        if (!createPureCodec()) {
-          failWithErrorCode(StreamerError::AudioDataNotFound);
-          return;
-        }
-        handlePropertyChangeForPur();
-      } else {
-        const AudioStatus status = AudioFileStream::open(
-            fileTypeHint_,
-            [this](AudioFileStream& s, std::uint32_t id, std::uint32_t* flags) {
-              handlePropertyChangeForFileStream(s, id, flags);
-            },
-            [this](const std::uint8_t* data, std::uint32_t numberBytes, std::uint32_t numberPackets,
-                   const AudioStreamPacketDescription* descriptions) {
-              handleAudioPackets(data, numberBytes, numberPackets, descriptions);
-            },
-            &audioFileStream_);
-        if (status != kAudioNoErr) {
-          err_ = status;
-          failWithErrorCode(StreamerError::FileStreamOpenFailed);
-          return;
-        }
-      }
-    }
-    if (isFinishing() || !stream.hasBytesAvailable()) return;
-    length = stream.read(bytes, kReadChunk);
-    if (length > 0 && skipReplyBytes_ > 0) {
-      // The part of a whole reply that was read before the loss.
-      const long skip = static_cast<long>(std::min<std::int64_t>(skipReplyBytes_, length));
-      skipReplyBytes_ -= skip;
-      length -= skip;
-      std::memmove(bytes, bytes + skip, static_cast<std::size_t>(length));
-      if (length == 0) return;
-    }
-    // Bytes again: the outage, if there was one, is over.
-    outageSince_.reset();
-    reconnectTimes_ = 0;
-    if (fileTypeHint_ == kPureFileType && pCODEC_) {
-      if (length <= 0) return;
-    } else {
-      if (length == 0) return;
-      if (length < 0) {
-        failWithErrorCode(StreamerError::AudioDataNotFound);
-        return;
-      }
-    }
-    // Counts the bytes consumed, so that a reconnection's request resumes where the stream stopped.
-    seekByteOffset_ += length;
-  }
-
-  // Outside the lock: parsing may wait for a free buffer.
-  if (fileTypeHint_ == kPureFileType) {
-    const std::uint32_t frames = frame_bytes_ > 0 ? static_cast<std::uint32_t>(length / frame_bytes_) : 0;
-    handleAudioPackets(bytes, static_cast<std::uint32_t>(length), frames, nullptr);
+  if (reConnect_) return;  // a refused reply, left unread until the reopen closes it
+  if (refusedReply(stream)) {
+    connectionLost();
     return;
   }
-  AudioFileStream* parser = nullptr;
-  bool discontinuity = false;
-  {
-    std::lock_guard guard(lock_);
-    parser = audioFileStream_.get();
-    discontinuity = discontinuous_;
+  lastRecivedTime_ = now();
+  if (!replyRead_) {
+    replyRead_ = true;
+    {
+      std::lock_guard guard(lock_);
+      httpHeaders_ = stream.responseHeaderFields();
+    }
+    if (seekByteOffset_ == 0) {
+      fileLength_ = input_->length(stream);
+      streamLength_ = fileLength_;
+    }
   }
-  if (!parser) return;
-  const AudioStatus status = parser->parseBytes(bytes, static_cast<std::uint32_t>(length), discontinuity);
-  if (status) {
-    std::lock_guard guard(lock_);
-    err_ = status;
+  if (!openParser(stream)) return;
+  if (isFinishing() || !stream.hasBytesAvailable()) return;
+  std::uint8_t bytes[kReadChunk];
+  long length = stream.read(bytes, kReadChunk);
+  if (length > 0 && skipReplyBytes_ > 0) {
+    // The part of a whole reply that was read before the loss.
+    const long skip = static_cast<long>(std::min<std::int64_t>(skipReplyBytes_, length));
+    skipReplyBytes_ -= skip;
+    length -= skip;
+    std::memmove(bytes, bytes + skip, static_cast<std::size_t>(length));
+    if (length == 0) return;
+  }
+  // Bytes again: the outage, if there was one, is over.
+  outageSince_.reset();
+  reconnectTimes_ = 0;
+  if (length == 0) return;
+  if (length < 0) {
+    failWithErrorCode(StreamerError::AudioDataNotFound);
+    return;
+  }
+  // Counts the bytes consumed, so that a reconnection's request resumes where the stream stopped.
+  seekByteOffset_ += length;
+
+  const AudioStatus status =
+      audioFileStream_->parseBytes(bytes, static_cast<std::uint32_t>(length), discontinuous_);
+  // Bytes that are not audio of the type at all (a header that fails its check) have none to
+  // play; bytes that break the format's rules further on fail the parse.
+  if (status == kAudioErrNoAudioData) {
+    failWithErrorCode(StreamerError::AudioDataNotFound);
+  } else if (status) {
     failWithErrorCode(StreamerError::FileStreamParseBytesFailed);
+  }
+}
+
+void AudioStreamer::handlePropertyChangeForFileStream(AudioFileStream& stream, std::uint32_t propertyID) {
+  if (isFinishing()) return;
+  auto read = [&](void* out, std::uint32_t size) {
+    std::uint32_t ioSize = size;
+    if (stream.getProperty(propertyID, &ioSize, out) == kAudioNoErr) return true;
+    failWithErrorCode(StreamerError::FileStreamGetPropertyFailed);
+    return false;
+  };
+  switch (propertyID) {
+    case kAudioFileStreamProperty_ReadyToProducePackets:
+      discontinuous_ = true;
+      break;
+    case kAudioFileStreamProperty_DataFormat:
+      if (asbd_.sampleRate == 0) read(&asbd_, sizeof asbd_);
+      break;
+    case kAudioFileStreamProperty_DataOffset: {
+      std::int64_t offset = 0;
+      if (!read(&offset, sizeof offset)) break;
+      dataOffset_ = offset;
+      if (audioDataByteCount_) fileLength_ = dataOffset_ + static_cast<std::int64_t>(audioDataByteCount_);
+      break;
+    }
+    case kAudioFileStreamProperty_AudioDataByteCount: {
+      std::uint64_t count = 0;
+      if (!read(&count, sizeof count)) break;
+      audioDataByteCount_ = count;
+      fileLength_ = dataOffset_ + static_cast<std::int64_t>(audioDataByteCount_);
+      break;
+    }
+    case kAudioFileStreamProperty_BitRate:
+      read(&statedBitRate_, sizeof statedBitRate_);
+      break;
+    case kAudioFileStreamProperty_EstimatedDuration:
+      read(&statedDuration_, sizeof statedDuration_);
+      break;
+    case kAudioFileStreamProperty_FormatList: {
+      std::vector<std::uint8_t> list;
+      if (!stream.getProperty(propertyID, &list)) {
+        failWithErrorCode(StreamerError::FileStreamGetPropertyFailed);
+        break;
+      }
+      // The first high-efficiency AAC entry (v2, then v1 order as listed) replaces the format.
+      for (std::size_t at = 0; at + sizeof(AudioFormatListItem) <= list.size();
+           at += sizeof(AudioFormatListItem)) {
+        AudioFormatListItem item;
+        std::memcpy(&item, list.data() + at, sizeof item);
+        if (item.asbd.formatID == kAudioFormatMPEG4AAC_HE_V2 ||
+            item.asbd.formatID == kAudioFormatMPEG4AAC_HE) {
+          asbd_ = item.asbd;
+          break;
+        }
+      }
+      break;
+    }
+    default:
+      break;
   }
 }
 
 void AudioStreamer::handleEndOfStream() {
   if (isFinishing()) return;
-  {
-    std::unique_lock guard(lock_);
-    if (fileTypeHint_ == kPureFileType) {
-      // A stream that stops inside a frame: the partial frame cannot be decoded. It is dropped,
-      // and no buffer is enqueued for it (the buffer being filled holds older audio).
-      bytesFilled_ = 0;
-      pureFramer_.drop();
+  if (bytesFilled_ != 0) {
+    {
+      std::lock_guard guard(lock_);
+      if (state_ == StreamerState::WaitingForData) setStateLocked(StreamerState::FlushingAtEnd);
     }
-    if (bytesFilled_ != 0) {
-      if (state_ == StreamerState::WaitingForData) setState(StreamerState::FlushingAtEnd);
-      guard.unlock();
-      enqueueBuffer();
-    } else if (state_ == StreamerState::WaitingForData && buffersUsed_ > 0) {
+    enqueueBuffer();
+  } else {
+    std::lock_guard guard(lock_);
+    if (state_ == StreamerState::WaitingForData && buffersUsed_ > 0) {
       // Audio was queued but the ring never reached the start count, and no partial buffer is
       // left to carry the start: start with what is there.
-      setState(StreamerState::FlushingAtEnd);
-      startQueue();
+      setStateLocked(StreamerState::FlushingAtEnd);
+      startQueueLocked();
     }
   }
   std::lock_guard guard(lock_);
   if (state_ == StreamerState::WaitingForData) {
     // Not one packet of audio: the error is set directly, without failWithErrorCode's effects.
     errorCode_ = StreamerError::AudioDataNotFound;
-    setState(StreamerState::Stopped);
+    setStateLocked(StreamerState::Stopped);
     stopReason_ = StopReason::Error;
     return;
   }
-  if (isFinishing()) return;
-  if (audioQueue_) {
-    err_ = audioQueue_->flush();
-    if (err_) {
-      failWithErrorCode(StreamerError::AudioQueueFlushFailed);
-      return;
+  if (isFinishing() || !audioQueue_) {
+    if (!isFinishing()) {
+      setStateLocked(StreamerState::Stopped);
+      stopReason_ = StopReason::EndOfStream;
     }
-    if (state_ == StreamerState::Buffering) {
-      // The queue was held after running dry, waiting for a full ring that will never come now:
-      // it plays what is queued, and the stop below ends the track after it.
-      err_ = audioQueue_->start();
-      if (err_) {
-        failWithErrorCode(StreamerError::AudioQueueStartFailed);
-        return;
-      }
-    }
-    // A track shorter than the start count: its output started just now, and the late report of
-    // that start would find the player stopping. The listener hears it, so it is announced.
-    if (state_ == StreamerState::WaitingForQueueStart) setState(StreamerState::Playing);
-    setState(StreamerState::Stopping);
-    stopReason_ = StopReason::EndOfStream;
-    err_ = audioQueue_->stop(false);
-    if (err_) failWithErrorCode(StreamerError::AudioQueueStopFailed);
-  } else {
-    setState(StreamerState::Stopped);
-    stopReason_ = StopReason::EndOfStream;
+    return;
   }
+  if (audioQueue_->flush()) {
+    failLocked(StreamerError::AudioQueueFlushFailed);
+    return;
+  }
+  // The queue was held after running dry, waiting for a full ring that will never come now: it
+  // plays what is queued, and the stop below ends the track after it.
+  if (state_ == StreamerState::Buffering && audioQueue_->start()) {
+    failLocked(StreamerError::AudioQueueStartFailed);
+    return;
+  }
+  // A track shorter than the start count: its output started just now, and the late report of
+  // that start would find the player stopping. The listener hears it, so it is announced.
+  if (state_ == StreamerState::WaitingForQueueStart) setStateLocked(StreamerState::Playing);
+  setStateLocked(StreamerState::Stopping);
+  stopReason_ = StopReason::EndOfStream;
+  if (audioQueue_->stop(false)) failLocked(StreamerError::AudioQueueStopFailed);
 }
 
 }  // namespace tonvera

@@ -1,6 +1,6 @@
-// AudioStreamer's use of the output queue: the parser's properties, the queue and its 16
-// buffers, packet copying, the enqueue/give-back protocol with its start rule, the running
-// listener, the numbers the caller reads, and seeking.
+// AudioStreamer's use of the output queue: the queue and its 16 buffers, packet copying, the
+// enqueue/give-back protocol with its start rule, the running listener, the numbers the caller
+// reads, and seeking.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -9,105 +9,43 @@
 
 namespace tonvera {
 
-void AudioStreamer::handlePropertyChangeForFileStream(AudioFileStream& stream, std::uint32_t propertyID,
-                                                      std::uint32_t* /*ioFlags*/) {
-  std::lock_guard guard(lock_);
-  if (isFinishing()) return;
-  auto read = [&](void* out, std::uint32_t size) {
-    std::uint32_t ioSize = size;
-    err_ = stream.getProperty(propertyID, &ioSize, out);
-    if (err_) failWithErrorCode(StreamerError::FileStreamGetPropertyFailed);
-    return err_ == 0;
-  };
-  switch (propertyID) {
-    case kAudioFileStreamProperty_ReadyToProducePackets:
-      discontinuous_ = true;
-      break;
-    case kAudioFileStreamProperty_DataFormat:
-      if (asbd_.sampleRate == 0) read(&asbd_, sizeof asbd_);
-      break;
-    case kAudioFileStreamProperty_DataOffset: {
-      std::int64_t offset = 0;
-      if (!read(&offset, sizeof offset)) break;
-      dataOffset_ = offset;
-      if (audioDataByteCount_) fileLength_ = dataOffset_ + static_cast<std::int64_t>(audioDataByteCount_);
-      break;
-    }
-    case kAudioFileStreamProperty_AudioDataByteCount: {
-      std::uint64_t count = 0;
-      if (!read(&count, sizeof count)) break;
-      audioDataByteCount_ = count;
-      fileLength_ = dataOffset_ + static_cast<std::int64_t>(audioDataByteCount_);
-      break;
-    }
-    case kAudioFileStreamProperty_FormatList: {
-      std::vector<std::uint8_t> list;
-      if (!stream.getProperty(propertyID, &list)) {
-        failWithErrorCode(StreamerError::FileStreamGetPropertyFailed);
-        break;
-      }
-      // The first high-efficiency AAC entry (v2, then v1 order as listed) replaces the format.
-      for (std::size_t at = 0; at + sizeof(AudioFormatListItem) <= list.size();
-           at += sizeof(AudioFormatListItem)) {
-        AudioFormatListItem item;
-        std::memcpy(&item, list.data() + at, sizeof item);
-        if (item.asbd.formatID == kAudioFormatMPEG4AAC_HE_V2 ||
-            item.asbd.formatID == kAudioFormatMPEG4AAC_HE) {
-          asbd_ = item.asbd;
-          break;
-        }
-      }
-      break;
-    }
-    default:
-      break;
-  }
-}
-
 void AudioStreamer::createQueue() {
-  std::lock_guard guard(lock_);
-  const bool pure = fileTypeHint_ == kPureFileType;
   sampleRate_ = asbd_.sampleRate;
-  packetDuration_ =
-      pure ? durationMS_ / 1000.0 : (asbd_.sampleRate > 0 ? asbd_.framesPerPacket / asbd_.sampleRate : 0.0);
+  packetDuration_ = asbd_.sampleRate > 0 ? asbd_.framesPerPacket / asbd_.sampleRate : 0.0;
   numberOfChannels_ = asbd_.channelsPerFrame;
 
-  std::unique_ptr<AudioQueue> queue;
-  err_ = AudioQueue::newOutput(
-      asbd_, [this](AudioQueue& q, AudioQueueBuffer* b) { handleBufferCompleteForQueue(q, b); }, &queue);
-  audioQueue_ = std::move(queue);
-  publishQueue();
-  if (err_) {
+  std::unique_ptr<AudioQueue> made;
+  const AudioStatus status = AudioQueue::newOutput(
+      asbd_, [this](AudioQueue& q, AudioQueueBuffer* b) { handleBufferCompleteForQueue(q, b); }, &made);
+  std::shared_ptr<AudioQueue> queue = std::move(made);
+  {
+    std::lock_guard guard(lock_);
+    audioQueue_ = queue;
+  }
+  clockQueue_.store(queue);
+  if (status) {
     failWithErrorCode(StreamerError::AudioQueueCreationFailed);
     return;
   }
-  err_ = audioQueue_->addPropertyListener(
-      kAudioQueueProperty_IsRunning,
-      [this](AudioQueue& q, std::uint32_t id) { handlePropertyChangeForQueue(q, id); });
-  if (err_) {
+  if (queue->addPropertyListener(kAudioQueueProperty_IsRunning,
+                                 [this](AudioQueue& q, std::uint32_t id) { handlePropertyChangeForQueue(q, id); })) {
     failWithErrorCode(StreamerError::AudioQueueAddListenerFailed);
     return;
   }
 
-  if (pure) {
-    packetBufferSize_ = kPureBufSize;
-  } else if (vbr_) {
+  packetBufferSize_ = kAQDefaultBufSize;
+  if (vbr_) {
     std::uint32_t upperBound = 0;
     std::uint32_t size = sizeof upperBound;
-    if (!audioFileStream_ ||
-        audioFileStream_->getProperty(kAudioFileStreamProperty_PacketSizeUpperBound, &size, &upperBound) !=
-            kAudioNoErr ||
-        upperBound == 0) {
-      upperBound = kAQDefaultBufSize;
+    if (audioFileStream_ &&
+        audioFileStream_->getProperty(kAudioFileStreamProperty_PacketSizeUpperBound, &size, &upperBound) ==
+            kAudioNoErr &&
+        upperBound != 0) {
+      packetBufferSize_ = upperBound;
     }
-    packetBufferSize_ = upperBound;
-  } else {
-    packetBufferSize_ = kAQDefaultBufSize;
   }
-
   for (auto& buffer : audioQueueBuffer_) {
-    err_ = audioQueue_->allocateBuffer(packetBufferSize_, &buffer);
-    if (err_) {
+    if (queue->allocateBuffer(packetBufferSize_, &buffer)) {
       failWithErrorCode(StreamerError::AudioQueueBufferAllocationFailed);
       return;
     }
@@ -115,15 +53,12 @@ void AudioStreamer::createQueue() {
 
   // The codec's configuration, when the format has one; silently skipped when it cannot be read.
   std::vector<std::uint8_t> cookie;
-  if (!pure && audioFileStream_ &&
-      audioFileStream_->getProperty(kAudioFileStreamProperty_MagicCookieData, &cookie)) {
-    audioQueue_->setProperty(kAudioQueueProperty_MagicCookie, cookie.data(),
-                             static_cast<std::uint32_t>(cookie.size()));
+  if (audioFileStream_ && audioFileStream_->getProperty(kAudioFileStreamProperty_MagicCookieData, &cookie)) {
+    queue->setProperty(kAudioQueueProperty_MagicCookie, cookie.data(), static_cast<std::uint32_t>(cookie.size()));
   }
 }
 
 bool AudioStreamer::beginPackets(bool withDescriptions) {
-  std::lock_guard guard(lock_);
   if (isFinishing()) return false;
   // All bits set: tells the caller that audio has arrived.
   if (bitRate_ == 0) bitRate_ = 0xFFFFFFFFu;
@@ -138,16 +73,6 @@ bool AudioStreamer::beginPackets(bool withDescriptions) {
 void AudioStreamer::handleAudioPackets(const std::uint8_t* data, std::uint32_t numberBytes,
                                        std::uint32_t numberPackets,
                                        const AudioStreamPacketDescription* packetDescriptions) {
-  if (fileTypeHint_ == kPureFileType) {
-    handlePurePackets(data, numberBytes);
-  } else {
-    handleParsedPackets(data, numberBytes, numberPackets, packetDescriptions);
-  }
-}
-
-void AudioStreamer::handleParsedPackets(const std::uint8_t* data, std::uint32_t numberBytes,
-                                        std::uint32_t numberPackets,
-                                        const AudioStreamPacketDescription* packetDescriptions) {
   if (!beginPackets(packetDescriptions != nullptr)) return;
 
   if (packetDescriptions) {
@@ -156,36 +81,23 @@ void AudioStreamer::handleParsedPackets(const std::uint8_t* data, std::uint32_t 
       const std::uint32_t size = packetDescriptions[i].dataByteSize;
       if (offset < 0 || offset > std::int64_t(numberBytes) || size > numberBytes - std::uint64_t(offset))
         continue;
-      std::uint64_t spaceLeft = 0;
-      {
-        std::lock_guard guard(lock_);
-        if (processedPacketsCount_ < kBitRateEstimationMaxPackets) {
-          processedPacketsSizeTotal_ += size;
-          ++processedPacketsCount_;
-        }
-        if (isFinishing()) return;
-        if (size > packetBufferSize_) failWithErrorCode(StreamerError::AudioBufferTooSmall);
-        spaceLeft = packetBufferSize_ - bytesFilled_;
+      if (processedPacketsCount_ < kBitRateEstimationMaxPackets) {
+        processedPacketsSizeTotal_ += size;
+        ++processedPacketsCount_;
       }
-      if (spaceLeft < size) enqueueBuffer();
-      {
-        std::lock_guard guard(lock_);
-        if (isFinishing()) return;
-        if (bytesFilled_ + size > packetBufferSize_) return;
-        AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
-        std::memcpy(static_cast<std::uint8_t*>(buffer->audioData) + bytesFilled_, data + offset, size);
-        AudioStreamPacketDescription& d = packetDescs_[packetsFilled_];
-        d = packetDescriptions[i];
-        d.startOffset = static_cast<std::int64_t>(bytesFilled_);
-        bytesFilled_ += size;
-        ++packetsFilled_;
-      }
-      std::uint64_t packets;
-      {
-        std::lock_guard guard(lock_);
-        packets = packetsFilled_;
-      }
-      if (packets >= kAQMaxPacketDescs) enqueueBuffer();
+      if (isFinishing()) return;
+      if (size > packetBufferSize_) failWithErrorCode(StreamerError::AudioBufferTooSmall);
+      if (packetBufferSize_ - bytesFilled_ < size) enqueueBuffer();
+      if (isFinishing()) return;
+      if (bytesFilled_ + size > packetBufferSize_) return;
+      AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
+      std::memcpy(static_cast<std::uint8_t*>(buffer->audioData) + bytesFilled_, data + offset, size);
+      AudioStreamPacketDescription& d = packetDescs_[packetsFilled_];
+      d = packetDescriptions[i];
+      d.startOffset = static_cast<std::int64_t>(bytesFilled_);
+      bytesFilled_ += size;
+      ++packetsFilled_;
+      if (packetsFilled_ >= kAQMaxPacketDescs) enqueueBuffer();
     }
     // The estimate moves with every packet counted: the read-outs follow it chunk by chunk.
     publishReadouts();
@@ -196,32 +108,27 @@ void AudioStreamer::handleParsedPackets(const std::uint8_t* data, std::uint32_t 
   std::uint32_t offset = 0;
   std::uint32_t remaining = numberBytes;
   while (remaining > 0) {
-    std::uint64_t spaceLeft;
-    {
-      std::lock_guard guard(lock_);
-      spaceLeft = kAQDefaultBufSize - std::min<std::uint64_t>(bytesFilled_, kAQDefaultBufSize);
-    }
+    std::uint64_t spaceLeft = kAQDefaultBufSize - std::min<std::uint64_t>(bytesFilled_, kAQDefaultBufSize);
     if (spaceLeft < remaining) enqueueBuffer();
-    {
-      std::lock_guard guard(lock_);
-      if (isFinishing()) return;
-      if (bytesFilled_ >= packetBufferSize_) return;
-      spaceLeft = std::min<std::uint64_t>(kAQDefaultBufSize, packetBufferSize_) - bytesFilled_;
-      const std::uint32_t copy = static_cast<std::uint32_t>(std::min<std::uint64_t>(spaceLeft, remaining));
-      AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
-      std::memcpy(static_cast<std::uint8_t*>(buffer->audioData) + bytesFilled_, data + offset, copy);
-      bytesFilled_ += copy;
-      ++packetsFilled_;
-      remaining -= copy;
-      offset += copy;
-    }
+    if (isFinishing()) return;
+    if (bytesFilled_ >= packetBufferSize_) return;
+    spaceLeft = std::min<std::uint64_t>(kAQDefaultBufSize, packetBufferSize_) - bytesFilled_;
+    const std::uint32_t copy = static_cast<std::uint32_t>(std::min<std::uint64_t>(spaceLeft, remaining));
+    AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
+    std::memcpy(static_cast<std::uint8_t*>(buffer->audioData) + bytesFilled_, data + offset, copy);
+    bytesFilled_ += copy;
+    ++packetsFilled_;
+    remaining -= copy;
+    offset += copy;
     enqueueBuffer();
   }
 }
 
 void AudioStreamer::enqueueBuffer() {
-  int wanted = 1;
+  bool filling = false;  // the queue waits for the ring to fill: nothing comes back meanwhile
   {
+    // Under lock_: a stop comes either before (nothing is enqueued) or after (it gives the
+    // buffer back).
     std::lock_guard guard(lock_);
     if (isFinishing() || !stream_ || !audioQueue_) return;
     {
@@ -230,22 +137,15 @@ void AudioStreamer::enqueueBuffer() {
       ++buffersUsed_;
     }
     AudioQueueBuffer* buffer = audioQueueBuffer_[fillBufferIndex_];
-    const bool pure = fileTypeHint_ == kPureFileType;
-    buffer->audioDataByteSize = pure ? kPureBufSize : static_cast<std::uint32_t>(bytesFilled_);
-    if (packetsFilled_ && !pure && vbr_) {
-      err_ =
-          audioQueue_->enqueueBuffer(buffer, static_cast<std::uint32_t>(packetsFilled_), packetDescs_.data());
-    } else {
-      err_ = audioQueue_->enqueueBuffer(buffer, 0, nullptr);
-    }
-    if (err_) {
-      failWithErrorCode(StreamerError::AudioQueueEnqueueFailed);
+    buffer->audioDataByteSize = static_cast<std::uint32_t>(bytesFilled_);
+    const bool described = packetsFilled_ && vbr_;
+    if (audioQueue_->enqueueBuffer(buffer, described ? static_cast<std::uint32_t>(packetsFilled_) : 0,
+                                   described ? packetDescs_.data() : nullptr)) {
+      failLocked(StreamerError::AudioQueueEnqueueFailed);
       return;
     }
-
     const StreamerState s = state_;
     bool startNow = false;
-    bool filling = false;  // the queue waits for the ring to fill: nothing comes back meanwhile
     if (s == StreamerState::FlushingAtEnd) {
       startNow = true;
     } else if (s == StreamerState::WaitingForData || s == StreamerState::Buffering ||
@@ -253,13 +153,13 @@ void AudioStreamer::enqueueBuffer() {
       startNow = buffersUsed_ == kBuffersToStart;
       filling = !startNow;
     }
-    if (startNow) startQueue();
-
-    if (++fillBufferIndex_ >= kNumAQBufs) fillBufferIndex_ = 0;
-    bytesFilled_ = 0;
-    packetsFilled_ = 0;
-    wanted = filling ? 1 : kRefillBatch;
+    if (startNow) startQueueLocked();
   }
+  if (++fillBufferIndex_ >= kNumAQBufs) fillBufferIndex_ = 0;
+  bytesFilled_ = 0;
+  packetsFilled_ = 0;
+  const int wanted = filling ? 1 : kRefillBatch;
+
   // Waits for the next buffer with the player's lock released, so that the queue's thread never
   // waits for this one. Once the ring is full and the queue plays, the wait lasts until a batch
   // of buffers is free, which are then filled one after the other: the give-backs before that do
@@ -281,27 +181,24 @@ void AudioStreamer::enqueueBuffer() {
   refillWanted_ = 0;
 }
 
-void AudioStreamer::startQueue() {
-  std::lock_guard guard(lock_);
+void AudioStreamer::startQueueLocked() {
   if (!audioQueue_) return;
   queuePausedByCaller_ = false;
   if (state_ == StreamerState::Buffering) {
-    err_ = audioQueue_->start();
-    if (err_) {
-      failWithErrorCode(StreamerError::AudioQueueStartFailed);
+    if (audioQueue_->start()) {
+      failLocked(StreamerError::AudioQueueStartFailed);
       return;
     }
-    setState(StreamerState::Playing);
+    setStateLocked(StreamerState::Playing);
   } else {
     publishReadouts();
-    setState(StreamerState::WaitingForQueueStart);
+    setStateLocked(StreamerState::WaitingForQueueStart);
     // The fade-in rises from silence: a new queue's volume is 1.0, and its first buffer would
     // otherwise sound at full volume before the fade's first step. Both are asked for before the
     // queue runs, so that its first sample is the ramp's first step.
     audioQueue_->setParameter(kAudioQueueParam_Volume, 0.0f);
-    fadein();
-    err_ = audioQueue_->start();
-    if (err_) failWithErrorCode(StreamerError::AudioQueueStartFailed);
+    fadeinLocked();
+    if (audioQueue_->start()) failLocked(StreamerError::AudioQueueStartFailed);
   }
 }
 
@@ -351,7 +248,7 @@ void AudioStreamer::takeQueueReport() {
   }
   std::lock_guard guard(lock_);
   if (state_ == StreamerState::WaitingForQueueStart) {
-    setState(StreamerState::Playing);
+    setStateLocked(StreamerState::Playing);
   } else if (state_ == StreamerState::Stopping || state_ == StreamerState::Stopped) {
     // Reports are taken late: the report of a start made just before an end-of-stream stop (a
     // track shorter than the ring) must not end the track while the queue still plays what is
@@ -363,30 +260,30 @@ void AudioStreamer::takeQueueReport() {
         running != 0) {
       return;
     }
-    setState(StreamerState::Stopped);
+    setStateLocked(StreamerState::Stopped);
   }
 }
 
 // ---- numbers ----
 
-void AudioStreamer::publishQueue() { clockQueue_.store(audioQueue_); }
-
 double AudioStreamer::calculatedBitRate() { return calculatedBitRate_; }
 double AudioStreamer::duration() { return duration_; }
 
 void AudioStreamer::publishReadouts() {
-  std::lock_guard guard(lock_);
   const double rate = estimateBitRate();
   calculatedBitRate_ = rate;
-  if (fileTypeHint_ == kPureFileType) {
-    duration_ = durationMS_ / 1000.0;
+  if (statedDuration_ > 0) {
+    duration_ = statedDuration_;
   } else {
     duration_ = rate == 0.0 || fileLength_ == 0 ? 0.0 : double(fileLength_ - dataOffset_) / (rate * 0.125);
   }
 }
 
 double AudioStreamer::estimateBitRate() {
-  std::lock_guard guard(lock_);
+  if (statedBitRate_ > 0) {
+    bitRate_ = statedBitRate_;
+    return statedBitRate_;
+  }
   if (vbr_) {
     if (packetDuration_ > 0 && processedPacketsCount_ > kBitRateEstimationMinPackets) {
       const double averagePacketBytes = double(processedPacketsSizeTotal_ / processedPacketsCount_);
@@ -419,7 +316,9 @@ double AudioStreamer::progress() {
     // A queue stopped, or disposed of by the clean-up meanwhile: the last value stands.
     if (status == kAudioQueueErrStopped || status == kAudioQueueErrDisposed) return lastProgress_;
     if (status) {
-      failWithErrorCode(StreamerError::GetAudioTimeFailed);
+      // Recorded by the internal thread: a read-out takes no lock.
+      clockFailed_ = true;
+      wakeInternalThread();
       return lastProgress_;
     }
     const double progress = std::max(0.0, sampleTime / sampleRate + seekTime_);
@@ -434,6 +333,10 @@ double AudioStreamer::bufferFillPercentage() { return double(buffersUsed_.load()
 
 bool AudioStreamer::isMeteringEnabled() {
   std::lock_guard guard(lock_);
+  return isMeteringEnabledLocked();
+}
+
+bool AudioStreamer::isMeteringEnabledLocked() {
   if (!audioQueue_) return false;
   std::uint32_t on = 0;
   std::uint32_t size = sizeof on;
@@ -443,7 +346,7 @@ bool AudioStreamer::isMeteringEnabled() {
 
 void AudioStreamer::setMeteringEnabled(bool enabled) {
   std::lock_guard guard(lock_);
-  if (!audioQueue_ || enabled == isMeteringEnabled()) return;
+  if (!audioQueue_ || enabled == isMeteringEnabledLocked()) return;
   const std::uint32_t on = enabled ? 1 : 0;
   audioQueue_->setProperty(kAudioQueueProperty_EnableLevelMetering, &on, sizeof on);
 }
@@ -461,25 +364,24 @@ float levelOf(AudioQueue* queue, std::uint32_t channels, std::uint32_t channel, 
 
 float AudioStreamer::peakPowerForChannel(std::uint32_t channel) {
   std::lock_guard guard(lock_);
-  if (!isMeteringEnabled() || channel >= numberOfChannels_) return 0.0f;
+  if (!isMeteringEnabledLocked() || channel >= numberOfChannels_) return 0.0f;
   return levelOf(audioQueue_.get(), numberOfChannels_, channel, true);
 }
 
 float AudioStreamer::averagePowerForChannel(std::uint32_t channel) {
   std::lock_guard guard(lock_);
-  if (!isMeteringEnabled() || channel >= numberOfChannels_) return 0.0f;
+  if (!isMeteringEnabledLocked() || channel >= numberOfChannels_) return 0.0f;
   return levelOf(audioQueue_.get(), numberOfChannels_, channel, false);
 }
 
 // ---- seeking ----
 
 void AudioStreamer::internalSeekToTime(double seconds) {
-  std::lock_guard guard(lock_);
   publishReadouts();
   const double bitRate = estimateBitRate();
   // The reply came without a length: no byte can be computed for a time, ever. Dropped.
   if (fileLength_ <= 0 && replyRead_) return;
-  if (bitRate == 0.0 || fileLength_ <= 0 || (fileTypeHint_ != kPureFileType && !(duration_ > 0))) {
+  if (bitRate == 0.0 || fileLength_ <= 0 || !(duration_ > 0)) {
     // No format, bit rate or length yet: the seek waits until they are known.
     seekWasRequested_ = true;
     return;
@@ -489,22 +391,28 @@ void AudioStreamer::internalSeekToTime(double seconds) {
   // Where the clock starts again; published once the old queue's clock has stopped, so that
   // progress() never adds the new time to the old clock.
   double seekTime = seconds;
-  if (fileTypeHint_ == kPureFileType) {
-    pureSeekOffset(seconds);
-  } else {
-    const double length = duration_;
-    std::int64_t offset =
-        dataOffset_ + static_cast<std::int64_t>(seconds / length * double(fileLength_ - dataOffset_));
-    offset = std::min<std::int64_t>(offset, fileLength_ - 2 * static_cast<std::int64_t>(packetBufferSize_));
-    seekByteOffset_ = std::max<std::int64_t>(offset, 0);
-    if (packetDuration_ > 0 && bitRate > 0 && audioFileStream_) {
-      const auto packet = static_cast<std::int64_t>(std::floor(seconds / packetDuration_));
-      std::int64_t packetOffset = 0;
-      std::uint32_t flags = 0;
-      if (audioFileStream_->seek(packet, &packetOffset, &flags) == kAudioNoErr &&
-          !(flags & kAudioFileStreamSeekFlag_OffsetIsEstimated)) {
+  const double length = duration_;
+  std::int64_t offset =
+      dataOffset_ + static_cast<std::int64_t>(seconds / length * double(fileLength_ - dataOffset_));
+  offset = std::min<std::int64_t>(offset, fileLength_ - 2 * static_cast<std::int64_t>(packetBufferSize_));
+  seekByteOffset_ = std::max<std::int64_t>(offset, 0);
+  if (packetDuration_ > 0 && audioFileStream_) {
+    const auto packet = static_cast<std::int64_t>(std::floor(seconds / packetDuration_));
+    std::int64_t packetOffset = 0;
+    std::uint32_t flags = 0;
+    if (audioFileStream_->seek(packet, &packetOffset, &flags) == kAudioNoErr &&
+        !(flags & kAudioFileStreamSeekFlag_OffsetIsEstimated)) {
+      if (!(flags & kAudioFileStreamSeekFlag_KeepsRequestedTime)) {
         seekTime -= double(seekByteOffset_ - dataOffset_ - packetOffset) * 8.0 / bitRate;
-        seekByteOffset_ = packetOffset + dataOffset_;
+      }
+      seekByteOffset_ = packetOffset + dataOffset_;
+      const std::int64_t packetBytes = asbd_.bytesPerPacket;
+      if (packetBytes > 0 && seekByteOffset_ + packetBytes > fileLength_) {
+        // Past the last whole packet (a header may promise more than the stream holds, and a seek
+        // to the very end lands there): the last whole packet instead. A range beyond the end
+        // would be refused, and the refusal's text must never be decoded as audio.
+        const std::int64_t packets = (fileLength_ - dataOffset_) / packetBytes;
+        seekByteOffset_ = dataOffset_ + std::max<std::int64_t>(packets - 1, 0) * packetBytes;
       }
     }
   }
@@ -513,23 +421,21 @@ void AudioStreamer::internalSeekToTime(double seconds) {
   reConnect_ = false;
   reconnectTimes_ = 0;
   closeReadStream();
-  togglePause();
-  setState(StreamerState::Stopping);
-  stopReason_ = StopReason::Temporary;
-  if (audioQueue_) {
-    err_ = audioQueue_->stop(true);
-    if (err_) {
-      failWithErrorCode(StreamerError::AudioQueueStopFailed);
+  {
+    std::lock_guard guard(lock_);
+    fadeoutLocked();
+    setStateLocked(StreamerState::Stopping);
+    stopReason_ = StopReason::Temporary;
+    if (audioQueue_ && audioQueue_->stop(true)) {
+      failLocked(StreamerError::AudioQueueStopFailed);
       return;
     }
   }
   seekTime_ = seekTime;
-  if (fileTypeHint_ != kPureFileType) {
-    // Packets copied into the buffer being filled belong to the old position: played after the
-    // seek they would repeat a moment of audio from before it.
-    bytesFilled_ = 0;
-    packetsFilled_ = 0;
-  }
+  // Packets copied into the buffer being filled belong to the old position: played after the
+  // seek they would repeat a moment of audio from before it.
+  bytesFilled_ = 0;
+  packetsFilled_ = 0;
   openReadStream();
   fadein();
 }

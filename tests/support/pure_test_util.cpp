@@ -4,7 +4,7 @@
 #include <random>
 #include <span>
 
-#include "audio/purecodec.h"
+#include "audio/g719/purecodec.h"
 #include "g719_test_util.h"
 
 namespace tonvera::test {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/purecodec.h"
+#include "audio/g719/purecodec.h"
 #include "command.h"
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 // Turns the packets of one stream into interleaved signed 16-bit PCM for the output queue:
-// compressed formats through FFmpeg's libavcodec, linear PCM by plain conversion.
+// compressed formats through FFmpeg's libavcodec, PURE through the G.719 decoder, linear PCM by
+// plain conversion.
 //
 // Threads: one thread uses a decoder (the queue's output thread).
 
@@ -41,11 +42,15 @@ class AudioDecoder {
   int outputChannels_ = 0;
 };
 
-// The two kinds (one file each).
+// The three kinds (one file each).
 std::unique_ptr<AudioDecoder> makeFfmpegDecoder(const AudioStreamBasicDescription& format,
                                                 const std::vector<std::uint8_t>& magicCookie);
 bool ffmpegCanDecode(const AudioStreamBasicDescription& format);
 std::unique_ptr<AudioDecoder> makePcmDecoder(const AudioStreamBasicDescription& format);
 bool pcmCanDecode(const AudioStreamBasicDescription& format);
+// The magic cookie is the PURE stream's 16-byte header.
+std::unique_ptr<AudioDecoder> makePureDecoder(const AudioStreamBasicDescription& format,
+                                              const std::vector<std::uint8_t>& magicCookie);
+bool pureCanDecode(const AudioStreamBasicDescription& format);
 
 }  // namespace tonvera

@@ -55,7 +55,10 @@ AudioStatus AudioFileStream::seek(std::int64_t packetIndex, std::int64_t* byteOf
   if (closed_ || packetIndex < 0 || !byteOffset) return kAudioErrInvalidParameter;
   bool estimate = true;
   AudioStatus status = format_->seek(packetIndex, byteOffset, &estimate);
-  if (status == kAudioNoErr && flags) *flags = estimate ? kAudioFileStreamSeekFlag_OffsetIsEstimated : 0;
+  if (status == kAudioNoErr && flags) {
+    *flags = (estimate ? kAudioFileStreamSeekFlag_OffsetIsEstimated : 0) |
+             (format_->seeksKeepRequestedTime() ? kAudioFileStreamSeekFlag_KeepsRequestedTime : 0);
+  }
   return status;
 }
 

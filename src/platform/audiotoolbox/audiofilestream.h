@@ -34,9 +34,17 @@ constexpr std::uint32_t kAudioFileStreamProperty_FormatList = fourcc("flst");
 constexpr std::uint32_t kAudioFileStreamProperty_PacketSizeUpperBound = fourcc("pkub");
 constexpr std::uint32_t kAudioFileStreamProperty_MagicCookieData = fourcc("mgic");
 constexpr std::uint32_t kAudioFileStreamProperty_FileFormat = fourcc("ffmt");
+// Published by a format whose header states them: the bit rate (std::uint32_t, bit/s) and the
+// length of the track (double, seconds). The player takes them instead of its estimates.
+constexpr std::uint32_t kAudioFileStreamProperty_BitRate = fourcc("brat");
+constexpr std::uint32_t kAudioFileStreamProperty_EstimatedDuration = fourcc("edur");
 
 // Bit 0 of the seek flags: the byte offset is an estimate.
 constexpr std::uint32_t kAudioFileStreamSeekFlag_OffsetIsEstimated = 1u << 0;
+// Bit 1: the format seeks to coarse points at or before the packet asked for (PURE: the frame
+// that begins the whole second), and the position is counted from the time asked, not from the
+// point reached.
+constexpr std::uint32_t kAudioFileStreamSeekFlag_KeepsRequestedTime = 1u << 1;
 
 class AudioFileStream : private StreamFormatParser::Output {
  public:

@@ -25,6 +25,9 @@ constexpr AudioStatus kAudioErrUnsupportedProperty = fourcc("pty?");
 constexpr AudioStatus kAudioErrBadPropertySize = fourcc("!siz");
 constexpr AudioStatus kAudioErrInvalidFile = fourcc("dta?");
 constexpr AudioStatus kAudioErrNotOptimized = fourcc("optm");
+// The bytes are not audio of the type the parser was opened for (a PURE header that fails its
+// check): nothing of them can ever be played.
+constexpr AudioStatus kAudioErrNoAudioData = fourcc("nada");
 constexpr AudioStatus kAudioErrInvalidParameter = -50;
 constexpr AudioStatus kAudioQueueErrInvalidBuffer = -66687;
 constexpr AudioStatus kAudioQueueErrBufferEmpty = -66686;
@@ -43,6 +46,8 @@ constexpr std::uint32_t kAudioFileM4AType = fourcc("m4af");
 constexpr std::uint32_t kAudioFileMPEG4Type = fourcc("mp4f");
 constexpr std::uint32_t kAudioFileCAFType = fourcc("caff");
 constexpr std::uint32_t kAudioFileAAC_ADTSType = fourcc("adts");
+// PURE: a 16-byte header, then G.719 stereo frames (g719/pure_format.h). Its code is a plain number.
+constexpr std::uint32_t kAudioFilePureType = 1979;
 
 // Data formats (AudioStreamBasicDescription::formatID).
 constexpr std::uint32_t kAudioFormatLinearPCM = fourcc("lpcm");
@@ -51,6 +56,8 @@ constexpr std::uint32_t kAudioFormatMPEG4AAC = fourcc("aac ");
 constexpr std::uint32_t kAudioFormatMPEG4AAC_HE = fourcc("aach");
 constexpr std::uint32_t kAudioFormatMPEG4AAC_HE_V2 = fourcc("aacp");
 constexpr std::uint32_t kAudioFormatAppleLossless = fourcc("alac");
+// PURE frames: 960 stereo sample frames at 48 kHz each; the magic cookie is the stream's header.
+constexpr std::uint32_t kAudioFormatPure = fourcc("pure");
 
 // Linear PCM format flags.
 constexpr std::uint32_t kAudioFormatFlagIsFloat = 1u << 0;

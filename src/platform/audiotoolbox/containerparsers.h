@@ -28,5 +28,7 @@ std::unique_ptr<StreamFormatParser> makeMpeg4StreamParser(StreamFormatParser::Ou
 std::unique_ptr<StreamFormatParser> makeWavStreamParser(StreamFormatParser::Output& output);
 std::unique_ptr<StreamFormatParser> makeAiffStreamParser(StreamFormatParser::Output& output);
 std::unique_ptr<StreamFormatParser> makeCafStreamParser(StreamFormatParser::Output& output);
+// PURE (purestreamparser.cpp tells what it publishes and how it seeks).
+std::unique_ptr<StreamFormatParser> makePureStreamParser(StreamFormatParser::Output& output);
 
 }  // namespace tonvera

@@ -149,12 +149,16 @@ std::unique_ptr<AudioDecoder> makeFfmpegDecoder(const AudioStreamBasicDescriptio
 }
 
 bool AudioDecoder::canDecode(const AudioStreamBasicDescription& format) {
-  return format.formatID == kAudioFormatLinearPCM ? pcmCanDecode(format) : ffmpegCanDecode(format);
+  if (format.formatID == kAudioFormatLinearPCM) return pcmCanDecode(format);
+  if (format.formatID == kAudioFormatPure) return pureCanDecode(format);
+  return ffmpegCanDecode(format);
 }
 
 std::unique_ptr<AudioDecoder> AudioDecoder::create(const AudioStreamBasicDescription& format,
                                                    const std::vector<std::uint8_t>& magicCookie) {
-  return format.formatID == kAudioFormatLinearPCM ? makePcmDecoder(format) : makeFfmpegDecoder(format, magicCookie);
+  if (format.formatID == kAudioFormatLinearPCM) return makePcmDecoder(format);
+  if (format.formatID == kAudioFormatPure) return makePureDecoder(format, magicCookie);
+  return makeFfmpegDecoder(format, magicCookie);
 }
 
 }  // namespace tonvera

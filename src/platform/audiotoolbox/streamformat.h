@@ -1,6 +1,6 @@
 #pragma once
 // The inside of the audio file stream parser: one StreamFormatParser per container format (MP3,
-// ADTS, MP4/M4A, WAV, AIFF/AIFC and CAF; see containerparsers.h for all but MP3). The front (AudioFileStream) owns one,
+// ADTS, MP4/M4A, WAV, AIFF/AIFC, CAF and PURE; see containerparsers.h for all but MP3). The front (AudioFileStream) owns one,
 // feeds it bytes and answers property reads from what the format parser published.
 //
 // Adding a format: write <format>streamparser.cpp with a class deriving from StreamFormatParser
@@ -42,6 +42,9 @@ class StreamFormatParser {
   // Packet index -> byte offset of that packet, relative to the data offset ('doff').
   // `isEstimate` is set when the offset is not known exactly.
   virtual AudioStatus seek(std::int64_t packetIndex, std::int64_t* byteOffset, bool* isEstimate) = 0;
+  // True for a format whose seeks land on coarse points and count the position from the time
+  // asked (kAudioFileStreamSeekFlag_KeepsRequestedTime).
+  virtual bool seeksKeepRequestedTime() const { return false; }
 
  protected:
   Output& output() { return output_; }

@@ -17,6 +17,7 @@ constexpr FormatEntry kFormats[] = {
     {kAudioFileM4AType, makeMp4StreamParser},   {kAudioFileMPEG4Type, makeMpeg4StreamParser},
     {kAudioFileWAVEType, makeWavStreamParser},  {kAudioFileAIFFType, makeAiffStreamParser},
     {kAudioFileAIFCType, makeAiffStreamParser}, {kAudioFileCAFType, makeCafStreamParser},
+    {kAudioFilePureType, makePureStreamParser},
 };
 }  // namespace
 

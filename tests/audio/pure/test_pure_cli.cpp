@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "audio/g719/pure_format.h"
-#include "audio/purecodec.h"
+#include "audio/g719/purecodec.h"
 #include "g719_test_util.h"
 #include "platform/audiotoolbox/audiosink.h"
 #include "pure_test_util.h"

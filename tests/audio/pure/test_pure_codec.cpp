@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "audio/g719/pure_writer.h"
-#include "audio/purecodec.h"
+#include "audio/g719/purecodec.h"
 #include "g719_test_util.h"
 #include "pure_fuzz_entry.h"
 #include "pure_test_util.h"

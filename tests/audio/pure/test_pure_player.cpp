@@ -9,7 +9,7 @@
 
 #include "audio/audiofiler.h"
 #include "audio/audiostreamer.h"
-#include "audio/purecodec.h"
+#include "audio/g719/purecodec.h"
 #include "g719_test_util.h"
 #include "media_server.h"
 #include "player_run.h"

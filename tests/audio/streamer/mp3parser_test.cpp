@@ -147,7 +147,7 @@ TEST(Mp3StreamParser, SeekIsExactForParsedPacketsAndAnEstimateBeyond) {
 }
 
 TEST(AudioFileStream, UnknownTypesFailToOpenCleanly) {
-  for (std::uint32_t type : {fourcc("xxxx"), 0u, 1979u}) {
+  for (std::uint32_t type : {fourcc("xxxx"), 0u}) {
     std::unique_ptr<AudioFileStream> parser;
     EXPECT_EQ(AudioFileStream::open(type, nullptr, nullptr, &parser), kAudioErrUnsupportedFileType);
     EXPECT_EQ(parser, nullptr);

@@ -1,4 +1,4 @@
-#include "audio/purecodec.h"
+#include "audio/g719/purecodec.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 // behind seeking and the track length.
 //
 // Threads: the free functions keep no global state and may be called from any thread. One
-// PURE_CODEC_HANDLE or PureFramer is used by one thread at a time (the player's internal thread,
+// PURE_CODEC_HANDLE or PureFramer is used by one thread at a time (an output queue's thread,
 // or the command-line decoder's only thread).
 #pragma once
 
