@@ -3,7 +3,6 @@
 // registered defaults, and the window's golden screenshots.
 #include <gtest/gtest.h>
 
-#include <QEnterEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QTest>
@@ -34,6 +33,7 @@
 #include "taste/ui/tastetableview.h"
 #include "taste/ui/tnartistslistviewcontroller.h"
 #include "temp_home.h"
+#include "ui_helpers.h"
 
 namespace tonvera {
 namespace {
@@ -56,10 +56,10 @@ struct Shell {
   std::vector<RecordingPage*> pages;
   std::unique_ptr<AppDelegate> delegate;
 
-  explicit Shell(bool placeholders = false) {
+  explicit Shell(bool placeholders = false, bool reportUsage = false) {
     AppDelegate::Options options;
     options.pages.playRadio = false;
-    options.reportUsage = false;
+    options.reportUsage = reportUsage;
     options.mediaKeysOnBus = false;
     if (!placeholders) {
       options.makePage = [this](int i) {
@@ -136,8 +136,7 @@ TEST(PageSwitching, PointerLeavingAPageReturnsToNowPlayingButLeavingNowPlayingOn
   }
   EXPECT_EQ(shell.pages[0]->coverViews, 4);
   shell.pages[0]->moves = shell.pages[0]->exits = 0;
-  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-  QCoreApplication::sendEvent(shell.view(0), &enter);
+  test::enter(shell.view(0), QPointF(5, 5));
   leave(shell.view(0));
   EXPECT_EQ(shell.pages[0]->moves, 1);  // entering counts as a move
   EXPECT_EQ(shell.pages[0]->exits, 1);
@@ -227,12 +226,8 @@ TEST(Defaults, MediaKeyPlayersListOursFirstAndThePreferencesDefaultsAreRegistere
 TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
   test::TempHome home;
   test::forgetReporter();
-  KKWindow window;
-  AppDelegate::Options options;
-  options.pages.playRadio = false;
-  options.mediaKeysOnBus = false;
-  AppDelegate delegate(window, options);
-  delegate.applicationDidFinishLaunching();
+  Shell shell(/*placeholders=*/true, /*reportUsage=*/true);
+  AppDelegate& delegate = *shell.delegate;
   // The reports still unsent at termination are kept for the next launch, with the end report.
   const std::string kept = TonveraReport::reportFilePath();
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(kept)));
@@ -244,17 +239,8 @@ TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
   test::forgetReporter();
 }
 
-struct QuitRecorder : PageNavigator {
-  int quits = 0, preferences = 0;
-  void selectViewControllerIndex(int) override {}
-  void showMain() override {}
-  void showPreferencePanel() override { ++preferences; }
-  void terminate() override { ++quits; }
-};
-
 TEST(Window, CtrlCommaOpensThePreferencesCtrlQAndTheWindowManagersCloseQuit) {
-  QuitRecorder nav;
-  setAppNavigator(&nav);
+  test::RecordingNavigator nav;
   KKWindow window;
   window.show();
   window.activateWindow();
@@ -268,7 +254,6 @@ TEST(Window, CtrlCommaOpensThePreferencesCtrlQAndTheWindowManagersCloseQuit) {
   EXPECT_TRUE(runMainLoopUntil([&] { return nav.quits == 2; }, 5s));
   window.setWindowState(Qt::WindowMaximized);  // never zooms
   EXPECT_TRUE(runMainLoopUntil([&] { return !(window.windowState() & Qt::WindowMaximized); }, 5s));
-  setAppNavigator(nullptr);
 }
 
 // ---- the favourites lists, filled within a session and read again after a restart ----

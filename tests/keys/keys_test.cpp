@@ -77,7 +77,9 @@ TEST(MediaKeyApps, TheMostRecentListedPlayerInFrontDecides) {
   EXPECT_FALSE(SPMediaKeyTap::usesGlobalMediaKeyTap(defaults));
 }
 
-TEST(Preferences, ResetBringsBackTheRegisteredValuesAndDamagedColoursReadAsThem) {
+// Song notifications and closing to the tray are on until turned off; the reset brings back the
+// registered values, and a damaged colour reads as the registered one.
+TEST(Preferences, ResetBringsBackTheDefaultsAndEveryWindowShowsWhatIsStored) {
   test::TempHome home;
   UserDefaults& defaults = UserDefaults::standard();
   defaults.registerDefaults({{kTableBackgroundColorKey, PlistValue(archiveColor(QColor(Qt::yellow)))},
@@ -87,26 +89,12 @@ TEST(Preferences, ResetBringsBackTheRegisteredValuesAndDamagedColoursReadAsThem)
   EXPECT_GOLDEN(window, "keys/preferences");  // the window with its five settings
   window.changeBackgroundColor(QColor(Qt::blue));
   window.checkbox()->click();
-  EXPECT_EQ(Preferences::preferenceTableBgColor(defaults), QColor(Qt::blue));
-  EXPECT_TRUE(Preferences::preferenceEmptyDoc(defaults));
-
-  window.resetButton()->click();
-  EXPECT_EQ(Preferences::preferenceTableBgColor(defaults), QColor(Qt::yellow));
-  EXPECT_FALSE(Preferences::preferenceEmptyDoc(defaults));
-  EXPECT_FALSE(window.checkbox()->isChecked());
-
-  defaults.set(kTableBackgroundColorKey, PlistValue(PlistValue::Data{0xff, 0x00, 0x12}));
-  EXPECT_EQ(Preferences::preferenceTableBgColor(defaults), QColor(Qt::yellow));
-}
-
-TEST(Preferences, SongNotificationsAndClosingToTheTrayAreOnUntilTurnedOffAndResetTurnsThemOn) {
-  test::TempHome home;
-  UserDefaults& defaults = UserDefaults::standard();
-  PreferenceController window(defaults);
   for (QCheckBox* box : {window.notificationsBox(), window.closeToTrayBox()}) {
     EXPECT_TRUE(box->isChecked()) << box->text().toStdString();
     box->click();
   }
+  EXPECT_EQ(Preferences::preferenceTableBgColor(defaults), QColor(Qt::blue));
+  EXPECT_TRUE(Preferences::preferenceEmptyDoc(defaults));
   EXPECT_FALSE(Preferences::songNotifications(defaults));
   EXPECT_FALSE(SongNotifier::enabled(defaults));
   EXPECT_FALSE(Preferences::closeToTray(defaults));
@@ -115,10 +103,15 @@ TEST(Preferences, SongNotificationsAndClosingToTheTrayAreOnUntilTurnedOffAndRese
   EXPECT_FALSE(reopened.closeToTrayBox()->isChecked());
 
   reopened.resetButton()->click();
+  EXPECT_EQ(Preferences::preferenceTableBgColor(defaults), QColor(Qt::yellow));
+  EXPECT_FALSE(Preferences::preferenceEmptyDoc(defaults));
   EXPECT_TRUE(Preferences::songNotifications(defaults));
   EXPECT_TRUE(Preferences::closeToTray(defaults));
+  EXPECT_FALSE(reopened.checkbox()->isChecked());
   EXPECT_TRUE(reopened.notificationsBox()->isChecked());
   EXPECT_TRUE(reopened.closeToTrayBox()->isChecked());
+  defaults.set(kTableBackgroundColorKey, PlistValue(PlistValue::Data{0xff, 0x00, 0x12}));
+  EXPECT_EQ(Preferences::preferenceTableBgColor(defaults), QColor(Qt::yellow));
 
   // Without a tray the box stays, greyed: closing quits there whatever it says.
   PreferenceController noTray(defaults, nullptr, false);

@@ -2,7 +2,6 @@
 // the cover slideshow's turns and styles, and every transition's frames.
 #include <gtest/gtest.h>
 
-#include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
@@ -16,6 +15,7 @@
 #include "display/ui/slideshowtransitions.h"
 #include "display/ui/slideshowview.h"
 #include "golden.h"
+#include "ui_helpers.h"
 
 namespace tonvera {
 namespace {
@@ -59,8 +59,7 @@ TEST(ProgressBar, PressDragReleaseSendsOneSeekWithTheUnclampedPosition) {
     actions.emplace_back(s->isDown(), s->isEntered(), s->isSeek(), s->getProgress());
   });
 
-  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), bar.mapToGlobal(QPointF(1, 1)));
-  QCoreApplication::sendEvent(&bar, &enter);
+  test::enter(&bar);
   send(&bar, QEvent::MouseButtonPress, {0, 6}, Qt::LeftButton, Qt::LeftButton);
   EXPECT_DOUBLE_EQ(bar.getProgress(), 0);
   bar.setProgress(30);  // playback while held: the drag wins

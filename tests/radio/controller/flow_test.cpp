@@ -26,14 +26,8 @@ namespace {
 using test::ScriptedTrack;
 using namespace std::chrono_literals;
 using Audio = ScriptedTrack::Audio;
-
-PlistValue channel(const std::string& id, const std::string& name) {
-  return PlistValue(PlistValue::Dict{{"id", PlistValue(id)}, {"name", PlistValue(name)}});
-}
-
-PlistValue userInfo(const std::string& key, PlistValue value) {
-  return PlistValue(PlistValue::Dict{{key, std::move(value)}});
-}
+using test::channelRecord;
+using test::postStationChange;
 
 class ControllerFlow : public ::testing::Test {
  protected:
@@ -76,15 +70,10 @@ class ControllerFlow : public ::testing::Test {
   void addLong(std::initializer_list<const char*> ids) {
     for (const char* id : ids) service.addTrack(longTrack(id));
   }
-  // A station change as the pages post it: the kind of change `key` with its value.
-  static void changeStation(const char* key, PlistValue value) {
-    NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
-                                             userInfo(key, std::move(value)));
-  }
   // A media key as it arrives: 1 previous, 2 play/pause, 3 next.
   static void mediaKey(int state) {
     NotificationCenter::defaultCenter().post(kPlayBackChangedNotification, nullptr,
-                                             userInfo("state", PlistValue(state)));
+                                             PlistValue(PlistValue::Dict{{"state", PlistValue(state)}}));
   }
   // The pauses before the queue is asked for again grow from 100 ms, doubling up to the 400 ms maximum.
   void expectGrowingPauses() const {
@@ -96,7 +85,7 @@ class ControllerFlow : public ::testing::Test {
   // Plays channel `id` with `tracks` (long tracks named after their ids unless added before).
   void startChannel(const std::string& id, std::vector<std::string> tracks) {
     service.setChannel(id, tracks);
-    UserDefaults::standard().set(kSelectStationKey, channel(id, "频道" + id));
+    UserDefaults::standard().set(kSelectStationKey, channelRecord(id, "频道" + id));
     if (!controller) make();
     controller->awakeFromNib();
   }
@@ -139,7 +128,8 @@ TEST_F(ControllerFlow, FirstStartPlaysTheDefaultChannelAndStoresIt) {
   ASSERT_TRUE(waitPlaying("a"));
   EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--全部");
   EXPECT_EQ(service.count("/radios/all/play.json"), 1);
-  EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey), channel("all", "全部").dict());
+  EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey),
+            channelRecord("all", "全部").dict());
   EXPECT_EQ(std::tie(page.trackName, page.artist, page.album), std::make_tuple("晴天", "周杰伦 ", "专辑"));
   EXPECT_EQ(page.playButtonOn, false);
   // The progress tick shows the position of a 20 s track.
@@ -202,7 +192,7 @@ TEST_F(ControllerFlow, NewQueueStartsEvenRightAfterAButtonPress) {
   ASSERT_TRUE(waitPlaying("a"));
   controller->nextTrack(Sender::control());  // accepted at `clock`: the queue's start is no press
   ASSERT_EQ(controller->queue().index(), 1);
-  changeStation("4", PlistValue(PlistValue::Array{PlistValue("x"), PlistValue("y")}));
+  postStationChange("4", PlistValue(PlistValue::Array{PlistValue("x"), PlistValue("y")}));
   ASSERT_TRUE(waitPlaying("x"));
   EXPECT_EQ(controller->queue().index(), 0);
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"x", "y"}));
@@ -231,14 +221,14 @@ TEST_F(ControllerFlow, DislikedTracksAreSkippedOnAnyChannelUnlessInsertedPastThe
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"y"}));
 
   service.setPrivateTracks({"x", "z"});
-  changeStation("6", PlistValue(""));
+  postStationChange("6", PlistValue(""));
   ASSERT_TRUE(waitPlaying("z"));
   EXPECT_EQ(service.countPrefix("/audio/x"), 0);
   EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey).at("name").toString(), "私人电台");
   EXPECT_EQ(controller->station()->find("id")->toString(), "c1");  // the channel is left as it was
 
   // Inserted, it takes the position past the last entry, where nothing can be removed: it plays.
-  changeStation("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}}));
+  postStationChange("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}}));
   ASSERT_TRUE(waitPlaying("x"));
   EXPECT_EQ(advances.back(), "insert track");
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"z"}));
@@ -254,7 +244,7 @@ TEST_F(ControllerFlow, PrivateChannelStaysChosenThroughItsRefillsUntilAPublicOne
     SCOPED_TRACE(id);
     service.setPrivateTracks({id});
     if (std::string(id) == "p1") {
-      changeStation("6", PlistValue(""));
+      postStationChange("6", PlistValue(""));
     } else {
       mediaKey(3);
     }
@@ -266,7 +256,7 @@ TEST_F(ControllerFlow, PrivateChannelStaysChosenThroughItsRefillsUntilAPublicOne
   EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--频道c1");  // the title is left as it was
   // A public channel ends it: its own refills follow.
   service.setChannel("c2", {"b"});
-  changeStation("0", channel("c2", "二"));
+  postStationChange("0", channelRecord("c2", "二"));
   ASSERT_TRUE(waitPlaying("b"));
   mediaKey(3);
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c2/play.json") == 2; }));
@@ -281,7 +271,7 @@ TEST_F(ControllerFlow, ChannelWithEveryTrackFilteredSaysWhyAndTheTasteButtonsAct
   ASSERT_TRUE(waitPlaying("zh"));
   ASSERT_TRUE(controller->loveTrack());
   service.setChannel("c2", {"en1", "en2"});
-  changeStation("0", channel("c2", "摇滚"));
+  postStationChange("0", channelRecord("c2", "摇滚"));
   ASSERT_TRUE(test::waitFor([&] { return page.notice == kNoticeAllFiltered; }));
   // No track is shown: the title is gone and a like records nothing.
   EXPECT_EQ(std::tie(page.trackName, page.readout, page.slider), std::make_tuple("", "0:00 / 0:00", 0.0));
@@ -308,7 +298,7 @@ TEST_F(ControllerFlow, UnknownStationKeyPlaysTheChannelAgainFromAFreshList) {
   ASSERT_TRUE(waitPlaying("a"));
   controller->nextTrack(Sender::reason(skipreason::kMediaKey));
   ASSERT_TRUE(waitPlaying("b"));
-  changeStation("5", PlistValue(1));
+  postStationChange("5", PlistValue(1));
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") == 2; }));
   ASSERT_TRUE(waitPlaying("a"));
   EXPECT_EQ(controller->queue().index(), 0);
@@ -322,7 +312,7 @@ TEST_F(ControllerFlow, QueueWithoutTracksIsAskedForAgainAfterAGrowingPause) {
     const int before = service.count("/radios/c1/play.json");
     const int more = controller ? 2 : 4;
     if (!controller) {
-      UserDefaults::standard().set(kSelectStationKey, channel("c1", "一"));
+      UserDefaults::standard().set(kSelectStationKey, channelRecord("c1", "一"));
       make().awakeFromNib();
     }
     ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= before + more; }, 10s));
@@ -340,10 +330,10 @@ TEST_F(ControllerFlow, QueueWithoutTracksIsAskedForAgainAfterAGrowingPause) {
 TEST_F(ControllerFlow, RetriesFollowTheLatestChannelChoice) {
   service.setChannelRaw("c1", "not json");
   service.setChannelRaw("c2", "{\"tracks\":[]}");
-  UserDefaults::standard().set(kSelectStationKey, channel("c1", "一"));
+  UserDefaults::standard().set(kSelectStationKey, channelRecord("c1", "一"));
   make().awakeFromNib();
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= 1; }));
-  changeStation("0", channel("c2", "二"));
+  postStationChange("0", channelRecord("c2", "二"));
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c2/play.json") >= 3; }));
   EXPECT_LE(service.count("/radios/c1/play.json"), 2);  // the first channel's retry was dropped
   service.addTrack(longTrack("a"));

@@ -22,10 +22,6 @@ namespace {
 using test::ScriptedTrack;
 using namespace std::chrono_literals;
 
-PlistValue userInfo(const std::string& key, PlistValue value) {
-  return PlistValue(PlistValue::Dict{{key, std::move(value)}});
-}
-
 ScriptedTrack track(const std::string& id, const std::string& name,
                     ScriptedTrack::Audio audio = ScriptedTrack::Audio::Long) {
   return {.id = id, .name = name, .artist = "歌手", .audio = audio};
@@ -60,13 +56,10 @@ class Prefetch : public ::testing::Test {
     hooks.advanceRequested = [this](const Sender& s) { advances.push_back(s.describe()); };
     controller->setHooks(std::move(hooks));
     service.setChannel("c1", std::move(tracks));
-    UserDefaults::standard().set(kSelectStationKey, channel("c1"));
+    UserDefaults::standard().set(kSelectStationKey, test::channelRecord("c1", "频道c1"));
     controller->awakeFromNib();
   }
 
-  static PlistValue channel(const std::string& id) {
-    return PlistValue(PlistValue::Dict{{"id", PlistValue(id)}, {"name", PlistValue("频道" + id)}});
-  }
   std::string idOf(const std::shared_ptr<TNSong>& song) const {
     return song ? song->trackId().value_or("") : "";
   }
@@ -165,11 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
                                [](Prefetch&) { UserDefaults::standard().set(kEnplayKey, PlistValue(true)); },
                                "c"},
                       DropCase{"ChannelChange",
-                               [](Prefetch&) {
-                                 NotificationCenter::defaultCenter().post(
-                                     kStationChangedNotification, nullptr,
-                                     userInfo("0", Prefetch::channel("c2")));
-                               },
+                               [](Prefetch&) { test::postStationChange("0", test::channelRecord("c2", "二")); },
                                "x"}),
     [](const ::testing::TestParamInfo<DropCase>& info) { return std::string(info.param.name); });
 

@@ -1,4 +1,4 @@
-// The track record: derived values, the record request, and the three lookups against a real
+// The track and artist records: derived values, the record request, and the lookups against a real
 // service on 127.0.0.1 (pictures made here, cached under a temporary HOME).
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -95,6 +95,14 @@ TEST(SongRecord, FirstArtistIsOneObjectPointedAtTheFirstElement) {
   EXPECT_FALSE(first->info());
 }
 
+TEST(ArtistRecord, FieldsReadTheRecordAndGiveNothingForWrongTypes) {
+  EXPECT_EQ(TNArtist::create(record(R"({"id":77,"name":"名字","extra":[1,2]})"))->artistkId(), "77");
+  auto wrongTypes = TNArtist::create(record(R"({"id":["a1"],"name":5})"));
+  EXPECT_FALSE(wrongTypes->artistkId() || wrongTypes->name());
+  auto empty = TNArtist::create();
+  EXPECT_FALSE(empty->info() || empty->artistkId() || empty->name());
+}
+
 TEST(SongRecord, DerivedValuesReadTheRecordAndGiveNothingForWrongTypes) {
   const struct {
     const char* json;
@@ -144,7 +152,7 @@ TEST_F(SongLookups, RecordRequestTakesObjectsOnlyAndDropsNulls) {
 // --- the three lookups ------------------------------------------------------------------------
 
 // A lookup whose record lacks what it needs (an album id of five characters or more, the artist at
-// the index, the lyrics entry with a URL) answers nothing at once, without a request.
+// the index, the lyrics entry with a URL, an artist's id) answers nothing at once, without a request.
 TEST_F(SongLookups, LookupsWithoutTheirIdAnswerNothingAtOnce) {
   const struct {
     const char* lookup;
@@ -176,6 +184,9 @@ TEST_F(SongLookups, LookupsWithoutTheirIdAnswerNothingAtOnce) {
     if (lookup == "artist") check(artistLookup(song, c.index));
     if (lookup == "lrc") check(lyricsLookup(song, c.index));
   }
+  auto nameless = TNArtist::create(record(R"({"name":"no id"})"));
+  const auto artistPicture = [&](auto deliver) { nameless->artistIdWithObject(deliver); };
+  EXPECT_EQ((test::deliveryOf<Picture, TNArtist>(artistPicture)->answer()), kAtOnce);
   EXPECT_EQ(service.totalHits(), 0);
 }
 

@@ -3,7 +3,6 @@
 // HOME), the progress updates of a hidden window, and the page's look.
 #include <gtest/gtest.h>
 
-#include <QEnterEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -26,6 +25,7 @@
 #include "scripted_service.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
+#include "ui_helpers.h"
 
 namespace tonvera {
 namespace {
@@ -33,6 +33,7 @@ namespace {
 using namespace std::chrono_literals;
 using Layer = NowPlayingController::Layer;
 using test::ScriptedTrack;
+using test::click;
 
 MainViewController::Options quickOptions() {
   MainViewController::Options o;
@@ -122,9 +123,7 @@ class PlayingPage : public ::testing::Test {
       service.addTrack(
           {.id = id, .name = "歌曲" + id, .artist = "歌手" + id, .audio = ScriptedTrack::Audio::Long});
     service.setChannel("c1", {"a", "b", "c"});
-    UserDefaults::standard().set(
-        kSelectStationKey,
-        PlistValue(PlistValue::Dict{{"id", PlistValue("c1")}, {"name", PlistValue("频道")}}));
+    UserDefaults::standard().set(kSelectStationKey, test::channelRecord("c1", "频道"));
     for (const char* name : {"likeSong", "likeArtist", "hateSong", "hateArtist"}) {
       observers.emplace_back(NotificationCenter::defaultCenter(), name, nullptr,
                              [this, name](const Notification&) { posted.push_back(name); });
@@ -143,11 +142,6 @@ class PlayingPage : public ::testing::Test {
     p = std::make_unique<Page>();
     p->page->awakeFromNib();
     ASSERT_TRUE(test::waitFor([&] { return playing("a") && p->page->controlsConfigured(); }));
-  }
-  void click(NovaColorButton* button) {
-    QEnterEvent e(QPointF(1, 1), QPointF(1, 1), button->mapToGlobal(QPointF(1, 1)));
-    QCoreApplication::sendEvent(button, &e);
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
   }
 
   test::TempHome home;
