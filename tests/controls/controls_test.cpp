@@ -94,7 +94,7 @@ TEST(ControlGrid, SquaresOpenTheirPagesAndTheCentreShowsTheCaptionOfTheSquareEnt
 
   for (int tag : {0, 2, 5, 6, 7, 8}) click(byTag[static_cast<size_t>(tag)], QPoint(40, 40));
   EXPECT_EQ(nav.selected, (std::vector<int>{4, 1, 2, 3}));
-  EXPECT_EQ(nav.preferences, 1);  // 设置
+  EXPECT_EQ(nav.preferences, 1);           // 设置
   EXPECT_EQ(byTag[4]->text(), QString());  // the page opened over the grid takes its caption along
 
   enter(byTag[6]);

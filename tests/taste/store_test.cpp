@@ -74,10 +74,8 @@ class TasteStore : public ::testing::Test {
 
   std::vector<std::string> asideFiles(const char* name) const {
     std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(folder())) {
-      const std::string n = entry.path().filename().string();
-      if (n.starts_with(std::string(name) + ".corrupt")) found.push_back(entry.path().string());
-    }
+    for (const auto& n : test::filesIn(folder()))
+      if (n.starts_with(std::string(name) + ".corrupt")) found.push_back(folder() + n);
     return found;
   }
 
@@ -122,11 +120,8 @@ TEST_F(TasteStore, EachListTogglesItsOwnFile) {
     EXPECT_TRUE(fileKeys(c.fileName).empty());
   }
   // Nothing crossed over (a removal would have let a later toggle add): no other file appeared.
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder()))
-    names.push_back(entry.path().filename().string());
-  EXPECT_EQ(sorted(names), sorted({"LoveFile.plst", "disLoveFile.plist", "LoveArtistsFileName.plst",
-                                   "disLoveArtistsFileName.plist"}));
+  EXPECT_EQ(test::filesIn(folder()), sorted({"LoveFile.plst", "disLoveFile.plist", "LoveArtistsFileName.plst",
+                                             "disLoveArtistsFileName.plist"}));
 }
 
 TEST_F(TasteStore, AnotherObjectWithTheSameIdCountsAsTheSameEntry) {

@@ -1,10 +1,11 @@
-// The radio's flow end to end on loopback: a scripted service, the real stream player on the null
-// sink (paced in real time, so tracks stay playing), the real taste store and settings store in a
-// temporary HOME.
+// The radio's flow end to end on loopback, and the prefetch of the next track: a scripted service,
+// the real stream player on the null sink (paced in real time, so tracks stay playing), the real
+// taste store and settings store in a temporary HOME.
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <cstdlib>
+#include <functional>
 
 #include "platform/notificationcenter.h"
 #include "platform/userdefaults.h"
@@ -90,9 +91,10 @@ class ControllerFlow : public ::testing::Test {
     controller->awakeFromNib();
   }
 
-  std::string currentId() const {
-    return controller->curSong() ? controller->curSong()->trackId().value_or("") : "";
+  static std::string idOf(const std::shared_ptr<TNSong>& song) {
+    return song ? song->trackId().value_or("") : "";
   }
+  std::string currentId() const { return idOf(controller->curSong()); }
 
   // The track `id` is current, its player plays, and the controller has handled that.
   bool playing(const std::string& id) const {
@@ -531,6 +533,123 @@ INSTANTIATE_TEST_SUITE_P(
                       BrokenTrack{"StalledStream", Audio::Stall, "streamer waiting timeout"},
                       BrokenTrack{"StalledStreamPageHidden", Audio::Stall, "streamer waiting timeout", true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The next track's head is fetched while one plays: held unseen, and let go when what comes next
+// changes.
+class Prefetch : public ControllerFlow {
+ protected:
+  void SetUp() override {
+    ControllerFlow::SetUp();
+    realClock = true;
+    UserDefaults::standard().set(kEnplayKey, PlistValue(false));       // the store outlives each test
+    addTracks({longTrack("a", "第一首"), longTrack("b", "Yesterday"),  // b: judged English
+               longTrack("c", "第三首"), longTrack("x", "别的频道")});
+    // Every announcement of any player, with the player that made it.
+    statusObserver = ScopedObserver(NotificationCenter::defaultCenter(), kASStatusChangedNotification,
+                                    nullptr, [this](const Notification& n) { senders.push_back(n.sender); });
+  }
+  void TearDown() override {
+    ControllerFlow::TearDown();
+    UserDefaults::standard().set(kEnplayKey, PlistValue(false));
+  }
+
+  void start(std::vector<std::string> tracks, std::size_t headBytes = kHeldStreamMaxBytes) {
+    MainViewController::Options options;
+    options.prefetchDelay = 0ms;
+    options.prefetchBytes = headBytes;
+    make(options);
+    startChannel("c1", std::move(tracks));
+  }
+  // The head of track `id`'s stream is held.
+  bool held(const std::string& id) const {
+    return idOf(controller->prefetch().song()) == id && controller->prefetch().heldBytes() > 0;
+  }
+  void next() { controller->nextTrack(Sender::reason(skipreason::kMediaKey)); }
+
+  ScopedObserver statusObserver;
+  std::vector<const void*> senders;
+};
+
+TEST_F(Prefetch, NextTrackIsHeldUnseenAndStartsFromMemory) {
+  start({"a", "c"});
+  ASSERT_TRUE(test::waitFor([&] { return playing("a") && held("c"); }));
+  // Looked up and fetched, but nothing of it shown, requested for the page or announced.
+  EXPECT_EQ(service.count("/tracks/c/play.json"), 1);
+  EXPECT_EQ(service.count("/audio/c.mp3"), 1);
+  EXPECT_EQ(service.count("/lrc/c"), 0);
+  EXPECT_EQ(page.trackName, "第一首");
+  for (const void* sender : senders) EXPECT_EQ(sender, controller->streamer()->notificationSender());
+
+  next();
+  ASSERT_TRUE(test::waitFor([&] { return playing("c"); }));
+  EXPECT_EQ(page.trackName, "第三首");
+  // No second lookup or request: the whole 20 s stream was held.
+  EXPECT_EQ(service.count("/tracks/c/play.json"), 1);
+  EXPECT_EQ(service.count("/audio/c.mp3"), 1);
+  ASSERT_TRUE(test::waitFor([&] { return service.count("/lrc/c") == 1; }));
+  EXPECT_EQ(controller->prefetch().heldBytes(), 0u);  // the last track: nothing after it
+}
+
+TEST_F(Prefetch, HeadShorterThanTheStreamContinuesAtTheNextByte) {
+  service.addTrack({.id = "s", .name = "短歌", .artist = "歌手", .audio = Audio::Short});
+  start({"a", "s"}, 4096);
+  ASSERT_TRUE(test::waitFor([&] { return playing("a") && held("s"); }));
+  EXPECT_EQ(controller->prefetch().heldBytes(), 4096u);
+  // The requests of s made until the radio moves on by itself (the refill after it may come in the
+  // same turn of the main loop, and fetch s's head again for the next round).
+  auto ranges = std::make_shared<std::optional<std::vector<std::string>>>();
+  MainViewController::Hooks hooks;
+  hooks.advanceRequested = [this, ranges](const Sender& s) {
+    if (*ranges || s.describe() != "playbackStateChanged") return;
+    ranges->emplace();
+    for (const auto& r : service.requests()) {
+      if (r.path == "/audio/s.mp3") (*ranges)->push_back(r.range);
+    }
+  };
+  controller->setHooks(std::move(hooks));
+  next();
+  // The 1 s track plays to its end, and the radio moves on by itself.
+  ASSERT_TRUE(test::waitFor([&] { return ranges->has_value(); }));
+  const auto& asked = **ranges;
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0], "");
+  EXPECT_EQ(asked[1].rfind("bytes=4096-", 0), 0u) << asked[1];
+}
+
+struct DropCase {
+  const char* name;
+  std::function<void(MainViewController&)> change;
+  const char* playsNext;  // the track the next advance plays
+};
+
+class PrefetchDrop : public Prefetch, public ::testing::WithParamInterface<DropCase> {};
+
+TEST_P(PrefetchDrop, HeldTrackIsLetGoWhenWhatComesNextChanges) {
+  service.setChannel("c2", {"x"});
+  start({"a", "b", "c"});
+  ASSERT_TRUE(test::waitFor([&] { return playing("a") && held("b"); }));
+  GetParam().change(*controller);
+  ASSERT_TRUE(test::waitFor([&] { return idOf(controller->prefetch().song()) != "b"; }));
+  if (std::string(GetParam().playsNext) != "x") next();
+  ASSERT_TRUE(test::waitFor([&] { return playing(GetParam().playsNext); }));
+  EXPECT_EQ(service.count("/lrc/b"), 0);  // b was never current
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, PrefetchDrop,
+    ::testing::Values(
+        DropCase{"DislikeOfThatTrack",
+                 [](MainViewController& c) {
+                   TNManager::sharedManager().hateSong(c.prefetch().song(), true);
+                   NotificationCenter::defaultCenter().post("hateSong", nullptr);
+                 },
+                 "c"},
+        DropCase{"EnglishFilterSwitchedOn",
+                 [](MainViewController&) { UserDefaults::standard().set(kEnplayKey, PlistValue(true)); },
+                 "c"},
+        DropCase{"ChannelChange",
+                 [](MainViewController&) { postStationChange("0", channelRecord("c2", "二")); }, "x"}),
+    [](const ::testing::TestParamInfo<DropCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tonvera

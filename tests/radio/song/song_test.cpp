@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QImage>
-#include <chrono>
 #include <filesystem>
 #include <tuple>
 
@@ -18,9 +17,9 @@
 namespace tonvera {
 namespace {
 
-using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
+using test::filesIn;
 using test::kAtOnce;
 using test::kCached;
 using test::kLater;
@@ -40,15 +39,6 @@ auto lyricsLookup(const std::shared_ptr<TNSong>& song, int which) {
       [&](auto deliver) { song->lrc(which, deliver); });
 }
 
-std::vector<std::string> filesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class SongLookups : public ::testing::Test {
  protected:
   std::string albumFolder() const { return home.dataHome() + "/Tonvera/album"; }
@@ -57,8 +47,6 @@ class SongLookups : public ::testing::Test {
   test::TempHome home;
   test::FakeService service;
 };
-
-// --- derived values ---------------------------------------------------------------------------
 
 TEST(SongRecord, ArtistNamesSkipArtistsWithoutName) {
   const struct {
@@ -129,8 +117,6 @@ TEST(SongRecord, DerivedValuesReadTheRecordAndGiveNothingForWrongTypes) {
   EXPECT_TRUE(empty->refreshed());
 }
 
-// --- the record request -----------------------------------------------------------------------
-
 TEST_F(SongLookups, RecordRequestTakesObjectsOnlyAndDropsNulls) {
   service.serve("/tracks/t1/play.json",
                 R"({"id":"t1","name":"歌","lyric":null,"artist":[{"name":"A","id":null}]})");
@@ -148,8 +134,6 @@ TEST_F(SongLookups, RecordRequestTakesObjectsOnlyAndDropsNulls) {
   EXPECT_EQ(song->trackId(), "t1");       // left as it was
   EXPECT_EQ(service.hits("/tracks/t2/play.json"), 1);
 }
-
-// --- the three lookups ------------------------------------------------------------------------
 
 // A lookup whose record lacks what it needs (an album id of five characters or more, the artist at
 // the index, the lyrics entry with a URL, an artist's id) answers nothing at once, without a request.
@@ -189,8 +173,6 @@ TEST_F(SongLookups, LookupsWithoutTheirIdAnswerNothingAtOnce) {
   EXPECT_EQ((test::deliveryOf<Picture, TNArtist>(artistPicture)->answer()), kAtOnce);
   EXPECT_EQ(service.totalHits(), 0);
 }
-
-// --- pictures ---------------------------------------------------------------------------------
 
 // The album's picture is cached as the bytes downloaded, the artist's squared and as TIFF; a second
 // lookup answers from the cache without a request.
@@ -255,8 +237,6 @@ TEST_F(SongLookups, FailedAlbumDownloadAnswersNothingOnceOnTheMainThread) {
     EXPECT_FALSE(fs::exists(albumFolder() + "/" + id));
   }
 }
-
-// --- lyrics -----------------------------------------------------------------------------------
 
 TEST_F(SongLookups, LyricsComeFromTheChosenEntryOnTheMainThread) {
   const std::string first = "[00:01.00]第一行\n";

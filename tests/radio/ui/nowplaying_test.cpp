@@ -32,8 +32,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using Layer = NowPlayingController::Layer;
-using test::ScriptedTrack;
 using test::click;
+using test::ScriptedTrack;
 
 MainViewController::Options quickOptions() {
   MainViewController::Options o;
