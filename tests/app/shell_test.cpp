@@ -256,8 +256,6 @@ TEST(Window, CtrlCommaOpensThePreferencesCtrlQAndTheWindowManagersCloseQuit) {
   EXPECT_TRUE(runMainLoopUntil([&] { return !(window.windowState() & Qt::WindowMaximized); }, 5s));
 }
 
-// ---- the favourites lists, filled within a session and read again after a restart ----
-
 // Entry i of a list: a song "歌i" by "手i", or the artist "手i".
 void record(int list, int i) {
   const std::string n = std::to_string(i);

@@ -5,7 +5,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QMenu>

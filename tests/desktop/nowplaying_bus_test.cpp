@@ -8,8 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QMenu>
-#include <QTest>
 #include <QUrl>
 #include <cstdlib>
 

@@ -20,8 +20,6 @@
 namespace tonvera {
 namespace {
 
-// ---- readout ----
-
 TEST(ReadoutCells, EveryCharacterTakesSevenPointsAndTheSlashDimsTheRest) {
   const struct {
     const char* text;
@@ -43,8 +41,6 @@ TEST(ReadoutCells, EveryCharacterTakesSevenPointsAndTheSlashDimsTheRest) {
     EXPECT_EQ(drawn, c.drawnAt);
   }
 }
-
-// ---- progress bar ----
 
 void send(QWidget* w, QEvent::Type type, QPointF pos, Qt::MouseButton button, Qt::MouseButtons buttons) {
   QMouseEvent e(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
@@ -78,8 +74,6 @@ TEST(ProgressBar, PressDragReleaseSendsOneSeekWithTheUnclampedPosition) {
   bar.setProgress(40);  // released: playback moves it again
   EXPECT_DOUBLE_EQ(bar.getProgress(), 40);
 }
-
-// ---- slideshow ----
 
 QImage picture(QSize size, QColor color) {
   QImage image(size, QImage::Format_ARGB32_Premultiplied);
@@ -162,8 +156,6 @@ TEST(Slideshow, AnimatesOnlyWhenThePreferenceSaysSo) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isAnimating(); }, 5000));
   EXPECT_DOUBLE_EQ(view->transitionTime(), 1.0);
 }
-
-// ---- transitions ----
 
 // Two pictures with structure, so moves and masks show.
 QImage patterned(bool second) {

@@ -112,8 +112,6 @@ TEST(PointerRules, TheTitleUsesTheWidthThereIs) {
   EXPECT_EQ(title->shownText(), QStringLiteral("Last Train Home"));
 }
 
-// ---- on a playing track ----
-
 class PlayingPage : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -246,8 +244,6 @@ TEST_F(PlayingPage, HiddenWindowMovesTimedLyricsOnWhenTheNextLineIsDue) {
   ASSERT_TRUE(test::waitFor([&] { return p->page->lyricsLine() == QStringLiteral("第二行"); }));
   EXPECT_EQ(controller.progressTimerInterval(), options.hiddenLyricsLongestWait.count());
 }
-
-// ---- the look ----
 
 QImage coverPicture() {
   QImage image(300, 300, QImage::Format_ARGB32_Premultiplied);

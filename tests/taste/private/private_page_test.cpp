@@ -2,7 +2,6 @@
 // driving the real now-playing controller against a loopback service.
 #include <gtest/gtest.h>
 
-#include <QPainter>
 #include <QTest>
 #include <string>
 #include <vector>
