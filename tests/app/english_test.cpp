@@ -22,7 +22,6 @@
 #include "keys/preferences.h"
 #include "keys/ui/preferencecontroller.h"
 #include "platform/language.h"
-#include "platform/mainqueue.h"
 #include "platform/userdefaults.h"
 #include "radio/ui/nowplayingcontroller.h"
 #include "taste/ui/loveviewcontroller.h"

@@ -18,7 +18,6 @@
 #include "controls/tabview.h"
 #include "golden.h"
 #include "main_loop.h"
-#include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/plist.h"
 #include "platform/userdefaults.h"
@@ -218,9 +217,8 @@ TEST(Defaults, MediaKeyPlayersListOursFirstAndThePreferencesDefaultsAreRegistere
   const auto players = defaults.arrayForKey(kApplicationsNeedingMediaKeysKey);
   ASSERT_FALSE(players.empty());
   EXPECT_EQ(players[0].toString(), "org.tonvera.Tonvera");
-  EXPECT_FALSE(defaults.boolForKey("BNREmptyDocumentFlag"));
+  EXPECT_EQ(defaults.object("BNREmptyDocumentFlag"), PlistValue(false));
   EXPECT_TRUE(defaults.object("BNRTableBackgroundColor").has_value());
-  EXPECT_FALSE(defaults.boolForKey(kIgnoreMediaKeysKey));
 }
 
 TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {

@@ -11,7 +11,6 @@
 #include "platform/userdefaults.h"
 #include "radio/mainviewcontroller.h"
 #include "radio/progresstexts.h"
-#include "radio/radioplayer.h"
 #include "recordingpage.h"
 #include "records/picturecache.h"
 #include "records/tnartist.h"

@@ -9,7 +9,6 @@
 
 #include "radio/playqueue.h"
 #include "radio/progresstexts.h"
-#include "radio/radioplayer.h"
 #include "radio/retrybackoff.h"
 #include "radio/trackfilter.h"
 

@@ -11,7 +11,6 @@
 
 #include "controls/buttons.h"
 #include "controls/geometry.h"
-#include "controls/resources.h"
 #include "display/ui/coverimageview.h"
 #include "display/ui/progressnumview.h"
 #include "display/ui/slideshowview.h"

@@ -8,7 +8,6 @@
 
 #include "controls/buttons.h"
 #include "golden.h"
-#include "platform/mainqueue.h"
 #include "platform/userdefaults.h"
 #include "radio/mainviewcontroller.h"
 #include "recordingpage.h"

@@ -12,8 +12,6 @@
 #include "fake_service.h"
 #include "golden.h"
 #include "main_loop.h"
-#include "platform/folders.h"
-#include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/plist.h"
 #include "records/picturecache.h"
