@@ -170,7 +170,6 @@ std::vector<int> postedStates(const std::function<void()>& act) {
   return states;
 }
 
-// Media keys: what each event posts as "PlayBackChanged".
 TEST(MediaKeys, KeyDownsAndRepeatsPostTheirStateKeyUpsAndOtherKeysNothing) {
   const struct {
     const char* name;

@@ -151,7 +151,6 @@ TEST(Tray, TheMenuPlaysSkipsLikesRaisesAndQuitsAndTheTooltipNamesTheSong) {
   EXPECT_FALSE(tray.likeAction()->isEnabled());
 }
 
-// Closing the window: into the tray while the program keeps running there, else quitting.
 TEST(WindowClose, HidesIntoTheTrayOrQuitsThroughTheNormalShutdown) {
   test::RecordingNavigator navigator;
   for (const std::optional<bool> keepRunning :

@@ -82,7 +82,7 @@ class ControllerFlow : public ::testing::Test {
       EXPECT_EQ(retryPauses[i], 100ms * (1 << std::min<std::size_t>(i, 2))) << i;
   }
 
-  // Plays channel `id` with `tracks` (long tracks named after their ids unless added before).
+  // Plays channel `id` with `tracks` (added to the service before).
   void startChannel(const std::string& id, std::vector<std::string> tracks) {
     service.setChannel(id, tracks);
     UserDefaults::standard().set(kSelectStationKey, channelRecord(id, "频道" + id));
