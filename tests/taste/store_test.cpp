@@ -8,6 +8,7 @@
 #include "fake_service.h"
 #include "lookups.h"
 #include "platform/fileutil.h"
+#include "platform/notificationcenter.h"
 #include "platform/plist.h"
 #include "plist_fuzz_entry.h"
 #include "records/tnartist.h"
@@ -83,25 +84,34 @@ class TasteStore : public ::testing::Test {
   TNManager& store = TNManager::sharedManager();
 };
 
-// One id in all four lists (a song's and an artist's): four entries, each in its own list and file.
+// One id in all four lists (a song's and an artist's): four entries, each in its own list and file,
+// each change announced for the pages that show it.
 TEST_F(TasteStore, EachListTogglesItsOwnFile) {
   const auto s = song("x1");
   const auto a = artist("x1");
   const struct {
     const char* fileName;
+    const char* notice;
     std::function<void(bool)> toggle;
     std::function<std::vector<std::string>()> listIds;
   } cases[] = {
-      {TNManager::kLoveFileName, [&](bool y) { store.likeSong(s, y); },
+      {TNManager::kLoveFileName, "likeSong", [&](bool y) { store.likeSong(s, y); },
        [&] { return idsOf(store.likeSongs()); }},
-      {TNManager::kDisLoveFileName, [&](bool y) { store.hateSong(s, y); },
+      {TNManager::kDisLoveFileName, "hateSong", [&](bool y) { store.hateSong(s, y); },
        [&] { return idsOf(store.hateSongs()); }},
-      {TNManager::kLoveArtistsFileName, [&](bool y) { store.likeArtist(a, y); },
+      {TNManager::kLoveArtistsFileName, "likeArtist", [&](bool y) { store.likeArtist(a, y); },
        [&] { return idsOf(store.likeArtists()); }},
-      {TNManager::kDisLoveArtistsFileName, [&](bool y) { store.hateArtist(a, y); },
+      {TNManager::kDisLoveArtistsFileName, "hateArtist", [&](bool y) { store.hateArtist(a, y); },
        [&] { return idsOf(store.hateArtists()); }},
   };
+  std::vector<std::string> posted;
+  std::vector<ScopedObserver> observers;
+  for (const auto& c : cases) {
+    observers.emplace_back(NotificationCenter::defaultCenter(), c.notice, nullptr,
+                           [&posted, n = c.notice](const Notification&) { posted.push_back(n); });
+  }
   for (const auto& c : cases) c.toggle(true);
+  EXPECT_EQ(posted, (std::vector<std::string>{"likeSong", "hateSong", "likeArtist", "hateArtist"}));
   for (const auto& c : cases) {
     EXPECT_EQ(c.listIds(), std::vector<std::string>{"x1"}) << c.fileName;
     EXPECT_EQ(fileKeys(c.fileName), std::vector<std::string>{"x1"}) << c.fileName;
