@@ -3,8 +3,6 @@
 // scale 1; they show that nothing is clipped).
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QEnterEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QTest>
@@ -24,11 +22,11 @@
 #include "keys/preferences.h"
 #include "keys/ui/preferencecontroller.h"
 #include "platform/language.h"
-#include "platform/mainqueue.h"
 #include "platform/userdefaults.h"
 #include "radio/ui/nowplayingcontroller.h"
 #include "taste/ui/loveviewcontroller.h"
 #include "temp_home.h"
+#include "ui_helpers.h"
 
 namespace tonvera {
 namespace {
@@ -102,9 +100,7 @@ TEST(EnglishGolden, EveryPageTheHelpPicturesThePreferencesTheMenusAndTheDesktopL
   auto* nowPlayingPage = dynamic_cast<NowPlayingController*>(delegate.controllers()[0].get());
   ASSERT_NE(nowPlayingPage, nullptr);
   for (auto* square : nowPlayingPage->controlView()->findChildren<NovaControlButton*>()) {
-    if (square->tag() != 8) continue;
-    QEnterEvent in(QPointF(5, 5), QPointF(5, 5), square->mapToGlobal(QPointF(5, 5)));
-    QCoreApplication::sendEvent(square, &in);
+    if (square->tag() == 8) test::enter(square, QPointF(5, 5));
   }
   expectGolden(*nowPlayingPage->controlView(), "english/grid-caption");
   const char* pages[] = {"english/channels", "english/private", "english/favourites-songs", "english/help-1"};
@@ -118,10 +114,7 @@ TEST(EnglishGolden, EveryPageTheHelpPicturesThePreferencesTheMenusAndTheDesktopL
   auto* help = dynamic_cast<HelpViewController*>(delegate.controllers()[4].get());
   ASSERT_NE(help, nullptr);
   for (int k = 1; k < HelpViewController::kPictures; ++k) {
-    NovaColorButton* dot = help->dot(k);
-    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), dot->mapToGlobal(QPointF(5, 5)));
-    QCoreApplication::sendEvent(dot, &enter);
-    QTest::mouseClick(dot, Qt::LeftButton, {}, QPoint(5, 5));
+    test::click(help->dot(k));
     ASSERT_TRUE(QTest::qWaitFor([&] { return help->picture(k)->x() == 0; }, 2000));
     expectGolden(window, ("english/help-" + std::to_string(k + 1)).c_str());
   }
@@ -141,8 +134,7 @@ TEST(EnglishGolden, EveryPageTheHelpPicturesThePreferencesTheMenusAndTheDesktopL
   DesktopLyrics lyrics(*nowPlayingPage, UserDefaults::standard());
   lyrics.view().setSong(QStringLiteral("Orbit"), QStringLiteral("Chen Mo"));
   lyrics.view().show();
-  QEnterEvent enter(QPointF(20, 60), QPointF(20, 60), lyrics.view().mapToGlobal(QPointF(20, 60)));
-  QCoreApplication::sendEvent(&lyrics.view(), &enter);
+  test::enter(&lyrics.view(), QPointF(20, 60));
   test::Backdrop ground;
   ground.resize(lyrics.view().size());
   QImage shot = test::renderAt(ground, 1.0);

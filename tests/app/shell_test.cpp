@@ -3,7 +3,6 @@
 // registered defaults, and the window's golden screenshots.
 #include <gtest/gtest.h>
 
-#include <QEnterEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QTest>
@@ -19,7 +18,6 @@
 #include "controls/tabview.h"
 #include "golden.h"
 #include "main_loop.h"
-#include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/plist.h"
 #include "platform/userdefaults.h"
@@ -34,6 +32,7 @@
 #include "taste/ui/tastetableview.h"
 #include "taste/ui/tnartistslistviewcontroller.h"
 #include "temp_home.h"
+#include "ui_helpers.h"
 
 namespace tonvera {
 namespace {
@@ -56,10 +55,10 @@ struct Shell {
   std::vector<RecordingPage*> pages;
   std::unique_ptr<AppDelegate> delegate;
 
-  explicit Shell(bool placeholders = false) {
+  explicit Shell(bool placeholders = false, bool reportUsage = false) {
     AppDelegate::Options options;
     options.pages.playRadio = false;
-    options.reportUsage = false;
+    options.reportUsage = reportUsage;
     options.mediaKeysOnBus = false;
     if (!placeholders) {
       options.makePage = [this](int i) {
@@ -136,8 +135,7 @@ TEST(PageSwitching, PointerLeavingAPageReturnsToNowPlayingButLeavingNowPlayingOn
   }
   EXPECT_EQ(shell.pages[0]->coverViews, 4);
   shell.pages[0]->moves = shell.pages[0]->exits = 0;
-  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-  QCoreApplication::sendEvent(shell.view(0), &enter);
+  test::enter(shell.view(0), QPointF(5, 5));
   leave(shell.view(0));
   EXPECT_EQ(shell.pages[0]->moves, 1);  // entering counts as a move
   EXPECT_EQ(shell.pages[0]->exits, 1);
@@ -172,7 +170,6 @@ std::vector<int> postedStates(const std::function<void()>& act) {
   return states;
 }
 
-// Media keys: what each event posts as "PlayBackChanged".
 TEST(MediaKeys, KeyDownsAndRepeatsPostTheirStateKeyUpsAndOtherKeysNothing) {
   const struct {
     const char* name;
@@ -219,20 +216,15 @@ TEST(Defaults, MediaKeyPlayersListOursFirstAndThePreferencesDefaultsAreRegistere
   const auto players = defaults.arrayForKey(kApplicationsNeedingMediaKeysKey);
   ASSERT_FALSE(players.empty());
   EXPECT_EQ(players[0].toString(), "org.tonvera.Tonvera");
-  EXPECT_FALSE(defaults.boolForKey("BNREmptyDocumentFlag"));
+  EXPECT_EQ(defaults.object("BNREmptyDocumentFlag"), PlistValue(false));
   EXPECT_TRUE(defaults.object("BNRTableBackgroundColor").has_value());
-  EXPECT_FALSE(defaults.boolForKey(kIgnoreMediaKeysKey));
 }
 
 TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
   test::TempHome home;
   test::forgetReporter();
-  KKWindow window;
-  AppDelegate::Options options;
-  options.pages.playRadio = false;
-  options.mediaKeysOnBus = false;
-  AppDelegate delegate(window, options);
-  delegate.applicationDidFinishLaunching();
+  Shell shell(/*placeholders=*/true, /*reportUsage=*/true);
+  AppDelegate& delegate = *shell.delegate;
   // The reports still unsent at termination are kept for the next launch, with the end report.
   const std::string kept = TonveraReport::reportFilePath();
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(kept)));
@@ -244,17 +236,8 @@ TEST(Shutdown, TheUsageReporterIsToldOnceAtTermination) {
   test::forgetReporter();
 }
 
-struct QuitRecorder : PageNavigator {
-  int quits = 0, preferences = 0;
-  void selectViewControllerIndex(int) override {}
-  void showMain() override {}
-  void showPreferencePanel() override { ++preferences; }
-  void terminate() override { ++quits; }
-};
-
 TEST(Window, CtrlCommaOpensThePreferencesCtrlQAndTheWindowManagersCloseQuit) {
-  QuitRecorder nav;
-  setAppNavigator(&nav);
+  test::RecordingNavigator nav;
   KKWindow window;
   window.show();
   window.activateWindow();
@@ -268,10 +251,7 @@ TEST(Window, CtrlCommaOpensThePreferencesCtrlQAndTheWindowManagersCloseQuit) {
   EXPECT_TRUE(runMainLoopUntil([&] { return nav.quits == 2; }, 5s));
   window.setWindowState(Qt::WindowMaximized);  // never zooms
   EXPECT_TRUE(runMainLoopUntil([&] { return !(window.windowState() & Qt::WindowMaximized); }, 5s));
-  setAppNavigator(nullptr);
 }
-
-// ---- the favourites lists, filled within a session and read again after a restart ----
 
 // Entry i of a list: a song "歌i" by "手i", or the artist "手i".
 void record(int list, int i) {

@@ -18,7 +18,6 @@
 #include "fake_service.h"
 #include "golden.h"
 #include "main_loop.h"
-#include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/userdefaults.h"
 #include "temp_home.h"

@@ -2,17 +2,16 @@
 // offscreen widgets.
 #include <gtest/gtest.h>
 
-#include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 #include <vector>
 
 #include "controls/buttons.h"
 #include "controls/controlview.h"
-#include "controls/navigator.h"
 #include "controls/resources.h"
 #include "golden.h"
 #include "help/helpviewcontroller.h"
+#include "ui_helpers.h"
 
 namespace tonvera {
 namespace {
@@ -27,16 +26,8 @@ struct Host {
   }
 };
 
-void enter(QWidget* w) {
-  QEnterEvent e(QPointF(1, 1), QPointF(1, 1), w->mapToGlobal(QPointF(1, 1)));
-  QCoreApplication::sendEvent(w, &e);
-}
-
-// Presses a button the way the pointer does: in, down, up.
-void click(NovaColorButton* button) {
-  enter(button);
-  QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
-}
+using test::click;
+using test::enter;
 
 TEST(Buttons, ReleaseInsideActsReleaseAfterDraggingOutDoesNot) {
   Host host;
@@ -68,8 +59,7 @@ TEST(Buttons, TogglesFlipAndStateControlsActOnPress) {
   Host host;
   auto* toggle = new NovaToggleButton(&host.window);
   toggle->setGeometry(0, 0, 40, 20);
-  enter(toggle);
-  QTest::mouseClick(toggle, Qt::LeftButton, {}, QPoint(5, 5));
+  click(toggle);
   EXPECT_TRUE(toggle->isOn());
   auto* state = new StateButton(&host.window);
   auto* seg = new SegControl(&host.window, false);
@@ -90,18 +80,8 @@ TEST(Buttons, TogglesFlipAndStateControlsActOnPress) {
   EXPECT_EQ(segActions, 1);
 }
 
-struct RecordingNavigator : PageNavigator {
-  std::vector<int> selected;
-  int quits = 0, preferences = 0, showMains = 0;
-  void selectViewControllerIndex(int index) override { selected.push_back(index); }
-  void showMain() override { ++showMains; }
-  void showPreferencePanel() override { ++preferences; }
-  void terminate() override { ++quits; }
-};
-
 TEST(ControlGrid, SquaresOpenTheirPagesAndTheCentreShowsTheCaptionOfTheSquareEntered) {
-  RecordingNavigator nav;
-  setAppNavigator(&nav);
+  test::RecordingNavigator nav;
   Host host;
   auto* grid = new ControlView(&host.window);
   grid->show();
@@ -112,12 +92,9 @@ TEST(ControlGrid, SquaresOpenTheirPagesAndTheCentreShowsTheCaptionOfTheSquareEnt
   }
   ASSERT_TRUE(byTag[4] && byTag[6] && byTag[0]);
 
-  for (int tag : {0, 2, 5, 6, 7, 8}) {
-    enter(byTag[static_cast<size_t>(tag)]);
-    QTest::mouseClick(byTag[static_cast<size_t>(tag)], Qt::LeftButton, {}, QPoint(40, 40));
-  }
+  for (int tag : {0, 2, 5, 6, 7, 8}) click(byTag[static_cast<size_t>(tag)], QPoint(40, 40));
   EXPECT_EQ(nav.selected, (std::vector<int>{4, 1, 2, 3}));
-  EXPECT_EQ(nav.preferences, 1);  // 设置
+  EXPECT_EQ(nav.preferences, 1);           // 设置
   EXPECT_EQ(byTag[4]->text(), QString());  // the page opened over the grid takes its caption along
 
   enter(byTag[6]);
@@ -131,7 +108,6 @@ TEST(ControlGrid, SquaresOpenTheirPagesAndTheCentreShowsTheCaptionOfTheSquareEnt
   enter(byTag[5]);
   EXPECT_EQ(byTag[4]->text(), QString());
   EXPECT_EQ(byTag[5]->grab().toImage(), atRest);
-  setAppNavigator(nullptr);
 }
 
 TEST(Resources, AMissingPictureGivesNothingAndACutKeepsItsPointSize) {
@@ -163,8 +139,7 @@ TEST(HelpIndex, ArrowsAndDotsChooseThePicture) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    RecordingNavigator nav;
-    setAppNavigator(&nav);
+    test::RecordingNavigator nav;
     HelpViewController help;
     help.view()->show();
     for (const std::string press : c.presses) {
@@ -181,7 +156,6 @@ TEST(HelpIndex, ArrowsAndDotsChooseThePicture) {
     for (int k = 0; k < HelpViewController::kPictures; ++k) EXPECT_EQ(help.dot(k)->isOn(), k == c.index) << k;
     // Once the moves end, the picture of the index fills the page.
     EXPECT_TRUE(QTest::qWaitFor([&] { return help.picture(help.index())->x() == 0; }, 2000));
-    setAppNavigator(nullptr);
   }
 }
 

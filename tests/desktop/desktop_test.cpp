@@ -5,7 +5,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QMenu>
@@ -21,10 +20,10 @@
 #include "app/ui/singleinstance.h"
 #include "app/ui/trayicon.h"
 #include "app/ui/windowplace.h"
-#include "controls/navigator.h"
 #include "keys/spmediakeytap.h"
 #include "platform/userdefaults.h"
 #include "temp_home.h"
+#include "ui_helpers.h"
 
 namespace tonvera {
 namespace {
@@ -63,27 +62,9 @@ TEST(Install, TheIconIsRenderedAtEveryThemeSize) {
   }
 }
 
-TEST(SingleInstance, ASecondStartAsksTheFirstToRaiseAndAnEndedOneLeavesNoTrace) {
-  QTemporaryDir dir;
-  const QString path = dir.filePath(QStringLiteral("tonvera.sock"));
-  auto first = std::make_unique<SingleInstance>(path);
-  ASSERT_TRUE(first->start());
-  int raised = 0;
-  QObject::connect(first.get(), &SingleInstance::raiseRequested, first.get(), [&] { ++raised; });
-
-  SingleInstance second(path);
-  EXPECT_FALSE(second.start());
-  EXPECT_FALSE(second.isListening());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return raised == 1; }, 10000));
-
-  // The first ends normally: it removes its socket and the next start is the only one again.
-  first.reset();
-  EXPECT_FALSE(QFileInfo::exists(path));
-  SingleInstance third(path);
-  EXPECT_TRUE(third.start());
-}
-
-TEST(SingleInstance, ASocketLeftByACrashedRunDoesNotBlockTheNextStart) {
+// A second start asks the first to raise; neither a run that ended nor one that crashed (its socket
+// file left behind) blocks the next start.
+TEST(SingleInstance, ASecondStartAsksTheFirstToRaiseAndNoEarlierRunBlocksTheNext) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("tonvera.sock"));
   // A crashed run: a bound socket file whose process is gone (the descriptor closed, file kept).
@@ -95,13 +76,22 @@ TEST(SingleInstance, ASocketLeftByACrashedRunDoesNotBlockTheNextStart) {
   std::memcpy(addr.sun_path, native.constData(), native.size());
   ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
   ::close(fd);
-  ASSERT_TRUE(QFileInfo::exists(path));
 
-  SingleInstance next(path);
-  EXPECT_TRUE(next.start());
-  EXPECT_TRUE(next.isListening());
-  SingleInstance later(path);
-  EXPECT_FALSE(later.start());
+  auto first = std::make_unique<SingleInstance>(path);
+  ASSERT_TRUE(first->start());
+  EXPECT_TRUE(first->isListening());
+  int raised = 0;
+  QObject::connect(first.get(), &SingleInstance::raiseRequested, first.get(), [&] { ++raised; });
+  SingleInstance second(path);
+  EXPECT_FALSE(second.start());
+  EXPECT_FALSE(second.isListening());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return raised == 1; }, 10000));
+
+  // The first ends normally: it removes its socket and the next start is the only one again.
+  first.reset();
+  EXPECT_FALSE(QFileInfo::exists(path));
+  SingleInstance third(path);
+  EXPECT_TRUE(third.start());
 }
 
 TEST(WindowPlace, TheWholeWindowLandsOnAScreenThatIsThere) {
@@ -161,28 +151,20 @@ TEST(Tray, TheMenuPlaysSkipsLikesRaisesAndQuitsAndTheTooltipNamesTheSong) {
   EXPECT_FALSE(tray.likeAction()->isEnabled());
 }
 
-// Closing the window: into the tray while the program keeps running there, else quitting.
 TEST(WindowClose, HidesIntoTheTrayOrQuitsThroughTheNormalShutdown) {
-  struct Quits : PageNavigator {
-    int terminated = 0;
-    void selectViewControllerIndex(int) override {}
-    void showMain() override {}
-    void terminate() override { ++terminated; }
-  } navigator;
-  setAppNavigator(&navigator);
+  test::RecordingNavigator navigator;
   for (const std::optional<bool> keepRunning :
        {std::optional<bool>(), std::optional(true), std::optional(false)}) {
     KKWindow window;
     if (keepRunning) window.setKeepRunningOnClose([&] { return *keepRunning; });
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const int before = navigator.terminated;
+    const int before = navigator.quits;
     window.close();
     QCoreApplication::processEvents();  // a quit is asked for on the next turn of the loop
     EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(navigator.terminated - before, keepRunning.value_or(false) ? 0 : 1);
+    EXPECT_EQ(navigator.quits - before, keepRunning.value_or(false) ? 0 : 1);
   }
-  setAppNavigator(nullptr);
 }
 
 }  // namespace

@@ -8,8 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QMenu>
-#include <QTest>
 #include <QUrl>
 #include <cstdlib>
 
@@ -50,9 +48,7 @@ class PageOnTheBus : public test::OnTheBus {
                       .audio = long20s,
                       .lrc = "[00:00.00]第一句\n[00:02.00]第二句\n[00:08.00]第三句"});
     service.addTrack({.id = "bb", .name = "无词", .artist = "歌手", .audio = long20s});
-    UserDefaults::standard().set(
-        kSelectStationKey,
-        PlistValue(PlistValue::Dict{{"id", PlistValue("c1")}, {"name", PlistValue("频道")}}));
+    UserDefaults::standard().set(kSelectStationKey, test::channelRecord("c1", "频道"));
     // Track a's cover is in the picture cache; bb has none.
     const QString cover = QString::fromStdString(*pictureCachePath(PictureKind::Album, "albuma"));
     QDir().mkpath(QFileInfo(cover).path());

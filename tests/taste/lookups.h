@@ -1,10 +1,13 @@
-// Helpers of the record tests: records written as JSON, and what an asynchronous lookup of a song
-// or an artist delivered (how often, whether before the lookup call returned, on which thread).
+// Helpers of the record tests: records written as JSON, what an asynchronous lookup of a song or an
+// artist delivered (how often, whether before the lookup call returned, on which thread), the files
+// a lookup or the store left.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <string_view>
@@ -26,6 +29,16 @@ inline Record record(std::string_view json) {
   const PlistValue value = plist(json);
   EXPECT_TRUE(value.isDict()) << json;
   return value.isDict() ? value.dict() : Record{};
+}
+
+// The names of the files in `folder`, sorted (none when it does not exist).
+inline std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 struct Answer {

@@ -9,7 +9,6 @@
 #include "lookups.h"
 #include "main_loop.h"
 #include "platform/mainqueue.h"
-#include "service/endpoints.h"
 #include "taste/similarartists.h"
 #include "taste/tnsearcher.h"
 

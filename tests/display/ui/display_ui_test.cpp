@@ -2,7 +2,6 @@
 // the cover slideshow's turns and styles, and every transition's frames.
 #include <gtest/gtest.h>
 
-#include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
@@ -16,11 +15,10 @@
 #include "display/ui/slideshowtransitions.h"
 #include "display/ui/slideshowview.h"
 #include "golden.h"
+#include "ui_helpers.h"
 
 namespace tonvera {
 namespace {
-
-// ---- readout ----
 
 TEST(ReadoutCells, EveryCharacterTakesSevenPointsAndTheSlashDimsTheRest) {
   const struct {
@@ -44,8 +42,6 @@ TEST(ReadoutCells, EveryCharacterTakesSevenPointsAndTheSlashDimsTheRest) {
   }
 }
 
-// ---- progress bar ----
-
 void send(QWidget* w, QEvent::Type type, QPointF pos, Qt::MouseButton button, Qt::MouseButtons buttons) {
   QMouseEvent e(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
   QCoreApplication::sendEvent(w, &e);
@@ -59,8 +55,7 @@ TEST(ProgressBar, PressDragReleaseSendsOneSeekWithTheUnclampedPosition) {
     actions.emplace_back(s->isDown(), s->isEntered(), s->isSeek(), s->getProgress());
   });
 
-  QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), bar.mapToGlobal(QPointF(1, 1)));
-  QCoreApplication::sendEvent(&bar, &enter);
+  test::enter(&bar);
   send(&bar, QEvent::MouseButtonPress, {0, 6}, Qt::LeftButton, Qt::LeftButton);
   EXPECT_DOUBLE_EQ(bar.getProgress(), 0);
   bar.setProgress(30);  // playback while held: the drag wins
@@ -79,8 +74,6 @@ TEST(ProgressBar, PressDragReleaseSendsOneSeekWithTheUnclampedPosition) {
   bar.setProgress(40);  // released: playback moves it again
   EXPECT_DOUBLE_EQ(bar.getProgress(), 40);
 }
-
-// ---- slideshow ----
 
 QImage picture(QSize size, QColor color) {
   QImage image(size, QImage::Format_ARGB32_Premultiplied);
@@ -163,8 +156,6 @@ TEST(Slideshow, AnimatesOnlyWhenThePreferenceSaysSo) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isAnimating(); }, 5000));
   EXPECT_DOUBLE_EQ(view->transitionTime(), 1.0);
 }
-
-// ---- transitions ----
 
 // Two pictures with structure, so moves and masks show.
 QImage patterned(bool second) {

@@ -1,16 +1,16 @@
-// The radio's flow end to end on loopback: a scripted service, the real stream player on the null
-// sink (paced in real time, so tracks stay playing), the real taste store and settings store in a
-// temporary HOME.
+// The radio's flow end to end on loopback, and the prefetch of the next track: a scripted service,
+// the real stream player on the null sink (paced in real time, so tracks stay playing), the real
+// taste store and settings store in a temporary HOME.
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <cstdlib>
+#include <functional>
 
 #include "platform/notificationcenter.h"
 #include "platform/userdefaults.h"
 #include "radio/mainviewcontroller.h"
 #include "radio/progresstexts.h"
-#include "radio/radioplayer.h"
 #include "recordingpage.h"
 #include "records/picturecache.h"
 #include "records/tnartist.h"
@@ -26,14 +26,8 @@ namespace {
 using test::ScriptedTrack;
 using namespace std::chrono_literals;
 using Audio = ScriptedTrack::Audio;
-
-PlistValue channel(const std::string& id, const std::string& name) {
-  return PlistValue(PlistValue::Dict{{"id", PlistValue(id)}, {"name", PlistValue(name)}});
-}
-
-PlistValue userInfo(const std::string& key, PlistValue value) {
-  return PlistValue(PlistValue::Dict{{key, std::move(value)}});
-}
+using test::channelRecord;
+using test::postStationChange;
 
 class ControllerFlow : public ::testing::Test {
  protected:
@@ -76,15 +70,10 @@ class ControllerFlow : public ::testing::Test {
   void addLong(std::initializer_list<const char*> ids) {
     for (const char* id : ids) service.addTrack(longTrack(id));
   }
-  // A station change as the pages post it: the kind of change `key` with its value.
-  static void changeStation(const char* key, PlistValue value) {
-    NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
-                                             userInfo(key, std::move(value)));
-  }
   // A media key as it arrives: 1 previous, 2 play/pause, 3 next.
   static void mediaKey(int state) {
     NotificationCenter::defaultCenter().post(kPlayBackChangedNotification, nullptr,
-                                             userInfo("state", PlistValue(state)));
+                                             PlistValue(PlistValue::Dict{{"state", PlistValue(state)}}));
   }
   // The pauses before the queue is asked for again grow from 100 ms, doubling up to the 400 ms maximum.
   void expectGrowingPauses() const {
@@ -93,17 +82,18 @@ class ControllerFlow : public ::testing::Test {
       EXPECT_EQ(retryPauses[i], 100ms * (1 << std::min<std::size_t>(i, 2))) << i;
   }
 
-  // Plays channel `id` with `tracks` (long tracks named after their ids unless added before).
+  // Plays channel `id` with `tracks` (added to the service before).
   void startChannel(const std::string& id, std::vector<std::string> tracks) {
     service.setChannel(id, tracks);
-    UserDefaults::standard().set(kSelectStationKey, channel(id, "频道" + id));
+    UserDefaults::standard().set(kSelectStationKey, channelRecord(id, "频道" + id));
     if (!controller) make();
     controller->awakeFromNib();
   }
 
-  std::string currentId() const {
-    return controller->curSong() ? controller->curSong()->trackId().value_or("") : "";
+  static std::string idOf(const std::shared_ptr<TNSong>& song) {
+    return song ? song->trackId().value_or("") : "";
   }
+  std::string currentId() const { return idOf(controller->curSong()); }
 
   // The track `id` is current, its player plays, and the controller has handled that.
   bool playing(const std::string& id) const {
@@ -139,7 +129,8 @@ TEST_F(ControllerFlow, FirstStartPlaysTheDefaultChannelAndStoresIt) {
   ASSERT_TRUE(waitPlaying("a"));
   EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--全部");
   EXPECT_EQ(service.count("/radios/all/play.json"), 1);
-  EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey), channel("all", "全部").dict());
+  EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey),
+            channelRecord("all", "全部").dict());
   EXPECT_EQ(std::tie(page.trackName, page.artist, page.album), std::make_tuple("晴天", "周杰伦 ", "专辑"));
   EXPECT_EQ(page.playButtonOn, false);
   // The progress tick shows the position of a 20 s track.
@@ -202,7 +193,7 @@ TEST_F(ControllerFlow, NewQueueStartsEvenRightAfterAButtonPress) {
   ASSERT_TRUE(waitPlaying("a"));
   controller->nextTrack(Sender::control());  // accepted at `clock`: the queue's start is no press
   ASSERT_EQ(controller->queue().index(), 1);
-  changeStation("4", PlistValue(PlistValue::Array{PlistValue("x"), PlistValue("y")}));
+  postStationChange("4", PlistValue(PlistValue::Array{PlistValue("x"), PlistValue("y")}));
   ASSERT_TRUE(waitPlaying("x"));
   EXPECT_EQ(controller->queue().index(), 0);
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"x", "y"}));
@@ -231,14 +222,14 @@ TEST_F(ControllerFlow, DislikedTracksAreSkippedOnAnyChannelUnlessInsertedPastThe
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"y"}));
 
   service.setPrivateTracks({"x", "z"});
-  changeStation("6", PlistValue(""));
+  postStationChange("6", PlistValue(""));
   ASSERT_TRUE(waitPlaying("z"));
   EXPECT_EQ(service.countPrefix("/audio/x"), 0);
   EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey).at("name").toString(), "私人电台");
   EXPECT_EQ(controller->station()->find("id")->toString(), "c1");  // the channel is left as it was
 
   // Inserted, it takes the position past the last entry, where nothing can be removed: it plays.
-  changeStation("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}}));
+  postStationChange("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}}));
   ASSERT_TRUE(waitPlaying("x"));
   EXPECT_EQ(advances.back(), "insert track");
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"z"}));
@@ -254,7 +245,7 @@ TEST_F(ControllerFlow, PrivateChannelStaysChosenThroughItsRefillsUntilAPublicOne
     SCOPED_TRACE(id);
     service.setPrivateTracks({id});
     if (std::string(id) == "p1") {
-      changeStation("6", PlistValue(""));
+      postStationChange("6", PlistValue(""));
     } else {
       mediaKey(3);
     }
@@ -266,7 +257,7 @@ TEST_F(ControllerFlow, PrivateChannelStaysChosenThroughItsRefillsUntilAPublicOne
   EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--频道c1");  // the title is left as it was
   // A public channel ends it: its own refills follow.
   service.setChannel("c2", {"b"});
-  changeStation("0", channel("c2", "二"));
+  postStationChange("0", channelRecord("c2", "二"));
   ASSERT_TRUE(waitPlaying("b"));
   mediaKey(3);
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c2/play.json") == 2; }));
@@ -281,7 +272,7 @@ TEST_F(ControllerFlow, ChannelWithEveryTrackFilteredSaysWhyAndTheTasteButtonsAct
   ASSERT_TRUE(waitPlaying("zh"));
   ASSERT_TRUE(controller->loveTrack());
   service.setChannel("c2", {"en1", "en2"});
-  changeStation("0", channel("c2", "摇滚"));
+  postStationChange("0", channelRecord("c2", "摇滚"));
   ASSERT_TRUE(test::waitFor([&] { return page.notice == kNoticeAllFiltered; }));
   // No track is shown: the title is gone and a like records nothing.
   EXPECT_EQ(std::tie(page.trackName, page.readout, page.slider), std::make_tuple("", "0:00 / 0:00", 0.0));
@@ -308,7 +299,7 @@ TEST_F(ControllerFlow, UnknownStationKeyPlaysTheChannelAgainFromAFreshList) {
   ASSERT_TRUE(waitPlaying("a"));
   controller->nextTrack(Sender::reason(skipreason::kMediaKey));
   ASSERT_TRUE(waitPlaying("b"));
-  changeStation("5", PlistValue(1));
+  postStationChange("5", PlistValue(1));
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") == 2; }));
   ASSERT_TRUE(waitPlaying("a"));
   EXPECT_EQ(controller->queue().index(), 0);
@@ -322,7 +313,7 @@ TEST_F(ControllerFlow, QueueWithoutTracksIsAskedForAgainAfterAGrowingPause) {
     const int before = service.count("/radios/c1/play.json");
     const int more = controller ? 2 : 4;
     if (!controller) {
-      UserDefaults::standard().set(kSelectStationKey, channel("c1", "一"));
+      UserDefaults::standard().set(kSelectStationKey, channelRecord("c1", "一"));
       make().awakeFromNib();
     }
     ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= before + more; }, 10s));
@@ -340,10 +331,10 @@ TEST_F(ControllerFlow, QueueWithoutTracksIsAskedForAgainAfterAGrowingPause) {
 TEST_F(ControllerFlow, RetriesFollowTheLatestChannelChoice) {
   service.setChannelRaw("c1", "not json");
   service.setChannelRaw("c2", "{\"tracks\":[]}");
-  UserDefaults::standard().set(kSelectStationKey, channel("c1", "一"));
+  UserDefaults::standard().set(kSelectStationKey, channelRecord("c1", "一"));
   make().awakeFromNib();
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= 1; }));
-  changeStation("0", channel("c2", "二"));
+  postStationChange("0", channelRecord("c2", "二"));
   ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c2/play.json") >= 3; }));
   EXPECT_LE(service.count("/radios/c1/play.json"), 2);  // the first channel's retry was dropped
   service.addTrack(longTrack("a"));
@@ -541,6 +532,123 @@ INSTANTIATE_TEST_SUITE_P(
                       BrokenTrack{"StalledStream", Audio::Stall, "streamer waiting timeout"},
                       BrokenTrack{"StalledStreamPageHidden", Audio::Stall, "streamer waiting timeout", true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The next track's head is fetched while one plays: held unseen, and let go when what comes next
+// changes.
+class Prefetch : public ControllerFlow {
+ protected:
+  void SetUp() override {
+    ControllerFlow::SetUp();
+    realClock = true;
+    UserDefaults::standard().set(kEnplayKey, PlistValue(false));       // the store outlives each test
+    addTracks({longTrack("a", "第一首"), longTrack("b", "Yesterday"),  // b: judged English
+               longTrack("c", "第三首"), longTrack("x", "别的频道")});
+    // Every announcement of any player, with the player that made it.
+    statusObserver = ScopedObserver(NotificationCenter::defaultCenter(), kASStatusChangedNotification,
+                                    nullptr, [this](const Notification& n) { senders.push_back(n.sender); });
+  }
+  void TearDown() override {
+    ControllerFlow::TearDown();
+    UserDefaults::standard().set(kEnplayKey, PlistValue(false));
+  }
+
+  void start(std::vector<std::string> tracks, std::size_t headBytes = kHeldStreamMaxBytes) {
+    MainViewController::Options options;
+    options.prefetchDelay = 0ms;
+    options.prefetchBytes = headBytes;
+    make(options);
+    startChannel("c1", std::move(tracks));
+  }
+  // The head of track `id`'s stream is held.
+  bool held(const std::string& id) const {
+    return idOf(controller->prefetch().song()) == id && controller->prefetch().heldBytes() > 0;
+  }
+  void next() { controller->nextTrack(Sender::reason(skipreason::kMediaKey)); }
+
+  ScopedObserver statusObserver;
+  std::vector<const void*> senders;
+};
+
+TEST_F(Prefetch, NextTrackIsHeldUnseenAndStartsFromMemory) {
+  start({"a", "c"});
+  ASSERT_TRUE(test::waitFor([&] { return playing("a") && held("c"); }));
+  // Looked up and fetched, but nothing of it shown, requested for the page or announced.
+  EXPECT_EQ(service.count("/tracks/c/play.json"), 1);
+  EXPECT_EQ(service.count("/audio/c.mp3"), 1);
+  EXPECT_EQ(service.count("/lrc/c"), 0);
+  EXPECT_EQ(page.trackName, "第一首");
+  for (const void* sender : senders) EXPECT_EQ(sender, controller->streamer()->notificationSender());
+
+  next();
+  ASSERT_TRUE(test::waitFor([&] { return playing("c"); }));
+  EXPECT_EQ(page.trackName, "第三首");
+  // No second lookup or request: the whole 20 s stream was held.
+  EXPECT_EQ(service.count("/tracks/c/play.json"), 1);
+  EXPECT_EQ(service.count("/audio/c.mp3"), 1);
+  ASSERT_TRUE(test::waitFor([&] { return service.count("/lrc/c") == 1; }));
+  EXPECT_EQ(controller->prefetch().heldBytes(), 0u);  // the last track: nothing after it
+}
+
+TEST_F(Prefetch, HeadShorterThanTheStreamContinuesAtTheNextByte) {
+  service.addTrack({.id = "s", .name = "短歌", .artist = "歌手", .audio = Audio::Short});
+  start({"a", "s"}, 4096);
+  ASSERT_TRUE(test::waitFor([&] { return playing("a") && held("s"); }));
+  EXPECT_EQ(controller->prefetch().heldBytes(), 4096u);
+  // The requests of s made until the radio moves on by itself (the refill after it may come in the
+  // same turn of the main loop, and fetch s's head again for the next round).
+  auto ranges = std::make_shared<std::optional<std::vector<std::string>>>();
+  MainViewController::Hooks hooks;
+  hooks.advanceRequested = [this, ranges](const Sender& s) {
+    if (*ranges || s.describe() != "playbackStateChanged") return;
+    ranges->emplace();
+    for (const auto& r : service.requests()) {
+      if (r.path == "/audio/s.mp3") (*ranges)->push_back(r.range);
+    }
+  };
+  controller->setHooks(std::move(hooks));
+  next();
+  // The 1 s track plays to its end, and the radio moves on by itself.
+  ASSERT_TRUE(test::waitFor([&] { return ranges->has_value(); }));
+  const auto& asked = **ranges;
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0], "");
+  EXPECT_EQ(asked[1].rfind("bytes=4096-", 0), 0u) << asked[1];
+}
+
+struct DropCase {
+  const char* name;
+  std::function<void(MainViewController&)> change;
+  const char* playsNext;  // the track the next advance plays
+};
+
+class PrefetchDrop : public Prefetch, public ::testing::WithParamInterface<DropCase> {};
+
+TEST_P(PrefetchDrop, HeldTrackIsLetGoWhenWhatComesNextChanges) {
+  service.setChannel("c2", {"x"});
+  start({"a", "b", "c"});
+  ASSERT_TRUE(test::waitFor([&] { return playing("a") && held("b"); }));
+  GetParam().change(*controller);
+  ASSERT_TRUE(test::waitFor([&] { return idOf(controller->prefetch().song()) != "b"; }));
+  if (std::string(GetParam().playsNext) != "x") next();
+  ASSERT_TRUE(test::waitFor([&] { return playing(GetParam().playsNext); }));
+  EXPECT_EQ(service.count("/lrc/b"), 0);  // b was never current
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, PrefetchDrop,
+    ::testing::Values(
+        DropCase{"DislikeOfThatTrack",
+                 [](MainViewController& c) {
+                   TNManager::sharedManager().hateSong(c.prefetch().song(), true);
+                   NotificationCenter::defaultCenter().post("hateSong", nullptr);
+                 },
+                 "c"},
+        DropCase{"EnglishFilterSwitchedOn",
+                 [](MainViewController&) { UserDefaults::standard().set(kEnplayKey, PlistValue(true)); },
+                 "c"},
+        DropCase{"ChannelChange",
+                 [](MainViewController&) { postStationChange("0", channelRecord("c2", "二")); }, "x"}),
+    [](const ::testing::TestParamInfo<DropCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tonvera

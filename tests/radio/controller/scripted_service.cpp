@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "platform/fileutil.h"
+#include "platform/notificationcenter.h"
+#include "radio/mainviewcontroller.h"
 
 namespace tonvera::test {
 
@@ -26,6 +28,15 @@ std::string tracksReply(const std::vector<std::string>& ids) {
 }
 
 }  // namespace
+
+PlistValue channelRecord(const std::string& id, const std::string& name) {
+  return PlistValue(PlistValue::Dict{{"id", PlistValue(id)}, {"name", PlistValue(name)}});
+}
+
+void postStationChange(const std::string& key, PlistValue value) {
+  NotificationCenter::defaultCenter().post(kStationChangedNotification, nullptr,
+                                           PlistValue(PlistValue::Dict{{key, std::move(value)}}));
+}
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   return runMainLoopUntil(condition, timeout);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/plist.h"
 #include "test_server.h"
 
 namespace tonvera::test {
@@ -77,6 +78,11 @@ class ScriptedService {
   // immutable after construction
   std::string shortMp3_, longMp3_;
 };
+
+// A channel as the pages store it under the chosen-station key.
+PlistValue channelRecord(const std::string& id, const std::string& name);
+// A station change as the pages post it: the kind of change `key` with its value.
+void postStationChange(const std::string& key, PlistValue value);
 
 // Runs the main loop until `condition` holds; false after `timeout`.
 bool waitFor(const std::function<bool()>& condition,

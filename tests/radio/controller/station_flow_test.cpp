@@ -8,9 +8,7 @@
 #include <cstdlib>
 
 #include "main_loop.h"
-#include "platform/mainqueue.h"
 #include "radio/mainviewcontroller.h"
-#include "radio/radioplayer.h"
 #include "recordingpage.h"
 #include "records/tnsong.h"
 #include "station_fixture.h"

@@ -1,10 +1,9 @@
-// The track record: derived values, the record request, and the three lookups against a real
+// The track and artist records: derived values, the record request, and the lookups against a real
 // service on 127.0.0.1 (pictures made here, cached under a temporary HOME).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QImage>
-#include <chrono>
 #include <filesystem>
 #include <tuple>
 
@@ -18,9 +17,9 @@
 namespace tonvera {
 namespace {
 
-using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
+using test::filesIn;
 using test::kAtOnce;
 using test::kCached;
 using test::kLater;
@@ -40,15 +39,6 @@ auto lyricsLookup(const std::shared_ptr<TNSong>& song, int which) {
       [&](auto deliver) { song->lrc(which, deliver); });
 }
 
-std::vector<std::string> filesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class SongLookups : public ::testing::Test {
  protected:
   std::string albumFolder() const { return home.dataHome() + "/Tonvera/album"; }
@@ -57,8 +47,6 @@ class SongLookups : public ::testing::Test {
   test::TempHome home;
   test::FakeService service;
 };
-
-// --- derived values ---------------------------------------------------------------------------
 
 TEST(SongRecord, ArtistNamesSkipArtistsWithoutName) {
   const struct {
@@ -95,6 +83,14 @@ TEST(SongRecord, FirstArtistIsOneObjectPointedAtTheFirstElement) {
   EXPECT_FALSE(first->info());
 }
 
+TEST(ArtistRecord, FieldsReadTheRecordAndGiveNothingForWrongTypes) {
+  EXPECT_EQ(TNArtist::create(record(R"({"id":77,"name":"名字","extra":[1,2]})"))->artistkId(), "77");
+  auto wrongTypes = TNArtist::create(record(R"({"id":["a1"],"name":5})"));
+  EXPECT_FALSE(wrongTypes->artistkId() || wrongTypes->name());
+  auto empty = TNArtist::create();
+  EXPECT_FALSE(empty->info() || empty->artistkId() || empty->name());
+}
+
 TEST(SongRecord, DerivedValuesReadTheRecordAndGiveNothingForWrongTypes) {
   const struct {
     const char* json;
@@ -121,8 +117,6 @@ TEST(SongRecord, DerivedValuesReadTheRecordAndGiveNothingForWrongTypes) {
   EXPECT_TRUE(empty->refreshed());
 }
 
-// --- the record request -----------------------------------------------------------------------
-
 TEST_F(SongLookups, RecordRequestTakesObjectsOnlyAndDropsNulls) {
   service.serve("/tracks/t1/play.json",
                 R"({"id":"t1","name":"歌","lyric":null,"artist":[{"name":"A","id":null}]})");
@@ -141,10 +135,8 @@ TEST_F(SongLookups, RecordRequestTakesObjectsOnlyAndDropsNulls) {
   EXPECT_EQ(service.hits("/tracks/t2/play.json"), 1);
 }
 
-// --- the three lookups ------------------------------------------------------------------------
-
 // A lookup whose record lacks what it needs (an album id of five characters or more, the artist at
-// the index, the lyrics entry with a URL) answers nothing at once, without a request.
+// the index, the lyrics entry with a URL, an artist's id) answers nothing at once, without a request.
 TEST_F(SongLookups, LookupsWithoutTheirIdAnswerNothingAtOnce) {
   const struct {
     const char* lookup;
@@ -176,10 +168,11 @@ TEST_F(SongLookups, LookupsWithoutTheirIdAnswerNothingAtOnce) {
     if (lookup == "artist") check(artistLookup(song, c.index));
     if (lookup == "lrc") check(lyricsLookup(song, c.index));
   }
+  auto nameless = TNArtist::create(record(R"({"name":"no id"})"));
+  const auto artistPicture = [&](auto deliver) { nameless->artistIdWithObject(deliver); };
+  EXPECT_EQ((test::deliveryOf<Picture, TNArtist>(artistPicture)->answer()), kAtOnce);
   EXPECT_EQ(service.totalHits(), 0);
 }
-
-// --- pictures ---------------------------------------------------------------------------------
 
 // The album's picture is cached as the bytes downloaded, the artist's squared and as TIFF; a second
 // lookup answers from the cache without a request.
@@ -244,8 +237,6 @@ TEST_F(SongLookups, FailedAlbumDownloadAnswersNothingOnceOnTheMainThread) {
     EXPECT_FALSE(fs::exists(albumFolder() + "/" + id));
   }
 }
-
-// --- lyrics -----------------------------------------------------------------------------------
 
 TEST_F(SongLookups, LyricsComeFromTheChosenEntryOnTheMainThread) {
   const std::string first = "[00:01.00]第一行\n";

@@ -3,7 +3,6 @@
 // HOME), the progress updates of a hidden window, and the page's look.
 #include <gtest/gtest.h>
 
-#include <QEnterEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -12,7 +11,6 @@
 
 #include "controls/buttons.h"
 #include "controls/geometry.h"
-#include "controls/resources.h"
 #include "display/ui/coverimageview.h"
 #include "display/ui/progressnumview.h"
 #include "display/ui/slideshowview.h"
@@ -26,12 +24,14 @@
 #include "scripted_service.h"
 #include "taste/tnmanager.h"
 #include "temp_home.h"
+#include "ui_helpers.h"
 
 namespace tonvera {
 namespace {
 
 using namespace std::chrono_literals;
 using Layer = NowPlayingController::Layer;
+using test::click;
 using test::ScriptedTrack;
 
 MainViewController::Options quickOptions() {
@@ -111,8 +111,6 @@ TEST(PointerRules, TheTitleUsesTheWidthThereIs) {
   EXPECT_EQ(title->shownText(), QStringLiteral("Last Train Home"));
 }
 
-// ---- on a playing track ----
-
 class PlayingPage : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -122,9 +120,7 @@ class PlayingPage : public ::testing::Test {
       service.addTrack(
           {.id = id, .name = "歌曲" + id, .artist = "歌手" + id, .audio = ScriptedTrack::Audio::Long});
     service.setChannel("c1", {"a", "b", "c"});
-    UserDefaults::standard().set(
-        kSelectStationKey,
-        PlistValue(PlistValue::Dict{{"id", PlistValue("c1")}, {"name", PlistValue("频道")}}));
+    UserDefaults::standard().set(kSelectStationKey, test::channelRecord("c1", "频道"));
     for (const char* name : {"likeSong", "likeArtist", "hateSong", "hateArtist"}) {
       observers.emplace_back(NotificationCenter::defaultCenter(), name, nullptr,
                              [this, name](const Notification&) { posted.push_back(name); });
@@ -143,11 +139,6 @@ class PlayingPage : public ::testing::Test {
     p = std::make_unique<Page>();
     p->page->awakeFromNib();
     ASSERT_TRUE(test::waitFor([&] { return playing("a") && p->page->controlsConfigured(); }));
-  }
-  void click(NovaColorButton* button) {
-    QEnterEvent e(QPointF(1, 1), QPointF(1, 1), button->mapToGlobal(QPointF(1, 1)));
-    QCoreApplication::sendEvent(button, &e);
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
   }
 
   test::TempHome home;
@@ -252,8 +243,6 @@ TEST_F(PlayingPage, HiddenWindowMovesTimedLyricsOnWhenTheNextLineIsDue) {
   ASSERT_TRUE(test::waitFor([&] { return p->page->lyricsLine() == QStringLiteral("第二行"); }));
   EXPECT_EQ(controller.progressTimerInterval(), options.hiddenLyricsLongestWait.count());
 }
-
-// ---- the look ----
 
 QImage coverPicture() {
   QImage image(300, 300, QImage::Format_ARGB32_Premultiplied);

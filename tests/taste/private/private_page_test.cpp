@@ -2,15 +2,12 @@
 // driving the real now-playing controller against a loopback service.
 #include <gtest/gtest.h>
 
-#include <QPainter>
 #include <QTest>
 #include <string>
 #include <vector>
 
 #include "controls/buttons.h"
-#include "controls/navigator.h"
 #include "golden.h"
-#include "platform/mainqueue.h"
 #include "platform/userdefaults.h"
 #include "radio/mainviewcontroller.h"
 #include "recordingpage.h"
@@ -21,17 +18,12 @@
 #include "taste/ui/privateview.h"
 #include "taste/ui/privateviewcontroller.h"
 #include "temp_home.h"
+#include "ui_helpers.h"
 
 namespace tonvera {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct RecordingNavigator : PageNavigator {
-  int showMains = 0;
-  void selectViewControllerIndex(int) override {}
-  void showMain() override { ++showMains; }
-};
 
 class PrivatePage : public ::testing::Test {
  protected:
@@ -72,16 +64,14 @@ TEST_F(PrivatePage, StartPlaysThePrivateChannelOfTheLikedSongsAndArtists) {
   store.likeArtist(TNArtist::create(Record{{"id", PlistValue("a1")}, {"name", PlistValue("甲")}}), true);
 
   UserDefaults settings(settingsPath());
-  settings.set("kSelectStation",
-               PlistValue(PlistValue::Dict{{"id", PlistValue("c1")}, {"name", PlistValue("频道1")}}));
+  settings.set("kSelectStation", test::channelRecord("c1", "频道1"));
   test::RecordingPage nowPlaying;
   MainViewController::Options options;
   options.defaults = &settings;
   MainViewController radio(nowPlaying, options);
   radio.awakeFromNib();
 
-  RecordingNavigator navigator;
-  setAppNavigator(&navigator);
+  test::RecordingNavigator navigator;
   PrivateViewController page(&settings);
   // Turning the recommendation switch on does not change the request.
   QTest::mouseClick(page.privateView()->recommendationSwitch(), Qt::LeftButton, {}, QPoint(10, 10));
@@ -89,9 +79,7 @@ TEST_F(PrivatePage, StartPlaysThePrivateChannelOfTheLikedSongsAndArtists) {
   ASSERT_NE(start, nullptr);
   page.view()->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(page.view()));
-  QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), start->mapToGlobal(QPointF(20, 20)));
-  QCoreApplication::sendEvent(start, &enter);
-  QTest::mouseClick(start, Qt::LeftButton, {}, QPoint(20, 20));
+  test::click(start, QPoint(20, 20));
 
   EXPECT_EQ(navigator.showMains, 1);
   // The label beside the button is part of it.
@@ -105,7 +93,6 @@ TEST_F(PrivatePage, StartPlaysThePrivateChannelOfTheLikedSongsAndArtists) {
       EXPECT_EQ(r.body, "similar=1&id=t1,t2,a1,");
     }
   }
-  setAppNavigator(nullptr);
 }
 
 TEST_F(PrivatePage, GoldenBothOptionsOnWhileThePrivateChannelPlays) {

@@ -12,8 +12,6 @@
 #include "fake_service.h"
 #include "golden.h"
 #include "main_loop.h"
-#include "platform/folders.h"
-#include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/plist.h"
 #include "records/picturecache.h"
@@ -110,6 +108,13 @@ TNArtistTableCell* gridRow(TNArtistsListViewController& grid, int row) {
   return nullptr;
 }
 
+// Moves the pointer onto `w` at `at`; true once `w` shows it is under the pointer.
+template <typename W>
+bool hover(W* w, QPoint at) {
+  QTest::mouseMove(w, at);
+  return runMainLoopUntil([&] { return w->isOver(); }, 5s);
+}
+
 int tilesIn(TNArtistTableCell* row) {
   int n = 0;
   for (int i = 0; i < 4; ++i) n += row->tileAt(i) != nullptr;
@@ -148,11 +153,9 @@ TEST_F(Favourites, RemovingTheOnlyLikedSongEmptiesListTableAndFile) {
   EXPECT_EQ(row->attributedString(), QStringLiteral("晴天-周杰伦"));
 
   // Over the row its X button shows; moving onto the button keeps the row highlighted.
-  QTest::mouseMove(row, QPoint(150, 10));
-  ASSERT_TRUE(runMainLoopUntil([&] { return row->isOver(); }, 5s));
+  ASSERT_TRUE(hover(row, QPoint(150, 10)));
   EXPECT_TRUE(row->delButton()->isVisible());
-  QTest::mouseMove(row->delButton(), QPoint(10, 10));
-  ASSERT_TRUE(runMainLoopUntil([&] { return row->delButton()->isOver(); }, 5s));
+  ASSERT_TRUE(hover(row->delButton(), QPoint(10, 10)));
   EXPECT_TRUE(row->isOver());
   QTest::mouseClick(row->delButton(), Qt::LeftButton, {}, QPoint(10, 10));
 
@@ -178,10 +181,8 @@ TEST_F(Favourites, SongListsFollowTheirNotificationsAndLookAsTheyShould) {
   NotificationCenter::defaultCenter().post("hateSong");
   EXPECT_EQ(disliked->songsTableView()->rowCount(), 1);
 
-  QTest::mouseMove(list->songsTableView()->visibleCells().at(1), QPoint(150, 10));
-  ASSERT_TRUE(runMainLoopUntil(
-      [&] { return qobject_cast<TNSongTableCell*>(list->songsTableView()->visibleCells().at(1))->isOver(); },
-      5s));
+  ASSERT_TRUE(
+      hover(qobject_cast<TNSongTableCell*>(list->songsTableView()->visibleCells().at(1)), QPoint(150, 10)));
   EXPECT_GOLDEN(shown.window, "taste/favourites-songs");
 }
 
@@ -210,14 +211,12 @@ TEST_F(Favourites, FiveArtistsGiveTwoRowsWithoutStaleTilesAndTheGridLooksAsItSho
   cachePicture(*liked[2]->artistkId(), QColor(40, 120, 200), QColor(20, 24, 80));
   grid->refreshData();
   ArtistView* second = gridRow(*grid, 0)->tileAt(1);
-  QTest::mouseMove(second, QPoint(60, 40));
-  ASSERT_TRUE(runMainLoopUntil([&] { return second->isOver(); }, 5s));
+  ASSERT_TRUE(hover(second, QPoint(60, 40)));
   EXPECT_GOLDEN(shown.window, "taste/favourites-artists");
 
   // Removing the only artist of the last row removes the row, the entry and its file record.
-  QTest::mouseMove(gridRow(*grid, 1)->tileAt(0), QPoint(40, 40));
   ArtistView* tile = gridRow(*grid, 1)->tileAt(0);
-  ASSERT_TRUE(runMainLoopUntil([&] { return tile->isOver(); }, 5s));
+  ASSERT_TRUE(hover(tile, QPoint(40, 40)));
   QTest::mouseClick(tile->delButton(), Qt::LeftButton, {}, QPoint(10, 10));
   EXPECT_EQ(grid->artistsTableView()->rowCount(), 1);
   EXPECT_EQ(liked.size(), 4u);
@@ -236,13 +235,11 @@ TEST_F(Favourites, NamePanelCoversTheTwoTilesBesideTheHoveredOne) {
   const int panelX[] = {95, 179, 15, 99};  // right of tiles 0 and 1, left of tiles 2 and 3
   for (int i = 0; i < 4; ++i) {
     ArtistView* tile = row->tileAt(i);
-    QTest::mouseMove(tile, QPoint(60, 40));
-    ASSERT_TRUE(runMainLoopUntil([&] { return tile->isOver(); }, 5s)) << "tile " << i;
+    ASSERT_TRUE(hover(tile, QPoint(60, 40))) << "tile " << i;
     EXPECT_EQ(row->colorView()->x(), panelX[i]) << "tile " << i;
     EXPECT_TRUE(row->colorView()->isVisible());
     // Onto the tile's button and back: still hovered.
-    QTest::mouseMove(tile->delButton(), QPoint(10, 10));
-    ASSERT_TRUE(runMainLoopUntil([&] { return tile->delButton()->isOver(); }, 5s));
+    ASSERT_TRUE(hover(tile->delButton(), QPoint(10, 10)));
     EXPECT_TRUE(tile->isOver());
     EXPECT_TRUE(row->colorView()->isVisible());
     // Off the tiles (the row's top margin): panel and button go.
@@ -286,8 +283,7 @@ TEST_F(Favourites, RecommendationsAreDeduplicatedInOrderAndReloadOnlyForTheFirst
                           [&](const Notification&) { ++posts; });
   auto* row = qobject_cast<TNArtistTableCell*>(grid.artistsTableView()->visibleCells().at(0));
   EXPECT_EQ(row->tileAt(0)->delButton()->index(), 1);
-  QTest::mouseMove(row->tileAt(0), QPoint(40, 40));
-  ASSERT_TRUE(runMainLoopUntil([&] { return row->tileAt(0)->isOver(); }, 5s));
+  ASSERT_TRUE(hover(row->tileAt(0), QPoint(40, 40)));
   QTest::mouseClick(row->tileAt(0)->delButton(), Qt::LeftButton, {}, QPoint(10, 10));
   EXPECT_EQ(posts, 1);
   EXPECT_TRUE(TNManager::sharedManager().isLove(*TNArtist::create(artistRecord("x1", "X1"))));
