@@ -141,6 +141,9 @@ TEST_F(PageOnTheBus, TheLyricsLineThePositionSeeksAndTheVolumeFollowThePlayer) {
   ASSERT_TRUE(test::waitFor([&] { return view.firstRow() == QStringLiteral("第三句"); }));
   EXPECT_EQ(page->lyricsLine(), view.firstRow());
   EXPECT_GE(page->controller().streamer()->progress(), 8.5);
+  // Asked again only once the player is well past the seek's landing: its own position.
+  ASSERT_TRUE(test::waitFor([&] { return page->controller().streamer()->progress() > 11.5; }));
+  EXPECT_NEAR(get("Position").toLongLong() / 1e6, page->controller().streamer()->progress(), 0.5);
 
   // The player has no volume of its own: 1.0 stays, whatever is written.
   EXPECT_EQ(get("Volume"), 1.0);

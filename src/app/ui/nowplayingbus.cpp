@@ -21,6 +21,12 @@ namespace {
 // A seek is taken up by the player's thread a little later; until the player's position comes
 // within this of the target, the target is the position shown (microseconds).
 constexpr std::int64_t kSeekLandingUs = 1'500'000;
+// While a seek is pending the player is looked at this often, so the seek is settled as soon as it
+// lands whether or not anybody asks for the position meanwhile (a later question would otherwise
+// find the player already past the landing window and get the target for ever); a seek that has not
+// landed after kSeekGiveUpChecks looks gives way to the player's own position.
+constexpr int kSeekCheckMs = 100;
+constexpr int kSeekGiveUpChecks = 100;
 // How often the player is asked for the track's length while it does not know it yet (a stream's
 // length follows from its bit rate, estimated over the first packets).
 constexpr int kLengthPollMs = 500;
@@ -69,6 +75,12 @@ class Feed : public QObject {
   Feed(NowPlayingController& page, SPMediaKeyTap& tap) : QObject(&tap), page_(&page), tap_(tap) {
     lengthPoll_.setInterval(kLengthPollMs);
     connect(&lengthPoll_, &QTimer::timeout, this, [this] { updateLength(); });
+    seekCheck_.setInterval(kSeekCheckMs);
+    connect(&seekCheck_, &QTimer::timeout, this, [this] {
+      if (++seekChecks_ >= kSeekGiveUpChecks) pendingSeekUs_.reset();
+      position();
+      if (!pendingSeekUs_) seekCheck_.stop();
+    });
   }
 
   void trackShown(const TNSong& song) {
@@ -76,6 +88,7 @@ class Feed : public QObject {
     info.artUrl = coverUrlOf(song);
     lyricsOwned_ = false;  // the page still shows the last track's lyrics until the new ones come
     pendingSeekUs_.reset();
+    seekCheck_.stop();
     tap_.setNowPlaying(info);
     lengthPoll_.start();
   }
@@ -121,7 +134,10 @@ class Feed : public QObject {
     RadioPlayer* player = page_ ? page_->controller().streamer() : nullptr;
     if (player == nullptr || !(player->duration() > 0)) return;
     const double percent = positionUs / 1e6 / player->duration() * 100.0;
-    if (page_->controller().seekToPercent(percent)) pendingSeekUs_ = positionUs;
+    if (!page_->controller().seekToPercent(percent)) return;
+    pendingSeekUs_ = positionUs;
+    seekChecks_ = 0;
+    seekCheck_.start();
   }
 
  private:
@@ -145,6 +161,8 @@ class Feed : public QObject {
   QPointer<NowPlayingController> page_;
   SPMediaKeyTap& tap_;
   QTimer lengthPoll_;
+  QTimer seekCheck_;  // runs while a seek is pending
+  int seekChecks_ = 0;
   bool lyricsOwned_ = false;                   // the page's lyrics are the current track's
   std::optional<std::int64_t> pendingSeekUs_;  // a seek the player has not reached yet
 };
