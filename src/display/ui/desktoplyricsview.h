@@ -93,8 +93,9 @@ class DesktopLyricsView : public QWidget {
 
  private:
   enum class Kind { Empty, Title, Line };
+  enum class Paint { Later, Now };
   // Reads the model and the position, and repaints what changed (the fill only when `moveFill`).
-  void refresh(bool moveFill = true);
+  void refresh(bool moveFill = true, Paint painting = Paint::Later);
   void tick();
   void followTimer();
   void setHovered(bool hovered);
@@ -124,6 +125,7 @@ class DesktopLyricsView : public QWidget {
   QImage plain_, filled_;
   bool rowsValid_ = false;
   qreal firstTextLeft_ = 0, firstTextWidth_ = 0;
+  int firstRowTop_ = 0, firstRowBottom_ = 0;  // points
 
   std::optional<QPoint> dragOffset_;
   QToolButton* smaller_ = nullptr;
