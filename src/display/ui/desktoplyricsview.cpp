@@ -300,10 +300,10 @@ void DesktopLyricsView::renderRows() {
   }
 }
 
-void DesktopLyricsView::paintEvent(QPaintEvent* event) {
+void DesktopLyricsView::paintEvent(QPaintEvent*) {
   if (!rowsValid_ || std::abs(plain_.devicePixelRatio() - devicePixelRatioF()) > 1e-6) renderRows();
+  // The painter is clipped to the event's region already.
   QPainter painter(this);
-  painter.setClipRegion(event->region());
   if (hovered_) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
