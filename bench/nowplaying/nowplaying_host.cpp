@@ -5,10 +5,15 @@
 //                          transitions (one after the other, all twelve styles)
 //   --desktop-lyrics       show the desktop lyrics window too (as the program does with it on)
 //   --quit-after SECONDS   quit after that long
+//   --count-paints         every 30 s, print to standard error how often each widget painted over
+//                          that time (class, place and size; paints a second, pixels a paint)
 #include <QApplication>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QMap>
+#include <QPaintEvent>
 #include <QTimer>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -48,12 +53,57 @@ QImage testPicture(QColor a, QColor b) {
   return image;
 }
 
+// Counts the paint events of every widget, for --count-paints.
+class PaintCount : public QObject {
+ public:
+  static constexpr int kPeriodMs = 30000;
+
+  PaintCount() {
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] { report(); });
+    timer->start(kPeriodMs);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && watched->isWidgetType()) {
+      const QRect g = static_cast<QWidget*>(watched)->geometry();
+      Count& count = counts_[QStringLiteral("%1 %2,%3 %4x%5")
+                                 .arg(QString::fromLatin1(watched->metaObject()->className()))
+                                 .arg(g.x())
+                                 .arg(g.y())
+                                 .arg(g.width())
+                                 .arg(g.height())];
+      const QRect r = static_cast<QPaintEvent*>(event)->rect();
+      ++count.paints;
+      count.pixels += static_cast<long long>(r.width()) * r.height();
+    }
+    return false;
+  }
+
+ private:
+  struct Count {
+    long long paints = 0;
+    long long pixels = 0;
+  };
+
+  void report() {
+    for (auto it = counts_.cbegin(); it != counts_.cend(); ++it) {
+      std::fprintf(stderr, "paints %-46s %6.2f /s %8lld px a paint\n", qPrintable(it.key()),
+                   it->paints * 1000.0 / kPeriodMs, it->pixels / it->paints);
+    }
+    std::fprintf(stderr, "\n");
+    counts_.clear();
+  }
+
+  QMap<QString, Count> counts_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   double hideAfter = -1, quitAfter = -1;
-  bool transitions = false, desktopLyrics = false;
+  bool transitions = false, desktopLyrics = false, countPaints = false;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--hide-after") && i + 1 < argc) {
       hideAfter = std::atof(argv[++i]);
@@ -63,6 +113,8 @@ int main(int argc, char** argv) {
       transitions = true;
     } else if (!std::strcmp(argv[i], "--desktop-lyrics")) {
       desktopLyrics = true;
+    } else if (!std::strcmp(argv[i], "--count-paints")) {
+      countPaints = true;
     }
   }
   Backdrop window;
@@ -85,6 +137,11 @@ int main(int argc, char** argv) {
     QObject::connect(timer, &QTimer::timeout, &window,
                      [slideshow, n = 0]() mutable { slideshow->transitionToImage(pictures[n++ % 2]); });
     timer->start();
+  }
+  if (countPaints) {
+    auto* counter = new PaintCount;
+    counter->setParent(&app);
+    app.installEventFilter(counter);
   }
   return app.exec();
 }

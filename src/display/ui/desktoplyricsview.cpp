@@ -177,7 +177,7 @@ void DesktopLyricsView::setColor(const QColor& color) {
 QString DesktopLyricsView::firstRow() const { return first_; }
 QString DesktopLyricsView::secondRow() const { return second_; }
 
-void DesktopLyricsView::refresh(bool moveFill) {
+void DesktopLyricsView::refresh(bool moveFill, Paint painting) {
   Kind kind = Kind::Empty;
   QString first, second;
   double fill = 0;
@@ -208,18 +208,25 @@ void DesktopLyricsView::refresh(bool moveFill) {
     fill_ = fill;
     const int after = fillX(fill_);
     if (after != before && rowsValid_) {
-      // Only the band the fill moved over (device pixels to points, widened to whole points).
+      // Only the band the fill moved over, in whole points. The bands of one line's frames meet
+      // without overlapping: a band over pixels still on their way to the X server would make the
+      // next paint wait for it.
       const qreal dpr = devicePixelRatioF();
-      const QRectF row = firstRowRect();
-      const qreal left = std::min(before, after) / dpr - 1;
-      const qreal right = std::max(before, after) / dpr + 1;
-      update(QRectF(left, row.top(), right - left, row.height()).toAlignedRect());
+      const int left = static_cast<int>(std::floor(std::min(before, after) / dpr));
+      const int right = static_cast<int>(std::ceil(std::max(before, after) / dpr));
+      const QRect band(left, firstRowTop_, right - left, firstRowBottom_ - firstRowTop_);
+      // A frame paints at once, in the same wake-up as its timer.
+      if (painting == Paint::Now) {
+        repaint(band);
+      } else {
+        update(band);
+      }
     }
   }
   followTimer();
 }
 
-void DesktopLyricsView::tick() { refresh(); }
+void DesktopLyricsView::tick() { refresh(true, Paint::Now); }
 
 void DesktopLyricsView::followTimer() {
   const bool moving = isVisible() && playing_ && kind_ == Kind::Line && fill_ < 1.0 && source_.position;
@@ -268,6 +275,8 @@ void DesktopLyricsView::renderRows() {
 
   const qreal available = width() - 2 * kMargin;
   const QRectF row1 = firstRowRect();
+  firstRowTop_ = static_cast<int>(std::floor(row1.top()));
+  firstRowBottom_ = static_cast<int>(std::ceil(row1.bottom()));
   const FittedRow first = fitRow(first_, fontSize_, available);
   const FittedRow second = fitRow(second_, fontSize_ * kNextScale, available);
   const QFontMetricsF m1(first.font);
@@ -291,10 +300,10 @@ void DesktopLyricsView::renderRows() {
   }
 }
 
-void DesktopLyricsView::paintEvent(QPaintEvent* event) {
+void DesktopLyricsView::paintEvent(QPaintEvent*) {
   if (!rowsValid_ || std::abs(plain_.devicePixelRatio() - devicePixelRatioF()) > 1e-6) renderRows();
+  // The painter is clipped to the event's region already.
   QPainter painter(this);
-  painter.setClipRegion(event->region());
   if (hovered_) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);

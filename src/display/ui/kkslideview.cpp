@@ -39,9 +39,18 @@ int KKSlideView::playedPixels(double percent) const {
 
 void KKSlideView::setProgress(double percent) {
   if (isDown_) return;
-  const bool moved = playedPixels(percent) != playedPixels(progress_);
+  const int before = playedPixels(progress_);
+  const int after = playedPixels(percent);
   progress_ = percent;
-  if (moved) update();
+  if (after == before) return;
+  // Only the stretch of the bar that changed colour (the played part's end falls on whole device
+  // pixels). As playback moves on, each stretch begins where the last one ended, so a paint never
+  // covers pixels still on their way to the screen, which would make it wait for them.
+  const qreal dpr = devicePixelRatioF();
+  const int left = static_cast<int>(std::floor(std::min(before, after) / dpr));
+  const int right = static_cast<int>(std::ceil(std::max(before, after) / dpr));
+  const QRect bar = geometry::fromBottomUp(0, kBarY, width(), kBarHeight, height()).toAlignedRect();
+  update(QRect(left, bar.top(), right - left, bar.height()));
 }
 
 void KKSlideView::upDateWithPoint(const QPointF& local) {

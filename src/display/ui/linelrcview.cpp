@@ -78,10 +78,12 @@ void LineLrcView::paintEvent(QPaintEvent*) {
   const QFont font = lineFont();
   const QFontMetricsF metrics(font);
   const qreal available = w - kRightInset;
+  // The line as chosen, not as laid out: a line split in two loses the space it was split at, and
+  // would never compare equal to the next choice (a repaint every tick).
+  drawn_ = model_.chooseLine();
+  dirty_ = false;
   const LineLrcModel::Rows rows = model_.layoutLine(
       [&](const std::u16string& s) { return metrics.horizontalAdvance(qstr(s)); }, available);
-  drawn_ = LineLrcModel::Choice{rows.display, rows.second ? rows.first + *rows.second : rows.first};
-  dirty_ = false;
 
   switch (rows.display) {
     case LineLrcModel::Display::NoLyrics: {

@@ -63,7 +63,9 @@ QColor ProgressNumView::dimColor() { return QColor::fromRgbF(0, 0, 0, 0.4f); }
 
 void ProgressNumView::display() {
   if (string_ == drawnString_ && color_ == drawnColor_) return;
-  update();
+  // Only the glyph row: the view is taller than its text and reaches over the fields above it,
+  // which would be drawn again with it.
+  update(geometry::fromBottomUp(0, 0, width(), kGlyphHeight, height()).toAlignedRect());
 }
 
 void ProgressNumView::paintEvent(QPaintEvent*) {
