@@ -135,6 +135,8 @@ TEST_P(PlayerSeekTest, DurationSeekAndLevels) {
   EXPECT_LE(player.peakPowerForChannel(0), 1.0f);
   EXPECT_EQ(player.peakPowerForChannel(channels), 0.0f);
   EXPECT_EQ(player.averagePowerForChannel(channels), 0.0f);
+  player.setMeteringEnabled(false);
+  EXPECT_FALSE(player.isMeteringEnabled());
 
   // The duration by the bit-rate formula: exact for linear PCM, within 2 % once enough packets
   // were counted for compressed audio (the formula takes every byte after the data offset for
