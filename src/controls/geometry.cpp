@@ -1,5 +1,6 @@
 #include "controls/geometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tonvera::geometry {
@@ -21,6 +22,12 @@ QRect frameFromBottomUp(qreal x, qreal y, qreal w, qreal h, qreal parentHeight) 
 QPointF fromBottomUp(const QPointF& p, qreal parentHeight) { return QPointF(p.x(), parentHeight - p.y()); }
 
 QPointF toBottomUp(const QPointF& p, qreal parentHeight) { return QPointF(p.x(), parentHeight - p.y()); }
+
+QRect movedStrip(int beforePx, int afterPx, qreal devicePixelRatio, int top, int height) {
+  const int left = static_cast<int>(std::floor(std::min(beforePx, afterPx) / devicePixelRatio));
+  const int right = static_cast<int>(std::ceil(std::max(beforePx, afterPx) / devicePixelRatio));
+  return QRect(left, top, right - left, height);
+}
 
 QRectF sheetRect(qreal x, qreal y, qreal w, qreal h, qreal sheetHeight) {
   return fromBottomUp(x, y, w, h, sheetHeight);

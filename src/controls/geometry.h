@@ -26,6 +26,12 @@ QPointF fromBottomUp(const QPointF& bottomUp, qreal parentHeight);
 // (for the hit tests that the layouts state in bottom-up coordinates).
 QPointF toBottomUp(const QPointF& topDown, qreal parentHeight);
 
+// The strip between two x positions in device pixels (either order), widened to whole points, over
+// `height` points from `top`: what a moving edge (a fill, a bar's end) changed. Successive strips of
+// one moving edge meet without overlapping, so a paint never covers pixels still on their way to
+// the display server, which would make it wait for them.
+QRect movedStrip(int beforePx, int afterPx, qreal devicePixelRatio, int top, int height);
+
 // A sprite-sheet rectangle counted from the bottom of a sheet of height `sheetHeight` as a
 // rectangle of the picture in Qt's coordinates (logical points of the sheet).
 QRectF sheetRect(qreal x, qreal y, qreal w, qreal h, qreal sheetHeight);

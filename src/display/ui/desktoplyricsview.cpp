@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "controls/fonts.h"
+#include "controls/geometry.h"
 #include "display/lyricsmodel.h"
 
 namespace tonvera {
@@ -208,13 +209,9 @@ void DesktopLyricsView::refresh(bool moveFill, Paint painting) {
     fill_ = fill;
     const int after = fillX(fill_);
     if (after != before && rowsValid_) {
-      // Only the band the fill moved over, in whole points. The bands of one line's frames meet
-      // without overlapping: a band over pixels still on their way to the X server would make the
-      // next paint wait for it.
-      const qreal dpr = devicePixelRatioF();
-      const int left = static_cast<int>(std::floor(std::min(before, after) / dpr));
-      const int right = static_cast<int>(std::ceil(std::max(before, after) / dpr));
-      const QRect band(left, firstRowTop_, right - left, firstRowBottom_ - firstRowTop_);
+      // Only the band the fill moved over.
+      const QRect band = geometry::movedStrip(before, after, devicePixelRatioF(), firstRowTop_,
+                                              firstRowBottom_ - firstRowTop_);
       // A frame paints at once, in the same wake-up as its timer.
       if (painting == Paint::Now) {
         repaint(band);

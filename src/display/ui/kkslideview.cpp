@@ -44,13 +44,9 @@ void KKSlideView::setProgress(double percent) {
   progress_ = percent;
   if (after == before) return;
   // Only the stretch of the bar that changed colour (the played part's end falls on whole device
-  // pixels). As playback moves on, each stretch begins where the last one ended, so a paint never
-  // covers pixels still on their way to the screen, which would make it wait for them.
-  const qreal dpr = devicePixelRatioF();
-  const int left = static_cast<int>(std::floor(std::min(before, after) / dpr));
-  const int right = static_cast<int>(std::ceil(std::max(before, after) / dpr));
+  // pixels).
   const QRect bar = geometry::fromBottomUp(0, kBarY, width(), kBarHeight, height()).toAlignedRect();
-  update(QRect(left, bar.top(), right - left, bar.height()));
+  update(geometry::movedStrip(before, after, devicePixelRatioF(), bar.top(), bar.height()));
 }
 
 void KKSlideView::upDateWithPoint(const QPointF& local) {
