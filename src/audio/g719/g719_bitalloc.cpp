@@ -66,10 +66,7 @@ void computeWeights(const int* levels, bool transient, int* weight) {
   }
   int spread[kBands];
   for (int k = 0; k < kGroups; ++k) {
-    const int first = kWeightGroups[k][0];
-    for (int b = first; b < first + kWeightGroups[k][1]; ++b) {
-      spread[b] = e[k];
-    }
+    std::fill_n(spread + kWeightGroups[k][0], kWeightGroups[k][1], e[k]);
   }
   if (transient) {
     for (int j = 0; j < kBands; j += 4) {
