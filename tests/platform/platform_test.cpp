@@ -1,6 +1,5 @@
-// Where the program keeps its files (the application and account folders), property-list files, and
-// the user defaults stored in one; work handed between the main thread and serial queues, and
-// notices posted to observers.
+// The program's folders, property-list files and the user defaults; serial queues and the main
+// thread; notices posted to observers.
 #include <gtest/gtest.h>
 
 #include <QThread>
@@ -13,7 +12,6 @@
 #include "main_loop.h"
 #include "platform/fileutil.h"
 #include "platform/folders.h"
-#include "platform/log.h"
 #include "platform/mainqueue.h"
 #include "platform/notificationcenter.h"
 #include "platform/plist.h"
@@ -72,7 +70,7 @@ TEST(UserDefaults, ValuesPersistAcrossInstancesAndRegisteredOnesAreNeverWritten)
   EXPECT_EQ(path, home.configHome() + "/tonvera/defaults.plist");
   {
     UserDefaults defaults(path);
-    defaults.registerDefaults({{"enplay", true}, {"BNREmptyDocumentFlag", false}});
+    defaults.registerDefaults({{"enplay", true}});
     defaults.set("enplay", false);  // a set value overrides the registered one; removed, it is back
     EXPECT_FALSE(defaults.boolForKey("enplay"));
     defaults.remove("enplay");
@@ -88,16 +86,10 @@ TEST(UserDefaults, ValuesPersistAcrossInstancesAndRegisteredOnesAreNeverWritten)
   EXPECT_DOUBLE_EQ(again.doubleForKey("ratio"), 0.5);
   // Registered values were volatile: the new store does not know them.
   EXPECT_FALSE(again.object("enplay").has_value());
-  EXPECT_FALSE(again.boolForKey("enplay"));
-  EXPECT_EQ(again.stringForKey("missing"), "");
   EXPECT_EQ(again.integerForKey("missing"), 0);
-  const std::string xml = *readFile(path);
-  EXPECT_EQ(xml.find("BNREmptyDocumentFlag"), std::string::npos);
-  EXPECT_NE(xml.find("<key>kSelectStation</key>"), std::string::npos);
 }
 
-// A damaged file set aside with its bytes while the store starts empty and keeps what is set: the
-// property-list fuzz corpus, replayed by the taste tests. A second damaged file keeps the first copy.
+// Damaged files are set aside (the property-list fuzz corpus is replayed by the taste tests).
 TEST(UserDefaults, ASecondDamagedFileDoesNotReplaceTheFirstCopy) {
   test::TempHome home;
   const std::string path = UserDefaults::standardPath();
@@ -192,18 +184,6 @@ TEST(NotificationCenter, RemovalStopsDeliveryEvenDuringAPost) {
   center.removeObserversOf(&owner);
   center.post("m");
   EXPECT_EQ(owned, 3);
-}
-
-TEST(Log, ModuleCategoriesOnStandardErrorAndDebugLinesOnlyWhenVerbose) {
-  testing::internal::CaptureStderr();
-  log(lcTaste, "taste file %s cannot be read", "a.plist");
-  logDebug(lcAudio, "volume:%.2f", 1.0);
-  enableVerboseLog();
-  logDebug(lcAudio, "volume:%.2f", 0.0);
-  QLoggingCategory::setFilterRules(QString());
-  logDebug(lcRadio, "%s", "nextButton");
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "tonvera.taste: taste file a.plist cannot be read\ntonvera.audio: volume:0.00\n");
 }
 
 }  // namespace

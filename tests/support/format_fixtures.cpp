@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "platform/audiotoolbox/audiotypes.h"
-#include "platform/audiotoolbox/ffmpeghandles.h"
 #include "platform/fileutil.h"
 
 namespace tonvera::test {
@@ -95,10 +94,114 @@ std::vector<Bytes> rawAacFrames(const std::string& name, const std::string& args
   return frames;
 }
 
+Bytes heAacConfig(int coreRate, int channels, int extensionRate, bool parametricStereo) {
+  // Explicit signalling: object type 5 (SBR) or 29 (PS), core rate, channels, extension rate,
+  // then the core's object type (2, LC) and its three GA flags (all zero).
+  std::uint32_t bits = 0;
+  int n = 0;
+  auto put = [&](std::uint32_t v, int count) {
+    bits = bits << count | v;
+    n += count;
+  };
+  put(parametricStereo ? 29 : 5, 5);
+  put(std::uint32_t(rateIndex(coreRate)), 4);
+  put(std::uint32_t(channels), 4);
+  put(std::uint32_t(rateIndex(extensionRate)), 4);
+  put(2, 5);
+  put(0, 3);
+  bits <<= 32 - n;
+  Bytes out;
+  put32(out, bits);
+  return out;
+}
+
+Bytes esDescriptor(const Bytes& asc) {
+  Bytes specific = {0x05, std::uint8_t(asc.size())};
+  append(specific, asc);
+  Bytes config = {0x04, std::uint8_t(13 + specific.size()), 0x40, 0x15, 0, 0, 0};
+  put32(config, 128000);
+  put32(config, 128000);
+  append(config, specific);
+  Bytes es = {0x03, std::uint8_t(3 + config.size() + 3), 0x00, 0x01, 0x00};
+  append(es, config);
+  append(es, Bytes{0x06, 0x01, 0x02});
+  return es;
+}
+
+Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFlags,
+               std::uint32_t framesPerPacket, int channels, const Bytes& cookie,
+               const std::vector<Bytes>& packets) {
+  auto chunk = [](const char* type, const Bytes& payload) {
+    Bytes b;
+    putType(b, type);
+    put64(b, payload.size());
+    append(b, payload);
+    return b;
+  };
+  Bytes out = {'c', 'a', 'f', 'f', 0, 1, 0, 0};
+  Bytes desc;
+  std::uint64_t rateBits;
+  std::memcpy(&rateBits, &sampleRate, 8);
+  put64(desc, rateBits);
+  put32(desc, formatID);
+  put32(desc, formatFlags);
+  put32(desc, 0);
+  put32(desc, framesPerPacket);
+  put32(desc, std::uint32_t(channels));
+  put32(desc, 0);
+  append(out, chunk("desc", desc));
+  append(out, chunk("kuki", cookie));
+  Bytes pakt;
+  put64(pakt, packets.size());
+  put64(pakt, packets.size() * framesPerPacket);
+  put32(pakt, 0);
+  put32(pakt, 0);
+  for (const Bytes& p : packets) append(pakt, varint(p.size()));
+  append(out, chunk("pakt", pakt));
+  Bytes data = Bytes(4, 0);
+  for (const Bytes& p : packets) append(data, p);
+  append(out, chunk("data", data));
+  return out;
+}
+
+// A CAF file with its chunks put in streaming order (desc, kuki, pakt, then data); `framesInTable`:
+// no fixed frames per packet, each packet's count in the table instead.
+Bytes cafInStreamingOrder(const Bytes& caf, bool framesInTable) {
+  Bytes head(caf.begin(), caf.begin() + 8);
+  Bytes first, data;
+  std::uint32_t frames = 0;
+  std::size_t at = 8;
+  while (at + 12 <= caf.size()) {
+    std::uint64_t size = 0;
+    for (int i = 0; i < 8; ++i) size = size << 8 | caf[at + 4 + std::size_t(i)];
+    const std::size_t end = std::min<std::size_t>(caf.size(), at + 12 + std::size_t(size));
+    Bytes chunk(caf.begin() + static_cast<std::ptrdiff_t>(at),
+                caf.begin() + static_cast<std::ptrdiff_t>(end));
+    const std::string type(chunk.begin(), chunk.begin() + 4);
+    if (framesInTable && type == "desc") {  // frames per packet (payload bytes 20..23) become 0
+      for (std::size_t i = 32; i < 36; ++i) frames = frames << 8 | std::exchange(chunk[i], 0);
+    } else if (framesInTable && type == "pakt") {  // after each entry's size comes its frame count
+      Bytes table(chunk.begin() + 12, chunk.begin() + 36);
+      for (std::size_t i = 36; i < chunk.size(); ++i) {
+        table.push_back(chunk[i]);
+        if (!(chunk[i] & 0x80)) append(table, varint(frames));
+      }
+      chunk.resize(4);
+      put64(chunk, table.size());
+      append(chunk, table);
+    }
+    append(type == "data" ? data : first, chunk);
+    at = end;
+  }
+  append(head, first);
+  append(head, data);
+  return head;
+}
+
 Bytes makeSpecial(const std::string& name) {
-  if (name == "m4a_he" || name == "m4a_hev2" || name == "caf_aac" || name == "caf_he") {
-    const bool v2 = name == "m4a_hev2";
-    const bool he = name == "m4a_he" || v2 || name == "caf_he";
+  if (name == "caf_aac" || name == "caf_he" || name == "caf_hev2") {
+    const bool v2 = name == "caf_hev2";
+    const bool he = v2 || name == "caf_he";
     const int core = he ? 22050 : 44100;
     const int channels = v2 ? 1 : 2;
     const std::string adtsName = "core_" + std::to_string(core) + "_" + std::to_string(channels) + ".aac";
@@ -109,14 +212,10 @@ Bytes makeSpecial(const std::string& name) {
       asc = {std::uint8_t(2 << 3 | rateIndex(core) >> 1),
              std::uint8_t((rateIndex(core) & 1) << 7 | channels << 3)};
     }
-    if (name.rfind("caf", 0) == 0) {
-      // The cookie as an 'esds' box's payload: version and flags, then the descriptor.
-      Bytes cookie = Bytes(4, 0);
-      append(cookie, esDescriptor(asc));
-      return writeCaf(core, fourcc("aac "), 2, 1024, channels, cookie, frames);
-    }
-    return muxM4a(asc, frames, core, channels,
-                  cacheDir() + "/" + name + ".tmp" + std::to_string(::getpid()) + ".m4a");
+    // The cookie as an 'esds' box's payload: version and flags, then the descriptor.
+    Bytes cookie = Bytes(4, 0);
+    append(cookie, esDescriptor(asc));
+    return writeCaf(core, fourcc("aac "), 2, 1024, channels, cookie, frames);
   }
   if (name.rfind("caf_alac", 0) == 0) {
     const std::string path =
@@ -141,32 +240,24 @@ const std::vector<FormatCase>& formatCases() {
                       wav = kAudioFileWAVEType, aiff = kAudioFileAIFFType, caf = kAudioFileCAFType;
   static const std::vector<FormatCase> all = {
       {"adts_lc", "audio/aac", adts, aac, 44100, 2, true, "-c:a aac -b:a 128k -f adts"},
-      {"adts_mono22", "audio/aacp", adts, aac, 22050, 1, true, "-c:a aac -b:a 40k -f adts"},
       {"adts_vbr48", "audio/aac", adts, aac, 48000, 2, true, "-c:a aac -q:a 1.2 -f adts"},
       {"m4a_lc", "audio/x-m4a", m4a, aac, 44100, 2, true, "-c:a aac -b:a 128k -f ipod"},
       {"mp4_lc48", "audio/mp4", mp4, aac, 48000, 2, true, "-c:a aac -b:a 96k -f mp4"},
-      {"m4a_he", "audio/x-m4a", m4a, he, 44100, 2, true, nullptr},
-      {"m4a_hev2", "audio/mp4", mp4, hev2, 44100, 2, true, nullptr},
       {"m4a_alac16", "audio/x-m4a", m4a, alac, 44100, 2, true, "-c:a alac -sample_fmt s16p -f ipod",
-       kAlacSeconds},
-      {"m4a_alac24", "audio/x-m4a", m4a, alac, 48000, 1, true, "-c:a alac -sample_fmt s32p -f ipod",
        kAlacSeconds},
       {"wav_u8", "audio/x-wav", wav, lpcm, 11025, 2, false, "-c:a pcm_u8 -f wav"},
       {"wav_s16", "audio/x-wav", wav, lpcm, 44100, 2, false, "-c:a pcm_s16le -f wav"},
       {"wav_s24", "audio/x-wav", wav, lpcm, 48000, 2, false, "-c:a pcm_s24le -f wav"},
-      {"wav_s32", "audio/x-wav", wav, lpcm, 96000, 1, false, "-c:a pcm_s32le -f wav"},
       {"wav_f32", "audio/x-wav", wav, lpcm, 44100, 2, false, "-c:a pcm_f32le -f wav"},
       {"aiff_s8", "audio/x-aiff", aiff, lpcm, 22050, 1, false, "-c:a pcm_s8 -f aiff"},
-      {"aiff_s16", "audio/x-aiff", aiff, lpcm, 44100, 2, false, "-c:a pcm_s16be -f aiff"},
       {"aiff_s24", "audio/x-aiff", aiff, lpcm, 48000, 2, false, "-c:a pcm_s24be -f aiff"},
-      {"aiff_s32", "audio/x-aiff", aiff, lpcm, 32000, 1, false, "-c:a pcm_s32be -f aiff"},
       {"aifc_f32", "audio/x-aiff", aiff, lpcm, 44100, 2, false, "-c:a pcm_f32be -f aiff"},
       {"aifc_sowt", "audio/x-aiff", aiff, lpcm, 44100, 2, false, "-c:a pcm_s16le -f aiff"},
-      {"caf_s16", "audio/x-caf", caf, lpcm, 44100, 2, false, "-c:a pcm_s16le -f caf"},
       {"caf_s24be", "audio/x-caf", caf, lpcm, 48000, 1, false, "-c:a pcm_s24be -f caf"},
       {"caf_f32", "audio/x-caf", caf, lpcm, 44100, 2, false, "-c:a pcm_f32le -f caf"},
       {"caf_aac", "audio/x-caf", caf, aac, 44100, 2, true, nullptr},
       {"caf_he", "audio/x-caf", caf, he, 44100, 2, true, nullptr},
+      {"caf_hev2", "audio/x-caf", caf, hev2, 44100, 2, true, nullptr},
       {"caf_alac", "audio/x-caf", caf, alac, 44100, 2, true, nullptr},
       {"caf_alac_varframes", "audio/x-caf", caf, alac, 44100, 2, true, nullptr},
   };
@@ -239,154 +330,6 @@ std::vector<Bytes> splitAdtsFrames(const Bytes& adts) {
     at += length;
   }
   return frames;
-}
-
-Bytes heAacConfig(int coreRate, int channels, int extensionRate, bool parametricStereo) {
-  // Explicit signalling: object type 5 (SBR) or 29 (PS), core rate, channels, extension rate,
-  // then the core's object type (2, LC) and its three GA flags (all zero).
-  std::uint32_t bits = 0;
-  int n = 0;
-  auto put = [&](std::uint32_t v, int count) {
-    bits = bits << count | v;
-    n += count;
-  };
-  put(parametricStereo ? 29 : 5, 5);
-  put(std::uint32_t(rateIndex(coreRate)), 4);
-  put(std::uint32_t(channels), 4);
-  put(std::uint32_t(rateIndex(extensionRate)), 4);
-  put(2, 5);
-  put(0, 3);
-  bits <<= 32 - n;
-  Bytes out;
-  put32(out, bits);
-  return out;
-}
-
-Bytes esDescriptor(const Bytes& asc) {
-  Bytes specific = {0x05, std::uint8_t(asc.size())};
-  append(specific, asc);
-  Bytes config = {0x04, std::uint8_t(13 + specific.size()), 0x40, 0x15, 0, 0, 0};
-  put32(config, 128000);
-  put32(config, 128000);
-  append(config, specific);
-  Bytes es = {0x03, std::uint8_t(3 + config.size() + 3), 0x00, 0x01, 0x00};
-  append(es, config);
-  append(es, Bytes{0x06, 0x01, 0x02});
-  return es;
-}
-
-Bytes muxM4a(const Bytes& asc, const std::vector<Bytes>& frames, int sampleRate, int channels,
-             const std::string& path) {
-  struct Scratch {
-    const std::string& path;
-    ~Scratch() { std::filesystem::remove(path); }
-  } scratch{path};
-  AVFormatContext* out = nullptr;
-  // The file name is kept: moving "moov" to the front reopens the file.
-  if (avformat_alloc_output_context2(&out, nullptr, "ipod", path.c_str()) < 0) return {};
-  const std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> owner(out, [](AVFormatContext* f) {
-    avio_closep(&f->pb);
-    avformat_free_context(f);
-  });
-  AVStream* stream = avformat_new_stream(out, nullptr);
-  if (!stream) return {};
-  stream->time_base = {1, sampleRate};
-  AVCodecParameters* p = stream->codecpar;
-  p->codec_type = AVMEDIA_TYPE_AUDIO;
-  p->codec_id = AV_CODEC_ID_AAC;
-  p->sample_rate = sampleRate;
-  p->frame_size = 1024;
-  av_channel_layout_default(&p->ch_layout, channels);
-  p->extradata = static_cast<std::uint8_t*>(av_mallocz(asc.size() + AV_INPUT_BUFFER_PADDING_SIZE));
-  p->extradata_size = int(asc.size());
-  std::memcpy(p->extradata, asc.data(), asc.size());
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "movflags", "+faststart", 0);
-  const int opened = avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE);
-  const int header = opened < 0 ? opened : avformat_write_header(out, &options);
-  av_dict_free(&options);
-  if (header < 0) return {};
-  const ffmpeg::PacketPtr packet(av_packet_alloc());
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    if (av_new_packet(packet.get(), int(frames[i].size())) < 0) return {};
-    std::memcpy(packet->data, frames[i].data(), frames[i].size());
-    packet->pts = packet->dts = std::int64_t(i) * 1024;
-    packet->duration = 1024;
-    const int written = av_write_frame(out, packet.get());
-    av_packet_unref(packet.get());
-    if (written < 0) return {};
-  }
-  if (av_write_trailer(out) < 0) return {};
-  avio_closep(&out->pb);
-  return readBytes(path);
-}
-
-Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFlags,
-               std::uint32_t framesPerPacket, int channels, const Bytes& cookie,
-               const std::vector<Bytes>& packets) {
-  auto chunk = [](const char* type, const Bytes& payload) {
-    Bytes b;
-    putType(b, type);
-    put64(b, payload.size());
-    append(b, payload);
-    return b;
-  };
-  Bytes out = {'c', 'a', 'f', 'f', 0, 1, 0, 0};
-  Bytes desc;
-  std::uint64_t rateBits;
-  std::memcpy(&rateBits, &sampleRate, 8);
-  put64(desc, rateBits);
-  put32(desc, formatID);
-  put32(desc, formatFlags);
-  put32(desc, 0);
-  put32(desc, framesPerPacket);
-  put32(desc, std::uint32_t(channels));
-  put32(desc, 0);
-  append(out, chunk("desc", desc));
-  append(out, chunk("kuki", cookie));
-  Bytes pakt;
-  put64(pakt, packets.size());
-  put64(pakt, packets.size() * framesPerPacket);
-  put32(pakt, 0);
-  put32(pakt, 0);
-  for (const Bytes& p : packets) append(pakt, varint(p.size()));
-  append(out, chunk("pakt", pakt));
-  Bytes data = Bytes(4, 0);
-  for (const Bytes& p : packets) append(data, p);
-  append(out, chunk("data", data));
-  return out;
-}
-
-Bytes cafInStreamingOrder(const Bytes& caf, bool framesInTable) {
-  Bytes head(caf.begin(), caf.begin() + 8);
-  Bytes first, data;
-  std::uint32_t frames = 0;
-  std::size_t at = 8;
-  while (at + 12 <= caf.size()) {
-    std::uint64_t size = 0;
-    for (int i = 0; i < 8; ++i) size = size << 8 | caf[at + 4 + std::size_t(i)];
-    const std::size_t end = std::min<std::size_t>(caf.size(), at + 12 + std::size_t(size));
-    Bytes chunk(caf.begin() + static_cast<std::ptrdiff_t>(at),
-                caf.begin() + static_cast<std::ptrdiff_t>(end));
-    const std::string type(chunk.begin(), chunk.begin() + 4);
-    if (framesInTable && type == "desc") {  // frames per packet (payload bytes 20..23) become 0
-      for (std::size_t i = 32; i < 36; ++i) frames = frames << 8 | std::exchange(chunk[i], 0);
-    } else if (framesInTable && type == "pakt") {  // after each entry's size comes its frame count
-      Bytes table(chunk.begin() + 12, chunk.begin() + 36);
-      for (std::size_t i = 36; i < chunk.size(); ++i) {
-        table.push_back(chunk[i]);
-        if (!(chunk[i] & 0x80)) append(table, varint(frames));
-      }
-      chunk.resize(4);
-      put64(chunk, table.size());
-      append(chunk, table);
-    }
-    append(type == "data" ? data : first, chunk);
-    at = end;
-  }
-  append(head, first);
-  append(head, data);
-  return head;
 }
 
 }  // namespace tonvera::test

@@ -1,8 +1,7 @@
 #pragma once
-// Audio fixtures for the container-format tests: short files of every format and codec the parser
-// reads, made on first use with Debian's ffmpeg (HE-AAC in MP4 muxed by libavformat from ffmpeg's AAC
-// frames with an HE configuration; AAC in CAF, which ffmpeg cannot mux, assembled here), kept under
-// the build folder, and an independent decode of each by ffmpeg.
+// Audio fixtures for the container-format tests: short files of every format and codec the parsers
+// read, made on first use with Debian's ffmpeg (AAC and HE-AAC in CAF, which ffmpeg cannot mux,
+// assembled here from its AAC frames), kept under the build folder, and ffmpeg's decode of each.
 
 #include <cstdint>
 #include <memory>
@@ -46,18 +45,7 @@ std::string moovAtEndFixture();
 // ffmpeg's own decode of a case's fixture to 16-bit PCM at the case's rate and channels.
 Pcm ffmpegDecode(const FormatCase& c);
 
-// Building blocks used by the fixtures (and by tests that damage them).
+// The frames of an ADTS stream, headers included.
 std::vector<Bytes> splitAdtsFrames(const Bytes& adts);
-Bytes heAacConfig(int coreRate, int channels, int extensionRate, bool parametricStereo);
-Bytes esDescriptor(const Bytes& audioSpecificConfig);
-// An M4A of one AAC track written by libavformat, "moov" first (`path`: a scratch file, removed).
-Bytes muxM4a(const Bytes& audioSpecificConfig, const std::vector<Bytes>& frames, int sampleRate, int channels,
-             const std::string& path);
-Bytes writeCaf(double sampleRate, std::uint32_t formatID, std::uint32_t formatFlags,
-               std::uint32_t framesPerPacket, int channels, const Bytes& cookie,
-               const std::vector<Bytes>& packets);
-// A CAF file with its chunks put in streaming order (desc, kuki, pakt, then data); `framesInTable`:
-// no fixed frames per packet, each packet's count in the table instead.
-Bytes cafInStreamingOrder(const Bytes& caf, bool framesInTable = false);
 
 }  // namespace tonvera::test

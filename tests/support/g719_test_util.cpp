@@ -86,14 +86,6 @@ std::size_t countMismatches(const Pcm& output, const std::vector<std::int16_t>& 
   return bad;
 }
 
-std::vector<std::uint16_t> softBitsOf(const std::uint8_t* bytes, int bits) {
-  std::vector<std::uint16_t> soft(static_cast<std::size_t>(bits));
-  for (int k = 0; k < bits; ++k) {
-    soft[k] = ((bytes[k >> 3] >> (7 - (k & 7))) & 1) ? kG719SoftOne : kG719SoftZero;
-  }
-  return soft;
-}
-
 std::vector<std::int16_t> decodeStream(const std::vector<std::uint8_t>& bits, int rate) {
   const std::size_t frameBytes = static_cast<std::size_t>(20 * rate / 8);
   G719ChannelState state{};
@@ -118,23 +110,6 @@ double snrOneFrameLate(const std::vector<std::int16_t>& source, const std::vecto
     noise += e * e;
   }
   return 10 * std::log10(signal / std::max(noise, 1e-9));
-}
-
-Closeness compare(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& out, int channels,
-                  int channel) {
-  Closeness c;
-  c.referenceSamples = ref.size() / channels;
-  c.samples = out.size() / channels;
-  const std::size_t n = std::min(ref.size(), out.size()) / channels;
-  double sum = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const int d = std::abs(ref[i * channels + channel] - out[i * channels + channel]);
-    if (d != 0) ++c.differing;
-    c.maxDiff = std::max(c.maxDiff, d);
-    sum += static_cast<double>(d) * d;
-  }
-  c.mse = n ? sum / static_cast<double>(n) : 0;
-  return c;
 }
 
 }  // namespace tonvera::test

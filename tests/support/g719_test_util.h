@@ -1,6 +1,5 @@
-// Helpers of the audio tests: files read whole (bytes, raw 16-bit PCM, WAV files as the WAV sink
-// writes them), the shared G.719 reference material read in place, packed frames expanded to soft
-// bits, and the closeness rule between decoded and reference audio.
+// Helpers of the audio tests: files read whole (bytes, raw PCM, WAV files), the shared G.719
+// material, decoded streams and their signal-to-noise ratio.
 #pragma once
 
 #include <cstdint>
@@ -37,31 +36,12 @@ long findAlignment(const Pcm& output, const std::vector<std::int16_t>& reference
 std::size_t countMismatches(const Pcm& output, const std::vector<std::int16_t>& reference, long alignment,
                             std::size_t fromFrame = 0, int tolerance = 0);
 
-// One frame of packed bits (most significant bit first) as soft bits.
-std::vector<std::uint16_t> softBitsOf(const std::uint8_t* bytes, int bits);
-
-// Decodes a packed mono stream of R x 20-bit frames with a fresh state through the packed-byte
-// entry, bit counts reset before every frame as the PURE layer does (which decodes soft bits).
+// Decodes a packed mono stream of R x 20-bit frames through the packed-byte entry.
 std::vector<std::int16_t> decodeStream(const std::vector<std::uint8_t>& bits, int rate);
 
-// Signal-to-noise ratio in dB of channel `channel` of `out` against `source` (both interleaved with
-// `channels` channels, the first `n` samples of the channel), `out` one frame (960 samples) late as
-// the coder makes it.
+// Signal-to-noise ratio in dB of the first `n` samples of a channel of `out` against `source` (both
+// interleaved), `out` one frame (960 samples) late as the coder makes it.
 double snrOneFrameLate(const std::vector<std::int16_t>& source, const std::vector<std::int16_t>& out,
                        std::size_t n, int channels = 1, int channel = 0);
-
-struct Closeness {
-  std::size_t samples = 0;
-  std::size_t referenceSamples = 0;
-  int maxDiff = 0;
-  double mse = 0;
-  std::size_t differing = 0;
-  // Same length, largest difference at most 1, mean squared difference at most 0.01.
-  bool strict() const { return samples == referenceSamples && maxDiff <= 1 && mse <= 0.01; }
-};
-
-// Compares channel `channel` of `channels` interleaved channels.
-Closeness compare(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& out,
-                  int channels = 1, int channel = 0);
 
 }  // namespace tonvera::test

@@ -47,7 +47,11 @@ MediaServer::MediaServer(std::vector<std::uint8_t> bytes, MediaOptions options)
 }
 
 MediaServer::~MediaServer() {
-  releaseStall();
+  {
+    std::lock_guard lock(mutex_);
+    stallReleased_ = true;
+  }
+  released_.notify_all();
   server_.stop();
 }
 
@@ -95,14 +99,6 @@ std::vector<std::string> MediaServer::ranges() {
 std::int64_t MediaServer::bytesSent() {
   std::lock_guard lock(mutex_);
   return sent_;
-}
-
-void MediaServer::releaseStall() {
-  {
-    std::lock_guard lock(mutex_);
-    stallReleased_ = true;
-  }
-  released_.notify_all();
 }
 
 int MediaServer::refused() {

@@ -1,9 +1,7 @@
 #pragma once
-// A loopback HTTP server for one media file, for the players' tests: "Content-Length" and "Range"
-// as usual, and fault injection: replies written in chunks of chosen or random sizes with pauses
-// (so reads end inside frames and headers), a connection closed or stalled after some bytes, and
-// an outage: the connection cut after some bytes and every request refused for a while.
-// Every request's "Range" field is recorded ("" when absent).
+// A loopback HTTP server for one media file with "Content-Length" and "Range", and faults: writes
+// of chosen or random sizes with pauses, a connection stalled or cut after some bytes and then every
+// request refused for a while.
 
 #include <chrono>
 #include <condition_variable>
@@ -42,7 +40,6 @@ class MediaServer {
   std::string url() const { return server_.url("/track"); }
   std::vector<std::string> ranges();
   std::int64_t bytesSent();
-  void releaseStall();
   int refused();  // requests refused after the cut
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
 

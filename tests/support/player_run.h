@@ -1,7 +1,6 @@
 #pragma once
-// Test support: a log of every state a player passes through (on whichever thread), a log of where
-// a player's input was asked to read from, and the notifications a player posts as the main thread
-// handles them.
+// Logs of a player's states (on whichever thread) and input offsets, and its notifications as the
+// main thread handles them.
 
 #include <atomic>
 #include <chrono>
@@ -22,9 +21,8 @@ class StateLog {
  public:
   StreamerOptions options(StreamerOptions base = {});
   std::vector<StreamerState> transitions();
-  // The position of `player` when it first entered Playing after first entering `state` (after a
-  // seek: Stopping), read on the player's thread at that moment (however late the main thread hears
-  // of it, and whatever states followed); -1 when there is none yet. Set `player` before starting it.
+  // The position of `player` (set before starting it) when it first entered Playing after first
+  // entering `state`, read on the player's thread at that moment; -1 when there is none yet.
   double positionAtPlayingAfter(StreamerState state);
   std::atomic<AudioStreamer*> player{nullptr};
 

@@ -37,19 +37,6 @@ std::vector<std::int16_t> decodeWhole(const std::vector<std::uint8_t>& stream) {
   return out;
 }
 
-std::string strictStereoMismatch(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& out) {
-  std::string problems;
-  for (int ch = 0; ch < 2; ++ch) {
-    const Closeness c = compare(ref, out, 2, ch);
-    if (!c.strict()) {
-      problems += (ch ? " right:" : " left:") + std::string(" samples ") + std::to_string(c.samples) + "/" +
-                  std::to_string(c.referenceSamples) + " max " + std::to_string(c.maxDiff) + " mse " +
-                  std::to_string(c.mse);
-    }
-  }
-  return problems;
-}
-
 std::vector<std::uint8_t> buildPure(int rate, const std::vector<std::string>& left,
                                     const std::vector<std::string>& right, int frames, unsigned seed) {
   const std::size_t w = static_cast<std::size_t>(pureChannelBytes(rate));

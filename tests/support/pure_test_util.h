@@ -1,5 +1,4 @@
-// Helpers of the PURE tests: the public PURE files with their references, decoding a stream fed
-// in chunks of chosen sizes, and the strict per-channel comparison with a reference.
+// Helpers of the PURE tests: the public PURE files with their references, whole decodes, made streams.
 #pragma once
 
 #include <cstddef>
@@ -20,23 +19,15 @@ const std::vector<PublicPureFile>& publicPureFiles();
 std::string purePath(const std::string& name);     // .../g719/pure/<name>.pur
 std::string pureRefPath(const std::string& name);  // .../g719/pure/<name>.ref.pcm
 
-// Decodes a whole PURE stream (header included), a partial last frame left out. Empty when the
-// header is refused.
+// Decodes a whole PURE stream, a partial last frame left out; empty when the header is refused.
 std::vector<std::int16_t> decodeWhole(const std::vector<std::uint8_t>& stream);
 
-// Both channels of interleaved stereo output within the strict rule of the reference material
-// (same length, largest difference at most 1, mean squared difference at most 0.01). The text
-// names what failed, empty when both pass.
-std::string strictStereoMismatch(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& out);
-
-// A PURE stream of `frames` frames at `rate`: the left channel cycles through the frames of the
-// packed mono streams in `left` one after the other, the right channel likewise through `right`;
-// every frame gets its own scrambling seed. The header's frame count and PCM length match.
+// A PURE stream of `frames` frames at `rate`: each channel cycles through the frames of the packed
+// mono streams named, every frame with its own scrambling seed.
 std::vector<std::uint8_t> buildPure(int rate, const std::vector<std::string>& left,
                                     const std::vector<std::string>& right, int frames, unsigned seed = 1);
 
-// The samples of a 48 kHz stereo 16-bit WAV file (readWav); empty when the file is missing or not
-// such a file.
+// The samples of a 48 kHz stereo 16-bit WAV file; empty when it is missing or not such a file.
 std::vector<std::int16_t> wavSamples(const std::string& path);
 
 // Frames (1920 samples each) [first, first + count) of interleaved stereo PCM.

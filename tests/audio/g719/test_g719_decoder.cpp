@@ -1,9 +1,5 @@
-// The G.719 decoder: every public vector decoded through the packed-byte entry to the reference
-// decoder's output (the soft-bit entry is checked on the PURE files through the PURE layer), under
-// the strict rule (largest difference 1, mean squared difference 0.01) and in fact sample for
-// sample; the bit counts of the state, erasure concealment, the 16-bit output conversion, clamped
-// norms; the fuzz corpus replayed (damaged frames and bit counts at every rate); and the soft bits
-// of short PURE payloads (beyond what decoding the public files checks).
+// The G.719 decoder: every public vector sample for sample, the state's bit counts, the 16-bit
+// output, clamped norms, the fuzz corpus, and the soft bits of short PURE payloads.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -12,7 +8,6 @@
 #include <vector>
 
 #include "audio/g719/g719_decoder.h"
-#include "audio/g719/g719_transform.h"
 #include "audio/g719/pure_format.h"
 #include "g719_fuzz_entry.h"
 #include "g719_test_util.h"
@@ -28,11 +23,6 @@ Pcm decodeOne(std::span<const std::uint16_t> soft, int frameBits, G719ChannelSta
   g719ResetBitCounts(state, frameBits);
   g719DecodeFrame(soft, false, std::span<std::int16_t, 960>(out.data(), 960), state);
   return out;
-}
-
-// Decodes frames [0, count) of a packed vector at 64 kbit/s into state.
-void decodeFrames(const std::vector<std::uint8_t>& bits, int count, G719ChannelState& state) {
-  for (int f = 0; f < count; ++f) decodeOne(softBitsOf(bits.data() + f * 160, 1280), 1280, state);
 }
 
 G719ChannelState freshState(int frameBits) {
@@ -59,42 +49,6 @@ TEST(G719State, BitCountsAreClampedAndTheResetKeepsTheSignalState) {
   }
   EXPECT_EQ(s.overlap[3], 7.0f);
   EXPECT_EQ(s.prevTransient, 1);
-}
-
-// The erasure output is the synthesis of the halved previous spectrum with the previous frame's
-// transform type; the halved spectrum is kept for the next erasure. (castanets_r64 frames 40 and 41
-// are transient, frame 42 stationary.)
-TEST(G719Erasure, HalvesPreviousSpectrumAndKeepsTransientFlag) {
-  const auto bits = readBytes(g719Dir() + "vectors/castanets_r64.bits");
-  for (const auto& [framesBefore, lastTransient] : {std::pair{41, 1}, std::pair{43, 0}}) {
-    SCOPED_TRACE(framesBefore);
-    G719ChannelState s = freshState(1280);
-    decodeFrames(bits, framesBefore, s);
-    ASSERT_EQ(s.prevTransient, lastTransient);
-    const G719ChannelState before = s;
-
-    Pcm out(960);
-    g719DecodeFrame({}, true, std::span<std::int16_t, 960>(out.data(), 960), s);
-    EXPECT_EQ(s.prevTransient, before.prevTransient);
-    int nonzero = 0;
-    for (int i = 0; i < 960; ++i) {
-      ASSERT_EQ(s.prevSpectrum[i], before.prevSpectrum[i] / 2) << i;
-      nonzero += before.prevSpectrum[i] != 0;
-    }
-    EXPECT_GT(nonzero, 100);
-
-    float overlap[960];
-    std::memcpy(overlap, before.overlap, sizeof overlap);
-    Pcm expected(960);
-    (before.prevTransient ? g719::synthesizeShort : g719::synthesizeLong)(s.prevSpectrum, overlap,
-                                                                          expected.data());
-    EXPECT_EQ(out, expected);
-    EXPECT_EQ(std::memcmp(overlap, s.overlap, sizeof overlap), 0);
-
-    // A second erasure halves again.
-    g719DecodeFrame({}, true, std::span<std::int16_t, 960>(out.data(), 960), s);
-    for (int i = 0; i < 960; ++i) ASSERT_EQ(s.prevSpectrum[i], before.prevSpectrum[i] / 4) << i;
-  }
 }
 
 // With a zero spectrum the output is the overlap memory itself, clamped to 16 bits and truncated
@@ -169,13 +123,9 @@ TEST(G719Vector, MatchesReferenceDecoder) {
   };
   for (const auto& [name, rate] : vectors) {
     SCOPED_TRACE(name);
-    const std::vector<std::uint8_t> bits = readBytes(g719Dir() + "vectors/" + name + ".bits");
     const std::vector<std::int16_t> ref = readPcm(g719Dir() + "vectors/" + name + ".ref.pcm");
-    ASSERT_EQ(bits.size(), 201u * 20 * rate / 8);
     ASSERT_EQ(ref.size(), 201u * 960);
-    const Closeness c = compare(ref, decodeStream(bits, rate));
-    EXPECT_TRUE(c.strict()) << "samples " << c.samples << " max " << c.maxDiff << " mse " << c.mse;
-    EXPECT_EQ(c.differing, 0u) << "max " << c.maxDiff;
+    EXPECT_TRUE(decodeStream(readBytes(g719Dir() + "vectors/" + name + ".bits"), rate) == ref);
   }
 }
 

@@ -1,12 +1,9 @@
-// Behaviour of the G.719 encoder: every frame it writes decodes to exactly the coefficients it
-// coded, at every even rate and on extreme signals; the decoded audio follows the source, one
-// frame late; nothing is allocated per frame.
+// The G.719 encoder: what it codes decodes exactly, at every even rate and on extreme signals; the
+// decoded audio follows the source one frame late.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstddef>
-#include <cstdlib>
-#include <new>
 #include <random>
 #include <span>
 #include <string>
@@ -16,23 +13,6 @@
 #include "audio/g719/g719_encoder.h"
 #include "g719_encoder_fuzz_entry.h"
 #include "g719_test_util.h"
-
-// Calls of the global operator new on the current thread while counting (this executable only).
-namespace {
-thread_local bool gCounting = false;
-thread_local int gAllocations = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (gCounting) ++gAllocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace tonvera::test {
 namespace {
@@ -104,8 +84,7 @@ const SignalCase kSignals[] = {
      }},
 };
 
-// Every even rate the decoder accepts, 2..128 kbit/s: the decoder reads back exactly the
-// coefficients coded in every frame (the frames below about 12 kbit/s carry no coefficients).
+// Every even rate, 2..128 kbit/s (the frames below about 12 kbit/s carry no coefficients).
 TEST(G719Encoder, EveryFrameDecodesToWhatWasCoded) {
   for (const SignalCase& signal : kSignals) {
     const Pcm pcm = signal.make();
@@ -141,29 +120,6 @@ TEST(G719Encoder, DecodedAudioFollowsTheSourceOneFrameLate) {
 
 TEST(G719Encoder, SilenceStaysDigitalSilence) {
   for (std::int16_t v : roundTrip(Pcm(9600, 0), 64)) ASSERT_EQ(v, 0);
-}
-
-// Neither coding nor decoding (soft bits, packed bytes, erasures) allocates per frame.
-TEST(G719Codec, CodingAndDecodingAllocateNothing) {
-  const Pcm src = firstSecond("castanets");
-  G719EncoderState enc;
-  g719EncoderInit(enc, 1280);
-  G719ChannelState dec{};
-  g719Init(dec, 1280);
-  std::uint8_t frame[160] = {};
-  std::int16_t out[960];
-  const std::vector<std::uint16_t> soft = softBitsOf(frame, 1280);
-  gAllocations = 0;
-  gCounting = true;
-  for (std::size_t f = 0; f + 960 <= src.size(); f += 960) {
-    g719EncodeFrame(std::span<const std::int16_t, 960>(src.data() + f, 960), frame, enc);
-    g719ResetBitCounts(dec, 1280);
-    g719DecodePackedFrame(frame, false, out, dec);
-    g719DecodeFrame(soft, false, out, dec);
-  }
-  g719DecodeFrame({}, true, out, dec);
-  gCounting = false;
-  EXPECT_EQ(gAllocations, 0);
 }
 
 }  // namespace

@@ -37,9 +37,5 @@ TEST(ReadStream, TheNetworkIsNotReadWhileTheOwnerDoesNotRead) {
   EXPECT_EQ(offers, 1);
 }
 
-TEST(RunLoop, FinishesAtOnceWithoutSources) {
-  EXPECT_EQ(RunLoop::current().runInMode(5.0), RunLoop::Result::Finished);
-}
-
 }  // namespace
 }  // namespace tonvera

@@ -1,6 +1,5 @@
-// The one transfer set-up shared by the service requests, the read streams and the usage sender:
-// only http and https (also after a redirect), the proxy from the environment; and the one
-// "is this a file URL" test.
+// The transfer set-up shared by service requests, read streams and the usage sender: only http and
+// https (also after a redirect), the proxy from the environment; and the file-URL test.
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -1,13 +1,9 @@
-// The container parsers (ADTS, MP4, WAV, AIFF, CAF). Real files fed in random chunk sizes and exact
-// seeks (what they publish and deliver is heard in the player's format tests, against ffmpeg).
-// Untrusted bytes: absurd sizes, tables that point past the data, files that cannot stream; nothing
-// may crash, hang, allocate without bound or describe bytes it was not given (checked by the
-// recorder, and by the address sanitizer when the tests are built with it). And the fuzz corpus and
-// the fixtures, whole and damaged, replayed through the fuzz entry.
+// The container parsers (ADTS, MP4, WAV, AIFF, CAF): exact seeks on real files fed in random chunks,
+// and untrusted bytes (absurd sizes, tables past the data, damaged fixtures) that must not crash, hang
+// or describe bytes the parser was not given.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <random>
 #include <string_view>
@@ -23,7 +19,6 @@ namespace {
 
 using test::Bytes;
 using namespace std::string_view_literals;
-namespace fs = std::filesystem;
 
 // Collects what a parser hands out.
 class Recorder : public StreamFormatParser::Output {
@@ -61,8 +56,7 @@ class Recorder : public StreamFormatParser::Output {
   std::vector<Bytes> packets;
 };
 
-// Feeds `bytes` in chunks of `chunk` bytes, or of random sizes drawn with `seed` (chunk 0); the first
-// failure is returned.
+// Feeds `bytes` in chunks of `chunk` bytes, or of random sizes drawn with `seed` (chunk 0).
 AudioStatus feed(StreamFormatParser& parser, const Bytes& bytes, unsigned seed, bool discontinuity = false,
                  std::size_t chunk = 0) {
   std::mt19937 random(seed);
@@ -105,9 +99,7 @@ class FormatParserTest : public ::testing::TestWithParam<test::FormatCase> {
   Bytes bytes_;
 };
 
-// A seek to the middle: its offset is exact, and the bytes from there (as a range request brings
-// them) give the rest of the packets. (What the parser publishes and delivers is heard in the player's
-// format tests, against ffmpeg's decode of the same file.)
+// A seek to the middle: its offset is exact, and the bytes from there give the rest of the packets.
 TEST_P(FormatParserTest, SeeksExactlyToThePacketInTheMiddle) {
   const auto& c = GetParam();
   auto parsed = parse(test::parserFactoryFor(c.fileType), bytes_, 7);
@@ -151,8 +143,7 @@ Bytes bytes(std::string_view text, std::size_t size = 0) {
   return b;
 }
 
-// What the player learns from a damaged header: a format it cannot play, a file that cannot stream,
-// or a file that is not valid. (Every other guard has its damaged header in the fuzz corpus.)
+// What the player learns from a damaged header (every other guard has its case in the fuzz corpus).
 struct Damaged {
   const char* name;
   test::ParserFactory factory;
@@ -207,19 +198,14 @@ TEST(Mp4Stream, SampleTablePointingPastTheDataDeliversWhatArrives) {
 
 TEST(CafStream, PacketTableLongerThanTheDataIsCutAtTheData) {
   if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
-  const auto frames = test::splitAdtsFrames(test::readBytes(test::fixturePath(*test::findCase("adts_lc"))));
-  std::vector<Bytes> raw(frames.begin(), frames.begin() + 30);
-  for (Bytes& f : raw) f.erase(f.begin(), f.begin() + 7);
-  Bytes cookie(4, 0);
-  const Bytes es = test::esDescriptor(Bytes{0x12, 0x10});
-  cookie.insert(cookie.end(), es.begin(), es.end());
-  Bytes caf = test::writeCaf(44100, fourcc("aac "), 2, 1024, 2, cookie, raw);
-  // Shrink the data chunk's declared size (the last chunk; 4 bytes of edit count, then the
+  Bytes caf = test::readBytes(test::fixturePath(*test::findCase("caf_aac")));
+  // Shrink the data chunk's declared size (the last chunk: 4 bytes of edit count, then the
   // packets) to ten packets' worth.
+  const auto packets = parse(makeCafStreamParser, caf, 1)->out.packets;
   std::size_t all = 4, ten = 4;
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    all += raw[i].size();
-    if (i < 10) ten += raw[i].size();
+  for (std::size_t i = 0; i < packets.size(); ++i) {
+    all += packets[i].size();
+    if (i < 10) ten += packets[i].size();
   }
   const std::size_t at = caf.size() - all - 8;
   for (int i = 0; i < 8; ++i) caf[at + std::size_t(i)] = std::uint8_t(std::uint64_t(ten) >> (56 - 8 * i));
@@ -258,8 +244,8 @@ TEST(AudioParserFuzzReplay, CommittedCorpus) {
   EXPECT_GE(test::replayCorpus(std::string(TONVERA_SOURCE_DIR) + "/fuzz/audiotoolbox/corpus", parse), 20);
 }
 
-// The fixtures whole and damaged as streams get damaged: cut short anywhere in their headers, with
-// header bits flipped, and with garbage after a valid start.
+// The fixtures whole, cut short anywhere in their headers, with header bits flipped, and with garbage
+// after a valid start.
 TEST(AudioParserFuzzReplay, WholeAndDamagedFixtures) {
   if (!test::haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
   std::mt19937 random(42);
