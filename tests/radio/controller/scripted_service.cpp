@@ -176,11 +176,8 @@ std::string ScriptedService::trackRecord(const ScriptedTrack& t) const {
   std::string out = "{\"id\":" + quoted(t.id) + ",\"name\":" + quoted(t.name);
   out += ",\"artist\":[{\"id\":" + quoted("ar" + t.id) + ",\"name\":" + quoted(t.artist) + "}]";
   out += ",\"album\":{\"id\":" + quoted("album" + t.id) + ",\"name\":" + quoted(t.album) + "}";
-  if (t.audio == ScriptedTrack::Audio::Given) {
-    out += ",\"url\":[" + quoted(t.url) + "]";
-  } else if (t.audio != ScriptedTrack::Audio::NoUrl) {
+  if (t.audio != ScriptedTrack::Audio::NoUrl)
     out += ",\"url\":[" + quoted(server_.url("/audio/" + t.id + ".mp3")) + "]";
-  }
   out += ",\"lrc\":[[\"x\",\"y\"," + quoted(server_.url("/lrc/" + t.id)) + "]]}";
   return out;
 }
