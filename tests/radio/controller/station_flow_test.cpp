@@ -38,8 +38,6 @@ TEST(StationFlow, DefaultChannelPlaysTrackAfterTrackWithLyricsAndPictures) {
 
   controller.awakeFromNib();
   ASSERT_TRUE(runMainLoopUntil([&] { return played.size() >= 1; }, 20s));
-  EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--全部");
-  EXPECT_FALSE(page.trackName.empty());
 
   // Lyrics and both pictures of the current track come from the station.
   ASSERT_TRUE(runMainLoopUntil([&] { return !page.lyricsShown.empty() && page.pictures.size() >= 2; }, 20s));
