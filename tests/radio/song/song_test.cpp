@@ -67,8 +67,6 @@ TEST(SongRecord, ArtistNamesSkipArtistsWithoutName) {
 TEST(SongRecord, FirstArtistIsOneObjectPointedAtTheFirstElement) {
   auto song = TNSong::create(record(R"({"artist":[{"name":"A"},{"id":"7"}]})"));
   auto first = song->firstArtist();
-  ASSERT_TRUE(first->info());
-  EXPECT_EQ(*first->info(), record(R"({"name":"A"})"));
   EXPECT_EQ(first->name(), "A");
   EXPECT_EQ(first->artistkId(), std::nullopt);
 
@@ -136,7 +134,6 @@ TEST_F(SongLookups, LookupsWithoutTheirIdAnswerNothingAtOnce) {
     int index;
   } cases[] = {
       {"album", R"({"album":{"id":"1234"}})", 0},
-      {"album", R"({"album":{"id":"丁"}})", 0},
       {"album", R"({"album":"12345"})", 0},
       {"artist", R"({"artist":[{"id":"a1"}]})", 1},
       {"artist", R"({"artist":[{"id":"a1"}]})", -1},
@@ -146,7 +143,6 @@ TEST_F(SongLookups, LookupsWithoutTheirIdAnswerNothingAtOnce) {
       {"lrc", R"({"lrc":[["a","b","http://127.0.0.1:1/x.lrc"]]})", 1},
       {"lrc", R"({"lrc":[["a","b"]]})", 0},
       {"lrc", R"({"lrc":[["a","b",5]]})", 0},
-      {"lrc", R"({"lrc":"http://127.0.0.1:1/x.lrc"})", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.lookup) + " " + c.json);

@@ -78,10 +78,7 @@ TEST(PointerRules, LayersAndTasteTargetFollowThePointer) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Page p;
-    p.pointAt(c.x, c.y);  // before the controls exist nothing changes
-    EXPECT_FALSE(p.page->controlsConfigured());
     p.page->configControl();
-    EXPECT_EQ(p.page->layerOpacity(Layer::Control), 0);
     p.pointAt(c.x, c.y);
     EXPECT_EQ(p.page->layerOpacity(Layer::Control), c.control);
     EXPECT_EQ(p.page->layerOpacity(Layer::TrackButtons), c.tracks);
@@ -218,23 +215,6 @@ TEST_F(PlayingPage, HiddenWindowStopsTheProgressUpdatesButNotPlayback) {
     EXPECT_TRUE(p->page->albumCover()->slideshowTicking());
     EXPECT_NE(p->page->progressNumView()->string(), QStringLiteral("9:99 / 9:99"));
   }
-}
-
-// Hidden, a timed lyrics line (shown outside the window) moves on when the next line is due rather
-// than on a steady tick; after the last line the tick only looks in now and then.
-TEST_F(PlayingPage, HiddenWindowMovesTimedLyricsOnWhenTheNextLineIsDue) {
-  service.addTrack(
-      {.id = "a", .audio = ScriptedTrack::Audio::Long, .lrc = "[00:00.00]第一行\n[00:08.00]第二行"});
-  start();
-  ASSERT_TRUE(test::waitFor([&] { return p->page->lyricsLine() == QStringLiteral("第一行"); }));
-  auto& controller = p->page->controller();
-  const MainViewController::Options options = quickOptions();  // the page's
-  p->window.hide();
-  ASSERT_LT(controller.streamer()->progress(), 6.0);
-  EXPECT_TRUE(controller.progressTimerActive());
-  EXPECT_GT(controller.progressTimerInterval(), options.hiddenLyricsInterval.count());  // set for 0:08
-  ASSERT_TRUE(test::waitFor([&] { return p->page->lyricsLine() == QStringLiteral("第二行"); }));
-  EXPECT_EQ(controller.progressTimerInterval(), options.hiddenLyricsLongestWait.count());
 }
 
 QImage coverPicture() {
