@@ -231,20 +231,6 @@ TEST_F(ChannelPage, TheStripNeverScrollsItsTilesOutOfViewAndATileUnderThePointer
   }
 }
 
-TEST_F(ChannelPage, AClickChoosesItsChannelEvenWhenReleasedOutsideTheTile) {
-  service.serveCatalogue(19);
-  open();
-  std::vector<Notification> posted;
-  ScopedObserver observer(NotificationCenter::defaultCenter(), "STATIONChanged", nullptr,
-                          [&](const Notification& n) { posted.push_back(n); });
-  KKStationView* tile = strip().tileAt(8);
-  QTest::mousePress(tile, Qt::LeftButton, {}, QPoint(40, 40));
-  EXPECT_TRUE(posted.empty());  // nothing until the release
-  QTest::mouseRelease(tile, Qt::LeftButton, {}, QPoint(300, -200));
-  ASSERT_EQ(posted.size(), 1u);
-  EXPECT_EQ(posted[0].userInfo.find("0")->find("id")->toString(), "c8");
-}
-
 TEST_F(ChannelPage, GoldenSixChannelsInViewAndTheChannelPlaying) {
   service.serveCatalogue(6, {{2, "broken"}});
   defaults->set("kSelectStation",

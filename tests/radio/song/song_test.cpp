@@ -17,8 +17,6 @@
 namespace tonvera {
 namespace {
 
-namespace fs = std::filesystem;
-
 using test::filesIn;
 using test::kAtOnce;
 using test::kCached;
@@ -216,7 +214,7 @@ TEST_F(SongLookups, FailedAlbumDownloadAnswersNothingOnceOnTheMainThread) {
     auto d = albumLookup(TNSong::create(record(std::string(R"({"album":{"id":")") + id + "\"}}")));
     settle(d);
     EXPECT_EQ(d->answer(), kNothingLater);
-    EXPECT_FALSE(fs::exists(albumFolder() + "/" + id));
+    EXPECT_FALSE(std::filesystem::exists(albumFolder() + "/" + id));
   }
 }
 
