@@ -501,12 +501,14 @@ TEST_P(PrefetchDrop, HeldTrackIsLetGoWhenWhatComesNextChanges) {
 
 INSTANTIATE_TEST_SUITE_P(
     Changes, PrefetchDrop,
-    ::testing::Values(
-        DropCase{"DislikeOfThatTrack",
-                 [](MainViewController& c) { TNManager::sharedManager().hateSong(c.prefetch().song(), true); },
-                 "c"},
-        DropCase{"ChannelChange",
-                 [](MainViewController&) { postStationChange("0", channelRecord("c2", "二")); }, "x"}),
+    ::testing::Values(DropCase{"DislikeOfThatTrack",
+                               [](MainViewController& c) {
+                                 TNManager::sharedManager().hateSong(c.prefetch().song(), true);
+                               },
+                               "c"},
+                      DropCase{"ChannelChange",
+                               [](MainViewController&) { postStationChange("0", channelRecord("c2", "二")); },
+                               "x"}),
     [](const ::testing::TestParamInfo<DropCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
