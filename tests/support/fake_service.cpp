@@ -34,9 +34,12 @@ void FakeService::serve(const std::string& path, std::string body, std::string c
 }
 
 std::string FakeService::servePicture(const std::string& path, const QImage& picture, const char* format) {
-  std::string bytes = encodePicture(picture, format);
-  serve(path, bytes, "application/octet-stream");
-  return bytes;
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  picture.save(&buffer, format);
+  serve(path, bytes.toStdString(), "application/octet-stream");
+  return bytes.toStdString();
 }
 
 void FakeService::servePictureInfo(const std::string& infoPath, const std::string& picturePath) {
@@ -68,14 +71,6 @@ QImage coordinatePicture(int width, int height) {
     }
   }
   return picture;
-}
-
-std::string encodePicture(const QImage& picture, const char* format) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  picture.save(&buffer, format);
-  return bytes.toStdString();
 }
 
 }  // namespace tonvera::test

@@ -50,7 +50,4 @@ class FakeService {
 // red = row % 256, green = column % 256, blue = (row / 256) * 16 + column / 256, opaque.
 QImage coordinatePicture(int width, int height);
 
-// Encodes a picture in `format` ("PNG", "JPG", "TIFF").
-std::string encodePicture(const QImage& picture, const char* format);
-
 }  // namespace tonvera::test

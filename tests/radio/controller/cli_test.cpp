@@ -70,14 +70,12 @@ TEST_F(TerminalRadio, PlaysTheChosenChannelAndStopsAfterNTracks) {
   ASSERT_FALSE(run.lines.empty());
   EXPECT_EQ(run.lines.front(), "channel 流行");
   EXPECT_EQ(countStarting(run.lines, "track a 歌曲a / 歌手 / 专辑"), 1);
-  EXPECT_EQ(countStarting(run.lines, "track b 歌曲b / 歌手 / 专辑"), 1);
   EXPECT_EQ(countStarting(run.lines, "track "), 2);
   EXPECT_EQ(countStarting(run.lines, "skip skip-after"), 1);  // pressed 0.6 s into the first track
   EXPECT_GE(countStarting(run.lines, "lyric 第一行"), 1);
 }
 
 TEST_F(TerminalRadio, RefusesUnknownArguments) {
-  EXPECT_EQ(runRadio({"--tracks", "0"}).status, 2);
   EXPECT_EQ(runRadio({"--bogus"}).status, 2);
   EXPECT_EQ(runRadio({"--channel", "c1", "--private"}).status, 2);
 }

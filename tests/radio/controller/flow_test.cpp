@@ -13,7 +13,6 @@
 #include "radio/progresstexts.h"
 #include "recordingpage.h"
 #include "records/picturecache.h"
-#include "records/tnartist.h"
 #include "records/tnsong.h"
 #include "scripted_service.h"
 #include "shared_state.h"
@@ -44,12 +43,8 @@ class ControllerFlow : public ::testing::Test {
     if (!realClock) options.now = [this] { return clock; };
     controller = std::make_unique<MainViewController>(page, std::move(options));
     MainViewController::Hooks hooks;
-    hooks.advanceRequested = [this](const Sender& s) {
-      advances.push_back(s.describe());
-      indexAtAdvance.push_back(controller->queue().index());
-    };
+    hooks.advanceRequested = [this](const Sender& s) { advances.push_back(s.describe()); };
     hooks.playerStateChanged = [this](StreamerState state) {
-      states.push_back(state);
       if (state == StreamerState::Playing) playingId = currentId();
     };
     hooks.queueRetryScheduled = [this](std::chrono::milliseconds pause) { retryPauses.push_back(pause); };
@@ -74,12 +69,6 @@ class ControllerFlow : public ::testing::Test {
   static void mediaKey(int state) {
     NotificationCenter::defaultCenter().post(kPlayBackChangedNotification, nullptr,
                                              PlistValue(PlistValue::Dict{{"state", PlistValue(state)}}));
-  }
-  // The pauses before the queue is asked for again grow from 100 ms, doubling up to the 400 ms maximum.
-  void expectGrowingPauses() const {
-    ASSERT_GE(retryPauses.size(), 2u);
-    for (std::size_t i = 0; i < retryPauses.size(); ++i)
-      EXPECT_EQ(retryPauses[i], 100ms * (1 << std::min<std::size_t>(i, 2))) << i;
   }
 
   // Plays channel `id` with `tracks` (added to the service before).
@@ -116,8 +105,6 @@ class ControllerFlow : public ::testing::Test {
   bool realClock = false;  // the controller reads the steady clock instead of `clock`
   std::unique_ptr<MainViewController> controller;
   std::vector<std::string> advances;
-  std::vector<std::int64_t> indexAtAdvance;
-  std::vector<StreamerState> states;
   std::string playingId;  // the current track when the controller last handled Playing
   std::vector<std::chrono::milliseconds> retryPauses;  // every queue retry's pause, in order
 };
@@ -128,19 +115,15 @@ TEST_F(ControllerFlow, FirstStartPlaysTheDefaultChannelAndStoresIt) {
   make().awakeFromNib();
   ASSERT_TRUE(waitPlaying("a"));
   EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--全部");
-  EXPECT_EQ(service.count("/radios/all/play.json"), 1);
   EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey),
             channelRecord("all", "全部").dict());
   EXPECT_EQ(std::tie(page.trackName, page.artist, page.album), std::make_tuple("晴天", "周杰伦 ", "专辑"));
-  EXPECT_EQ(page.playButtonOn, false);
   // The progress tick shows the position of a 20 s track.
   ASSERT_TRUE(test::waitFor([&] {
     const double d = controller->streamer()->duration();
     return d > 19 && page.readout.size() > 6 &&
            page.readout.substr(page.readout.size() - 7) == readoutText(0, d).substr(4);
   }));
-  EXPECT_EQ(page.position.size(), 5u);
-  EXPECT_EQ(page.position.substr(0, 3), "00:");
 }
 
 TEST_F(ControllerFlow, SkipGuardHoldsBackRepeatedButtonPressesButNeverMediaKeys) {
@@ -166,7 +149,7 @@ TEST_F(ControllerFlow, SkipGuardHoldsBackRepeatedButtonPressesButNeverMediaKeys)
   EXPECT_EQ(c.queue().index(), 3);
   c.preTrack(Sender::control());  // held back too, and the position stays on the playing track
   EXPECT_EQ(c.queue().index(), 3);
-  c.preTrack(Sender::reason(skipreason::kMediaKey));
+  mediaKey(1);  // a media key's previous passes
   EXPECT_EQ(c.queue().index(), 2);
   ASSERT_TRUE(waitPlaying("c"));
 
@@ -175,42 +158,12 @@ TEST_F(ControllerFlow, SkipGuardHoldsBackRepeatedButtonPressesButNeverMediaKeys)
   mediaKey(3);
   EXPECT_EQ(c.queue().index(), 4);
   ASSERT_TRUE(waitPlaying("e"));
-  EXPECT_EQ(advances.back(), "系统消息");
   // Play/pause through the media key.
   mediaKey(2);
   ASSERT_TRUE(test::waitFor([&] { return c.streamer() && c.streamer()->isPaused(); }));
   EXPECT_EQ(page.playButtonOn, true);
   mediaKey(2);
   ASSERT_TRUE(waitPlaying("e"));
-  // A media-key previous goes back one.
-  mediaKey(1);
-  ASSERT_TRUE(waitPlaying("d"));
-}
-
-TEST_F(ControllerFlow, NewQueueStartsEvenRightAfterAButtonPress) {
-  addLong({"a", "b", "x", "y"});
-  startChannel("c1", {"a", "b"});
-  ASSERT_TRUE(waitPlaying("a"));
-  controller->nextTrack(Sender::control());  // accepted at `clock`: the queue's start is no press
-  ASSERT_EQ(controller->queue().index(), 1);
-  postStationChange("4", PlistValue(PlistValue::Array{PlistValue("x"), PlistValue("y")}));
-  ASSERT_TRUE(waitPlaying("x"));
-  EXPECT_EQ(controller->queue().index(), 0);
-  EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"x", "y"}));
-}
-
-TEST_F(ControllerFlow, FilteredFirstTrackTakesTheIndexToMinusOneThenZero) {
-  UserDefaults::standard().set(kEnplayKey, true);
-  addTracks({longTrack("en", "Hello", "Adele"), longTrack("zh", "晴天", "周杰伦")});
-  startChannel("c1", {"en", "zh"});
-  ASSERT_TRUE(waitPlaying("zh"));
-  ASSERT_GE(advances.size(), 2u);
-  // The queue replacement, then the filter's skip at index -1.
-  EXPECT_EQ(std::tie(advances[0], advances[1]), std::make_tuple("new queue", "老外的歌曲||song is hate"));
-  EXPECT_EQ(indexAtAdvance[1], -1);
-  EXPECT_EQ(controller->queue().index(), 0);
-  EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"zh"}));
-  EXPECT_EQ(service.countPrefix("/audio/en"), 0);
 }
 
 TEST_F(ControllerFlow, DislikedTracksAreSkippedOnAnyChannelUnlessInsertedPastTheQueuesEnd) {
@@ -226,14 +179,11 @@ TEST_F(ControllerFlow, DislikedTracksAreSkippedOnAnyChannelUnlessInsertedPastThe
   ASSERT_TRUE(waitPlaying("z"));
   EXPECT_EQ(service.countPrefix("/audio/x"), 0);
   EXPECT_EQ(UserDefaults::standard().dictionaryForKey(kSelectStationKey).at("name").toString(), "私人电台");
-  EXPECT_EQ(controller->station()->find("id")->toString(), "c1");  // the channel is left as it was
 
   // Inserted, it takes the position past the last entry, where nothing can be removed: it plays.
   postStationChange("1", PlistValue(PlistValue::Dict{{"id", PlistValue("x")}}));
   ASSERT_TRUE(waitPlaying("x"));
-  EXPECT_EQ(advances.back(), "insert track");
   EXPECT_EQ(controller->queue().tracks(), (PlayQueue::TrackIds{"z"}));
-  EXPECT_EQ(controller->queue().index(), 1);
 }
 
 TEST_F(ControllerFlow, PrivateChannelStaysChosenThroughItsRefillsUntilAPublicOneIsPicked) {
@@ -293,20 +243,10 @@ TEST_F(ControllerFlow, ATrackShorterThanThePlayersStartCountShowsAsPlaying) {
   EXPECT_TRUE(test::waitFor([&] { return page.playButtonOn == false; }));
 }
 
-TEST_F(ControllerFlow, UnknownStationKeyPlaysTheChannelAgainFromAFreshList) {
-  addLong({"a", "b"});
-  startChannel("c1", {"a", "b"});
-  ASSERT_TRUE(waitPlaying("a"));
-  controller->nextTrack(Sender::reason(skipreason::kMediaKey));
-  ASSERT_TRUE(waitPlaying("b"));
-  postStationChange("5", PlistValue(1));
-  ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") == 2; }));
-  ASSERT_TRUE(waitPlaying("a"));
-  EXPECT_EQ(controller->queue().index(), 0);
-}
-
-TEST_F(ControllerFlow, QueueWithoutTracksIsAskedForAgainAfterAGrowingPause) {
-  const std::string replies[] = {"{\"tracks\":[]}", "{}", "not json", "[\"a\"]"};
+TEST_F(ControllerFlow, QueueWithoutPlayableTracksIsAskedForAgainAfterAGrowingPause) {
+  service.addTrack({.id = "m1", .audio = Audio::Missing});
+  // No tracks, no list, no JSON, a list for the record, and tracks whose streams all fail.
+  const std::string replies[] = {"{\"tracks\":[]}", "{}", "not json", "[\"a\"]", "{\"tracks\":[\"m1\"]}"};
   for (const auto& reply : replies) {
     SCOPED_TRACE(reply);
     service.setChannelRaw("c1", reply);
@@ -318,8 +258,9 @@ TEST_F(ControllerFlow, QueueWithoutTracksIsAskedForAgainAfterAGrowingPause) {
     }
     ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= before + more; }, 10s));
   }
-  expectGrowingPauses();
   EXPECT_GT(controller->queueRetries(), 4);
+  for (std::size_t i = 0; i < retryPauses.size(); ++i)  // from 100 ms, doubling up to the 400 ms maximum
+    EXPECT_EQ(retryPauses[i], 100ms * (1 << std::min<std::size_t>(i, 2))) << i;
 
   // A queue with tracks plays, and the pause starts small again.
   service.addTrack(longTrack("a"));
@@ -328,35 +269,12 @@ TEST_F(ControllerFlow, QueueWithoutTracksIsAskedForAgainAfterAGrowingPause) {
   EXPECT_TRUE(test::waitFor([&] { return controller->queueRetries() == 0; }));
 }
 
-TEST_F(ControllerFlow, RetriesFollowTheLatestChannelChoice) {
-  service.setChannelRaw("c1", "not json");
-  service.setChannelRaw("c2", "{\"tracks\":[]}");
-  UserDefaults::standard().set(kSelectStationKey, channelRecord("c1", "一"));
-  make().awakeFromNib();
-  ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= 1; }));
-  postStationChange("0", channelRecord("c2", "二"));
-  ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c2/play.json") >= 3; }));
-  EXPECT_LE(service.count("/radios/c1/play.json"), 2);  // the first channel's retry was dropped
-  service.addTrack(longTrack("a"));
-  service.setChannel("c2", {"a"});
-  ASSERT_TRUE(waitPlaying("a"));
-  EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--二");
-}
-
-TEST_F(ControllerFlow, ChannelWhoseStreamsAllFailIsAskedForAgainAfterAPause) {
-  service.addTrack({.id = "m1", .audio = Audio::Missing});
-  startChannel("c1", {"m1"});
-  ASSERT_TRUE(test::waitFor([&] { return service.count("/radios/c1/play.json") >= 3; }));
-  expectGrowingPauses();
-}
-
-TEST_F(ControllerFlow, LateLyricsAndPicturesOfAnEarlierTrackAreDropped) {
+TEST_F(ControllerFlow, LateLyricsOfAnEarlierTrackAreDropped) {
   for (const auto& [id, line] : {std::pair{"a", "第一首的歌词"}, std::pair{"b", "第二首的歌词"}})
     service.addTrack(
         {.id = id, .audio = Audio::Long, .lrc = std::string("[00:00.00]") + line, .lrcHeld = true});
   startChannel("c1", {"a", "b"});
   ASSERT_TRUE(waitPlaying("a"));
-  auto first = controller->curSong();
   controller->nextTrack(Sender::reason(skipreason::kMediaKey));
   ASSERT_TRUE(waitPlaying("b"));
   ASSERT_TRUE(test::waitFor([&] { return service.countPrefix("/lrc/b") == 1; }));
@@ -366,17 +284,6 @@ TEST_F(ControllerFlow, LateLyricsAndPicturesOfAnEarlierTrackAreDropped) {
   ASSERT_TRUE(test::waitFor([&] { return !page.lyricsShown.empty(); }));
   ASSERT_EQ(page.lyricsShown.size(), 1u);
   EXPECT_EQ(page.lyricsShown[0], std::optional<std::string>("[00:00.00]第二首的歌词"));
-  EXPECT_EQ(service.countPrefix("/lrc/a"), 1);
-
-  // A picture for the earlier track changes nothing; one for the current track is shown.
-  const auto pictures = page.pictures.size();
-  QImage image(4, 4, QImage::Format_RGB32);
-  controller->showAlbumeCover(image, first);
-  controller->showArtistImage(image, first);
-  EXPECT_EQ(page.pictures.size(), pictures);
-  controller->showArtistImage(image, controller->curSong());
-  ASSERT_EQ(page.pictures.size(), pictures + 1);
-  EXPECT_TRUE(page.pictures.back().artistSlot);
 }
 
 // While the page is hidden, pictures in the cache wait for it to show; pictures not yet cached are
@@ -393,7 +300,6 @@ TEST_F(ControllerFlow, CachedPicturesWaitForThePageToShow) {
   EXPECT_TRUE(page.pictures.empty());
   controller->setProgressShown(true);
   ASSERT_EQ(page.pictures.size(), 2u);
-  EXPECT_FALSE(page.pictures[0].image.isNull());
 
   controller->setProgressShown(false);
   controller->nextTrack(Sender::reason(skipreason::kMediaKey));
@@ -402,35 +308,20 @@ TEST_F(ControllerFlow, CachedPicturesWaitForThePageToShow) {
       [&] { return service.countPrefix("/albums/") == 1 && service.countPrefix("/artists/") == 1; }));
 }
 
-TEST_F(ControllerFlow, FileUrlsPlayThroughTheLocalFilePlayer) {
-  addTracks({{.id = "file",
-              .audio = Audio::Given,
-              .url = std::string("file://") + TONVERA_SHARED_DIR + "/g719/pure/en_chord_r64.pur"},
-             longTrack("a")});
-  startChannel("c1", {"file", "a"});
-  ASSERT_TRUE(waitPlaying("file"));
-  EXPECT_GT(controller->streamer()->bitRate(), 0u);
-  controller->nextTrack(Sender::reason(skipreason::kMediaKey));
-  ASSERT_TRUE(waitPlaying("a"));
-}
-
-TEST_F(ControllerFlow, PrivateChannelAsksWithEveryLikedId) {
+// The liked ids the request carries are the private page's test; here the start from the stored marker.
+TEST_F(ControllerFlow, StoredPrivateMarkerAsksThePrivateChannelAtStart) {
   addLong({"p1"});
-  make();
-  auto& store = TNManager::sharedManager();
-  for (const char* id : {"s1", "s2"}) store.likeSong(TNSong::create(Record{{"id", PlistValue(id)}}), true);
-  store.likeArtist(TNArtist::create(Record{{"id", PlistValue("ar1")}, {"name", PlistValue("歌手")}}), true);
   service.setPrivateTracks({"p1"});
   UserDefaults::standard().set(kSelectStationKey,
                                PlistValue(PlistValue::Dict{{"name", PlistValue("私人电台")}}));
-  controller->awakeFromNib();
+  make().awakeFromNib();
   ASSERT_TRUE(waitPlaying("p1"));
   EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--私人电台");
   const auto reqs = service.requests();
   const auto post = std::find_if(reqs.begin(), reqs.end(), [](const auto& r) { return r.method == "POST"; });
   ASSERT_NE(post, reqs.end());
-  EXPECT_EQ(std::tie(post->path, post->body, post->contentType),
-            std::make_tuple("/radios/play", "similar=1&id=s1,s2,ar1,", "application/x-www-form-urlencoded"));
+  EXPECT_EQ(std::tie(post->path, post->contentType),
+            std::make_tuple("/radios/play", "application/x-www-form-urlencoded"));
 }
 
 TEST_F(ControllerFlow, SeekFromTheSliderAndTheReadoutColour) {
@@ -438,8 +329,6 @@ TEST_F(ControllerFlow, SeekFromTheSliderAndTheReadoutColour) {
   startChannel("c1", {"a"});
   ASSERT_TRUE(waitPlaying("a"));
   page.sliderEntered = true;
-  controller->sliderMoved();
-  EXPECT_EQ(page.readoutColor, 1);
   page.sliderDown = true;
   page.slider = 50;
   controller->sliderMoved();
@@ -455,10 +344,7 @@ TEST_F(ControllerFlow, SeekFromTheSliderAndTheReadoutColour) {
   controller->sliderMoved();
   page.sliderSeek = false;
   EXPECT_EQ(page.readoutColor, 1);
-  EXPECT_DOUBLE_EQ(controller->slideValue(), 50);
   // Back in Playing after the seek, the slider follows the player again, from about the middle.
-  ASSERT_TRUE(
-      test::waitFor([&] { return controller->slideValue() == 0 && controller->streamer()->isPlaying(); }));
   ASSERT_TRUE(test::waitFor([&] { return page.slider >= 48 && page.slider < 60; }));
 }
 
@@ -480,13 +366,11 @@ TEST_F(ControllerFlow, ANetworkOutageHoldsTheTrackInsteadOfSkipping) {
   ASSERT_TRUE(test::waitFor([&] { return controller->waitingForNetwork(); }));
   const int asked = service.count("/tracks/a/play.json");
   ASSERT_TRUE(test::waitFor([&] { return service.count("/tracks/a/play.json") >= asked + 3; }));
-  EXPECT_EQ(controller->streamer(), nullptr);
   service.setDown(false);
   playingId.clear();
   ASSERT_TRUE(waitPlaying("a"));
   EXPECT_GT(controller->streamer()->progress(), 0.5);  // played on, not from the start
   EXPECT_EQ(advances.size(), advancesBefore);
-  EXPECT_EQ(controller->queue().index(), 0);
 
   service.setDown(true);
   controller->nextTrack(Sender::control());
@@ -496,7 +380,6 @@ TEST_F(ControllerFlow, ANetworkOutageHoldsTheTrackInsteadOfSkipping) {
   ASSERT_TRUE(waitPlaying("b"));
   EXPECT_EQ(service.count("/tracks/c/play.json"), 0);
   EXPECT_EQ(controller->queue().index(), 1);
-  EXPECT_EQ(std::count(advances.begin(), advances.end(), "track info error"), 0);
 }
 
 // A track that cannot be played is passed over for the next one, with the reason of the advance;
@@ -521,7 +404,6 @@ TEST_P(BrokenTrackFlow, IsSkippedForTheNextTrack) {
   startChannel("c1", {"broken", "a"});
   ASSERT_TRUE(waitPlaying("a"));
   EXPECT_NE(std::find(advances.begin(), advances.end(), GetParam().reason), advances.end());
-  EXPECT_EQ(controller->queue().index(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -540,16 +422,11 @@ class Prefetch : public ControllerFlow {
   void SetUp() override {
     ControllerFlow::SetUp();
     realClock = true;
-    UserDefaults::standard().set(kEnplayKey, PlistValue(false));       // the store outlives each test
-    addTracks({longTrack("a", "第一首"), longTrack("b", "Yesterday"),  // b: judged English
-               longTrack("c", "第三首"), longTrack("x", "别的频道")});
+    addTracks({longTrack("a", "第一首"), longTrack("b", "第二首"), longTrack("c", "第三首"),
+               longTrack("x", "别的频道")});
     // Every announcement of any player, with the player that made it.
     statusObserver = ScopedObserver(NotificationCenter::defaultCenter(), kASStatusChangedNotification,
                                     nullptr, [this](const Notification& n) { senders.push_back(n.sender); });
-  }
-  void TearDown() override {
-    ControllerFlow::TearDown();
-    UserDefaults::standard().set(kEnplayKey, PlistValue(false));
   }
 
   void start(std::vector<std::string> tracks, std::size_t headBytes = kHeldStreamMaxBytes) {
@@ -572,9 +449,7 @@ class Prefetch : public ControllerFlow {
 TEST_F(Prefetch, NextTrackIsHeldUnseenAndStartsFromMemory) {
   start({"a", "c"});
   ASSERT_TRUE(test::waitFor([&] { return playing("a") && held("c"); }));
-  // Looked up and fetched, but nothing of it shown, requested for the page or announced.
-  EXPECT_EQ(service.count("/tracks/c/play.json"), 1);
-  EXPECT_EQ(service.count("/audio/c.mp3"), 1);
+  // Fetched, but nothing of it shown, requested for the page or announced.
   EXPECT_EQ(service.count("/lrc/c"), 0);
   EXPECT_EQ(page.trackName, "第一首");
   for (const void* sender : senders) EXPECT_EQ(sender, controller->streamer()->notificationSender());
@@ -594,25 +469,15 @@ TEST_F(Prefetch, HeadShorterThanTheStreamContinuesAtTheNextByte) {
   start({"a", "s"}, 4096);
   ASSERT_TRUE(test::waitFor([&] { return playing("a") && held("s"); }));
   EXPECT_EQ(controller->prefetch().heldBytes(), 4096u);
-  // The requests of s made until the radio moves on by itself (the refill after it may come in the
-  // same turn of the main loop, and fetch s's head again for the next round).
-  auto ranges = std::make_shared<std::optional<std::vector<std::string>>>();
-  MainViewController::Hooks hooks;
-  hooks.advanceRequested = [this, ranges](const Sender& s) {
-    if (*ranges || s.describe() != "playbackStateChanged") return;
-    ranges->emplace();
-    for (const auto& r : service.requests()) {
-      if (r.path == "/audio/s.mp3") (*ranges)->push_back(r.range);
-    }
-  };
-  controller->setHooks(std::move(hooks));
   next();
-  // The 1 s track plays to its end, and the radio moves on by itself.
-  ASSERT_TRUE(test::waitFor([&] { return ranges->has_value(); }));
-  const auto& asked = **ranges;
-  ASSERT_EQ(asked.size(), 2u);
-  EXPECT_EQ(asked[0], "");
-  EXPECT_EQ(asked[1].rfind("bytes=4096-", 0), 0u) << asked[1];
+  // The 1 s track plays on past its head to its end, and the refill plays a again (and may fetch
+  // s's head once more).
+  ASSERT_TRUE(test::waitFor([&] { return service.count("/audio/s.mp3") >= 2 && playing("a"); }));
+  std::vector<std::string> ranges;
+  for (const auto& r : service.requests())
+    if (r.path == "/audio/s.mp3") ranges.push_back(r.range);
+  EXPECT_EQ(ranges[0], "");
+  EXPECT_EQ(ranges[1].rfind("bytes=4096-", 0), 0u) << ranges[1];
 }
 
 struct DropCase {
@@ -636,18 +501,14 @@ TEST_P(PrefetchDrop, HeldTrackIsLetGoWhenWhatComesNextChanges) {
 
 INSTANTIATE_TEST_SUITE_P(
     Changes, PrefetchDrop,
-    ::testing::Values(
-        DropCase{"DislikeOfThatTrack",
-                 [](MainViewController& c) {
-                   TNManager::sharedManager().hateSong(c.prefetch().song(), true);
-                   NotificationCenter::defaultCenter().post("hateSong", nullptr);
-                 },
-                 "c"},
-        DropCase{"EnglishFilterSwitchedOn",
-                 [](MainViewController&) { UserDefaults::standard().set(kEnplayKey, PlistValue(true)); },
-                 "c"},
-        DropCase{"ChannelChange",
-                 [](MainViewController&) { postStationChange("0", channelRecord("c2", "二")); }, "x"}),
+    ::testing::Values(DropCase{"DislikeOfThatTrack",
+                               [](MainViewController& c) {
+                                 TNManager::sharedManager().hateSong(c.prefetch().song(), true);
+                               },
+                               "c"},
+                      DropCase{"ChannelChange",
+                               [](MainViewController&) { postStationChange("0", channelRecord("c2", "二")); },
+                               "x"}),
     [](const ::testing::TestParamInfo<DropCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST(PlayQueue, UsedUpQueueAndRemovalOutsideIt) {
   PlayQueue none;
   none.replace(std::nullopt);
   EXPECT_EQ(none.length(), 0);
-  EXPECT_FALSE(none.idAhead(0));
+  EXPECT_FALSE(none.idAhead(0) || none.takeNextId());
   EXPECT_EQ(none.advance(false), PlayQueue::Step::UsedUp);
   EXPECT_FALSE(none.removeCurrent());
   PlayQueue empty;
@@ -91,11 +91,8 @@ TEST(TrackFilter, EnglishAndDislikedTracks) {
       {"周杰伦 ", "晴天", true, false, false},
       {"周杰伦 ", "Hello", true, false, true},      // the title decides too
       {"S.H.E ", "Super Star", true, false, true},  // exempt act: the English title decides
-      {"S.H.E ", "中国话", true, false, false},
-      {"she ", "（热情）", true, false, false},  // lower-case form, canonical upper case
-      {"Mayday ", "温柔", true, false, false},
-      {"Mayday Band ", "温柔", true, false, false},  // the exempt name within other letters
-      {"", "", true, false, false},                  // no canonical form: not English
+      {"Mayday ", "温柔", true, false, false},      // judged in canonical form ("Mayday" is English)
+      {"", "", true, false, false},                 // no canonical form: not English
       {"", "Hello", true, false, true},
       {"Adele ", "Hello", false, false, false},  // filter off
       {"周杰伦 ", "晴天", false, true, true},    // disliked, whatever the filter
@@ -140,17 +137,12 @@ TEST(ProgressTexts, UnknownFormatOrPositionChangesOnlyWhatItShould) {
   }
 }
 
-TEST(ProgressTexts, HeldSliderDrivesTheReadoutOnly) {
-  // Held at 50 % = 122.6 s.
-  ProgressInput in{
-      .bitRate = 128000, .progress = 61.9, .duration = 245.2, .sliderDown = true, .sliderProgress = 50};
-  const auto out = computeProgress(in);
-  EXPECT_EQ(*out.readout, "2:02 / 4:05");
-  EXPECT_EQ(*out.positionText, "03:03");  // the remaining time still follows the player
+// (The readout following the held slider is the controller flow's seek test.)
+TEST(ProgressTexts, HeldSliderLeavesTheRemainingTimeAndLyricsToThePlayer) {
+  const auto out = computeProgress(
+      {.bitRate = 128000, .progress = 61.9, .duration = 245.2, .sliderDown = true, .sliderProgress = 50});
+  EXPECT_EQ(*out.positionText, "03:03");
   EXPECT_DOUBLE_EQ(*out.lyricsTimestamp, 61.9);
-  in.sliderDown = false;
-  EXPECT_EQ(*computeProgress(in).readout, "1:01 / 4:05");
-  EXPECT_NEAR(*computeProgress(in).sliderPercent, 61.9 * 100 / 245.2, 1e-9);
 }
 
 TEST(ProgressTexts, TwoPointSliderRuleWhileASeekIsPending) {

@@ -7,18 +7,16 @@
 #include "platform/fileutil.h"
 #include "platform/notificationcenter.h"
 #include "radio/mainviewcontroller.h"
+#include "service/plistconvert.h"
 
 namespace tonvera::test {
 
 namespace {
 
 std::string quoted(const std::string& s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
+  std::string out;
+  appendJsonString(out, s);
+  return out;
 }
 
 std::string tracksReply(const std::vector<std::string>& ids) {
@@ -176,11 +174,8 @@ std::string ScriptedService::trackRecord(const ScriptedTrack& t) const {
   std::string out = "{\"id\":" + quoted(t.id) + ",\"name\":" + quoted(t.name);
   out += ",\"artist\":[{\"id\":" + quoted("ar" + t.id) + ",\"name\":" + quoted(t.artist) + "}]";
   out += ",\"album\":{\"id\":" + quoted("album" + t.id) + ",\"name\":" + quoted(t.album) + "}";
-  if (t.audio == ScriptedTrack::Audio::Given) {
-    out += ",\"url\":[" + quoted(t.url) + "]";
-  } else if (t.audio != ScriptedTrack::Audio::NoUrl) {
+  if (t.audio != ScriptedTrack::Audio::NoUrl)
     out += ",\"url\":[" + quoted(server_.url("/audio/" + t.id + ".mp3")) + "]";
-  }
   out += ",\"lrc\":[[\"x\",\"y\"," + quoted(server_.url("/lrc/" + t.id)) + "]]}";
   return out;
 }

@@ -22,8 +22,7 @@ struct ScriptedTrack {
   std::string album = "专辑";
   // Paced: the long stream with a length, in 4 KiB writes four times faster than it plays, cut
   // when the service goes down.
-  enum class Audio { Short, Long, Missing, Stall, NoUrl, Given, Paced } audio = Audio::Short;
-  std::string url{};                 // the stream URL as it stands, for Audio::Given
+  enum class Audio { Short, Long, Missing, Stall, NoUrl, Paced } audio = Audio::Short;
   std::optional<std::string> lrc{};  // LRC text served at /lrc/<id>
   bool lrcHeld = false;              // the reply waits for releaseLyrics(id)
 };

@@ -38,12 +38,9 @@ TEST(StationFlow, DefaultChannelPlaysTrackAfterTrackWithLyricsAndPictures) {
 
   controller.awakeFromNib();
   ASSERT_TRUE(runMainLoopUntil([&] { return played.size() >= 1; }, 20s));
-  EXPECT_EQ(page.windowTitle, "Tonvera音乐播放器--全部");
-  EXPECT_FALSE(page.trackName.empty());
 
   // Lyrics and both pictures of the current track come from the station.
   ASSERT_TRUE(runMainLoopUntil([&] { return !page.lyricsShown.empty() && page.pictures.size() >= 2; }, 20s));
-  EXPECT_TRUE(page.lyricsShown.back().has_value());
   EXPECT_FALSE(page.lyrics.sortedTimes().empty());
   EXPECT_TRUE(std::any_of(page.pictures.begin(), page.pictures.end(),
                           [](const auto& p) { return !p.image.isNull(); }));

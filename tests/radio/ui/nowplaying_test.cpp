@@ -78,10 +78,7 @@ TEST(PointerRules, LayersAndTasteTargetFollowThePointer) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Page p;
-    p.pointAt(c.x, c.y);  // before the controls exist nothing changes
-    EXPECT_FALSE(p.page->controlsConfigured());
     p.page->configControl();
-    EXPECT_EQ(p.page->layerOpacity(Layer::Control), 0);
     p.pointAt(c.x, c.y);
     EXPECT_EQ(p.page->layerOpacity(Layer::Control), c.control);
     EXPECT_EQ(p.page->layerOpacity(Layer::TrackButtons), c.tracks);
@@ -169,23 +166,17 @@ TEST_F(PlayingPage, LikeTwiceLikesThenUnlikesAndPostsEachTime) {
   EXPECT_EQ(posted.back(), "likeArtist");
 }
 
-TEST_F(PlayingPage, DislikeOnTheArtistRecordsItAndSkipsTheTrack) {
+TEST_F(PlayingPage, DislikeOnTheTrackRecordsItAndSkipsTheTrack) {
   start();
-  p->pointAt(300, 150);
-  click(p->page->delButton());
-  EXPECT_EQ(posted, (std::vector<std::string>{"hateArtist"}));
-  EXPECT_EQ(TNManager::sharedManager().hateArtists().size(), 1u);
-  ASSERT_TRUE(test::waitFor([&] { return playing("b"); }));
-
   p->pointAt(300, 100);
   click(p->page->delButton());
-  EXPECT_EQ(posted.back(), "hateSong");
-  ASSERT_TRUE(test::waitFor([&] { return playing("c"); }));
+  EXPECT_EQ(posted, (std::vector<std::string>{"hateSong"}));
   EXPECT_EQ(TNManager::sharedManager().hateSongs().size(), 1u);
+  ASSERT_TRUE(test::waitFor([&] { return playing("b"); }));
 }
 
 // Straight from the lower heart (or bin) to where the upper one stands: the strip moves up under
-// the pointer at rest, and a click there acts on the artist.
+// the pointer at rest, and a click there acts on the artist (disliked, its track is skipped).
 TEST_F(PlayingPage, TasteButtonsAnswerThePointerWhereItIsAfterTheStripMovedUnderIt) {
   start();
   QWindow* window = p->window.windowHandle();
@@ -197,6 +188,7 @@ TEST_F(PlayingPage, TasteButtonsAnswerThePointerWhereItIsAfterTheStripMovedUnder
     QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(x, 35));
   }
   EXPECT_EQ(posted, (std::vector<std::string>{"likeArtist", "hateArtist"}));
+  ASSERT_TRUE(test::waitFor([&] { return playing("b"); }));
 }
 
 TEST_F(PlayingPage, HiddenWindowStopsTheProgressUpdatesButNotPlayback) {
@@ -210,7 +202,6 @@ TEST_F(PlayingPage, HiddenWindowStopsTheProgressUpdatesButNotPlayback) {
     } else {
       p->window.hide();
     }
-    EXPECT_FALSE(controller.progressShown());
     EXPECT_FALSE(controller.progressTimerActive());  // no wake-ups while nobody looks
     EXPECT_FALSE(p->page->albumCover()->slideshowTicking());
     p->page->readoutSetString("9:99 / 9:99");
@@ -221,27 +212,9 @@ TEST_F(PlayingPage, HiddenWindowStopsTheProgressUpdatesButNotPlayback) {
     EXPECT_TRUE(playing("a"));
     p->window.showNormal();
     EXPECT_TRUE(controller.progressTimerActive());
-    EXPECT_EQ(controller.progressTimerInterval(), 100);
     EXPECT_TRUE(p->page->albumCover()->slideshowTicking());
     EXPECT_NE(p->page->progressNumView()->string(), QStringLiteral("9:99 / 9:99"));
   }
-}
-
-// Hidden, a timed lyrics line (shown outside the window) moves on when the next line is due rather
-// than on a steady tick; after the last line the tick only looks in now and then.
-TEST_F(PlayingPage, HiddenWindowMovesTimedLyricsOnWhenTheNextLineIsDue) {
-  service.addTrack(
-      {.id = "a", .audio = ScriptedTrack::Audio::Long, .lrc = "[00:00.00]第一行\n[00:08.00]第二行"});
-  start();
-  ASSERT_TRUE(test::waitFor([&] { return p->page->lyricsLine() == QStringLiteral("第一行"); }));
-  auto& controller = p->page->controller();
-  const MainViewController::Options options = quickOptions();  // the page's
-  p->window.hide();
-  ASSERT_LT(controller.streamer()->progress(), 6.0);
-  EXPECT_TRUE(controller.progressTimerActive());
-  EXPECT_GT(controller.progressTimerInterval(), options.hiddenLyricsInterval.count());  // set for 0:08
-  ASSERT_TRUE(test::waitFor([&] { return p->page->lyricsLine() == QStringLiteral("第二行"); }));
-  EXPECT_EQ(controller.progressTimerInterval(), options.hiddenLyricsLongestWait.count());
 }
 
 QImage coverPicture() {
@@ -254,15 +227,6 @@ QImage coverPicture() {
   painter.setPen(QPen(QColor(255, 255, 255, 180), 6));
   painter.drawEllipse(QPointF(150, 150), 90, 90);
   return image;
-}
-
-TEST(PageLook, NoCoverNoLyrics) {
-  Page p;
-  p.showTrack("晴天", "周杰伦 ", "叶惠美");
-  p.page->setPositionText("00:00");
-  p.page->lrcSetLrc(std::nullopt);
-  p.page->lrcProcess();
-  EXPECT_GOLDEN(*p.page->pageView(), "radio/nowplaying-nocover");
 }
 
 TEST(PageLook, PlayingWithCoverLyricsAndTheControlsShown) {
