@@ -1,7 +1,6 @@
 #include "audio/g719/purecodec.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -80,14 +79,6 @@ std::span<std::uint8_t> PureFramer::next(std::span<std::uint8_t>& chunk) {
   const std::span<std::uint8_t> frame = chunk.first(size);
   chunk = chunk.subspan(size);
   return frame;
-}
-
-std::int64_t pureSeekByteOffset(double seconds, int frameBytes) {
-  // Whole seconds only, limited so that the product stays far inside 64 bits.
-  const double whole = std::isfinite(seconds) ? std::clamp(std::trunc(seconds), 0.0, 1.0e9) : 0.0;
-  return static_cast<std::int64_t>(kPureHeaderBytes) + static_cast<std::int64_t>(std::max(frameBytes, 0)) *
-                                                           kPureFramesPerSecond *
-                                                           static_cast<std::int64_t>(whole);
 }
 
 std::uint32_t pureDurationMs(const PURE_HEADER& header) { return header.m_dwPCMLENGTH / kPurePcmBytesPerMs; }

@@ -77,11 +77,6 @@ class PureFramer {
   std::uint8_t frame_buffer[kPureMaxFrameBytes] = {};
 };
 
-// Byte offset of the frame that begins the whole second of `seconds` (the fraction is dropped):
-// the header plus frameBytes x 50 frames per whole second. Negative or invalid times give the
-// first frame.
-std::int64_t pureSeekByteOffset(double seconds, int frameBytes);
-
 // Track length in milliseconds from the header's PCM length (192 bytes a millisecond).
 std::uint32_t pureDurationMs(const PURE_HEADER& header);
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <limits>
 
 #include "audio/g719/pure_writer.h"
 #include "audio/g719/purecodec.h"
@@ -81,32 +80,6 @@ TEST(PureFramer, DropForgetsThePartialFrameAndResetChangesTheSize) {
     EXPECT_TRUE(chunk.empty());
     EXPECT_EQ(framer.held(), 0u);
   }
-}
-
-TEST(PureArithmetic, SeekOffsetsLandOnFrameBoundaries) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const struct {
-    double seconds;
-    int frameBytes;
-    std::int64_t offset;
-  } cases[] = {
-      {12.7, 324, 194416},
-      {0.0, 324, 16},
-      {0.99, 324, 16},
-      {-3.5, 324, 16},
-      {nan, 324, 16},
-      {1.0, 324, 16216},
-      {12.7, 164, 16 + 164 * 600},
-      {2.5, 644, 16 + 644 * 100},
-      {7200.0, 324, 16 + 324LL * 50 * 7200},
-  };
-  for (const auto& c : cases) {
-    const std::int64_t offset = pureSeekByteOffset(c.seconds, c.frameBytes);
-    EXPECT_EQ(offset, c.offset) << c.seconds << " s, " << c.frameBytes;
-    EXPECT_EQ((offset - 16) % c.frameBytes, 0);
-  }
-  EXPECT_EQ(pureSeekByteOffset(std::numeric_limits<double>::infinity(), 644), 16);
-  EXPECT_GT(pureSeekByteOffset(1e300, 644), 0);
 }
 
 TEST(PureArithmetic, DurationComesFromThePcmLength) {

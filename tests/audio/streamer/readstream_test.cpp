@@ -10,30 +10,36 @@ namespace tonvera {
 namespace {
 
 TEST(ReadStream, TheNetworkIsNotReadWhileTheOwnerDoesNotRead) {
-  test::MediaServer server(std::vector<std::uint8_t>(64 << 20, 0x5A), {.chunk = 65536});
-  auto stream = ReadStream::createForHttpRequest(server.url());
-  ASSERT_TRUE(stream->open());
+  // The yardstick: a second stream whose owner reads takes the whole body meanwhile.
+  const std::vector<std::uint8_t> body(64 << 20, 0x5A);
+  test::MediaServer idleServer(body, {.chunk = 65536}), readServer(body, {.chunk = 65536});
+  auto idle = ReadStream::createForHttpRequest(idleServer.url());
+  auto reading = ReadStream::createForHttpRequest(readServer.url());
+  ASSERT_TRUE(idle->open() && reading->open());
   int offers = 0;
-  bool ended = false;
-  stream->setClient([&](ReadStream&, ReadStreamEvent e) {
+  bool idleEnded = false, readingEnded = false;
+  idle->setClient([&](ReadStream&, ReadStreamEvent e) {
     offers += e == ReadStreamEvent::HasBytesAvailable;
-    ended |= e == ReadStreamEvent::EndEncountered || e == ReadStreamEvent::ErrorOccurred;
+    idleEnded |= e == ReadStreamEvent::EndEncountered || e == ReadStreamEvent::ErrorOccurred;
   });
-  stream->scheduleWithRunLoop(RunLoop::current());
-  // One second counted from the first bytes on offer (at most 10 s away), so that a slow start on a
-  // busy machine does not shorten the run.
-  using Clock = std::chrono::steady_clock;
-  auto end = Clock::now() + std::chrono::seconds(10);
-  for (bool counting = false; !ended && Clock::now() < end;) {
+  std::int64_t read = 0;
+  reading->setClient([&](ReadStream& s, ReadStreamEvent e) {
+    std::uint8_t buffer[65536];
+    for (long n; e == ReadStreamEvent::HasBytesAvailable && (n = s.read(buffer, sizeof buffer)) > 0;)
+      read += n;
+    readingEnded |= e == ReadStreamEvent::EndEncountered || e == ReadStreamEvent::ErrorOccurred;
+  });
+  idle->scheduleWithRunLoop(RunLoop::current());
+  reading->scheduleWithRunLoop(RunLoop::current());
+  const auto ceiling = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!readingEnded && !idleEnded && std::chrono::steady_clock::now() < ceiling)
     RunLoop::current().runInMode(0.25);
-    if (!counting && offers > 0) {
-      counting = true;
-      end = Clock::now() + std::chrono::seconds(1);
-    }
-  }
-  stream->unscheduleFromRunLoop();
-  // Only what the sockets' buffers and the stream's small buffer hold has left the server.
-  EXPECT_LT(server.bytesSent(), 24 << 20);
+  idle->unscheduleFromRunLoop();
+  reading->unscheduleFromRunLoop();
+  ASSERT_EQ(read, std::int64_t(body.size()));
+  // Only what the sockets' buffers and the stream's small buffer hold has left the idle server.
+  EXPECT_FALSE(idleEnded);
+  EXPECT_LT(idleServer.bytesSent(), 24 << 20);
   EXPECT_EQ(offers, 1);
 }
 
