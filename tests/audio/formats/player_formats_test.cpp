@@ -154,6 +154,18 @@ TEST_P(PlayerSeekTest, DurationSeekAndLevels) {
   }
   ASSERT_TRUE(waitFor([&] { return player.isIdle(); }, 10s));
   EXPECT_EQ(player.errorCode(), StreamerError::None);
+  // What plays after the seek is the source: its last quarter stands whole, within 16-bit rounding,
+  // in what the sink wrote. (Not for AAC: its decoder draws noise bands afresh after a seek.)
+  const auto ours = test::readWav(wav_);
+  ASSERT_TRUE(ours);
+  if (!c.packets || std::string(c.name).find("alac") != std::string::npos) {
+    const auto tail = std::vector<std::int16_t>(
+        reference_.samples.begin() + std::ptrdiff_t(reference_.frames() * 3 / 4 * reference_.channels),
+        reference_.samples.end());
+    const long at = test::findAlignment(*ours, tail, long(ours->frames()), 1);
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(test::countMismatches(*ours, tail, at, 0, 1), 0u);
+  }
 
   // The request starts at the packet of the target time (ADTS: near it, unless the parser saw it).
   const std::int64_t place = placeOf(c, test::readBytes(path_), target);
