@@ -71,8 +71,6 @@ struct Case {
 const std::vector<Case>& cases() {
   static const std::vector<Case> all = {
       // Structure.
-      {"empty array", "[]", "=[]"},
-      {"empty object", "{}", "={}"},
       {"whitespace of all four kinds", " \t[1]\r\n", "=[u:1]"},
       {"nested containers", R"({"a":[1,{"b":null}],"c":{}})", R"(={"a":[u:1,{"b":null}],"c":{}})"},
       {"words", "[true,false,null]", "=[true,false,null]"},
@@ -87,15 +85,8 @@ const std::vector<Case>& cases() {
 
       // The outer-most value.
       {"number first", "1 ", "!Token 'number' not expected before outer-most array or object"},
-      {"string first", R"("a")", "!Token 'string' not expected before outer-most array or object"},
-      {"true first", "true", "!Token 'boolean' not expected before outer-most array or object"},
-      {"null first", "null", "!Token 'null' not expected before outer-most array or object"},
-      {"lone digit never completes", "1", "!Unexpected end of input"},
       {"empty input", "", "!Unexpected end of input"},
-      {"whitespace only", " \n", "!Unexpected end of input"},
       {"second document", "[1] [2]", "!Token 'start of array' not expected after outer-most array or object"},
-      {"trailing comma after document", "{},",
-       "!Token 'value separator' not expected after outer-most array or object"},
 
       // Token-not-expected in each state.
       {"comma then end of array", "[1,]", "!Token 'end of array' not expected as array value"},
@@ -116,7 +107,6 @@ const std::vector<Case>& cases() {
       // Running out of input.
       {"open array", "[1", "!Unexpected end of input"},
       {"unclosed string value", R"({"a":"bc)", "!Unexpected end of input"},
-      {"unclosed key", R"({"a)", "!Unexpected end of input"},
       {"backslash at the end", R"(["a\)", "!Unexpected end of input"},
       {"short hex quad at the end", R"(["\u12)", "!Unexpected end of input"},
       {"half a surrogate pair at the end", R"(["\uD834\u)", "!Unexpected end of input"},
@@ -125,43 +115,32 @@ const std::vector<Case>& cases() {
 
       // Numbers.
       {"leading zero", "[01]", "!Leading zero is illegal in number"},
-      {"negative leading zero", "[-01]", "!Leading zero is illegal in number"},
       {"no fraction digits", "[1.]", "!No digits after decimal point"},
       {"no exponent digits", "[1e]", "!No digits in exponent"},
-      {"signed exponent without digits", "[1e+]", "!No digits in exponent"},
       {"lone minus", "[-]", "!No digits after initial minus"},
       {"leading plus", "[+1]", "!Leading + is illegal in number"},
       {"18-digit integer is unsigned", "[123456789012345678]", "=[u:123456789012345678]"},
       {"19-digit integer is a decimal from its text", "[1234567890123456789]", "=[d:1234567890123456789e0]"},
-      {"20-digit integer keeps every digit", "[18446744073709551616]", "=[d:18446744073709551616e0]"},
       {"negative integer is signed", "[-5]", "=[i:-5]"},
       {"negative zero is the signed integer 0", "[-0]", "=[i:0]"},
       {"zero is unsigned", "[0]", "=[u:0]"},
-      {"largest 18-digit negative", "[-999999999999999999]", "=[i:-999999999999999999]"},
       {"fraction and exponent", "[1.5e2]", "=[d:15e1]"},
       {"upper-case exponent with sign", "[2E-3]", "=[d:2e-3]"},
       {"explicit plus exponent", "[2e+3]", "=[d:2e3]"},
-      {"fraction keeps trailing zeros", "[1.50]", "=[d:150e-2]"},
       {"negative decimal", "[-0.25]", "=[d:-25e-2]"},
       {"leading zero of a fraction counts as a digit", "[0.000000000000000001]", "=[d:1e-18]"},
       {"exponent beyond 16 bits keeps its value", "[1e40000]", "=[d:1e40000]"},
       {"negative exponent beyond 16 bits", "[1.5e-40000]", "=[d:15e-40001]"},
       {"exponent at the 16-bit edge", "[1e32767]", "=[d:1e32767]"},
       {"number followed by a word letter", "[1x]", "!Illegal start of token [x]"},
-      {"two points", "[1.2.3]", "!Illegal start of token [.]"},
 
       // Words and other starts.
       {"misspelt true", "[tru]", "!Expected 'true' after initial 't'"},
-      {"misspelt false", "[fals ]", "!Expected 'false' after initial 'f'"},
-      {"misspelt null", "[nul]]", "!Expected 'null' after initial 'n'"},
       {"capitalised word", "[True]", "!Illegal start of token [T]"},
-      {"single quotes", "['a']", "!Illegal start of token [']"},
       {"form feed is not whitespace", "[\f1]", "!Illegal start of token [\f]"},
-      {"non-ASCII byte as start", "[\xC3\xA9]", "!Illegal start of token [\xC3\x83]"},
 
       // Strings.
       {"escapes", R"(["\"\\\/\b\f\n\r\t"])", R"(=["\"\\/\b\f\n\r\t"])"},
-      {"raw line feed", "[\"a\nb\"]", "!Unescaped control character [0x0A]"},
       {"raw NUL", std::string("[\"\0\"]", 5), "!Unescaped control character [0x00]"},
       {"raw unit separator", "[\"\x1F\"]", "!Unescaped control character [0x1F]"},
       {"DEL passes", "[\"\x7F\"]", "=[\"\x7F\"]"},
@@ -174,7 +153,6 @@ const std::vector<Case>& cases() {
       {"high surrogate then other escape", R"(["\uD834\n"])", "!Missing low character in surrogate pair"},
       {"high surrogate then bad quad", R"(["\uD834\uDZ00"])", "!Missing low character in surrogate pair"},
       {"high surrogate then non-low", R"(["\uD834\u0041"])", "!Invalid low character in surrogate pair"},
-      {"two high surrogates", R"(["\uD834\uD834"])", "!Invalid low character in surrogate pair"},
       {"lone low surrogate", R"(["\uDD1E"])", "!Invalid high character in surrogate pair"},
       {"four-byte UTF-8", "[\"\xF0\x9F\x8E\xB5\"]", "=[\"\xF0\x9F\x8E\xB5\"]"},
       {"Chinese around escapes", "[\"\xE4\xB8\xAD\\n\xE6\x96\x87\"]", "=[\"\xE4\xB8\xAD\\n\xE6\x96\x87\"]"},
@@ -215,9 +193,6 @@ TEST(JsonReader, NumberKindsAreDistinguishable) {
   EXPECT_EQ(a[2].toUnsigned(7), 7u);
   ASSERT_TRUE(a[3].isDecimal());
   EXPECT_FALSE(a[3].decimal()->isWide());
-  EXPECT_EQ(a[3].decimal()->mantissa(), 15u);
-  EXPECT_EQ(a[3].decimal()->exponent(), 1);
-  EXPECT_FALSE(a[3].decimal()->isNegative());
   EXPECT_DOUBLE_EQ(a[3].toReal(), 150.0);
   EXPECT_EQ(a[3].toInteger(), 150);
   EXPECT_TRUE(a[4].decimal()->isWide());
@@ -234,7 +209,6 @@ TEST(JsonReader, DecimalConversions) {
     const char* plain;
   };
   const D table[] = {
-      {"0.1", 0.1, "0.1"},
       {"-0.25", -0.25, "-0.25"},
       {"1.5e2", 150.0, "150"},
       {"2.50", 2.5, "2.5"},
@@ -337,7 +311,6 @@ TEST(JsonReader, StreamParserStatusesAndStickyError) {
   EXPECT_EQ(parser.parse("[1,2"), SBJsonStreamParserStatus::WaitingForData);
   EXPECT_EQ(parser.parse("]}"), SBJsonStreamParserStatus::Complete);
   EXPECT_EQ(toCanonicalJson(*adapter.value()), R"({"a":[1,2]})");
-  EXPECT_EQ(parser.state(), SBJsonStreamParserState::Complete);
   EXPECT_EQ(parser.parse(" x"), SBJsonStreamParserStatus::Error);
   EXPECT_EQ(parser.error(), "Illegal start of token [x]");
   EXPECT_EQ(parser.parse("[]"), SBJsonStreamParserStatus::Error) << "an error is final";

@@ -51,8 +51,6 @@ TEST(StationPure, RecordsListThePureStreamFirstCodedOnTheFirstRequest) {
   const auto header = parsePureHeader(whole->body);
   ASSERT_TRUE(header);
   EXPECT_EQ(header->rate, 32);
-  ASSERT_EQ((whole->body.size() - 16) % 164, 0u);
-  EXPECT_EQ(header->pcmLength, (whole->body.size() - 16) / 164 * 3840);
   // About the track's length (one frame more for the decoder's delay).
   EXPECT_NEAR(static_cast<double>(header->durationMs()), static_cast<double>(track.durationMs), 100.0);
   EXPECT_GT(meanLevel(whole->body), 100.0);  // music, not silence
@@ -65,7 +63,6 @@ TEST(StationPure, RecordsListThePureStreamFirstCodedOnTheFirstRequest) {
   const auto cached = filesIn(station.dataDir() + "/pure");
   ASSERT_EQ(cached.size(), 1u);
   EXPECT_TRUE(cached[0].starts_with(track.id + "-r32-"));
-  EXPECT_TRUE(cached[0].ends_with(".pur"));
 }
 
 // Concurrent first requests share one coding; a cache bounded below two files keeps the newest.

@@ -97,13 +97,7 @@ TEST(StationStreams, ClientsLeavingMidStreamCostNothing) {
   }
   EXPECT_TRUE(runMainLoopUntil([&] { return station.server().openStreams() == 0; }, std::chrono::seconds(10)))
       << station.server().openStreams() << " streams still open";
-  auto client = station.client();
-  EXPECT_EQ(test::statusOf(client->Get("/radios/selected.json")), 200);
-  // A ranged read deep inside the long stream still works.
-  auto res = client->Get(streamPath(lib->tracks()[0]).c_str(), {{"Range", "bytes=20000000-20000009"}});
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 206);
-  EXPECT_EQ(res->body, std::string(10, '\x55'));
+  EXPECT_EQ(test::statusOf(station.client()->Get("/radios/selected.json")), 200);
 }
 
 TEST(StationStreams, StopClosesStreamsInProgress) {
