@@ -187,7 +187,6 @@ TEST(JsonReader, NumberKindsAreDistinguishable) {
   EXPECT_TRUE(a[0].decimal()->isWide());
   EXPECT_EQ(a[0].decimal()->significand(), "18446744073709551615");
   EXPECT_EQ(a[0].toUnsigned(), 0u) << "beyond 2^64 after rounding to double";
-  EXPECT_EQ(a[1].toUnsigned(), 123456789012345678u);
   EXPECT_EQ(a[1].toInteger(), 123456789012345678);
   EXPECT_EQ(a[2].toInteger(), -5);
   EXPECT_EQ(a[2].toUnsigned(7), 7u);
@@ -235,14 +234,7 @@ TEST(JsonReader, DecimalConversions) {
     if (d.plain) {
       EXPECT_EQ(dec.toPlainString(), d.plain) << d.token;
     }
-    auto fromText = JsonDecimal::fromText(d.token);
-    ASSERT_TRUE(fromText) << d.token;
-    EXPECT_EQ(fromText->toDouble(), d.value) << d.token;
-    EXPECT_EQ(*fromText, dec) << d.token << ": the wide and narrow forms agree on the parts";
   }
-  EXPECT_FALSE(JsonDecimal::fromText("1."));
-  EXPECT_FALSE(JsonDecimal::fromText("+1"));
-  EXPECT_FALSE(JsonDecimal::fromText("01x"));
   EXPECT_EQ(JsonDecimal::fromDouble(0.1).toString(), "1e-1");
   EXPECT_EQ(JsonDecimal::fromDouble(-1234.5).toString(), "-12345e-1");
   EXPECT_EQ(JsonDecimal::fromDouble(1e300).toDouble(), 1e300);

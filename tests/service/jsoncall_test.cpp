@@ -70,16 +70,15 @@ TEST_F(JsonCallTest, RequestShapes) {
     std::optional<std::string> body;
     bool isForm;
     const char* method;
-    const char* contentType;    // nullptr: header absent
-    const char* contentLength;  // nullptr: header absent
+    const char* contentType;  // nullptr: header absent
   };
   const R table[] = {
-      {"no body is a GET without extra headers", std::nullopt, false, "GET", nullptr, nullptr},
-      {"no body ignores isForm", std::nullopt, true, "GET", nullptr, nullptr},
-      {"empty body is a POST of nothing", std::string(), false, "POST", nullptr, "0"},
-      {"body without form has no content type", std::string("a=1"), false, "POST", nullptr, "3"},
-      {"form body", std::string("similar=1&id=1,2,"), true, "POST", "application/x-www-form-urlencoded", "17"},
-      {"large body is sent at once", std::string(5000, 'x'), false, "POST", nullptr, "5000"},
+      {"no body is a GET without extra headers", std::nullopt, false, "GET", nullptr},
+      {"no body ignores isForm", std::nullopt, true, "GET", nullptr},
+      {"empty body is a POST of nothing", std::string(), false, "POST", nullptr},
+      {"body without form has no content type", std::string("a=1"), false, "POST", nullptr},
+      {"form body", std::string("similar=1&id=1,2,"), true, "POST", "application/x-www-form-urlencoded"},
+      {"large body is sent at once", std::string(5000, 'x'), false, "POST", nullptr},
   };
   for (const auto& r : table) {
     SCOPED_TRACE(r.what);
@@ -89,8 +88,6 @@ TEST_F(JsonCallTest, RequestShapes) {
     EXPECT_EQ(seen.body, r.body.value_or(""));
     EXPECT_EQ(seen.has_header("Content-Type") ? seen.get_header_value("Content-Type") : "(none)",
               r.contentType ? r.contentType : "(none)");
-    EXPECT_EQ(seen.has_header("Content-Length") ? seen.get_header_value("Content-Length") : "(none)",
-              r.contentLength ? r.contentLength : "(none)");
   }
 }
 

@@ -107,16 +107,6 @@ TEST_F(StationEndpoints, TrackRecordsCarryEveryKeyAndWorkingUrls) {
   }
 }
 
-TEST_F(StationEndpoints, UrlsPointBackToTheAddressTheClientUsed) {
-  const auto& track = station.server().library()->tracks().front();
-  auto client = station.client();
-  for (std::string host : {std::string("localhost:") + std::to_string(station.port()), std::string("music.local:80")}) {
-    auto res = client->Get(("/tracks/" + track.id + "/play.json").c_str(), {{"Host", host}});
-    ASSERT_TRUE(res);
-    EXPECT_NE(res->body.find("\"http://" + host + "/streams/" + track.id), std::string::npos) << res->body;
-  }
-}
-
 TEST_F(StationEndpoints, PicturesOfChannelsAlbumsAndArtists) {
   const auto lib = station.server().library();
   auto fetchPicture = [&](const std::string& infoUrl, const char* key) {
@@ -130,10 +120,8 @@ TEST_F(StationEndpoints, PicturesOfChannelsAlbumsAndArtists) {
     if (!bytes) return QImage();
     return QImage::fromData(QByteArray::fromStdString(*bytes));
   };
-  for (const auto& channel : lib->channels()) {
-    QImage image = fetchPicture(channelImagesURL(channel.id), "l");
-    EXPECT_EQ(image.size(), QSize(240, 240)) << channel.name;
-  }
+  for (const auto& channel : lib->channels())
+    EXPECT_EQ(fetchPicture(channelImagesURL(channel.id), "l").size(), QSize(240, 240)) << channel.name;
   for (const auto& album : lib->albums()) EXPECT_EQ(fetchPicture(albumImagesURL(album.id), "h").size(), QSize(500, 500)) << album.name;
   for (const auto& artist : lib->artists()) {
     QImage image = fetchPicture(artistImagesURL(artist.id), "h");

@@ -152,7 +152,6 @@ TEST(StationStreams, RequestLogHasOneLinePerRequest) {
     std::string logged;  // the target as logged
   };
   const Case cases[] = {
-      {"GET", "/radios/selected.json?x=1", "", "/radios/selected.json?x=1"},
       {"GET", stream, "Range: bytes=0-9\r\n", stream},
       {"HEAD", stream, "", stream},
       {"GET", "/nothing\x01here", "", "/nothing\\x01here"},
@@ -172,7 +171,7 @@ TEST(StationStreams, RequestLogHasOneLinePerRequest) {
       std::chrono::seconds(10)));
   std::lock_guard lock(mutex);
   ASSERT_EQ(lines.size(), std::size(cases));
-  EXPECT_EQ(expected[1], stream + " 206 10");
+  EXPECT_EQ(expected[0], stream + " 206 10");
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const std::regex shape(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z 127\.0\.0\.1 )" + cases[i].method +
                            R"( (.*) \d+\.\dms)");
