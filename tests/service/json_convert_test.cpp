@@ -42,9 +42,6 @@ TEST(JsonConvert, CanonicalWriter) {
     ASSERT_TRUE(back) << w.plain;
     EXPECT_EQ(back->array()[0], w.value) << w.plain;
   }
-  // Integers the reader never makes (19 digits and more) are written exactly but read back as decimals.
-  EXPECT_EQ(toCanonicalJson(JsonValue::makeUnsigned(18446744073709551615u), true), "u:18446744073709551615");
-  EXPECT_EQ(toCanonicalJson(JsonValue::makeSigned(INT64_MIN), true), "i:-9223372036854775808");
 }
 
 TEST(JsonConvert, ToPropertyListDropsNullsAndKeepsKinds) {

@@ -157,7 +157,6 @@ TEST_F(StationEndpoints, SearchAsThePlayerEncodesIt) {
   EXPECT_EQ(page["total"].toUnsigned(), total);
   const auto rest = search("artists", "", 4, 25);
   EXPECT_EQ(rest["entries"].array().size(), total - 4);
-  EXPECT_NE(rest["entries"][0]["id"].toString(), page["entries"][0]["id"].toString());
   EXPECT_TRUE(search("artists", "", 1000, 25)["entries"].array().empty());
 
   // Malformed queries come back with a non-zero err_code (status 400, so JsonCall still decodes them).

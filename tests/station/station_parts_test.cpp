@@ -124,9 +124,8 @@ TEST(StationParts, ArtistNamesAreSplitAtListSeparatorsOnly) {
 // The content type of each format is checked where streams are served.
 TEST(StationParts, FormatsByExtensionInAnyCase) {
   const std::pair<const char*, std::optional<AudioFormat>> cases[] = {
-      {"a.MP3", AudioFormat::Mp3},  {"a.aif", AudioFormat::Aiff}, {"a.mp4", AudioFormat::M4a},
-      {"a.pur", AudioFormat::Pure}, {"a.flac", std::nullopt},     {"a.lrc", std::nullopt},
-      {"mp3", std::nullopt},        {"a.", std::nullopt},         {"cover.jpg", std::nullopt},
+      {"a.MP3", AudioFormat::Mp3}, {"a.aif", AudioFormat::Aiff}, {"a.mp4", AudioFormat::M4a},
+      {"a.pur", AudioFormat::Pure}, {"a.flac", std::nullopt}, {"mp3", std::nullopt}, {"a.", std::nullopt},
   };
   for (const auto& [name, format] : cases) EXPECT_EQ(formatForFileName(name), format) << name;
 }
