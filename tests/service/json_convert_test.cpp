@@ -7,7 +7,6 @@
 #include "platform/plist.h"
 #include "service/jsonvalue.h"
 #include "service/plistconvert.h"
-#include "json_print.h"
 
 namespace tonvera {
 namespace {

@@ -78,7 +78,6 @@ TEST_F(JsonCallTest, RequestShapes) {
       {"empty body is a POST of nothing", std::string(), false, "POST", nullptr},
       {"body without form has no content type", std::string("a=1"), false, "POST", nullptr},
       {"form body", std::string("similar=1&id=1,2,"), true, "POST", "application/x-www-form-urlencoded"},
-      {"large body is sent at once", std::string(5000, 'x'), false, "POST", nullptr},
   };
   for (const auto& r : table) {
     SCOPED_TRACE(r.what);
@@ -124,7 +123,6 @@ TEST_F(JsonCallTest, RepliesAsBytesAndAsJson) {
   auto posted = JsonCall::call(server_.url("/echo"), std::string("x=1"));
   ASSERT_TRUE(posted);
   EXPECT_EQ(toCanonicalJson(*posted), R"({"body":"x=1","method":"POST"})");
-  EXPECT_FALSE(seen().has_header("Content-Type"));
 }
 
 TEST(JsonCallEscape, PercentEscapeTable) {

@@ -34,8 +34,6 @@ class ReportService {
   }
 
   std::string url() const { return server_.url(); }
-  // Points TONVERA_SERVICE_URL at this service.
-  void useForReports() const { ::setenv("TONVERA_SERVICE_URL", url().c_str(), 1); }
 
   void setStatus(int status) {
     locked([&] { status_ = status; });

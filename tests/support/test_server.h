@@ -14,7 +14,7 @@ namespace tonvera::test {
 
 class TestServer {
  public:
-  TestServer();
+  TestServer() = default;
   ~TestServer();
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;
