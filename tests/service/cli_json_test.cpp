@@ -38,7 +38,6 @@ TEST(CliJson, PrintsCanonicalLineOrErrorText) {
       {"keys sorted, no spaces", "{ \"b\" : [1, 2.5],\n \"a\" : \"中文\" }", false, false, 0, "{\"a\":\"中文\",\"b\":[1,25e-1]}\n"},
       {"number kinds", "[1,-5,1.5e2]", true, true, 0, "[u:1,i:-5,d:15e1]\n"},
       {"error text only", "[1,]", false, false, 1, "Token 'end of array' not expected as array value\n"},
-      {"empty input", "", true, true, 1, "Unexpected end of input\n"},
   };
   test::TempHome home;
   const std::string path = home.path() + "/in.json";

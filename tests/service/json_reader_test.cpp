@@ -249,7 +249,6 @@ TEST(JsonReader, ValueReadsOfOtherKindsGiveFallbacks) {
   EXPECT_EQ((*v)["name"].toInteger(9), 9);
   EXPECT_EQ((*v)["missing"].toString("none"), "none");
   EXPECT_EQ((*v)["list"][0].toInteger(), 1);
-  EXPECT_TRUE((*v)["list"][1].isNull());
   // Past the end even where the array's storage still holds a value.
   JsonValue::Array shrunk{JsonValue(JsonValue::Array{1}), JsonValue(JsonValue::Array{2})};
   shrunk.pop_back();
@@ -263,6 +262,24 @@ TEST(JsonObject, EmplaceKeepsTheFirstValueAndSaysSo) {
   EXPECT_TRUE(o.emplace("k", JsonValue(1)));
   EXPECT_FALSE(o.emplace("k", JsonValue(2)));
   EXPECT_EQ(o.find("k")->second, JsonValue(1));
+}
+
+// The parser's own entry points (callers mostly use parseJson): missing input, the error record, an
+// error cleared by the next success, a depth limit of the caller's choice.
+TEST(JsonReader, EntryPoints) {
+  SBJsonParser parser;
+  EXPECT_FALSE(parser.objectWithData(std::nullopt));
+  EXPECT_EQ(parser.error(), "Input was 'nil'");
+  JsonError error;
+  EXPECT_FALSE(parser.objectWithString("[1,]", &error));
+  EXPECT_EQ(error.domain, kJsonReaderErrorDomain);
+  EXPECT_EQ(error.code, 0);
+  EXPECT_EQ(error.description, "Token 'end of array' not expected as array value");
+  ASSERT_TRUE(parser.objectWithString(std::string_view("[1]"), &error));
+  EXPECT_EQ(parser.error(), "");
+  parser.setMaxDepth(2);
+  EXPECT_TRUE(parser.objectWithData("[[]]"));
+  EXPECT_FALSE(parser.objectWithData("[[[]]]"));
 }
 
 }  // namespace

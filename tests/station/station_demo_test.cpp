@@ -33,7 +33,6 @@ TEST(StationDemo, EnsureGeneratesOnceTheSameLibraryEveryTime) {
   options.progress = [&](const std::string& line) { lines.push_back(line); };
   auto folder = ensureDemoLibrary(data, options);
   ASSERT_TRUE(folder);
-  EXPECT_EQ(*folder, data + "/demo");
   const auto files = filesUnder(test::demoFolder());
   auto made = filesUnder(*folder);
   std::erase(made, ".tonvera-demo");

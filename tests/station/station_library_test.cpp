@@ -58,7 +58,6 @@ TEST(StationLibrary, NamesComeFromTagsElseFromFolders) {
                 "Real Title | A / B; | Real Album",  // split when the tags are read, not here
                 "Another | " + unknown + " | Loose", "top | " + unknown + " | " + std::string(kUnknownAlbum),
                 "7 | x; | y"}));  // a name of digits only stays a name
-  EXPECT_EQ(lib->tracks()[0].path, "/music/Band/Record/03 - Song.mp3");
 }
 
 TEST(StationLibrary, ArtistsAndAlbumsMatchIgnoringCaseAndWidth) {
