@@ -186,7 +186,7 @@ TEST(JsonReader, NumberKindsAreDistinguishable) {
   EXPECT_TRUE(a[0].decimal()->isWide());
   EXPECT_EQ(a[0].decimal()->significand(), "18446744073709551615");
   EXPECT_EQ(a[0].toUnsigned(), 0u) << "beyond 2^64 after rounding to double";
-  EXPECT_EQ(a[1].toInteger(), 123456789012345678);
+  EXPECT_EQ(a[1].toUnsigned(), 123456789012345678u);
   EXPECT_EQ(a[2].toInteger(), -5);
   EXPECT_EQ(a[2].toUnsigned(7), 7u);
   ASSERT_TRUE(a[3].isDecimal());
@@ -230,7 +230,12 @@ TEST(JsonReader, DecimalConversions) {
     if (d.plain) {
       EXPECT_EQ(dec.toPlainString(), d.plain) << d.token;
     }
+    auto wide = JsonDecimal::fromText(d.token);  // the form of long tokens: the same parts and value
+    ASSERT_TRUE(wide) << d.token;
+    EXPECT_EQ(*wide, dec) << d.token;
+    EXPECT_EQ(wide->toDouble(), d.value) << d.token;
   }
+  for (const char* bad : {"1.", "+1", "01x"}) EXPECT_FALSE(JsonDecimal::fromText(bad)) << bad;
   EXPECT_EQ(JsonDecimal::fromDouble(0.1).toString(), "1e-1");
   EXPECT_EQ(JsonDecimal::fromDouble(-1234.5).toString(), "-12345e-1");
   EXPECT_EQ(JsonDecimal::fromDouble(1e300).toDouble(), 1e300);

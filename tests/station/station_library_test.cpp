@@ -2,7 +2,6 @@
 // pictures, similar artists, search and play queues.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>

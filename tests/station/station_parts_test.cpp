@@ -1,6 +1,5 @@
-// The station's small parts: range headers, host-based URLs, query and form decoding, UTF-8, ids,
-// artist-name splitting and file formats (text folding and the PURE header are checked through the
-// library); and the fuzz corpus of its request-text parsers, replayed through the fuzz entry.
+// The station's small parts (text folding and the PURE header: through the library), and the fuzz
+// corpus of its request-text parsers replayed through the fuzz entry.
 #include <gtest/gtest.h>
 
 #include "station/audioformats.h"

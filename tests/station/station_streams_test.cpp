@@ -49,7 +49,6 @@ TEST(StationStreams, ByteRanges) {
     int status;
     std::uint64_t first, last;  // expected bytes, inclusive
   };
-  // The header's forms are checked on their own (StationParts); here what goes on the wire.
   const Case cases[] = {
       {"bytes=" + std::to_string(n / 2) + "-" + std::to_string(n / 2 + 99), 206, n / 2, n / 2 + 99},
       {"bytes=-300", 206, n - 300, n - 1},
