@@ -137,6 +137,7 @@ const std::vector<Case>& cases() {
       {"misspelt true", "[tru]", "!Expected 'true' after initial 't'"},
       {"capitalised word", "[True]", "!Illegal start of token [T]"},
       {"form feed is not whitespace", "[\f1]", "!Illegal start of token [\f]"},
+      {"non-ASCII byte as start", "[\xC3\xA9]", "!Illegal start of token [\xC3\x83]"},
 
       // Strings.
       {"escapes", R"(["\"\\\/\b\f\n\r\t"])", R"(=["\"\\/\b\f\n\r\t"])"},
