@@ -1,8 +1,6 @@
-// The reader over the JSON test suite's parsing files: "y_" files must parse, "n_" files must fail,
-// "i_" files may go either way but must end cleanly. The "y_" files for which the reader's own rules
-// decide otherwise (a scalar outer-most value) are listed below with the rule; every "n_" file fails.
-// Every file, and the committed fuzz corpus, also goes through the fuzz entry, so every input that
-// once broke an invariant stays covered in the normal test run.
+// The reader over the JSON test suite's parsing files: "y_" files parse (but those its own rules
+// decide otherwise, listed with the rule), "n_" files fail, "i_" files end cleanly. Every file and the
+// committed fuzz corpus also go through the fuzz entry.
 #include <gtest/gtest.h>
 
 #include <algorithm>

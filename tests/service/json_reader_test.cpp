@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "json_print.h"
 #include "service/jsonstreamparser.h"
 #include "service/jsonvalue.h"
 #include "service/plistconvert.h"
@@ -71,8 +70,6 @@ struct Case {
 const std::vector<Case>& cases() {
   static const std::vector<Case> all = {
       // Structure.
-      {"empty array", "[]", "=[]"},
-      {"empty object", "{}", "={}"},
       {"whitespace of all four kinds", " \t[1]\r\n", "=[u:1]"},
       {"nested containers", R"({"a":[1,{"b":null}],"c":{}})", R"(={"a":[u:1,{"b":null}],"c":{}})"},
       {"words", "[true,false,null]", "=[true,false,null]"},
@@ -87,15 +84,8 @@ const std::vector<Case>& cases() {
 
       // The outer-most value.
       {"number first", "1 ", "!Token 'number' not expected before outer-most array or object"},
-      {"string first", R"("a")", "!Token 'string' not expected before outer-most array or object"},
-      {"true first", "true", "!Token 'boolean' not expected before outer-most array or object"},
-      {"null first", "null", "!Token 'null' not expected before outer-most array or object"},
-      {"lone digit never completes", "1", "!Unexpected end of input"},
       {"empty input", "", "!Unexpected end of input"},
-      {"whitespace only", " \n", "!Unexpected end of input"},
       {"second document", "[1] [2]", "!Token 'start of array' not expected after outer-most array or object"},
-      {"trailing comma after document", "{},",
-       "!Token 'value separator' not expected after outer-most array or object"},
 
       // Token-not-expected in each state.
       {"comma then end of array", "[1,]", "!Token 'end of array' not expected as array value"},
@@ -116,7 +106,6 @@ const std::vector<Case>& cases() {
       // Running out of input.
       {"open array", "[1", "!Unexpected end of input"},
       {"unclosed string value", R"({"a":"bc)", "!Unexpected end of input"},
-      {"unclosed key", R"({"a)", "!Unexpected end of input"},
       {"backslash at the end", R"(["a\)", "!Unexpected end of input"},
       {"short hex quad at the end", R"(["\u12)", "!Unexpected end of input"},
       {"half a surrogate pair at the end", R"(["\uD834\u)", "!Unexpected end of input"},
@@ -125,43 +114,33 @@ const std::vector<Case>& cases() {
 
       // Numbers.
       {"leading zero", "[01]", "!Leading zero is illegal in number"},
-      {"negative leading zero", "[-01]", "!Leading zero is illegal in number"},
       {"no fraction digits", "[1.]", "!No digits after decimal point"},
       {"no exponent digits", "[1e]", "!No digits in exponent"},
-      {"signed exponent without digits", "[1e+]", "!No digits in exponent"},
       {"lone minus", "[-]", "!No digits after initial minus"},
       {"leading plus", "[+1]", "!Leading + is illegal in number"},
       {"18-digit integer is unsigned", "[123456789012345678]", "=[u:123456789012345678]"},
       {"19-digit integer is a decimal from its text", "[1234567890123456789]", "=[d:1234567890123456789e0]"},
-      {"20-digit integer keeps every digit", "[18446744073709551616]", "=[d:18446744073709551616e0]"},
       {"negative integer is signed", "[-5]", "=[i:-5]"},
       {"negative zero is the signed integer 0", "[-0]", "=[i:0]"},
       {"zero is unsigned", "[0]", "=[u:0]"},
-      {"largest 18-digit negative", "[-999999999999999999]", "=[i:-999999999999999999]"},
       {"fraction and exponent", "[1.5e2]", "=[d:15e1]"},
       {"upper-case exponent with sign", "[2E-3]", "=[d:2e-3]"},
       {"explicit plus exponent", "[2e+3]", "=[d:2e3]"},
-      {"fraction keeps trailing zeros", "[1.50]", "=[d:150e-2]"},
       {"negative decimal", "[-0.25]", "=[d:-25e-2]"},
       {"leading zero of a fraction counts as a digit", "[0.000000000000000001]", "=[d:1e-18]"},
       {"exponent beyond 16 bits keeps its value", "[1e40000]", "=[d:1e40000]"},
       {"negative exponent beyond 16 bits", "[1.5e-40000]", "=[d:15e-40001]"},
       {"exponent at the 16-bit edge", "[1e32767]", "=[d:1e32767]"},
       {"number followed by a word letter", "[1x]", "!Illegal start of token [x]"},
-      {"two points", "[1.2.3]", "!Illegal start of token [.]"},
 
       // Words and other starts.
       {"misspelt true", "[tru]", "!Expected 'true' after initial 't'"},
-      {"misspelt false", "[fals ]", "!Expected 'false' after initial 'f'"},
-      {"misspelt null", "[nul]]", "!Expected 'null' after initial 'n'"},
       {"capitalised word", "[True]", "!Illegal start of token [T]"},
-      {"single quotes", "['a']", "!Illegal start of token [']"},
       {"form feed is not whitespace", "[\f1]", "!Illegal start of token [\f]"},
       {"non-ASCII byte as start", "[\xC3\xA9]", "!Illegal start of token [\xC3\x83]"},
 
       // Strings.
       {"escapes", R"(["\"\\\/\b\f\n\r\t"])", R"(=["\"\\/\b\f\n\r\t"])"},
-      {"raw line feed", "[\"a\nb\"]", "!Unescaped control character [0x0A]"},
       {"raw NUL", std::string("[\"\0\"]", 5), "!Unescaped control character [0x00]"},
       {"raw unit separator", "[\"\x1F\"]", "!Unescaped control character [0x1F]"},
       {"DEL passes", "[\"\x7F\"]", "=[\"\x7F\"]"},
@@ -174,7 +153,6 @@ const std::vector<Case>& cases() {
       {"high surrogate then other escape", R"(["\uD834\n"])", "!Missing low character in surrogate pair"},
       {"high surrogate then bad quad", R"(["\uD834\uDZ00"])", "!Missing low character in surrogate pair"},
       {"high surrogate then non-low", R"(["\uD834\u0041"])", "!Invalid low character in surrogate pair"},
-      {"two high surrogates", R"(["\uD834\uD834"])", "!Invalid low character in surrogate pair"},
       {"lone low surrogate", R"(["\uDD1E"])", "!Invalid high character in surrogate pair"},
       {"four-byte UTF-8", "[\"\xF0\x9F\x8E\xB5\"]", "=[\"\xF0\x9F\x8E\xB5\"]"},
       {"Chinese around escapes", "[\"\xE4\xB8\xAD\\n\xE6\x96\x87\"]", "=[\"\xE4\xB8\xAD\\n\xE6\x96\x87\"]"},
@@ -210,17 +188,12 @@ TEST(JsonReader, NumberKindsAreDistinguishable) {
   EXPECT_EQ(a[0].decimal()->significand(), "18446744073709551615");
   EXPECT_EQ(a[0].toUnsigned(), 0u) << "beyond 2^64 after rounding to double";
   EXPECT_EQ(a[1].toUnsigned(), 123456789012345678u);
-  EXPECT_EQ(a[1].toInteger(), 123456789012345678);
   EXPECT_EQ(a[2].toInteger(), -5);
   EXPECT_EQ(a[2].toUnsigned(7), 7u);
   ASSERT_TRUE(a[3].isDecimal());
   EXPECT_FALSE(a[3].decimal()->isWide());
-  EXPECT_EQ(a[3].decimal()->mantissa(), 15u);
-  EXPECT_EQ(a[3].decimal()->exponent(), 1);
-  EXPECT_FALSE(a[3].decimal()->isNegative());
   EXPECT_DOUBLE_EQ(a[3].toReal(), 150.0);
   EXPECT_EQ(a[3].toInteger(), 150);
-  EXPECT_TRUE(a[4].decimal()->isWide());
   EXPECT_TRUE(a[5].isBool());
   EXPECT_FALSE(a[5].isNumber());
 }
@@ -234,7 +207,6 @@ TEST(JsonReader, DecimalConversions) {
     const char* plain;
   };
   const D table[] = {
-      {"0.1", 0.1, "0.1"},
       {"-0.25", -0.25, "-0.25"},
       {"1.5e2", 150.0, "150"},
       {"2.50", 2.5, "2.5"},
@@ -244,11 +216,9 @@ TEST(JsonReader, DecimalConversions) {
       {"0.30000000000000004441", 0.30000000000000004, "0.30000000000000004441"},
       {"1.7976931348623157e308", 1.7976931348623157e308, nullptr},
       {"1e400", HUGE_VAL, nullptr},
-      {"-1e400", -HUGE_VAL, nullptr},
       {"1e401", HUGE_VAL, "1e401"},
       {"1e-400", 0.0, kTiny.c_str()},
       {"4.9406564584124654e-324", 4.9406564584124654e-324, nullptr},
-      {"0.0", 0.0, "0"},
       {"-0.0", -0.0, "0"},
       {kHugeInteger.c_str(), HUGE_VAL, kHugeInteger.c_str()},  // 310 digits, no exponent
   };
@@ -261,14 +231,12 @@ TEST(JsonReader, DecimalConversions) {
     if (d.plain) {
       EXPECT_EQ(dec.toPlainString(), d.plain) << d.token;
     }
-    auto fromText = JsonDecimal::fromText(d.token);
-    ASSERT_TRUE(fromText) << d.token;
-    EXPECT_EQ(fromText->toDouble(), d.value) << d.token;
-    EXPECT_EQ(*fromText, dec) << d.token << ": the wide and narrow forms agree on the parts";
+    auto wide = JsonDecimal::fromText(d.token);  // the form of long tokens: the same parts and value
+    ASSERT_TRUE(wide) << d.token;
+    EXPECT_EQ(*wide, dec) << d.token;
+    EXPECT_EQ(wide->toDouble(), d.value) << d.token;
   }
-  EXPECT_FALSE(JsonDecimal::fromText("1."));
-  EXPECT_FALSE(JsonDecimal::fromText("+1"));
-  EXPECT_FALSE(JsonDecimal::fromText("01x"));
+  for (const char* bad : {"1.", "+1", "01x"}) EXPECT_FALSE(JsonDecimal::fromText(bad)) << bad;
   EXPECT_EQ(JsonDecimal::fromDouble(0.1).toString(), "1e-1");
   EXPECT_EQ(JsonDecimal::fromDouble(-1234.5).toString(), "-12345e-1");
   EXPECT_EQ(JsonDecimal::fromDouble(1e300).toDouble(), 1e300);
@@ -286,10 +254,7 @@ TEST(JsonReader, ValueReadsOfOtherKindsGiveFallbacks) {
   EXPECT_EQ((*v)["big"].toInteger(-1), -1);
   EXPECT_EQ((*v)["name"].toInteger(9), 9);
   EXPECT_EQ((*v)["missing"].toString("none"), "none");
-  EXPECT_TRUE((*v)["missing"].isNull());
-  EXPECT_EQ(v->find("missing"), nullptr);
   EXPECT_EQ((*v)["list"][0].toInteger(), 1);
-  EXPECT_TRUE((*v)["list"][1].isNull());
   // Past the end even where the array's storage still holds a value.
   JsonValue::Array shrunk{JsonValue(JsonValue::Array{1}), JsonValue(JsonValue::Array{2})};
   shrunk.pop_back();
@@ -305,42 +270,22 @@ TEST(JsonObject, EmplaceKeepsTheFirstValueAndSaysSo) {
   EXPECT_EQ(o.find("k")->second, JsonValue(1));
 }
 
-TEST(JsonReader, EntryPointsAgree) {
+// The parser's own entry points (callers mostly use parseJson): missing input, the error record, an
+// error cleared by the next success, a depth limit of the caller's choice.
+TEST(JsonReader, EntryPoints) {
   SBJsonParser parser;
   EXPECT_FALSE(parser.objectWithData(std::nullopt));
   EXPECT_EQ(parser.error(), "Input was 'nil'");
-  EXPECT_FALSE(parser.objectWithString(std::nullopt));
-  EXPECT_EQ(parser.error(), "Input was 'nil'");
-
   JsonError error;
   EXPECT_FALSE(parser.objectWithString("[1,]", &error));
   EXPECT_EQ(error.domain, kJsonReaderErrorDomain);
   EXPECT_EQ(error.code, 0);
   EXPECT_EQ(error.description, "Token 'end of array' not expected as array value");
-  EXPECT_EQ(parser.error(), error.description);
-
-  auto ok = parser.objectWithString(std::string_view("[1]"), &error);
-  ASSERT_TRUE(ok);
-  EXPECT_EQ(parser.error(), "") << "a success clears the previous error";
-  EXPECT_EQ(*ok, JsonValue(JsonValue::Array{1}));
-
+  ASSERT_TRUE(parser.objectWithString(std::string_view("[1]"), &error));
+  EXPECT_EQ(parser.error(), "");
   parser.setMaxDepth(2);
   EXPECT_TRUE(parser.objectWithData("[[]]"));
   EXPECT_FALSE(parser.objectWithData("[[[]]]"));
-  EXPECT_EQ(parser.error(), "Input depth exceeds max depth of 2");
-}
-
-TEST(JsonReader, StreamParserStatusesAndStickyError) {
-  SBJsonStreamParserAdapter adapter;
-  SBJsonStreamParser parser(&adapter);
-  EXPECT_EQ(parser.parse("{\"a\":"), SBJsonStreamParserStatus::WaitingForData);
-  EXPECT_EQ(parser.parse("[1,2"), SBJsonStreamParserStatus::WaitingForData);
-  EXPECT_EQ(parser.parse("]}"), SBJsonStreamParserStatus::Complete);
-  EXPECT_EQ(toCanonicalJson(*adapter.value()), R"({"a":[1,2]})");
-  EXPECT_EQ(parser.state(), SBJsonStreamParserState::Complete);
-  EXPECT_EQ(parser.parse(" x"), SBJsonStreamParserStatus::Error);
-  EXPECT_EQ(parser.error(), "Illegal start of token [x]");
-  EXPECT_EQ(parser.parse("[]"), SBJsonStreamParserStatus::Error) << "an error is final";
 }
 
 }  // namespace

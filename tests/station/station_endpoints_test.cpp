@@ -49,7 +49,6 @@ TEST_F(StationEndpoints, CatalogueListsAllThenGenresWithQueuesOfKnownTracks) {
   std::set<std::string> names;
   for (const auto& channel : entries) {
     const std::string id = channel["id"].toString();
-    EXPECT_EQ(JsonCall::percentEscape(id), id);
     names.insert(channel["name"].toString());
     auto queue = JsonCall::call(channelPlayURL(id));
     ASSERT_TRUE(queue && queue->isObject()) << id;
@@ -107,17 +106,8 @@ TEST_F(StationEndpoints, TrackRecordsCarryEveryKeyAndWorkingUrls) {
   }
 }
 
-TEST_F(StationEndpoints, UrlsPointBackToTheAddressTheClientUsed) {
-  const auto& track = station.server().library()->tracks().front();
-  auto client = station.client();
-  for (std::string host : {std::string("localhost:") + std::to_string(station.port()), std::string("music.local:80")}) {
-    auto res = client->Get(("/tracks/" + track.id + "/play.json").c_str(), {{"Host", host}});
-    ASSERT_TRUE(res);
-    EXPECT_NE(res->body.find("\"http://" + host + "/streams/" + track.id), std::string::npos) << res->body;
-  }
-}
-
-TEST_F(StationEndpoints, PicturesOfChannelsAlbumsAndArtists) {
+// (Album covers: the listener's flow test.)
+TEST_F(StationEndpoints, PicturesOfChannelsAndArtists) {
   const auto lib = station.server().library();
   auto fetchPicture = [&](const std::string& infoUrl, const char* key) {
     auto info = JsonCall::call(infoUrl);
@@ -130,11 +120,8 @@ TEST_F(StationEndpoints, PicturesOfChannelsAlbumsAndArtists) {
     if (!bytes) return QImage();
     return QImage::fromData(QByteArray::fromStdString(*bytes));
   };
-  for (const auto& channel : lib->channels()) {
-    QImage image = fetchPicture(channelImagesURL(channel.id), "l");
-    EXPECT_EQ(image.size(), QSize(240, 240)) << channel.name;
-  }
-  for (const auto& album : lib->albums()) EXPECT_EQ(fetchPicture(albumImagesURL(album.id), "h").size(), QSize(500, 500)) << album.name;
+  for (const auto& channel : lib->channels())
+    EXPECT_EQ(fetchPicture(channelImagesURL(channel.id), "l").size(), QSize(240, 240)) << channel.name;
   for (const auto& artist : lib->artists()) {
     QImage image = fetchPicture(artistImagesURL(artist.id), "h");
     // artist.jpg is 480 x 320; a guest without a folder shows an album cover.
@@ -156,7 +143,6 @@ TEST_F(StationEndpoints, SearchAsThePlayerEncodesIt) {
   const auto track = search("tracks", "夏日", 0, 25)["entries"][0];
   EXPECT_EQ(track["name"].toString(), "夏日来信");
   expectOwnUrl(track["url"][0].toString());
-  EXPECT_TRUE(track["album"]["id"].isString());
   const auto album = search("albums", "lanterns", 0, 25)["entries"];
   ASSERT_EQ(album.array().size(), 1u);
   EXPECT_EQ(album[0]["name"].toString(), "Paper Lanterns");
@@ -169,35 +155,28 @@ TEST_F(StationEndpoints, SearchAsThePlayerEncodesIt) {
   EXPECT_EQ(page["total"].toUnsigned(), total);
   const auto rest = search("artists", "", 4, 25);
   EXPECT_EQ(rest["entries"].array().size(), total - 4);
-  EXPECT_NE(rest["entries"][0]["id"].toString(), page["entries"][0]["id"].toString());
   EXPECT_TRUE(search("artists", "", 1000, 25)["entries"].array().empty());
 
-  // Malformed queries come back with a non-zero err_code (status 400, so JsonCall still decodes them).
+  // Malformed queries, and a key that is not UTF-8 once the HTTP escapes are undone: status 400 and a
+  // non-zero err_code.
   for (const char* path : {"/artists/search.json?start=0&offset=25", "/artists/search.json?q=a&start=x&offset=25",
-                           "/artists/search.json?q=a&start=0&offset=-1", "/artists/search.json?q=a&start=0&offset=101"}) {
-    auto bad = JsonCall::call(station.url(path));
-    ASSERT_TRUE(bad) << path;
-    EXPECT_NE((*bad)["err_code"].toInteger(0), 0) << path;
+                           "/artists/search.json?q=a&start=0&offset=-1", "/artists/search.json?q=a&start=0&offset=101",
+                           "/artists/search.json?q=%FF&start=0&offset=2"}) {
+    auto res = station.client()->Get(path);
+    ASSERT_TRUE(res) << path;
+    EXPECT_EQ(res->status, 400) << path;
+    auto bad = parseJson(res->body);
+    EXPECT_TRUE(bad && (*bad)["err_code"].toInteger(0) != 0) << path;
   }
-  // A key that is not UTF-8 once the HTTP escapes are undone (sent without the player's escaping).
-  auto res = station.client()->Get("/artists/search.json?q=%FF&start=0&offset=2");
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 400);
-  auto bad = parseJson(res->body);
-  ASSERT_TRUE(bad);
-  EXPECT_NE((*bad)["err_code"].toInteger(0), 0);
 }
 
 TEST_F(StationEndpoints, SimilarArtistsShareAlbumsAndGenres) {
   auto reply = JsonCall::call(artistSimilarURL(artistId("林夏")));
   ASSERT_TRUE(reply && reply->isObject());
-  std::set<std::string> names;
-  for (const auto& e : (*reply)["entries"].array()) {
-    EXPECT_TRUE(e["id"].isString());
-    names.insert(e["name"].toString());
-  }
-  EXPECT_TRUE(names.count("苏小禾"));    // sings on her album
-  EXPECT_TRUE(names.count("Echo Park"));  // sings on her album
+  std::set<std::string> entries;
+  for (const auto& e : (*reply)["entries"].array()) entries.insert(e["id"].toString() + e["name"].toString());
+  EXPECT_TRUE(entries.count(artistId("苏小禾") + "苏小禾"));  // both sing on her album
+  EXPECT_TRUE(entries.count(artistId("Echo Park") + "Echo Park"));
 }
 
 // (With nothing liked the queue is a random one of the whole library: the queue picker's test.)
@@ -227,7 +206,6 @@ TEST_F(StationEndpoints, UsageReportsAreAcceptedAndLogged) {
   ASSERT_TRUE(log);
   EXPECT_NE(log->find("\t" + report + "\n"), std::string::npos);
   EXPECT_NE(log->find("\tapi=Service.End&param={\"a\":1} second line\n"), std::string::npos);
-  EXPECT_EQ(std::count(log->begin(), log->end(), '\n'), 2);
   EXPECT_EQ(test::statusOf(client->Post("/stats", "", "application/x-www-form-urlencoded")), 400);
 }
 

@@ -1,8 +1,6 @@
-// The station's small parts: range headers, host-based URLs, query and form decoding, UTF-8, ids,
-// artist-name splitting and file formats (text folding and the PURE header are checked through the
-// library); and the fuzz corpus of its request-text parsers, replayed through the fuzz entry.
+// The station's small parts (text folding and the PURE header: through the library), and the fuzz
+// corpus of its request-text parsers replayed through the fuzz entry.
 #include <gtest/gtest.h>
-
 
 #include "station/audioformats.h"
 #include "station/byterange.h"
@@ -27,17 +25,14 @@ TEST(StationParts, RangeHeaderAgainstLength) {
   const Case cases[] = {
       {"", 100, K::Whole, 0, 0},
       {"bytes=0-0", 100, K::Partial, 0, 0},
-      {"bytes=50-59", 100, K::Partial, 50, 59},
       {"bytes=99-99", 100, K::Partial, 99, 99},
       {"bytes=99-", 100, K::Partial, 99, 99},
-      {"bytes=10-", 100, K::Partial, 10, 99},
       {"bytes=50-999", 100, K::Partial, 50, 99},  // the end is cut to the length
       {"bytes=-10", 100, K::Partial, 90, 99},
       {"bytes=-1000", 100, K::Partial, 0, 99},
       {" bytes = 5 - 6 ", 100, K::Whole, 0, 0},  // the unit is "bytes=" exactly
       {"bytes= 5 - 6 ", 100, K::Partial, 5, 6},
       {"bytes=100-", 100, K::Unsatisfiable, 0, 0},
-      {"bytes=200-300", 100, K::Unsatisfiable, 0, 0},
       {"bytes=-0", 100, K::Unsatisfiable, 0, 0},
       {"bytes=0-", 0, K::Unsatisfiable, 0, 0},
       {"bytes=5-2", 100, K::Whole, 0, 0},
@@ -61,16 +56,13 @@ TEST(StationParts, RangeHeaderAgainstLength) {
 TEST(StationParts, BaseUrlFollowsTheHostHeaderWhenItIsAPlainHost) {
   const std::pair<const char*, const char*> cases[] = {
       {"127.0.0.1:7650", "http://127.0.0.1:7650"},
-      {"localhost:8000", "http://localhost:8000"},
       {"music.example", "http://music.example"},
       {"[::1]:7650", "http://[::1]:7650"},
       {"", "http://127.0.0.1:9"},
       {"evil.example/path", "http://127.0.0.1:9"},
-      {"a b", "http://127.0.0.1:9"},
       {"host:", "http://127.0.0.1:9"},
       {"host:12x", "http://127.0.0.1:9"},
       {"host:123456", "http://127.0.0.1:9"},
-      {"user@host", "http://127.0.0.1:9"},
       {"[::1", "http://127.0.0.1:9"},
       {"[::1]x", "http://127.0.0.1:9"},
       {"主机:80", "http://127.0.0.1:9"},
@@ -81,12 +73,10 @@ TEST(StationParts, BaseUrlFollowsTheHostHeaderWhenItIsAPlainHost) {
 TEST(StationParts, QueryTextIsDecodedOnceMoreWhenItStillHoldsEscapes) {
   // The player's search page escapes the key and the request layer escapes the URL again; the HTTP
   // server undoes one level.
-  EXPECT_EQ(decodeQueryText("%E6%9E%97%E5%A4%8F"), "林夏");
   EXPECT_EQ(decodeQueryText("echo%20park"), "echo park");
   EXPECT_EQ(decodeQueryText("林夏"), "林夏");
   EXPECT_EQ(decodeQueryText("100%"), "100%");      // not an escape: kept
   EXPECT_EQ(decodeQueryText("%FF%FE"), "%FF%FE");  // decoding again would not be UTF-8: kept
-  EXPECT_EQ(decodeQueryText("\xFF"), std::nullopt);
 }
 
 TEST(StationParts, FormBodies) {
@@ -98,9 +88,7 @@ TEST(StationParts, FormBodies) {
   EXPECT_EQ((*form)[2].second, "a b!");
   EXPECT_EQ(parseForm("")->size(), 0u);
   EXPECT_EQ(parseForm("id")->at(0).second, "");
-  EXPECT_FALSE(parseForm("id=%zz"));
-  EXPECT_FALSE(parseForm("id=%4"));
-  EXPECT_FALSE(parseForm("id=%FF"));
+  EXPECT_FALSE(parseForm("id=%4"));  // (bad escapes and bytes: the station's refusals)
 }
 
 TEST(StationParts, Utf8Validation) {
@@ -118,9 +106,7 @@ TEST(StationParts, IdsAreStableAndNeedNoEscaping) {
   EXPECT_NE(id, makeId("t", "林夏/夏日来信/02 海边的风.mp3"));
   EXPECT_EQ(id.size(), 14u);
   EXPECT_TRUE(isWellFormedId(id));
-  EXPECT_GT(makeId("al", "x").size(), 4u);
   for (const char* bad : {"", "..", "a/b", "A", "a%2F", "a b", "a.b", "-1"}) EXPECT_FALSE(isWellFormedId(bad)) << bad;
-  EXPECT_FALSE(isWellFormedId(std::string(65, 'a')));
   EXPECT_TRUE(isWellFormedId("all"));
 }
 
@@ -136,9 +122,8 @@ TEST(StationParts, ArtistNamesAreSplitAtListSeparatorsOnly) {
 // The content type of each format is checked where streams are served.
 TEST(StationParts, FormatsByExtensionInAnyCase) {
   const std::pair<const char*, std::optional<AudioFormat>> cases[] = {
-      {"a.MP3", AudioFormat::Mp3},  {"a.aif", AudioFormat::Aiff}, {"a.mp4", AudioFormat::M4a},
-      {"a.pur", AudioFormat::Pure}, {"a.flac", std::nullopt},     {"a.lrc", std::nullopt},
-      {"mp3", std::nullopt},        {"a.", std::nullopt},         {"cover.jpg", std::nullopt},
+      {"a.MP3", AudioFormat::Mp3}, {"a.aif", AudioFormat::Aiff}, {"a.mp4", AudioFormat::M4a},
+      {"a.pur", AudioFormat::Pure}, {"a.flac", std::nullopt}, {"mp3", std::nullopt}, {"a.", std::nullopt},
   };
   for (const auto& [name, format] : cases) EXPECT_EQ(formatForFileName(name), format) << name;
 }

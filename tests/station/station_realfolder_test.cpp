@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QImage>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -93,9 +92,6 @@ TEST(StationRealFolder, CoversThatDoNotDecodeAreServedAsAbsent) {
     ASSERT_TRUE(res) << album.name;
     EXPECT_EQ(res->status, 200) << album.name;
     EXPECT_EQ(res->get_header_value("Content-Type"), "image/png") << album.name;  // painted instead
-    QImage image;
-    EXPECT_TRUE(image.loadFromData(reinterpret_cast<const uchar*>(res->body.data()),
-                                   static_cast<int>(res->body.size())));
   }
 }
 

@@ -49,7 +49,6 @@ TEST(StationStreams, ByteRanges) {
     int status;
     std::uint64_t first, last;  // expected bytes, inclusive
   };
-  // The header's forms are checked on their own (StationParts); here what goes on the wire.
   const Case cases[] = {
       {"bytes=" + std::to_string(n / 2) + "-" + std::to_string(n / 2 + 99), 206, n / 2, n / 2 + 99},
       {"bytes=-300", 206, n - 300, n - 1},
@@ -72,12 +71,6 @@ TEST(StationStreams, ByteRanges) {
   ASSERT_TRUE(past);
   EXPECT_EQ(past->status, 416);
   EXPECT_EQ(past->get_header_value("Content-Range"), "bytes */" + std::to_string(n));
-  // A HEAD request: the length, no body.
-  auto head = client->Head(streamPath(track).c_str());
-  ASSERT_TRUE(head);
-  EXPECT_EQ(head->status, 200);
-  EXPECT_EQ(head->get_header_value("Content-Length"), std::to_string(n));
-  EXPECT_TRUE(head->body.empty());
 }
 
 TEST(StationStreams, ClientsLeavingMidStreamCostNothing) {
@@ -97,13 +90,7 @@ TEST(StationStreams, ClientsLeavingMidStreamCostNothing) {
   }
   EXPECT_TRUE(runMainLoopUntil([&] { return station.server().openStreams() == 0; }, std::chrono::seconds(10)))
       << station.server().openStreams() << " streams still open";
-  auto client = station.client();
-  EXPECT_EQ(test::statusOf(client->Get("/radios/selected.json")), 200);
-  // A ranged read deep inside the long stream still works.
-  auto res = client->Get(streamPath(lib->tracks()[0]).c_str(), {{"Range", "bytes=20000000-20000009"}});
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 206);
-  EXPECT_EQ(res->body, std::string(10, '\x55'));
+  EXPECT_EQ(test::statusOf(station.client()->Get("/radios/selected.json")), 200);
 }
 
 TEST(StationStreams, StopClosesStreamsInProgress) {
@@ -152,40 +139,21 @@ TEST(StationStreams, RequestLogHasOneLinePerRequest) {
     std::lock_guard lock(mutex);
     lines.push_back(line);
   });
+  // One line per request, with the bytes sent and the target's control characters escaped.
   const std::string stream = streamPath(station.server().library()->tracks().front());
-  struct Case {
-    std::string method, target, headers;
-    std::string logged;  // the target as logged
-  };
-  const Case cases[] = {
-      {"GET", "/radios/selected.json?x=1", "", "/radios/selected.json?x=1"},
-      {"GET", stream, "Range: bytes=0-9\r\n", stream},
-      {"HEAD", stream, "", stream},
-      {"GET", "/nothing\x01here", "", "/nothing\\x01here"},
-  };
-  std::vector<std::string> expected;  // what the wire says: target, status, body bytes
-  for (const auto& c : cases) {
-    const std::string response = test::rawExchange(
-        station.port(), c.method + " " + c.target + " HTTP/1.1\r\n" + c.headers + "Connection: close\r\n\r\n");
-    expected.push_back(c.logged + " " + std::to_string(test::statusOf(response)) + " " +
-                       std::to_string(test::bodyOf(response).size()));
-  }
+  test::rawExchange(station.port(), "GET " + stream + " HTTP/1.1\r\nRange: bytes=0-9\r\nConnection: close\r\n\r\n");
+  test::rawExchange(station.port(), "GET /nothing\x01here HTTP/1.1\r\nConnection: close\r\n\r\n");
   EXPECT_TRUE(runMainLoopUntil(
       [&] {
         std::lock_guard lock(mutex);
-        return lines.size() >= std::size(cases);
+        return lines.size() >= 2;
       },
       std::chrono::seconds(10)));
   std::lock_guard lock(mutex);
-  ASSERT_EQ(lines.size(), std::size(cases));
-  EXPECT_EQ(expected[1], stream + " 206 10");
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    const std::regex shape(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z 127\.0\.0\.1 )" + cases[i].method +
-                           R"( (.*) \d+\.\dms)");
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(lines[i], m, shape)) << lines[i];
-    EXPECT_EQ(m[1].str(), expected[i]);
-  }
+  ASSERT_EQ(lines.size(), 2u);
+  const std::string head = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z 127\.0\.0\.1 GET )";
+  EXPECT_TRUE(std::regex_match(lines[0], std::regex(head + stream + R"( 206 10 \d+\.\dms)"))) << lines[0];
+  EXPECT_TRUE(std::regex_match(lines[1], std::regex(head + R"(/nothing\\x01here 404 \d+ \d+\.\dms)"))) << lines[1];
 }
 
 }  // namespace

@@ -1,12 +1,11 @@
 #pragma once
 // A stand-in for the service's "/stats" path on 127.0.0.1: records every body it receives (in arrival
 // order, with its content type) and answers with a chosen status. Requests can be held open until
-// release(), or the first one carrying a marker answered 200.
+// release() and are then refused.
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -34,17 +33,12 @@ class ReportService {
   }
 
   std::string url() const { return server_.url(); }
-  // Points TONVERA_SERVICE_URL at this service.
-  void useForReports() const { ::setenv("TONVERA_SERVICE_URL", url().c_str(), 1); }
 
   void setStatus(int status) {
     locked([&] { status_ = status; });
   }
-  // The first request whose body contains `marker` is answered 200 (not accepted).
-  void rejectFirst(const std::string& marker) {
-    locked([&] { rejectMarker_ = marker; });
-  }
-  // Requests whose body contains `marker` wait until release() (at most 20 s).
+  // Requests whose body contains `marker` wait until release() (at most 20 s), then are answered
+  // 200 (not accepted).
   void hold(const std::string& marker) {
     locked([&] { holdMarker_ = marker; });
   }
@@ -77,15 +71,12 @@ class ReportService {
     bodies_.push_back(request.body);
     contentTypes_.push_back(request.get_header_value("Content-Type"));
     auto holds = [&] { return !holdMarker_.empty() && request.body.find(holdMarker_) != std::string::npos; };
+    response.status = status_;
     if (holds()) {
       ++held_;
       changed_.notify_all();
       changed_.wait_for(lock, std::chrono::seconds(20), [&] { return !holds(); });
       --held_;
-    }
-    response.status = status_;
-    if (!rejectMarker_.empty() && request.body.find(rejectMarker_) != std::string::npos) {
-      rejectMarker_.clear();
       response.status = 200;
     }
     response.set_content("{}", "application/json");
@@ -96,7 +87,6 @@ class ReportService {
   std::vector<std::string> bodies_;
   std::vector<std::string> contentTypes_;
   int status_ = 202;
-  std::string rejectMarker_;
   std::string holdMarker_;
   std::size_t held_ = 0;
   TestServer server_;  // last: stopped first

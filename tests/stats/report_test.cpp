@@ -1,8 +1,5 @@
-// The usage reporter over whole runs of the program, against a real service on 127.0.0.1, in a
-// temporary home folder; first the single send (what counts as accepted, what goes on the wire,
-// time-outs and cancellation). One process plays several runs: test::forgetReporter() stands for the
-// process ending, so everything a later run knows comes from the two files. Then the machine facts
-// the start report carries.
+// The usage reporter against a real service on 127.0.0.1. One process plays several runs:
+// test::forgetReporter() stands for the process ending, so a later run knows only the two files.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -15,7 +12,6 @@
 
 #include "main_loop.h"
 #include "platform/fileutil.h"
-#include "platform/mainqueue.h"
 #include "platform/plist.h"
 #include "report_service.h"
 #include "shared_state.h"
@@ -32,7 +28,6 @@ using test::ReportService;
 using Bodies = std::vector<std::string>;
 
 constexpr const char* kOldCode = "1202231812";
-constexpr const char* kNewCode = "1203011005";
 
 // The "api" of a report body "api=<api>&param={...}".
 std::string api(const std::string& body) {
@@ -59,7 +54,7 @@ class ReportTest : public ::testing::Test {
   void SetUp() override {
     test::forgetReporter();
     DataSender::setTimeout(2s);
-    service_->useForReports();
+    ::setenv("TONVERA_SERVICE_URL", service_->url().c_str(), 1);
   }
 
   void TearDown() override {
@@ -134,53 +129,32 @@ class ReportTest : public ::testing::Test {
 TEST_F(ReportTest, SendOnlyStatus202IsAcceptedAndTheBodyGoesOutAsRawUtf8FormText) {
   const std::string body =
       "api=Service.End&param={\"app\":\"a b&c=d%20+\",\"name\":\"私人电台\",\"q\":\"\\\"\"}";
-  for (const int status : {202, 200, 204, 404, 500}) {
+  for (const int status : {202, 200, 204}) {
     service_->setStatus(status);
     DataSender sender(body, service_->url() + "/stats");
     sender.start();
-    EXPECT_TRUE(sender.isFinished());
     EXPECT_EQ(sender.isError(), status != 202) << "status " << status;
   }
-  EXPECT_EQ(service_->bodies(), Bodies(5, body));
+  EXPECT_EQ(service_->bodies(), Bodies(3, body));
   EXPECT_EQ(service_->contentTypes()[0], "application/x-www-form-urlencoded");
-  // No service at all is an error too.
-  DataSender sender("api=Test", "http://127.0.0.1:1/stats");
-  sender.start();
-  EXPECT_TRUE(sender.isError());
 }
 
-TEST_F(ReportTest, SendSlowAnswerPastTheTimeoutIsAnError) {
-  service_->hold("api=");
-  DataSender::setTimeout(300ms);  // the held reply would come (accepted) after 20 s
-  DataSender sender("api=Test", service_->url() + "/stats");
-  sender.start();
-  EXPECT_TRUE(sender.isError());
-}
-
-TEST_F(ReportTest, SendCancelledBeforeStartOrInFlightEndsAsAnError) {
-  DataSender early("api=Test", service_->url() + "/stats");
-  int notices = 0;
-  early.setFinishedObserver([&](DataSender& finished) {
-    ++notices;
-    EXPECT_EQ(&finished, &early);
-    EXPECT_TRUE(finished.isFinished());
-  });
-  early.cancel();
-  early.start();
-  EXPECT_EQ(notices, 1);
-  EXPECT_TRUE(early.isError());
-  EXPECT_EQ(service_->count(), 0u);
-
-  // Without the cancel the send would wait for the held reply (accepted after 20 s): no time-out
-  // ends it first.
+// A held reply (accepted only after 20 s) ends the send as an error when it is cancelled in flight,
+// or at the time-out.
+TEST_F(ReportTest, SendHeldIsAnErrorWhenCancelledInFlightOrAtTheTimeOut) {
   service_->hold("api=");
   DataSender::setTimeout(std::chrono::hours(1));
-  auto sender = std::make_shared<DataSender>("api=Test", service_->url() + "/stats");
-  std::thread worker([&] { sender->start(); });
+  DataSender sender("api=Test", service_->url() + "/stats");
+  std::thread worker([&] { sender.start(); });
   EXPECT_TRUE(service_->waitForHeld(1, 5s));
-  sender->cancel();
+  sender.cancel();
   worker.join();
-  EXPECT_TRUE(sender->isError());
+  EXPECT_TRUE(sender.isError());
+
+  DataSender::setTimeout(300ms);
+  DataSender slow("api=Test", service_->url() + "/stats");
+  slow.start();
+  EXPECT_TRUE(slow.isError());
 }
 
 TEST_F(ReportTest, FirstRunEver) {
@@ -191,8 +165,6 @@ TEST_F(ReportTest, FirstRunEver) {
 
   ASSERT_EQ(service_->count(), 1u);
   const std::string start = service_->bodies()[0];
-  EXPECT_EQ(TonveraReport::pendingReports(), Bodies{});
-  EXPECT_FALSE(TonveraReport::isStopped());
   EXPECT_EQ(versionFile(), kOldCode);
 
   const long long localTime = std::stoll(field(start, "local_time"));
@@ -210,7 +182,6 @@ TEST_F(ReportTest, FirstRunEver) {
 
   terminate();
   EXPECT_EQ(apis(reportFile()), Bodies{"Service.End"});
-  EXPECT_EQ(service_->count(), 1u);
 }
 
 // The version file holds the code of the last build that ran; the first run of another build sends
@@ -221,8 +192,7 @@ TEST_F(ReportTest, VersionFileContents) {
     const char* from;  // nullptr: no live-update report
   };
   const Case cases[] = {
-      {"1202231812", nullptr},                  // same build
-      {"1202231812\n", nullptr},                // a line end does not make it another build
+      {"1202231812\n", nullptr},                // same build: the line end does not count
       {"1101010000", "1101010000"}, {"", "0"},  // unreadable: counts as changed
       {"12022318\"12", "0"},                    // not a version code: never pasted into a report
   };
@@ -245,7 +215,6 @@ TEST_F(ReportTest, RefusedReportIsScheduledAgainOnlyAfterItsSendFinished) {
   run(kOldCode);  // the version file exists: no live update below
   auto test = [](const char* n) { return "api=Service.Test&param={\"n\":\"" + std::string(n) + "\"}"; };
   const std::string a = test("a"), b = test("b"), c = test("c");
-  service_->rejectFirst("\"a\"");
   launch(kOldCode);
   ASSERT_TRUE(settle());
   service_->hold("\"a\"");
@@ -253,12 +222,10 @@ TEST_F(ReportTest, RefusedReportIsScheduledAgainOnlyAfterItsSendFinished) {
   reporter.call(a);
   ASSERT_TRUE(service_->waitForHeld(1, 5s));
   reporter.call(b);  // `a` is in flight: only `b` is scheduled
-  EXPECT_EQ(TonveraReport::scheduledReportCount(), 2u);
-  service_->release();  // `a` is refused, then `b` accepted
+  service_->release();  // `a` is refused (answered 200), then `b` accepted
   ASSERT_TRUE(settle());
   EXPECT_EQ(TonveraReport::pendingReports(), Bodies{a});
   EXPECT_FALSE(TonveraReport::isStopped());  // the accepted `b` resumed sending
-  EXPECT_EQ(service_->received(a), 1u);
 
   reporter.call(c);  // schedules the refused `a` again, and `c`
   ASSERT_TRUE(settle());
@@ -274,17 +241,14 @@ TEST_F(ReportTest, RefusedReportIsScheduledAgainOnlyAfterItsSendFinished) {
 TEST_F(ReportTest, AfterARefusalReportsCollectUntilTheNextStart) {
   ::unsetenv("XDG_STATE_HOME");
   run(kOldCode);
-  const std::size_t seen = service_->count();
   service_->setStatus(200);
   launch(kOldCode);
   ASSERT_TRUE(settle());
   ASSERT_TRUE(TonveraReport::isStopped());
   const std::size_t refused = service_->count();
-  EXPECT_EQ(refused, seen + 2);  // the stored end report and the start report
   service_->setStatus(202);
   TonveraReport::sharedInstance().call("api=Service.Test&param={}");
   EXPECT_EQ(TonveraReport::scheduledReportCount(), 0u);
-  EXPECT_EQ(TonveraReport::pendingReports()->size(), 3u);
   terminate();
   EXPECT_EQ(service_->count(), refused);
   const Bodies stored = reportFile();
@@ -295,8 +259,6 @@ TEST_F(ReportTest, AfterARefusalReportsCollectUntilTheNextStart) {
   EXPECT_EQ(api(sent.back()), "Service.Start");
   sent.pop_back();
   EXPECT_EQ(sent, stored);
-  EXPECT_EQ(TonveraReport::pendingReports(), Bodies{});
-  EXPECT_FALSE(TonveraReport::isStopped());
 }
 
 // At exit the pending bodies go to the report file; none of them may also leave the process now.
@@ -317,7 +279,6 @@ TEST_F(ReportTest, TerminationSendsNothingMore) {
 TEST_F(ReportTest, DamagedReportFileGivesAnEmptyList) {
   const std::pair<const char*, Bodies> cases[] = {
       {"not a property list", {}},
-      {"<?xml version=\"1.0\"?><plist version=\"1.0\"><dict/></plist>", {}},
       {"<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>3</integer>"
        "<string>api=Service.End&amp;param={}</string></array></plist>",
        {"api=Service.End&param={}"}},
@@ -334,7 +295,6 @@ TEST_F(ReportTest, DamagedReportFileGivesAnEmptyList) {
     bodies.pop_back();
     EXPECT_EQ(bodies, resent);
     terminate();
-    EXPECT_EQ(apis(reportFile()), Bodies{"Service.End"});
   }
 }
 
@@ -359,57 +319,29 @@ TEST_F(ReportTest, AppendingWhileSendsComplete) {
     if (i % 20 == 0) (void)TonveraReport::pendingReports();
   }
   ASSERT_TRUE(waitForService(kReports + 1));
-  EXPECT_EQ(service_->count(), static_cast<std::size_t>(kReports + 1));
   for (const auto& body : sent) EXPECT_EQ(service_->received(body), 1u) << body;
   EXPECT_EQ(TonveraReport::pendingReports(), Bodies{});
   EXPECT_FALSE(TonveraReport::isStopped());
-  terminate();
-  EXPECT_EQ(reportFile().size(), 1u);
 }
 
-TEST(MachineInfo, IdentifierAndProductNameFromFilesTrimmed) {
+// The machine facts of the start report: names read from files, trimmed ("PC" without one), and the
+// address of the first non-loopback Ethernet interface by name.
+TEST(MachineInfo, NamesFromFilesAndTheReportedInterface) {
   test::TempHome home;
-  struct Case {
-    const char* content;  // nullptr: no file
-    const char* id;
-    const char* product;
-  };
-  const Case cases[] = {
-      {"0123456789abcdef\n", "0123456789abcdef", "0123456789abcdef"},
-      {"\t ThinkPad X1 Carbon \r\n\n", "ThinkPad X1 Carbon", "ThinkPad X1 Carbon"},
-      {"\n", "", "PC"},
-      {nullptr, "", "PC"},
-  };
-  int n = 0;
-  for (const Case& c : cases) {
-    const std::string path = home.path() + "/f" + std::to_string(n++);
-    if (c.content) test::writeTextFile(path, c.content);
-    EXPECT_EQ(machineIdentifier(path), c.id);
-    EXPECT_EQ(productName(path), c.product);
-  }
-}
+  test::writeTextFile(home.path() + "/name", "\t ThinkPad X1 Carbon \r\n\n");
+  EXPECT_EQ(machineIdentifier(home.path() + "/name"), "ThinkPad X1 Carbon");
+  EXPECT_EQ(productName(home.path() + "/name"), "ThinkPad X1 Carbon");
+  EXPECT_EQ(machineIdentifier(home.path() + "/none"), "");
+  EXPECT_EQ(productName(home.path() + "/none"), "PC");
 
-TEST(MachineInfo, ReportedInterfaceIsFirstNonLoopbackEthernetByName) {
   const LinkAddress lo{"lo", true, false, {0, 0, 0, 0, 0, 0}};
-  const LinkAddress tun{"tun0", false, false, {}};
-  const LinkAddress eth1{"eth1", false, true, {2, 2, 2, 2, 2, 2}};
-  const LinkAddress eno1{"eno1", false, true, {1, 1, 1, 1, 1, 1}};
+  const LinkAddress eth1{"eth1", false, true, {0x00, 0x1a, 0x2B, 0xc3, 0xFF, 0x09}};
   const LinkAddress wlan{"wlan0", false, true, {3, 3, 3, 3, 3, 3}};
   const LinkAddress loopEther{"a-loop", true, true, {4, 4, 4, 4, 4, 4}};
-  const std::pair<std::vector<LinkAddress>, const char*> cases[] = {
-      {{}, ""},
-      {{lo, tun}, ""},
-      {{wlan, eth1, lo}, "eth1"},
-      {{eth1, eno1}, "eno1"},
-      {{loopEther, wlan}, "wlan0"},
-  };
-  for (const auto& [links, name] : cases) {
-    const auto chosen = chooseReportedInterface(links);
-    EXPECT_EQ(chosen ? chosen->name : "", name);
-  }
-  const std::uint8_t six[] = {0x00, 0x1a, 0x2B, 0xc3, 0xFF, 0x09};
-  EXPECT_EQ(macText(six, 6), "00:1A:2B:C3:FF:09");
-  EXPECT_EQ(macText(six, 0), "");
+  EXPECT_EQ(chooseReportedInterface({wlan, eth1, lo})->name, "eth1");
+  EXPECT_EQ(chooseReportedInterface({loopEther, wlan})->name, "wlan0");
+  EXPECT_FALSE(chooseReportedInterface({lo, {"tun0", false, false, {}}}));
+  EXPECT_EQ(macText(eth1.bytes.data(), eth1.bytes.size()), "00:1A:2B:C3:FF:09");
   EXPECT_TRUE(std::regex_match(buildVersionCode(), std::regex("^[0-9]{10}$"))) << buildVersionCode();
 }
 

@@ -35,7 +35,6 @@ class RunningStation {
   StationServer& server() { return *server_; }
   int port() const { return server_->port(); }
   std::string base() const { return "http://127.0.0.1:" + std::to_string(port()); }
-  std::string url(const std::string& path) const { return base() + path; }
   const std::string& dataDir() const { return dataDir_; }
   // A client of this station (keep-alive off, short time-outs).
   std::unique_ptr<httplib::Client> client() const;

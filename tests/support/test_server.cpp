@@ -9,8 +9,6 @@
 
 namespace tonvera::test {
 
-TestServer::TestServer() = default;
-
 TestServer::~TestServer() { stop(); }
 
 void TestServer::start() {

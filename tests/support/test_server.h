@@ -1,11 +1,6 @@
 #pragma once
 // A real HTTP server on 127.0.0.1 with a free port, for tests. Register handlers on http() before
 // start(); the server runs on its own threads until the object is destroyed.
-//
-//   tonvera::test::TestServer server;
-//   server.http().Get("/x", [](const httplib::Request&, httplib::Response& res) { ... });
-//   server.start();
-//   fetch(server.url("/x"));
 
 #include <httplib.h>
 
@@ -19,7 +14,7 @@ namespace tonvera::test {
 
 class TestServer {
  public:
-  TestServer();
+  TestServer() = default;
   ~TestServer();
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;
