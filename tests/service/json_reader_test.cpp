@@ -281,8 +281,10 @@ TEST(JsonReader, EntryPoints) {
   EXPECT_EQ(error.domain, kJsonReaderErrorDomain);
   EXPECT_EQ(error.code, 0);
   EXPECT_EQ(error.description, "Token 'end of array' not expected as array value");
+  // A success clears the parser's error and leaves the caller's record as it was.
   ASSERT_TRUE(parser.objectWithString(std::string_view("[1]"), &error));
   EXPECT_EQ(parser.error(), "");
+  EXPECT_EQ(error.description, "Token 'end of array' not expected as array value");
   parser.setMaxDepth(2);
   EXPECT_TRUE(parser.objectWithData("[[]]"));
   EXPECT_FALSE(parser.objectWithData("[[[]]]"));
