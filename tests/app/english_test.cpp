@@ -1,6 +1,5 @@
-// Tonvera in English: which language the locale and the setting choose, and every page, the help
-// pictures, the preferences, the menus and the desktop lyrics in English (golden screenshots at
-// scale 1; they show that nothing is clipped).
+// Tonvera in English: which language the locale and the setting choose, and every view in English
+// (golden screenshots at scale 1; they show that nothing is clipped).
 #include <gtest/gtest.h>
 
 #include <QMenu>
@@ -50,8 +49,6 @@ TEST(Language, EnglishForAnEnglishLocaleChineseOtherwiseAndTheSettingOverrides) 
       {{}, zh},
       {{{"LANG", "en_US.UTF-8"}}, en},
       {{{"LANG", "en"}}, en},
-      {{{"LANG", "zh_CN.UTF-8"}}, zh},
-      {{{"LANG", "C"}}, zh},
       {{{"LANG", "english"}}, zh},  // not en_*
       {{{"LC_ALL", "en_GB.UTF-8"}, {"LANG", "zh_CN.UTF-8"}}, en},
       {{{"LC_MESSAGES", "zh_TW.UTF-8"}, {"LANG", "en_US.UTF-8"}}, zh},
