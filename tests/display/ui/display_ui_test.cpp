@@ -1,22 +1,16 @@
-// The now-playing display's views: the progress bar, repaints, the cover slideshow and its transitions.
+// The now-playing display's views: the progress bar, the cover slideshow and its transitions.
 #include <gtest/gtest.h>
 
-#include <QPaintEvent>
 #include <QPainter>
 #include <QTest>
 #include <algorithm>
-#include <cmath>
-#include <map>
 
 #include "controls/resources.h"
 #include "display/ui/coverimageview.h"
 #include "display/ui/kkslideview.h"
-#include "display/ui/linelrcview.h"
-#include "display/ui/progressnumview.h"
 #include "display/ui/slideshowtransitions.h"
 #include "display/ui/slideshowview.h"
 #include "golden.h"
-#include "main_loop.h"
 #include "ui_helpers.h"
 
 namespace tonvera {
@@ -44,48 +38,6 @@ TEST(ProgressBar, PressDragReleaseSendsOneSeekWithTheUnclampedPosition) {
   EXPECT_EQ(actions.back(), std::make_tuple(false, true, true, 125.0));
   bar.setProgress(40);  // released: playback moves it again
   EXPECT_DOUBLE_EQ(bar.getProgress(), 40);
-}
-
-struct Paints : QObject {
-  std::map<QObject*, std::vector<QRect>> rects;
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint) rects[watched].push_back(static_cast<QPaintEvent*>(event)->rect());
-    return false;
-  }
-};
-
-// The page ticks ten times a second; each tick repaints only what changed on screen.
-TEST(PageRepaints, ASteadyLineNothingTheReadoutItsGlyphRowTheBarThePixelItMoved) {
-  using namespace std::chrono_literals;
-  QWidget window;
-  window.resize(300, 200);
-  auto* bar = new KKSlideView(&window);
-  bar->setGeometry(0, 0, 200, 12);
-  auto* readout = new ProgressNumView(&window);
-  readout->setGeometry(0, 20, 100, 100);
-  auto* line = new LineLrcView(&window);  // a line too wide for one row: split in two
-  line->setGeometry(0, 130, 256, 48);
-  line->setLrc("[00:01]a line far too long to be drawn in one row of this narrow view\n");
-  line->processLrc();
-  line->setTimestamp(2);
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  Paints paints;
-  for (QWidget* w : {static_cast<QWidget*>(bar), static_cast<QWidget*>(readout), static_cast<QWidget*>(line)}) {
-    w->installEventFilter(&paints);
-  }
-  bar->setProgress(50);  // after the window's first paint
-  ASSERT_TRUE(runMainLoopUntil([&] { return paints.rects.count(bar) != 0; }, 5s));
-  paints.rects.clear();
-
-  line->display();
-  readout->setString(QStringLiteral("0:02 / 0:09"));
-  readout->display();
-  bar->setProgress(50.5);  // from 100 to 101 pixels
-  ASSERT_TRUE(runMainLoopUntil([&] { return paints.rects.count(readout) && paints.rects.count(bar); }, 5s));
-  EXPECT_EQ(paints.rects.count(line), 0u);
-  EXPECT_EQ(paints.rects[readout], std::vector<QRect>{QRect(0, 92, 100, 8)});
-  EXPECT_EQ(paints.rects[bar], std::vector<QRect>{QRect(100, 8, 1, 2)});
 }
 
 QImage picture(QSize size, QColor color) {
@@ -143,70 +95,6 @@ TEST(Slideshow, AnimatesOnlyWhenThePreferenceSaysSo) {
   EXPECT_TRUE(view->isAnimating());
   EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isAnimating(); }, 5000));
   EXPECT_DOUBLE_EQ(view->transitionTime(), 1.0);
-}
-
-// Two pictures with structure, so moves and masks show.
-QImage patterned(bool second) {
-  QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
-  QPainter p(&image);
-  p.fillRect(image.rect(), second ? QColor(20, 40, 200) : QColor(220, 60, 30));
-  for (int i = 0; i < 64; i += 16) {
-    if (second) {
-      p.fillRect(QRect(i, 0, 8, 64), Qt::yellow);  // vertical stripes
-    } else {
-      for (int j = (i / 16) % 2 * 16; j < 64; j += 32) p.fillRect(QRect(j, i, 16, 16), Qt::white);  // checks
-    }
-  }
-  return image;
-}
-
-slideshow::TransitionInputs freshInputs() {
-  slideshow::TransitionInputs inputs;
-  QImage mask(64, 64, QImage::Format_Grayscale8);
-  for (int y = 0; y < 64; ++y) {
-    for (int x = 0; x < 64; ++x) mask.scanLine(y)[x] = static_cast<uchar>((x * 4 + y * 2) % 256);
-  }
-  inputs.mask = mask;
-  inputs.shading = picture({64, 64}, QColor(230, 225, 250));
-  return inputs;
-}
-
-QImage frameAt(unsigned style, qreal t, const slideshow::TransitionInputs& inputs = freshInputs()) {
-  QImage out(64, 64, QImage::Format_ARGB32_Premultiplied);
-  out.fill(Qt::black);
-  QPainter p(&out);
-  slideshow::paintTransition(p, style, t, QRectF(0, 0, 64, 64), patterned(false), patterned(true), inputs);
-  return out;
-}
-
-// Mean difference of two frames per channel, 0..255.
-double difference(const QImage& a, const QImage& b) {
-  double sum = 0;
-  for (int y = 0; y < a.height(); ++y) {
-    for (int x = 0; x < a.width(); ++x) {
-      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-      sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-    }
-  }
-  return sum / (3.0 * a.width() * a.height());
-}
-
-// Each style starts on the old picture, ends on the new and is between them half-way; a change's
-// frames reuse what the first one prepared (scaled masks, the layer), and each is the same as one
-// painted from fresh inputs.
-TEST(Transitions, EveryStyleGoesFromTheOldPictureToTheNewAndReusesWhatItPrepared) {
-  const QImage oldOnly = patterned(false), newOnly = patterned(true);
-  for (unsigned style = 0; style < slideshow::kStyleCount; ++style) {
-    SCOPED_TRACE(slideshow::styleName(style));
-    EXPECT_LT(difference(frameAt(style, 0), oldOnly), 1.0);
-    EXPECT_LT(difference(frameAt(style, 1), newOnly), 1.0);
-    const QImage half = frameAt(style, 0.5);
-    EXPECT_GT(difference(half, oldOnly), 8.0);
-    EXPECT_GT(difference(half, newOnly), 8.0);
-    const slideshow::TransitionInputs kept = freshInputs();
-    for (const qreal t : {0.0, 0.2, 0.5, 0.8, 1.0})
-      EXPECT_EQ(frameAt(style, t, kept), frameAt(style, t)) << t;
-  }
 }
 
 // All twelve at t = 0.35 with real pictures and the real mask and shading pictures, side by side.
