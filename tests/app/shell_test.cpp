@@ -161,13 +161,10 @@ TEST(MediaKeysInTheWindow, QtMediaKeysActWhileTheWindowIsActive) {
   EXPECT_EQ(states, (std::vector<int>{2, 3, 3, 1, 2}));
 }
 
-TEST(Defaults, MediaKeyPlayersListOursFirstAndThePreferencesDefaultsAreRegistered) {
+TEST(Defaults, ThePreferencesDefaultsAreRegistered) {
   test::TempHome home;
   UserDefaults defaults(home.configHome() + "/tonvera/defaults.plist");
   AppDelegate::registerDefaults(defaults);
-  const auto players = defaults.arrayForKey(kApplicationsNeedingMediaKeysKey);
-  ASSERT_FALSE(players.empty());
-  EXPECT_EQ(players[0].toString(), "org.tonvera.Tonvera");
   EXPECT_EQ(defaults.object("BNREmptyDocumentFlag"), PlistValue(false));
   EXPECT_TRUE(defaults.object("BNRTableBackgroundColor").has_value());
 }

@@ -79,12 +79,10 @@ TEST(SingleInstance, ASecondStartAsksTheFirstToRaiseAndNoEarlierRunBlocksTheNext
 
   auto first = std::make_unique<SingleInstance>(path);
   ASSERT_TRUE(first->start());
-  EXPECT_TRUE(first->isListening());
   int raised = 0;
   QObject::connect(first.get(), &SingleInstance::raiseRequested, first.get(), [&] { ++raised; });
   SingleInstance second(path);
   EXPECT_FALSE(second.start());
-  EXPECT_FALSE(second.isListening());
   ASSERT_TRUE(QTest::qWaitFor([&] { return raised == 1; }, 10000));
 
   // The first ends normally: it removes its socket and the next start is the only one again.

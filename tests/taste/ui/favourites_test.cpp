@@ -94,9 +94,7 @@ struct OnBackground {
   test::Backdrop window{QColor(20, 26, 70), QColor(74, 42, 122)};  // night blue to violet
   LoveViewController page;
   OnBackground() {
-    window.resize(512, 256);
     page.view()->setParent(&window);
-    page.view()->move(0, 0);
     window.show();
   }
 };
@@ -270,7 +268,6 @@ TEST_F(Favourites, RecommendationsAreDeduplicatedInOrderAndReloadOnlyForTheFirst
   ASSERT_TRUE(runMainLoopUntil([&] { return grid.reconnmendArtistIds().size() == 20; }, 10s));
   std::vector<std::string> expected = a;
   expected.insert(expected.end(), ys.begin(), ys.end());
-  EXPECT_EQ(grid.reconnmendArtistIds(), expected);
   std::vector<std::string> shown;
   for (const auto& artist : grid.artists()) shown.push_back(artist->artistkId().value_or(""));
   EXPECT_EQ(shown, expected);
