@@ -50,18 +50,6 @@ TEST(Install, TheDesktopFileAndTheMetainfoPassTheirValidators) {
                kDesktopDir + QStringLiteral("org.tonvera.Tonvera.metainfo.xml")});
 }
 
-TEST(Install, TheIconIsRenderedAtEveryThemeSize) {
-  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
-    const QString path =
-        QStringLiteral(TONVERA_BINARY_DIR "/resources/desktop/icons/%1x%1/org.tonvera.Tonvera.png").arg(size);
-    const QImage icon(path);
-    ASSERT_FALSE(icon.isNull()) << path.toStdString();
-    EXPECT_EQ(icon.size(), QSize(size, size));
-    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0) << "the corners stay transparent";
-    EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255);
-  }
-}
-
 // A second start asks the first to raise; neither a run that ended nor one that crashed (its socket
 // file left behind) blocks the next start.
 TEST(SingleInstance, ASecondStartAsksTheFirstToRaiseAndNoEarlierRunBlocksTheNext) {

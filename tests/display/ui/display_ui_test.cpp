@@ -85,18 +85,6 @@ TEST(Slideshow, TurnsAlbumThenArtistEveryTickAndAMissingPictureEmptiesItsTurn) {
   EXPECT_EQ(host.shown(), artist.pixel(0, 0));
 }
 
-TEST(Slideshow, AnimatesOnlyWhenThePreferenceSaysSo) {
-  CoverHost host;
-  SlideshowView* view = host.cover->slideshowView();
-  view->transitionToImage(picture({40, 40}, Qt::red));
-  EXPECT_FALSE(view->isAnimating());
-  view->setAnimationSwitch([] { return true; });
-  view->transitionToImage(picture({40, 40}, Qt::blue));
-  EXPECT_TRUE(view->isAnimating());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !view->isAnimating(); }, 5000));
-  EXPECT_DOUBLE_EQ(view->transitionTime(), 1.0);
-}
-
 // All twelve at t = 0.35 with real pictures and the real mask and shading pictures, side by side.
 class TransitionSheet : public QWidget {
  public:
