@@ -64,7 +64,6 @@ class PageOnTheBus : public test::OnTheBus {
     menu = std::make_unique<test::SoundMenu>(bus.address());
     menu->get(test::kRoot, "Identity");  // the menu's match rules are in place once a call came back
   }
-  // Plays the channel `tracks` on the page.
   void start(std::vector<std::string> tracks) {
     service.setChannel("c1", std::move(tracks));
     page->awakeFromNib();
