@@ -50,8 +50,6 @@ TEST(Install, TheDesktopFileAndTheMetainfoPassTheirValidators) {
                kDesktopDir + QStringLiteral("org.tonvera.Tonvera.metainfo.xml")});
 }
 
-// A second start asks the first to raise; neither a run that ended nor one that crashed (its socket
-// file left behind) blocks the next start.
 TEST(SingleInstance, ASecondStartAsksTheFirstToRaiseAndNoEarlierRunBlocksTheNext) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("tonvera.sock"));

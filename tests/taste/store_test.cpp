@@ -238,6 +238,12 @@ TEST_F(TasteStore, FreshStoreReadsTheSameEntries) {
   EXPECT_EQ(sorted(idsOf(store.likeArtists())), (std::vector<std::string>{"r1", "r2"}));
   EXPECT_EQ(idsOf(store.hateArtists()), std::vector<std::string>{"x1"});
   EXPECT_EQ(store.likeSongs().front()->nameStr(), "song");
+
+  // Nothing of the earlier run is kept in memory: with the files gone, every list starts empty.
+  fs::remove_all(folder());
+  test::forgetTasteStore();
+  EXPECT_TRUE(store.likeSongs().empty() && store.hateSongs().empty() && store.likeArtists().empty() &&
+              store.hateArtists().empty());
 }
 
 TEST_F(TasteStore, FuzzCorpusReplays) {
