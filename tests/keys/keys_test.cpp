@@ -174,7 +174,6 @@ void PrintTo(const Shown& s, std::ostream* os) {
   *os << s.replaces << " " << (s.summary + " | " + s.body + " | " + s.image).toStdString();
 }
 
-// The desktop's notification server: records each Notify and hands out ids.
 class NotificationServer : public QObject {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
