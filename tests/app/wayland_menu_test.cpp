@@ -1,10 +1,6 @@
 // The window's right-click menu and the preferences through Qt's Wayland plug-in, run by
-// wayland_test.sh inside a headless weston: the menu opens as a popup the compositor maps, its
-// 偏好设置 opens the preferences window, and Qt prints no warning on the way. The clicks are
-// synthetic (through Qt's window-system interface): headless weston has no input devices, so there
-// is no input serial for a grabbing popup and Qt makes the menu an ordinary top-level window that
-// the compositor places; with a pointer it is a popup at the pointer.
-// With TONVERA_WESTON_SHOTS set to a folder, the compositor's pictures of both go there.
+// wayland_test.sh inside a headless weston. The clicks are synthetic: headless weston has no input
+// devices, so there is no input serial for a grabbing popup and Qt maps the menu as a top-level window.
 #include <gtest/gtest.h>
 
 #include <QApplication>

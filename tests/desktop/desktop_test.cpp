@@ -50,20 +50,6 @@ TEST(Install, TheDesktopFileAndTheMetainfoPassTheirValidators) {
                kDesktopDir + QStringLiteral("org.tonvera.Tonvera.metainfo.xml")});
 }
 
-TEST(Install, TheIconIsRenderedAtEveryThemeSize) {
-  for (const int size : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
-    const QString path =
-        QStringLiteral(TONVERA_BINARY_DIR "/resources/desktop/icons/%1x%1/org.tonvera.Tonvera.png").arg(size);
-    const QImage icon(path);
-    ASSERT_FALSE(icon.isNull()) << path.toStdString();
-    EXPECT_EQ(icon.size(), QSize(size, size));
-    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0) << "the corners stay transparent";
-    EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255);
-  }
-}
-
-// A second start asks the first to raise; neither a run that ended nor one that crashed (its socket
-// file left behind) blocks the next start.
 TEST(SingleInstance, ASecondStartAsksTheFirstToRaiseAndNoEarlierRunBlocksTheNext) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("tonvera.sock"));
@@ -79,12 +65,10 @@ TEST(SingleInstance, ASecondStartAsksTheFirstToRaiseAndNoEarlierRunBlocksTheNext
 
   auto first = std::make_unique<SingleInstance>(path);
   ASSERT_TRUE(first->start());
-  EXPECT_TRUE(first->isListening());
   int raised = 0;
   QObject::connect(first.get(), &SingleInstance::raiseRequested, first.get(), [&] { ++raised; });
   SingleInstance second(path);
   EXPECT_FALSE(second.start());
-  EXPECT_FALSE(second.isListening());
   ASSERT_TRUE(QTest::qWaitFor([&] { return raised == 1; }, 10000));
 
   // The first ends normally: it removes its socket and the next start is the only one again.
@@ -142,9 +126,6 @@ TEST(Tray, TheMenuPlaysSkipsLikesRaisesAndQuitsAndTheTooltipNamesTheSong) {
   EXPECT_FALSE(tray.likeAction()->isChecked()) << "checked only once the like is stored";
   Q_EMIT tray.icon().activated(QSystemTrayIcon::Trigger);
   EXPECT_EQ(done.back(), "raise");
-
-  tray.setNowPlaying(NowPlayingInfo{"5", "夜航", {"林海", "Mira"}, "北方", "", 0, true, ""});
-  EXPECT_TRUE(tray.likeAction()->isChecked());
   tray.setNowPlaying(NowPlayingInfo{});
   EXPECT_EQ(tray.icon().toolTip(), "Tonvera");
   EXPECT_FALSE(tray.likeAction()->isChecked());

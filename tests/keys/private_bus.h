@@ -1,7 +1,5 @@
-// A private bus for tests: a dbus-daemon of their own whose address becomes DBUS_SESSION_BUS_ADDRESS
-// and DBUS_SYSTEM_BUS_ADDRESS (nothing reaches the machine's buses). Qt keeps the first connection to
-// each bus for the whole process, so all tests of a process share one daemon: started by the first
-// test that asks, stopped after the last.
+// A dbus-daemon of the tests' own as the session and the system bus. Qt keeps the first connection to
+// each bus for the whole process, so all tests of a process share one daemon.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// The desktop's sound menu as a test sees it: its own connection to the private bus (so calls go
-// through the bus daemon like anybody else's), reading properties, calling methods and recording
-// PropertiesChanged and Seeked.
+// The desktop's sound menu: its own connection to the private bus, reading properties, calling
+// methods and recording PropertiesChanged and Seeked.
 #pragma once
 
 #include <gtest/gtest.h>

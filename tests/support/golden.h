@@ -1,7 +1,5 @@
-// Golden screenshots of the window's pages: a widget rendered at a scale (device pixels per point)
-// is compared with the stored picture tests/golden/<name>@<scale>x.png within a small tolerance.
-// With TONVERA_UPDATE_GOLDEN=1 in the environment the stored picture is written instead (see
-// scripts/golden.sh); look at every picture that changes before committing it.
+// Golden screenshots: a widget rendered at a scale is compared with tests/golden/<name>@<scale>x.png
+// within a small tolerance; with TONVERA_UPDATE_GOLDEN=1 (scripts/golden.sh) the picture is written.
 #pragma once
 
 #include <QColor>
@@ -12,8 +10,7 @@
 
 namespace tonvera::test {
 
-// The window's night backdrop behind a page (512 x 256 points), so renders look as they do in the
-// window: a diagonal gradient between two colours.
+// The window's night backdrop behind a page (512 x 256 points): a diagonal gradient.
 class Backdrop : public QWidget {
  public:
   explicit Backdrop(QColor from = QColor(0x14, 0x1b, 0x3f), QColor to = QColor(0x3b, 0x23, 0x63));

@@ -1,6 +1,4 @@
 #pragma once
-// Runs the main thread's event loop until a condition holds, for code that waits on the player,
-// the radio or a window without a loop of its own.
 
 #include <chrono>
 #include <functional>

@@ -1,7 +1,6 @@
 #pragma once
-// A fresh temporary HOME for one test: HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME and
-// XDG_STATE_HOME point into it while the object lives; the folder is removed afterwards (kept when
-// TONVERA_KEEP_TEMP is set).
+// A fresh temporary HOME (and XDG folders) for one test while the object lives; removed afterwards
+// unless TONVERA_KEEP_TEMP is set.
 
 #include <cstddef>
 #include <cstdint>

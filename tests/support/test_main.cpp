@@ -1,6 +1,5 @@
-// Shared main of the test executables: an application object owns the main thread's event loop, so
-// runOnMain() and runMainLoopUntil() work in every test. The window's tests (gui_test_main.cpp) get a
-// widget application, offscreen, so views can be created, shown, painted and driven with QTest.
+// Shared main of the test executables: an application object owns the main thread's event loop; the
+// window's tests (gui_test_main.cpp) get a widget application, offscreen.
 #include <gtest/gtest.h>
 
 #ifdef TONVERA_GUI_TEST_MAIN

@@ -1,8 +1,8 @@
-// Helpers of the window's tests: the pointer entering a widget and clicking it as a listener's
-// pointer does, and a page navigator that records what the pages ask of it.
+// Helpers of the window's tests: the pointer as a listener's, and a navigator that records requests.
 #pragma once
 
 #include <QEnterEvent>
+#include <QMouseEvent>
 #include <QTest>
 #include <vector>
 
@@ -20,6 +20,13 @@ inline void enter(QWidget* w, QPointF at = QPointF(1, 1)) {
 inline void click(QWidget* w, QPoint at = QPoint(5, 5)) {
   enter(w, at);
   QTest::mouseClick(w, Qt::LeftButton, {}, at);
+}
+
+// A left-button press, release or move (holding `held`) at `at`, sent straight to `w`.
+inline void mouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButtons held) {
+  QMouseEvent e(type, at, w->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held,
+                Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &e);
 }
 
 // The program's navigator while it lives.

@@ -1,6 +1,5 @@
-// Helpers of the record tests: records written as JSON, what an asynchronous lookup of a song or an
-// artist delivered (how often, whether before the lookup call returned, on which thread), the files
-// a lookup or the store left.
+// Helpers of the record tests: records written as JSON, what an asynchronous lookup delivered (how
+// often, whether before the call returned, on which thread), the files a lookup or the store left.
 #pragma once
 
 #include <gtest/gtest.h>

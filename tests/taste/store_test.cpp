@@ -1,5 +1,5 @@
-// The taste store: toggles in memory and on disk, the four files, restart, damaged files kept
-// aside, and the private-channel ids. Every test meets a fresh store (reset as a new run would start).
+// The taste store: toggles in memory and on disk, the four files, restart, damaged files kept aside,
+// and the private-channel ids. Every test meets a fresh store, as a new run would.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -193,9 +193,8 @@ TEST_F(TasteStore, RecordThatHeldJsonNullsIsStillWritten) {
   EXPECT_EQ(sorted(idsOf(reread)), (std::vector<std::string>{"t7", "t8"}));
 }
 
-// Both damaged shapes (a property list whose root is an array, bytes that are no property list), in
-// two files: each is set aside at the next change with one log line naming the copy. (The rest of the
-// rule, for every kind of damage, is the property-list fuzz corpus replayed below.)
+// Both damaged shapes (a root that is an array, bytes that are no property list) are set aside at the
+// next change with one log line naming the copy; the fuzz corpus below holds every other kind.
 TEST_F(TasteStore, DamagedFilesAreKeptAsideWithOneLogLineEach) {
   const std::pair<const char*, std::string> cases[] = {
       {TNManager::kLoveFileName,
@@ -225,7 +224,6 @@ TEST_F(TasteStore, WithoutAnAccountFolderChangesLastForTheRunOnly) {
   EXPECT_TRUE(store.genSongsLove(true).empty());
 }
 
-// A restart: a fresh store reads the same files.
 TEST_F(TasteStore, FreshStoreReadsTheSameEntries) {
   for (const char* id : {"t1", "t2", "t3"}) store.likeSong(song(id), true);
   store.likeSong(song("t2"), true);  // toggled off again
@@ -244,12 +242,10 @@ TEST_F(TasteStore, FreshStoreReadsTheSameEntries) {
   // Nothing of the earlier run is kept in memory: with the files gone, every list starts empty.
   fs::remove_all(folder());
   test::forgetTasteStore();
-  EXPECT_EQ(store.likeSongs().size() + store.hateSongs().size() + store.likeArtists().size() +
-                store.hateArtists().size(),
-            0u);
+  EXPECT_TRUE(store.likeSongs().empty() && store.hateSongs().empty() && store.likeArtists().empty() &&
+              store.hateArtists().empty());
 }
 
-// The property-list fuzz corpus (XML, binary, damaged) through both stores' file rules.
 TEST_F(TasteStore, FuzzCorpusReplays) {
   EXPECT_GE(test::replayCorpus(std::string(TONVERA_SOURCE_DIR) + "/fuzz/plist/corpus", plistFuzzOne), 10);
 }

@@ -43,7 +43,6 @@ TEST(GenTimeStamps, ReadsMinuteSecondTags) {
       {"NoFraction", u"[1:2]", {62.0f}},
       {"LongMinutes", u"[123:00]", {7380.0f}},
       {"TitleTag", u"[ti:Title]", {}},
-      {"OffsetTag", u"[offset:+500]", {}},
       {"LengthTag", u"[length: 03:05]", {}},
       {"SignedMinutes", u"[-1:00]", {}},
       {"EmptySeconds", u"[00:]", {}},

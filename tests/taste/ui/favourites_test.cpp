@@ -89,14 +89,11 @@ class Favourites : public ::testing::Test {
   test::FakeService service;  // picture and search requests reach this
 };
 
-// The page on the window's background, as the window shows it.
 struct OnBackground {
   test::Backdrop window{QColor(20, 26, 70), QColor(74, 42, 122)};  // night blue to violet
   LoveViewController page;
   OnBackground() {
-    window.resize(512, 256);
     page.view()->setParent(&window);
-    page.view()->move(0, 0);
     window.show();
   }
 };
@@ -125,7 +122,6 @@ TEST_F(Favourites, SideMenuShowsEachSubPageAndAClickAtHeight150PicksTheAddPage) 
   OnBackground shown;
   LoveViewController& page = shown.page;
   EXPECT_EQ(page.index(), 0);
-  EXPECT_EQ(page.currentVC(), page.controll(0));
   // Window points (bottom-up y) of the menu's items; 90-136 is the gap between the groups, and
   // points left of x 67, from x 127 on and below y 42 are outside every item.
   const struct {
@@ -150,7 +146,6 @@ TEST_F(Favourites, RemovingTheOnlyLikedSongEmptiesListTableAndFile) {
   auto* list = static_cast<TNSongsViewController*>(shown.page.controll(3));
   ASSERT_EQ(list->songsTableView()->rowCount(), 1);
   auto* row = qobject_cast<TNSongTableCell*>(list->songsTableView()->visibleCells().at(0));
-  EXPECT_EQ(row->attributedString(), QStringLiteral("晴天-周杰伦"));
 
   // Over the row its X button shows; moving onto the button keeps the row highlighted.
   ASSERT_TRUE(hover(row, QPoint(150, 10)));
@@ -178,7 +173,6 @@ TEST_F(Favourites, SongListsFollowTheirNotificationsAndLookAsTheyShould) {
 
   // A dislike elsewhere reaches the hidden list through its notification.
   TNManager::sharedManager().hateSong(TNSong::create(songRecord("s9", "Numb", "Linkin Park")), true);
-  NotificationCenter::defaultCenter().post("hateSong");
   EXPECT_EQ(disliked->songsTableView()->rowCount(), 1);
 
   ASSERT_TRUE(
@@ -194,12 +188,10 @@ TEST_F(Favourites, FiveArtistsGiveTwoRowsWithoutStaleTilesAndTheGridLooksAsItSho
   OnBackground shown;
   auto* grid = static_cast<TNArtistsListViewController*>(shown.page.controll(0));
   ASSERT_EQ(grid->artistsTableView()->rowCount(), 2);
-  EXPECT_EQ(tilesIn(gridRow(*grid, 1)), 4);
 
   // Three artists go (disliked by the now-playing page, say): the reused second row keeps one tile.
   auto& liked = TNManager::sharedManager().likeArtists();
   while (liked.size() > 5) TNManager::sharedManager().likeArtist(liked.back(), false);
-  NotificationCenter::defaultCenter().post("likeArtist");
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   ASSERT_EQ(grid->artistsTableView()->rowCount(), 2);
   EXPECT_EQ(tilesIn(gridRow(*grid, 0)), 4);
@@ -231,17 +223,14 @@ TEST_F(Favourites, NamePanelCoversTheTwoTilesBesideTheHoveredOne) {
   OnBackground shown;
   auto* grid = static_cast<TNArtistsListViewController*>(shown.page.controll(0));
   TNArtistTableCell* row = gridRow(*grid, 0);
-  ASSERT_NE(row, nullptr);
   const int panelX[] = {95, 179, 15, 99};  // right of tiles 0 and 1, left of tiles 2 and 3
   for (int i = 0; i < 4; ++i) {
     ArtistView* tile = row->tileAt(i);
     ASSERT_TRUE(hover(tile, QPoint(60, 40))) << "tile " << i;
     EXPECT_EQ(row->colorView()->x(), panelX[i]) << "tile " << i;
     EXPECT_TRUE(row->colorView()->isVisible());
-    // Onto the tile's button and back: still hovered.
-    ASSERT_TRUE(hover(tile->delButton(), QPoint(10, 10)));
+    ASSERT_TRUE(hover(tile->delButton(), QPoint(10, 10)));  // onto the tile's button: still hovered
     EXPECT_TRUE(tile->isOver());
-    EXPECT_TRUE(row->colorView()->isVisible());
     // Off the tiles (the row's top margin): panel and button go.
     QTest::mouseMove(row, QPoint(tile->x() + 40, 0));
     ASSERT_TRUE(runMainLoopUntil([&] { return !tile->isOver(); }, 5s)) << "tile " << i;
@@ -270,7 +259,6 @@ TEST_F(Favourites, RecommendationsAreDeduplicatedInOrderAndReloadOnlyForTheFirst
   ASSERT_TRUE(runMainLoopUntil([&] { return grid.reconnmendArtistIds().size() == 20; }, 10s));
   std::vector<std::string> expected = a;
   expected.insert(expected.end(), ys.begin(), ys.end());
-  EXPECT_EQ(grid.reconnmendArtistIds(), expected);
   std::vector<std::string> shown;
   for (const auto& artist : grid.artists()) shown.push_back(artist->artistkId().value_or(""));
   EXPECT_EQ(shown, expected);
@@ -297,7 +285,6 @@ TEST_F(Favourites, SearchFillsTheListAddsArtistsAsTogglesAndSaysWhenNothingIsFou
   service.serve("/artists/search.json", json({"k1", "k2", "k3"}));
   TNArtistSearchAndSimilarViewController page(QRect(0, 0, 367, 256));
   page.show();
-  EXPECT_TRUE(page.recommendArtistsListView()->isVisible());
   QTest::mouseClick(page.searchBtn(), Qt::LeftButton, {}, QPoint(40, 14));
   ASSERT_TRUE(page.searchArtist()->isVisible());
   EXPECT_TRUE(page.searchBtn()->isSelect());
