@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <cmath>
 #include <limits>
@@ -50,6 +51,8 @@ TEST(GenTimeStamps, ReadsMinuteSecondTags) {
       {"ClosingBracketInside", u"[00:01]a]", {1.0f}},
       {"TextBetweenTags", u"[00:01] [x2] [00:03]", {1.0f, 3.0f}},
       {"SecondsNotANumber", u"[02:ab]", {120.0f}},
+      {"BlanksBeforeSeconds", u"[01:\t 2]", {62.0f}},
+      {"CommaIsNoDecimalPoint", u"[01:2,5]", {62.0f}},
       {"NonAsciiDigitsReadAsZero", u"[０１:０２]", {0.0f}},
       {"HugeMinutes", u"[" + std::u16string(50, u'9') + u":00]", {std::numeric_limits<float>::infinity()}},
       {"HugeMinusHugeIsLeftOut",
@@ -112,7 +115,7 @@ TEST(ProcessLrc, ReplacesTheWholeStateEachTime) {
   model.processLrc();
   EXPECT_EQ(model.index(), 0u);
   EXPECT_EQ(model.lrcdict(), (Dict{{2.0f, u"c"}}));
-  model.setLrc(std::nullopt);
+  model.setLrcUtf8(std::nullopt);
   model.processLrc();
   EXPECT_TRUE(model.lrcdict().empty());
   EXPECT_TRUE(model.sortedTimes().empty());
@@ -182,6 +185,7 @@ TEST(Span, TheChosenLineFillsFromItsTagToTheNextOne) {
       {20, 15, 0, u"b", u"c", 0, 10},   // sought back, the page not there yet: the page's line, empty
       {30, 31, 40, u"c", u"", 0.1, 10},  // the last line runs to the track's end
       {30, 31, 0, u"c", u"", 1 / LineLrcModel::kLastLineSeconds, LineLrcModel::kLastLineSeconds},  // end unknown
+      {30, 31, 30, u"c", u"", 1 / LineLrcModel::kLastLineSeconds, LineLrcModel::kLastLineSeconds},
       {10, std::nan(""), 0, u"a", u"b", 0, 10},
   };
   for (const Case& c : cases) {
@@ -211,13 +215,15 @@ TEST(LayoutLine, SplitsALineTooWideForOneRow) {
       {"OddLength", u"abcdefghijk", u"abcde", u"fghijk"},
       {"EvenLength", u"我们一起走过的那些年啊", u"我们一起走", u"过的那些年啊"},
       {"Empty", u"", u"", std::nullopt},
-      {"PairOnTheBoundaryStaysWhole", u"abcde\U0001F3B5fghij", u"abcde", u"\U0001F3B5fghij"},
+      {"PairOnTheBoundaryStaysWhole", u"abcde\U00010000fghij", u"abcde", u"\U00010000fghij"},
+      {"LastPairOnTheBoundary", u"abcde\U0010FFFFfghij", u"abcde", u"\U0010FFFFfghij"},
       {"PairBeforeTheBoundary", u"abcd\U0001F3B5fghijk", u"abcd\U0001F3B5", u"fghijk"},
       // Words stay whole: the space nearest the middle breaks the line, the earlier of two as near.
       {"AtTheSpaceNearestTheMiddle", u"Somewhere past the midnight train", u"Somewhere past the",
        u"midnight train"},
       {"SpaceRightOfTheMiddle", u"aaaaaaa bb c", u"aaaaaaa", u"bb c"},
       {"TwoSpacesAsNear", u"aaaaa b cccc", u"aaaaa", u"b cccc"},
+      {"SecondOfAdjacentSpaces", u"ab  cdefghijk", u"ab ", u"cdefghijk"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -237,9 +243,9 @@ TEST(Robustness, MalformedUtf8AndRunawayLinesStayBounded) {
   model.processLrc();
   EXPECT_EQ(model.lrcdict(), (Dict{{1.0f, u"a\uFFFDb"}}));
 
-  // A line of '[' without any ']' cannot match; the matcher gives up on it after a bounded amount
-  // of work and the lines around it are still read.
-  std::u16string text = u"[00:01]before\n" + std::u16string(60000, u'[') + u"\n[00:02]after";
+  // A line that needs too much work to match (a run of '[' without ']' before its tag) is given up
+  // after a bounded amount of work and dropped; the lines around it are still read.
+  std::u16string text = u"[00:01]before\n" + std::u16string(60000, u'[') + u"\r[00:05]x\n[00:02]after";
   model.setLrc(text);
   model.processLrc();
   EXPECT_EQ(model.lrcdict(), (Dict{{1.0f, u"before"}, {2.0f, u"after"}}));
@@ -249,6 +255,14 @@ TEST(Robustness, MalformedUtf8AndRunawayLinesStayBounded) {
   model.setLrc(u"[00:03]" + longText);
   model.processLrc();
   EXPECT_EQ(model.lrcdict(), (Dict{{3.0f, longText}}));
+
+  // UTF-8 text too long to convert leaves no lyrics, not the earlier ones (the pages are never read).
+  const std::size_t huge = std::size_t{1} << 31;
+  void* pages = mmap(nullptr, huge, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(pages, MAP_FAILED);
+  model.setLrcUtf8(std::string_view(static_cast<const char*>(pages), huge));
+  EXPECT_FALSE(model.lrc());
+  munmap(pages, huge);
 }
 
 }  // namespace
