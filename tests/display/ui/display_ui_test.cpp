@@ -1,16 +1,21 @@
-// The now-playing display's views: the progress bar, the cover slideshow and its transitions.
+// The now-playing display's views: the progress bar, repaints, the cover slideshow and its transitions.
 #include <gtest/gtest.h>
 
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTest>
 #include <algorithm>
+#include <map>
 
 #include "controls/resources.h"
 #include "display/ui/coverimageview.h"
 #include "display/ui/kkslideview.h"
+#include "display/ui/linelrcview.h"
+#include "display/ui/progressnumview.h"
 #include "display/ui/slideshowtransitions.h"
 #include "display/ui/slideshowview.h"
 #include "golden.h"
+#include "main_loop.h"
 #include "ui_helpers.h"
 
 namespace tonvera {
@@ -38,6 +43,48 @@ TEST(ProgressBar, PressDragReleaseSendsOneSeekWithTheUnclampedPosition) {
   EXPECT_EQ(actions.back(), std::make_tuple(false, true, true, 125.0));
   bar.setProgress(40);  // released: playback moves it again
   EXPECT_DOUBLE_EQ(bar.getProgress(), 40);
+}
+
+struct Paints : QObject {
+  std::map<QObject*, std::vector<QRect>> rects;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) rects[watched].push_back(static_cast<QPaintEvent*>(event)->rect());
+    return false;
+  }
+};
+
+// The page ticks ten times a second; each tick repaints only what changed on screen.
+TEST(PageRepaints, ASteadyLineNothingTheReadoutItsGlyphRowTheBarThePixelItMoved) {
+  using namespace std::chrono_literals;
+  QWidget window;
+  window.resize(300, 200);
+  auto* bar = new KKSlideView(&window);
+  bar->setGeometry(0, 0, 200, 12);
+  auto* readout = new ProgressNumView(&window);
+  readout->setGeometry(0, 20, 100, 100);
+  auto* line = new LineLrcView(&window);  // a line too wide for one row: split in two
+  line->setGeometry(0, 130, 256, 48);
+  line->setLrc("[00:01]a line far too long to be drawn in one row of this narrow view\n");
+  line->processLrc();
+  line->setTimestamp(2);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  Paints paints;
+  for (QWidget* w : {static_cast<QWidget*>(bar), static_cast<QWidget*>(readout), static_cast<QWidget*>(line)}) {
+    w->installEventFilter(&paints);
+  }
+  bar->setProgress(50);  // after the window's first paint
+  ASSERT_TRUE(runMainLoopUntil([&] { return paints.rects.count(bar) != 0; }, 5s));
+  paints.rects.clear();
+
+  line->display();
+  readout->setString(QStringLiteral("0:02 / 0:09"));
+  readout->display();
+  bar->setProgress(50.5);  // from 100 to 101 pixels
+  ASSERT_TRUE(runMainLoopUntil([&] { return paints.rects.count(readout) && paints.rects.count(bar); }, 5s));
+  EXPECT_EQ(paints.rects.count(line), 0u);
+  EXPECT_EQ(paints.rects[readout], std::vector<QRect>{QRect(0, 92, 100, 8)});
+  EXPECT_EQ(paints.rects[bar], std::vector<QRect>{QRect(100, 8, 1, 2)});
 }
 
 QImage picture(QSize size, QColor color) {
