@@ -2,11 +2,11 @@
 // thread; notices posted to observers.
 #include <gtest/gtest.h>
 
-#include <QThread>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "main_loop.h"
@@ -131,12 +131,15 @@ TEST(SerialQueue, RunsTasksInOrderOffTheMainThreadAndHandsBackToMain) {
 
 TEST(SerialQueue, DestructionFinishesQueuedTasks) {
   std::atomic<int> done{0};
+  std::atomic<bool> closing{false};
   {
     SerialQueue queue("lrc");
-    for (int i = 0; i < 20; ++i) queue.async([&] {
-      QThread::usleep(200);  // slow tasks: some are still queued as the destructor starts
-      ++done;
+    // The first task holds the rest back until the queue is about to be destroyed.
+    queue.async([&] {
+      while (!closing) std::this_thread::yield();
     });
+    for (int i = 0; i < 20; ++i) queue.async([&] { ++done; });
+    closing = true;
   }
   EXPECT_EQ(done.load(), 20);
 }
